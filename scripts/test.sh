@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds everything (installing what is missing) and runs the whole test suite twice:
+# once in the normal build, once under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+export QT_QPA_PLATFORM=offscreen
+
+"$top/scripts/build.sh" "$top/build"
+(cd "$top/build" && ctest --output-on-failure -j "$(nproc)")
+
+if [ "${VELMORA_SKIP_SANITIZERS:-0}" != 1 ]; then
+  "$top/scripts/build.sh" "$top/build-asan" -DVELMORA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DVELMORA_BUILD_BENCH=OFF
+  export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  (cd "$top/build-asan" && ctest --output-on-failure -j "$(nproc)")
+fi
