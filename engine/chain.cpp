@@ -1,0 +1,35 @@
+#include "engine/chain.h"
+
+namespace velmora::engine {
+
+CaseResults computecase(const CaseInputs& in, const ProgressFn& progress) {
+  CaseResults r;
+  r.convexity = checkroomconvexity(in.walls, in.xs, in.ys);
+  ImageSetInputs ii;
+  ii.walls = in.walls;
+  ii.ang = r.convexity.ang;
+  ii.iscnvx = r.convexity.iscnvx;
+  ii.curves = in.curves;
+  ii.xso = in.xso;
+  ii.yso = in.yso;
+  ii.diffusion = in.diffusion;
+  ii.noprogressbar = in.noprogressbar;
+  r.images = computeimages(ii);
+  SurfaceInputs si;
+  si.walls = in.walls;
+  si.alpha = in.alpha;
+  si.xso = r.images.xso;
+  si.yso = r.images.yso;
+  si.xs = in.xs;
+  si.ys = in.ys;
+  si.iscnvx = r.convexity.iscnvx;
+  si.diffcoef = r.images.diffcoef;
+  si.iwv = r.images.iwv;
+  si.visible = r.images.visible;
+  si.images = r.images.images;
+  si.noprogressbar = in.noprogressbar;
+  r.values = refreshsurfacevalues(si, progress);
+  return r;
+}
+
+}  // namespace velmora::engine

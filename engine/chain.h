@@ -1,0 +1,29 @@
+#pragma once
+// The whole computation chain after a change of geometry, for callers that hold plain data (the
+// path animation's frames, the benchmark, tests): convexity, images, audience map.
+
+#include "engine/geometry.h"
+#include "engine/images.h"
+#include "engine/surface.h"
+
+namespace velmora::engine {
+
+struct CaseInputs {
+  Walls walls;
+  std::vector<double> alpha;  // percent per wall
+  double xso = 0, yso = 0;
+  Matrix xs, ys;  // audience-map grid
+  std::vector<Curve> curves;
+  bool diffusion = true;
+  bool noprogressbar = true;
+};
+
+struct CaseResults {
+  RoomConvexity convexity;  // iscnvx, ang, ina
+  ImageSet images;          // images, iwv, xwv/ywv, diffcoef, moved source
+  SurfaceValues values;     // PT, RT, Pso, Pwall, inDS, inRW, xpol, ypol
+};
+
+CaseResults computecase(const CaseInputs& in, const ProgressFn& progress = {});
+
+}  // namespace velmora::engine

@@ -1,0 +1,331 @@
+#include "engine/geometry.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace velmora::engine {
+
+namespace {
+
+bool contains(std::span<const int> list, int value) {
+  return std::find(list.begin(), list.end(), value) != list.end();
+}
+
+}  // namespace
+
+Walls wallsFromOutline(std::span<const double> xx, std::span<const double> yy) {
+  const std::size_t n = std::min(xx.size(), yy.size());
+  Walls walls(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    const std::size_t next = (k + 1) % n;
+    walls[k] = {xx[k], yy[k], xx[next], yy[next]};
+  }
+  return walls;
+}
+
+std::vector<double> wallStartsX(const Walls& walls) {
+  std::vector<double> out;
+  out.reserve(walls.size());
+  for (const Wall& w : walls) out.push_back(w.x1);
+  return out;
+}
+
+std::vector<double> wallStartsY(const Walls& walls) {
+  std::vector<double> out;
+  out.reserve(walls.size());
+  for (const Wall& w : walls) out.push_back(w.y1);
+  return out;
+}
+
+Matrix wallXMatrix(const Walls& walls) {
+  Matrix m(walls.size(), 2);
+  for (std::size_t k = 0; k < walls.size(); ++k) {
+    m(k, 0) = walls[k].x1;
+    m(k, 1) = walls[k].x2;
+  }
+  return m;
+}
+
+Matrix wallYMatrix(const Walls& walls) {
+  Matrix m(walls.size(), 2);
+  for (std::size_t k = 0; k < walls.size(); ++k) {
+    m(k, 0) = walls[k].y1;
+    m(k, 1) = walls[k].y2;
+  }
+  return m;
+}
+
+Walls wallsFromMatrices(const Matrix& xw, const Matrix& yw) {
+  if (xw.cols != 2 || yw.cols != 2 || xw.rows != yw.rows) return {};
+  Walls walls(xw.rows);
+  for (std::size_t k = 0; k < xw.rows; ++k) walls[k] = {xw(k, 0), yw(k, 0), xw(k, 1), yw(k, 1)};
+  return walls;
+}
+
+IndexList zeroIndices(std::span<const unsigned char> mask) {
+  IndexList out;
+  for (std::size_t k = 0; k < mask.size(); ++k)
+    if (mask[k] == 0) out.push_back(k + 1);
+  return out;
+}
+
+IndexList nonZeroIndices(std::span<const unsigned char> mask) {
+  IndexList out;
+  for (std::size_t k = 0; k < mask.size(); ++k)
+    if (mask[k] != 0) out.push_back(k + 1);
+  return out;
+}
+
+Convexity checkconvexity(std::span<const double> xx, std::span<const double> yy, double rota) {
+  const int r = sign(rota);
+  const std::size_t n = std::min(xx.size(), yy.size());
+  Convexity out;
+  if (n == 0) return out;
+  std::vector<int> ang(n + 2, 1);
+  for (std::size_t i = 0; i < n; ++i) {
+    const double x1 = xx[i], y1 = yy[i];
+    const double x2 = xx[(i + 1) % n], y2 = yy[(i + 1) % n];
+    const double x3 = xx[(i + 2) % n], y3 = yy[(i + 2) % n];
+    const double a1 = x1 - x2, b1 = y1 - y2, a2 = x3 - x2, b2 = y3 - y2;
+    const double z = a2 * b1 - a1 * b2;  // cross product of P2 - P1 and P3 - P2
+    if (r * z < 0) {
+      ang[i + 1] = 0;
+      out.iscnvx = 0;
+    }
+  }
+  ang[0] = ang[n];
+  ang.resize(n);
+  out.ang = std::move(ang);
+  return out;
+}
+
+bool checkpointinside(std::span<const double> xx, std::span<const double> yy, std::span<const double> xtr,
+                      std::span<const double> ytr, std::span<const int> iexcl) {
+  if (xtr.size() < 3 || ytr.size() < 3) return false;
+  const double a1 = xtr[0], a2 = xtr[1] - a1, a3 = xtr[2] - a1;
+  const double b1 = ytr[0], b2 = ytr[1] - b1, b3 = ytr[2] - b1;
+  const double delta = a2 * b3 - a3 * b2;
+  if (!(std::abs(delta) > kSnapTolerance)) return false;
+  const std::size_t n = std::min(xx.size(), yy.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    if (contains(iexcl, static_cast<int>(i) + 1)) continue;
+    const double sm1 = xx[i] - a1, sm2 = yy[i] - b1;
+    const double xi = snap((sm1 * b3 - sm2 * a3) / delta);
+    const double eta = snap((a2 * sm2 - b2 * sm1) / delta);
+    if (xi >= 0 && xi <= 1 && eta >= 0 && eta <= 1 && xi + eta <= 1) return true;
+  }
+  return false;
+}
+
+WallHit getwallintersection(const Walls& walls, std::span<const int> iskip, double xa, double ya, double xb,
+                            double yb, int isi) {
+  WallHit hit{std::numeric_limits<double>::infinity(), 0, 0.0};
+  const double a = -isi * (yb - ya), b = isi * (xb - xa), c = -a * xa - b * ya;
+  const int sgn = sign(a * (xa + a) + b * (ya + b) + c);
+  if (sgn == 0) return hit;
+  for (std::size_t i = 0; i < walls.size(); ++i) {
+    const int number = static_cast<int>(i) + 1;
+    if (contains(iskip, number)) continue;
+    const Wall& w = walls[i];
+    const int s1 = sgn * sign(snap(a * w.x1 + b * w.y1 + c));
+    const int s2 = sgn * sign(snap(a * w.x2 + b * w.y2 + c));
+    if (!((s1 == 1 && s2 <= 0) || (s2 == 1 && s1 <= 0))) continue;
+    const double m11 = w.x2 - w.x1, m12 = xa - xb, m21 = w.y2 - w.y1, m22 = ya - yb;
+    const double det = m11 * m22 - m12 * m21;
+    if (!(std::abs(det) > kSnapTolerance)) continue;
+    const double r1 = xa - w.x1, r2 = ya - w.y1;
+    const double t = snap((r1 * m22 - m12 * r2) / det);
+    const double u = snap((m11 * r2 - r1 * m21) / det);
+    if (t >= 0 && t <= 1 && u > 1 && u < hit.umin) {
+      hit.umin = u;
+      hit.nmin = number;
+      hit.tmin = t;
+    }
+  }
+  return hit;
+}
+
+InsidePolygon::InsidePolygon(std::span<const double> xx, std::span<const double> yy, double rota) {
+  const std::size_t n0 = std::min(xx.size(), yy.size());
+  // 1. exact duplicates: the later copy goes.
+  std::vector<double> px, py;
+  px.reserve(n0);
+  py.reserve(n0);
+  for (std::size_t j = 0; j < n0; ++j) {
+    bool duplicate = false;
+    for (std::size_t i = 0; i < j && !duplicate; ++i) duplicate = xx[i] == xx[j] && yy[i] == yy[j];
+    if (!duplicate) {
+      px.push_back(xx[j]);
+      py.push_back(yy[j]);
+    }
+  }
+  // 2. straight vertices, all marked against the unreduced list and removed at once.
+  {
+    const std::size_t n = px.size();
+    std::vector<double> qx, qy;
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::size_t prev = (i + n - 1) % n, next = (i + 1) % n;
+      const double cross =
+          (px[i] - px[prev]) * (py[next] - py[prev]) - (py[i] - py[prev]) * (px[next] - px[prev]);
+      if (!(std::abs(cross) < kSnapTolerance)) {
+        qx.push_back(px[i]);
+        qy.push_back(py[i]);
+      }
+    }
+    px = std::move(qx);
+    py = std::move(qy);
+  }
+  // 3. convexity of the cleaned polygon is what the caller gets back.
+  convexity_ = checkconvexity(px, py, rota);
+  Convexity current = convexity_;
+
+  // 5. notches: cut off one reflex vertex at a time, preferring ears.
+  while (current.iscnvx == 0 && px.size() >= 3) {
+    const std::size_t n = px.size();
+    std::size_t chosen = n;
+    for (std::size_t i0 = 0; i0 < n; ++i0) {
+      if (current.ang[i0] != 0) continue;
+      chosen = i0;
+      const std::size_t iav = (i0 + n - 1) % n, iap = (i0 + 1) % n;
+      const double xtr[3] = {px[iav], px[i0], px[iap]};
+      const double ytr[3] = {py[iav], py[i0], py[iap]};
+      const int excl[3] = {static_cast<int>(iav) + 1, static_cast<int>(i0) + 1, static_cast<int>(iap) + 1};
+      if (!checkpointinside(px, py, xtr, ytr, excl)) break;
+    }
+    if (chosen == n) break;
+    const std::size_t i0 = chosen, iav = (i0 + n - 1) % n, iap = (i0 + 1) % n;
+    const double tx[3] = {px[iav], px[i0], px[iap]};
+    const double ty[3] = {py[iav], py[i0], py[iap]};
+    Notch notch{};
+    for (int e = 0; e < 3; ++e) {
+      const double x1 = tx[e], y1 = ty[e], x2 = tx[(e + 1) % 3], y2 = ty[(e + 1) % 3];
+      const double a = y1 - y2, b = x2 - x1, c = -a * x1 - b * y1;
+      const double xt = (x1 + x2) / 2 + rota * a, yt = (y1 + y2) / 2 + rota * b;
+      notch.e[e] = {a, b, c, -sign(a * xt + b * yt + c)};
+    }
+    notch.xmin = std::min({tx[0], tx[1], tx[2]});
+    notch.xmax = std::max({tx[0], tx[1], tx[2]});
+    notch.ymin = std::min({ty[0], ty[1], ty[2]});
+    notch.ymax = std::max({ty[0], ty[1], ty[2]});
+    notches_.push_back(notch);
+    px.erase(px.begin() + static_cast<std::ptrdiff_t>(i0));
+    py.erase(py.begin() + static_cast<std::ptrdiff_t>(i0));
+    current = checkconvexity(px, py, rota);
+  }
+
+  // 6. the convex remainder; a degenerate remainder encloses nothing.
+  const std::size_t n = px.size();
+  if (n < 3) return;
+  empty_ = false;
+  double minLength = std::numeric_limits<double>::infinity();
+  for (std::size_t i = 0; i < n; ++i) {
+    const double x1 = px[i], y1 = py[i], x2 = px[(i + 1) % n], y2 = py[(i + 1) % n];
+    const double a = y1 - y2, b = x2 - x1, c = -a * x1 - b * y1;
+    hull_.push_back({a, b, c, sign(a * (x1 + rota * a) + b * (y1 + rota * b) + c)});
+    minLength = std::min(minLength, std::hypot(a, b));
+  }
+  // A point passes an edge when its snapped edge value has the right sign, i.e. up to half a
+  // tolerance over the edge: widen the bounds by that distance (plus rounding) for a safe prefilter.
+  const double margin =
+      minLength > 0 ? kSnapTolerance / minLength + 1e-9 : std::numeric_limits<double>::infinity();
+  xmin_ = *std::min_element(px.begin(), px.end()) - margin;
+  xmax_ = *std::max_element(px.begin(), px.end()) + margin;
+  ymin_ = *std::min_element(py.begin(), py.end()) - margin;
+  ymax_ = *std::max_element(py.begin(), py.end()) + margin;
+}
+
+bool InsidePolygon::contains(double x, double y) const {
+  if (empty_) return false;
+  if (!(x >= xmin_ && x <= xmax_ && y >= ymin_ && y <= ymax_)) return false;
+  for (const Edge& e : hull_) {
+    const int ss = sign(snap(e.a * x + e.b * y + e.c)) + e.s;
+    if (sign(ss) != e.s) return false;
+  }
+  for (const Notch& t : notches_) {
+    if (x < t.xmin || x > t.xmax || y < t.ymin || y > t.ymax) continue;
+    if (t.e[0].s * (t.e[0].a * x + t.e[0].b * y + t.e[0].c) > 0 &&
+        t.e[1].s * (t.e[1].a * x + t.e[1].b * y + t.e[1].c) > 0 &&
+        t.e[2].s * (t.e[2].a * x + t.e[2].b * y + t.e[2].c) >= 0)
+      return false;
+  }
+  return true;
+}
+
+InsideResult removeouttersurface(std::span<const double> xs, std::span<const double> ys,
+                                 std::span<const double> xx, std::span<const double> yy, double rota) {
+  const InsidePolygon polygon(xx, yy, rota);
+  InsideResult out;
+  const std::size_t n = std::min(xs.size(), ys.size());
+  out.in.resize(n);
+  for (std::size_t k = 0; k < n; ++k) out.in[k] = polygon.contains(xs[k], ys[k]) ? 1 : 0;
+  out.convexity = polygon.convexity();
+  return out;
+}
+
+int checksource2(double xso, double yso, const Walls& walls) {
+  bool uNeg = false, uPos = false, vNeg = false, vPos = false;
+  for (const Wall& w : walls) {
+    if (w.y1 != w.y2) {
+      const double t = (yso - w.y1) / (w.y2 - w.y1);
+      if (t >= 0 && t < 1) {
+        const double uu = (w.x1 - xso) + t * (w.x2 - w.x1);
+        if (uu == 0) return t == 0 ? 3 : 2;
+        (uu < 0 ? uNeg : uPos) = true;
+      }
+    }
+    if (w.x1 != w.x2) {
+      const double t = (xso - w.x1) / (w.x2 - w.x1);
+      if (t >= 0 && t < 1) {
+        const double vv = (w.y1 - yso) + t * (w.y2 - w.y1);
+        if (vv == 0) return t == 0 ? 3 : 2;
+        (vv < 0 ? vNeg : vPos) = true;
+      }
+    }
+  }
+  // A side on which no wall is crossed means the point is outside.
+  return (uNeg && uPos && vNeg && vPos) ? 1 : 0;
+}
+
+int checkaudience(const Walls& walls, const Matrix& xs, const Matrix& ys) {
+  if (xs.empty() || xs.rows != ys.rows || xs.cols != ys.cols) return -1;
+  const std::size_t s1 = xs.rows - 1, s2 = xs.cols - 1;
+  const double cx[5] = {xs(0, 0), xs(s1, 0), xs(s1, s2), xs(0, s2), xs(0, 0)};
+  const double cy[5] = {ys(0, 0), ys(s1, 0), ys(s1, s2), ys(0, s2), ys(0, 0)};
+  for (int e = 0; e < 4; ++e) {
+    const double xA = cx[e], yA = cy[e], xB = cx[e + 1], yB = cy[e + 1];
+    for (const Wall& w : walls) {
+      const double m11 = xB - xA, m12 = w.x1 - w.x2, m21 = yB - yA, m22 = w.y1 - w.y2;
+      const double det = m11 * m22 - m12 * m21;
+      if (!(std::abs(det) > kSnapTolerance)) continue;
+      const double r1 = w.x1 - xA, r2 = w.y1 - yA;
+      const double t1 = snap((r1 * m22 - m12 * r2) / det);
+      const double t2 = snap((m11 * r2 - r1 * m21) / det);
+      if (t2 > 0 && t2 < 1 && t1 > 0 && t1 < 1) return -1;
+    }
+  }
+  for (int e = 0; e < 4; ++e)
+    if (checksource2(cx[e], cy[e], walls) != 1) return -1;
+  return 1;
+}
+
+RoomConvexity checkroomconvexity(const Walls& walls, const Matrix& xs, const Matrix& ys) {
+  RoomConvexity out;
+  const std::vector<double> xx = wallStartsX(walls), yy = wallStartsY(walls);
+  if (checkaudience(walls, xs, ys) == -1 && xs.size() == ys.size()) {
+    const InsideResult inside = removeouttersurface(xs.data, ys.data, xx, yy, 1);
+    out.ina = zeroIndices(inside.in);
+  }
+  Convexity c = checkconvexity(xx, yy, 1);
+  out.iscnvx = c.iscnvx;
+  out.ang = std::move(c.ang);
+  return out;
+}
+
+std::vector<int> test(const Walls& walls) {
+  std::vector<int> order(walls.size());
+  for (std::size_t k = 0; k < walls.size(); ++k) order[k] = static_cast<int>(k) + 1;
+  return order;
+}
+
+}  // namespace velmora::engine

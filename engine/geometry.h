@@ -1,0 +1,166 @@
+#pragma once
+// Plane geometry of the room outline: vertex convexity, points in triangles, rays against walls,
+// points inside an arbitrary outline, the class of one point, the audience area against the room.
+//
+// Conventions shared by every engine header:
+// - coordinates in metres; the room outline runs counter-clockwise (room on the left of every wall);
+// - wall numbers, point numbers and stored grid indices count from 1, as the case record holds them;
+//   0 means "none";
+// - grid indices are linear in column order, the first index running fastest.
+
+#include <cmath>
+#include <cstddef>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace velmora::engine {
+
+// Values compared against zero are first rounded to a multiple of this tolerance.
+inline constexpr double kSnapTolerance = 1e-6;
+
+// Rounds v to the nearest multiple of `tolerance`, halves away from zero.
+inline double snap(double v, double tolerance = kSnapTolerance) {
+  return std::round(v / tolerance) * tolerance;
+}
+// -1, 0 or +1; sign(0) = 0 (and 0 for NaN).
+inline int sign(double v) {
+  return (v > 0) - (v < 0);
+}
+
+struct Point {
+  double x = 0;
+  double y = 0;
+};
+
+// Wall k runs from (x1, y1) to (x2, y2).
+struct Wall {
+  double x1 = 0;
+  double y1 = 0;
+  double x2 = 0;
+  double y2 = 0;
+};
+using Walls = std::vector<Wall>;
+
+// Column-major matrix (the first index runs fastest), the shape of the audience-map grids.
+struct Matrix {
+  std::size_t rows = 0;
+  std::size_t cols = 0;
+  std::vector<double> data;
+
+  Matrix() = default;
+  Matrix(std::size_t r, std::size_t c, double value = 0.0) : rows(r), cols(c), data(r * c, value) {}
+  double& operator()(std::size_t i, std::size_t j) { return data[i + j * rows]; }
+  double operator()(std::size_t i, std::size_t j) const { return data[i + j * rows]; }
+  std::size_t size() const { return data.size(); }
+  bool empty() const { return data.empty(); }
+};
+
+// 1-based linear indices into a grid, increasing.
+using IndexList = std::vector<std::size_t>;
+
+// Walls of a closed outline: wall k from vertex k to vertex k+1, the last one back to vertex 1.
+// Extra values of the longer list are ignored.
+Walls wallsFromOutline(std::span<const double> xx, std::span<const double> yy);
+// First points of the walls (the outline vertices).
+std::vector<double> wallStartsX(const Walls& walls);
+std::vector<double> wallStartsY(const Walls& walls);
+// N-by-2 matrices of the end points (the case record's xwv / ywv shape).
+Matrix wallXMatrix(const Walls& walls);
+Matrix wallYMatrix(const Walls& walls);
+// Inverse of the two above; a matrix that is not N-by-2 gives no walls.
+Walls wallsFromMatrices(const Matrix& xw, const Matrix& yw);
+
+// 1-based linear indices of the zero entries of a 0/1 mask.
+IndexList zeroIndices(std::span<const unsigned char> mask);
+IndexList nonZeroIndices(std::span<const unsigned char> mask);
+
+// ---- checkconvexity ----------------------------------------------------------------------------
+struct Convexity {
+  int iscnvx = 1;        // 1 when no vertex is reflex
+  std::vector<int> ang;  // per vertex: 1 convex or straight, 0 reflex
+};
+// Only the sign of rota is used (+1 for a counter-clockwise outline). No tolerance: a straight
+// vertex counts as convex.
+Convexity checkconvexity(std::span<const double> xx, std::span<const double> yy, double rota);
+
+// ---- checkpointinside --------------------------------------------------------------------------
+// True when some point not listed in iexcl (1-based point numbers) lies in the closed triangle given
+// by the first three values of xtr, ytr. A triangle whose doubled area is at most 1e-6 holds nothing.
+bool checkpointinside(std::span<const double> xx, std::span<const double> yy, std::span<const double> xtr,
+                      std::span<const double> ytr, std::span<const int> iexcl = {});
+
+// ---- getwallintersection -----------------------------------------------------------------------
+struct WallHit {
+  double umin;   // ray parameter of the hit (infinity when nothing is hit)
+  int nmin = 0;  // 1-based wall number, 0 when nothing is hit
+  double tmin = 0;
+};
+// Nearest wall hit strictly beyond the second ray point (u > 1), walls in iskip (1-based) skipped.
+// isi = +1 accepts walls that reach from the left of the ray direction onto or across the ray line.
+WallHit getwallintersection(const Walls& walls, std::span<const int> iskip, double xa, double ya, double xb,
+                            double yb, int isi);
+
+// ---- removeouttersurface -----------------------------------------------------------------------
+struct InsideResult {
+  std::vector<unsigned char> in;  // per test point: 1 inside or on the polygon, 0 outside
+  Convexity convexity;            // of the cleaned polygon
+};
+// Points inside an arbitrary simple polygon: duplicate and straight vertices are dropped, the notches
+// are cut off one reflex vertex at a time, then the remaining convex polygon is tested. A polygon
+// with fewer than 3 distinct, non-straight vertices encloses nothing.
+InsideResult removeouttersurface(std::span<const double> xs, std::span<const double> ys,
+                                 std::span<const double> xx, std::span<const double> yy, double rota);
+
+// The same test prepared once for a polygon and then asked point by point (no allocation per point):
+// `removeouttersurface` is this over every test point.
+class InsidePolygon {
+ public:
+  InsidePolygon(std::span<const double> xx, std::span<const double> yy, double rota);
+  bool contains(double x, double y) const;
+  const Convexity& convexity() const { return convexity_; }
+
+ private:
+  struct Edge {
+    double a, b, c;
+    int s;
+  };
+  struct Notch {
+    Edge e[3];  // two outline edges (strict) and the new diagonal (inclusive)
+    double xmin, xmax, ymin, ymax;
+  };
+  std::vector<Edge> hull_;
+  std::vector<Notch> notches_;
+  Convexity convexity_;
+  bool empty_ = true;
+  double xmin_ = 0, xmax_ = 0, ymin_ = 0, ymax_ = 0;  // bounds of the hull, widened by its tolerance
+};
+
+// ---- checksource / checksource2 ----------------------------------------------------------------
+enum class PointClass : int { Outside = 0, Inside = 1, OnWall = 2, OnVertex = 3 };
+// Class of the point (xso, yso) against the walls; exact comparisons.
+int checksource2(double xso, double yso, const Walls& walls);
+// The main-window form reads its walls from the drawing; the core is the same.
+inline int checksource(double xso, double yso, const Walls& walls) {
+  return checksource2(xso, yso, walls);
+}
+
+// ---- checkaudience -----------------------------------------------------------------------------
+// 1 when the audience-map grid (its four corner points) lies wholly inside the room, -1 otherwise.
+// An empty grid gives -1.
+int checkaudience(const Walls& walls, const Matrix& xs, const Matrix& ys);
+
+// ---- checkroomconvexity ------------------------------------------------------------------------
+// Exactly the three case-record fields the window operation stores.
+struct RoomConvexity {
+  int iscnvx = 1;
+  std::vector<int> ang;
+  IndexList ina;  // 1-based grid indices outside the room; empty when the audience lies inside
+};
+RoomConvexity checkroomconvexity(const Walls& walls, const Matrix& xs, const Matrix& ys);
+
+// ---- test --------------------------------------------------------------------------------------
+// The diagnostic walk highlights walls 1..N in wall order; the core only lists that order (1-based).
+std::vector<int> test(const Walls& walls);
+
+}  // namespace velmora::engine

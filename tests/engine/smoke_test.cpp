@@ -1,0 +1,7 @@
+#include <gtest/gtest.h>
+
+#include "engine/engine.h"
+
+TEST(Smoke, Builds) {
+  SUCCEED();
+}
