@@ -1,0 +1,178 @@
+#pragma once
+
+#include <concepts>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/value.h"
+
+namespace velmora::platform {
+
+enum class ObjectType { Root, Figure, Axes, Line, Surface, Patch, Text, Image, UiControl, UiMenu, UiContextMenu };
+
+// "root", "figure", "axes", "line", "surface", "patch", "text", "image", "uicontrol", "uimenu",
+// "uicontextmenu".
+std::string_view typeName(ObjectType type);
+std::optional<ObjectType> typeFromName(std::string_view name);
+
+// Typed userdata: records such as the case record keep their C++ type in the model and turn into
+// a dynamic value only for automation and case files.
+class UserData {
+ public:
+  virtual ~UserData() = default;
+  virtual Value toValue() const = 0;
+};
+
+// Userdata that is just a value (anything set by name).
+class ValueUserData : public UserData {
+ public:
+  explicit ValueUserData(Value v) : value(std::move(v)) {}
+  Value toValue() const override { return value; }
+  Value value;
+};
+
+struct Rgb {
+  double r = 0, g = 0, b = 0;
+  bool operator==(const Rgb&) const = default;
+};
+
+// Reads a colour value: a 1x3 matrix in [0, 1], or one of the letters / names
+// "r" "g" "b" "c" "m" "y" "k" "w" ("red" ... "white"). Nothing for "none", "interp", "flat", "auto".
+std::optional<Rgb> colorOf(const Value& v);
+
+class Graphics;
+
+// One object of the retained tree: a property bag typed underneath. Property names are
+// compared ignoring case; an unknown name raises an Error naming the property and the class.
+class GraphicsObject {
+ public:
+  Handle handle() const { return handle_; }
+  ObjectType type() const { return type_; }
+  Handle parent() const { return parent_; }
+  // Stacking order: the first child is drawn on top.
+  const std::vector<Handle>& children() const { return children_; }
+
+  bool hasProperty(std::string_view name) const;
+  Value get(std::string_view name) const;
+  // Every property name of the object (automation lists them all): the stored ones in alphabetical
+  // order, then "type", "parent", "children" and "userdata".
+  std::vector<std::string> propertyNames() const {
+    std::vector<std::string> names;
+    for (const auto& entry : props_) names.push_back(entry.first);
+    for (const char* special : {"type", "parent", "children", "userdata"}) names.emplace_back(special);
+    return names;
+  }
+  // Typed reads; each raises an Error when the stored value has another kind.
+  std::string text(std::string_view name) const;
+  double number(std::string_view name) const;
+  const Matrix& matrix(std::string_view name) const;
+  std::vector<double> numbers(std::string_view name) const;
+  bool isOn(std::string_view name) const;  // an "on"/"off" property
+  std::optional<Rgb> color(std::string_view name) const;
+
+  const std::string& tag() const;
+  bool visible() const { return isOn("visible"); }
+
+  // Typed userdata. `userdataAs<T>()` is null when the userdata is absent or of another type.
+  std::shared_ptr<const UserData> userdata() const { return userdata_; }
+  template <class T>
+  const T* userdataAs() const {
+    return dynamic_cast<const T*>(userdata_.get());
+  }
+
+  // Named application data and the GUI data slot (used on figures).
+  const Value* appData(std::string_view name) const;
+  const std::optional<Value>& guiData() const { return guiData_; }
+
+ private:
+  friend class Graphics;
+  Handle handle_ = kNoHandle;
+  ObjectType type_ = ObjectType::Root;
+  Handle parent_ = kNoHandle;
+  std::vector<Handle> children_;
+  std::map<std::string, Value, std::less<>> props_;
+  std::shared_ptr<const UserData> userdata_;
+  std::map<std::string, Value, std::less<>> appData_;
+  std::optional<Value> guiData_;
+};
+
+// Told of every change, so a front end can follow the model without holding state of its own.
+class GraphicsObserver {
+ public:
+  virtual ~GraphicsObserver() = default;
+  virtual void objectCreated(Handle h) = 0;
+  virtual void propertyChanged(Handle h, std::string_view name) = 0;
+  virtual void childrenReordered(Handle parent) = 0;
+  virtual void objectDeleted(Handle h) = 0;  // called before the object is gone
+};
+
+// The tree of graphics objects under the root (handle 0).
+class Graphics {
+ public:
+  Graphics();
+  Graphics(const Graphics&) = delete;
+  Graphics& operator=(const Graphics&) = delete;
+
+  // Creates an object in `parent` with the defaults of its type, as the first child (on top).
+  // Figures are created in the root and become the current figure; axes become their figure's
+  // current axes. Raises an Error for a parent that cannot hold that type.
+  Handle create(ObjectType type, Handle parent);
+  // Deletes an object and its descendants (menus given as `uicontextmenu` stay).
+  void remove(Handle h);
+  bool exists(Handle h) const;
+  const GraphicsObject& at(Handle h) const;  // raises an Error for a deleted handle
+
+  Value get(Handle h, std::string_view name) const { return at(h).get(name); }
+  // Sets a property by name with the checks of its kind; raises an Error with a clear message for an
+  // unknown name, a read-only property or a value of the wrong kind, and then changes nothing.
+  void set(Handle h, std::string_view name, const Value& v);
+  void setText(Handle h, std::string_view name, std::string v) { set(h, name, Value(std::move(v))); }
+  void setNumber(Handle h, std::string_view name, double v) { set(h, name, Value(v)); }
+  void setRow(Handle h, std::string_view name, std::vector<double> v) { set(h, name, Value::row(std::move(v))); }
+
+  void setUserdata(Handle h, std::shared_ptr<const UserData> data);
+  template <class T>
+    requires std::derived_from<T, UserData>
+  void setUserdata(Handle h, T data) {
+    setUserdata(h, std::shared_ptr<const UserData>(std::make_shared<T>(std::move(data))));
+  }
+  void setAppData(Handle h, std::string_view name, Value v);
+  void setGuiData(Handle h, std::optional<Value> v);
+
+  // The object and its descendants whose tag equals `tag` (exactly), newest first.
+  std::vector<Handle> findobj(Handle parent, std::string_view tag) const;
+  // The object and its descendants for which `match` holds, newest first.
+  std::vector<Handle> findIf(Handle parent, const std::function<bool(const GraphicsObject&)>& match) const;
+  // Sets the children order; `order` must be a permutation of the current children.
+  void setChildren(Handle parent, const std::vector<Handle>& order);
+
+  // Nearest ancestor (or the object itself) of a type; kNoHandle when none.
+  Handle ancestor(Handle h, ObjectType type) const;
+  Handle figureOf(Handle h) const { return ancestor(h, ObjectType::Figure); }
+  std::vector<Handle> figures() const;  // children of the root, in stacking order
+
+  // Current objects: the root's current figure, a figure's current axes and current object.
+  Handle currentFigure() const;
+  void setCurrentFigure(Handle fig);
+  Handle currentAxes(Handle fig) const;
+  Handle currentObject(Handle fig) const;
+
+  void addObserver(GraphicsObserver* o);
+  void removeObserver(GraphicsObserver* o);
+
+ private:
+  GraphicsObject& object(Handle h);
+  void collect(Handle h, const std::function<bool(const GraphicsObject&)>& match, std::vector<Handle>& out) const;
+  void notifyChanged(Handle h, std::string_view name);
+
+  std::map<Handle, std::unique_ptr<GraphicsObject>> objects_;
+  Handle next_ = 1;
+  std::vector<GraphicsObserver*> observers_;
+};
+
+}  // namespace velmora::platform

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+
+#include "platform/graphics.h"
+
+namespace velmora::platform {
+
+class Canvas;  // the drawing surface interface (platform/canvas.h)
+
+// A rectangle in canvas pixels, origin at the top-left corner of the canvas.
+struct PixelRect {
+  double x = 0, y = 0, width = 0, height = 0;
+};
+
+// Draws one axes and its children (stacking order: the first child is drawn last, on top) into
+// `rect` of the canvas: data limits mapped with equal aspect when the axes asks for it, box,
+// ticks, texts with label markup, lines and markers, patches and surfaces with interpolated colours.
+void renderAxes(const Graphics& g, Handle axes, Canvas& canvas, const PixelRect& rect);
+
+// Draws a figure's background and all its visible axes into a canvas of the figure's pixel size.
+// Controls are not drawn here: a printed window leaves them out, and the screen shows real widgets.
+void renderFigure(const Graphics& g, Handle figure, Canvas& canvas);
+
+}  // namespace velmora::platform
+
+namespace velmora::platform {
+
+// How an axes maps data to canvas pixels: the plot box (after equal-aspect adjustment) and the
+// data limits it shows. Renderer and pointer handling share it, so a click lands where it is drawn.
+struct AxesMapping {
+  PixelRect box;  // canvas pixels, origin top-left
+  double xmin = 0, xmax = 1, ymin = 0, ymax = 1;
+  double toPixelX(double x) const { return box.x + (x - xmin) / (xmax - xmin) * box.width; }
+  double toPixelY(double y) const { return box.y + (ymax - y) / (ymax - ymin) * box.height; }
+  double toDataX(double px) const { return xmin + (px - box.x) / box.width * (xmax - xmin); }
+  double toDataY(double py) const { return ymax - (py - box.y) / box.height * (ymax - ymin); }
+};
+
+// The mapping of an axes of a figure drawn on a canvas of the figure's size (width x height pixels).
+AxesMapping axesMapping(const Graphics& g, Handle axes, double width, double height);
+
+// The object a press at canvas pixel (px, py) lands on: the topmost visible object of the topmost axes
+// under the point whose `hittest` is "on" (lines and markers within a few pixels, patches, surfaces
+// and images inside), else that axes when the point is inside its box, else the figure itself.
+Handle hitTest(const Graphics& g, Handle figure, double px, double py, double width, double height);
+
+}  // namespace velmora::platform

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/runtime.h"
+#include "platform/value.h"
+
+namespace velmora::shell {
+
+using platform::Runtime;
+using platform::Value;
+
+// An operation of the program under its documented name, with its declared numbers of inputs and
+// outputs. Missing trailing inputs are absent (the operation then asks interactively).
+struct Operation {
+  std::string name;
+  int inputs = 0;
+  int outputs = 0;
+  int line = 1;  // the line number written in the argument-count message
+  std::function<std::vector<Value>(Runtime&, const std::vector<Value>& args)> run;
+};
+
+// The table of operations the dispatcher routes to. Each folder registers its operations as it
+// lands; a verb whose operation is not registered answers "unknown argument", and a follow-up step
+// whose operation is not registered yet is skipped.
+class Operations {
+ public:
+  void add(Operation op);
+  bool has(std::string_view name) const;
+  const Operation* find(std::string_view name) const;
+  // Checks the argument counts (raising the run-time error text), then runs the operation.
+  std::vector<Value> call(Runtime& rt, std::string_view name, const std::vector<Value>& args = {},
+                          int outputs = 0) const;
+
+ private:
+  std::map<std::string, Operation, std::less<>> ops_;
+};
+
+// The argument-count error: "Run-time Error: File: velmoracopy/<name> Line: <line> Column: 1 The
+// function \"velmoracopy/<name>\" was called with more than the declared number of inputs (<n>)."
+// For the dispatcher itself `name` is empty and the pieces read "velmoracopy" alone.
+std::string argumentCountMessage(std::string_view name, int line, int declared, bool outputs);
+
+}  // namespace velmora::shell
