@@ -1,0 +1,156 @@
+#pragma once
+// The three records of a main window's case: the case record (`udf`, the window's userdata), the
+// case description (`prop`, the flat record of case files, undo snapshots and `update`), the
+// animation parameters, and the small object records that link the drawing objects.
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/geometry.h"
+#include "engine/images.h"
+#include "platform/graphics.h"
+#include "platform/runtime.h"
+#include "platform/value.h"
+
+namespace velmora::shell {
+
+class Operations;
+
+// Settings of the last path animation; also the result of the parameters dialog.
+struct AnimationParameters {
+  int animationtype = 1;      // 1..4
+  int movingobject = 1;       // 1 source, 2 receptor
+  std::vector<double> level;  // empty (automatic) or [low, high] dB
+  std::vector<double> axis;   // empty (automatic) or [xmin xmax ymin ymax]
+  int showpath = 1;
+  int pathtype = 2;  // 1 previous, 2 linear, 3 spline, 4 manual
+  int step = 30;
+  double pause = 0;
+  std::string output = "no output";
+  std::optional<std::string> ptype;  // "linear", "spline" or "manual", once a path was made
+  std::optional<std::vector<double>> xp, yp;
+  std::optional<std::vector<double>> xpath, ypath;  // once an animation has run
+
+  platform::Value toValue() const;
+  // Missing fields keep their defaults; a field of the wrong kind raises an Error naming it.
+  static AnimationParameters fromValue(const platform::Value& v);
+  bool operator==(const AnimationParameters&) const = default;
+};
+
+// The flat record of one case, fields in the order `savecase` writes them. Every field may be
+// absent: `update` leaves the matching part of the window as it is.
+struct CaseDescription {
+  std::optional<std::string> name;
+  std::optional<double> height;
+  std::optional<double> gsize;
+  std::optional<std::array<double, 2>> xlim;
+  std::optional<std::array<double, 2>> ylim;
+  std::optional<std::vector<double>> xwall, ywall;  // vertex k = (xwall[k], ywall[k])
+  std::optional<std::vector<double>> alpha;         // percent, one per wall
+  std::optional<std::vector<double>> xaud, yaud;    // 4 corners, in order around the area
+  std::optional<double> xso, yso;
+  std::optional<double> xre, yre;
+  std::optional<double> Lw;
+  std::optional<AnimationParameters> animationparameters;
+  std::optional<platform::Matrix> curves;  // one row of nine numbers per curved stretch
+  std::optional<int> Nsurface;
+  // Set only by other producers, obeyed by `update`.
+  std::optional<std::string> scan;             // "yes" from the scanned-plan import
+  std::optional<std::string> geometricshapes;  // "yes" from the shape generator
+  bool noselectchange = false;
+  bool noaudiencechange = false;
+
+  // A record with the present fields, in the order above (flags as the number 1).
+  platform::Value toValue() const;
+  // Reads a record. Unknown fields are ignored; a field of the wrong kind or shape (text where numbers
+  // belong, a non-finite coordinate, outline lists of different lengths, fewer than 3 vertices, an
+  // audience area without exactly 4 corners) raises an Error naming the field.
+  static CaseDescription fromValue(const platform::Value& v);
+  bool operator==(const CaseDescription&) const = default;
+};
+
+// The case record of one main window, fields in the order a new window creates them.
+class CaseRecord : public platform::UserData {
+ public:
+  std::string name = "not saved";
+  double height = 20;
+  double gsize = 0.5;
+  std::array<double, 2> xlim{0, 20};
+  std::array<double, 2> ylim{-10, 10};
+  double Lw = 100;
+  double Hr = 0;
+  std::string colormap = "color";   // "color" or "gray"
+  std::string climmode = "auto";    // "auto" or "manual"
+  std::array<double, 2> clim{0, 100};
+  std::string displayvalue = "reflection";  // "reflection" or "decibel"
+  std::vector<std::string> actionlist;      // undo labels, oldest first
+  std::vector<CaseDescription> proplist;    // undo snapshots, parallel to actionlist
+  platform::Matrix curves;                  // curve table, N-by-9; empty when no curved stretch
+  std::optional<AnimationParameters> animationparameters;
+
+  // Derived fields, rewritten after every change of geometry and never saved.
+  std::optional<int> iscnvx;            // checkroomconvexity
+  std::optional<std::vector<int>> ang;  // per vertex: 1 convex or straight, 0 reflex
+  std::optional<engine::IndexList> ina;  // 1-based map points outside the room
+  std::optional<std::vector<engine::ImageRecord>> images;  // refreshimages: one per wall
+  std::optional<std::vector<int>> iwv;
+  std::optional<engine::Matrix> xwv, ywv;  // N-by-2: seen part of each wall
+  std::optional<std::vector<double>> diffcoef;
+  std::optional<engine::Matrix> PT, RT, Pso;  // refreshsurfacevalues: grid shaped
+  std::optional<std::vector<std::vector<double>>> Pwall;
+  std::optional<engine::IndexList> inDS;
+  std::optional<std::vector<engine::IndexList>> inRW;
+  std::optional<std::vector<std::vector<double>>> xpol, ypol;
+
+  // Present ("no") while the path animation's frame loop runs: no progress bars.
+  std::optional<std::string> noprogressbar;
+
+  // Every present field, in the order above.
+  platform::Value toValue() const override;
+  bool operator==(const CaseRecord&) const = default;
+};
+
+// The record of a new main window for zone size Z.
+CaseRecord newCaseRecord(double zone);
+
+// Grid spacing of a new window: the first entry of the zone-size table whose limit is at least Z
+// (4 -> 0.1, 10 -> 0.25, 20 -> 0.5, 40 -> 1, 80 -> 2, 160 -> 4, 320 -> 8, 640 -> 16). Larger zones
+// get nothing.
+std::optional<double> zoneTableStep(double extent);
+// The same for a new window's zone, which the zone dialog keeps in 4..640 (16 beyond).
+double gsizeForZone(double zone);
+
+// The room a new window opens with.
+struct DefaultRoom {
+  std::vector<double> xwall, ywall, alpha;  // four walls, counter-clockwise, absorption 0
+  std::vector<double> xaud, yaud;           // four corners in order around the area
+  int Nsurface = 20;
+  double xso = 0, yso = 0;
+  double xre = 0, yre = 0;
+};
+DefaultRoom defaultRoom(double zone);
+
+// Object records: the userdata of the drawing objects that link to their neighbours.
+struct WallRecord : platform::UserData {
+  std::array<platform::Handle, 2> con{platform::kNoHandle, platform::kNoHandle};  // start, end vertex marker
+  double alpha = 0;                                                              // absorption, percent
+  platform::Value toValue() const override;
+};
+// Links of a marker or audience edge: `con` holds two object handles.
+struct LinkRecord : platform::UserData {
+  std::array<platform::Handle, 2> con{platform::kNoHandle, platform::kNoHandle};
+  platform::Value toValue() const override;
+};
+struct VertexRecord : LinkRecord {};          // wall k-1 (wall N for k = 1), wall k
+struct AudienceEdgeRecord : LinkRecord {};    // corner k, corner k+1
+struct AudienceCornerRecord : LinkRecord {};  // edge k-1 (edge 4 for k = 1), edge k
+
+// Empties the current main window's curve table, if it holds any row.
+void resetcurves(platform::Runtime& rt);
+
+// Registers the operations of this folder (`resetcurves`).
+void registerCaseOperations(Operations& ops);
+
+}  // namespace velmora::shell

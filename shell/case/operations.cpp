@@ -1,0 +1,38 @@
+#include "shell/operations.h"
+
+#include <string>
+
+#include "platform/error.h"
+
+namespace velmora::shell {
+
+void Operations::add(Operation op) {
+  std::string name = op.name;
+  ops_.insert_or_assign(std::move(name), std::move(op));
+}
+
+bool Operations::has(std::string_view name) const { return ops_.find(name) != ops_.end(); }
+
+const Operation* Operations::find(std::string_view name) const {
+  auto it = ops_.find(name);
+  return it == ops_.end() ? nullptr : &it->second;
+}
+
+std::vector<Value> Operations::call(Runtime& rt, std::string_view name, const std::vector<Value>& args,
+                                    int outputs) const {
+  const Operation* op = find(name);
+  if (!op) throw Error("unknown operation " + std::string(name));
+  // The count check comes before anything else is done.
+  if (static_cast<int>(args.size()) > op->inputs) throw Error(argumentCountMessage(name, op->line, op->inputs, false));
+  if (outputs > op->outputs) throw Error(argumentCountMessage(name, op->line, op->outputs, true));
+  return op->run(rt, args);
+}
+
+std::string argumentCountMessage(std::string_view name, int line, int declared, bool outputs) {
+  const std::string function = name.empty() ? std::string("velmoracopy") : "velmoracopy/" + std::string(name);
+  return "Run-time Error: File: " + function + " Line: " + std::to_string(line) +
+         " Column: 1 The function \"" + function + "\" was called with more than the declared number of " +
+         (outputs ? "outputs" : "inputs") + " (" + std::to_string(declared) + ").";
+}
+
+}  // namespace velmora::shell

@@ -1,0 +1,60 @@
+#pragma once
+// Helpers every operation uses to reach the current main window, its case record and the objects of
+// its drawing area.
+
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "engine/geometry.h"
+#include "platform/runtime.h"
+#include "platform/value.h"
+#include "shell/case/case_record.h"
+
+namespace velmora::shell {
+
+using platform::Handle;
+
+inline constexpr std::string_view kMainWindowTag = "acoufig";
+inline constexpr std::string_view kDrawingAxesTag = "acouaxes";
+
+// True for a figure tagged "acoufig".
+bool isMainWindow(const platform::Runtime& rt, Handle fig);
+// The current main window: the current figure when it is a main window, otherwise the topmost main
+// window (a secondary window such as the polar diagram may be current). Nothing when none is open.
+std::optional<Handle> findMainWindow(const platform::Runtime& rt);
+// As above; raises "no main window" when none is open.
+Handle currentMainWindow(const platform::Runtime& rt);
+
+// A copy of the window's case record; raises an Error when the window holds none.
+CaseRecord readCase(const platform::Runtime& rt, Handle fig);
+CaseRecord readCase(const platform::Runtime& rt);  // of the current main window
+// Stores the whole record as the window's userdata.
+void storeCase(platform::Runtime& rt, Handle fig, CaseRecord record);
+void storeCase(platform::Runtime& rt, CaseRecord record);  // in the current main window
+
+// The drawing area of a main window (axes tagged "acouaxes"); raises an Error when it is missing.
+Handle drawingAxes(const platform::Runtime& rt, Handle fig);
+// Objects of the drawing area with this tag, newest first (as the search returns them).
+std::vector<Handle> objectsByTag(const platform::Runtime& rt, Handle fig, std::string_view tag);
+// The same objects oldest first: the order in which the rebuild created them.
+std::vector<Handle> objectsInCreationOrder(const platform::Runtime& rt, Handle fig, std::string_view tag);
+// The newest object with this tag anywhere in the window (controls included); nothing when none.
+std::optional<Handle> findInWindow(const platform::Runtime& rt, Handle fig, std::string_view tag);
+// As above; raises "object <tag> not found" when there is none.
+Handle objectInWindow(const platform::Runtime& rt, Handle fig, std::string_view tag);
+
+// Wall lines ("acouwall") in wall order 1..N. The search returns newest first, so reverse it.
+std::vector<Handle> wallsInWallOrder(const platform::Runtime& rt, Handle fig);
+// Their geometry: wall k from the first to the second point of line k.
+engine::Walls wallGeometry(const platform::Runtime& rt, Handle fig);
+// Absorption of each wall, in wall order, from the wall lines' object records (0 when missing).
+std::vector<double> wallAbsorptions(const platform::Runtime& rt, Handle fig);
+
+// First point (xdata(1), ydata(1)) of a marker or line.
+engine::Point firstPoint(const platform::Runtime& rt, Handle h);
+
+// Reads the window's GUI data slot and empties it.
+std::optional<platform::Value> takeGuiData(platform::Runtime& rt, Handle fig);
+
+}  // namespace velmora::shell
