@@ -1,0 +1,209 @@
+#include "shell/case/drawing_objects.h"
+
+#include <algorithm>
+#include <array>
+
+#include "platform/error.h"
+#include "shell/case/case_record.h"
+
+namespace velmora::shell {
+
+namespace {
+
+std::shared_ptr<const platform::UserData> handleUserdata(Handle h) {
+  return std::make_shared<platform::ValueUserData>(Value::handle(h));
+}
+
+Value pair(double a, double b) {
+  return Value::row({a, b});
+}
+
+const std::array<MenuItem, 5> kAudienceMapMenuTop = {
+    MenuItem{"set surface precision", "velmoracopy('surfaceprecision')"},
+    MenuItem{"predefined precision"},
+    MenuItem{"include room", "velmoracopy('matchroom')", true},
+    MenuItem{"reduce size", "velmoracopy('reducesurfacesize')"},
+    MenuItem{"area=", "", true},
+};
+
+}  // namespace
+
+void setProperties(Graphics& g, Handle h, PropertyList props) {
+  for (const auto& [name, value] : props) g.set(h, name, value);
+}
+
+Handle createObject(Graphics& g, ObjectType type, Handle parent, PropertyList props) {
+  const Handle h = g.create(type, parent);
+  setProperties(g, h, props);
+  return h;
+}
+
+Handle addMenuItem(Graphics& g, Handle parent, const MenuItem& item) {
+  const Handle h = g.create(ObjectType::UiMenu, parent);
+  g.setText(h, "label", item.label);
+  if (!item.callback.empty()) g.setText(h, "callback", item.callback);
+  if (item.separator) g.setText(h, "separator", "on");
+  if (item.checked) g.setText(h, "checked", "on");
+  if (!item.tag.empty()) g.setText(h, "tag", item.tag);
+  return h;
+}
+
+Handle makeContextMenu(Graphics& g, Handle figure, std::span<const MenuItem> items, Handle owner) {
+  const Handle menu = g.create(ObjectType::UiContextMenu, figure);
+  for (const MenuItem& item : items) addMenuItem(g, menu, item);
+  if (owner != platform::kNoHandle) g.set(owner, "uicontextmenu", Value::handle(menu));
+  return menu;
+}
+
+std::vector<Handle> menuItemsInOrder(const Graphics& g, Handle menu) {
+  std::vector<Handle> items;
+  for (Handle c : g.at(menu).children()) {
+    if (g.at(c).type() == ObjectType::UiMenu) items.push_back(c);
+  }
+  std::sort(items.begin(), items.end());
+  return items;
+}
+
+Handle makeWallMenu(Graphics& g, Handle wall) {
+  const Handle menu = g.create(ObjectType::UiContextMenu, g.figureOf(wall));
+  addMenuItem(g, menu, {"split wall", "velmoracopy('splitwall')"});
+  addMenuItem(g, menu, {"delete vertex", "velmoracopy('deletevertex')"});
+  addMenuItem(g, menu, {"symmetry", "velmoracopy('symmetry')"});
+  // The absorption items carry the wall line, so `changealpha` knows which wall to change.
+  const Handle change = addMenuItem(g, menu, {"change absorption", "velmoracopy('changealpha')", true});
+  const Handle zero = addMenuItem(g, menu, {"set absorption to 0%", "velmoracopy('changealpha')"});
+  const Handle full = addMenuItem(g, menu, {"set absorption to 100%", "velmoracopy('changealpha')"});
+  for (Handle item : {change, zero, full}) g.setUserdata(item, handleUserdata(wall));
+  addMenuItem(g, menu, {"length", "", true});
+  addMenuItem(g, menu, {"angle", ""});
+  addMenuItem(g, menu, {"absorption", ""});
+  g.set(wall, "uicontextmenu", Value::handle(menu));
+  return menu;
+}
+
+WallChain makeWallChain(Graphics& g, Handle axes, std::span<const double> x, std::span<const double> y,
+                        std::span<const double> alpha) {
+  const std::size_t n = std::min(x.size(), y.size());
+  WallChain chain;
+  chain.walls.reserve(n);
+  chain.vertices.reserve(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    chain.walls.push_back(g.create(ObjectType::Line, axes));
+    chain.vertices.push_back(g.create(ObjectType::Line, axes));
+  }
+  for (std::size_t k = 0; k < n; ++k) {
+    const std::size_t q = (k + 1) % n;      // next vertex
+    const std::size_t p = (k + n - 1) % n;  // previous wall
+    const Handle wall = chain.walls[k];
+    const Handle vertex = chain.vertices[k];
+
+    WallRecord wallRecord;
+    wallRecord.con = {chain.vertices[k], chain.vertices[q]};
+    wallRecord.alpha = k < alpha.size() ? alpha[k] : 0.0;
+    g.setUserdata(wall, std::make_shared<WallRecord>(wallRecord));
+    setProperties(g, wall,
+                  {{"color", "k"},
+                   {"linestyle", "-"},
+                   {"marker", "none"},
+                   {"buttondownfcn", "velmoracopy('setactivewall')"},
+                   {"xdata", pair(x[k], x[q])},
+                   {"ydata", pair(y[k], y[q])},
+                   {"tag", "acouwall"},
+                   {"linewidth", 1.0}});
+    makeWallMenu(g, wall);
+
+    VertexRecord vertexRecord;
+    vertexRecord.con = {chain.walls[p], chain.walls[k]};
+    g.setUserdata(vertex, std::make_shared<VertexRecord>(vertexRecord));
+    setProperties(g, vertex,
+                  {{"color", "k"},
+                   {"linestyle", "none"},
+                   {"marker", "."},
+                   {"xdata", Value(x[k])},
+                   {"ydata", Value(y[k])},
+                   {"tag", "acouwallvertex"},
+                   {"markersize", 15.0},
+                   {"buttondownfcn", std::string(kWallVertexPress)},
+                   {"interruptible", "off"}});
+  }
+  return chain;
+}
+
+AudienceArea makeAudienceArea(Graphics& g, Handle axes, std::span<const double> x,
+                              std::span<const double> y) {
+  if (x.size() < 4 || y.size() < 4) throw Error("the audience area needs 4 corners");
+  constexpr std::size_t n = 4;
+  AudienceArea area;
+  for (std::size_t k = 0; k < n; ++k) {
+    area.edges.push_back(g.create(ObjectType::Line, axes));
+    area.corners.push_back(g.create(ObjectType::Line, axes));
+  }
+  for (std::size_t k = 0; k < n; ++k) {
+    const std::size_t q = (k + 1) % n;
+    const std::size_t p = (k + n - 1) % n;
+    AudienceEdgeRecord edgeRecord;
+    edgeRecord.con = {area.corners[k], area.corners[q]};
+    g.setUserdata(area.edges[k], std::make_shared<AudienceEdgeRecord>(edgeRecord));
+    setProperties(g, area.edges[k],
+                  {{"color", "k"},
+                   {"linestyle", "-"},
+                   {"marker", "none"},
+                   {"xdata", pair(x[k], x[q])},
+                   {"ydata", pair(y[k], y[q])},
+                   {"tag", "acouaudienceedge"}});
+
+    AudienceCornerRecord cornerRecord;
+    cornerRecord.con = {area.edges[p], area.edges[k]};
+    g.setUserdata(area.corners[k], std::make_shared<AudienceCornerRecord>(cornerRecord));
+    setProperties(g, area.corners[k],
+                  {{"color", "k"},
+                   {"linestyle", "none"},
+                   {"marker", "."},
+                   {"xdata", Value(x[k])},
+                   {"ydata", Value(y[k])},
+                   {"tag", "acouaudiencevertex"},
+                   {"markersize", 15.0},
+                   {"buttondownfcn", std::string(kAudienceVertexPress)},
+                   {"interruptible", "off"}});
+  }
+  return area;
+}
+
+Handle makeAudienceMap(Graphics& g, Handle axes, int intervals, double z) {
+  if (intervals < 1) throw Error("the audience map needs at least one interval");
+  const auto n = static_cast<std::size_t>(intervals) + 1;
+  // Map point (i, j) at linear index i + j(N+1): the first index runs along the first side.
+  platform::Matrix xi = platform::Matrix::zeros(n, n);
+  platform::Matrix eta = platform::Matrix::zeros(n, n);
+  platform::Matrix height = platform::Matrix::zeros(n, n);
+  platform::Matrix colour = platform::Matrix::zeros(n, n);
+  for (std::size_t j = 0; j < n; ++j) {
+    for (std::size_t i = 0; i < n; ++i) {
+      xi(i, j) = static_cast<double>(i) / intervals;
+      eta(i, j) = static_cast<double>(j) / intervals;
+      height(i, j) = z;
+      colour(i, j) = 1;
+    }
+  }
+  const Handle map = createObject(g, ObjectType::Surface, axes,
+                                  {{"xdata", Value(std::move(xi))},
+                                   {"ydata", Value(std::move(eta))},
+                                   {"zdata", Value(std::move(height))},
+                                   {"cdata", Value(std::move(colour))},
+                                   {"edgecolor", "none"},
+                                   {"facecolor", "interp"},
+                                   {"tag", "acouaudiencesurface"},
+                                   {"buttondownfcn", "velmoracopy('zoomaxes')"}});
+
+  const Handle menu = g.create(ObjectType::UiContextMenu, g.figureOf(axes));
+  addMenuItem(g, menu, kAudienceMapMenuTop[0]);
+  const Handle predefined = addMenuItem(g, menu, kAudienceMapMenuTop[1]);
+  for (const char* label : {"10", "50", "100", "200"}) {
+    addMenuItem(g, predefined, {label, "velmoracopy('surfaceprecision')"});
+  }
+  for (std::size_t k = 2; k < kAudienceMapMenuTop.size(); ++k) addMenuItem(g, menu, kAudienceMapMenuTop[k]);
+  g.set(map, "uicontextmenu", Value::handle(menu));
+  return map;
+}
+
+}  // namespace velmora::shell
