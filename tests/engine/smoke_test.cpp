@@ -1,7 +1,0 @@
-#include <gtest/gtest.h>
-
-#include "engine/engine.h"
-
-TEST(Smoke, Builds) {
-  SUCCEED();
-}
