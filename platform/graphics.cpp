@@ -394,6 +394,7 @@ const Value& stored(const std::map<std::string, Value, std::less<>>& props, std:
 }  // namespace
 
 std::string GraphicsObject::text(std::string_view name) const {
+  if (lower(name) == "type") return std::string(typeName(type_));
   const Value& v = stored(props_, name, type_);
   if (v.isText()) return v.text();
   if (v.isList()) {

@@ -1,0 +1,154 @@
+#include "platform/graphics.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/error.h"
+
+namespace velmora::platform {
+namespace {
+
+struct Tree {
+  Graphics g;
+  Handle fig = g.create(ObjectType::Figure, kRoot);
+  Handle ax = g.create(ObjectType::Axes, fig);
+};
+
+TEST(Graphics, NewChildrenGoOnTopAndSearchIsNewestFirst) {
+  Tree t;
+  const Handle a = t.g.create(ObjectType::Line, t.ax);
+  const Handle b = t.g.create(ObjectType::Line, t.ax);
+  const Handle c = t.g.create(ObjectType::Line, t.ax);
+  for (Handle h : {a, b, c}) t.g.setText(h, "tag", "acouwall");
+  EXPECT_EQ(t.g.at(t.ax).children(), (std::vector<Handle>{c, b, a}));
+  EXPECT_EQ(t.g.findobj(t.fig, "acouwall"), (std::vector<Handle>{c, b, a}));
+
+  // The stacking order can change without changing what a search returns.
+  t.g.setChildren(t.ax, {a, c, b});
+  EXPECT_EQ(t.g.at(t.ax).children(), (std::vector<Handle>{a, c, b}));
+  EXPECT_EQ(t.g.findobj(t.fig, "acouwall"), (std::vector<Handle>{c, b, a}));
+  EXPECT_THROW(t.g.setChildren(t.ax, {a, b}), Error);
+  EXPECT_THROW(t.g.setChildren(t.ax, {a, b, t.fig}), Error);
+  EXPECT_EQ(t.g.at(t.ax).children(), (std::vector<Handle>{a, c, b}));
+
+  // Search includes menus under context menus and the object itself.
+  const Handle menu = t.g.create(ObjectType::UiContextMenu, t.fig);
+  const Handle item = t.g.create(ObjectType::UiMenu, menu);
+  t.g.setText(item, "tag", "acouwall");
+  EXPECT_EQ(t.g.findobj(t.fig, "acouwall").front(), item);
+  EXPECT_EQ(t.g.findobj(a, "acouwall"), std::vector<Handle>{a});
+  EXPECT_TRUE(t.g.findobj(t.fig, "nothing").empty());
+}
+
+TEST(Graphics, PropertiesByNameAreTypedAndChecked) {
+  Tree t;
+  const Handle l = t.g.create(ObjectType::Line, t.ax);
+  t.g.set(l, "XData", Value::row({3, 17}));
+  EXPECT_EQ(t.g.at(l).numbers("xdata"), (std::vector<double>{3, 17}));
+  t.g.set(l, "color", Value("k"));
+  EXPECT_EQ(t.g.at(l).color("color"), (Rgb{0, 0, 0}));
+  t.g.set(l, "markerfacecolor", Value("none"));
+  EXPECT_FALSE(t.g.at(l).color("markerfacecolor"));
+  t.g.set(l, "Visible", Value("OFF"));
+  EXPECT_FALSE(t.g.at(l).visible());
+
+  struct Bad {
+    const char* prop;
+    Value value;
+    const char* message;
+  };
+  const std::vector<Bad> bad = {
+      {"nosuchprop", Value(1.0), "There is no 'nosuchprop' property in the 'line' class."},
+      {"linewidth", Value("thick"), "Bad value for line property 'linewidth': expected a single number, got a text."},
+      {"visible", Value("maybe"), "Bad value for line property 'visible': expected 'on' or 'off', got a text."},
+      {"color", Value("purple"), "Bad value for line property 'color': expected a colour, got a text."},
+      {"type", Value("text"), "Attempt to modify read-only property: 'type'."},
+  };
+  for (const Bad& b : bad) {
+    try {
+      t.g.set(l, b.prop, b.value);
+      ADD_FAILURE() << b.prop;
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()), b.message);
+    }
+  }
+  EXPECT_EQ(t.g.at(l).text("type"), "line");  // still a line, and still black
+  EXPECT_EQ(t.g.at(l).color("color"), (Rgb{0, 0, 0}));
+  EXPECT_THROW(t.g.create(ObjectType::Line, t.fig), Error);
+}
+
+TEST(Graphics, UserdataAppDataAndGuiData) {
+  Tree t;
+  struct Marker : UserData {
+    int n = 0;
+    Value toValue() const override { return Value(static_cast<double>(n)); }
+  };
+  Marker m;
+  m.n = 7;
+  t.g.setUserdata(t.fig, m);
+  ASSERT_NE(t.g.at(t.fig).userdataAs<Marker>(), nullptr);
+  EXPECT_EQ(t.g.at(t.fig).userdataAs<Marker>()->n, 7);
+  EXPECT_EQ(t.g.get(t.fig, "userdata"), Value(7.0));
+  t.g.set(t.fig, "userdata", Value("text"));
+  EXPECT_EQ(t.g.at(t.fig).userdataAs<Marker>(), nullptr);
+  EXPECT_EQ(t.g.get(t.fig, "userdata"), Value("text"));
+
+  t.g.setAppData(t.fig, "zoomaxesfactor", Value(1.2));
+  ASSERT_NE(t.g.at(t.fig).appData("zoomaxesfactor"), nullptr);
+  EXPECT_EQ(t.g.at(t.fig).appData("zoomaxesstatus"), nullptr);
+  t.g.setGuiData(t.fig, Value("canceled"));
+  EXPECT_EQ(t.g.at(t.fig).guiData(), Value("canceled"));
+}
+
+TEST(Graphics, CurrentObjectsFollowCreationAndDeletion) {
+  Graphics g;
+  EXPECT_EQ(g.currentFigure(), kNoHandle);
+  const Handle f1 = g.create(ObjectType::Figure, kRoot);
+  const Handle a1 = g.create(ObjectType::Axes, f1);
+  const Handle f2 = g.create(ObjectType::Figure, kRoot);
+  EXPECT_EQ(g.currentFigure(), f2);
+  EXPECT_EQ(g.currentAxes(f1), a1);
+  g.setCurrentFigure(f1);
+  EXPECT_EQ(g.figures().front(), f1);
+  const Handle a2 = g.create(ObjectType::Axes, f1);
+  EXPECT_EQ(g.currentAxes(f1), a2);
+  g.remove(a2);
+  EXPECT_EQ(g.currentAxes(f1), a1);
+  g.remove(f1);
+  EXPECT_FALSE(g.exists(a1));
+  EXPECT_EQ(g.currentFigure(), f2);
+  g.remove(f2);
+  EXPECT_EQ(g.currentFigure(), kNoHandle);
+  EXPECT_THROW(g.remove(f2), Error);
+  EXPECT_THROW(g.at(f2), Error);
+}
+
+TEST(Graphics, WindowDefaultsReachNewControls) {
+  Tree t;
+  t.g.set(t.fig, "defaultuicontrolfontsize", Value(6.0));
+  const Handle c = t.g.create(ObjectType::UiControl, t.fig);
+  EXPECT_EQ(t.g.at(c).number("fontsize"), 6.0);
+}
+
+struct Recorder : GraphicsObserver {
+  std::vector<std::string> log;
+  void objectCreated(Handle h) override { log.push_back("create " + std::to_string(h)); }
+  void propertyChanged(Handle h, std::string_view name) override {
+    log.push_back("set " + std::to_string(h) + " " + std::string(name));
+  }
+  void childrenReordered(Handle p) override { log.push_back("order " + std::to_string(p)); }
+  void objectDeleted(Handle h) override { log.push_back("delete " + std::to_string(h)); }
+};
+
+TEST(Graphics, ObserversHearEveryChange) {
+  Graphics g;
+  Recorder r;
+  g.addObserver(&r);
+  const Handle f = g.create(ObjectType::Figure, kRoot);
+  const Handle c = g.create(ObjectType::UiControl, f);
+  g.set(c, "String", Value("grid"));
+  g.remove(f);
+  EXPECT_EQ(r.log, (std::vector<std::string>{"create 1", "create 2", "set 2 string", "delete 2", "delete 1"}));
+}
+
+}  // namespace
+}  // namespace velmora::platform
