@@ -46,7 +46,7 @@ struct VerbStep {
 struct Verb {
   std::string name;
   // Operations that must be registered for the verb to exist ("unknown argument" otherwise).
-  std::vector<std::string> requires_;
+  std::vector<std::string> needs;
   std::vector<VerbStep> steps;
   std::string undoLabel;  // empty: no undo step
 };

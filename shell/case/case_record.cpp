@@ -72,16 +72,24 @@ class FieldReader {
   const Record* record_ = nullptr;
 };
 
-Value rowOf(const std::vector<double>& v) { return Value::row(v); }
-Value columnOf(const std::vector<double>& v) { return Value(Matrix::column(v)); }
-Value pairOf(const std::array<double, 2>& p) { return Value::row({p[0], p[1]}); }
+Value rowOf(const std::vector<double>& v) {
+  return Value::row(v);
+}
+Value columnOf(const std::vector<double>& v) {
+  return Value(Matrix::column(v));
+}
+Value pairOf(const std::array<double, 2>& p) {
+  return Value::row({p[0], p[1]});
+}
 
 template <class T>
 std::vector<double> asDoubles(const std::vector<T>& v) {
   return std::vector<double>(v.begin(), v.end());
 }
 
-Value gridOf(const engine::Matrix& m) { return Value(Matrix{m.rows, m.cols, m.data, 1}); }
+Value gridOf(const engine::Matrix& m) {
+  return Value(Matrix{m.rows, m.cols, m.data, 1});
+}
 
 Value textList(const std::vector<std::string>& texts) {
   List l;
@@ -224,7 +232,8 @@ CaseDescription CaseDescription::fromValue(const Value& v) {
   }
   if (d.xaud.has_value() != d.yaud.has_value())
     in.fail(d.xaud ? "yaud" : "xaud", "is missing: xaud and yaud go together");
-  if (d.xaud && (d.xaud->size() != 4 || d.yaud->size() != 4)) in.fail("xaud", "and yaud must hold 4 corners each");
+  if (d.xaud && (d.xaud->size() != 4 || d.yaud->size() != 4))
+    in.fail("xaud", "and yaud must hold 4 corners each");
   return d;
 }
 
@@ -281,7 +290,9 @@ std::optional<double> zoneTableStep(double extent) {
   return std::nullopt;
 }
 
-double gsizeForZone(double zone) { return zoneTableStep(zone).value_or(16); }
+double gsizeForZone(double zone) {
+  return zoneTableStep(zone).value_or(16);
+}
 
 CaseRecord newCaseRecord(double zone) {
   CaseRecord r;

@@ -81,8 +81,8 @@ class CaseRecord : public platform::UserData {
   std::array<double, 2> ylim{-10, 10};
   double Lw = 100;
   double Hr = 0;
-  std::string colormap = "color";   // "color" or "gray"
-  std::string climmode = "auto";    // "auto" or "manual"
+  std::string colormap = "color";  // "color" or "gray"
+  std::string climmode = "auto";   // "auto" or "manual"
   std::array<double, 2> clim{0, 100};
   std::string displayvalue = "reflection";  // "reflection" or "decibel"
   std::vector<std::string> actionlist;      // undo labels, oldest first
@@ -91,9 +91,9 @@ class CaseRecord : public platform::UserData {
   std::optional<AnimationParameters> animationparameters;
 
   // Derived fields, rewritten after every change of geometry and never saved.
-  std::optional<int> iscnvx;            // checkroomconvexity
-  std::optional<std::vector<int>> ang;  // per vertex: 1 convex or straight, 0 reflex
-  std::optional<engine::IndexList> ina;  // 1-based map points outside the room
+  std::optional<int> iscnvx;                               // checkroomconvexity
+  std::optional<std::vector<int>> ang;                     // per vertex: 1 convex or straight, 0 reflex
+  std::optional<engine::IndexList> ina;                    // 1-based map points outside the room
   std::optional<std::vector<engine::ImageRecord>> images;  // refreshimages: one per wall
   std::optional<std::vector<int>> iwv;
   std::optional<engine::Matrix> xwv, ywv;  // N-by-2: seen part of each wall
@@ -135,7 +135,7 @@ DefaultRoom defaultRoom(double zone);
 // Object records: the userdata of the drawing objects that link to their neighbours.
 struct WallRecord : platform::UserData {
   std::array<platform::Handle, 2> con{platform::kNoHandle, platform::kNoHandle};  // start, end vertex marker
-  double alpha = 0;                                                              // absorption, percent
+  double alpha = 0;                                                               // absorption, percent
   platform::Value toValue() const override;
 };
 // Links of a marker or audience edge: `con` holds two object handles.

@@ -11,7 +11,9 @@ void Operations::add(Operation op) {
   ops_.insert_or_assign(std::move(name), std::move(op));
 }
 
-bool Operations::has(std::string_view name) const { return ops_.find(name) != ops_.end(); }
+bool Operations::has(std::string_view name) const {
+  return ops_.find(name) != ops_.end();
+}
 
 const Operation* Operations::find(std::string_view name) const {
   auto it = ops_.find(name);
@@ -23,7 +25,8 @@ std::vector<Value> Operations::call(Runtime& rt, std::string_view name, const st
   const Operation* op = find(name);
   if (!op) throw Error("unknown operation " + std::string(name));
   // The count check comes before anything else is done.
-  if (static_cast<int>(args.size()) > op->inputs) throw Error(argumentCountMessage(name, op->line, op->inputs, false));
+  if (static_cast<int>(args.size()) > op->inputs)
+    throw Error(argumentCountMessage(name, op->line, op->inputs, false));
   if (outputs > op->outputs) throw Error(argumentCountMessage(name, op->line, op->outputs, true));
   return op->run(rt, args);
 }

@@ -36,13 +36,17 @@ CaseRecord readCase(const platform::Runtime& rt, Handle fig) {
   return *udf;
 }
 
-CaseRecord readCase(const platform::Runtime& rt) { return readCase(rt, currentMainWindow(rt)); }
+CaseRecord readCase(const platform::Runtime& rt) {
+  return readCase(rt, currentMainWindow(rt));
+}
 
 void storeCase(platform::Runtime& rt, Handle fig, CaseRecord record) {
   rt.graphics().setUserdata(fig, std::move(record));
 }
 
-void storeCase(platform::Runtime& rt, CaseRecord record) { storeCase(rt, currentMainWindow(rt), std::move(record)); }
+void storeCase(platform::Runtime& rt, CaseRecord record) {
+  storeCase(rt, currentMainWindow(rt), std::move(record));
+}
 
 Handle drawingAxes(const platform::Runtime& rt, Handle fig) {
   auto found = rt.graphics().findobj(fig, kDrawingAxesTag);
@@ -81,7 +85,8 @@ engine::Walls wallGeometry(const platform::Runtime& rt, Handle fig) {
     const auto& o = rt.graphics().at(h);
     const auto x = o.numbers("xdata");
     const auto y = o.numbers("ydata");
-    if (x.size() < 2 || y.size() < 2) throw Error("wall line " + std::to_string(h) + " has fewer than two points");
+    if (x.size() < 2 || y.size() < 2)
+      throw Error("wall line " + std::to_string(h) + " has fewer than two points");
     walls.push_back({x[0], y[0], x[1], y[1]});
   }
   return walls;

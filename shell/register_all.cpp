@@ -1,0 +1,12 @@
+#include "shell/register_all.h"
+
+#include "shell/case/case_record.h"
+
+namespace velmora::shell {
+
+// One line per folder; each folder's function adds the operations that have landed there.
+void registerAllOperations(Operations& ops) {
+  registerCaseOperations(ops);
+}
+
+}  // namespace velmora::shell
