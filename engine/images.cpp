@@ -333,6 +333,8 @@ ImageSet computeimages(const ImageSetInputs& in) {
       out.images[j] = computeimage(w.x1, w.y1, w.x2, w.y2, out.xso, out.yso);
     }
     out.images[j].validity *= out.iwv[j];
+    // A wall of no extent has no mirror line: it reflects nothing.
+    if (walls[j].x1 == walls[j].x2 && walls[j].y1 == walls[j].y2) out.images[j].validity = 0;
   }
   if (!in.diffusion) out.diffcoef.assign(n, 1.0);
   return out;
