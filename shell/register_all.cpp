@@ -1,12 +1,14 @@
 #include "shell/register_all.h"
 
 #include "shell/case/case_record.h"
+#include "shell/window_operations.h"
 
 namespace velmora::shell {
 
 // One line per folder; each folder's function adds the operations that have landed there.
 void registerAllOperations(Operations& ops) {
   registerCaseOperations(ops);
+  registerWindowOperations(ops);
 }
 
 }  // namespace velmora::shell

@@ -1,0 +1,40 @@
+#include "shell/enable_objects.h"
+
+#include "platform/numbers.h"
+#include "shell/case/window.h"
+
+namespace velmora::shell {
+
+void enableobjects(platform::Runtime& rt, std::string_view state) {
+  auto& g = rt.graphics();
+  const Handle fig = currentMainWindow(rt);
+  std::vector<Handle> drawing;
+  for (const char* tag : {"acouwall", "acouwallvertex", "acouaudiencesurface", "acouaudiencevertex",
+                          "acousource", "acoureceptor", "acouXaxis", "acouYaxis"}) {
+    for (Handle h : objectsByTag(rt, fig, tag)) drawing.push_back(h);
+  }
+  const auto controls = g.findIf(
+      fig, [](const platform::GraphicsObject& o) { return o.type() == platform::ObjectType::UiControl; });
+
+  const bool off = platform::equalsIgnoreCase(state, "off");
+  for (Handle h : drawing) g.setText(h, "hittest", off ? "off" : "on");
+  for (Handle h : controls) g.setText(h, "enable", off ? "off" : "on");
+  if (off) return;
+
+  const auto stringOf = [&](Handle h) {
+    const platform::Value s = g.get(h, "string");
+    return s.isText() ? s.text() : std::string();
+  };
+  for (Handle h : controls) {
+    const std::string s = stringOf(h);
+    if (s == "objects" || s == "utils") g.setText(h, "enable", "inactive");
+  }
+  const auto receptor = findInWindow(rt, fig, "acoureceptor");
+  if (receptor && !g.at(*receptor).visible()) {
+    for (Handle h : controls) {
+      if (stringOf(h) == "polar") g.setText(h, "enable", "off");
+    }
+  }
+}
+
+}  // namespace velmora::shell

@@ -1,0 +1,31 @@
+#pragma once
+// The zone-size question and the construction of a new main window.
+
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "platform/runtime.h"
+#include "platform/value.h"
+#include "shell/operations.h"
+
+namespace velmora::shell {
+
+inline constexpr std::string_view kWindowTitle = "VELMORA  (room acoustics in plan, by the VELMORA authors)";
+inline constexpr double kWindowWidth = 640;
+inline constexpr double kWindowHeight = 560;
+
+// Asks for the size of the drawing zone. Nothing on cancel or when the answer holds no number;
+// otherwise the largest number read, kept in 4..640 and rounded up to an even number.
+std::optional<double> getzonesize(platform::Runtime& rt);
+
+// Builds a new main window for a drawing zone of side `zone` and runs the start-up computations
+// (each one only once its operation is registered in `ops`). Returns the window.
+platform::Handle init(platform::Runtime& rt, const Operations& ops, double zone);
+
+// Runs an operation of the computation chain when it is registered; skipped otherwise.
+std::vector<platform::Value> runIfRegistered(platform::Runtime& rt, const Operations& ops,
+                                             std::string_view name,
+                                             const std::vector<platform::Value>& args = {}, int outputs = 0);
+
+}  // namespace velmora::shell

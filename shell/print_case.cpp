@@ -1,0 +1,154 @@
+#include "shell/print_case.h"
+
+#include "platform/numbers.h"
+#include "shell/case/window.h"
+
+namespace velmora::shell {
+
+using platform::Graphics;
+using platform::Handle;
+
+namespace {
+
+// The extension of a file name, dot included; nothing when the name has none.
+std::optional<std::string> extensionOf(const std::string& file) {
+  const auto slash = file.find_last_of("/\\");
+  const auto dot = file.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::nullopt;
+  return platform::lower(file.substr(dot));
+}
+
+std::optional<platform::FileChoice> chooseFile(platform::Runtime& rt,
+                                               const std::optional<std::string>& folder,
+                                               const std::optional<std::string>& file, const char* title) {
+  if (folder && file) return platform::FileChoice{*folder, *file};
+  platform::FileDialog dialog;
+  dialog.filter = kPrintFilter;
+  dialog.title = title;
+  return rt.ui().saveFile(dialog);
+}
+
+void setAll(Graphics& g, const std::vector<Handle>& objects, const char* prop, const char* value) {
+  for (Handle h : objects) g.setText(h, prop, value);
+}
+
+// Print colours of the main window, and their restoration.
+struct CaseColours {
+  platform::Runtime& rt;
+  Handle fig;
+
+  void prepare(bool gray) {
+    Graphics& g = rt.graphics();
+    if (gray) {
+      if (auto source = findInWindow(rt, fig, "acousource")) {
+        g.setText(*source, "markerfacecolor", "k");
+        g.setText(*source, "markeredgecolor", "w");
+      }
+    }
+    setAll(g, objectsByTag(rt, fig, "acouwallvertex"), "visible", "off");
+    setAll(g, objectsByTag(rt, fig, "acouimage"), "color", "k");
+    setAll(g, objectsByTag(rt, fig, "acouradius"), "color", "k");
+  }
+  void restore() {
+    Graphics& g = rt.graphics();
+    if (!g.exists(fig)) return;
+    if (auto source = findInWindow(rt, fig, "acousource")) {
+      g.setText(*source, "markerfacecolor", "r");
+      g.setText(*source, "markeredgecolor", "k");
+    }
+    setAll(g, objectsByTag(rt, fig, "acouwallvertex"), "visible", "on");
+    setAll(g, objectsByTag(rt, fig, "acouimage"), "color", "b");
+    setAll(g, objectsByTag(rt, fig, "acouradius"), "color", "b");
+  }
+};
+
+std::vector<Handle> inAxes(const Graphics& g, Handle fig, const char* axesTag, const char* tag) {
+  std::vector<Handle> out;
+  for (Handle axes : g.findobj(fig, axesTag)) {
+    for (Handle h : g.findobj(axes, tag)) out.push_back(h);
+  }
+  return out;
+}
+
+}  // namespace
+
+PrintTarget casePrintTarget(const std::string& file, bool colour) {
+  const auto ext = extensionOf(file);
+  if (!ext) return {"-djpeg90", file + ".jpg"};
+  if (*ext == ".bmp") return {"-dbmp", file};
+  if (*ext == ".hpg") return {"-dhpgl", file};
+  if (*ext == ".pcx") return {"-dpcx24b", file};
+  if (*ext == ".ps") return {colour ? "-dpsc2" : "-dps2", file};
+  if (*ext == ".tif") return {"-dtiff", file};
+  return {"-djpeg90", file};
+}
+
+PrintTarget polarPrintTarget(const std::string& file) {
+  const auto ext = extensionOf(file);
+  if (!ext) return {"-djpeg90", file + ".jpg"};
+  if (*ext == ".bmp") return {"-dbitmap", file};
+  if (*ext == ".hpg") return {"-dhpgl", file};
+  if (*ext == ".pcx") return {"-dpcx24b", file};
+  if (*ext == ".ps") return {"-dpsc2", file};
+  if (*ext == ".tif") return {"-dtiff", file};
+  return {"-djpeg90", file};
+}
+
+void printcase(platform::Runtime& rt, const std::optional<std::string>& folder,
+               const std::optional<std::string>& file) {
+  const Handle fig = currentMainWindow(rt);
+  const CaseRecord record = readCase(rt, fig);
+  CaseColours colours{rt, fig};
+  colours.prepare(platform::equalsIgnoreCase(record.colormap, "gray"));
+  try {
+    const auto choice = chooseFile(rt, folder, file, "Print current case");
+    if (choice) {
+      const PrintTarget target = casePrintTarget(choice->file, record.colormap == "color");
+      rt.print(fig, target.device, choice->folder + target.file);
+    }
+  } catch (...) {
+    // A failed print leaves the window as it was before.
+    colours.restore();
+    throw;
+  }
+  colours.restore();
+}
+
+void printpolar(platform::Runtime& rt, const std::optional<std::string>& folder,
+                const std::optional<std::string>& file) {
+  Graphics& g = rt.graphics();
+  const Handle fig = g.currentFigure();
+  if (fig == platform::kNoHandle || !platform::equalsIgnoreCase(g.at(fig).tag(), "acoupolar")) return;
+  const auto choice = chooseFile(rt, folder, file, "Print current polar diagram");
+  if (!choice) return;
+
+  const auto directRadius = inAxes(g, fig, "acoupolaraxes1", "acoupolardirectradius");
+  const auto direct = inAxes(g, fig, "acoupolaraxes1", "acoupolardirect");
+  const auto miniatureSource = inAxes(g, fig, "acoupolaraxes2", "acoupolarsource");
+  setAll(g, directRadius, "color", "k");
+  const PrintTarget target = polarPrintTarget(choice->file);
+  const bool plotter = target.device == "-dhpgl";
+  if (plotter) {
+    // A plotter draws no filled round markers: squares stand in for them.
+    setAll(g, direct, "marker", "square");
+    setAll(g, miniatureSource, "marker", "square");
+    for (Handle h : miniatureSource) g.setNumber(h, "markersize", 3);
+  }
+  const auto restore = [&] {
+    setAll(g, directRadius, "color", "r");
+    if (plotter) {
+      setAll(g, direct, "marker", "o");
+      setAll(g, miniatureSource, "marker", ".");
+      for (Handle h : miniatureSource) g.setNumber(h, "markersize", 6);
+    }
+  };
+  try {
+    rt.print(fig, target.device, choice->folder + target.file);
+  } catch (...) {
+    restore();
+    throw;
+  }
+  restore();
+}
+
+}  // namespace velmora::shell

@@ -1,0 +1,166 @@
+#include "shell/update.h"
+
+#include <string>
+
+#include "platform/error.h"
+#include "shell/case/drawing_objects.h"
+#include "shell/case/window.h"
+#include "shell/init.h"
+
+namespace velmora::shell {
+
+using platform::Graphics;
+using platform::Handle;
+using platform::Value;
+
+std::string wallListString(std::size_t walls) {
+  std::string s = "all|direct";
+  for (std::size_t k = 1; k <= walls; ++k) s += "|wall " + std::to_string(k);
+  return s;
+}
+
+void deleteWithMenu(Graphics& g, Handle h) {
+  if (!g.exists(h)) return;
+  const Value menu = g.get(h, "uicontextmenu");
+  g.remove(h);
+  // A menu still used by another object stays.
+  if (!menu.isObject() || !g.exists(menu.object())) return;
+  const Handle m = menu.object();
+  const Handle fig = g.figureOf(m);
+  const auto users = g.findIf(fig, [&](const platform::GraphicsObject& o) {
+    if (!o.hasProperty("uicontextmenu")) return false;
+    const Value v = o.get("uicontextmenu");
+    return v.isObject() && v.object() == m;
+  });
+  if (users.empty()) g.remove(m);
+}
+
+namespace {
+
+void moveMarker(Graphics& g, Handle marker, double x, double y) {
+  g.set(marker, "xdata", Value(x));
+  g.set(marker, "ydata", Value(y));
+}
+
+std::vector<Value> snapshotAnswer(platform::Runtime& rt, const Operations& ops) {
+  return runIfRegistered(rt, ops, "getcurrentprop", {}, 1);
+}
+
+// Steps 12 and 13: the history restarts with one entry after a scanned plan or a shape.
+void restartHistory(platform::Runtime& rt, const Operations& ops, Handle fig, const std::string& label) {
+  const auto answer = snapshotAnswer(rt, ops);
+  CaseRecord record = readCase(rt, fig);
+  if (!answer.empty() && answer.front().isRecord() && answer.front().record().size() > 0) {
+    record.proplist = {CaseDescription::fromValue(answer.front())};
+    record.actionlist = {label};
+  }
+  record.animationparameters.reset();
+  storeCase(rt, fig, std::move(record));
+}
+
+}  // namespace
+
+void update(platform::Runtime& rt, const Operations& ops, const CaseDescription& prop) {
+  Graphics& g = rt.graphics();
+  const Handle fig = currentMainWindow(rt);
+  const Handle axes = drawingAxes(rt, fig);
+  g.set(fig, "currentaxes", Value::handle(axes));
+  bool newWalls = false;
+
+  // Walls.
+  if (prop.xwall && prop.ywall) {
+    newWalls = true;
+    const std::size_t n = prop.xwall->size();
+    std::vector<double> alpha = prop.alpha.value_or(std::vector<double>(n, 0.0));
+    for (Handle h : objectsByTag(rt, fig, "acouwall")) deleteWithMenu(g, h);
+    for (Handle h : objectsByTag(rt, fig, "acouwallvertex")) deleteWithMenu(g, h);
+    makeWallChain(g, axes, *prop.xwall, *prop.ywall, alpha);
+    if (auto list = findInWindow(rt, fig, "acouselectbutton")) {
+      if (!prop.noselectchange) g.set(*list, "value", Value(1.0));
+      g.set(*list, "string", Value(wallListString(n)));
+    }
+  }
+
+  // Audience area.
+  if (prop.xaud && prop.yaud) {
+    std::string visibility = "on";
+    const auto oldEdges = objectsByTag(rt, fig, "acouaudienceedge");
+    if (!oldEdges.empty()) visibility = g.at(oldEdges.front()).text("visible");
+    for (Handle h : oldEdges) deleteWithMenu(g, h);
+    for (Handle h : objectsByTag(rt, fig, "acouaudiencevertex")) deleteWithMenu(g, h);
+    const AudienceArea area = makeAudienceArea(g, axes, *prop.xaud, *prop.yaud);
+    for (Handle h : area.edges) g.set(h, "visible", Value(visibility));
+    for (Handle h : area.corners) g.set(h, "visible", Value(visibility));
+  } else if (!prop.noaudiencechange) {
+    const auto inside = runIfRegistered(rt, ops, "checkaudience", {}, 1);
+    if (!inside.empty() && inside.front().isScalar() && inside.front().scalar() == -1) {
+      runIfRegistered(rt, ops, "matchroom");
+    }
+  }
+
+  // Audience map.
+  if (prop.Nsurface) {
+    for (Handle h : objectsByTag(rt, fig, "acouaudiencesurface")) deleteWithMenu(g, h);
+    makeAudienceMap(g, axes, *prop.Nsurface);
+  }
+
+  // Source: kept where it is unless the new room leaves it outside.
+  const auto source = findInWindow(rt, fig, "acousource");
+  if (source) {
+    if (prop.xso && prop.yso) {
+      moveMarker(g, *source, *prop.xso, *prop.yso);
+    } else {
+      const engine::Point s = firstPoint(rt, *source);
+      const auto cls =
+          runIfRegistered(rt, ops, "checksource", {Value(s.x), Value(s.y), Value::handle(fig)}, 1);
+      if (!cls.empty() && cls.front().isScalar() && cls.front().scalar() == 0) {
+        const auto walls = wallsInWallOrder(rt, fig);
+        if (!walls.empty()) {
+          const engine::Point v1 = firstPoint(rt, walls.front());
+          moveMarker(g, *source, v1.x, v1.y);
+        }
+      }
+    }
+  }
+
+  // View and grid.
+  bool newView = false;
+  if (prop.xlim && prop.ylim) {
+    newView = true;
+    runIfRegistered(rt, ops, "expandzone",
+                    {Value::row({(*prop.xlim)[0], (*prop.xlim)[1], (*prop.ylim)[0], (*prop.ylim)[1]})});
+  }
+  if (prop.gsize) runIfRegistered(rt, ops, "changegrid", {Value(*prop.gsize)});
+  if (newWalls && !newView) runIfRegistered(rt, ops, "expandzone", {Value("auto")});
+
+  // Receptor: where the description puts it, else in the middle of the view.
+  if (const auto receptor = findInWindow(rt, fig, "acoureceptor")) {
+    if (prop.xre && prop.yre) {
+      moveMarker(g, *receptor, *prop.xre, *prop.yre);
+    } else {
+      const auto xl = g.at(axes).numbers("xlim");
+      const auto yl = g.at(axes).numbers("ylim");
+      moveMarker(g, *receptor, (xl[0] + xl[1]) / 2, (yl[0] + yl[1]) / 2);
+    }
+  }
+
+  CaseRecord record = readCase(rt, fig);
+  if (prop.Lw) record.Lw = *prop.Lw;
+  if (prop.name) record.name = *prop.name;
+  if (prop.curves) record.curves = *prop.curves;
+  storeCase(rt, fig, std::move(record));
+
+  for (const char* step :
+       {"refreshsurfaceposition", "checkroomconvexity", "refreshimages", "setlayer", "refreshsurfacevalues",
+        "selectvalue", "hidegrid", "setsurfacefob", "refreshwallmenu"}) {
+    runIfRegistered(rt, ops, step);
+  }
+
+  if (prop.scan) {
+    restartHistory(rt, ops, fig, "scanned plan");
+  } else if (prop.geometricshapes) {
+    restartHistory(rt, ops, fig, "geometric shape");
+  }
+}
+
+}  // namespace velmora::shell

@@ -1,0 +1,21 @@
+#pragma once
+// The display rebuild: makes the current main window show a case description.
+
+#include "platform/runtime.h"
+#include "shell/case/case_record.h"
+#include "shell/operations.h"
+
+namespace velmora::shell {
+
+// Rebuilds the parts of the drawing that the description carries (walls, audience area, map,
+// source, view, grid, receptor), copies `Lw`, `name` and `curves`, then runs the computation chain
+// (each step once its operation is registered in `ops`).
+void update(platform::Runtime& rt, const Operations& ops, const CaseDescription& prop);
+
+// The wall list entries for N walls: "all|direct|wall 1|...|wall N".
+std::string wallListString(std::size_t walls);
+
+// Deletes an object together with the context menu it owns (menus live in the window, apart).
+void deleteWithMenu(platform::Graphics& g, platform::Handle h);
+
+}  // namespace velmora::shell

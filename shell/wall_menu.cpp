@@ -1,0 +1,44 @@
+#include "shell/wall_menu.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "platform/numbers.h"
+#include "shell/case/drawing_objects.h"
+#include "shell/case/window.h"
+
+namespace velmora::shell {
+
+WallInfo wallInfo(double x1, double y1, double x2, double y2, double alpha) {
+  const double length = std::hypot(x2 - x1, y2 - y1);
+  // Angle with the horizontal, 0 to 90 degrees whatever the wall's direction.
+  const double angle = length >= 0.000001 ? std::acos(std::min(1.0, std::abs(x2 - x1) / length)) : 0.0;
+  const double degrees = platform::roundHalfAway(angle * 180 / std::numbers::pi);
+  const double shownLength = platform::roundHalfAway(10 * length) / 10;
+  return {"length=" + platform::formatNumber(shownLength) + "m",
+          "angle=" + platform::formatNumber(degrees) + "°",
+          "absorption=" + platform::formatNumber(alpha) + "%"};
+}
+
+void refreshwallmenu(platform::Runtime& rt) {
+  auto& g = rt.graphics();
+  const Handle fig = currentMainWindow(rt);
+  for (Handle wall : objectsByTag(rt, fig, "acouwall")) {
+    const auto& line = g.at(wall);
+    const auto* record = line.userdataAs<WallRecord>();
+    const auto x = line.numbers("xdata");
+    const auto y = line.numbers("ydata");
+    if (x.size() < 2 || y.size() < 2) continue;
+    const WallInfo info = wallInfo(x[0], y[0], x[1], y[1], record != nullptr ? record->alpha : 0.0);
+    const platform::Value menu = line.get("uicontextmenu");
+    if (!menu.isObject() || !g.exists(menu.object())) continue;
+    const auto items = menuItemsInOrder(g, menu.object());
+    if (items.size() < 3) continue;
+    const std::size_t n = items.size();
+    g.setText(items[n - 3], "label", info.length);
+    g.setText(items[n - 2], "label", info.angle);
+    g.setText(items[n - 1], "label", info.absorption);
+  }
+}
+
+}  // namespace velmora::shell

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+#include "platform/runtime.h"
+
+namespace velmora::shell {
+
+// The three information lines of a wall's menu for a wall from (x1, y1) to (x2, y2).
+struct WallInfo {
+  std::string length;      // "length=5m"
+  std::string angle;       // "angle=53°"
+  std::string absorption;  // "absorption=25%"
+};
+WallInfo wallInfo(double x1, double y1, double x2, double y2, double alpha);
+
+// Brings the length, angle and absorption lines of every wall menu of the current main window in
+// step with the drawing.
+void refreshwallmenu(platform::Runtime& rt);
+
+}  // namespace velmora::shell

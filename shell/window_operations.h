@@ -1,0 +1,11 @@
+#pragma once
+
+#include "shell/operations.h"
+
+namespace velmora::shell {
+
+// Registers the main-window operations: getzonesize, init, update, refreshwallmenu, enableobjects,
+// printcase, printpolar, createarrow and the window adapters of the acoustic engine.
+void registerWindowOperations(Operations& ops);
+
+}  // namespace velmora::shell
