@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "platform/graphics.h"
+#include "platform/render.h"
+
+namespace velmora::platform {
+
+// A point in canvas pixels, origin at the top-left corner, y downwards.
+struct Point {
+  double x = 0, y = 0;
+};
+
+enum class LineStyle { Solid, Dashed, Dotted, DashDot };
+
+struct Stroke {
+  Rgb color;
+  double width = 1;  // pixels
+  LineStyle style = LineStyle::Solid;
+};
+
+enum class FontWeight { Light, Normal, Demi, Bold };
+
+struct Font {
+  std::string name;  // a family name; empty or "default" for the platform's sans-serif face
+  double size = 13;  // pixels (em height)
+  FontWeight weight = FontWeight::Normal;
+  bool italic = false;
+};
+
+struct TextMetrics {
+  double width = 0, ascent = 0, descent = 0;  // pixels; descent is positive below the baseline
+};
+
+// One vertex of a shaded triangle: a position and its colour; colours are interpolated linearly inside.
+struct ShadedVertex {
+  Point p;
+  Rgb color;
+};
+struct ShadedTriangle {
+  ShadedVertex v[3];
+};
+
+// The drawing surface the renderer paints on: screen, raster files, PostScript, HP-GL. Everything is in
+// canvas pixels; the renderer does the layout (markers, text alignment and markup) and the clipping of
+// geometry, so a canvas only has to draw these few primitives.
+class Canvas {
+ public:
+  virtual ~Canvas() = default;
+
+  virtual double width() const = 0;
+  virtual double height() const = 0;
+
+  // Restricts the following drawing to a rectangle, or lifts the restriction.
+  virtual void setClip(const std::optional<PixelRect>& rect) = 0;
+
+  virtual void polyline(std::span<const Point> points, const Stroke& stroke) = 0;
+  // A closed polygon, filled when `fill` is given, outlined when `edge` is given.
+  virtual void polygon(std::span<const Point> points, const std::optional<Rgb>& fill,
+                       const std::optional<Stroke>& edge) = 0;
+  // Triangles whose colour varies linearly between their vertices. Neighbouring triangles of one call
+  // share edges without seams. The default draws small flat-coloured cells (for formats without
+  // smooth shading).
+  virtual void shadedTriangles(std::span<const ShadedTriangle> triangles);
+
+  virtual TextMetrics measureText(std::string_view utf8, const Font& font) = 0;
+  // One run of text starting at `origin` on its baseline, turned by `angleDegrees` counter-clockwise
+  // around the origin.
+  virtual void text(Point origin, std::string_view utf8, const Font& font, const Rgb& color,
+                    double angleDegrees) = 0;
+
+  // An RGB image (rows top first, 3 bytes per pixel) stretched over `rect`. The default draws each
+  // pixel as a filled rectangle, averaging blocks of large images.
+  virtual void image(const PixelRect& rect, int columns, int rows, std::span<const std::uint8_t> rgb);
+
+ protected:
+  // Largest colour change (0..1 per channel) kept inside one flat cell by the default shading.
+  static constexpr double kFlatCellColorStep = 1.0 / 64;
+};
+
+}  // namespace velmora::platform

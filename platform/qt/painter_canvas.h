@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QPainter>
+
+#include "platform/canvas.h"
+
+namespace velmora::platform::qt {
+
+// Draws on a QPainter: a widget, a QImage or any other paint device. Antialiased; shaded triangles are
+// rasterised at the device's own resolution, so they stay sharp at any device pixel ratio.
+class PainterCanvas : public Canvas {
+ public:
+  PainterCanvas(QPainter& painter, double width, double height);
+
+  double width() const override { return width_; }
+  double height() const override { return height_; }
+  void setClip(const std::optional<PixelRect>& rect) override;
+  void polyline(std::span<const Point> points, const Stroke& stroke) override;
+  void polygon(std::span<const Point> points, const std::optional<Rgb>& fill,
+               const std::optional<Stroke>& edge) override;
+  void shadedTriangles(std::span<const ShadedTriangle> triangles) override;
+  TextMetrics measureText(std::string_view utf8, const Font& font) override;
+  void text(Point origin, std::string_view utf8, const Font& font, const Rgb& color,
+            double angleDegrees) override;
+  void image(const PixelRect& rect, int columns, int rows, std::span<const std::uint8_t> rgb) override;
+
+ private:
+  QFont qfont(const Font& font) const;
+  QPainter& painter_;
+  double width_, height_;
+};
+
+}  // namespace velmora::platform::qt
