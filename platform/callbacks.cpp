@@ -55,7 +55,8 @@ class Parser {
     if (!std::isalpha(static_cast<unsigned char>(s_[pos_]))) fail();
     Expr e;
     const std::size_t start = pos_;
-    while (pos_ < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[pos_])) || s_[pos_] == '_')) ++pos_;
+    while (pos_ < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[pos_])) || s_[pos_] == '_'))
+      ++pos_;
     e.text = std::string(s_.substr(start, pos_ - start));
     skipBlanks();
     if (pos_ < s_.size() && s_[pos_] == '(') {
@@ -127,7 +128,8 @@ std::vector<CallbackStatement> parseCallback(std::string_view text) {
         st.args.push_back(a.text);
       }
     } else if (e.text == "set") {
-      if (e.args.size() != 3 || e.args[1].kind != Expr::Kind::Text || e.args[2].kind != Expr::Kind::Text) throw fail();
+      if (e.args.size() != 3 || e.args[1].kind != Expr::Kind::Text || e.args[2].kind != Expr::Kind::Text)
+        throw fail();
       auto t = targetOf(e.args[0]);
       if (!t) throw fail();
       st.kind = CallbackStatement::Kind::Set;

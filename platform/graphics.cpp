@@ -18,9 +18,15 @@ struct PropDef {
   Value initial;
 };
 
-Value rgb(double r, double g, double b) { return Value::row({r, g, b}); }
-Value none() { return Value(std::string("none")); }
-Value handleNone() { return Value(Matrix{}); }
+Value rgb(double r, double g, double b) {
+  return Value::row({r, g, b});
+}
+Value none() {
+  return Value(std::string("none"));
+}
+Value handleNone() {
+  return Value(Matrix{});
+}
 
 const std::vector<PropDef>& commonProps() {
   static const std::vector<PropDef> defs = {
@@ -135,47 +141,29 @@ const std::vector<PropDef>& typeProps(ObjectType t) {
       {"drawmode", Kind::Text, Value("normal")},
   };
   static const std::vector<PropDef> line = {
-      {"xdata", Kind::Matrix, Value::row({0, 1})},
-      {"ydata", Kind::Matrix, Value::row({0, 1})},
-      {"zdata", Kind::Matrix, Value(Matrix{})},
-      {"color", Kind::Color, rgb(0, 0, 1)},
-      {"linestyle", Kind::Text, Value("-")},
-      {"linewidth", Kind::Number, Value(0.5)},
-      {"marker", Kind::Text, Value("none")},
-      {"markersize", Kind::Number, Value(6.0)},
-      {"markerfacecolor", Kind::Color, none()},
-      {"markeredgecolor", Kind::Color, Value("auto")},
+      {"xdata", Kind::Matrix, Value::row({0, 1})}, {"ydata", Kind::Matrix, Value::row({0, 1})},
+      {"zdata", Kind::Matrix, Value(Matrix{})},    {"color", Kind::Color, rgb(0, 0, 1)},
+      {"linestyle", Kind::Text, Value("-")},       {"linewidth", Kind::Number, Value(0.5)},
+      {"marker", Kind::Text, Value("none")},       {"markersize", Kind::Number, Value(6.0)},
+      {"markerfacecolor", Kind::Color, none()},    {"markeredgecolor", Kind::Color, Value("auto")},
       {"erasemode", Kind::Text, Value("normal")},
   };
   static const std::vector<PropDef> surface = {
-      {"xdata", Kind::Matrix, Value(Matrix{})},
-      {"ydata", Kind::Matrix, Value(Matrix{})},
-      {"zdata", Kind::Matrix, Value(Matrix{})},
-      {"cdata", Kind::Matrix, Value(Matrix{})},
-      {"facecolor", Kind::Color, Value("flat")},
-      {"edgecolor", Kind::Color, rgb(0, 0, 0)},
-      {"linestyle", Kind::Text, Value("-")},
-      {"linewidth", Kind::Number, Value(0.5)},
-      {"marker", Kind::Text, Value("none")},
-      {"markersize", Kind::Number, Value(6.0)},
-      {"faceoffsetbias", Kind::Number, Value(0.0)},
-      {"facealpha", Kind::Number, Value(1.0)},
-      {"cdatamapping", Kind::Text, Value("scaled")},
-      {"erasemode", Kind::Text, Value("normal")},
+      {"xdata", Kind::Matrix, Value(Matrix{})},      {"ydata", Kind::Matrix, Value(Matrix{})},
+      {"zdata", Kind::Matrix, Value(Matrix{})},      {"cdata", Kind::Matrix, Value(Matrix{})},
+      {"facecolor", Kind::Color, Value("flat")},     {"edgecolor", Kind::Color, rgb(0, 0, 0)},
+      {"linestyle", Kind::Text, Value("-")},         {"linewidth", Kind::Number, Value(0.5)},
+      {"marker", Kind::Text, Value("none")},         {"markersize", Kind::Number, Value(6.0)},
+      {"faceoffsetbias", Kind::Number, Value(0.0)},  {"facealpha", Kind::Number, Value(1.0)},
+      {"cdatamapping", Kind::Text, Value("scaled")}, {"erasemode", Kind::Text, Value("normal")},
   };
   static const std::vector<PropDef> patch = {
-      {"xdata", Kind::Matrix, Value(Matrix{})},
-      {"ydata", Kind::Matrix, Value(Matrix{})},
-      {"zdata", Kind::Matrix, Value(Matrix{})},
-      {"cdata", Kind::Matrix, Value(Matrix{})},
-      {"facecolor", Kind::Color, rgb(0, 0, 0)},
-      {"edgecolor", Kind::Color, rgb(0, 0, 0)},
-      {"linestyle", Kind::Text, Value("-")},
-      {"linewidth", Kind::Number, Value(0.5)},
-      {"marker", Kind::Text, Value("none")},
-      {"markersize", Kind::Number, Value(6.0)},
-      {"facealpha", Kind::Number, Value(1.0)},
-      {"cdatamapping", Kind::Text, Value("scaled")},
+      {"xdata", Kind::Matrix, Value(Matrix{})},   {"ydata", Kind::Matrix, Value(Matrix{})},
+      {"zdata", Kind::Matrix, Value(Matrix{})},   {"cdata", Kind::Matrix, Value(Matrix{})},
+      {"facecolor", Kind::Color, rgb(0, 0, 0)},   {"edgecolor", Kind::Color, rgb(0, 0, 0)},
+      {"linestyle", Kind::Text, Value("-")},      {"linewidth", Kind::Number, Value(0.5)},
+      {"marker", Kind::Text, Value("none")},      {"markersize", Kind::Number, Value(6.0)},
+      {"facealpha", Kind::Number, Value(1.0)},    {"cdatamapping", Kind::Text, Value("scaled")},
       {"erasemode", Kind::Text, Value("normal")},
   };
   static const std::vector<PropDef> text = {
@@ -197,10 +185,8 @@ const std::vector<PropDef>& typeProps(ObjectType t) {
       {"erasemode", Kind::Text, Value("normal")},
   };
   static const std::vector<PropDef> image = {
-      {"cdata", Kind::Matrix, Value(Matrix{})},
-      {"xdata", Kind::Matrix, Value::row({1, 1})},
-      {"ydata", Kind::Matrix, Value::row({1, 1})},
-      {"cdatamapping", Kind::Text, Value("direct")},
+      {"cdata", Kind::Matrix, Value(Matrix{})},    {"xdata", Kind::Matrix, Value::row({1, 1})},
+      {"ydata", Kind::Matrix, Value::row({1, 1})}, {"cdatamapping", Kind::Text, Value("direct")},
       {"erasemode", Kind::Text, Value("normal")},
   };
   static const std::vector<PropDef> uicontrol = {
@@ -238,17 +224,28 @@ const std::vector<PropDef>& typeProps(ObjectType t) {
       {"callback", Kind::Text, Value("")},
   };
   switch (t) {
-    case ObjectType::Root: return root;
-    case ObjectType::Figure: return figure;
-    case ObjectType::Axes: return axes;
-    case ObjectType::Line: return line;
-    case ObjectType::Surface: return surface;
-    case ObjectType::Patch: return patch;
-    case ObjectType::Text: return text;
-    case ObjectType::Image: return image;
-    case ObjectType::UiControl: return uicontrol;
-    case ObjectType::UiMenu: return uimenu;
-    case ObjectType::UiContextMenu: return uicontextmenu;
+    case ObjectType::Root:
+      return root;
+    case ObjectType::Figure:
+      return figure;
+    case ObjectType::Axes:
+      return axes;
+    case ObjectType::Line:
+      return line;
+    case ObjectType::Surface:
+      return surface;
+    case ObjectType::Patch:
+      return patch;
+    case ObjectType::Text:
+      return text;
+    case ObjectType::Image:
+      return image;
+    case ObjectType::UiControl:
+      return uicontrol;
+    case ObjectType::UiMenu:
+      return uimenu;
+    case ObjectType::UiContextMenu:
+      return uicontextmenu;
   }
   return root;
 }
@@ -286,14 +283,19 @@ const char* modeFor(std::string_view lowered) {
 
 bool canHold(ObjectType parent, ObjectType child) {
   switch (child) {
-    case ObjectType::Root: return false;
-    case ObjectType::Figure: return parent == ObjectType::Root;
+    case ObjectType::Root:
+      return false;
+    case ObjectType::Figure:
+      return parent == ObjectType::Root;
     case ObjectType::Axes:
     case ObjectType::UiControl:
-    case ObjectType::UiContextMenu: return parent == ObjectType::Figure;
+    case ObjectType::UiContextMenu:
+      return parent == ObjectType::Figure;
     case ObjectType::UiMenu:
-      return parent == ObjectType::Figure || parent == ObjectType::UiContextMenu || parent == ObjectType::UiMenu;
-    default: return parent == ObjectType::Axes;
+      return parent == ObjectType::Figure || parent == ObjectType::UiContextMenu ||
+             parent == ObjectType::UiMenu;
+    default:
+      return parent == ObjectType::Axes;
   }
 }
 
@@ -317,26 +319,37 @@ constexpr std::array<ColorName, 8> kColors = {{
 
 std::string_view typeName(ObjectType type) {
   switch (type) {
-    case ObjectType::Root: return "root";
-    case ObjectType::Figure: return "figure";
-    case ObjectType::Axes: return "axes";
-    case ObjectType::Line: return "line";
-    case ObjectType::Surface: return "surface";
-    case ObjectType::Patch: return "patch";
-    case ObjectType::Text: return "text";
-    case ObjectType::Image: return "image";
-    case ObjectType::UiControl: return "uicontrol";
-    case ObjectType::UiMenu: return "uimenu";
-    case ObjectType::UiContextMenu: return "uicontextmenu";
+    case ObjectType::Root:
+      return "root";
+    case ObjectType::Figure:
+      return "figure";
+    case ObjectType::Axes:
+      return "axes";
+    case ObjectType::Line:
+      return "line";
+    case ObjectType::Surface:
+      return "surface";
+    case ObjectType::Patch:
+      return "patch";
+    case ObjectType::Text:
+      return "text";
+    case ObjectType::Image:
+      return "image";
+    case ObjectType::UiControl:
+      return "uicontrol";
+    case ObjectType::UiMenu:
+      return "uimenu";
+    case ObjectType::UiContextMenu:
+      return "uicontextmenu";
   }
   return "root";
 }
 
 std::optional<ObjectType> typeFromName(std::string_view name) {
   const std::string l = lower(name);
-  for (ObjectType t : {ObjectType::Root, ObjectType::Figure, ObjectType::Axes, ObjectType::Line, ObjectType::Surface,
-                       ObjectType::Patch, ObjectType::Text, ObjectType::Image, ObjectType::UiControl,
-                       ObjectType::UiMenu, ObjectType::UiContextMenu}) {
+  for (ObjectType t : {ObjectType::Root, ObjectType::Figure, ObjectType::Axes, ObjectType::Line,
+                       ObjectType::Surface, ObjectType::Patch, ObjectType::Text, ObjectType::Image,
+                       ObjectType::UiControl, ObjectType::UiMenu, ObjectType::UiContextMenu}) {
     if (typeName(t) == l) return t;
   }
   return std::nullopt;
@@ -383,11 +396,13 @@ Value GraphicsObject::get(std::string_view name) const {
 }
 
 namespace {
-const Value& stored(const std::map<std::string, Value, std::less<>>& props, std::string_view name, ObjectType t) {
+const Value& stored(const std::map<std::string, Value, std::less<>>& props, std::string_view name,
+                    ObjectType t) {
   const std::string l = lower(name);
   auto it = props.find(l);
   if (it == props.end()) {
-    throw Error("There is no '" + std::string(name) + "' property in the '" + std::string(typeName(t)) + "' class.");
+    throw Error("There is no '" + std::string(name) + "' property in the '" + std::string(typeName(t)) +
+                "' class.");
   }
   return it->second;
 }
@@ -410,17 +425,29 @@ std::string GraphicsObject::text(std::string_view name) const {
   return v.text();
 }
 
-double GraphicsObject::number(std::string_view name) const { return stored(props_, name, type_).scalar(); }
+double GraphicsObject::number(std::string_view name) const {
+  return stored(props_, name, type_).scalar();
+}
 
-const Matrix& GraphicsObject::matrix(std::string_view name) const { return stored(props_, name, type_).matrix(); }
+const Matrix& GraphicsObject::matrix(std::string_view name) const {
+  return stored(props_, name, type_).matrix();
+}
 
-std::vector<double> GraphicsObject::numbers(std::string_view name) const { return matrix(name).data; }
+std::vector<double> GraphicsObject::numbers(std::string_view name) const {
+  return matrix(name).data;
+}
 
-bool GraphicsObject::isOn(std::string_view name) const { return text(name) == "on"; }
+bool GraphicsObject::isOn(std::string_view name) const {
+  return text(name) == "on";
+}
 
-std::optional<Rgb> GraphicsObject::color(std::string_view name) const { return colorOf(stored(props_, name, type_)); }
+std::optional<Rgb> GraphicsObject::color(std::string_view name) const {
+  return colorOf(stored(props_, name, type_));
+}
 
-const std::string& GraphicsObject::tag() const { return props_.find("tag")->second.text(); }
+const std::string& GraphicsObject::tag() const {
+  return props_.find("tag")->second.text();
+}
 
 const Value* GraphicsObject::appData(std::string_view name) const {
   auto it = appData_.find(name);
@@ -449,12 +476,15 @@ const GraphicsObject& Graphics::at(Handle h) const {
   return *it->second;
 }
 
-bool Graphics::exists(Handle h) const { return objects_.count(h) != 0; }
+bool Graphics::exists(Handle h) const {
+  return objects_.count(h) != 0;
+}
 
 Handle Graphics::create(ObjectType type, Handle parent) {
   GraphicsObject& p = object(parent);
   if (!canHold(p.type_, type)) {
-    throw Error("a " + std::string(typeName(type)) + " cannot be created in a " + std::string(typeName(p.type_)));
+    throw Error("a " + std::string(typeName(type)) + " cannot be created in a " +
+                std::string(typeName(p.type_)));
   }
   auto obj = std::make_unique<GraphicsObject>();
   obj->handle_ = next_++;
@@ -489,7 +519,8 @@ void Graphics::remove(Handle h) {
   if (h == kRoot) throw Error("the root cannot be deleted");
   if (!exists(h)) throw Error("Invalid handle: " + std::to_string(h));
   std::vector<Handle> subtree;
-  collect(h, [](const GraphicsObject&) { return true; }, subtree);  // newest first: descendants before h
+  collect(
+      h, [](const GraphicsObject&) { return true; }, subtree);  // newest first: descendants before h
   std::sort(subtree.begin(), subtree.end(), std::greater<>());
   for (GraphicsObserver* o : observers_) {
     for (Handle d : subtree) o->objectDeleted(d);
@@ -544,11 +575,12 @@ void Graphics::set(Handle h, std::string_view name, const Value& v) {
     setChildren(h, order);
     return;
   }
-  if (l == "type" || l == "parent") throw Error("Attempt to modify read-only property: '" + std::string(name) + "'.");
+  if (l == "type" || l == "parent")
+    throw Error("Attempt to modify read-only property: '" + std::string(name) + "'.");
   const PropDef* def = findDef(obj.type_, l);
   if (def == nullptr) {
-    throw Error("There is no '" + std::string(name) + "' property in the '" + std::string(typeName(obj.type_)) +
-                "' class.");
+    throw Error("There is no '" + std::string(name) + "' property in the '" +
+                std::string(typeName(obj.type_)) + "' class.");
   }
   const auto bad = [&](const char* wanted) {
     return Error("Bad value for " + std::string(typeName(obj.type_)) + " property '" + std::string(name) +
@@ -605,7 +637,8 @@ void Graphics::set(Handle h, std::string_view name, const Value& v) {
         throw bad("a graphics object");
       }
       break;
-    case Kind::Any: break;
+    case Kind::Any:
+      break;
   }
   obj.props_[def->name] = std::move(value);
   if (const char* mode = modeFor(l)) obj.props_[mode] = Value("manual");
@@ -628,7 +661,9 @@ void Graphics::setAppData(Handle h, std::string_view name, Value v) {
   object(h).appData_[std::string(name)] = std::move(v);
 }
 
-void Graphics::setGuiData(Handle h, std::optional<Value> v) { object(h).guiData_ = std::move(v); }
+void Graphics::setGuiData(Handle h, std::optional<Value> v) {
+  object(h).guiData_ = std::move(v);
+}
 
 void Graphics::collect(Handle h, const std::function<bool(const GraphicsObject&)>& match,
                        std::vector<Handle>& out) const {
@@ -637,7 +672,8 @@ void Graphics::collect(Handle h, const std::function<bool(const GraphicsObject&)
   for (Handle c : o.children_) collect(c, match, out);
 }
 
-std::vector<Handle> Graphics::findIf(Handle parent, const std::function<bool(const GraphicsObject&)>& match) const {
+std::vector<Handle> Graphics::findIf(Handle parent,
+                                     const std::function<bool(const GraphicsObject&)>& match) const {
   std::vector<Handle> out;
   if (!exists(parent)) return out;
   collect(parent, match, out);
@@ -668,13 +704,19 @@ Handle Graphics::ancestor(Handle h, ObjectType type) const {
   return kNoHandle;
 }
 
-std::vector<Handle> Graphics::figures() const { return at(kRoot).children_; }
+std::vector<Handle> Graphics::figures() const {
+  return at(kRoot).children_;
+}
 
 namespace {
-Handle handleIn(const Value& v) { return v.isObject() ? v.object() : kNoHandle; }
+Handle handleIn(const Value& v) {
+  return v.isObject() ? v.object() : kNoHandle;
+}
 }  // namespace
 
-Handle Graphics::currentFigure() const { return handleIn(at(kRoot).props_.at("currentfigure")); }
+Handle Graphics::currentFigure() const {
+  return handleIn(at(kRoot).props_.at("currentfigure"));
+}
 
 void Graphics::setCurrentFigure(Handle fig) {
   if (at(fig).type_ != ObjectType::Figure) throw Error("not a figure: " + std::to_string(fig));
@@ -691,7 +733,9 @@ Handle Graphics::currentObject(Handle fig) const {
   return handleIn(at(fig).props_.at("currentobject"));
 }
 
-void Graphics::addObserver(GraphicsObserver* o) { observers_.push_back(o); }
+void Graphics::addObserver(GraphicsObserver* o) {
+  observers_.push_back(o);
+}
 
 void Graphics::removeObserver(GraphicsObserver* o) {
   observers_.erase(std::remove(observers_.begin(), observers_.end(), o), observers_.end());

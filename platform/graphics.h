@@ -13,7 +13,19 @@
 
 namespace velmora::platform {
 
-enum class ObjectType { Root, Figure, Axes, Line, Surface, Patch, Text, Image, UiControl, UiMenu, UiContextMenu };
+enum class ObjectType {
+  Root,
+  Figure,
+  Axes,
+  Line,
+  Surface,
+  Patch,
+  Text,
+  Image,
+  UiControl,
+  UiMenu,
+  UiContextMenu
+};
 
 // "root", "figure", "axes", "line", "surface", "patch", "text", "image", "uicontrol", "uimenu",
 // "uicontextmenu".
@@ -133,11 +145,13 @@ class Graphics {
   void set(Handle h, std::string_view name, const Value& v);
   void setText(Handle h, std::string_view name, std::string v) { set(h, name, Value(std::move(v))); }
   void setNumber(Handle h, std::string_view name, double v) { set(h, name, Value(v)); }
-  void setRow(Handle h, std::string_view name, std::vector<double> v) { set(h, name, Value::row(std::move(v))); }
+  void setRow(Handle h, std::string_view name, std::vector<double> v) {
+    set(h, name, Value::row(std::move(v)));
+  }
 
   void setUserdata(Handle h, std::shared_ptr<const UserData> data);
   template <class T>
-    requires std::derived_from<T, UserData>
+  requires std::derived_from<T, UserData>
   void setUserdata(Handle h, T data) {
     setUserdata(h, std::shared_ptr<const UserData>(std::make_shared<T>(std::move(data))));
   }
@@ -167,7 +181,8 @@ class Graphics {
 
  private:
   GraphicsObject& object(Handle h);
-  void collect(Handle h, const std::function<bool(const GraphicsObject&)>& match, std::vector<Handle>& out) const;
+  void collect(Handle h, const std::function<bool(const GraphicsObject&)>& match,
+               std::vector<Handle>& out) const;
   void notifyChanged(Handle h, std::string_view name);
 
   std::map<Handle, std::unique_ptr<GraphicsObject>> objects_;

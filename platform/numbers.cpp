@@ -7,7 +7,9 @@
 
 namespace velmora::platform {
 
-double roundHalfAway(double v) { return std::round(v); }  // std::round already rounds half away from zero
+double roundHalfAway(double v) {
+  return std::round(v);
+}  // std::round already rounds half away from zero
 
 double sign(double v) {
   if (std::isnan(v)) return v;
@@ -46,7 +48,9 @@ std::string formatNumber(double v) {
 
 namespace {
 
-bool isSeparator(char c) { return c == ' ' || c == '\t' || c == ',' || c == ';' || c == '\n' || c == '\r'; }
+bool isSeparator(char c) {
+  return c == ' ' || c == '\t' || c == ',' || c == ';' || c == '\n' || c == '\r';
+}
 
 // A plain numeric literal: [+-] digits [. digits] [e [+-] digits], or [+-]Inf / NaN.
 std::optional<double> readLiteral(std::string_view w) {
@@ -59,7 +63,8 @@ std::optional<double> readLiteral(std::string_view w) {
   if (body.empty()) return std::nullopt;
   std::string lowered;
   for (char c : body) lowered.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
-  if (lowered == "inf") return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+  if (lowered == "inf")
+    return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
   if (lowered == "nan") return std::numeric_limits<double>::quiet_NaN();
   std::size_t i = 0;
   bool digits = false;
@@ -128,7 +133,8 @@ std::string lower(std::string_view s) {
 bool equalsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
   }
   return true;
 }

@@ -19,9 +19,12 @@ void Runtime::print(Handle figure, const std::string& device, const std::string&
 
 std::string Runtime::selectionTypeForButton(int button) {
   switch (button) {
-    case 2: return "extend";
-    case 3: return "alt";
-    default: return "normal";
+    case 2:
+      return "extend";
+    case 3:
+      return "alt";
+    default:
+      return "normal";
   }
 }
 
@@ -46,9 +49,15 @@ void Runtime::execute(const CallbackStatement& s) {
   const auto target = [&](CallbackTarget t) -> Handle {
     Handle h = kNoHandle;
     switch (t) {
-      case CallbackTarget::Gcf: h = graphics_.currentFigure(); break;
-      case CallbackTarget::Gcbo: h = callbackObject_; break;
-      case CallbackTarget::Gcbf: h = callbackFigure_; break;
+      case CallbackTarget::Gcf:
+        h = graphics_.currentFigure();
+        break;
+      case CallbackTarget::Gcbo:
+        h = callbackObject_;
+        break;
+      case CallbackTarget::Gcbf:
+        h = callbackFigure_;
+        break;
     }
     if (h == kNoHandle || !graphics_.exists(h)) throw Error("the callback's object no longer exists");
     return h;
@@ -60,8 +69,12 @@ void Runtime::execute(const CallbackStatement& s) {
       dispatch(args);
       break;
     }
-    case CallbackStatement::Kind::Set: graphics_.set(target(s.target), s.prop, Value(s.args.at(0))); break;
-    case CallbackStatement::Kind::Delete: graphics_.remove(target(s.target)); break;
+    case CallbackStatement::Kind::Set:
+      graphics_.set(target(s.target), s.prop, Value(s.args.at(0)));
+      break;
+    case CallbackStatement::Kind::Delete:
+      graphics_.remove(target(s.target));
+      break;
     case CallbackStatement::Kind::GuidataFromValue: {
       const Value v = graphics_.get(target(CallbackTarget::Gcbo), s.prop);
       const Handle fig = graphics_.currentFigure();
@@ -75,7 +88,9 @@ void Runtime::execute(const CallbackStatement& s) {
 // ---------------------------------------------------------------------------------------------
 // The one event queue: an event that arrives while a callback runs waits until it has finished.
 
-void Runtime::post(std::function<void()> event) { enqueue(Event{std::move(event), false}); }
+void Runtime::post(std::function<void()> event) {
+  enqueue(Event{std::move(event), false});
+}
 
 void Runtime::enqueue(Event e) {
   if (busy_ > 0) {

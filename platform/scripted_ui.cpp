@@ -13,10 +13,14 @@ FileChoice splitPath(const std::string& path) {
 namespace {
 const char* kindName(ScriptedAnswer::Kind k) {
   switch (k) {
-    case ScriptedAnswer::Kind::Input: return "input";
-    case ScriptedAnswer::Kind::Question: return "question";
-    case ScriptedAnswer::Kind::File: return "file";
-    case ScriptedAnswer::Kind::Message: return "message";
+    case ScriptedAnswer::Kind::Input:
+      return "input";
+    case ScriptedAnswer::Kind::Question:
+      return "question";
+    case ScriptedAnswer::Kind::File:
+      return "file";
+    case ScriptedAnswer::Kind::Message:
+      return "message";
   }
   return "input";
 }
@@ -29,8 +33,8 @@ std::optional<ScriptedAnswer> ScriptedUi::take(ScriptedAnswer::Kind kind, const 
   }
   if (answers_.front().kind != kind) {
     // The answer is left for the dialog it was meant for.
-    console("automation: no answer for " + what + " (the next answer is a " + kindName(answers_.front().kind) +
-            " answer)");
+    console("automation: no answer for " + what + " (the next answer is a " +
+            kindName(answers_.front().kind) + " answer)");
     return std::nullopt;
   }
   ScriptedAnswer a = std::move(answers_.front());
@@ -58,7 +62,8 @@ std::optional<std::string> ScriptedUi::question(const QuestionDialog& dialog) {
 }
 
 void ScriptedUi::message(MessageKind kind, const std::string& text, const std::string& title) {
-  const char* k = kind == MessageKind::Error ? "error" : (kind == MessageKind::Warning ? "warning" : "message");
+  const char* k =
+      kind == MessageKind::Error ? "error" : (kind == MessageKind::Warning ? "warning" : "message");
   shown_.push_back({k, title, text});
   if (!answers_.empty() && answers_.front().kind == ScriptedAnswer::Kind::Message) answers_.pop_front();
   // A box that nobody closes is closed at once; it needs no answer.
@@ -71,15 +76,21 @@ std::optional<FileChoice> ScriptedUi::file(const FileDialog& dialog, const char*
   return splitPath(*a->file);
 }
 
-std::optional<FileChoice> ScriptedUi::openFile(const FileDialog& dialog) { return file(dialog, "open"); }
-std::optional<FileChoice> ScriptedUi::saveFile(const FileDialog& dialog) { return file(dialog, "save"); }
+std::optional<FileChoice> ScriptedUi::openFile(const FileDialog& dialog) {
+  return file(dialog, "open");
+}
+std::optional<FileChoice> ScriptedUi::saveFile(const FileDialog& dialog) {
+  return file(dialog, "save");
+}
 
 void ScriptedUi::progress(const std::string& text, double /*fraction*/) {
   if (!progressOpen_) shown_.push_back({"progress", "", text});
   progressOpen_ = true;
 }
 
-void ScriptedUi::closeProgress() { progressOpen_ = false; }
+void ScriptedUi::closeProgress() {
+  progressOpen_ = false;
+}
 
 bool ScriptedUi::waitUntil(const std::function<bool()>& done) {
   while (!done()) {
@@ -93,7 +104,9 @@ bool ScriptedUi::waitUntil(const std::function<bool()>& done) {
 
 void ScriptedUi::pause(double /*seconds*/) {}  // scripted runs never sleep
 
-void ScriptedUi::beep() { ++beeps_; }
+void ScriptedUi::beep() {
+  ++beeps_;
+}
 
 void ScriptedUi::console(const std::string& line) {
   lines_.push_back(line);

@@ -4,9 +4,13 @@
 
 namespace velmora::platform {
 
-bool List::operator==(const List& o) const { return items == o.items; }
+bool List::operator==(const List& o) const {
+  return items == o.items;
+}
 
-bool Record::has(std::string_view name) const { return find(name) != nullptr; }
+bool Record::has(std::string_view name) const {
+  return find(name) != nullptr;
+}
 
 const Value* Record::find(std::string_view name) const {
   for (std::size_t i = 0; i < names_.size(); ++i) {
@@ -44,7 +48,9 @@ bool Record::remove(std::string_view name) {
   return false;
 }
 
-bool Record::operator==(const Record& o) const { return names_ == o.names_ && values_ == o.values_; }
+bool Record::operator==(const Record& o) const {
+  return names_ == o.names_ && values_ == o.values_;
+}
 
 namespace {
 [[noreturn]] void wrongKind(const Value& v, const char* wanted) {
@@ -89,15 +95,22 @@ double Value::scalar() const {
   if (m.numel() != 1) wrongKind(*this, "a single number");
   return m.data[0];
 }
-std::vector<double> Value::numbers() const { return matrix().data; }
+std::vector<double> Value::numbers() const {
+  return matrix().data;
+}
 
 const char* Value::kindName() const {
   switch (v_.index()) {
-    case 0: return matrix().numel() == 1 ? "a number" : "a matrix";
-    case 1: return "a text";
-    case 2: return "a list";
-    case 3: return "a record";
-    default: return "a graphics object";
+    case 0:
+      return matrix().numel() == 1 ? "a number" : "a matrix";
+    case 1:
+      return "a text";
+    case 2:
+      return "a list";
+    case 3:
+      return "a record";
+    default:
+      return "a graphics object";
   }
 }
 

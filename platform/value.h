@@ -31,7 +31,9 @@ struct Matrix {
     const std::size_t n = v.size();
     return Matrix{n, n == 0 ? 0u : 1u, std::move(v), 1};
   }
-  static Matrix zeros(std::size_t r, std::size_t c) { return Matrix{r, c, std::vector<double>(r * c, 0.0), 1}; }
+  static Matrix zeros(std::size_t r, std::size_t c) {
+    return Matrix{r, c, std::vector<double>(r * c, 0.0), 1};
+  }
 
   std::size_t numel() const { return data.size(); }
   bool empty() const { return data.empty(); }
@@ -109,7 +111,7 @@ class Value {
   const Record& record() const;
   Record& record();
   Handle object() const;
-  double scalar() const;  // a 1-by-1 matrix
+  double scalar() const;                // a 1-by-1 matrix
   std::vector<double> numbers() const;  // all elements of a matrix, column order
 
   const char* kindName() const;

@@ -58,8 +58,10 @@ TEST(Graphics, PropertiesByNameAreTypedAndChecked) {
   };
   const std::vector<Bad> bad = {
       {"nosuchprop", Value(1.0), "There is no 'nosuchprop' property in the 'line' class."},
-      {"linewidth", Value("thick"), "Bad value for line property 'linewidth': expected a single number, got a text."},
-      {"visible", Value("maybe"), "Bad value for line property 'visible': expected 'on' or 'off', got a text."},
+      {"linewidth", Value("thick"),
+       "Bad value for line property 'linewidth': expected a single number, got a text."},
+      {"visible", Value("maybe"),
+       "Bad value for line property 'visible': expected 'on' or 'off', got a text."},
       {"color", Value("purple"), "Bad value for line property 'color': expected a colour, got a text."},
       {"type", Value("text"), "Attempt to modify read-only property: 'type'."},
   };
@@ -147,7 +149,8 @@ TEST(Graphics, ObserversHearEveryChange) {
   const Handle c = g.create(ObjectType::UiControl, f);
   g.set(c, "String", Value("grid"));
   g.remove(f);
-  EXPECT_EQ(r.log, (std::vector<std::string>{"create 1", "create 2", "set 2 string", "delete 2", "delete 1"}));
+  EXPECT_EQ(r.log,
+            (std::vector<std::string>{"create 1", "create 2", "set 2 string", "delete 2", "delete 1"}));
 }
 
 }  // namespace

@@ -40,10 +40,10 @@ TEST(Numbers, ShortestDecimalForm) {
     double v;
     const char* text;
   };
-  for (const Row& r : {Row{5, "5"}, Row{0.1, "0.1"}, Row{-2.25, "-2.25"}, Row{53, "53"}, Row{-0.0, "0"},
-                       Row{1e20, "1e+20"}, Row{std::nan(""), "NaN"},
-                       Row{std::numeric_limits<double>::infinity(), "Inf"},
-                       Row{-std::numeric_limits<double>::infinity(), "-Inf"}, Row{100, "100"}}) {
+  for (const Row& r :
+       {Row{5, "5"}, Row{0.1, "0.1"}, Row{-2.25, "-2.25"}, Row{53, "53"}, Row{-0.0, "0"}, Row{1e20, "1e+20"},
+        Row{std::nan(""), "NaN"}, Row{std::numeric_limits<double>::infinity(), "Inf"},
+        Row{-std::numeric_limits<double>::infinity(), "-Inf"}, Row{100, "100"}}) {
     EXPECT_EQ(formatNumber(r.v), r.text);
   }
 }
@@ -67,8 +67,8 @@ TEST(Numbers, ReadingTypedTextNeverEvaluates) {
   ASSERT_TRUE(huge);
   EXPECT_TRUE(std::isinf((*huge)[0]));
   EXPECT_EQ((*huge)[1], 0);
-  for (const char* bad : {"abc", "20abc", "1+1", "exit", "system('ls')", "2*3", "1e", "--1", ".", "e5", "0x10",
-                          "[1 2", "pi"}) {
+  for (const char* bad :
+       {"abc", "20abc", "1+1", "exit", "system('ls')", "2*3", "1e", "--1", ".", "e5", "0x10", "[1 2", "pi"}) {
     EXPECT_FALSE(readNumbers(bad).has_value()) << bad;
   }
 }

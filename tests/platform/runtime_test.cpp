@@ -40,9 +40,9 @@ TEST(CallbackTexts, EveryFormTheProgramUses) {
 }
 
 TEST(CallbackTexts, AnythingElseIsRefusedNotEvaluated) {
-  for (const char* bad : {"system('rm -rf /')", "eval('x')", "velmoracopy(1+1)", "velmoracopy('a'", "set(gcf,'a')",
-                          "delete(gca)", "guidata(gcf,3)", "velmoracopy('a') x", "x = 3", "velmoracopy('unterminated)",
-                          "set(0,'name','x')"}) {
+  for (const char* bad : {"system('rm -rf /')", "eval('x')", "velmoracopy(1+1)", "velmoracopy('a'",
+                          "set(gcf,'a')", "delete(gca)", "guidata(gcf,3)", "velmoracopy('a') x", "x = 3",
+                          "velmoracopy('unterminated)", "set(0,'name','x')"}) {
     try {
       parseCallback(bad);
       ADD_FAILURE() << bad;
@@ -70,7 +70,8 @@ struct Harness {
     fig = rt.graphics().create(ObjectType::Figure, kRoot);
     ax = rt.graphics().create(ObjectType::Axes, fig);
     marker = rt.graphics().create(ObjectType::Line, ax);
-    rt.graphics().setText(marker, "buttondownfcn", "set(gcf,'windowbuttonmotionfcn','velmoracopy(''movewallpoint'')')");
+    rt.graphics().setText(marker, "buttondownfcn",
+                          "set(gcf,'windowbuttonmotionfcn','velmoracopy(''movewallpoint'')')");
   }
 };
 
@@ -78,7 +79,8 @@ TEST(Runtime, DragStateMachineLivesInTheWindowCallbacks) {
   Harness h;
   h.onCall = [&](const std::vector<std::string>& args) {
     // The motion verb sets the release callback, as the drag operations do.
-    if (args.at(0) == "movewallpoint") h.rt.graphics().setText(h.fig, "windowbuttonupfcn", "velmoracopy('refreshmwp')");
+    if (args.at(0) == "movewallpoint")
+      h.rt.graphics().setText(h.fig, "windowbuttonupfcn", "velmoracopy('refreshmwp')");
     if (args.at(0) == "refreshmwp") {
       h.rt.graphics().setText(h.fig, "windowbuttonmotionfcn", "");
       h.rt.graphics().setText(h.fig, "windowbuttonupfcn", "");
@@ -115,8 +117,8 @@ TEST(Runtime, EventsArrivingDuringACallbackWaitTheirTurn) {
   };
   h.rt.graphics().setText(h.fig, "windowbuttonmotionfcn", "velmoracopy('move')");
   h.rt.post([&] { h.rt.runCallback(h.fig, "velmoracopy('first')"); });
-  EXPECT_EQ(order, (std::vector<std::string>{"start first", "end first", "start second", "end second", "start move",
-                                             "end move"}));
+  EXPECT_EQ(order, (std::vector<std::string>{"start first", "end first", "start second", "end second",
+                                             "start move", "end move"}));
   EXPECT_EQ(h.rt.graphics().at(h.ax).matrix("currentpoint")(0, 0), 2);
 }
 
@@ -142,7 +144,8 @@ TEST(Runtime, ErrorsGoToTheConsoleAndLeaveTheWindowsOpen) {
   h.rt.setDispatcher([](Runtime&, const std::vector<Value>&) { throw Error("unknown argument"); });
   h.rt.runCallback(h.fig, "velmoracopy('nonsense')");
   h.rt.runCallback(h.fig, "rm -rf");
-  EXPECT_EQ(h.ui.consoleLines(), (std::vector<std::string>{"unknown argument", "unrecognised callback: rm -rf"}));
+  EXPECT_EQ(h.ui.consoleLines(),
+            (std::vector<std::string>{"unknown argument", "unrecognised callback: rm -rf"}));
   EXPECT_TRUE(h.rt.graphics().exists(h.fig));
 }
 
@@ -224,8 +227,9 @@ TEST(ScriptedUi, AnswersInOrderAndCancelsWhenNoneFits) {
   EXPECT_EQ(ui.input(zone), std::vector<std::string>{"20"});
   // A question answered by the wrong kind of answer is cancelled and the answer waits.
   EXPECT_FALSE(ui.input(zone).has_value());
-  EXPECT_EQ(ui.consoleLines().back(),
-            "automation: no answer for input dialog 'Zone definition' (the next answer is a question answer)");
+  EXPECT_EQ(
+      ui.consoleLines().back(),
+      "automation: no answer for input dialog 'Zone definition' (the next answer is a question answer)");
   EXPECT_EQ(ui.question({"Save?", "Save", {"Yes", "No"}, "Yes"}), "Yes");
   auto f = ui.openFile({"*.ac", "Load case", ""});
   ASSERT_TRUE(f);
