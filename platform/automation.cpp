@@ -1,0 +1,486 @@
+#include "platform/automation.h"
+
+#include <cmath>
+#include <istream>
+#include <limits>
+#include <ostream>
+
+#include "platform/error.h"
+#include "platform/numbers.h"
+
+namespace velmora::platform {
+
+namespace {
+
+Json encodeNumber(double d) {
+  if (std::isnan(d)) return "NaN";
+  if (std::isinf(d)) return d > 0 ? "Inf" : "-Inf";
+  // Whole numbers print without a decimal point; JSON readers see the same number.
+  if (d == std::floor(d) && std::fabs(d) < 9007199254740992.0) return static_cast<std::int64_t>(d);
+  return d;
+}
+
+std::optional<double> numberOf(const Json& j) {
+  if (j.is_number()) return j.get<double>();
+  if (j.is_boolean()) return j.get<bool>() ? 1.0 : 0.0;
+  if (j.is_string()) {
+    const auto& s = j.get_ref<const std::string&>();
+    if (s == "NaN") return std::numeric_limits<double>::quiet_NaN();
+    if (s == "Inf") return std::numeric_limits<double>::infinity();
+    if (s == "-Inf") return -std::numeric_limits<double>::infinity();
+  }
+  return std::nullopt;
+}
+
+bool isNumberLike(const Json& j) {
+  return numberOf(j).has_value();
+}
+
+Value decodeMatrix(const Json& j) {
+  const Json& shape = j["shape"];
+  const Json& data = j["data"];
+  if (!shape.is_array() || shape.size() < 2 || shape.size() > 3) {
+    throw Error("a matrix needs \"shape\" [rows, cols]");
+  }
+  std::vector<std::size_t> dims;
+  for (const Json& d : shape) {
+    if (!d.is_number_integer() || d.get<std::int64_t>() < 0) {
+      throw Error("a matrix shape holds counts (whole numbers, 0 or more)");
+    }
+    dims.push_back(d.get<std::size_t>());
+  }
+  if (!data.is_array()) throw Error("a matrix needs \"data\", an array of numbers in column order");
+  const std::size_t pages = dims.size() == 3 ? dims[2] : 1;
+  const std::size_t count = dims[0] * dims[1] * pages;
+  if (data.size() != count) {
+    throw Error("a matrix of shape " + shape.dump() + " needs " + std::to_string(count) + " numbers, got " +
+                std::to_string(data.size()));
+  }
+  Matrix m;
+  m.rows = dims[0];
+  m.cols = dims[1];
+  m.pages = pages;
+  m.data.reserve(count);
+  for (const Json& d : data) {
+    auto n = numberOf(d);
+    if (!n) throw Error("matrix data must be numbers (or \"NaN\", \"Inf\", \"-Inf\"), got " + d.dump());
+    m.data.push_back(*n);
+  }
+  return Value(std::move(m));
+}
+
+std::string textField(const Json& req, const char* key) {
+  auto it = req.find(key);
+  if (it == req.end() || !it->is_string()) throw Error(std::string("\"") + key + "\" must be a text");
+  return it->get<std::string>();
+}
+
+Handle handleOf(const Json& j, const char* key) {
+  if (j.is_number_integer()) return j.get<Handle>();
+  if (j.is_number_float() && j.get<double>() == std::floor(j.get<double>())) {
+    return static_cast<Handle>(j.get<double>());
+  }
+  if (j.is_object() && j.size() == 1 && j.contains("handle") && j["handle"].is_number_integer()) {
+    return j["handle"].get<Handle>();
+  }
+  throw Error(std::string("\"") + key + "\" must be a handle (a whole number or {\"handle\":n})");
+}
+
+std::pair<double, double> pointOf(const Json& req, bool required) {
+  auto it = req.find("at");
+  if (it == req.end()) {
+    if (required) throw Error("\"at\" must be [x, y]");
+    return {0.0, 0.0};
+  }
+  if (!it->is_array() || it->size() != 2 || !isNumberLike((*it)[0]) || !isNumberLike((*it)[1])) {
+    throw Error("\"at\" must be [x, y]");
+  }
+  return {*numberOf((*it)[0]), *numberOf((*it)[1])};
+}
+
+void checkKeys(const Json& req, std::initializer_list<const char*> allowed) {
+  for (auto it = req.begin(); it != req.end(); ++it) {
+    bool ok = it.key() == "op";
+    for (const char* a : allowed) ok = ok || it.key() == a;
+    if (!ok)
+      throw Error("unknown field \"" + it.key() + "\" in a \"" + req["op"].get<std::string>() + "\" request");
+  }
+}
+
+ScriptedAnswer answerOf(const Json& a) {
+  if (!a.is_object() || a.size() != 1) {
+    throw Error(
+        "an answer is one of {\"input\":[...]}, {\"question\":\"...\"}, {\"file\":\"...\"}, "
+        "{\"message\":true}");
+  }
+  const std::string kind = a.begin().key();
+  const Json& v = a.begin().value();
+  if (kind == "input") {
+    if (v.is_null()) return ScriptedAnswer::inputs(std::nullopt);
+    if (!v.is_array()) throw Error("an input answer is an array of texts, or null to cancel");
+    std::vector<std::string> texts;
+    for (const Json& t : v) {
+      if (!t.is_string()) throw Error("an input answer is an array of texts, got " + t.dump());
+      texts.push_back(t.get<std::string>());
+    }
+    return ScriptedAnswer::inputs(std::move(texts));
+  }
+  if (kind == "question") {
+    if (v.is_null()) return ScriptedAnswer::button(std::nullopt);
+    if (!v.is_string()) throw Error("a question answer is the text of a button, or null");
+    return ScriptedAnswer::button(v.get<std::string>());
+  }
+  if (kind == "file") {
+    if (v.is_null()) return ScriptedAnswer::chosenFile(std::nullopt);
+    if (!v.is_string()) throw Error("a file answer is a path, or null to cancel");
+    return ScriptedAnswer::chosenFile(v.get<std::string>());
+  }
+  if (kind == "message") return ScriptedAnswer::messageClosed();
+  throw Error("unknown answer kind \"" + kind + "\"");
+}
+
+Json failure(const std::string& message) {
+  return Json{{"ok", false}, {"error", message}};
+}
+
+}  // namespace
+
+Json encodeValue(const Value& v) {
+  if (v.isMatrix()) {
+    const Matrix& m = v.matrix();
+    if (m.rows == 1 && m.cols == 1 && m.pages == 1 && m.data.size() == 1) return encodeNumber(m.data[0]);
+    Json shape = Json::array({m.rows, m.cols});
+    if (m.pages != 1) shape.push_back(m.pages);
+    Json data = Json::array();
+    for (double d : m.data) data.push_back(encodeNumber(d));
+    Json out = Json::object();
+    out["shape"] = std::move(shape);
+    out["data"] = std::move(data);
+    return out;
+  }
+  if (v.isText()) return v.text();
+  if (v.isList()) {
+    Json out = Json::array();
+    for (const Value& item : v.list().items) out.push_back(encodeValue(item));
+    return out;
+  }
+  if (v.isRecord()) {
+    const Record& r = v.record();
+    Json out = Json::object();
+    for (std::size_t i = 0; i < r.size(); ++i) out[r.names()[i]] = encodeValue(r.values()[i]);
+    return out;
+  }
+  return Json{{"handle", v.object()}};
+}
+
+Value decodeValue(const Json& j) {
+  if (j.is_null()) return Value(Matrix{});
+  if (auto n = numberOf(j)) return Value(*n);
+  if (j.is_string()) return Value(j.get<std::string>());
+  if (j.is_array()) {
+    if (!j.empty() && std::all_of(j.begin(), j.end(), isNumberLike)) {
+      std::vector<double> row;
+      for (const Json& d : j) row.push_back(*numberOf(d));
+      return Value::row(std::move(row));
+    }
+    List list;
+    for (const Json& item : j) list.items.push_back(decodeValue(item));
+    return Value(std::move(list));
+  }
+  // Objects: a handle, a matrix, or a record.
+  if (j.size() == 1 && j.contains("handle")) return Value::handle(handleOf(j, "handle"));
+  if (j.size() == 2 && j.contains("shape") && j.contains("data")) return decodeMatrix(j);
+  Record r;
+  for (auto it = j.begin(); it != j.end(); ++it) r.set(it.key(), decodeValue(it.value()));
+  return Value(std::move(r));
+}
+
+// ---------------------------------------------------------------------------------------------
+
+Automation::Automation(Runtime& runtime, ScriptedUi& ui, std::istream& in, std::ostream& out)
+    : rt_(runtime), ui_(ui), in_(in), out_(out) {
+  // A call that waits (an object's deletion, pointer input, a pause) keeps serving requests.
+  ui_.setPump([this] { return !finished_ && step(); });
+}
+
+Automation::~Automation() {
+  ui_.setPump(nullptr);
+}
+
+void Automation::run() {
+  while (step()) {
+  }
+}
+
+bool Automation::step() {
+  std::string line;
+  while (!finished_) {
+    if (!std::getline(in_, line)) {
+      finished_ = true;
+      break;
+    }
+    if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+    const std::string reply = handle(line);
+    out_ << reply << '\n' << std::flush;
+    return !finished_;
+  }
+  return false;
+}
+
+std::string Automation::handle(const std::string& line) {
+  Json reply;
+  try {
+    Json req;
+    try {
+      req = Json::parse(line);
+    } catch (const Json::parse_error& e) {
+      throw Error(std::string("malformed request (not JSON): ") + e.what());
+    }
+    if (!req.is_object() || !req.contains("op") || !req["op"].is_string()) {
+      throw Error("a request is a JSON object with an \"op\" text");
+    }
+    reply = request(req);
+  } catch (const Error& e) {
+    reply = failure(e.what());
+  } catch (const std::exception& e) {
+    reply = failure(std::string("internal error: ") + e.what());
+  }
+  return reply.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+Json Automation::request(const Json& req) {
+  const std::string op = req["op"].get<std::string>();
+  Graphics& g = rt_.graphics();
+  const auto existing = [&](const char* key) {
+    if (!req.contains(key)) throw Error(std::string("\"") + key + "\" is missing");
+    const Handle h = handleOf(req[key], key);
+    if (h == kRoot || !g.exists(h)) throw Error("no graphics object with handle " + std::to_string(h));
+    return h;
+  };
+  const auto figureArg = [&] {
+    if (req.contains("figure")) {
+      const Handle h = existing("figure");
+      if (g.at(h).type() != ObjectType::Figure)
+        throw Error("object " + std::to_string(h) + " is not a window");
+      return h;
+    }
+    const Handle h = g.currentFigure();
+    if (h == kNoHandle) throw Error("no window is open");
+    return h;
+  };
+  Json ok{{"ok", true}};
+
+  if (op == "dispatch") {
+    checkKeys(req, {"args"});
+    std::vector<Value> args;
+    if (req.contains("args")) {
+      if (!req["args"].is_array()) throw Error("\"args\" must be an array");
+      for (const Json& a : req["args"]) args.push_back(decodeValue(a));
+    }
+    try {
+      rt_.dispatch(args);
+    } catch (const Error& e) {
+      rt_.console(e.what());
+      return failure(e.what());
+    }
+    return ok;
+  }
+  if (op == "answer") {
+    checkKeys(req, {"answers"});
+    if (!req.contains("answers") || !req["answers"].is_array()) throw Error("\"answers\" must be an array");
+    std::vector<ScriptedAnswer> answers;
+    for (const Json& a : req["answers"]) answers.push_back(answerOf(a));
+    for (auto& a : answers) ui_.push(std::move(a));
+    return ok;
+  }
+  if (op == "get") {
+    checkKeys(req, {"what", "figure", "handle", "prop"});
+    if (req.contains("what")) {
+      if (textField(req, "what") != "udf") throw Error("\"what\" can only be \"udf\"");
+      const Handle fig = req.contains("figure") ? figureArg() : currentMainWindow();
+      const auto data = g.at(fig).userdata();
+      if (!data) throw Error("window " + std::to_string(fig) + " has no case record");
+      ok["value"] = encodeValue(data->toValue());
+      return ok;
+    }
+    const Handle h = existing("handle");
+    ok["value"] = property(h, textField(req, "prop"));
+    return ok;
+  }
+  if (op == "set") {
+    checkKeys(req, {"handle", "prop", "value"});
+    const Handle h = existing("handle");
+    const std::string prop = textField(req, "prop");
+    if (!req.contains("value")) throw Error("\"value\" is missing");
+    g.set(h, prop, decodeValue(req["value"]));
+    return ok;
+  }
+  if (op == "find") return find(req);
+  if (op == "press") {
+    checkKeys(req, {"handle", "figure", "at", "selectiontype", "button"});
+    if (req.contains("handle")) {
+      const Handle h = existing("handle");
+      const auto [x, y] = pointOf(req, true);
+      std::string type = "normal";
+      if (req.contains("selectiontype")) {
+        type = lower(textField(req, "selectiontype"));
+        if (type != "normal" && type != "alt" && type != "extend" && type != "open") {
+          throw Error("\"selectiontype\" is \"normal\", \"alt\", \"extend\" or \"open\"");
+        }
+      }
+      if (g.figureOf(h) == kNoHandle) throw Error("object " + std::to_string(h) + " is not in a window");
+      rt_.press(h, x, y, type);
+      return ok;
+    }
+    if (!req.contains("figure")) throw Error("a press needs \"handle\", or \"figure\" and \"button\"");
+    const Handle fig = figureArg();
+    int button = 1;
+    if (req.contains("button")) {
+      if (!req["button"].is_number_integer() || req["button"].get<int>() < 1 ||
+          req["button"].get<int>() > 3) {
+        throw Error("\"button\" is 1 (left), 2 (middle) or 3 (right)");
+      }
+      button = req["button"].get<int>();
+    }
+    const auto [x, y] = pointOf(req, false);
+    rt_.pressFigure(fig, x, y, button);
+    return ok;
+  }
+  if (op == "motion" || op == "release") {
+    checkKeys(req, {"at", "figure"});
+    const Handle fig = figureArg();
+    const auto [x, y] = pointOf(req, true);
+    if (op == "motion") {
+      rt_.motion(fig, x, y);
+    } else {
+      rt_.release(fig, x, y);
+    }
+    return ok;
+  }
+  if (op == "key") {
+    checkKeys(req, {"key", "figure"});
+    const std::string key = textField(req, "key");
+    if (key.empty()) throw Error("\"key\" must not be empty");
+    rt_.key(figureArg(), key);
+    return ok;
+  }
+  if (op == "callback") {
+    checkKeys(req, {"handle", "value"});
+    const Handle h = existing("handle");
+    const ObjectType t = g.at(h).type();
+    if (t != ObjectType::UiControl && t != ObjectType::UiMenu) {
+      throw Error("object " + std::to_string(h) + " is a " + std::string(typeName(t)) +
+                  ", not a control or menu item");
+    }
+    std::optional<Value> value;
+    if (req.contains("value")) {
+      if (t != ObjectType::UiControl) throw Error("a menu item has no value");
+      value = decodeValue(req["value"]);
+      if (!value->isMatrix()) throw Error("a control's \"value\" is a number or a matrix");
+    }
+    rt_.click(h, value);
+    return ok;
+  }
+  if (op == "figures") {
+    checkKeys(req, {});
+    std::vector<Handle> figs = g.figures();
+    std::sort(figs.begin(), figs.end());
+    Json list = Json::array();
+    for (Handle f : figs) {
+      const GraphicsObject& o = g.at(f);
+      list.push_back(Json{{"handle", f},
+                          {"tag", o.tag()},
+                          {"name", o.text("name")},
+                          {"visible", o.text("visible")},
+                          {"current", f == g.currentFigure()}});
+    }
+    ok["figures"] = std::move(list);
+    return ok;
+  }
+  if (op == "console") {
+    checkKeys(req, {});
+    ok["lines"] = ui_.takeConsole();
+    return ok;
+  }
+  if (op == "render") {
+    checkKeys(req, {"handle", "file"});
+    const Handle fig = existing("handle");
+    if (g.at(fig).type() != ObjectType::Figure)
+      throw Error("object " + std::to_string(fig) + " is not a window");
+    const std::string file = textField(req, "file");
+    if (!render_) throw Error("rendering needs the window front end");
+    render_(fig, file);
+    return ok;
+  }
+  if (op == "close") {
+    checkKeys(req, {"handle"});
+    const Handle fig = existing("handle");
+    if (g.at(fig).type() != ObjectType::Figure)
+      throw Error("object " + std::to_string(fig) + " is not a window");
+    if (close_) {
+      close_(fig);
+    } else {
+      g.remove(fig);
+    }
+    return ok;
+  }
+  if (op == "quit") {
+    checkKeys(req, {});
+    finished_ = true;
+    return ok;
+  }
+  throw Error("unknown op \"" + op + "\"");
+}
+
+Json Automation::property(Handle h, const std::string& name) const {
+  return encodeValue(rt_.graphics().get(h, name));
+}
+
+Json Automation::objectJson(Handle h) const {
+  const GraphicsObject& o = rt_.graphics().at(h);
+  Json props = Json::object();
+  for (const std::string& name : o.propertyNames()) props[name] = encodeValue(o.get(name));
+  return Json{{"handle", h}, {"type", std::string(typeName(o.type()))}, {"props", std::move(props)}};
+}
+
+Json Automation::find(const Json& req) {
+  checkKeys(req, {"tag", "type", "label", "string", "parent"});
+  const Graphics& g = rt_.graphics();
+  std::optional<std::string> tag, label, string;
+  std::optional<ObjectType> type;
+  if (req.contains("tag")) tag = textField(req, "tag");
+  if (req.contains("label")) label = textField(req, "label");
+  if (req.contains("string")) string = textField(req, "string");
+  if (req.contains("type")) {
+    type = typeFromName(textField(req, "type"));
+    if (!type) throw Error("unknown object type \"" + req["type"].get<std::string>() + "\"");
+  }
+  Handle parent = kRoot;
+  if (req.contains("parent")) {
+    parent = handleOf(req["parent"], "parent");
+    if (!g.exists(parent)) throw Error("no graphics object with handle " + std::to_string(parent));
+  }
+  const auto textIs = [](const GraphicsObject& o, const char* prop, const std::string& want) {
+    return o.hasProperty(prop) && o.get(prop).isText() && o.get(prop).text() == want;
+  };
+  const auto matches = g.findIf(parent, [&](const GraphicsObject& o) {
+    if (o.type() == ObjectType::Root) return false;
+    if (tag && o.tag() != *tag) return false;
+    if (type && o.type() != *type) return false;
+    if (label && !textIs(o, "label", *label)) return false;
+    if (string && !textIs(o, "string", *string)) return false;
+    return true;
+  });
+  Json objects = Json::array();
+  for (Handle h : matches) objects.push_back(objectJson(h));
+  return Json{{"ok", true}, {"objects", std::move(objects)}};
+}
+
+Handle Automation::currentMainWindow() const {
+  const Graphics& g = rt_.graphics();
+  const Handle fig = g.currentFigure();
+  if (fig == kNoHandle || g.at(fig).tag() != "acoufig") throw Error("no main window is current");
+  return fig;
+}
+
+}  // namespace velmora::platform

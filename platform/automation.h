@@ -1,0 +1,71 @@
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/runtime.h"
+#include "platform/scripted_ui.h"
+#include "platform/value.h"
+
+namespace velmora::platform {
+
+// JSON keeps record fields in their order.
+using Json = nlohmann::ordered_json;
+
+// Program values as the automation protocol writes them: a 1-by-1 matrix as a number (NaN, Inf and
+// -Inf as the strings "NaN", "Inf", "-Inf"), any other matrix as {"shape":[rows,cols],"data":[...]}
+// column-major, texts as strings, lists as arrays, records as objects in field order, graphics
+// objects as {"handle":n}.
+Json encodeValue(const Value& v);
+
+// The reverse. A plain array of numbers is a 1-by-n row; an empty array an empty list; the strings
+// "NaN", "Inf" and "-Inf" read as numbers; true/false as 1/0; null as an empty matrix. Raises an Error
+// with a clear message for a malformed matrix or handle.
+Value decodeValue(const Json& j);
+
+// The JSON-lines protocol: one request per input line, one reply per output line. Dialogs are
+// answered from the Scripted UI's queue; console lines are kept for the "console" request.
+class Automation {
+ public:
+  // Writes a window as it shows on screen, controls included, to an image file.
+  using RenderHook = std::function<void(Handle figure, const std::string& path)>;
+  // Closes a window as a user does (the figure leaves the model).
+  using CloseHook = std::function<void(Handle figure)>;
+
+  Automation(Runtime& runtime, ScriptedUi& ui, std::istream& in, std::ostream& out);
+  ~Automation();
+  Automation(const Automation&) = delete;
+  Automation& operator=(const Automation&) = delete;
+
+  void setRenderHook(RenderHook hook) { render_ = std::move(hook); }
+  void setCloseHook(CloseHook hook) { close_ = std::move(hook); }
+
+  // Reads and answers requests until the end of the input or "quit".
+  void run();
+  // Answers one request line (also used while a call waits); the reply, without newline.
+  std::string handle(const std::string& line);
+  bool finished() const { return finished_; }
+
+ private:
+  // Reads and answers the next non-blank line; false at the end of input or after "quit".
+  bool step();
+  Json request(const Json& req);
+  Json get(const Json& req);
+  Json find(const Json& req);
+  Json objectJson(Handle h) const;
+  Json property(Handle h, const std::string& name) const;
+  Handle currentMainWindow() const;
+
+  Runtime& rt_;
+  ScriptedUi& ui_;
+  std::istream& in_;
+  std::ostream& out_;
+  RenderHook render_;
+  CloseHook close_;
+  bool finished_ = false;
+};
+
+}  // namespace velmora::platform
