@@ -8,110 +8,14 @@
 #include <set>
 #include <sstream>
 
+#include "tests/engine/brute.h"
 #include "tests/engine/rooms.h"
 
 namespace velmora::engine {
 namespace {
 
 using testrooms::Room;
-
-constexpr double kBoundary = 1e-6;  // points this close to a zone boundary are not compared
-
-struct P {
-  double x, y;
-};
-
-double cross(P o, P a, P b) {
-  return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
-}
-
-double distanceToLine(P p, P a, P b) {
-  const double len = std::hypot(b.x - a.x, b.y - a.y);
-  if (len == 0) return std::hypot(p.x - a.x, p.y - a.y);
-  return std::abs(cross(a, b, p)) / len;
-}
-
-double distanceToSegment(P p, P a, P b) {
-  const double dx = b.x - a.x, dy = b.y - a.y, l2 = dx * dx + dy * dy;
-  const double t = l2 > 0 ? std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / l2, 0.0, 1.0) : 0.0;
-  return std::hypot(p.x - a.x - t * dx, p.y - a.y - t * dy);
-}
-
-struct Brute {
-  std::vector<P> v;  // vertices, counter-clockwise
-  std::size_t n() const { return v.size(); }
-  P a(std::size_t w) const { return v[w]; }
-  P b(std::size_t w) const { return v[(w + 1) % n()]; }
-
-  bool inside(P p) const {  // crossing number
-    bool in = false;
-    for (std::size_t i = 0, j = n() - 1; i < n(); j = i++)
-      if ((v[i].y > p.y) != (v[j].y > p.y) &&
-          p.x < (v[j].x - v[i].x) * (p.y - v[i].y) / (v[j].y - v[i].y) + v[i].x)
-        in = !in;
-    return in;
-  }
-  double distanceToWalls(P p) const {
-    double d = 1e300;
-    for (std::size_t w = 0; w < n(); ++w) d = std::min(d, distanceToSegment(p, a(w), b(w)));
-    return d;
-  }
-  // The open path s -> e touches or crosses no wall other than `skip`.
-  bool clear(P s, P e, std::size_t skip) const {
-    for (std::size_t w = 0; w < n(); ++w) {
-      if (w == skip) continue;
-      const P c = a(w), d = b(w);
-      const double det = (e.x - s.x) * (c.y - d.y) - (c.x - d.x) * (e.y - s.y);
-      if (det == 0) continue;
-      const double u = ((c.x - s.x) * (c.y - d.y) - (c.x - d.x) * (c.y - s.y)) / det;
-      const double t = ((e.x - s.x) * (c.y - s.y) - (c.x - s.x) * (e.y - s.y)) / det;
-      if (t >= 0 && t <= 1 && u > 1e-9 && u < 1 - 1e-9) return false;
-    }
-    return true;
-  }
-  P image(std::size_t w, P s) const {
-    const P c = a(w), d = b(w);
-    const double dx = d.x - c.x, dy = d.y - c.y, l2 = dx * dx + dy * dy;
-    const double t = ((s.x - c.x) * dx + (s.y - c.y) * dy) / l2;
-    return {2 * (c.x + t * dx) - s.x, 2 * (c.y + t * dy) - s.y};
-  }
-  // Reflection point of the path image -> p on wall w, if the segment crosses the wall.
-  std::optional<P> reflectionPoint(std::size_t w, P img, P p) const {
-    const P c = a(w), d = b(w);
-    const double det = (p.x - img.x) * (c.y - d.y) - (c.x - d.x) * (p.y - img.y);
-    if (det == 0) return std::nullopt;
-    const double u = ((c.x - img.x) * (c.y - d.y) - (c.x - d.x) * (c.y - img.y)) / det;
-    const double t = ((p.x - img.x) * (c.y - img.y) - (c.x - img.x) * (p.y - img.y)) / det;
-    if (t < 0 || t > 1 || u <= 0 || u >= 1) return std::nullopt;
-    return P{c.x + t * (d.x - c.x), c.y + t * (d.y - c.y)};
-  }
-  bool reaches(std::size_t w, P s, P p) const {
-    if (cross(a(w), b(w), s) <= 0) return false;  // the wall turns its back to the source
-    const P img = image(w, s);
-    const auto r = reflectionPoint(w, img, p);
-    return r && clear(s, *r, w) && clear(*r, p, w);
-  }
-  // Lines on which the answer for wall w may change: image through any vertex, and image through
-  // the points where the source's shadow edges meet the wall.
-  bool nearZoneBoundary(std::size_t w, P s, P p) const {
-    const P img = image(w, s);
-    for (const P& q : v) {
-      if (distanceToLine(p, img, q) < kBoundary) return true;
-      const P c = a(w), d = b(w);
-      const double det = (q.x - s.x) * (c.y - d.y) - (c.x - d.x) * (q.y - s.y);
-      if (det == 0) continue;
-      const double t = ((q.x - s.x) * (c.y - s.y) - (c.x - s.x) * (q.y - s.y)) / det;
-      const P hit{c.x + t * (d.x - c.x), c.y + t * (d.y - c.y)};
-      if (distanceToLine(p, img, hit) < kBoundary) return true;
-    }
-    return false;
-  }
-  bool nearShadowLine(P s, P p) const {
-    for (const P& q : v)
-      if (distanceToLine(p, s, q) < kBoundary) return true;
-    return false;
-  }
-};
+using namespace brute;
 
 struct AgreementCase {
   Room room;
@@ -204,6 +108,75 @@ INSTANTIATE_TEST_SUITE_P(
           n.begin(), n.end(), [](char ch) { return !std::isalnum(static_cast<unsigned char>(ch)); }, '_');
       return n;
     });
+
+}  // namespace
+}  // namespace velmora::engine
+
+namespace velmora::engine {
+namespace {
+
+TEST(ExactFallback, SelfTouchingRoomTracingGivesUpMapStaysRight) {
+  // The vertex (2, -1) touches the wall from (-2, 1) to (4, -2): a spike of no width. Tracing the
+  // zone of wall 3 gets blocked on it and gives up.
+  const Room room{"spike", {3, 0, -3, -2, 4, 2}, {9, 7, 8, 1, -2, -1}};
+  const P s{-1.5, 2.25};
+  const auto grid = testrooms::boxgrid(-4, -3, 5, 10, 60);
+  CaseInputs in;
+  in.walls = room.walls();
+  in.alpha.assign(6, 0.0);
+  in.xso = s.x;
+  in.yso = s.y;
+  in.xs = grid.xs;
+  in.ys = grid.ys;
+  const CaseResults r = computecase(in);
+  EXPECT_EQ(r.values.exactWalls, (std::vector<int>{3}));
+  EXPECT_TRUE(r.values.beep);
+  EXPECT_NE(std::find(r.values.console.begin(), r.values.console.end(),
+                      "hidden reflection path algorithm failed for wall 3 ..."),
+            r.values.console.end());
+  Brute brute;
+  for (std::size_t k = 0; k < 6; ++k) brute.v.push_back({room.x[k], room.y[k]});
+  const std::set<std::size_t> got(r.values.inRW[2].begin(), r.values.inRW[2].end());
+  int compared = 0, reached = 0;
+  for (std::size_t k = 0; k < grid.xs.size(); ++k) {
+    const P p{grid.xs.data[k], grid.ys.data[k]};
+    if (!brute.inside(p) || brute.distanceToWalls(p) < kBoundary || brute.nearZoneBoundary(2, s, p)) continue;
+    ++compared;
+    const bool expected = brute.reaches(2, s, p);
+    reached += expected;
+    EXPECT_EQ(got.count(k + 1) != 0, expected) << "(" << p.x << ", " << p.y << ")";
+  }
+  EXPECT_GT(compared, 500);
+  EXPECT_GT(reached, 50);  // the zone is not empty: without the fallback it would be
+}
+
+TEST(ExactFallback, ExactZoneMatchesTracedZoneInTheLRoom) {
+  // Both roads give the same map where the tracing succeeds.
+  const auto room = testrooms::lroom();
+  const Walls walls = room.walls();
+  const auto grid = testrooms::boxgrid(0, 0, 10, 10, 50);
+  const std::vector<unsigned char> inside =
+      removeouttersurface(grid.xs.data, grid.ys.data, room.x, room.y, 1).in;
+  const WallVisibility v = checkwallvisibility(walls, 6, 9, checkconvexity(room.x, room.y, 1).ang);
+  Brute brute;
+  for (std::size_t k = 0; k < 6; ++k) brute.v.push_back({room.x[k], room.y[k]});
+  for (int w = 1; w <= 6; ++w) {
+    const Wall& seen = v.visible[static_cast<std::size_t>(w - 1)];
+    ImageRecord ima = computeimage(seen.x1, seen.y1, seen.x2, seen.y2, 6, 9);
+    ima.validity *= v.iwv[static_cast<std::size_t>(w - 1)];
+    if (ima.validity == 0) continue;
+    const auto traced = checkimagevisibility(w, walls, seen, ima, grid.xs.data, grid.ys.data).E;
+    const auto exact = exactreflectionzone(w, walls, ima, 6, 9, grid.xs.data, grid.ys.data, inside);
+    for (std::size_t k = 0; k < traced.size(); ++k) {
+      const P p{grid.xs.data[k], grid.ys.data[k]};
+      // Outside the room the map shows nothing, and a traced polygon's own diagonals may pass there.
+      if (!inside[k] || brute.distanceToWalls(p) < kBoundary ||
+          brute.nearZoneBoundary(static_cast<std::size_t>(w - 1), {6, 9}, p))
+        continue;
+      EXPECT_EQ(traced[k], exact[k]) << "wall " << w << " at (" << p.x << ", " << p.y << ")";
+    }
+  }
+}
 
 }  // namespace
 }  // namespace velmora::engine
