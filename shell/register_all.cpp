@@ -1,5 +1,6 @@
 #include "shell/register_all.h"
 
+#include "editor/editor_operations.h"
 #include "shell/case/case_record.h"
 #include "shell/window_operations.h"
 
@@ -9,6 +10,7 @@ namespace velmora::shell {
 void registerAllOperations(Operations& ops) {
   registerCaseOperations(ops);
   registerWindowOperations(ops);
+  editor::registerEditorOperations(ops);
 }
 
 }  // namespace velmora::shell

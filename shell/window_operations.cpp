@@ -1,5 +1,6 @@
 #include "shell/window_operations.h"
 
+#include "shell/case/acoustics.h"
 #include "shell/case/arrows.h"
 #include "shell/case/case_record.h"
 #include "shell/enable_objects.h"
@@ -71,6 +72,7 @@ void registerWindowOperations(Operations& ops) {
   ops.add(op("createarrow", 1, 1, [](Runtime&, const std::vector<Value>& args) -> std::vector<Value> {
     return {Value(createarrow(textArg(args, 0)))};
   }));
+  registerAcousticsOperations(ops);
 }
 
 }  // namespace velmora::shell

@@ -1,0 +1,116 @@
+#include <algorithm>
+#include <cmath>
+
+#include "editor/editor_operations.h"
+#include "engine/surface.h"
+#include "platform/numbers.h"
+#include "shell/case/acoustics.h"
+#include "shell/case/drawing_objects.h"
+#include "shell/case/window.h"
+
+namespace velmora::editor {
+
+using platform::Value;
+using namespace velmora::shell;
+
+namespace {
+
+struct Corners {
+  std::vector<double> x, y;
+};
+
+Corners audienceCorners(const Runtime& rt, Handle fig) {
+  Corners c;
+  for (Handle h : objectsInCreationOrder(rt, fig, "acouaudiencevertex")) {
+    const engine::Point p = firstPoint(rt, h);
+    c.x.push_back(p.x);
+    c.y.push_back(p.y);
+  }
+  return c;
+}
+
+std::optional<Handle> audienceMap(const Runtime& rt, Handle fig) {
+  const auto maps = objectsByTag(rt, fig, "acouaudiencesurface");
+  if (maps.empty()) return std::nullopt;
+  return maps.front();
+}
+
+}  // namespace
+
+void refreshsurfaceposition(Runtime& rt) {
+  const Handle fig = currentMainWindow(rt);
+  const auto map = audienceMap(rt, fig);
+  const Corners c = audienceCorners(rt, fig);
+  if (!map || c.x.size() < 4) return;
+  auto& g = rt.graphics();
+  const std::size_t rows = g.at(*map).matrix("xdata").rows;
+  if (rows < 2) return;
+  const engine::AudienceGrid grid = engine::audiencegrid(c.x, c.y, static_cast<int>(rows - 1));
+  g.set(*map, "xdata", Value(toPlatform(grid.xs)));
+  g.set(*map, "ydata", Value(toPlatform(grid.ys)));
+  refreshsurfacearea(rt);
+}
+
+void refreshsurfacearea(Runtime& rt) {
+  const Handle fig = currentMainWindow(rt);
+  const auto map = audienceMap(rt, fig);
+  const Corners c = audienceCorners(rt, fig);
+  if (!map || c.x.size() < 4) return;
+  auto& g = rt.graphics();
+  const auto cross = [](double ax, double ay, double bx, double by) { return ax * by - ay * bx; };
+  const double area = cross(c.x[1] - c.x[0], c.y[1] - c.y[0], c.x[3] - c.x[0], c.y[3] - c.y[0]) / 2 +
+                      cross(c.x[3] - c.x[2], c.y[3] - c.y[2], c.x[1] - c.x[2], c.y[1] - c.y[2]) / 2;
+  const CaseRecord record = readCase(rt, fig);
+  std::string label;
+  const auto round1 = [](double v) { return platform::formatNumber(platform::roundHalfAway(v * 10) / 10); };
+  if (!record.ina || record.ina->empty()) {
+    label = "audience area=" + round1(std::abs(area)) + " m²";
+  } else {
+    const double points = static_cast<double>(g.at(*map).matrix("xdata").numel());
+    const double inside = points - static_cast<double>(record.ina->size());
+    label = "audience area (inside)=" + round1(std::abs(area) * inside / points) + " m²";
+  }
+  const Value menu = g.get(*map, "uicontextmenu");
+  if (!menu.isObject() || !g.exists(menu.object())) return;
+  const auto items = menuItemsInOrder(g, menu.object());
+  if (!items.empty()) g.setText(items.back(), "label", label);
+}
+
+void matchroom(Runtime& rt) {
+  const Handle fig = currentMainWindow(rt);
+  const engine::Walls walls = wallGeometry(rt, fig);
+  if (walls.empty()) return;
+  double xmin = walls[0].x1, xmax = xmin, ymin = walls[0].y1, ymax = ymin;
+  for (const auto& w : walls) {
+    xmin = std::min(xmin, w.x1);
+    xmax = std::max(xmax, w.x1);
+    ymin = std::min(ymin, w.y1);
+    ymax = std::max(ymax, w.y1);
+  }
+  const std::array<double, 4> x{xmin, xmax, xmax, xmin};
+  const std::array<double, 4> y{ymin, ymin, ymax, ymax};
+  auto& g = rt.graphics();
+  const auto corners = objectsInCreationOrder(rt, fig, "acouaudiencevertex");
+  const auto edges = objectsInCreationOrder(rt, fig, "acouaudienceedge");
+  for (std::size_t k = 0; k < corners.size() && k < 4; ++k) {
+    g.set(corners[k], "xdata", Value(x[k]));
+    g.set(corners[k], "ydata", Value(y[k]));
+  }
+  for (std::size_t k = 0; k < edges.size() && k < 4; ++k) {
+    const std::size_t q = (k + 1) % 4;
+    g.set(edges[k], "xdata", Value::row({x[k], x[q]}));
+    g.set(edges[k], "ydata", Value::row({y[k], y[q]}));
+  }
+}
+
+void setsurfacefob(Runtime& rt) {
+  const Handle fig = currentMainWindow(rt);
+  const auto map = audienceMap(rt, fig);
+  if (!map) return;
+  auto& g = rt.graphics();
+  const auto xl = g.at(drawingAxes(rt, fig)).numbers("xlim");
+  const double width = xl.size() == 2 ? xl[1] - xl[0] : 0;
+  if (width > 0) g.setNumber(*map, "faceoffsetbias", 0.3 / width);
+}
+
+}  // namespace velmora::editor

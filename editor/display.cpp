@@ -1,0 +1,375 @@
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "editor/editor_operations.h"
+#include "engine/images.h"
+#include "engine/surface.h"
+#include "platform/colormaps.h"
+#include "platform/numbers.h"
+#include "shell/case/drawing_objects.h"
+#include "shell/case/window.h"
+
+namespace velmora::editor {
+
+using platform::Graphics;
+using platform::Matrix;
+using platform::Value;
+using namespace velmora::shell;
+
+namespace {
+
+constexpr double kFarFactor = 1000000;  // radius lines run far beyond the drawing
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// The menu item of a control's (or object's) context menu with this label.
+std::optional<Handle> menuItem(const Runtime& rt, Handle owner, std::string_view label) {
+  const auto& g = rt.graphics();
+  const Value menu = g.get(owner, "uicontextmenu");
+  if (!menu.isObject() || !g.exists(menu.object())) return std::nullopt;
+  const auto found = g.findIf(menu.object(), [&](const platform::GraphicsObject& o) {
+    return o.type() == platform::ObjectType::UiMenu && o.text("label") == label;
+  });
+  if (found.empty()) return std::nullopt;
+  return found.front();
+}
+
+bool objectsItemChecked(const Runtime& rt, Handle fig, std::string_view label) {
+  const auto objects = findInWindow(rt, fig, "acouobjects");
+  if (!objects) return true;
+  const auto item = menuItem(rt, *objects, label);
+  return !item || rt.graphics().at(*item).isOn("checked");
+}
+
+bool diffusionChecked(const Runtime& rt, Handle fig) {
+  const auto hidden = findInWindow(rt, fig, "hiddensettings");
+  if (!hidden) return true;
+  const auto item = menuItem(rt, *hidden, "diffusion factor for convex walls");
+  return !item || rt.graphics().at(*item).isOn("checked");
+}
+
+double controlValue(const Runtime& rt, Handle fig, std::string_view tag, double otherwise) {
+  const auto c = findInWindow(rt, fig, tag);
+  if (!c) return otherwise;
+  const auto v = rt.graphics().at(*c).numbers("value");
+  return v.empty() ? otherwise : v.front();
+}
+
+void setEnable(Graphics& g, std::optional<Handle> h, bool on) {
+  if (h) g.setText(*h, "enable", on ? "on" : "off");
+}
+
+// The base colour table of a colour scale: the middle of "jet", or light-to-dark grey.
+engine::ColorTable baseTable(const std::string& colormap) {
+  engine::ColorTable table;
+  if (platform::equalsIgnoreCase(colormap, "color")) {
+    const Matrix jet = platform::jetColormap(256);
+    for (std::size_t r = 31; r < 225; ++r) table.push_back({jet(r, 0), jet(r, 1), jet(r, 2)});
+  } else {
+    const Matrix gray = platform::grayColormap(256);
+    for (std::size_t r = 240; r-- > 99;) table.push_back({gray(r, 0), gray(r, 1), gray(r, 2)});
+  }
+  return table;
+}
+
+Matrix tableMatrix(const engine::ColorTable& t) {
+  Matrix m = Matrix::zeros(t.size(), 3);
+  for (std::size_t r = 0; r < t.size(); ++r) {
+    for (std::size_t c = 0; c < 3; ++c) m(r, c) = t[r][c];
+  }
+  return m;
+}
+
+}  // namespace
+
+std::vector<double> reflectionTicks(double maxr) {
+  std::vector<double> ticks;
+  if (!(maxr > 20)) {
+    for (double t = 0; t <= maxr; ++t) ticks.push_back(t);
+    if (ticks.empty()) ticks.push_back(0);
+    return ticks;
+  }
+  const double n = std::ceil(maxr / 20);
+  for (double t = 0; t <= maxr; t += n) ticks.push_back(t);
+  if (ticks.back() != maxr) {
+    if (maxr - ticks.back() <= n / 2) {
+      ticks.back() = maxr;
+    } else {
+      ticks.push_back(maxr);
+    }
+  }
+  return ticks;
+}
+
+void refreshimages(Runtime& rt, std::optional<Handle> window) {
+  auto& g = rt.graphics();
+  const Handle fig = window.value_or(currentMainWindow(rt));
+  for (Handle h : objectsByTag(rt, fig, "acouimage")) g.remove(h);
+  for (Handle h : objectsByTag(rt, fig, "acouradius")) g.remove(h);
+  const Handle axes = drawingAxes(rt, fig);
+  CaseRecord record = readCase(rt, fig);
+
+  engine::ImageSetInputs in;
+  in.walls = wallGeometry(rt, fig);
+  if (in.walls.empty()) return;
+  in.ang = record.ang.value_or(std::vector<int>(in.walls.size(), 1));
+  in.iscnvx = record.iscnvx.value_or(1);
+  for (std::size_t r = 0; r < record.curves.rows; ++r) {
+    std::vector<double> row;
+    for (std::size_t c = 0; c < record.curves.cols; ++c) row.push_back(record.curves(r, c));
+    if (auto curve = engine::Curve::fromRow(row)) in.curves.push_back(*curve);
+  }
+  const auto source = findInWindow(rt, fig, "acousource");
+  if (source) {
+    const engine::Point s = firstPoint(rt, *source);
+    in.xso = s.x;
+    in.yso = s.y;
+  }
+  in.diffusion = diffusionChecked(rt, fig);
+  in.noprogressbar = record.noprogressbar.has_value();
+
+  engine::ImageSet set = engine::computeimages(in);
+  if (set.sourceMoved && source) {
+    g.set(*source, "xdata", Value(set.xso));
+    g.set(*source, "ydata", Value(set.yso));
+  }
+  for (Handle wall : wallsInWallOrder(rt, fig)) {
+    g.setNumber(wall, "linewidth", 2);
+    g.setText(wall, "linestyle", "-");
+  }
+  for (std::size_t k = 0; k < set.images.size() && k < set.visible.size(); ++k) {
+    const engine::ImageRecord& image = set.images[k];
+    const engine::Wall& seen = set.visible[k];
+    createObject(g, platform::ObjectType::Line, axes,
+                 {{"xdata", Value(image.xi)},
+                  {"ydata", Value(image.yi)},
+                  {"linestyle", "none"},
+                  {"marker", "."},
+                  {"color", "b"},
+                  {"markersize", 10.0},
+                  {"tag", "acouimage"},
+                  {"hittest", "off"}});
+    const std::array<std::pair<engine::Point, engine::Point>, 2> rays = {
+        std::pair{image.image1(), engine::Point{seen.x1, seen.y1}},
+        std::pair{image.image2(), engine::Point{seen.x2, seen.y2}}};
+    for (const auto& [from, through] : rays) {
+      createObject(g, platform::ObjectType::Line, axes,
+                   {{"xdata", Value::row({from.x, from.x + kFarFactor * (through.x - from.x)})},
+                    {"ydata", Value::row({from.y, from.y + kFarFactor * (through.y - from.y)})},
+                    {"linestyle", ":"},
+                    {"color", "b"},
+                    {"tag", "acouradius"},
+                    {"hittest", "off"}});
+    }
+  }
+  for (const std::string& line : set.console) rt.console(line);
+
+  record = readCase(rt, fig);
+  record.images = set.images;
+  record.iwv = set.iwv;
+  record.xwv = engine::wallXMatrix(set.visible);
+  record.ywv = engine::wallYMatrix(set.visible);
+  record.diffcoef = in.diffusion ? set.diffcoef : std::vector<double>(set.diffcoef.size(), 1.0);
+  storeCase(rt, fig, std::move(record));
+}
+
+void selectvalue(Runtime& rt, const Operations& ops) {
+  auto& g = rt.graphics();
+  const Handle fig = currentMainWindow(rt);
+  const Handle axes = drawingAxes(rt, fig);
+  CaseRecord record = readCase(rt, fig);
+
+  // The radio buttons act as a pair.
+  const auto reflectionButton = findInWindow(rt, fig, "acouselectreflection");
+  const auto decibelButton = findInWindow(rt, fig, "acouselectdecibel");
+  const Handle caller = rt.callbackObject();
+  if (reflectionButton && caller == *reflectionButton) {
+    g.set(*reflectionButton, "value", Value(1.0));
+    if (decibelButton) g.set(*decibelButton, "value", Value(0.0));
+    record.displayvalue = "reflection";
+  } else if (decibelButton && caller == *decibelButton) {
+    g.set(*decibelButton, "value", Value(1.0));
+    if (reflectionButton) g.set(*reflectionButton, "value", Value(0.0));
+    record.displayvalue = "decibel";
+  }
+
+  const auto walls = wallsInWallOrder(rt, fig);
+  const auto images = objectsInCreationOrder(rt, fig, "acouimage");
+  const auto radius = objectsInCreationOrder(rt, fig, "acouradius");
+  const std::size_t n = walls.size();
+  const int va = static_cast<int>(controlValue(rt, fig, "acouselectbutton", 1));
+  const bool showImages = objectsItemChecked(rt, fig, "images");
+  const bool showRadius = objectsItemChecked(rt, fig, "radius");
+  const auto show = [&](const std::vector<Handle>& list, std::size_t i, bool on) {
+    if (i < list.size()) g.setText(list[i], "visible", on ? "on" : "off");
+  };
+
+  for (Handle w : walls) g.setText(w, "color", "k");
+  for (Handle h : images) g.setText(h, "visible", "off");
+  for (Handle h : radius) g.setText(h, "visible", "off");
+  if (va == 1) {
+    for (std::size_t i = 0; i < images.size(); ++i) show(images, i, showImages);
+    for (std::size_t i = 0; i < radius.size(); ++i) show(radius, i, showRadius);
+  } else if (va >= 3 && static_cast<std::size_t>(va - 2) <= n) {
+    const std::size_t k = static_cast<std::size_t>(va - 3);
+    const int iwv = record.iwv && k < record.iwv->size() ? (*record.iwv)[k] : 1;
+    g.setText(walls[k], "color", iwv == 0 ? "r" : iwv == 2 ? "c" : "g");
+    show(images, k, showImages);
+    show(radius, 2 * k, showRadius);
+    show(radius, 2 * k + 1, showRadius);
+  }
+  // Walls that absorb everything reflect nothing.
+  for (std::size_t k = 0; k < n; ++k) {
+    const auto* wr = g.at(walls[k]).userdataAs<WallRecord>();
+    const bool absorbing = wr != nullptr && wr->alpha == 100;
+    g.setText(walls[k], "linestyle", absorbing ? ":" : "-");
+    if (absorbing) {
+      show(images, k, false);
+      show(radius, 2 * k, false);
+      show(radius, 2 * k + 1, false);
+    }
+  }
+
+  const auto mapHandles = objectsByTag(rt, fig, "acouaudiencesurface");
+  const Handle map = mapHandles.empty() ? platform::kNoHandle : mapHandles.front();
+  const bool hasMap = map != platform::kNoHandle;
+  const std::size_t rows = hasMap ? g.at(map).matrix("xdata").rows : 0;
+  const std::size_t cols = hasMap ? g.at(map).matrix("xdata").cols : 0;
+  const std::size_t points = rows * cols;
+  const auto cbAxes = findInWindow(rt, fig, "acoucbaxes");
+  const auto cbPatch = findInWindow(rt, fig, "acoucbpatch");
+  const auto climAuto = findInWindow(rt, fig, "acouuimenclimauto");
+  const auto climManual = findInWindow(rt, fig, "acouuimenclimman");
+  const auto directButton = findInWindow(rt, fig, "acouselectdirect");
+  const auto at = [&](const std::optional<engine::Matrix>& m, std::size_t i) {
+    return m && i < m->data.size() ? m->data[i] : 0.0;
+  };
+  const auto markIndices = [&](std::vector<double>& v, const std::optional<engine::IndexList>& idx,
+                               double value) {
+    if (!idx) return;
+    for (std::size_t i : *idx) {
+      if (i >= 1 && i <= v.size()) v[i - 1] = value;
+    }
+  };
+
+  std::string title;
+  std::vector<double> shown(points, 0.0);
+  int colours = 0;
+  double cmin = 0, cmax = 1;
+  std::vector<double> ticks;
+  Value tickLabels = Value(Matrix{});
+  const bool reflection = reflectionButton ? controlValue(rt, fig, "acouselectreflection", 1) == 1
+                                           : record.displayvalue == "reflection";
+  if (reflection) {
+    setEnable(g, climAuto, false);
+    setEnable(g, climManual, false);
+    setEnable(g, directButton, false);
+    title = "first reflection number";
+    std::vector<double> r(points, 0.0);
+    if (va == 1) {
+      for (std::size_t i = 0; i < points; ++i) r[i] = at(record.RT, i);
+    } else if (va == 2) {
+      std::fill(r.begin(), r.end(), 1.0);
+      markIndices(r, record.inDS, 0);
+    } else if (record.inRW && static_cast<std::size_t>(va - 3) < record.inRW->size()) {
+      const engine::IndexList& reached = (*record.inRW)[static_cast<std::size_t>(va - 3)];
+      markIndices(r, reached, 1);
+    }
+    markIndices(r, record.ina, kNaN);
+    double maxr = platform::nanMax(r);
+    if (std::isnan(maxr)) maxr = 0;
+    for (std::size_t i = 0; i < points; ++i) shown[i] = r[i] + 1;
+    ticks = reflectionTicks(maxr);
+    colours = static_cast<int>(maxr) + 1;
+    cmin = -0.5;
+    cmax = maxr + 0.5;
+    record.clim = {0, maxr + 1};
+    if (hasMap) g.setText(map, "cdatamapping", "direct");
+  } else {
+    setEnable(g, climAuto, true);
+    setEnable(g, climManual, true);
+    setEnable(g, directButton, va == 1);
+    title = "sound level (dB)";
+    std::vector<double> p(points, kNaN);
+    if (va == 1) {
+      const bool direct = controlValue(rt, fig, "acouselectdirect", 0) == 1;
+      for (std::size_t i = 0; i < points; ++i) {
+        p[i] = at(record.PT, i) + (direct ? at(record.Pso, i) : 0.0);
+        if (p[i] == 0) p[i] = kNaN;
+      }
+    } else if (va == 2) {
+      for (std::size_t i = 0; i < points; ++i) p[i] = at(record.Pso, i) + 0.000001;
+      markIndices(p, record.inDS, kNaN);
+    } else if (record.inRW && record.Pwall && static_cast<std::size_t>(va - 3) < record.inRW->size()) {
+      const auto k = static_cast<std::size_t>(va - 3);
+      const engine::IndexList& reached = (*record.inRW)[k];
+      for (std::size_t j = 0; j < reached.size(); ++j) {
+        const std::size_t i = reached[j];
+        if (i >= 1 && i <= points && k < record.Pwall->size() && j < (*record.Pwall)[k].size()) {
+          p[i - 1] = (*record.Pwall)[k][j];
+        }
+      }
+    }
+    std::vector<double> level(points, kNaN);
+    for (std::size_t i = 0; i < points; ++i) level[i] = 10 * std::log10(p[i] / 4e-10);
+    markIndices(level, record.ina, kNaN);
+    for (double& l : level) {
+      l = l - 100 + record.Lw;
+      if (l < 0) l = 0;  // NaN stays NaN
+    }
+    double minL = platform::nanMin(level), maxL = platform::nanMax(level);
+    if (std::isnan(minL) || std::isnan(maxL) || minL == maxL) {
+      minL = 0;
+      maxL = 100;
+    }
+    record.clim = {minL, maxL};
+    shown = level;
+    colours = 9;
+    cmin = minL;
+    cmax = maxL;
+    Matrix labels = Matrix::zeros(1, 10);
+    for (int i = 0; i < 10; ++i) {
+      const double t = minL + i * (maxL - minL) / 9;
+      ticks.push_back(t);
+      labels.data[static_cast<std::size_t>(i)] = platform::roundHalfAway(t * 10) / 10;
+    }
+    tickLabels = Value(labels);
+    if (hasMap) g.setText(map, "cdatamapping", "scaled");
+  }
+
+  if (hasMap) g.set(map, "cdata", Value(Matrix{rows, cols, shown, 1}));
+  if (cbAxes) {
+    g.set(*cbAxes, "ylim", Value::row({cmin, cmax}));
+    g.set(*cbAxes, "ytick", Value::row(ticks));
+    if (tickLabels.isEmptyMatrix()) {
+      g.setText(*cbAxes, "yticklabelmode", "auto");
+    } else {
+      g.set(*cbAxes, "yticklabel", tickLabels);
+    }
+  }
+  if (cbPatch) {
+    g.set(*cbPatch, "ydata", Value::row({cmin, cmin, cmax, cmax}));
+    g.set(*cbPatch, "cdata", Value::row({cmin, cmin, cmax, cmax}));
+  }
+  g.set(fig, "colormap", Value(tableMatrix(engine::calculate_colormap(baseTable(record.colormap), colours))));
+
+  const std::string name = record.name == "not saved" ? "..." : record.name;
+  const std::array<double, 2> clim = record.clim;
+  const bool manual = !reflection && !platform::equalsIgnoreCase(record.climmode, "auto");
+  storeCase(rt, fig, std::move(record));
+  if (!reflection) {
+    if (manual && ops.has("changecolorlimits")) {
+      ops.call(rt, "changecolorlimits", {Value::row(g.at(axes).numbers("clim"))});
+    } else {
+      g.set(axes, "clim", Value::row({clim[0], clim[1]}));
+    }
+  } else {
+    g.set(axes, "clim", Value::row({clim[0], clim[1]}));
+  }
+  if (const auto status = findInWindow(rt, fig, "acoutext")) {
+    g.set(*status, "string", Value("case: " + name + " - " + title));
+  }
+  refreshsurfacearea(rt);
+}
+
+}  // namespace velmora::editor

@@ -1,0 +1,69 @@
+#include "editor/editor_operations.h"
+
+namespace velmora::editor {
+
+using platform::Value;
+using shell::Operation;
+
+namespace {
+
+Operation op(std::string name, int inputs, int outputs,
+             std::function<std::vector<Value>(Runtime&, const std::vector<Value>&)> run) {
+  Operation o;
+  o.name = std::move(name);
+  o.inputs = inputs;
+  o.outputs = outputs;
+  o.run = std::move(run);
+  return o;
+}
+
+std::function<std::vector<Value>(Runtime&, const std::vector<Value>&)> noArgs(void (*f)(Runtime&)) {
+  return [f](Runtime& rt, const std::vector<Value>&) -> std::vector<Value> {
+    f(rt);
+    return {};
+  };
+}
+
+}  // namespace
+
+void registerEditorOperations(shell::Operations& ops) {
+  const shell::Operations* table = &ops;
+  ops.add(op("refreshsurfaceposition", 0, 0, noArgs(refreshsurfaceposition)));
+  ops.add(op("refreshsurfacearea", 0, 0, noArgs(refreshsurfacearea)));
+  ops.add(op("matchroom", 0, 0, noArgs(matchroom)));
+  ops.add(op("setsurfacefob", 0, 0, noArgs(setsurfacefob)));
+  ops.add(op("refreshimages", 1, 0, [](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
+    std::optional<Handle> window;
+    if (!args.empty() && args[0].isObject()) window = args[0].object();
+    refreshimages(rt, window);
+    return {};
+  }));
+  ops.add(op("selectvalue", 0, 0, [table](Runtime& rt, const std::vector<Value>&) -> std::vector<Value> {
+    selectvalue(rt, *table);
+    return {};
+  }));
+  ops.add(op("changegrid", 1, 0, [](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
+    std::optional<double> spacing;
+    if (!args.empty() && args[0].isScalar()) spacing = args[0].scalar();
+    changegrid(rt, spacing);
+    return {};
+  }));
+  ops.add(op("hidegrid", 0, 0, noArgs(hidegrid)));
+  ops.add(op("acouview", 0, 0, noArgs(acouview)));
+  ops.add(op("expandzone", 1, 0, [](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
+    std::optional<std::vector<double>> limits;
+    bool fit = false;
+    if (!args.empty()) {
+      if (args[0].isText()) {
+        fit = true;
+      } else if (args[0].isMatrix() && args[0].matrix().numel() >= 4) {
+        limits = args[0].numbers();
+      }
+    }
+    expandzone(rt, limits, fit);
+    return {};
+  }));
+  ops.add(op("setlayer", 0, 0, noArgs(setlayer)));
+}
+
+}  // namespace velmora::editor

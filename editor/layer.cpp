@@ -1,0 +1,88 @@
+#include <algorithm>
+#include <set>
+
+#include "editor/editor_operations.h"
+#include "shell/case/window.h"
+
+namespace velmora::editor {
+
+using namespace velmora::shell;
+
+void setlayer(Runtime& rt) {
+  auto& g = rt.graphics();
+  const Handle fig = currentMainWindow(rt);
+  const Handle axes = drawingAxes(rt, fig);
+  const std::vector<Handle> children = g.at(axes).children();
+  const auto listed = [&](std::string_view tag) {
+    std::vector<Handle> out;
+    for (Handle h : children) {
+      if (g.at(h).tag() == tag) out.push_back(h);
+    }
+    return out;
+  };
+
+  // Walls as the drawing area lists them, rechained from the last one through the vertex links.
+  const std::vector<Handle> listedWalls = listed("acouwall");
+  std::vector<Handle> chain;
+  if (!listedWalls.empty()) {
+    std::set<Handle> taken;
+    Handle current = listedWalls.back();
+    while (chain.size() < listedWalls.size() && taken.insert(current).second) {
+      chain.push_back(current);
+      const auto* wall = g.at(current).userdataAs<WallRecord>();
+      if (wall == nullptr || !g.exists(wall->con[1])) break;
+      const auto* vertex = g.at(wall->con[1]).userdataAs<VertexRecord>();
+      if (vertex == nullptr || !g.exists(vertex->con[1])) break;
+      current = vertex->con[1];
+    }
+    // Walls the links did not reach keep their place after the chain.
+    for (Handle w : listedWalls) {
+      if (!taken.count(w)) chain.insert(chain.begin(), w);
+    }
+    std::reverse(chain.begin(), chain.end());
+  }
+
+  // Image k and radius lines 2k-1, 2k belong to wall k (creation order): order them like the walls.
+  const auto wallOrder = wallsInWallOrder(rt, fig);
+  const auto imagesByWall = objectsInCreationOrder(rt, fig, "acouimage");
+  const auto radiusByWall = objectsInCreationOrder(rt, fig, "acouradius");
+  std::vector<Handle> images, radius;
+  for (Handle w : chain) {
+    const auto k =
+        static_cast<std::size_t>(std::find(wallOrder.begin(), wallOrder.end(), w) - wallOrder.begin());
+    if (k < imagesByWall.size()) images.push_back(imagesByWall[k]);
+    for (std::size_t r : {2 * k, 2 * k + 1}) {
+      if (r < radiusByWall.size()) radius.push_back(radiusByWall[r]);
+    }
+  }
+  const auto newestFirst = [](std::vector<Handle> v) {
+    std::sort(v.begin(), v.end(), std::greater<>());
+    return v;
+  };
+
+  std::vector<Handle> order;
+  const auto append = [&](const std::vector<Handle>& v) {
+    for (Handle h : v) {
+      if (std::find(order.begin(), order.end(), h) == order.end()) order.push_back(h);
+    }
+  };
+  append(listed("acousource"));
+  append(listed("acoureceptor"));
+  append(newestFirst(listed("acouwallvertex")));
+  append(newestFirst(listed("acouaudiencevertex")));
+  append(chain);
+  append(listed("acouaudienceedge"));
+  append(images);
+  append(radius);
+  append(listed("acouaudiencesurface"));
+  append(listed("acouXaxis"));
+  append(listed("acouYaxis"));
+  append(listed("acougrid"));
+  append(listed("acoutext"));
+  append(listed("acoumeasuretext"));
+  // Anything else stays below, in its present order.
+  append(children);
+  g.setChildren(axes, order);
+}
+
+}  // namespace velmora::editor

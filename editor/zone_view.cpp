@@ -1,0 +1,199 @@
+#include <algorithm>
+#include <cmath>
+
+#include "editor/editor_operations.h"
+#include "platform/numbers.h"
+#include "shell/case/drawing_objects.h"
+#include "shell/case/window.h"
+
+namespace velmora::editor {
+
+using platform::Value;
+using namespace velmora::shell;
+
+namespace {
+
+constexpr double kGridMin = 0.1;
+constexpr double kGridMax = 10;
+// Beyond this many points the grid is not drawn (snapping still uses the spacing).
+constexpr std::size_t kMostGridPoints = 1000000;
+
+const std::array<const char*, 10> kViewPanel = {
+    "acoumoveright", "acoumoveup",  "acoumoveleft", "acoumovedown", "acoucenter",
+    "acouexpand++",  "acouexpand+", "acouexpandm",  "acouexpand-",  "acouexpand--"};
+
+bool pressed(const Runtime& rt, Handle fig, std::string_view tag) {
+  const auto c = findInWindow(rt, fig, tag);
+  if (!c) return false;
+  const auto v = rt.graphics().at(*c).numbers("value");
+  return !v.empty() && v.front() == 1;
+}
+
+}  // namespace
+
+std::vector<double> gridPositions(double lo, double hi, double g) {
+  std::vector<double> out;
+  const double eps = g * 1e-9;
+  if (lo > 0 || hi < 0) {
+    for (double k = 0;; ++k) {
+      const double v = lo + k * g;
+      if (v > hi + eps) break;
+      out.push_back(v);
+    }
+    return out;
+  }
+  // Aligned on the origin.
+  for (double k = std::floor(std::abs(lo) / g + 1e-9); k >= 1; --k) out.push_back(-k * g);
+  for (double k = 0;; ++k) {
+    const double v = k * g;
+    if (v > hi + eps) break;
+    out.push_back(v);
+  }
+  return out;
+}
+
+void changegrid(Runtime& rt, std::optional<double> spacing) {
+  auto& g = rt.graphics();
+  const Handle fig = currentMainWindow(rt);
+  CaseRecord record = readCase(rt, fig);
+  if (!spacing) {
+    platform::InputDialog dialog;
+    dialog.prompts = {"Enter grid size:"};
+    dialog.title = "Set grid size";
+    dialog.lines = 1;
+    dialog.defaults = {platform::formatNumber(record.gsize)};
+    const auto answer = rt.ui().input(dialog);
+    if (!answer || answer->empty()) return;
+    const auto numbers = platform::readNumbers(answer->front());
+    if (!numbers || numbers->empty() || std::isnan(numbers->front())) return;
+    spacing = numbers->front();
+  }
+  for (Handle h : objectsByTag(rt, fig, "acougrid")) g.remove(h);
+  double step = std::abs(platform::roundHalfAway(*spacing * 100) / 100);
+  step = std::clamp(step, kGridMin, kGridMax);
+
+  const auto xs = gridPositions(record.xlim[0], record.xlim[1], step);
+  const auto ys = gridPositions(record.ylim[0], record.ylim[1], step);
+  std::vector<double> px, py;
+  if (xs.size() * ys.size() <= kMostGridPoints) {
+    px.reserve(xs.size() * ys.size());
+    py.reserve(xs.size() * ys.size());
+    for (double x : xs) {
+      for (double y : ys) {
+        px.push_back(x);
+        py.push_back(y);
+      }
+    }
+  }
+  const std::size_t n = px.size();
+  createObject(g, platform::ObjectType::Line, drawingAxes(rt, fig),
+               {{"xdata", Value::row(std::move(px))},
+                {"ydata", Value::row(std::move(py))},
+                {"zdata", Value::row(std::vector<double>(n, -2.0))},
+                {"linestyle", "none"},
+                {"marker", "."},
+                {"color", "k"},
+                {"markersize", 1.0},
+                {"tag", "acougrid"},
+                {"hittest", "off"}});
+  record = readCase(rt, fig);
+  record.gsize = step;
+  storeCase(rt, fig, std::move(record));
+  hidegrid(rt);
+}
+
+void hidegrid(Runtime& rt) {
+  auto& g = rt.graphics();
+  const Handle fig = currentMainWindow(rt);
+  bool visible = false;
+  if (const auto objects = findInWindow(rt, fig, "acouobjects")) {
+    const Value menu = g.get(*objects, "uicontextmenu");
+    if (menu.isObject() && g.exists(menu.object())) {
+      for (Handle item : menuItemsInOrder(g, menu.object())) {
+        if (g.at(item).text("label") == "grid") visible = g.at(item).isOn("checked");
+      }
+    }
+  }
+  for (Handle h : objectsByTag(rt, fig, "acougrid")) g.setText(h, "visible", visible ? "on" : "off");
+}
+
+void acouview(Runtime& rt) {
+  const Handle fig = currentMainWindow(rt);
+  const bool on = pressed(rt, fig, "acouviewbutton");
+  for (const char* tag : kViewPanel) {
+    if (const auto h = findInWindow(rt, fig, tag)) rt.graphics().setText(*h, "visible", on ? "on" : "off");
+  }
+}
+
+void expandzone(Runtime& rt, const std::optional<std::vector<double>>& limits, bool fit) {
+  auto& g = rt.graphics();
+  const Handle fig = currentMainWindow(rt);
+  const Handle axes = drawingAxes(rt, fig);
+  CaseRecord record = readCase(rt, fig);
+
+  // Extent of the drawing: walls, audience corners and the source.
+  double xmin = INFINITY, xmax = -INFINITY, ymin = INFINITY, ymax = -INFINITY;
+  const auto extend = [&](Handle h) {
+    const engine::Point p = firstPoint(rt, h);
+    xmin = std::min(xmin, p.x);
+    xmax = std::max(xmax, p.x);
+    ymin = std::min(ymin, p.y);
+    ymax = std::max(ymax, p.y);
+  };
+  for (Handle h : objectsByTag(rt, fig, "acouwallvertex")) extend(h);
+  for (Handle h : objectsByTag(rt, fig, "acouaudiencevertex")) extend(h);
+  if (const auto s = findInWindow(rt, fig, "acousource")) extend(*s);
+  if (!std::isfinite(xmin)) xmin = xmax = ymin = ymax = 0;
+  const double extent = std::max(xmax - xmin, ymax - ymin);
+  const double step = zoneTableStep(extent).value_or(1);
+
+  std::array<double, 2> xl = record.xlim, yl = record.ylim;
+  std::string button;
+  if (!limits && !fit) {
+    const Handle caller = rt.callbackObject();
+    if (caller != platform::kNoHandle && g.exists(caller) && g.at(caller).hasProperty("string")) {
+      const Value s = g.get(caller, "string");
+      if (s.isText()) button = s.text();
+    }
+    if (button == "M") fit = true;
+  }
+  if (fit) {
+    const double xm = (xmin + xmax) / 2, ym = (ymin + ymax) / 2;
+    xl = {xm - extent / 2 - step, xm + extent / 2 + step};
+    yl = {ym - extent / 2 - step, ym + extent / 2 + step};
+  } else if (limits) {
+    if (limits->size() < 4) return;
+    xl = {(*limits)[0], (*limits)[1]};
+    yl = {(*limits)[2], (*limits)[3]};
+  } else {
+    double e = 0;
+    if (button == ">>")
+      e = 5 * step;
+    else if (button == ">")
+      e = step;
+    else if (button == "<")
+      e = -step;
+    else if (button == "<<")
+      e = -5 * step;
+    else
+      return;
+    xl = {xl[0] - e, xl[1] + e};
+    yl = {yl[0] - e, yl[1] + e};
+    // The zone never cuts the drawing.
+    if (xl[1] < xmax || xl[0] > xmin || yl[1] < ymax || yl[0] > ymin) return;
+  }
+
+  if (!pressed(rt, fig, "acouzoombutton")) {
+    g.set(axes, "xlim", Value::row({xl[0], xl[1]}));
+    g.set(axes, "ylim", Value::row({yl[0], yl[1]}));
+  }
+  record.height = xl[1] - xl[0];
+  record.xlim = xl;
+  record.ylim = yl;
+  const double gsize = record.gsize;
+  storeCase(rt, fig, std::move(record));
+  changegrid(rt, gsize);
+  setsurfacefob(rt);
+}
+
+}  // namespace velmora::editor

@@ -1,0 +1,175 @@
+#include "shell/case/acoustics.h"
+
+#include "engine/surface.h"
+#include "shell/case/window.h"
+
+namespace velmora::shell {
+
+using platform::Handle;
+using platform::Runtime;
+using platform::Value;
+
+engine::Matrix toEngine(const platform::Matrix& m) {
+  engine::Matrix e(m.rows, m.cols);
+  e.data.assign(m.data.begin(),
+                m.data.begin() + static_cast<std::ptrdiff_t>(std::min(m.data.size(), e.data.size())));
+  return e;
+}
+
+platform::Matrix toPlatform(const engine::Matrix& m) {
+  return platform::Matrix{m.rows, m.cols, m.data, 1};
+}
+
+MapGrid audienceMapGrid(const Runtime& rt, Handle fig) {
+  const auto maps = objectsByTag(rt, fig, "acouaudiencesurface");
+  if (maps.empty()) return {};
+  const auto& map = rt.graphics().at(maps.front());
+  return {toEngine(map.matrix("xdata")), toEngine(map.matrix("ydata"))};
+}
+
+void checkroomconvexity(Runtime& rt) {
+  const Handle fig = currentMainWindow(rt);
+  const MapGrid grid = audienceMapGrid(rt, fig);
+  engine::RoomConvexity result = engine::checkroomconvexity(wallGeometry(rt, fig), grid.xs, grid.ys);
+  CaseRecord record = readCase(rt, fig);
+  record.iscnvx = result.iscnvx;
+  record.ang = std::move(result.ang);
+  record.ina = std::move(result.ina);
+  storeCase(rt, fig, std::move(record));
+}
+
+int checksource(const Runtime& rt, double x, double y, Handle fig) {
+  return engine::checksource(x, y, wallGeometry(rt, fig));
+}
+
+int checkaudience(const Runtime& rt) {
+  const Handle fig = currentMainWindow(rt);
+  const MapGrid grid = audienceMapGrid(rt, fig);
+  return engine::checkaudience(wallGeometry(rt, fig), grid.xs, grid.ys);
+}
+
+engine::Point shiftsource(const Runtime& rt, double xso, double yso) {
+  const Handle fig = currentMainWindow(rt);
+  const CaseRecord record = readCase(rt, fig);
+  const std::vector<int> ang = record.ang.value_or(std::vector<int>{});
+  return engine::shiftsource(xso, yso, wallGeometry(rt, fig), ang);
+}
+
+void refreshsurfacevalues(Runtime& rt) {
+  const Handle fig = currentMainWindow(rt);
+  CaseRecord record = readCase(rt, fig);
+  engine::SurfaceInputs in;
+  in.walls = wallGeometry(rt, fig);
+  in.alpha = wallAbsorptions(rt, fig);
+  if (const auto source = findInWindow(rt, fig, "acousource")) {
+    const engine::Point s = firstPoint(rt, *source);
+    in.xso = s.x;
+    in.yso = s.y;
+  }
+  const MapGrid grid = audienceMapGrid(rt, fig);
+  in.xs = grid.xs;
+  in.ys = grid.ys;
+  in.iscnvx = record.iscnvx.value_or(1);
+  in.diffcoef = record.diffcoef.value_or(std::vector<double>(in.walls.size(), 1.0));
+  in.iwv = record.iwv.value_or(std::vector<int>(in.walls.size(), 1));
+  in.visible = record.xwv && record.ywv ? engine::wallsFromMatrices(*record.xwv, *record.ywv) : in.walls;
+  if (record.images) {
+    in.images = *record.images;
+  } else {
+    for (const auto& w : in.walls)
+      in.images.push_back(engine::computeimage(w.x1, w.y1, w.x2, w.y2, in.xso, in.yso));
+  }
+  in.noprogressbar = record.noprogressbar.has_value();
+
+  bool progressShown = false;
+  const engine::ProgressFn progress = [&](double fraction, const std::string& text) {
+    progressShown = true;
+    rt.ui().progress(text, fraction);
+  };
+  engine::SurfaceValues values;
+  try {
+    values = engine::refreshsurfacevalues(in, progress);
+  } catch (...) {
+    if (progressShown) rt.ui().closeProgress();
+    throw;
+  }
+  if (progressShown) rt.ui().closeProgress();
+  for (const std::string& line : values.console) rt.console(line);
+  if (values.beep) rt.ui().beep();
+
+  record = readCase(rt, fig);
+  record.PT = std::move(values.PT);
+  record.RT = std::move(values.RT);
+  record.Pso = std::move(values.Pso);
+  record.Pwall = std::move(values.Pwall);
+  record.inDS = std::move(values.inDS);
+  record.inRW = std::move(values.inRW);
+  record.xpol = std::move(values.xpol);
+  record.ypol = std::move(values.ypol);
+  storeCase(rt, fig, std::move(record));
+}
+
+void test(Runtime& rt) {
+  const Handle fig = currentMainWindow(rt);
+  const auto walls = wallsInWallOrder(rt, fig);
+  for (int k : engine::test(wallGeometry(rt, fig))) {
+    const auto i = static_cast<std::size_t>(k - 1);
+    if (i >= walls.size() || !rt.graphics().exists(walls[i])) continue;
+    rt.graphics().setText(walls[i], "color", "g");
+    rt.ui().pause(1);
+    if (rt.graphics().exists(walls[i])) rt.graphics().setText(walls[i], "color", "k");
+  }
+}
+
+namespace {
+Operation op(std::string name, int inputs, int outputs,
+             std::function<std::vector<Value>(Runtime&, const std::vector<Value>&)> run) {
+  Operation o;
+  o.name = std::move(name);
+  o.inputs = inputs;
+  o.outputs = outputs;
+  o.run = std::move(run);
+  return o;
+}
+
+double numberArg(const std::vector<Value>& args, std::size_t i, double otherwise) {
+  return i < args.size() && args[i].isScalar() ? args[i].scalar() : otherwise;
+}
+}  // namespace
+
+void registerAcousticsOperations(Operations& ops) {
+  ops.add(op("checkroomconvexity", 0, 0, [](Runtime& rt, const std::vector<Value>&) -> std::vector<Value> {
+    checkroomconvexity(rt);
+    return {};
+  }));
+  ops.add(op("checksource", 3, 1, [](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
+    const Handle fig = args.size() > 2 && args[2].isObject() ? args[2].object() : currentMainWindow(rt);
+    double x = numberArg(args, 0, 0), y = numberArg(args, 1, 0);
+    if (args.size() < 2) {
+      // Without a point: the source marker's position.
+      if (const auto source = findInWindow(rt, fig, "acousource")) {
+        const engine::Point s = firstPoint(rt, *source);
+        x = s.x;
+        y = s.y;
+      }
+    }
+    return {Value(static_cast<double>(checksource(rt, x, y, fig)))};
+  }));
+  ops.add(op("checkaudience", 0, 1, [](Runtime& rt, const std::vector<Value>&) -> std::vector<Value> {
+    return {Value(static_cast<double>(checkaudience(rt)))};
+  }));
+  ops.add(op("shiftsource", 2, 2, [](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
+    const engine::Point p = shiftsource(rt, numberArg(args, 0, 0), numberArg(args, 1, 0));
+    return {Value(p.x), Value(p.y)};
+  }));
+  ops.add(op("refreshsurfacevalues", 0, 0, [](Runtime& rt, const std::vector<Value>&) -> std::vector<Value> {
+    refreshsurfacevalues(rt);
+    return {};
+  }));
+  ops.add(op("test", 0, 0, [](Runtime& rt, const std::vector<Value>&) -> std::vector<Value> {
+    test(rt);
+    return {};
+  }));
+}
+
+}  // namespace velmora::shell

@@ -1,0 +1,35 @@
+#pragma once
+// Window adapters of the acoustic engine: each reads the drawing and the case record of the current
+// main window, calls the engine and stores what it returns.
+
+#include "engine/geometry.h"
+#include "platform/runtime.h"
+#include "shell/operations.h"
+
+namespace velmora::shell {
+
+// The audience-map grid of the window: the surface's xdata and ydata.
+struct MapGrid {
+  engine::Matrix xs, ys;
+};
+MapGrid audienceMapGrid(const platform::Runtime& rt, platform::Handle fig);
+
+engine::Matrix toEngine(const platform::Matrix& m);
+platform::Matrix toPlatform(const engine::Matrix& m);
+
+// Stores `iscnvx`, `ang` and `ina` for the current walls and audience map.
+void checkroomconvexity(platform::Runtime& rt);
+// Class (0 outside, 1 inside, 2 on a wall, 3 on a vertex) of a point against the window's walls.
+int checksource(const platform::Runtime& rt, double x, double y, platform::Handle fig);
+// 1 when the audience map lies wholly inside the room, -1 otherwise.
+int checkaudience(const platform::Runtime& rt);
+// The source position moved off a vertex into the room (unchanged elsewhere).
+engine::Point shiftsource(const platform::Runtime& rt, double xso, double yso);
+// Computes the audience map's energies and stores them; progress bar and console lines through the UI.
+void refreshsurfacevalues(platform::Runtime& rt);
+// Highlights each wall in turn: green for a second, then black again.
+void test(platform::Runtime& rt);
+
+void registerAcousticsOperations(Operations& ops);
+
+}  // namespace velmora::shell
