@@ -1,0 +1,153 @@
+// The full computation chain after a change of geometry (convexity, images, audience map) on rooms
+// of growing size, and the peak heap memory of the largest case.
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <new>
+#include <numbers>
+
+#include "engine/engine.h"
+
+namespace {
+
+// Heap accounting: every allocation carries its size in a header, so the live and peak byte counts
+// are exact for this process.
+std::atomic<std::size_t> liveBytes{0};
+std::atomic<std::size_t> peakBytes{0};
+constexpr std::size_t kHeader = alignof(std::max_align_t);
+
+void* allocate(std::size_t size) {
+  void* raw = std::malloc(size + kHeader);
+  if (raw == nullptr) throw std::bad_alloc();
+  *static_cast<std::size_t*>(raw) = size;
+  const std::size_t now = liveBytes.fetch_add(size) + size;
+  std::size_t peak = peakBytes.load();
+  while (now > peak && !peakBytes.compare_exchange_weak(peak, now)) {
+  }
+  return static_cast<char*>(raw) + kHeader;
+}
+
+void release(void* p) noexcept {
+  if (p == nullptr) return;
+  void* raw = static_cast<char*>(p) - kHeader;
+  liveBytes.fetch_sub(*static_cast<std::size_t*>(raw));
+  std::free(raw);
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+  return allocate(size);
+}
+void* operator new[](std::size_t size) {
+  return allocate(size);
+}
+void operator delete(void* p) noexcept {
+  release(p);
+}
+void operator delete[](void* p) noexcept {
+  release(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  release(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+  release(p);
+}
+
+namespace {
+
+using velmora::engine::CaseInputs;
+using velmora::engine::computecase;
+
+CaseInputs makeCase(std::vector<double> x, std::vector<double> y, double xso, double yso,
+                    std::vector<double> xaud, std::vector<double> yaud, int nsurface) {
+  CaseInputs in;
+  in.walls = velmora::engine::wallsFromOutline(x, y);
+  in.alpha.assign(in.walls.size(), 20.0);
+  in.xso = xso;
+  in.yso = yso;
+  const auto grid = velmora::engine::audiencegrid(xaud, yaud, nsurface);
+  in.xs = grid.xs;
+  in.ys = grid.ys;
+  in.noprogressbar = true;
+  return in;
+}
+
+CaseInputs circleCase(int walls, int nsurface) {
+  std::vector<double> x, y;
+  for (int k = 0; k < walls; ++k) {
+    const double a = 2 * std::numbers::pi * k / walls;
+    x.push_back(10 + 10 * std::cos(a));
+    y.push_back(10 * std::sin(a));
+  }
+  return makeCase(x, y, 6, 1, {3, 17, 17, 3}, {-7, -7, 7, 7}, nsurface);
+}
+
+// A gear of 20 teeth: 40 walls, 20 reflex vertices; the source off centre hides some walls.
+CaseInputs gearCase(int nsurface) {
+  std::vector<double> x, y;
+  for (int k = 0; k < 40; ++k) {
+    const double a = 2 * std::numbers::pi * k / 40;
+    const double r = k % 2 == 0 ? 10.0 : 7.0;
+    x.push_back(r * std::cos(a));
+    y.push_back(r * std::sin(a));
+  }
+  return makeCase(x, y, 2, 1, {-10, 10, 10, -10}, {-10, -10, 10, 10}, nsurface);
+}
+
+void runChain(benchmark::State& state, const CaseInputs& in) {
+  std::size_t reached = 0;
+  for (auto _ : state) {
+    const auto r = computecase(in);
+    reached = 0;
+    for (const auto& l : r.values.inRW) reached += l.size();
+    benchmark::DoNotOptimize(r.values.PT.data.data());
+  }
+  state.counters["points"] = static_cast<double>(in.xs.size());
+  state.counters["walls"] = static_cast<double>(in.walls.size());
+  state.counters["reflections"] = static_cast<double>(reached);
+}
+
+void BM_DefaultRoom20(benchmark::State& state) {
+  runChain(state, makeCase({3, 17, 17, 3}, {-7, -7, 7, 7}, 3.5, 0, {5, 15, 15, 5}, {-5, -5, 5, 5}, 20));
+}
+BENCHMARK(BM_DefaultRoom20)->Unit(benchmark::kMicrosecond);
+
+void BM_LRoom100(benchmark::State& state) {
+  runChain(state,
+           makeCase({0, 10, 10, 5, 5, 0}, {0, 0, 10, 10, 5, 5}, 2, 2, {0, 10, 10, 0}, {0, 0, 10, 10}, 100));
+}
+BENCHMARK(BM_LRoom100)->Unit(benchmark::kMillisecond);
+
+void BM_Circle72At200(benchmark::State& state) {
+  runChain(state, circleCase(72, 200));
+}
+BENCHMARK(BM_Circle72At200)->Unit(benchmark::kMillisecond);
+
+void BM_NonConvex40At400(benchmark::State& state) {
+  runChain(state, gearCase(400));
+}
+BENCHMARK(BM_NonConvex40At400)->Unit(benchmark::kMillisecond);
+
+void BM_Circle360At400PeakMemory(benchmark::State& state) {
+  const CaseInputs in = circleCase(360, 400);
+  double peakMB = 0;
+  for (auto _ : state) {
+    const std::size_t before = liveBytes.load();
+    peakBytes.store(before);
+    {
+      const auto r = computecase(in);
+      benchmark::DoNotOptimize(r.values.PT.data.data());
+    }
+    peakMB = std::max(peakMB, static_cast<double>(peakBytes.load() - before) / (1024.0 * 1024.0));
+  }
+  state.counters["peak_MB"] = peakMB;
+}
+BENCHMARK(BM_Circle360At400PeakMemory)->Unit(benchmark::kMillisecond);
+
+}  // namespace
