@@ -510,3 +510,37 @@ TEST_F(DispatcherTest, ProcessTableHoldsTheRegisteredOperations) {
 
 }  // namespace
 }  // namespace velmora::shell
+
+namespace velmora::shell {
+namespace {
+
+// Start-up without words, with the operations of the program: the zone question, then a new window.
+TEST(DispatcherStartUp, InitOpensAMainWindowWithTheRecordOfANewWindow) {
+  platform::ScriptedUi ui;
+  platform::Runtime rt(ui);
+  installDispatcher(rt);
+  if (!operations().has("getzonesize") || !operations().has("init"))
+    GTEST_SKIP() << "main window not registered";
+  ui.push(platform::ScriptedAnswer::inputs(std::vector<std::string>{"20"}));
+  rt.dispatch({});
+  const CaseRecord udf = readCase(rt, currentMainWindow(rt));
+  EXPECT_EQ(udf.name, "not saved");
+  EXPECT_EQ(udf.height, 20);
+  EXPECT_EQ(udf.gsize, 0.5);
+  EXPECT_EQ(udf.xlim, (std::array<double, 2>{0, 20}));
+  EXPECT_EQ(udf.ylim, (std::array<double, 2>{-10, 10}));
+  EXPECT_EQ(udf.Lw, 100);
+  EXPECT_EQ(wallGeometry(rt, currentMainWindow(rt)).size(), 4u);
+  for (const auto& line : ui.consoleLines()) EXPECT_EQ(line.find("rror"), std::string::npos) << line;
+
+  // Cancelling the question opens nothing and says nothing wrong.
+  platform::ScriptedUi ui2;
+  platform::Runtime rt2(ui2);
+  installDispatcher(rt2);
+  ui2.push(platform::ScriptedAnswer::inputs(std::nullopt));
+  rt2.dispatch({Value("init")});
+  EXPECT_TRUE(rt2.graphics().figures().empty());
+}
+
+}  // namespace
+}  // namespace velmora::shell
