@@ -101,7 +101,8 @@ INSTANTIATE_TEST_SUITE_P(
                       AgreementCase{testrooms::troom(), {{5, 2}, {2, 8}, {8, 7}, {5, 9}}},
                       AgreementCase{testrooms::uroom(), {{1, 1}, {1, 9}, {8.5, 8}, {5, 1.5}}},
                       AgreementCase{testrooms::star12(), {{0, 0}, {1, 0.5}, {-2, 0.3}, {3.5, 0.2}}},
-                      AgreementCase{testrooms::collinear(), {{2, 2}, {7, 7}, {8, 2}}}),
+                      AgreementCase{testrooms::collinear(), {{2, 2}, {7, 7}, {8, 2}}},
+                      AgreementCase{testrooms::gear(), {{2, 1}, {0, 0}, {-5.5, 3}}}),
     [](const auto& info) {
       std::string n = info.param.room.name;
       std::replace_if(

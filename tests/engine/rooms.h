@@ -41,6 +41,17 @@ inline Room star12() {
   }
   return r;
 }
+// A gear of 20 teeth: 40 walls, every other vertex reflex.
+inline Room gear() {
+  Room r{"gear of 40 walls", {}, {}};
+  for (int k = 0; k < 40; ++k) {
+    const double a = 2 * std::numbers::pi * k / 40;
+    const double radius = k % 2 == 0 ? 10.0 : 7.0;
+    r.x.push_back(radius * std::cos(a));
+    r.y.push_back(radius * std::sin(a));
+  }
+  return r;
+}
 inline Room circle(int n, double radius = 10.0) {
   Room r{"circle", {}, {}};
   for (int k = 0; k < n; ++k) {
