@@ -75,7 +75,6 @@ SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const ProgressFn& pr
   if (report) progress(0.0, "processing wall 0 on " + total);
 
   std::vector<unsigned char> insideRoom;  // computed once, only if a zone has to be evaluated exactly
-  std::vector<unsigned char> reached(points);
   for (std::size_t i = 0; i < n; ++i) {
     if (report)
       progress(static_cast<double>(i + 1) / n, "processing wall " + std::to_string(i + 1) + " on " + total);
