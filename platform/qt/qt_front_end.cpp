@@ -1,0 +1,163 @@
+#include "platform/qt/qt_front_end.h"
+
+#include <QTimer>
+#include <utility>
+
+#include "platform/qt/figure_window.h"
+
+namespace velmora::platform::qt {
+
+QtFrontEnd::QtFrontEnd(Runtime& runtime) : rt_(runtime) {
+  Graphics& g = rt_.graphics();
+  g.addObserver(this);
+  // Figures made before the front end came show as well.
+  for (Handle fig : g.figures()) {
+    objectCreated(fig);
+    for (Handle c :
+         g.findIf(fig, [](const GraphicsObject& o) { return o.type() == ObjectType::UiControl; })) {
+      dirtyControls_.insert(c);
+    }
+  }
+}
+
+QtFrontEnd::~QtFrontEnd() {
+  rt_.graphics().removeObserver(this);
+  for (auto& [h, w] : windows_) delete w.data();
+}
+
+FigureWindow* QtFrontEnd::window(Handle figure) const {
+  auto it = windows_.find(figure);
+  return it == windows_.end() ? nullptr : it->second.data();
+}
+
+FigureWindow* QtFrontEnd::windowOf(Handle h) const {
+  const Graphics& g = rt_.graphics();
+  if (!g.exists(h)) return nullptr;
+  return window(g.figureOf(h));
+}
+
+void QtFrontEnd::schedule() {
+  if (scheduled_) return;
+  scheduled_ = true;
+  QTimer::singleShot(0, this, [this] { flush(); });
+}
+
+void QtFrontEnd::flush() {
+  scheduled_ = false;
+  const Graphics& g = rt_.graphics();
+  // Figures first: controls in normalized units need the window's size.
+  const auto figures = std::exchange(dirtyFigures_, {});
+  for (Handle f : figures) {
+    if (FigureWindow* w = window(f)) w->syncFigure();
+  }
+  const auto controls = std::exchange(dirtyControls_, {});
+  for (Handle c : controls) {
+    if (!g.exists(c)) continue;
+    if (FigureWindow* w = windowOf(c)) w->syncControl(c);
+  }
+  const auto restack = std::exchange(restack_, {});
+  for (Handle f : restack) {
+    if (FigureWindow* w = window(f)) w->restack();
+  }
+}
+
+void QtFrontEnd::close(Handle figure) {
+  Graphics& g = rt_.graphics();
+  if (!g.exists(figure)) return;
+  const std::string request = g.at(figure).text("closerequestfcn");
+  if (!request.empty() && request != "closereq") {
+    rt_.runCallback(figure, request);
+  } else {
+    g.remove(figure);
+  }
+}
+
+void QtFrontEnd::objectCreated(Handle h) {
+  const Graphics& g = rt_.graphics();
+  const GraphicsObject& o = g.at(h);
+  if (o.type() == ObjectType::Figure) {
+    auto* w = new FigureWindow(rt_, h);
+    connect(w, &FigureWindow::closeRequested, this, [this](Handle fig) {
+      try {
+        close(fig);
+      } catch (const std::exception& e) {
+        rt_.console(e.what());
+      }
+    });
+    windows_[h] = w;
+    dirtyFigures_.insert(h);
+  } else if (o.type() == ObjectType::UiControl) {
+    dirtyControls_.insert(h);
+  } else if (FigureWindow* w = windowOf(h)) {
+    w->update();
+  }
+  schedule();
+}
+
+void QtFrontEnd::propertyChanged(Handle h, std::string_view name) {
+  const Graphics& g = rt_.graphics();
+  if (!g.exists(h)) return;
+  const ObjectType type = g.at(h).type();
+  switch (type) {
+    case ObjectType::Root:
+      return;
+    case ObjectType::Figure:
+      if (name == "userdata") return;  // the case record does not show
+      dirtyFigures_.insert(h);
+      if (FigureWindow* w = window(h)) w->update();
+      break;
+    case ObjectType::UiControl:
+      dirtyControls_.insert(h);
+      break;
+    case ObjectType::UiMenu:
+    case ObjectType::UiContextMenu:
+      return;  // menus are built when they open
+    default:
+      if (name == "userdata") return;
+      if (FigureWindow* w = windowOf(h)) w->update();
+      return;
+  }
+  schedule();
+}
+
+void QtFrontEnd::childrenReordered(Handle parent) {
+  const Graphics& g = rt_.graphics();
+  if (!g.exists(parent)) return;
+  if (g.at(parent).type() == ObjectType::Figure) {
+    restack_.insert(parent);
+    schedule();
+  }
+  if (FigureWindow* w = windowOf(parent)) w->update();
+}
+
+void QtFrontEnd::objectDeleted(Handle h) {
+  const Graphics& g = rt_.graphics();
+  const ObjectType type = g.at(h).type();
+  if (type == ObjectType::Figure) {
+    auto it = windows_.find(h);
+    if (it != windows_.end()) {
+      if (FigureWindow* w = it->second.data()) {
+        w->hide();
+        w->deleteLater();  // it may be inside one of its own event handlers
+      }
+      windows_.erase(it);
+    }
+    dirtyFigures_.erase(h);
+    if (windows_.empty() && lastClosed_) {
+      QTimer::singleShot(0, this, [this] {
+        if (windows_.empty() && lastClosed_) lastClosed_();
+      });
+    }
+    return;
+  }
+  dirtyControls_.erase(h);
+  if (FigureWindow* w = windowOf(h)) {
+    if (type == ObjectType::UiControl) {
+      w->removeControl(h);
+    } else {
+      w->update();
+    }
+  }
+}
+
+}  // namespace velmora::platform::qt

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <set>
+
+#include <QObject>
+#include <QPointer>
+
+#include "platform/graphics.h"
+#include "platform/runtime.h"
+
+namespace velmora::platform::qt {
+
+class FigureWindow;
+
+// Shows every figure of the model as a real window and keeps the widgets in step with the model:
+// objects created, properties changed, children reordered, objects deleted. Changes are gathered and
+// applied together once control returns to the event loop (or on flush()).
+class QtFrontEnd : public QObject, public GraphicsObserver {
+  Q_OBJECT
+
+ public:
+  explicit QtFrontEnd(Runtime& runtime);
+  ~QtFrontEnd() override;
+  QtFrontEnd(const QtFrontEnd&) = delete;
+  QtFrontEnd& operator=(const QtFrontEnd&) = delete;
+
+  // The window of a figure; null when there is none.
+  FigureWindow* window(Handle figure) const;
+  // Applies the gathered changes now.
+  void flush();
+  // Closes a window as its user does: runs the figure's `closerequestfcn` when it has one, else
+  // deletes the figure (its case is discarded without a question).
+  void close(Handle figure);
+  // Called once the last figure is gone.
+  void setLastWindowClosed(std::function<void()> handler) { lastClosed_ = std::move(handler); }
+
+  void objectCreated(Handle h) override;
+  void propertyChanged(Handle h, std::string_view name) override;
+  void childrenReordered(Handle parent) override;
+  void objectDeleted(Handle h) override;
+
+ private:
+  void schedule();
+  FigureWindow* windowOf(Handle h) const;
+
+  Runtime& rt_;
+  std::map<Handle, QPointer<FigureWindow>> windows_;
+  std::set<Handle> dirtyFigures_;
+  std::set<Handle> dirtyControls_;
+  std::set<Handle> restack_;
+  bool scheduled_ = false;
+  std::function<void()> lastClosed_;
+};
+
+}  // namespace velmora::platform::qt

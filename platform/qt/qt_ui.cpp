@@ -1,0 +1,192 @@
+#include "platform/qt/qt_ui.h"
+
+#include <algorithm>
+#include <iostream>
+
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "platform/scripted_ui.h"
+
+namespace velmora::platform::qt {
+
+namespace {
+
+QString qs(const std::string& s) {
+  return QString::fromStdString(s);
+}
+
+QWidget* dialogParent() {
+  return QApplication::activeWindow();
+}
+
+std::optional<FileChoice> choice(const QString& path) {
+  if (path.isEmpty()) return std::nullopt;
+  return splitPath(path.toStdString());
+}
+
+}  // namespace
+
+QString qtFileFilter(const std::string& filter) {
+  QStringList patterns;
+  for (const QString& p :
+       qs(filter).split(QRegularExpression(QStringLiteral("[;,\\s]+")), Qt::SkipEmptyParts)) {
+    patterns << p;
+  }
+  if (patterns.isEmpty()) return QStringLiteral("All files (*)");
+  return QStringLiteral("Files (%1);;All files (*)").arg(patterns.join(QLatin1Char(' ')));
+}
+
+QtUi::QtUi() = default;
+
+QtUi::~QtUi() {
+  delete progress_.data();
+}
+
+std::optional<std::vector<std::string>> QtUi::input(const InputDialog& d) {
+  QDialog dialog(dialogParent());
+  dialog.setWindowTitle(qs(d.title));
+  dialog.setModal(true);
+  auto* layout = new QVBoxLayout(&dialog);
+  std::vector<std::function<QString()>> readers;
+  for (std::size_t i = 0; i < d.prompts.size(); ++i) {
+    auto* label = new QLabel(qs(d.prompts[i]), &dialog);
+    label->setWordWrap(false);
+    layout->addWidget(label);
+    const QString initial = i < d.defaults.size() ? qs(d.defaults[i]) : QString();
+    if (d.lines > 1) {
+      auto* edit = new QPlainTextEdit(initial, &dialog);
+      const int rowHeight = QFontMetrics(edit->font()).lineSpacing();
+      edit->setFixedHeight(rowHeight * d.lines + 12);
+      layout->addWidget(edit);
+      readers.emplace_back([edit] { return edit->toPlainText(); });
+    } else {
+      auto* edit = new QLineEdit(initial, &dialog);
+      edit->setMinimumWidth(260);
+      if (i == 0) {
+        edit->selectAll();
+        edit->setFocus();
+      }
+      layout->addWidget(edit);
+      readers.emplace_back([edit] { return edit->text(); });
+    }
+  }
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  layout->addWidget(buttons);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  std::vector<std::string> out;
+  for (const auto& read : readers) out.push_back(read().toStdString());
+  return out;
+}
+
+std::optional<std::string> QtUi::question(const QuestionDialog& d) {
+  QMessageBox box(QMessageBox::Question, qs(d.title), qs(d.text), QMessageBox::NoButton, dialogParent());
+  std::vector<QAbstractButton*> buttons;
+  for (const std::string& text : d.buttons) {
+    QPushButton* b = box.addButton(qs(text), QMessageBox::ActionRole);
+    buttons.push_back(b);
+    if (text == d.defaultButton) box.setDefaultButton(b);
+  }
+  box.exec();
+  QAbstractButton* clicked = box.clickedButton();
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    if (buttons[i] == clicked) return d.buttons[i];
+  }
+  return std::nullopt;
+}
+
+void QtUi::message(MessageKind kind, const std::string& text, const std::string& title) {
+  const QMessageBox::Icon icon = kind == MessageKind::Error     ? QMessageBox::Critical
+                                 : kind == MessageKind::Warning ? QMessageBox::Warning
+                                                                : QMessageBox::Information;
+  QMessageBox box(icon, qs(title), qs(text), QMessageBox::Ok, dialogParent());
+  box.exec();
+}
+
+std::optional<FileChoice> QtUi::openFile(const FileDialog& d) {
+  return choice(
+      QFileDialog::getOpenFileName(dialogParent(), qs(d.title), qs(d.defaultName), qtFileFilter(d.filter)));
+}
+
+std::optional<FileChoice> QtUi::saveFile(const FileDialog& d) {
+  return choice(
+      QFileDialog::getSaveFileName(dialogParent(), qs(d.title), qs(d.defaultName), qtFileFilter(d.filter)));
+}
+
+void QtUi::progress(const std::string& text, double fraction) {
+  if (!progress_) {
+    progress_ = new QProgressDialog(dialogParent());
+    progress_->setWindowModality(Qt::ApplicationModal);
+    progress_->setCancelButton(nullptr);
+    progress_->setRange(0, 1000);
+    progress_->setMinimumDuration(0);
+    progress_->setAutoClose(false);
+    progress_->setAutoReset(false);
+  }
+  progress_->setLabelText(qs(text));
+  progress_->setValue(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * 1000.0));
+  progress_->show();
+  QCoreApplication::processEvents();
+}
+
+void QtUi::closeProgress() {
+  if (progress_) {
+    progress_->close();
+    progress_->deleteLater();
+    progress_ = nullptr;
+  }
+}
+
+bool QtUi::waitUntil(const std::function<bool()>& done) {
+  // A timer wakes the loop now and then, so the condition is seen even without new events.
+  QTimer tick;
+  tick.start(100);
+  while (!done()) {
+    if (windowsOpen_ && !windowsOpen_()) return false;
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
+  }
+  return true;
+}
+
+void QtUi::pause(double seconds) {
+  if (!(seconds > 0)) {
+    QCoreApplication::processEvents();
+    return;
+  }
+  QEventLoop loop;
+  QTimer::singleShot(static_cast<int>(std::min(seconds, 1e6) * 1000.0), &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+void QtUi::beep() {
+  QApplication::beep();
+}
+
+void QtUi::console(const std::string& line) {
+  std::cerr << line << std::endl;
+}
+
+std::pair<int, int> QtUi::screenSize() const {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen) return {1280, 1024};
+  return {screen->geometry().width(), screen->geometry().height()};
+}
+
+}  // namespace velmora::platform::qt

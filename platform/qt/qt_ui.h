@@ -1,0 +1,44 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QPointer>
+
+#include "platform/ui.h"
+
+class QProgressDialog;
+
+namespace velmora::platform::qt {
+
+// The dialog and process services as real modal Qt dialogs.
+class QtUi : public platform::Ui {
+ public:
+  QtUi();
+  ~QtUi() override;
+
+  // Tells whether any window is still open; a wait ends (cancelled) once none is.
+  void setWindowsOpen(std::function<bool()> open) { windowsOpen_ = std::move(open); }
+
+  std::optional<std::vector<std::string>> input(const InputDialog& dialog) override;
+  std::optional<std::string> question(const QuestionDialog& dialog) override;
+  void message(MessageKind kind, const std::string& text, const std::string& title) override;
+  std::optional<FileChoice> openFile(const FileDialog& dialog) override;
+  std::optional<FileChoice> saveFile(const FileDialog& dialog) override;
+  void progress(const std::string& text, double fraction) override;
+  void closeProgress() override;
+  bool waitUntil(const std::function<bool()>& done) override;
+  void pause(double seconds) override;
+  void beep() override;
+  void console(const std::string& line) override;
+  std::pair<int, int> screenSize() const override;
+
+ private:
+  std::function<bool()> windowsOpen_;
+  QPointer<QProgressDialog> progress_;
+};
+
+// A file filter such as "*.jpg;*.bmp;*.ps" as a Qt filter: "Files (*.jpg *.bmp *.ps);;All files (*)".
+QString qtFileFilter(const std::string& filter);
+
+}  // namespace velmora::platform::qt

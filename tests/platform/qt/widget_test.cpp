@@ -1,0 +1,282 @@
+// Real widgets under the offscreen platform: clicks, context menus and pointer drags reach the model
+// and the dispatcher exactly as a user's would.
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "platform/qt/figure_window.h"
+#include "platform/qt/qt_front_end.h"
+#include "platform/qt/qt_ui.h"
+#include "platform/render.h"
+#include "platform/runtime.h"
+#include "platform/scripted_ui.h"
+
+namespace velmora::platform::qt {
+namespace {
+
+QApplication& application() {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "widget_test";
+  static char* argv[] = {name, nullptr};
+  static QApplication app(argc, argv);
+  return app;
+}
+
+// A window of the model with a dispatcher that records the arguments of each call.
+struct Fixture : ::testing::Test {
+  ScriptedUi ui;
+  Runtime rt{ui};
+  std::vector<std::string> verbs;
+  std::unique_ptr<QtFrontEnd> frontEnd;
+  Handle fig = kNoHandle;
+
+  void SetUp() override {
+    application();
+    rt.setDispatcher([this](Runtime&, const std::vector<Value>& args) {
+      verbs.push_back(args.empty() ? "init" : args[0].isText() ? args[0].text() : "?");
+    });
+    frontEnd = std::make_unique<QtFrontEnd>(rt);
+    fig = graphics().create(ObjectType::Figure, kRoot);
+    graphics().setRow(fig, "position", {100, 100, 640, 560});
+    graphics().setText(fig, "resize", "off");
+    graphics().setText(fig, "name", "VELMORA");
+    graphics().setText(fig, "numbertitle", "off");
+  }
+  void TearDown() override { frontEnd.reset(); }
+
+  Graphics& graphics() { return rt.graphics(); }
+  FigureWindow* window() { return frontEnd->window(fig); }
+
+  Handle control(const std::string& style, std::vector<double> position, const std::string& callback = "") {
+    const Handle h = graphics().create(ObjectType::UiControl, fig);
+    graphics().setText(h, "style", style);
+    graphics().setRow(h, "position", std::move(position));
+    graphics().setText(h, "callback", callback);
+    return h;
+  }
+  QWidget* widget(Handle h) {
+    frontEnd->flush();
+    QCoreApplication::processEvents();
+    return window()->controlWidget(h);
+  }
+  static void click(QWidget* w, QPoint at, Qt::MouseButton button = Qt::LeftButton) {
+    const QPointF local(at), global(w->mapToGlobal(at));
+    QMouseEvent press(QEvent::MouseButtonPress, local, global, button, button, Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, global, button, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &release);
+  }
+  static void click(QWidget* w) { click(w, w->rect().center()); }
+};
+
+TEST_F(Fixture, PushButtonClickRunsItsCallbackThroughTheDispatcher) {
+  const Handle grid = control("pushbutton", {1, 1, 40, 20}, "velmoracopy('changegrid')");
+  graphics().setText(grid, "string", "grid");
+  graphics().setText(grid, "tooltipstring", "Set grid spacing");
+  auto* button = qobject_cast<QPushButton*>(widget(grid));
+  ASSERT_NE(button, nullptr);
+  EXPECT_EQ(button->text(), "grid");
+  EXPECT_EQ(button->toolTip(), "Set grid spacing");
+  click(button);
+  EXPECT_EQ(verbs, std::vector<std::string>{"changegrid"});
+  EXPECT_EQ(rt.callbackObject(), kNoHandle);  // restored once the callback ended
+
+  // "off" shows a disabled button; "inactive" looks enabled but runs nothing.
+  graphics().setText(grid, "enable", "off");
+  EXPECT_FALSE(widget(grid)->isEnabled());
+  graphics().setText(grid, "enable", "inactive");
+  EXPECT_TRUE(widget(grid)->isEnabled());
+  click(widget(grid));
+  EXPECT_EQ(verbs.size(), 1u);
+}
+
+TEST_F(Fixture, ToggleRadioAndListClicksUpdateTheValue) {
+  const Handle snap = control("togglebutton", {41, 1, 40, 20}, "velmoracopy('snap')");
+  const Handle reflection = control("radiobutton", {565, 70, 70, 20}, "velmoracopy('select')");
+  const Handle decibel = control("radiobutton", {565, 50, 70, 20}, "velmoracopy('select')");
+  const Handle list = control("listbox", {555, 460, 70, 75}, "velmoracopy('select')");
+  graphics().setText(list, "string", "all|direct|wall 1|wall 2");
+  graphics().setNumber(list, "value", 1);
+  graphics().setNumber(reflection, "value", 1);
+  graphics().setText(reflection, "string", "reflections");
+  graphics().setText(decibel, "string", "decibels");
+  window()->show();
+
+  click(widget(snap));
+  EXPECT_EQ(graphics().at(snap).number("value"), 1);
+  EXPECT_TRUE(qobject_cast<QPushButton*>(widget(snap))->isChecked());
+  click(widget(snap));
+  EXPECT_EQ(graphics().at(snap).number("value"), 0);
+
+  // Radio buttons are not exclusive by themselves: the program decides.
+  click(widget(decibel), QPoint(8, 10));  // on the indicator
+  EXPECT_EQ(graphics().at(decibel).number("value"), 1);
+  EXPECT_EQ(graphics().at(reflection).number("value"), 1);
+  EXPECT_TRUE(qobject_cast<QRadioButton*>(widget(reflection))->isChecked());
+
+  auto* listWidget = qobject_cast<QListWidget*>(widget(list));
+  ASSERT_NE(listWidget, nullptr);
+  ASSERT_EQ(listWidget->count(), 4);
+  EXPECT_EQ(listWidget->item(3)->text(), "wall 2");
+  EXPECT_TRUE(listWidget->item(0)->isSelected());
+  click(listWidget->viewport(), listWidget->visualItemRect(listWidget->item(2)).center());
+  EXPECT_EQ(graphics().at(list).number("value"), 3);
+  EXPECT_EQ(verbs, (std::vector<std::string>{"snap", "snap", "select", "select"}));
+
+  // The model speaks, the widget follows.
+  graphics().setNumber(list, "value", 2);
+  EXPECT_TRUE(qobject_cast<QListWidget*>(widget(list))->item(1)->isSelected());
+  graphics().setNumber(snap, "value", 1);
+  EXPECT_TRUE(qobject_cast<QPushButton*>(widget(snap))->isChecked());
+}
+
+TEST_F(Fixture, ControlsArePlacedFromTheLowerLeftCorner) {
+  struct Row {
+    std::string units;
+    std::vector<double> position;
+    QRect expected;  // widget pixels, origin top-left
+  };
+  const std::vector<Row> rows = {
+      {"pixels", {1, 1, 40, 20}, QRect(0, 540, 40, 20)},
+      {"pixels", {555, 460, 70, 75}, QRect(554, 26, 70, 75)},
+      {"pixels", {290, 70, 20, 20}, QRect(289, 471, 20, 20)},
+      {"normalized", {0, 0.95, 0.05, 0.05}, QRect(0, 0, 32, 28)},
+      {"normalized", {0.3, 0.25, 0.4, 0.05}, QRect(192, 392, 256, 28)},
+  };
+  for (const Row& row : rows) {
+    const Handle h = control("text", row.position);
+    graphics().setText(h, "units", row.units);
+    EXPECT_EQ(widget(h)->geometry(), row.expected) << row.units << " " << row.position[0];
+  }
+  EXPECT_EQ(window()->size(), QSize(640, 560));
+  EXPECT_EQ(window()->minimumSize(), window()->maximumSize());  // not resizable
+  EXPECT_EQ(window()->windowTitle(), "VELMORA");
+
+  // A control that changes style gets a widget of the new kind, in the same place.
+  const Handle h = control("pushbutton", {1, 1, 40, 20});
+  EXPECT_NE(qobject_cast<QPushButton*>(widget(h)), nullptr);
+  graphics().setText(h, "style", "text");
+  graphics().setText(h, "string", "a");
+  EXPECT_NE(qobject_cast<QLabel*>(widget(h)), nullptr);
+  EXPECT_EQ(widget(h)->geometry(), QRect(0, 540, 40, 20));
+  graphics().setText(h, "visible", "off");
+  EXPECT_TRUE(widget(h)->isHidden());
+  graphics().remove(h);
+  EXPECT_EQ(widget(h), nullptr);
+}
+
+TEST_F(Fixture, RightClickOpensTheContextMenuOfAnInactiveButton) {
+  const Handle objects = control("pushbutton", {141, 1, 55, 20});
+  graphics().setText(objects, "string", "objects");
+  graphics().setText(objects, "enable", "inactive");
+  const Handle menu = graphics().create(ObjectType::UiContextMenu, fig);
+  for (const char* label : {"grid", "images", "radius"}) {
+    const Handle item = graphics().create(ObjectType::UiMenu, menu);
+    graphics().setText(item, "label", label);
+    graphics().setText(item, "checked", std::string(label) == "grid" ? "off" : "on");
+    graphics().setText(item, "callback", std::string("velmoracopy('hideviewobjects_") + label + "')");
+  }
+  graphics().set(objects, "uicontextmenu", Value::handle(menu));
+  window()->show();
+  QWidget* button = widget(objects);
+
+  click(button);  // a left click on an inactive button does nothing
+  EXPECT_TRUE(verbs.empty());
+
+  QStringList labels;
+  std::vector<bool> checked;
+  QTimer::singleShot(0, [&] {
+    auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(popup, nullptr);
+    for (QAction* a : popup->actions()) {
+      labels << a->text();
+      checked.push_back(a->isChecked());
+    }
+    popup->actions().at(1)->trigger();
+    popup->close();
+  });
+  const QPoint at = button->rect().center();
+  QContextMenuEvent event(QContextMenuEvent::Mouse, at, button->mapToGlobal(at));
+  QApplication::sendEvent(button, &event);
+
+  EXPECT_EQ(labels, (QStringList{"grid", "images", "radius"}));
+  EXPECT_EQ(checked, (std::vector<bool>{false, true, true}));
+  EXPECT_EQ(verbs, std::vector<std::string>{"hideviewobjects_images"});
+}
+
+TEST_F(Fixture, PressMotionReleaseOnAnAxesRunTheDragCallbacksInDataUnits) {
+  const Handle ax = graphics().create(ObjectType::Axes, fig);
+  graphics().setRow(ax, "position", {0, 0.05, 0.9, 0.9});
+  graphics().setRow(ax, "xlim", {0, 20});
+  graphics().setRow(ax, "ylim", {-10, 10});
+  graphics().setText(ax, "buttondownfcn", "velmoracopy('zoomaxes')");
+  const Handle wall = graphics().create(ObjectType::Line, ax);
+  graphics().setRow(wall, "xdata", {5, 15});
+  graphics().setRow(wall, "ydata", {0, 0});
+  graphics().setText(wall, "buttondownfcn",
+                     "set(gcf,'windowbuttonmotionfcn','velmoracopy(''movewallpoint'')')");
+  graphics().setText(fig, "windowbuttonupfcn", "velmoracopy('refreshmwp')");
+  window()->show();
+  widget(kNoHandle);
+
+  const AxesMapping m = axesMapping(graphics(), ax, 640, 560);
+  const auto pixel = [&](double x, double y) { return QPointF(m.toPixelX(x), m.toPixelY(y)); };
+  const auto send = [&](QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons buttons) {
+    QMouseEvent e(type, at, window()->mapToGlobal(at), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(window(), &e);
+  };
+  const auto point = [&] {
+    const Matrix& cp = graphics().at(ax).matrix("currentpoint");
+    return std::make_pair(cp(0, 0), cp(0, 1));
+  };
+
+  send(QEvent::MouseButtonPress, pixel(10, 0), Qt::LeftButton, Qt::LeftButton);
+  EXPECT_EQ(graphics().at(fig).text("windowbuttonmotionfcn"), "velmoracopy('movewallpoint')");
+  EXPECT_EQ(graphics().currentObject(fig), wall);
+  EXPECT_EQ(graphics().at(fig).text("selectiontype"), "normal");
+  EXPECT_NEAR(point().first, 10, 0.05);
+  EXPECT_NEAR(point().second, 0, 0.05);
+
+  send(QEvent::MouseMove, pixel(12, 3), Qt::NoButton, Qt::LeftButton);
+  EXPECT_EQ(verbs, std::vector<std::string>{"movewallpoint"});
+  EXPECT_NEAR(point().first, 12, 0.05);
+  EXPECT_NEAR(point().second, 3, 0.05);
+
+  send(QEvent::MouseButtonRelease, pixel(12.5, 3), Qt::LeftButton, Qt::NoButton);
+  EXPECT_EQ(verbs, (std::vector<std::string>{"movewallpoint", "refreshmwp"}));
+  EXPECT_NEAR(point().first, 12.5, 0.05);
+
+  // Away from the wall the axes itself is hit; a right press is an "alt" selection.
+  send(QEvent::MouseButtonPress, pixel(3, 7), Qt::RightButton, Qt::RightButton);
+  EXPECT_EQ(verbs.back(), "zoomaxes");
+  EXPECT_EQ(graphics().at(fig).text("selectiontype"), "alt");
+  EXPECT_EQ(graphics().currentObject(fig), ax);
+}
+
+TEST_F(Fixture, ClosingTheWindowDeletesItsFigure) {
+  window()->show();
+  widget(kNoHandle);
+  window()->close();
+  EXPECT_FALSE(graphics().exists(fig));
+  EXPECT_EQ(frontEnd->window(fig), nullptr);
+}
+
+TEST(QtUiFilter, FilterListsBecomeQtFilters) {
+  EXPECT_EQ(qtFileFilter("*.jpg;*.bmp;*.ps;*.hpg;*.tif"),
+            "Files (*.jpg *.bmp *.ps *.hpg *.tif);;All files (*)");
+  EXPECT_EQ(qtFileFilter("*.ac"), "Files (*.ac);;All files (*)");
+  EXPECT_EQ(qtFileFilter(""), "All files (*)");
+}
+
+}  // namespace
+}  // namespace velmora::platform::qt
