@@ -67,6 +67,9 @@ class Canvas {
   // share edges without seams. The default draws small flat-coloured cells (for formats without
   // smooth shading).
   virtual void shadedTriangles(std::span<const ShadedTriangle> triangles);
+  // True when shadedTriangles blends smoothly. Otherwise faces coloured through a colour table are
+  // drawn by the renderer as flat bands, one polygon per table row, which is exact and compact.
+  virtual bool smoothShading() const { return false; }
 
   virtual TextMetrics measureText(std::string_view utf8, const Font& font) = 0;
   // One run of text starting at `origin` on its baseline, turned by `angleDegrees` counter-clockwise
@@ -80,7 +83,7 @@ class Canvas {
 
  protected:
   // Largest colour change (0..1 per channel) kept inside one flat cell by the default shading.
-  static constexpr double kFlatCellColorStep = 1.0 / 64;
+  static constexpr double kFlatCellColorStep = 1.0 / 32;
 };
 
 }  // namespace velmora::platform

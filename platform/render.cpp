@@ -536,6 +536,43 @@ struct VertexColor {
   bool valid() const { return rgb.has_value() || std::isfinite(value); }
 };
 
+// Draws a triangle whose colour value varies linearly as flat bands, one per colour-table row, as a
+// per-pixel table lookup would show it: each band is the triangle cut between two row thresholds.
+void addColorBands(const AxesContext& ctx, const Point p[3], const VertexColor c[3]) {
+  const double rows = static_cast<double>(ctx.scale.rows());
+  const double span = ctx.scale.cmax - ctx.scale.cmin;
+  double t[3];
+  for (int k = 0; k < 3; ++k) t[k] = span > 0 ? (c[k].value - ctx.scale.cmin) / span * rows : 0.0;
+  auto rowOf = [&](double v) { return std::clamp(std::floor(v), 0.0, rows - 1); };
+  const double first = rowOf(std::min({t[0], t[1], t[2]})), last = rowOf(std::max({t[0], t[1], t[2]}));
+  // The value is carried in the colour's red channel while clipping: it interpolates linearly.
+  const std::vector<CVertex> tri = {{p[0], {t[0], 0, 0}}, {p[1], {t[1], 0, 0}}, {p[2], {t[2], 0, 0}}};
+  auto cut = [](const std::vector<CVertex>& poly, double threshold, bool keepAbove) {
+    std::vector<CVertex> out;
+    for (std::size_t i = 0; i < poly.size(); ++i) {
+      const CVertex& a = poly[i];
+      const CVertex& b = poly[(i + 1) % poly.size()];
+      const double da = keepAbove ? a.c.r - threshold : threshold - a.c.r;
+      const double db = keepAbove ? b.c.r - threshold : threshold - b.c.r;
+      if (da >= 0) out.push_back(a);
+      if ((da >= 0) != (db >= 0)) out.push_back(lerp(a, b, da / (da - db)));
+    }
+    return out;
+  };
+  for (double row = first; row <= last; ++row) {
+    std::vector<CVertex> band = tri;
+    if (row > first) band = cut(band, row, true);
+    if (row < last) band = cut(band, row + 1, false);
+    band = clipPolygon(std::move(band), ctx.clipRect);
+    if (band.size() < 3) continue;
+    std::vector<Point> pts;
+    for (const CVertex& v : band) pts.push_back(v.p);
+    const Rgb color = colormapRow(ctx.scale.map, static_cast<std::size_t>(row));
+    // A hairline of the band's own colour closes the gaps a viewer leaves between neighbouring fills.
+    ctx.canvas.polygon(pts, color, Stroke{color, 0.5, LineStyle::Solid});
+  }
+}
+
 // Adds one triangle with vertex colour data, split so that each piece spans only a few table rows,
 // and clipped to the plot box.
 void addShadedTriangle(const AxesContext& ctx, std::vector<ShadedTriangle>& out, const Point p[3],
@@ -544,6 +581,10 @@ void addShadedTriangle(const AxesContext& ctx, std::vector<ShadedTriangle>& out,
     if (!c[k].valid()) return;  // NaN colour data is not drawn
   }
   const bool trueColor = c[0].rgb && c[1].rgb && c[2].rgb;
+  if (!trueColor && !ctx.canvas.smoothShading()) {
+    addColorBands(ctx, p, c);
+    return;
+  }
   int n = 1;
   if (!trueColor) {
     const double a = ctx.scale.position(c[0].value), b = ctx.scale.position(c[1].value),
@@ -1356,12 +1397,13 @@ void renderAxes(const Graphics& g, Handle axes, Canvas& canvas, const PixelRect&
   renderAxesWith(g, axes, canvas, mappingInRect(g.at(axes), rect));
 }
 
-void renderFigure(const Graphics& g, Handle figure, Canvas& canvas) {
+void renderFigure(const Graphics& g, Handle figure, Canvas& canvas, const RenderOptions& options) {
   const GraphicsObject& fig = g.at(figure);
   const double w = canvas.width(), h = canvas.height();
   canvas.setClip(std::nullopt);
   const Point all[4] = {{0, 0}, {w, 0}, {w, h}, {0, h}};
-  canvas.polygon(all, colorOr(fig, "color", {0.8, 0.8, 0.8}), std::nullopt);
+  canvas.polygon(all, options.whiteBackground ? Rgb{1, 1, 1} : colorOr(fig, "color", {0.8, 0.8, 0.8}),
+                 std::nullopt);
   const auto& kids = fig.children();
   // The first child is on top: draw from the last to the first.
   for (auto it = kids.rbegin(); it != kids.rend(); ++it) {

@@ -18,9 +18,14 @@ struct PixelRect {
 // ticks, texts with label markup, lines and markers, patches and surfaces with interpolated colours.
 void renderAxes(const Graphics& g, Handle axes, Canvas& canvas, const PixelRect& rect);
 
+// How a figure is drawn: on screen as it is, or for print on white paper.
+struct RenderOptions {
+  bool whiteBackground = false;  // printed windows leave out their grey window colour
+};
+
 // Draws a figure's background and all its visible axes into a canvas of the figure's pixel size.
 // Controls are not drawn here: a printed window leaves them out, and the screen shows real widgets.
-void renderFigure(const Graphics& g, Handle figure, Canvas& canvas);
+void renderFigure(const Graphics& g, Handle figure, Canvas& canvas, const RenderOptions& options = {});
 
 }  // namespace velmora::platform
 

@@ -139,7 +139,22 @@ void PainterCanvas::polyline(std::span<const Point> points, const Stroke& stroke
   if (points.size() < 2) return;
   painter_.setPen(qpen(stroke));
   painter_.setBrush(Qt::NoBrush);
-  painter_.drawPolyline(qpoly(points));
+  QPolygonF poly = qpoly(points);
+  // A thin horizontal or vertical segment sits on device pixel centres, so it stays one sharp pixel wide.
+  const qreal dpr = painter_.device() ? painter_.device()->devicePixelRatioF() : 1.0;
+  if (poly.size() == 2 && std::abs(stroke.width * dpr - std::round(stroke.width * dpr)) < 1e-9 &&
+      static_cast<long long>(std::round(stroke.width * dpr)) % 2 == 1 &&
+      painter_.worldTransform().isIdentity()) {
+    auto centre = [dpr](qreal v) { return (std::floor(v * dpr) + 0.5) / dpr; };
+    if (poly[0].y() == poly[1].y()) {
+      poly[0].setY(centre(poly[0].y()));
+      poly[1].setY(poly[0].y());
+    } else if (poly[0].x() == poly[1].x()) {
+      poly[0].setX(centre(poly[0].x()));
+      poly[1].setX(poly[0].x());
+    }
+  }
+  painter_.drawPolyline(poly);
 }
 
 void PainterCanvas::polygon(std::span<const Point> points, const std::optional<Rgb>& fill,

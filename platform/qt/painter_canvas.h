@@ -19,6 +19,7 @@ class PainterCanvas : public Canvas {
   void polygon(std::span<const Point> points, const std::optional<Rgb>& fill,
                const std::optional<Stroke>& edge) override;
   void shadedTriangles(std::span<const ShadedTriangle> triangles) override;
+  bool smoothShading() const override { return true; }
   TextMetrics measureText(std::string_view utf8, const Font& font) override;
   void text(Point origin, std::string_view utf8, const Font& font, const Rgb& color,
             double angleDegrees) override;

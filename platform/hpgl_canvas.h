@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdio>
+
+#include "platform/canvas.h"
+
+struct plPlotterStruct;
+struct plPlotterParamsStruct;
+
+namespace velmora::platform {
+
+// An HP-GL plotter file through GNU libplot. The canvas is centred on the plotter's square drawing area;
+// texts use libplot's stroked vector fonts; shaded faces and pictures become flat-coloured cells.
+class HpglCanvas : public Canvas {
+ public:
+  HpglCanvas(std::FILE* out, double widthPx, double heightPx);
+  ~HpglCanvas() override;
+  HpglCanvas(const HpglCanvas&) = delete;
+  HpglCanvas& operator=(const HpglCanvas&) = delete;
+
+  // Ends the plot; raises an Error when libplot failed.
+  void finish();
+
+  double width() const override { return width_; }
+  double height() const override { return height_; }
+  // A plotter has no clipping of its own; the renderer clips geometry before it arrives here.
+  void setClip(const std::optional<PixelRect>&) override {}
+  void polyline(std::span<const Point> points, const Stroke& stroke) override;
+  void polygon(std::span<const Point> points, const std::optional<Rgb>& fill,
+               const std::optional<Stroke>& edge) override;
+  TextMetrics measureText(std::string_view utf8, const Font& font) override;
+  void text(Point origin, std::string_view utf8, const Font& font, const Rgb& color,
+            double angleDegrees) override;
+
+  // UTF-8 text in the form libplot's vector fonts read: ISO Latin-1, Greek letters as escapes.
+  static std::string plotterText(std::string_view utf8);
+
+ private:
+  void path(std::span<const Point> points, bool close);
+  void setPen(const Stroke& s);
+  void selectFont(const Font& font);
+
+  double width_, height_;
+  plPlotterParamsStruct* params_ = nullptr;
+  plPlotterStruct* plotter_ = nullptr;
+  bool open_ = false;
+};
+
+}  // namespace velmora::platform
