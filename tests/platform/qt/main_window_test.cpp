@@ -1,0 +1,226 @@
+// The real main window under the offscreen platform: what `init` builds is drawn as specified, and
+// every print device writes a file that independent tools read back, without the window's controls.
+
+#include <QApplication>
+#include <QImage>
+#include <QPixmap>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "platform/qt/figure_window.h"
+#include "platform/qt/print_service.h"
+#include "platform/qt/qt_front_end.h"
+#include "platform/render.h"
+#include "platform/runtime.h"
+#include "platform/scripted_ui.h"
+#include "shell/case/window.h"
+#include "shell/dispatcher.h"
+#include "shell/register_all.h"
+
+namespace velmora::shell {
+namespace {
+
+using platform::Handle;
+using platform::ScriptedAnswer;
+using platform::Value;
+
+QApplication& application() {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return *existing;
+  static int argc = 1;
+  static char name[] = "main_window_test";
+  static char* argv[] = {name, nullptr};
+  static QApplication app(argc, argv);
+  return app;
+}
+
+// Output of a shell command; nothing when it failed.
+std::optional<std::string> run(const std::string& command) {
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((command + " 2>/dev/null").c_str(), "r"), pclose);
+  if (!pipe) return std::nullopt;
+  std::string out;
+  std::array<char, 256> buffer{};
+  while (fgets(buffer.data(), buffer.size(), pipe.get()) != nullptr) out += buffer.data();
+  const int status = pclose(pipe.release());
+  if (status != 0) return std::nullopt;
+  return out;
+}
+
+bool have(const char* tool) {
+  return run(std::string("command -v ") + tool).has_value();
+}
+
+class MainWindowQtTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    application();
+    registerAllOperations(ops);
+    installDispatcher(rt, ops);
+    frontEnd = std::make_unique<platform::qt::QtFrontEnd>(rt);
+    printer = std::make_unique<platform::qt::QtPrintService>(rt.graphics());
+    rt.setPrintService(printer.get());
+    ui.push(ScriptedAnswer::inputs(std::vector<std::string>{"20"}));
+    velmoracopy(rt, ops, {});
+    fig = currentMainWindow(rt);
+    frontEnd->flush();
+    dir = std::filesystem::temp_directory_path() / ("velmora_print_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+  }
+  void TearDown() override {
+    frontEnd.reset();
+    std::filesystem::remove_all(dir);
+  }
+
+  QImage screenshot() {
+    frontEnd->flush();
+    auto* window = frontEnd->window(fig);
+    EXPECT_NE(window, nullptr);
+    return window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  }
+  // The pixel of the screenshot where a data point of an axes is drawn.
+  QColor pixelAt(const QImage& image, Handle axes, double x, double y) {
+    const auto map = platform::axesMapping(rt.graphics(), axes, 640, 560);
+    const double sx = image.width() / 640.0, sy = image.height() / 560.0;
+    return image.pixelColor(static_cast<int>(map.toPixelX(x) * sx), static_cast<int>(map.toPixelY(y) * sy));
+  }
+  std::string folder() const { return dir.string() + "/"; }
+
+  platform::ScriptedUi ui;
+  platform::Runtime rt{ui};
+  Operations ops;
+  std::unique_ptr<platform::qt::QtFrontEnd> frontEnd;
+  std::unique_ptr<platform::qt::QtPrintService> printer;
+  Handle fig = platform::kNoHandle;
+  std::filesystem::path dir;
+};
+
+bool isRed(const QColor& c) {
+  return c.red() > 180 && c.green() < 90 && c.blue() < 90;
+}
+bool isWhite(const QColor& c) {
+  return c.red() > 240 && c.green() > 240 && c.blue() > 240;
+}
+
+TEST_F(MainWindowQtTest, ScreenshotShowsRoomMapMarkersAndColourBar) {
+  const QImage image = screenshot();
+  ASSERT_FALSE(image.isNull());
+  EXPECT_EQ(image.width() * 560, image.height() * 640);  // 640 by 560 at any pixel density
+  const Handle axes = drawingAxes(rt, fig);
+  // Every point of the audience map gets all four reflections: the top colour of the scale, red.
+  for (const auto& [x, y] : std::vector<std::pair<double, double>>{{10, 2}, {6, -4}, {14, 4}, {7, 3}}) {
+    const QColor c = pixelAt(image, axes, x, y);
+    EXPECT_TRUE(isRed(c)) << x << "," << y << " " << c.name().toStdString();
+  }
+  // Inside the room, beside the map: white; the walls: black.
+  EXPECT_TRUE(isWhite(pixelAt(image, axes, 4, 6)));
+  const QColor wall = pixelAt(image, axes, 10, -7);
+  EXPECT_LT(wall.lightness(), 80) << wall.name().toStdString();
+  // Source red, receptor yellow.
+  EXPECT_TRUE(isRed(pixelAt(image, axes, 3.5, 0)));
+  const QColor receptor = pixelAt(image, axes, 16.5, 0);
+  EXPECT_TRUE(receptor.red() > 200 && receptor.green() > 200 && receptor.blue() < 100)
+      << receptor.name().toStdString();
+  // Colour bar: reflection counts 0 (blue) to 4 (red).
+  const Handle cb = objectInWindow(rt, fig, "acoucbaxes");
+  EXPECT_TRUE(isRed(pixelAt(image, cb, 0.5, 4.3)));
+  const QColor low = pixelAt(image, cb, 0.5, -0.3);
+  EXPECT_TRUE(low.blue() > 120 && low.red() < 60) << low.name().toStdString();
+  // The controls are on screen: the bottom strip holds darker text of the buttons.
+  bool dark = false;
+  for (int x = 0; x < image.width(); ++x) {
+    for (int y = image.height() * 540 / 560; y < image.height(); ++y)
+      dark = dark || image.pixelColor(x, y).lightness() < 90;
+  }
+  EXPECT_TRUE(dark);
+}
+
+TEST_F(MainWindowQtTest, EveryPrintDeviceWritesAReadableFileWithoutControls) {
+  if (!have("identify") || !have("convert")) GTEST_SKIP() << "ImageMagick is not installed";
+  struct Row {
+    std::string file, written, format;
+  };
+  const std::vector<Row> raster = {{"room", "room.jpg", "JPEG"},
+                                   {"room.bmp", "room.bmp", "BMP"},
+                                   {"room.pcx", "room.pcx", "PCX"},
+                                   {"room.tif", "room.tif", "TIFF"},
+                                   {"room.dat", "room.dat", "JPEG"}};
+  for (const Row& row : raster) {
+    ops.call(rt, "printcase", {Value(folder()), Value(row.file)});
+    const std::string path = folder() + row.written;
+    ASSERT_TRUE(std::filesystem::exists(path)) << path;
+    const auto info = run("identify -format '%m %w %h' '" + path + "'");
+    ASSERT_TRUE(info) << path;
+    EXPECT_EQ(info->substr(0, info->find(' ')).rfind(row.format, 0), 0u) << *info;
+    EXPECT_NE(info->find(" 640 560"), std::string::npos) << *info;
+    // Not blank, and the strip of buttons at the bottom is empty paper.
+    const auto spread = run("convert '" + path + "' -format '%[fx:standard_deviation]' info:");
+    ASSERT_TRUE(spread);
+    EXPECT_GT(std::stod(*spread), 0.05) << path;
+    const auto strip = run("convert '" + path + "' -crop 640x18+0+541 +repage -format '%[fx:minima]' info:");
+    ASSERT_TRUE(strip);
+    EXPECT_GT(std::stod(*strip), 0.85) << path << ": controls in the picture";
+    // The map is there: red at the centre of the audience area.
+    const auto map = platform::axesMapping(rt.graphics(), drawingAxes(rt, fig), 640, 560);
+    const auto centre = run(
+        "convert '" + path + "' -format '%[fx:int(255*p{" + std::to_string(int(map.toPixelX(10))) + "," +
+        std::to_string(int(map.toPixelY(2))) + "}.r)] %[fx:int(255*p{" +
+        std::to_string(int(map.toPixelX(10))) + "," + std::to_string(int(map.toPixelY(2))) + "}.g)]' info:");
+    ASSERT_TRUE(centre);
+    int r = 0, g = 0;
+    ASSERT_EQ(std::sscanf(centre->c_str(), "%d %d", &r, &g), 2);
+    EXPECT_GT(r, 180) << path;
+    EXPECT_LT(g, 90) << path;
+  }
+}
+
+TEST_F(MainWindowQtTest, PostScriptInColourOrGreyAndPlotterFile) {
+  ops.call(rt, "printcase", {Value(folder()), Value("colour.ps")});
+  CaseRecord record = readCase(rt, fig);
+  record.colormap = "gray";
+  storeCase(rt, fig, record);
+  ops.call(rt, "printcase", {Value(folder()), Value("grey.PS")});
+  ops.call(rt, "printcase", {Value(folder()), Value("plot.hpg")});
+  for (const char* f : {"colour.ps", "grey.PS", "plot.hpg"})
+    ASSERT_TRUE(std::filesystem::exists(folder() + f)) << f;
+
+  if (have("gs") && have("convert")) {
+    // Saturation of the page rendered by Ghostscript: colour shows the red map, grey shows none.
+    const auto saturation = [&](const std::string& ps) {
+      const std::string png = folder() + ps + ".png";
+      EXPECT_TRUE(run("gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=png16m -r36 -o '" + png + "' '" + folder() +
+                      ps + "'"));
+      const auto out =
+          run("convert '" + png + "' -colorspace HSL -channel G -separate -format '%[fx:maxima]' info:");
+      EXPECT_TRUE(out);
+      return out ? std::stod(*out) : -1.0;
+    };
+    EXPECT_GT(saturation("colour.ps"), 0.5);
+    EXPECT_LT(saturation("grey.PS"), 0.1);
+    const auto bbox = run("gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=bbox '" + folder() + "colour.ps' 2>&1");
+    ASSERT_TRUE(bbox);
+  }
+  if (have("hp2xx") && have("convert")) {
+    const std::string png = folder() + "plot.png";
+    ASSERT_TRUE(run("hp2xx -q -m png -f '" + png + "' '" + folder() + "plot.hpg'"));
+    const auto spread = run("convert '" + png + "' -format '%[fx:standard_deviation]' info:");
+    ASSERT_TRUE(spread);
+    EXPECT_GT(std::stod(*spread), 0.01);
+  }
+  // The window is back in its screen colours.
+  for (Handle h : objectsByTag(rt, fig, "acouwallvertex")) EXPECT_TRUE(rt.graphics().at(h).visible());
+}
+
+TEST_F(MainWindowQtTest, ClosingTheWindowDiscardsTheCase) {
+  frontEnd->close(fig);
+  EXPECT_FALSE(rt.graphics().exists(fig));
+  EXPECT_FALSE(findMainWindow(rt));
+}
+
+}  // namespace
+}  // namespace velmora::shell
