@@ -555,9 +555,8 @@ QMenu* FigureWindow::buildMenu(Handle menu, QWidget* parent) {
 void FigureWindow::popupMenu(Handle menu, const QPoint& globalPos) {
   if (!rt_.graphics().exists(menu)) return;
   QMenu* qmenu = buildMenu(menu, this);
-  qmenu->setAttribute(Qt::WA_DeleteOnClose);
   if (!qmenu->isEmpty()) qmenu->exec(globalPos);
-  qmenu->close();
+  qmenu->deleteLater();
 }
 
 void FigureWindow::controlContextMenu(Handle control, const QPoint& localPos) {

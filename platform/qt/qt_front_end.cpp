@@ -94,15 +94,22 @@ void QtFrontEnd::objectCreated(Handle h) {
   schedule();
 }
 
+namespace {
+// Properties that change with every press or motion and show nothing.
+bool invisibleProperty(std::string_view name) {
+  return name == "userdata" || name == "currentpoint" || name == "selectiontype" || name == "currentobject" ||
+         name == "currentaxes" || name == "currentcharacter";
+}
+}  // namespace
+
 void QtFrontEnd::propertyChanged(Handle h, std::string_view name) {
   const Graphics& g = rt_.graphics();
-  if (!g.exists(h)) return;
+  if (!g.exists(h) || invisibleProperty(name)) return;
   const ObjectType type = g.at(h).type();
   switch (type) {
     case ObjectType::Root:
       return;
     case ObjectType::Figure:
-      if (name == "userdata") return;  // the case record does not show
       dirtyFigures_.insert(h);
       if (FigureWindow* w = window(h)) w->update();
       break;
@@ -113,7 +120,6 @@ void QtFrontEnd::propertyChanged(Handle h, std::string_view name) {
     case ObjectType::UiContextMenu:
       return;  // menus are built when they open
     default:
-      if (name == "userdata") return;
       if (FigureWindow* w = windowOf(h)) w->update();
       return;
   }
