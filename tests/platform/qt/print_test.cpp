@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include <unistd.h>
+
+#include "platform/colormaps.h"
+#include "platform/error.h"
+#include "platform/qt/painter_canvas.h"
+#include "platform/qt/print_service.h"
+#include "platform/render.h"
+#include "sample_figure.h"
+
+namespace velmora::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Rendering needs fonts, so a GUI application must exist (the offscreen platform in tests).
+void ensureApp() {
+  if (QCoreApplication::instance()) return;
+  static int argc = 1;
+  static char name[] = "print_test";
+  static char* argv[] = {name, nullptr};
+  static QGuiApplication app(argc, argv);
+}
+
+bool haveTool(const std::string& tool) {
+  return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Runs a command and returns its standard output; `status` receives the exit status.
+std::string run(const std::string& command, int* status = nullptr, bool withErrors = false) {
+  std::string out;
+  FILE* p = popen((command + (withErrors ? " 2>&1" : " 2>/dev/null")).c_str(), "r");
+  if (!p) return out;
+  std::array<char, 4096> buf{};
+  std::size_t n = 0;
+  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) out.append(buf.data(), n);
+  const int rc = pclose(p);
+  if (status) *status = rc;
+  return out;
+}
+
+class PrintTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ensureApp();
+    dir_ = fs::temp_directory_path() / ("velmora_print_" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+    fig_ = testing::makeSampleFigure(g_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string file(const std::string& name) const { return (dir_ / name).string(); }
+
+  Graphics g_;
+  testing::SampleFigure fig_;
+  fs::path dir_;
+};
+
+// Each raster device read back by ImageMagick: its format, the window's pixel size and real content.
+TEST_F(PrintTest, RasterDevicesReadBackWithTheirFormatAndSize) {
+  if (!haveTool("identify")) GTEST_SKIP() << "ImageMagick identify is not installed";
+  struct Row {
+    const char* device;
+    const char* name;
+    const char* format;  // as identify names it
+  };
+  const Row rows[] = {
+      {"-djpeg90 ", "case.jpg", "JPEG"}, {"-dbmp ", "case.bmp", "BMP"},    {"-dbitmap ", "polar.bmp", "BMP"},
+      {"-dtiff ", "case.tif", "TIFF"},   {"-dpcx24b ", "case.pcx", "PCX"},
+  };
+  qt::QtPrintService service(g_);
+  for (const Row& r : rows) {
+    service.print(fig_.figure, r.device, file(r.name));
+    ASSERT_TRUE(fs::exists(file(r.name))) << r.device;
+    const std::string info =
+        run("identify -format '%m %w %h %[fx:standard_deviation]' '" + file(r.name) + "'");
+    char format[32] = {};
+    int w = 0, h = 0;
+    double deviation = 0;
+    ASSERT_EQ(std::sscanf(info.c_str(), "%31s %d %d %lf", format, &w, &h, &deviation), 4)
+        << r.device << ": " << info;
+    EXPECT_EQ(std::string(format).rfind(r.format, 0), 0u) << r.device << ": " << info;  // BMP3 is a BMP
+    EXPECT_EQ(w, 640) << r.device;
+    EXPECT_EQ(h, 560) << r.device;
+    EXPECT_GT(deviation, 0.1) << r.device << " looks blank";
+  }
+  // The JPEG carries quality 90.
+  EXPECT_EQ(run("identify -format '%Q' '" + file("case.jpg") + "'"), "90");
+}
+
+TEST_F(PrintTest, PostScriptIsLevelTwoAndRendersInGreyOrColour) {
+  qt::QtPrintService service(g_);
+  service.print(fig_.figure, "-dps2 ", file("gray.ps"));
+  service.print(fig_.figure, "-dpsc2 ", file("color.ps"));
+  for (const char* name : {"gray.ps", "color.ps"}) {
+    const std::string head = run("head -c 400 '" + file(name) + "'");
+    EXPECT_EQ(head.rfind("%!PS-Adobe-3.0", 0), 0u) << name;
+    EXPECT_NE(head.find("%%LanguageLevel: 2"), std::string::npos) << name;
+  }
+  if (!haveTool("gs") || !haveTool("identify")) GTEST_SKIP() << "Ghostscript or ImageMagick is not installed";
+  for (const char* name : {"gray.ps", "color.ps"}) {
+    int status = -1;
+    run("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -r72 -sOutputFile='" + file(name) + ".png' '" +
+            file(name) + "'",
+        &status);
+    EXPECT_EQ(status, 0) << name;
+    const std::string info = run("identify -format '%[fx:standard_deviation]' '" + file(name) + ".png'");
+    double deviation = 0;
+    ASSERT_EQ(std::sscanf(info.c_str(), "%lf", &deviation), 1) << name << ": " << info;
+    EXPECT_GT(deviation, 0.1) << name << " renders blank";
+  }
+  // Grey output has no colour: every pixel of the rendered page has equal channels.
+  auto colourfulness = [](const QImage& img) {
+    int most = 0;
+    for (int y = 0; y < img.height(); ++y) {
+      for (int x = 0; x < img.width(); ++x) {
+        const QColor c = img.pixelColor(x, y);
+        most = std::max({most, std::abs(c.red() - c.green()), std::abs(c.green() - c.blue())});
+      }
+    }
+    return most;
+  };
+  const QImage gray(QString::fromStdString(file("gray.ps.png")));
+  const QImage color(QString::fromStdString(file("color.ps.png")));
+  ASSERT_FALSE(gray.isNull());
+  ASSERT_FALSE(color.isNull());
+  EXPECT_LE(colourfulness(gray), 2) << "grey PostScript holds colour";
+  EXPECT_GE(colourfulness(color), 200) << "colour PostScript lost its colour";
+}
+
+TEST_F(PrintTest, HpglParsesInAnIndependentReader) {
+  qt::QtPrintService service(g_);
+  service.print(fig_.figure, "-dhpgl ", file("case.hpg"));
+  const std::string head = run("head -c 16 '" + file("case.hpg") + "'");
+  EXPECT_NE(head.find("IN;"), std::string::npos) << head;  // an HP-GL program initialises the plotter
+  if (!haveTool("hp2xx")) GTEST_SKIP() << "hp2xx is not installed";
+  int status = -1;
+  const std::string log = run("cd '" + dir_.string() + "' && hp2xx -m pcx -f hp.pcx case.hpg", &status, true);
+  EXPECT_EQ(status, 0) << log;
+  EXPECT_NE(log.find("Unexpected event(s):  0"), std::string::npos) << log;
+  EXPECT_TRUE(fs::exists(dir_ / "hp.pcx"));
+}
+
+TEST_F(PrintTest, BadDevicesAndPathsRaiseClearErrorsAndLeaveNothing) {
+  qt::QtPrintService service(g_);
+  struct Row {
+    const char* device;
+    std::string path;
+    std::string message;
+  };
+  const std::string missing = file("no such folder/case.jpg");
+  const Row rows[] = {
+      {"-dgif ", file("case.gif"), "unknown print device: -dgif"},
+      {"-djpeg90 ", missing, "cannot write file " + missing + ": No such file or directory"},
+      {"-dps2 ", file("nowhere/x.ps"),
+       "cannot write file " + file("nowhere/x.ps") + ": No such file or directory"},
+      {"-dhpgl ", file("nowhere/x.hpg"),
+       "cannot write file " + file("nowhere/x.hpg") + ": No such file or directory"},
+      {"-dpcx24b ", dir_.string(), "cannot write file " + dir_.string() + ": it is a folder"},
+  };
+  for (const Row& r : rows) {
+    try {
+      service.print(fig_.figure, r.device, r.path);
+      ADD_FAILURE() << r.device << " printed to " << r.path;
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()), r.message);
+    }
+  }
+  EXPECT_TRUE(fs::is_empty(dir_)) << "a failed print left a file behind";
+}
+
+// The screen picture: colours at known pixels.
+QImage renderOnScreen(const Graphics& g, Handle fig, double dpr) {
+  QImage img(static_cast<int>(640 * dpr), static_cast<int>(560 * dpr), QImage::Format_RGB32);
+  img.setDevicePixelRatio(dpr);
+  img.fill(Qt::white);
+  QPainter painter(&img);
+  qt::PainterCanvas canvas(painter, 640, 560);
+  renderFigure(g, fig, canvas);
+  painter.end();
+  return img;
+}
+
+void expectColor(const QImage& img, double x, double y, double dpr, const Rgb& want, int tolerance,
+                 const char* what) {
+  const QColor c = img.pixelColor(static_cast<int>(x * dpr), static_cast<int>(y * dpr));
+  EXPECT_NEAR(c.red(), want.r * 255, tolerance) << what;
+  EXPECT_NEAR(c.green(), want.g * 255, tolerance) << what;
+  EXPECT_NEAR(c.blue(), want.b * 255, tolerance) << what;
+}
+
+TEST_F(PrintTest, ScreenRenderPutsColoursWhereTheModelSays) {
+  const AxesMapping m = axesMapping(g_, fig_.axes, 640, 560);
+  const AxesMapping bar = axesMapping(g_, fig_.barAxes, 640, 560);
+  const Matrix jet = jetColormap();
+  for (double dpr : {1.0, 2.0}) {
+    const QImage img = renderOnScreen(g_, fig_.figure, dpr);
+    expectColor(img, m.toPixelX(5), m.toPixelY(-4), dpr, {1, 0, 0}, 10, "red source marker");
+    expectColor(img, m.toPixelX(15), m.toPixelY(-4), dpr, {1, 1, 0}, 10, "yellow receptor");
+    expectColor(img, m.toPixelX(10), m.toPixelY(-8), dpr, {0, 0, 0}, 40, "black wall");
+    expectColor(img, m.toPixelX(10), m.toPixelY(-2), dpr, {1, 1, 1}, 2, "white axes background");
+    expectColor(img, 600, 540, dpr, {0.8, 0.8, 0.8}, 2, "window colour");
+    // The map: colour value 0..4 from x 2 to 18 through the table with clim (0, 4).
+    for (double x : {2.3, 6.0, 10.0, 14.0, 17.7}) {
+      const double value = (x - 2) / 4;
+      const auto row = static_cast<std::size_t>(std::min(255.0, std::floor(value / 4 * 256)));
+      expectColor(img, m.toPixelX(x), m.toPixelY(5), dpr, colormapRow(jet, row), 14, "map colour");
+    }
+    // The colour bar: value 0 at its bottom edge (y -0.5) to 4 at its top (y 4.5), dark blue to dark red.
+    for (double y : {-0.45, 1.0, 2.0, 3.0, 4.45}) {
+      const double value = (y + 0.5) / 5 * 4;
+      const auto row = static_cast<std::size_t>(std::min(255.0, std::floor(value / 4 * 256)));
+      expectColor(img, bar.toPixelX(0.5), bar.toPixelY(y), dpr, colormapRow(jet, row), 14, "colour bar");
+    }
+  }
+  // A printed raster shows the same picture on white paper.
+  qt::QtPrintService service(g_);
+  service.print(fig_.figure, "-dbmp", file("same.bmp"));
+  const QImage printed(QString::fromStdString(file("same.bmp")));
+  ASSERT_FALSE(printed.isNull());
+  expectColor(printed, m.toPixelX(5), m.toPixelY(-4), 1, {1, 0, 0}, 10, "printed source marker");
+  expectColor(printed, 600, 540, 1, {1, 1, 1}, 2, "printed paper");
+}
+
+}  // namespace
+}  // namespace velmora::platform
