@@ -151,3 +151,29 @@ void BM_Circle360At400PeakMemory(benchmark::State& state) {
 BENCHMARK(BM_Circle360At400PeakMemory)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+namespace {
+
+// Wall visibility alone in a 360-wall gear (180 teeth) with the source off centre: the shadow masks
+// and the exact seen part of every wall facing the source, O(N^2).
+void BM_WallVisibilityGear360(benchmark::State& state) {
+  std::vector<double> x, y;
+  for (int k = 0; k < 360; ++k) {
+    const double a = 2 * std::numbers::pi * k / 360;
+    const double r = k % 2 == 0 ? 10.0 : 9.0;
+    x.push_back(r * std::cos(a));
+    y.push_back(r * std::sin(a));
+  }
+  const auto walls = velmora::engine::wallsFromOutline(x, y);
+  const auto ang = velmora::engine::checkconvexity(x, y, 1).ang;
+  std::size_t hidden = 0;
+  for (auto _ : state) {
+    const auto v = velmora::engine::checkwallvisibility(walls, 3, 1, ang, true);
+    hidden = static_cast<std::size_t>(std::count(v.iwv.begin(), v.iwv.end(), 0));
+    benchmark::DoNotOptimize(v.iwv.data());
+  }
+  state.counters["hidden"] = static_cast<double>(hidden);
+}
+BENCHMARK(BM_WallVisibilityGear360)->Unit(benchmark::kMicrosecond);
+
+}  // namespace

@@ -5,12 +5,15 @@
 #include <limits>
 #include <numbers>
 #include <optional>
+#include <utility>
 
 namespace velmora::engine {
 
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+// Seen-part ends this close to a wall end (in wall parameter) are the wall end: rounding noise.
+constexpr double kExactEnd = 1e-9;
 
 double clampedAcos(double v) {
   return std::acos(std::clamp(v, -1.0, 1.0));
@@ -34,6 +37,68 @@ struct Mask {
 
 }  // namespace
 
+std::vector<SeenInterval> exactseenparts(const Walls& walls, double xso, double yso) {
+  const std::size_t n = walls.size();
+  std::vector<SeenInterval> out(n);
+  // side[j] > 0: the source is on the room side of wall j's line.
+  std::vector<double> side(n);
+  for (std::size_t j = 0; j < n; ++j) {
+    const Wall& w = walls[j];
+    side[j] = (w.x2 - w.x1) * (yso - w.y1) - (w.y2 - w.y1) * (xso - w.x1);
+  }
+  std::vector<std::pair<double, double>> shadows;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!(snap(side[i]) > 0)) continue;
+    const Wall& wi = walls[i];
+    shadows.clear();
+    for (std::size_t j = 0; j < n; ++j) {
+      if (j == i || side[j] == 0 || !std::isfinite(side[j])) continue;
+      const Wall& wj = walls[j];
+      // The shadow of wall j is the part of its wedge seen from the source that lies beyond its
+      // line: three half-planes f > 0, each linear along wall i, so the shadow is one interval.
+      double lo = 0, hi = 1;
+      const auto clip = [&](double f0, double f1) {
+        if (f0 > 0 && f1 > 0) return true;
+        if (!(f0 > 0) && !(f1 > 0)) return false;
+        const double t = f0 / (f0 - f1);
+        if (f0 > 0)
+          hi = std::min(hi, t);
+        else
+          lo = std::max(lo, t);
+        return lo < hi;
+      };
+      const double dx = wj.x2 - wj.x1, dy = wj.y2 - wj.y1;
+      const double beyond = side[j] > 0 ? -1.0 : 1.0;
+      const auto line = [&](double x, double y) { return beyond * (dx * (y - wj.y1) - dy * (x - wj.x1)); };
+      const double w = side[j] > 0 ? 1.0 : -1.0;  // sign of cross(C - S, D - S)
+      const double cx = wj.x1 - xso, cy = wj.y1 - yso, ex = wj.x2 - xso, ey = wj.y2 - yso;
+      const auto fromC = [&](double x, double y) { return w * (cx * (y - yso) - cy * (x - xso)); };
+      const auto toD = [&](double x, double y) { return w * ((x - xso) * ey - (y - yso) * ex); };
+      if (clip(line(wi.x1, wi.y1), line(wi.x2, wi.y2)) && clip(fromC(wi.x1, wi.y1), fromC(wi.x2, wi.y2)) &&
+          clip(toD(wi.x1, wi.y1), toD(wi.x2, wi.y2)) && hi - lo > 1e-12)
+        shadows.emplace_back(lo, hi);
+    }
+    // The longest stretch of the wall outside every shadow.
+    std::sort(shadows.begin(), shadows.end());
+    double covered = 0, best1 = 0, best2 = 0;
+    const auto gap = [&](double a, double b) {
+      if (b - a > best2 - best1) {
+        best1 = a;
+        best2 = b;
+      }
+    };
+    for (const auto& [lo, hi] : shadows) {
+      if (lo > covered) gap(covered, lo);
+      covered = std::max(covered, hi);
+    }
+    if (covered < 1) gap(covered, 1);
+    if (best2 > best1) {
+      out[i] = {true, best1 < kExactEnd ? 0.0 : best1, best2 > 1 - kExactEnd ? 1.0 : best2};
+    }
+  }
+  return out;
+}
+
 WallVisibility checkwallvisibility(const Walls& walls, double xso, double yso, std::span<const int> ang,
                                    bool noprogressbar) {
   const std::size_t n = walls.size();
@@ -43,10 +108,12 @@ WallVisibility checkwallvisibility(const Walls& walls, double xso, double yso, s
   if (n == 0) return out;
   const auto angAt = [&](std::size_t k) { return k < ang.size() ? ang[k] : 1; };
   std::vector<double> twv1(n, 0.0), twv2(n, 1.0), l0(n), radius(n + 1), theta(n + 1);
+  std::vector<bool> facing(n);  // the source strictly on the room side of the wall's line
   for (std::size_t i = 0; i < n; ++i) {
     const Wall& w = walls[i];
     l0[i] = std::hypot(w.x2 - w.x1, w.y2 - w.y1);
     const double ps = snap(-(w.y2 - w.y1) * (xso - w.x1) + (w.x2 - w.x1) * (yso - w.y1));
+    facing[i] = ps > 0;
     if (ps < 0) {
       out.iwv[i] = 0;
     } else if (std::abs(ps) < kSnapTolerance) {
@@ -149,6 +216,30 @@ WallVisibility checkwallvisibility(const Walls& walls, double xso, double yso, s
           out.visible[i].y1 = w.y1 + *t * (w.y2 - w.y1);
         }
       }
+    }
+  }
+  // Cross-check: the masks judge a run's depth by its two end vertices and cut each end of a wall
+  // on its own, so a run that bulges in front of a wall between its ends, or a run nested in another
+  // run's shadow, can mislead them. The exact seen part of every wall facing the source decides.
+  const std::vector<SeenInterval> exact = exactseenparts(walls, xso, yso);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!facing[i]) continue;
+    const SeenInterval& e = exact[i];
+    const Wall& w = walls[i];
+    const int cls = !e.seen ? 0 : (e.t1 == 0 && e.t2 == 1 ? 1 : 2);
+    if (cls != out.iwv[i]) out.corrected.push_back(static_cast<int>(i) + 1);
+    out.iwv[i] = cls;
+    out.visible[i] = w;
+    twv1[i] = e.t1;
+    twv2[i] = e.t2;
+    if (cls != 2) continue;
+    if (e.t1 > 0) {
+      out.visible[i].x1 = w.x1 + e.t1 * (w.x2 - w.x1);
+      out.visible[i].y1 = w.y1 + e.t1 * (w.y2 - w.y1);
+    }
+    if (e.t2 < 1) {
+      out.visible[i].x2 = w.x1 + e.t2 * (w.x2 - w.x1);
+      out.visible[i].y2 = w.y1 + e.t2 * (w.y2 - w.y1);
     }
   }
   std::vector<int> invisible;

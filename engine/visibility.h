@@ -15,7 +15,23 @@ struct WallVisibility {
   std::vector<int> iwv;  // per wall: 0 hidden, 1 seen whole, 2 seen in part, 3 source on an end vertex
   Walls visible;         // xwv, ywv: seen part of each wall (the whole wall for classes 0, 1, 3)
   std::vector<std::string> console;  // "All walls are visible" or "Invisible wall(s): ..."
+  std::vector<int> corrected;        // 1-based walls whose class the exact seen parts changed (diagnostic)
 };
+// Part of one wall seen from the source, as wall parameters t1 < t2 (0 = first end, 1 = second end).
+struct SeenInterval {
+  bool seen = false;  // false: no part of the wall is seen (t1 = t2 = 0)
+  double t1 = 0, t2 = 0;
+};
+// Exact seen part of every wall that faces the source (the source strictly on its room side): the
+// points P of the wall for which the open path from the source to P crosses no other wall. The
+// walls are clipped against the shadow of every other wall, O(N^2). Where the seen points of a wall
+// fall apart in several pieces (only in a self-crossing outline) the longest piece is given. Walls
+// that turn their back or their edge to the source are not seen.
+std::vector<SeenInterval> exactseenparts(const Walls& walls, double xso, double yso);
+
+// The shadow masks of the runs of walls turned away from the source give a first classification;
+// every wall facing the source then gets its exact seen part (exactseenparts), which corrects the
+// masks where a run's end vertices misjudge its depth or one run lies inside another's shadow.
 // `noprogressbar` suppresses the "Invisible wall(s): " line, as during an animation.
 WallVisibility checkwallvisibility(const Walls& walls, double xso, double yso, std::span<const int> ang,
                                    bool noprogressbar = false);

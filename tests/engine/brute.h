@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace velmora::engine::brute {
@@ -98,6 +99,32 @@ struct Brute {
       if (distanceToLine(p, img, hit) < kBoundary) return true;
     }
     return false;
+  }
+  // Seen pieces of wall w from s, as wall parameters: the wall is cut where the line from s through
+  // any vertex meets it, and each piece is seen or hidden as its middle point is.
+  std::vector<std::pair<double, double>> seenPieces(std::size_t w, P s) const {
+    std::vector<std::pair<double, double>> pieces;
+    if (cross(a(w), b(w), s) <= 0) return pieces;
+    const P c = a(w), d = b(w);
+    std::vector<double> cuts{0, 1};
+    for (const P& q : v) {
+      const double det = (q.x - s.x) * (c.y - d.y) - (c.x - d.x) * (q.y - s.y);
+      if (det == 0) continue;
+      const double t = ((q.x - s.x) * (c.y - s.y) - (c.x - s.x) * (q.y - s.y)) / det;
+      if (t > 1e-12 && t < 1 - 1e-12) cuts.push_back(t);
+    }
+    std::sort(cuts.begin(), cuts.end());
+    for (std::size_t k = 1; k < cuts.size(); ++k) {
+      const double t0 = cuts[k - 1], t1 = cuts[k];
+      if (t1 - t0 < 1e-12) continue;
+      const double tm = (t0 + t1) / 2;
+      if (!clear(s, {c.x + tm * (d.x - c.x), c.y + tm * (d.y - c.y)}, w)) continue;
+      if (!pieces.empty() && pieces.back().second >= t0 - 1e-12)
+        pieces.back().second = t1;
+      else
+        pieces.emplace_back(t0, t1);
+    }
+    return pieces;
   }
   bool nearShadowLine(P s, P p) const {
     for (const P& q : v)

@@ -8,7 +8,7 @@
 #include <set>
 #include <sstream>
 
-#include "tests/engine/brute.h"
+#include "tests/engine/agreement.h"
 #include "tests/engine/rooms.h"
 
 namespace velmora::engine {
@@ -57,40 +57,10 @@ TEST_P(ExactGeometry, MapAgreesWithBruteForce) {
       RecordProperty("exact_walls", o.str());
       std::cout << "[ exact    ] " << caseName(c.room, s) << ": walls " << o.str() << "\n";
     }
-    const std::set<std::size_t> inDS(sv.inDS.begin(), sv.inDS.end());
-    std::vector<std::set<std::size_t>> inRW;
-    for (const auto& l : sv.inRW) inRW.emplace_back(l.begin(), l.end());
-    int compared = 0, mismatches = 0;
-    for (std::size_t k = 0; k < grid.xs.size(); ++k) {
-      const P p{grid.xs.data[k], grid.ys.data[k]};
-      if (!brute.inside(p) || brute.distanceToWalls(p) < kBoundary) continue;
-      if (!brute.nearShadowLine(s, p)) {
-        const bool seen = brute.clear(s, p, brute.n());
-        EXPECT_EQ(inDS.count(k + 1) == 0, seen) << "direct sound at (" << p.x << ", " << p.y << ")";
-      }
-      bool anyNear = false;
-      int count = 0;
-      for (std::size_t w = 0; w < brute.n(); ++w) {
-        const bool reached = brute.reaches(w, s, p);
-        count += reached;
-        if (brute.nearZoneBoundary(w, s, p)) {
-          anyNear = true;
-          continue;
-        }
-        ++compared;
-        if ((inRW[w].count(k + 1) != 0) != reached) {
-          if (++mismatches <= 5) {
-            ADD_FAILURE() << "wall " << w + 1 << " at (" << p.x << ", " << p.y << "): brute force "
-                          << reached;
-          }
-        }
-      }
-      if (!anyNear) {
-        EXPECT_EQ(sv.RT.data[k], count) << "RT at (" << p.x << ", " << p.y << ")";
-      }
-    }
-    EXPECT_EQ(mismatches, 0);
-    EXPECT_GT(compared, 1000);
+    const Agreement a = compareMap(brute, s, grid.xs, grid.ys, sv);
+    for (const std::string& m : a.messages) ADD_FAILURE() << m;
+    EXPECT_EQ(a.mismatches, 0);
+    EXPECT_GT(a.compared, 1000);
   }
 }
 
