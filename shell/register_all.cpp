@@ -1,6 +1,8 @@
 #include "shell/register_all.h"
 
+#include "editor/drag.h"
 #include "editor/editor_operations.h"
+#include "editor/placement.h"
 #include "shell/case/case_record.h"
 #include "shell/window_operations.h"
 
@@ -11,6 +13,8 @@ void registerAllOperations(Operations& ops) {
   registerCaseOperations(ops);
   registerWindowOperations(ops);
   editor::registerEditorOperations(ops);
+  editor::registerDragOperations(ops);
+  editor::registerPlacementOperations(ops);
 }
 
 }  // namespace velmora::shell
