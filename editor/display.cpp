@@ -59,19 +59,6 @@ void setEnable(Graphics& g, std::optional<Handle> h, bool on) {
   if (h) g.setText(*h, "enable", on ? "on" : "off");
 }
 
-// The base colour table of a colour scale: the middle of "jet", or light-to-dark grey.
-engine::ColorTable baseTable(const std::string& colormap) {
-  engine::ColorTable table;
-  if (platform::equalsIgnoreCase(colormap, "color")) {
-    const Matrix jet = platform::jetColormap(256);
-    for (std::size_t r = 31; r < 225; ++r) table.push_back({jet(r, 0), jet(r, 1), jet(r, 2)});
-  } else {
-    const Matrix gray = platform::grayColormap(256);
-    for (std::size_t r = 240; r-- > 99;) table.push_back({gray(r, 0), gray(r, 1), gray(r, 2)});
-  }
-  return table;
-}
-
 Matrix tableMatrix(const engine::ColorTable& t) {
   Matrix m = Matrix::zeros(t.size(), 3);
   for (std::size_t r = 0; r < t.size(); ++r) {
@@ -351,20 +338,21 @@ void selectvalue(Runtime& rt, const Operations& ops) {
     g.set(*cbPatch, "ydata", Value::row({cmin, cmin, cmax, cmax}));
     g.set(*cbPatch, "cdata", Value::row({cmin, cmin, cmax, cmax}));
   }
-  g.set(fig, "colormap", Value(tableMatrix(engine::calculate_colormap(baseTable(record.colormap), colours))));
+  g.set(fig, "colormap",
+        Value(tableMatrix(engine::calculate_colormap(baseColorTable(record.colormap), colours))));
 
   const std::string name = record.name == "not saved" ? "..." : record.name;
   const std::array<double, 2> clim = record.clim;
   const bool manual = !reflection && !platform::equalsIgnoreCase(record.climmode, "auto");
   storeCase(rt, fig, std::move(record));
+  // Counts index the colour table directly: the drawing area's limits stay those of the level map, so
+  // manual limits survive a look at the reflection numbers.
   if (!reflection) {
     if (manual && ops.has("changecolorlimits")) {
       ops.call(rt, "changecolorlimits", {Value::row(g.at(axes).numbers("clim"))});
     } else {
       g.set(axes, "clim", Value::row({clim[0], clim[1]}));
     }
-  } else {
-    g.set(axes, "clim", Value::row({clim[0], clim[1]}));
   }
   if (const auto status = findInWindow(rt, fig, "acoutext")) {
     g.set(*status, "string", Value("case: " + name + " - " + title));

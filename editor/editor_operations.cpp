@@ -24,6 +24,19 @@ std::function<std::vector<Value>(Runtime&, const std::vector<Value>&)> noArgs(vo
   };
 }
 
+std::function<std::vector<Value>(Runtime&, const std::vector<Value>&)> withTable(
+    const shell::Operations* table, std::function<void(Runtime&, const shell::Operations&)> f) {
+  return [table, f = std::move(f)](Runtime& rt, const std::vector<Value>&) -> std::vector<Value> {
+    f(rt, *table);
+    return {};
+  };
+}
+
+std::optional<std::string> textArg(const std::vector<Value>& args) {
+  if (!args.empty() && args[0].isText()) return args[0].text();
+  return std::nullopt;
+}
+
 }  // namespace
 
 void registerEditorOperations(shell::Operations& ops) {
@@ -64,6 +77,38 @@ void registerEditorOperations(shell::Operations& ops) {
     return {};
   }));
   ops.add(op("setlayer", 0, 0, noArgs(setlayer)));
+
+  ops.add(op("acouzoom", 1, 0, [](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
+    acouzoom(rt, textArg(args));
+    return {};
+  }));
+  ops.add(op("zoomaxes", 0, 0, noArgs(zoomaxes)));
+  ops.add(op("surfaceprecision", 0, 0,
+             withTable(table, [](Runtime& rt, const shell::Operations& o) { surfaceprecision(rt, o); })));
+  ops.add(op("reducesurfacesize", 0, 0, withTable(table, reducesurfacesize)));
+  ops.add(op("changecolormap", 0, 0, noArgs(changecolormap)));
+  ops.add(
+      op("changecolorlimits", 1, 0, [](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
+        if (args.empty()) {
+          changecolorlimits(rt, std::nullopt, false);
+        } else if (args[0].isText()) {
+          changecolorlimits(rt, std::nullopt, true);
+        } else if (args[0].isMatrix() && args[0].matrix().numel() == 2) {
+          const auto v = args[0].numbers();
+          changecolorlimits(rt, std::array<double, 2>{v[0], v[1]}, false);
+        }
+        return {};
+      }));
+  ops.add(
+      op("hideviewobjects", 1, 0, [table](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
+        // Any argument that is not one of the texts changes nothing.
+        if (!args.empty() && !args[0].isText()) return {};
+        hideviewobjects(rt, *table, textArg(args));
+        return {};
+      }));
+  ops.add(op("diffusionfactor", 0, 0, withTable(table, diffusionfactor)));
+  ops.add(op("setcursormeasure", 0, 0, withTable(table, setcursormeasure)));
+  ops.add(op("measure", 0, 0, noArgs(measure)));
 }
 
 }  // namespace velmora::editor

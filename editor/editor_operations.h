@@ -2,10 +2,12 @@
 // Display operations of the drawing editor that the main window needs to show a case: the audience
 // map placement, the images, the displayed values, the grid, the working zone and the stacking order.
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/surface.h"
 #include "platform/runtime.h"
 #include "shell/operations.h"
 
@@ -37,6 +39,39 @@ void expandzone(Runtime& rt, const std::optional<std::vector<double>>& limits, b
 
 // Stacking order (layer.cpp).
 void setlayer(Runtime& rt);
+
+// Image zoom and free zoom tool (view_tools.cpp).
+// `mode` "images" presses the zoom toggle, any other text releases it; nothing: as the toggle stands.
+void acouzoom(Runtime& rt, const std::optional<std::string>& mode);
+// The zoom tool: from its menu item (or with no calling object) it is switched on or off; from a
+// click in the drawing area or on the audience map it zooms in, out, or asks for the factor.
+void zoomaxes(Runtime& rt);
+// The square view of side w/f ("normal"), w*f ("extend") centred on (x, y); nothing for other clicks.
+std::optional<std::array<double, 4>> zoomedView(const std::string& selectionType, double x, double y,
+                                                double shownWidth, double factor);
+
+// Audience map precision and size (map_precision.cpp).
+// `intervals` given: that precision; nothing: a numbered menu item's label, or the dialog.
+void surfaceprecision(Runtime& rt, const shell::Operations& ops,
+                      std::optional<double> intervals = std::nullopt);
+void reducesurfacesize(Runtime& rt, const shell::Operations& ops);
+// Sets the four audience corners and edges to an axis-parallel box, corner 1 at (xmin, ymin).
+void setAudienceBox(Runtime& rt, Handle fig, double xmin, double xmax, double ymin, double ymax);
+
+// Colour scale, colour limits, object visibility, diffusion, measuring (value_display_tools.cpp).
+// The base colour table of a colour scale: rows 32..225 of jet ("color"), or rows 240 down to 100 of
+// the grey ramp (anything else).
+engine::ColorTable baseColorTable(const std::string& colormap);
+void changecolormap(Runtime& rt);
+// `limits` given: manual mode with that pair; `automatic`: auto mode; neither: the calling menu item.
+void changecolorlimits(Runtime& rt, const std::optional<std::array<double, 2>>& limits, bool automatic);
+// `which` "images-on", "images-off", "radius-on", "radius-off"; nothing: the calling menu item.
+void hideviewobjects(Runtime& rt, const shell::Operations& ops, const std::optional<std::string>& which);
+void diffusionfactor(Runtime& rt, const shell::Operations& ops);
+void setcursormeasure(Runtime& rt, const shell::Operations& ops);
+void measure(Runtime& rt);
+// The measuring text for a pointer position: a blank, x and y rounded to 0.1, joined by a comma.
+std::string measureText(double x, double y);
 
 void registerEditorOperations(shell::Operations& ops);
 
