@@ -4,6 +4,7 @@
 #include "editor/editor_operations.h"
 #include "editor/placement.h"
 #include "shell/case/case_record.h"
+#include "shell/case_files.h"
 #include "shell/window_operations.h"
 
 namespace velmora::shell {
@@ -11,6 +12,7 @@ namespace velmora::shell {
 // One line per folder; each folder's function adds the operations that have landed there.
 void registerAllOperations(Operations& ops) {
   registerCaseOperations(ops);
+  registerCaseFileOperations(ops);
   registerWindowOperations(ops);
   editor::registerEditorOperations(ops);
   editor::registerDragOperations(ops);
