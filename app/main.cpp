@@ -9,11 +9,9 @@
 #include <vector>
 
 #include <QApplication>
-#include <QPixmap>
 
 #include "platform/automation.h"
 #include "platform/error.h"
-#include "platform/qt/figure_window.h"
 #include "platform/qt/print_service.h"
 #include "platform/qt/qt_front_end.h"
 #include "platform/qt/qt_ui.h"
@@ -52,15 +50,7 @@ int runAutomation(const std::vector<std::string>& words) {
   if (!words.empty()) rt.console("automation: command-line words are ignored; send a dispatch request");
 
   velmora::platform::Automation automation(rt, ui, std::cin, std::cout);
-  automation.setRenderHook([&](Handle fig, const std::string& path) {
-    frontEnd.flush();
-    velmora::platform::qt::FigureWindow* window = frontEnd.window(fig);
-    if (window == nullptr) throw Error("window " + std::to_string(fig) + " is not shown");
-    const QPixmap picture = window->grab();
-    if (!picture.save(QString::fromStdString(path))) {
-      throw Error("cannot write the picture \"" + path + "\" (unknown image type or folder)");
-    }
-  });
+  automation.setRenderHook([&](Handle fig, const std::string& path) { frontEnd.saveWindowImage(fig, path); });
   automation.setCloseHook([&](Handle fig) { frontEnd.close(fig); });
   automation.run();
   return 0;

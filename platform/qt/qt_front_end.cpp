@@ -1,8 +1,10 @@
 #include "platform/qt/qt_front_end.h"
 
+#include <QPixmap>
 #include <QTimer>
 #include <utility>
 
+#include "platform/error.h"
 #include "platform/qt/figure_window.h"
 
 namespace velmora::platform::qt {
@@ -69,6 +71,16 @@ void QtFrontEnd::close(Handle figure) {
     rt_.runCallback(figure, request);
   } else {
     g.remove(figure);
+  }
+}
+
+void QtFrontEnd::saveWindowImage(Handle figure, const std::string& path) {
+  flush();
+  FigureWindow* w = window(figure);
+  if (w == nullptr) throw Error("window " + std::to_string(figure) + " is not shown");
+  const QPixmap picture = w->grab();
+  if (!picture.save(QString::fromStdString(path))) {
+    throw Error("cannot write the picture \"" + path + "\" (unknown image type or folder)");
   }
 }
 

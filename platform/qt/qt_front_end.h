@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <string>
 
 #include <QObject>
 #include <QPointer>
@@ -33,6 +34,9 @@ class QtFrontEnd : public QObject, public GraphicsObserver {
   // Closes a window as its user does: runs the figure's `closerequestfcn` when it has one, else
   // deletes the figure (its case is discarded without a question).
   void close(Handle figure);
+  // Writes a window as it shows on screen, controls included, to an image file (type from the
+  // extension). Raises an Error when the window is not shown or the file cannot be written.
+  void saveWindowImage(Handle figure, const std::string& path);
   // Called once the last figure is gone.
   void setLastWindowClosed(std::function<void()> handler) { lastClosed_ = std::move(handler); }
 

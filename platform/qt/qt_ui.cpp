@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -97,19 +99,38 @@ std::optional<std::vector<std::string>> QtUi::input(const InputDialog& d) {
 }
 
 std::optional<std::string> QtUi::question(const QuestionDialog& d) {
-  QMessageBox box(QMessageBox::Question, qs(d.title), qs(d.text), QMessageBox::NoButton, dialogParent());
-  std::vector<QAbstractButton*> buttons;
-  for (const std::string& text : d.buttons) {
-    QPushButton* b = box.addButton(qs(text), QMessageBox::ActionRole);
-    buttons.push_back(b);
-    if (text == d.defaultButton) box.setDefaultButton(b);
+  // A dialog of its own, so that closing it without a button is possible and answers nothing.
+  QDialog dialog(dialogParent());
+  dialog.setWindowTitle(qs(d.title));
+  dialog.setModal(true);
+  auto* layout = new QVBoxLayout(&dialog);
+  auto* row = new QHBoxLayout;
+  auto* icon = new QLabel(&dialog);
+  icon->setPixmap(dialog.style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(32, 32));
+  icon->setAlignment(Qt::AlignTop);
+  row->addWidget(icon);
+  auto* text = new QLabel(qs(d.text), &dialog);
+  text->setWordWrap(true);
+  text->setMinimumWidth(220);
+  row->addWidget(text, 1);
+  layout->addLayout(row);
+  auto* buttons = new QDialogButtonBox(&dialog);
+  std::optional<std::string> chosen;
+  for (const std::string& label : d.buttons) {
+    QPushButton* b = buttons->addButton(qs(label), QDialogButtonBox::ActionRole);
+    b->setAutoDefault(false);
+    if (label == d.defaultButton) {
+      b->setDefault(true);
+      b->setFocus();
+    }
+    QObject::connect(b, &QPushButton::clicked, &dialog, [&chosen, &dialog, label] {
+      chosen = label;
+      dialog.accept();
+    });
   }
-  box.exec();
-  QAbstractButton* clicked = box.clickedButton();
-  for (std::size_t i = 0; i < buttons.size(); ++i) {
-    if (buttons[i] == clicked) return d.buttons[i];
-  }
-  return std::nullopt;
+  layout->addWidget(buttons);
+  dialog.exec();
+  return chosen;
 }
 
 void QtUi::message(MessageKind kind, const std::string& text, const std::string& title) {

@@ -3,16 +3,24 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "platform/error.h"
 #include "platform/qt/figure_window.h"
 #include "platform/qt/qt_front_end.h"
 #include "platform/qt/qt_ui.h"
@@ -264,11 +272,140 @@ TEST_F(Fixture, PressMotionReleaseOnAnAxesRunTheDragCallbacksInDataUnits) {
 }
 
 TEST_F(Fixture, ClosingTheWindowDeletesItsFigure) {
-  window()->show();
-  widget(kNoHandle);
+  bool lastGone = false;
+  frontEnd->setLastWindowClosed([&] { lastGone = true; });
+  const Handle other = graphics().create(ObjectType::Figure, kRoot);
+  frontEnd->flush();
   window()->close();
   EXPECT_FALSE(graphics().exists(fig));
   EXPECT_EQ(frontEnd->window(fig), nullptr);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(lastGone);
+  frontEnd->window(other)->close();
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(lastGone);  // the program ends with its last window
+
+  // A window with a close request runs it instead of going away.
+  const Handle third = graphics().create(ObjectType::Figure, kRoot);
+  graphics().setText(third, "closerequestfcn", "velmoracopy('closing')");
+  frontEnd->flush();
+  frontEnd->window(third)->close();
+  EXPECT_TRUE(graphics().exists(third));
+  EXPECT_EQ(verbs, std::vector<std::string>{"closing"});
+}
+
+TEST_F(Fixture, EditBoxesHandTheirTextToTheModelAndRunTheCallback) {
+  const Handle single = control("edit", {10, 100, 100, 20}, "velmoracopy('typed')");
+  auto* line = qobject_cast<QLineEdit*>(widget(single));
+  ASSERT_NE(line, nullptr);
+  line->setText("12.5");
+  line->setModified(true);
+  emit line->editingFinished();
+  EXPECT_EQ(graphics().at(single).text("string"), "12.5");
+  EXPECT_EQ(verbs, std::vector<std::string>{"typed"});
+
+  // max - min > 1: several lines, handed back as a list of lines.
+  const Handle multi = control("edit", {10, 200, 200, 100});
+  graphics().setNumber(multi, "max", 10);
+  graphics().set(multi, "string", Value(List{{Value("wall 1: 0"), Value("wall 2: 0")}}));
+  auto* text = qobject_cast<QPlainTextEdit*>(widget(multi));
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(text->toPlainText(), "wall 1: 0\nwall 2: 0");
+  text->setPlainText("wall 1: 50\nwall 2: 0");
+  text->document()->setModified(true);
+  QFocusEvent out(QEvent::FocusOut);
+  QApplication::sendEvent(text, &out);
+  EXPECT_EQ(graphics().get(multi, "string"), Value(List{{Value("wall 1: 50"), Value("wall 2: 0")}}));
+}
+
+TEST_F(Fixture, WindowPictureShowsTheControls) {
+  graphics().setRow(fig, "color", {1, 1, 1});
+  const Handle button = control("pushbutton", {1, 1, 40, 20});
+  graphics().setRow(button, "backgroundcolor", {1, 0, 0});
+  const auto path = std::filesystem::temp_directory_path() / "velmora_widget_test.png";
+  frontEnd->saveWindowImage(fig, path.string());
+  const QImage picture(QString::fromStdString(path.string()));
+  ASSERT_FALSE(picture.isNull());
+  EXPECT_EQ(picture.size(), QSize(640, 560));
+  const QColor inButton = picture.pixelColor(20, 550);  // lower-left corner: the button
+  EXPECT_GT(inButton.red(), 200);
+  EXPECT_GT(inButton.red(), inButton.green() + 80);
+  EXPECT_EQ(picture.pixelColor(300, 300), QColor(Qt::white));  // the window colour elsewhere
+  std::filesystem::remove(path);
+  EXPECT_THROW(frontEnd->saveWindowImage(fig, "/nonexistent-folder/x.png"), Error);
+}
+
+// Runs `answer` on the modal dialog once it shows.
+void whenModal(std::function<void(QWidget*)> answer) {
+  auto* poll = new QTimer;
+  QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      poll->stop();
+      poll->deleteLater();
+      answer(modal);
+    }
+  });
+  poll->start(5);
+}
+
+TEST(QtUiDialogs, InputDialogGivesTheTypedTextsOrNothing) {
+  application();
+  QtUi ui;
+  const InputDialog dialog{{"x (m):", "y (m):"}, "Source position", 1, {"1", "2"}};
+  QString title;
+  whenModal([&](QWidget* modal) {
+    title = modal->windowTitle();
+    const auto edits = modal->findChildren<QLineEdit*>();
+    ASSERT_EQ(edits.size(), 2);
+    EXPECT_EQ(edits[0]->text(), "1");
+    edits[1]->setText("7.5");
+    modal->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+  });
+  EXPECT_EQ(ui.input(dialog), (std::vector<std::string>{"1", "7.5"}));
+  EXPECT_EQ(title, "Source position");
+
+  whenModal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+  EXPECT_EQ(ui.input(dialog), std::nullopt);
+
+  // Several lines per field.
+  whenModal([](QWidget* modal) {
+    auto* edit = modal->findChild<QPlainTextEdit*>();
+    ASSERT_NE(edit, nullptr);
+    edit->setPlainText("a\nb");
+    modal->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+  });
+  EXPECT_EQ(ui.input({{"lines:"}, "t", 4, {""}}), std::vector<std::string>{"a\nb"});
+}
+
+TEST(QtUiDialogs, QuestionDialogGivesThePressedButton) {
+  application();
+  QtUi ui;
+  const QuestionDialog dialog{"Save the case?", "Question", {"Yes", "No", "Cancel"}, "Yes"};
+  whenModal([](QWidget* modal) {
+    EXPECT_EQ(modal->windowTitle(), "Question");
+    const auto buttons = modal->findChildren<QPushButton*>();
+    ASSERT_EQ(buttons.size(), 3);
+    for (QPushButton* b : buttons) {
+      EXPECT_EQ(b->isDefault(), b->text() == "Yes");
+      if (b->text() == "No") b->click();
+    }
+  });
+  EXPECT_EQ(ui.question(dialog), std::optional<std::string>("No"));
+
+  whenModal([](QWidget* modal) { modal->close(); });
+  EXPECT_EQ(ui.question(dialog), std::nullopt);
+}
+
+TEST(QtUiDialogs, WaitEndsWhenDoneOrWhenNoWindowIsLeft) {
+  application();
+  QtUi ui;
+  bool done = false;
+  QTimer::singleShot(20, [&] { done = true; });
+  EXPECT_TRUE(ui.waitUntil([&] { return done; }));
+  bool open = true;
+  ui.setWindowsOpen([&] { return open; });
+  QTimer::singleShot(20, [&] { open = false; });
+  EXPECT_FALSE(ui.waitUntil([] { return false; }));
 }
 
 TEST(QtUiFilter, FilterListsBecomeQtFilters) {
