@@ -1,5 +1,7 @@
 #include "platform/qt/qt_front_end.h"
 
+#include <algorithm>
+
 #include <QPixmap>
 #include <QTimer>
 #include <utility>
@@ -25,6 +27,7 @@ QtFrontEnd::QtFrontEnd(Runtime& runtime) : rt_(runtime) {
 QtFrontEnd::~QtFrontEnd() {
   rt_.graphics().removeObserver(this);
   for (auto& [h, w] : windows_) delete w.data();
+  for (auto& w : retired_) delete w.data();
 }
 
 FigureWindow* QtFrontEnd::window(Handle figure) const {
@@ -157,6 +160,10 @@ void QtFrontEnd::objectDeleted(Handle h) {
       if (FigureWindow* w = it->second.data()) {
         w->hide();
         w->deleteLater();  // it may be inside one of its own event handlers
+        retired_.erase(
+            std::remove_if(retired_.begin(), retired_.end(), [](const auto& p) { return p.isNull(); }),
+            retired_.end());
+        retired_.emplace_back(w);
       }
       windows_.erase(it);
     }

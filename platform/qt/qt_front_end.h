@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <QObject>
 #include <QPointer>
@@ -51,6 +52,7 @@ class QtFrontEnd : public QObject, public GraphicsObserver {
 
   Runtime& rt_;
   std::map<Handle, QPointer<FigureWindow>> windows_;
+  std::vector<QPointer<FigureWindow>> retired_;  // closed windows waiting for their deletion
   std::set<Handle> dirtyFigures_;
   std::set<Handle> dirtyControls_;
   std::set<Handle> restack_;
