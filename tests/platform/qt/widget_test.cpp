@@ -31,13 +31,16 @@
 namespace velmora::platform::qt {
 namespace {
 
+// One application for the whole test run. It is never destroyed: tearing Qt down among the other
+// static objects at exit is not safe.
 QApplication& application() {
+  if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return *existing;
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   static int argc = 1;
   static char name[] = "widget_test";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 // A window of the model with a dispatcher that records the arguments of each call.
