@@ -22,10 +22,6 @@ namespace {
 constexpr double kPixelsPerPoint = 96.0 / 72.0;
 // How far from a line or marker a press still counts as a hit, in pixels.
 constexpr double kHitTolerance = 3.0;
-// Largest colour-table span (in rows) that one shaded triangle may cover before it is split, so that
-// interpolated faces follow the table rather than a straight blend of its end colours.
-constexpr double kRowsPerShadedTriangle = 2.0;
-
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // ---- property reads that tolerate absent properties and values of another kind ----
@@ -149,6 +145,34 @@ struct ColorScale {
     const auto row = static_cast<std::size_t>(std::min(position(c), static_cast<double>(rows() - 1)));
     return colormapRow(map, row);
   }
+  // Unclamped table position of a value, for interpolation.
+  double rawPosition(double c) const {
+    const double span = cmax - cmin;
+    return span > 0 ? (c - cmin) / span * static_cast<double>(rows()) : 0.0;
+  }
+  // The table as a continuous ramp through the row centres, constant beyond the first and last.
+  Rgb smoothColor(double t) const {
+    const double n = static_cast<double>(rows());
+    const double u = std::clamp(t, 0.5, n - 0.5) - 0.5;
+    const auto i = static_cast<std::size_t>(std::floor(u));
+    const double f = u - static_cast<double>(i);
+    const Rgb a = colormapRow(map, i), b = colormapRow(map, i + 1);
+    return {a.r + f * (b.r - a.r), a.g + f * (b.g - a.g), a.b + f * (b.b - a.b)};
+  }
+  // Positions where the ramp bends: between them a straight blend of two colours is exact.
+  std::vector<double> bends;
+  void findBends() {
+    bends.clear();
+    const std::size_t n = rows();
+    bends.push_back(0.5);
+    for (std::size_t i = 1; i + 1 < n; ++i) {
+      const Rgb a = colormapRow(map, i - 1), b = colormapRow(map, i), c = colormapRow(map, i + 1);
+      const double bend = std::max(
+          {std::abs(a.r - 2 * b.r + c.r), std::abs(a.g - 2 * b.g + c.g), std::abs(a.b - 2 * b.b + c.b)});
+      if (bend > 1e-6) bends.push_back(static_cast<double>(i) + 0.5);
+    }
+    bends.push_back(static_cast<double>(n) - 0.5);
+  }
 };
 
 Matrix figureColormap(const Graphics& g, Handle fig) {
@@ -184,6 +208,7 @@ ColorScale colorScale(const Graphics& g, Handle axes) {
     s.cmin = clim[0];
     s.cmax = clim[1];
   }
+  s.findBends();
   if (textOr(a, "climmode", "manual") == "auto") {
     double lo = std::numeric_limits<double>::infinity();
     double hi = -lo;
@@ -536,6 +561,21 @@ struct VertexColor {
   bool valid() const { return rgb.has_value() || std::isfinite(value); }
 };
 
+// The part of a polygon on one side of a table position, which its vertices carry in the red channel
+// (a value that interpolates linearly, as positions do).
+std::vector<CVertex> cutAtPosition(const std::vector<CVertex>& poly, double threshold, bool keepAbove) {
+  std::vector<CVertex> out;
+  for (std::size_t i = 0; i < poly.size(); ++i) {
+    const CVertex& a = poly[i];
+    const CVertex& b = poly[(i + 1) % poly.size()];
+    const double da = keepAbove ? a.c.r - threshold : threshold - a.c.r;
+    const double db = keepAbove ? b.c.r - threshold : threshold - b.c.r;
+    if (da >= 0) out.push_back(a);
+    if ((da >= 0) != (db >= 0)) out.push_back(lerp(a, b, da / (da - db)));
+  }
+  return out;
+}
+
 // Draws a triangle whose colour value varies linearly as flat bands, one per colour-table row, as a
 // per-pixel table lookup would show it: each band is the triangle cut between two row thresholds.
 void addColorBands(const AxesContext& ctx, const Point p[3], const VertexColor c[3]) {
@@ -547,22 +587,10 @@ void addColorBands(const AxesContext& ctx, const Point p[3], const VertexColor c
   const double first = rowOf(std::min({t[0], t[1], t[2]})), last = rowOf(std::max({t[0], t[1], t[2]}));
   // The value is carried in the colour's red channel while clipping: it interpolates linearly.
   const std::vector<CVertex> tri = {{p[0], {t[0], 0, 0}}, {p[1], {t[1], 0, 0}}, {p[2], {t[2], 0, 0}}};
-  auto cut = [](const std::vector<CVertex>& poly, double threshold, bool keepAbove) {
-    std::vector<CVertex> out;
-    for (std::size_t i = 0; i < poly.size(); ++i) {
-      const CVertex& a = poly[i];
-      const CVertex& b = poly[(i + 1) % poly.size()];
-      const double da = keepAbove ? a.c.r - threshold : threshold - a.c.r;
-      const double db = keepAbove ? b.c.r - threshold : threshold - b.c.r;
-      if (da >= 0) out.push_back(a);
-      if ((da >= 0) != (db >= 0)) out.push_back(lerp(a, b, da / (da - db)));
-    }
-    return out;
-  };
   for (double row = first; row <= last; ++row) {
     std::vector<CVertex> band = tri;
-    if (row > first) band = cut(band, row, true);
-    if (row < last) band = cut(band, row + 1, false);
+    if (row > first) band = cutAtPosition(band, row, true);
+    if (row < last) band = cutAtPosition(band, row + 1, false);
     band = clipPolygon(std::move(band), ctx.clipRect);
     if (band.size() < 3) continue;
     std::vector<Point> pts;
@@ -585,51 +613,35 @@ void addShadedTriangle(const AxesContext& ctx, std::vector<ShadedTriangle>& out,
     addColorBands(ctx, p, c);
     return;
   }
-  int n = 1;
-  if (!trueColor) {
-    const double a = ctx.scale.position(c[0].value), b = ctx.scale.position(c[1].value),
-                 d = ctx.scale.position(c[2].value);
-    const double spread = std::max({a, b, d}) - std::min({a, b, d});
-    n = std::clamp(static_cast<int>(std::ceil(spread / kRowsPerShadedTriangle)), 1, 64);
-  }
-  auto pointAt = [&](int i, int j) {
-    const double u = static_cast<double>(i) / n, v = static_cast<double>(j) / n;
-    return Point{p[0].x + u * (p[1].x - p[0].x) + v * (p[2].x - p[0].x),
-                 p[0].y + u * (p[1].y - p[0].y) + v * (p[2].y - p[0].y)};
-  };
-  auto colorAt = [&](int i, int j) {
-    const double u = static_cast<double>(i) / n, v = static_cast<double>(j) / n;
-    if (trueColor) {
-      const Rgb &a = *c[0].rgb, &b = *c[1].rgb, &d = *c[2].rgb;
-      return Rgb{a.r + u * (b.r - a.r) + v * (d.r - a.r), a.g + u * (b.g - a.g) + v * (d.g - a.g),
-                 a.b + u * (b.b - a.b) + v * (d.b - a.b)};
-    }
-    return ctx.scale.color(c[0].value + u * (c[1].value - c[0].value) + v * (c[2].value - c[0].value));
-  };
-  auto emit = [&](CVertex a, CVertex b, CVertex d) {
+  auto emit = [&](const std::vector<CVertex>& poly) {
     const Rect& r = ctx.clipRect;
-    if (r.contains(a.p) && r.contains(b.p) && r.contains(d.p)) {
-      out.push_back({{{a.p, a.c}, {b.p, b.c}, {d.p, d.c}}});
-      return;
-    }
-    if (std::max({a.p.x, b.p.x, d.p.x}) < r.x0 || std::min({a.p.x, b.p.x, d.p.x}) > r.x1 ||
-        std::max({a.p.y, b.p.y, d.p.y}) < r.y0 || std::min({a.p.y, b.p.y, d.p.y}) > r.y1) {
-      return;
-    }
-    const auto poly = clipPolygon({a, b, d}, r);
-    for (std::size_t k = 1; k + 1 < poly.size(); ++k) {
-      out.push_back({{{poly[0].p, poly[0].c}, {poly[k].p, poly[k].c}, {poly[k + 1].p, poly[k + 1].c}}});
+    bool inside = true;
+    for (const CVertex& v : poly) inside = inside && r.contains(v.p);
+    const std::vector<CVertex> kept = inside ? poly : clipPolygon(poly, r);
+    for (std::size_t k = 1; k + 1 < kept.size(); ++k) {  // a fan over the convex piece
+      out.push_back({{{kept[0].p, kept[0].c}, {kept[k].p, kept[k].c}, {kept[k + 1].p, kept[k + 1].c}}});
     }
   };
-  for (int i = 0; i < n; ++i) {
-    for (int j = 0; i + j < n; ++j) {
-      emit({pointAt(i, j), colorAt(i, j)}, {pointAt(i + 1, j), colorAt(i + 1, j)},
-           {pointAt(i, j + 1), colorAt(i, j + 1)});
-      if (i + j < n - 1) {
-        emit({pointAt(i + 1, j), colorAt(i + 1, j)}, {pointAt(i + 1, j + 1), colorAt(i + 1, j + 1)},
-             {pointAt(i, j + 1), colorAt(i, j + 1)});
-      }
-    }
+  if (trueColor) {
+    emit({{p[0], *c[0].rgb}, {p[1], *c[1].rgb}, {p[2], *c[2].rgb}});
+    return;
+  }
+  // Cut the triangle where the table's ramp bends; inside each piece a straight blend is exact.
+  double t[3];
+  for (int k = 0; k < 3; ++k) t[k] = ctx.scale.rawPosition(c[k].value);
+  const double lo = std::min({t[0], t[1], t[2]}), hi = std::max({t[0], t[1], t[2]});
+  std::vector<CVertex> rest = {{p[0], {t[0], 0, 0}}, {p[1], {t[1], 0, 0}}, {p[2], {t[2], 0, 0}}};
+  std::vector<std::vector<CVertex>> pieces;
+  for (double bend : ctx.scale.bends) {
+    if (bend <= lo || bend >= hi) continue;
+    pieces.push_back(cutAtPosition(rest, bend, false));
+    rest = cutAtPosition(rest, bend, true);
+  }
+  pieces.push_back(std::move(rest));
+  for (auto& piece : pieces) {
+    if (piece.size() < 3) continue;
+    for (CVertex& v : piece) v.c = ctx.scale.smoothColor(v.c.r);
+    emit(piece);
   }
 }
 

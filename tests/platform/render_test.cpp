@@ -338,12 +338,36 @@ TEST(Render, InterpolatedFacesFollowTheColourTable) {
   for (std::size_t i = 0; i < 256; ++i) EXPECT_EQ(colors[i], colormapRow(jet, i)) << i;
   for (std::size_t i = 1; i < 256; ++i) EXPECT_LT(heights[i], heights[i - 1]) << i;
 
-  // On a smooth canvas: triangles small enough that no straight blend skips a table colour.
-  RecordingCanvas smooth(true);
-  renderFigure(s.g, s.fig, smooth);
-  std::size_t shaded = 0;
-  for (const auto& item : smooth.items) shaded += item.kind == "shaded";
-  EXPECT_GE(shaded, 128u);
+  // On a smooth canvas: a few triangles, cut where the table's ramp bends, with the table's colours
+  // at their corners: dark blue along the bottom edge, dark red along the top, pure cyan in between.
+  std::vector<ShadedTriangle> tris;
+  struct Capture : RecordingCanvas {
+    std::vector<ShadedTriangle>* out;
+    void shadedTriangles(std::span<const ShadedTriangle> t) override {
+      out->insert(out->end(), t.begin(), t.end());
+    }
+  } capture;
+  capture.out = &tris;
+  renderFigure(s.g, s.fig, capture);
+  ASSERT_FALSE(tris.empty());
+  EXPECT_LE(tris.size(), 64u);
+  const AxesMapping m = s.map();
+  auto near = [](const Rgb& a, const Rgb& b) {
+    return std::abs(a.r - b.r) < 0.01 && std::abs(a.g - b.g) < 0.01 && std::abs(a.b - b.b) < 0.01;
+  };
+  bool sawCyan = false;
+  for (const auto& t : tris) {
+    for (const auto& v : t.v) {
+      if (std::abs(v.p.y - m.toPixelY(-10)) < 1e-6) {
+        EXPECT_TRUE(near(v.color, colormapRow(jet, 0)));
+      }
+      if (std::abs(v.p.y - m.toPixelY(10)) < 1e-6) {
+        EXPECT_TRUE(near(v.color, colormapRow(jet, 255)));
+      }
+      sawCyan = sawCyan || near(v.color, {0, 1, 1});
+    }
+  }
+  EXPECT_TRUE(sawCyan) << "no cut where blue turns into cyan";
 }
 
 TEST(Render, TextsWithMarkupAndTickLabels) {
