@@ -345,14 +345,18 @@ void selectvalue(Runtime& rt, const Operations& ops) {
   const std::array<double, 2> clim = record.clim;
   const bool manual = !reflection && !platform::equalsIgnoreCase(record.climmode, "auto");
   storeCase(rt, fig, std::move(record));
-  // Counts index the colour table directly: the drawing area's limits stay those of the level map, so
-  // manual limits survive a look at the reflection numbers.
-  if (!reflection) {
-    if (manual && ops.has("changecolorlimits")) {
-      ops.call(rt, "changecolorlimits", {Value::row(g.at(axes).numbers("clim"))});
-    } else {
-      g.set(axes, "clim", Value::row({clim[0], clim[1]}));
-    }
+  if (reflection) {
+    // Counts index the colour table directly: count R (shown as R + 1) takes row R + 1 of the
+    // maxr + 1 colours. Scaled limits [0.5, maxr + 1.5] give the same rows, centre on centre.
+    g.set(axes, "clim", Value::row({0.5, clim[1] + 0.5}));
+  } else if (manual && ops.has("changecolorlimits")) {
+    // The manual limits of the level map hold through a look at the reflection numbers.
+    const auto kept = levelLimits(rt, fig);
+    const auto shown = g.at(axes).numbers("clim");
+    ops.call(rt, "changecolorlimits", {kept ? Value::row({(*kept)[0], (*kept)[1]}) : Value::row(shown)});
+  } else {
+    g.set(axes, "clim", Value::row({clim[0], clim[1]}));
+    keepLevelLimits(rt, fig, clim);
   }
   if (const auto status = findInWindow(rt, fig, "acoutext")) {
     g.set(*status, "string", Value("case: " + name + " - " + title));

@@ -63,6 +63,10 @@ void setAudienceBox(Runtime& rt, Handle fig, double xmin, double xmax, double ym
 // the grey ramp (anything else).
 engine::ColorTable baseColorTable(const std::string& colormap);
 void changecolormap(Runtime& rt);
+// The colour limits the level map last showed (kept in the window's application data "levelclim",
+// since the reflection map sets the drawing area's limits to its own).
+std::optional<std::array<double, 2>> levelLimits(const Runtime& rt, Handle fig);
+void keepLevelLimits(Runtime& rt, Handle fig, const std::array<double, 2>& limits);
 // `limits` given: manual mode with that pair; `automatic`: auto mode; neither: the calling menu item.
 void changecolorlimits(Runtime& rt, const std::optional<std::array<double, 2>>& limits, bool automatic);
 // `which` "images-on", "images-off", "radius-on", "radius-off"; nothing: the calling menu item.

@@ -141,6 +141,17 @@ void changecolormap(Runtime& rt) {
   storeCase(rt, fig, std::move(record));
 }
 
+std::optional<std::array<double, 2>> levelLimits(const Runtime& rt, Handle fig) {
+  const Value* v = rt.graphics().at(fig).appData("levelclim");
+  if (v == nullptr || !v->isMatrix() || v->matrix().numel() != 2) return std::nullopt;
+  const auto n = v->numbers();
+  return std::array<double, 2>{n[0], n[1]};
+}
+
+void keepLevelLimits(Runtime& rt, Handle fig, const std::array<double, 2>& limits) {
+  rt.graphics().setAppData(fig, "levelclim", Value::row({limits[0], limits[1]}));
+}
+
 void changecolorlimits(Runtime& rt, const std::optional<std::array<double, 2>>& limits, bool automatic) {
   auto& g = rt.graphics();
   const Handle fig = currentMainWindow(rt);
@@ -174,7 +185,11 @@ void changecolorlimits(Runtime& rt, const std::optional<std::array<double, 2>>& 
 
   const auto shown = g.at(axes).numbers("clim");
   std::array<double, 2> current{record.clim[0], record.clim[1]};
-  if (shown.size() == 2) current = {shown[0], shown[1]};
+  if (const auto kept = levelLimits(rt, fig)) {
+    current = *kept;
+  } else if (shown.size() == 2) {
+    current = {shown[0], shown[1]};
+  }
   std::array<double, 2> chosen = current;
   if (!manual) {
     chosen = record.clim;
@@ -200,6 +215,7 @@ void changecolorlimits(Runtime& rt, const std::optional<std::array<double, 2>>& 
   check(g, manualItem, manual);
   record.climmode = manual ? "manual" : "auto";
   g.set(axes, "clim", Value::row({chosen[0], chosen[1]}));
+  keepLevelLimits(rt, fig, chosen);
   levelColorBar(rt, fig, chosen[0], chosen[1]);
   storeCase(rt, fig, std::move(record));
 }

@@ -199,6 +199,8 @@ TEST_F(ValueToolsTest, ColourLimitsArgumentsAndReflectionMode) {
   EXPECT_TRUE(checked(manualItem));
   EXPECT_FALSE(checked(autoItem));
   EXPECT_EQ(nums(obj("acoucbaxes"), "ylim"), (std::vector<double>{-0.5, 4.5}));
+  // Four reflections everywhere: counts 0..4 shown as 1..5 take rows 1..5 of five colours.
+  EXPECT_EQ(nums(axes, "clim"), (std::vector<double>{0.5, 5.5}));
   invoke(autoItem);
   EXPECT_TRUE(checked(autoItem));
 
