@@ -71,18 +71,55 @@ class ShadeRaster {
     const int minY = std::max(y0_, static_cast<int>(std::floor(std::min({a.y(), b.y(), d.y()}))));
     const int maxY = std::min(y0_ + h_ - 1, static_cast<int>(std::floor(std::max({a.y(), b.y(), d.y()}))));
     static constexpr double kSamples[4][2] = {{0.375, 0.125}, {0.875, 0.375}, {0.625, 0.875}, {0.125, 0.625}};
-    const bool tl0 = topLeft(b, d), tl1 = topLeft(d, a), tl2 = topLeft(a, b);
+    // Edge functions w = A x + B y + C, positive inside; the top-left rule decides points on an edge.
+    struct Edge {
+      double a, b, c;
+      bool topLeft;
+      bool inside(double x, double y) const {
+        const double w = a * x + b * y + c;
+        return w > 0 || (w == 0 && topLeft);
+      }
+    };
+    auto edge = [](const QPointF& from, const QPointF& to) {
+      // cross(from, to, q) = (to - from) x (q - from)
+      const double dx = to.x() - from.x(), dy = to.y() - from.y();
+      return Edge{-dy, dx, dy * from.x() - dx * from.y(), topLeft(from, to)};
+    };
+    const Edge e0 = edge(b, d), e1 = edge(d, a), e2 = edge(a, b);
+    const double inv = 0.25 / area;
+    // Colour as an affine function of position, pre-scaled by the sample weight.
+    const double rx = (ca.r * e0.a + cb.r * e1.a + cd.r * e2.a) * inv,
+                 ry = (ca.r * e0.b + cb.r * e1.b + cd.r * e2.b) * inv,
+                 rc = (ca.r * e0.c + cb.r * e1.c + cd.r * e2.c) * inv;
+    const double gx = (ca.g * e0.a + cb.g * e1.a + cd.g * e2.a) * inv,
+                 gy = (ca.g * e0.b + cb.g * e1.b + cd.g * e2.b) * inv,
+                 gc = (ca.g * e0.c + cb.g * e1.c + cd.g * e2.c) * inv;
+    const double bx = (ca.b * e0.a + cb.b * e1.a + cd.b * e2.a) * inv,
+                 by = (ca.b * e0.b + cb.b * e1.b + cd.b * e2.b) * inv,
+                 bc = (ca.b * e0.c + cb.b * e1.c + cd.b * e2.c) * inv;
     for (int y = minY; y <= maxY; ++y) {
+      float* row = &acc_[static_cast<std::size_t>(y - y0_) * w_ * 4];
       for (int x = minX; x <= maxX; ++x) {
-        float* px = &acc_[(static_cast<std::size_t>(y - y0_) * w_ + (x - x0_)) * 4];
+        float* px = row + static_cast<std::size_t>(x - x0_) * 4;
+        // Most pixels lie wholly inside or outside: one test at the centre decides them.
+        const double cx = x + 0.5, cy = y + 0.5;
+        const double m0 = e0.a * cx + e0.b * cy + e0.c, h0 = 0.5 * (std::abs(e0.a) + std::abs(e0.b));
+        const double m1 = e1.a * cx + e1.b * cy + e1.c, h1 = 0.5 * (std::abs(e1.a) + std::abs(e1.b));
+        const double m2 = e2.a * cx + e2.b * cy + e2.c, h2 = 0.5 * (std::abs(e2.a) + std::abs(e2.b));
+        if (m0 + h0 < 0 || m1 + h1 < 0 || m2 + h2 < 0) continue;
+        if (m0 - h0 > 0 && m1 - h1 > 0 && m2 - h2 > 0) {
+          px[0] += static_cast<float>(4 * (rx * cx + ry * cy + rc));
+          px[1] += static_cast<float>(4 * (gx * cx + gy * cy + gc));
+          px[2] += static_cast<float>(4 * (bx * cx + by * cy + bc));
+          px[3] += 1.0f;
+          continue;
+        }
         for (const auto& s : kSamples) {
-          const QPointF q(x + s[0], y + s[1]);
-          const double w0 = cross(b, d, q), w1 = cross(d, a, q), w2 = cross(a, b, q);
-          if (!inside(w0, tl0) || !inside(w1, tl1) || !inside(w2, tl2)) continue;
-          const double l0 = w0 / area, l1 = w1 / area, l2 = w2 / area;
-          px[0] += static_cast<float>((ca.r * l0 + cb.r * l1 + cd.r * l2) * 0.25);
-          px[1] += static_cast<float>((ca.g * l0 + cb.g * l1 + cd.g * l2) * 0.25);
-          px[2] += static_cast<float>((ca.b * l0 + cb.b * l1 + cd.b * l2) * 0.25);
+          const double qx = x + s[0], qy = y + s[1];
+          if (!e0.inside(qx, qy) || !e1.inside(qx, qy) || !e2.inside(qx, qy)) continue;
+          px[0] += static_cast<float>(rx * qx + ry * qy + rc);
+          px[1] += static_cast<float>(gx * qx + gy * qy + gc);
+          px[2] += static_cast<float>(bx * qx + by * qy + bc);
           px[3] += 0.25f;
         }
       }
@@ -96,9 +133,7 @@ class ShadeRaster {
       for (int x = 0; x < w_; ++x) {
         const float* px = &acc_[(static_cast<std::size_t>(y) * w_ + x) * 4];
         const float alpha = std::min(px[3], 1.0f);
-        auto byte = [alpha](float v) {
-          return static_cast<int>(std::lround(std::clamp(v, 0.0f, alpha) * 255));
-        };
+        auto byte = [alpha](float v) { return static_cast<int>(std::clamp(v, 0.0f, alpha) * 255.0f + 0.5f); };
         line[x] = qRgba(byte(px[0]), byte(px[1]), byte(px[2]), byte(alpha));
       }
     }
@@ -113,7 +148,6 @@ class ShadeRaster {
     const double dy = to.y() - from.y();
     return dy < 0 || (dy == 0 && to.x() > from.x());
   }
-  static bool inside(double w, bool tl) { return w > 0 || (w == 0 && tl); }
 
   int x0_, y0_, w_, h_;
   std::vector<float> acc_;
