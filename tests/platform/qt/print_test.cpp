@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
@@ -25,13 +25,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Rendering needs fonts, so a GUI application must exist (the offscreen platform in tests).
+// Rendering needs fonts, so an application must exist; the other tests of this program use a widget
+// application, which serves here too, so whichever test comes first makes one that all can share.
 void ensureApp() {
   if (QCoreApplication::instance()) return;
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   static int argc = 1;
   static char name[] = "print_test";
   static char* argv[] = {name, nullptr};
-  static QGuiApplication app(argc, argv);
+  new QApplication(argc, argv);  // lives until the process ends
 }
 
 bool haveTool(const std::string& tool) {
