@@ -145,34 +145,6 @@ struct ColorScale {
     const auto row = static_cast<std::size_t>(std::min(position(c), static_cast<double>(rows() - 1)));
     return colormapRow(map, row);
   }
-  // Unclamped table position of a value, for interpolation.
-  double rawPosition(double c) const {
-    const double span = cmax - cmin;
-    return span > 0 ? (c - cmin) / span * static_cast<double>(rows()) : 0.0;
-  }
-  // The table as a continuous ramp through the row centres, constant beyond the first and last.
-  Rgb smoothColor(double t) const {
-    const double n = static_cast<double>(rows());
-    const double u = std::clamp(t, 0.5, n - 0.5) - 0.5;
-    const auto i = static_cast<std::size_t>(std::floor(u));
-    const double f = u - static_cast<double>(i);
-    const Rgb a = colormapRow(map, i), b = colormapRow(map, i + 1);
-    return {a.r + f * (b.r - a.r), a.g + f * (b.g - a.g), a.b + f * (b.b - a.b)};
-  }
-  // Positions where the ramp bends: between them a straight blend of two colours is exact.
-  std::vector<double> bends;
-  void findBends() {
-    bends.clear();
-    const std::size_t n = rows();
-    bends.push_back(0.5);
-    for (std::size_t i = 1; i + 1 < n; ++i) {
-      const Rgb a = colormapRow(map, i - 1), b = colormapRow(map, i), c = colormapRow(map, i + 1);
-      const double bend = std::max(
-          {std::abs(a.r - 2 * b.r + c.r), std::abs(a.g - 2 * b.g + c.g), std::abs(a.b - 2 * b.b + c.b)});
-      if (bend > 1e-6) bends.push_back(static_cast<double>(i) + 0.5);
-    }
-    bends.push_back(static_cast<double>(n) - 0.5);
-  }
 };
 
 Matrix figureColormap(const Graphics& g, Handle fig) {
@@ -208,7 +180,6 @@ ColorScale colorScale(const Graphics& g, Handle axes) {
     s.cmin = clim[0];
     s.cmax = clim[1];
   }
-  s.findBends();
   if (textOr(a, "climmode", "manual") == "auto") {
     double lo = std::numeric_limits<double>::infinity();
     double hi = -lo;
@@ -597,52 +568,47 @@ void addColorBands(const AxesContext& ctx, const Point p[3], const VertexColor c
     for (const CVertex& v : band) pts.push_back(v.p);
     const Rgb color = colormapRow(ctx.scale.map, static_cast<std::size_t>(row));
     // A hairline of the band's own colour closes the gaps a viewer leaves between neighbouring fills.
-    ctx.canvas.polygon(pts, color, Stroke{color, 0.5, LineStyle::Solid});
+    ctx.canvas.polygon(pts, color, Stroke{color, 1.0, LineStyle::Solid});
   }
 }
 
-// Adds one triangle with vertex colour data, split so that each piece spans only a few table rows,
-// and clipped to the plot box.
+// Adds one triangle with vertex colour data, clipped to the plot box. Indexed colour data is looked
+// up in the colour table as its value varies over the face (flat bands, one per table row, as a
+// per-pixel lookup shows them); true colours blend.
 void addShadedTriangle(const AxesContext& ctx, std::vector<ShadedTriangle>& out, const Point p[3],
                        const VertexColor c[3]) {
   for (int k = 0; k < 3; ++k) {
     if (!c[k].valid()) return;  // NaN colour data is not drawn
   }
   const bool trueColor = c[0].rgb && c[1].rgb && c[2].rgb;
-  if (!trueColor && !ctx.canvas.smoothShading()) {
+  if (!trueColor) {
     addColorBands(ctx, p, c);
     return;
   }
-  auto emit = [&](const std::vector<CVertex>& poly) {
-    const Rect& r = ctx.clipRect;
-    bool inside = true;
-    for (const CVertex& v : poly) inside = inside && r.contains(v.p);
-    const std::vector<CVertex> kept = inside ? poly : clipPolygon(poly, r);
-    for (std::size_t k = 1; k + 1 < kept.size(); ++k) {  // a fan over the convex piece
-      out.push_back({{{kept[0].p, kept[0].c}, {kept[k].p, kept[k].c}, {kept[k + 1].p, kept[k + 1].c}}});
-    }
-  };
-  if (trueColor) {
-    emit({{p[0], *c[0].rgb}, {p[1], *c[1].rgb}, {p[2], *c[2].rgb}});
-    return;
+  const std::vector<CVertex> poly = {{p[0], *c[0].rgb}, {p[1], *c[1].rgb}, {p[2], *c[2].rgb}};
+  const Rect& r = ctx.clipRect;
+  bool inside = true;
+  for (const CVertex& v : poly) inside = inside && r.contains(v.p);
+  const std::vector<CVertex> kept = inside ? poly : clipPolygon(poly, r);
+  for (std::size_t k = 1; k + 1 < kept.size(); ++k) {  // a fan over the convex piece
+    out.push_back({{{kept[0].p, kept[0].c}, {kept[k].p, kept[k].c}, {kept[k + 1].p, kept[k + 1].c}}});
   }
-  // Cut the triangle where the table's ramp bends; inside each piece a straight blend is exact.
-  double t[3];
-  for (int k = 0; k < 3; ++k) t[k] = ctx.scale.rawPosition(c[k].value);
-  const double lo = std::min({t[0], t[1], t[2]}), hi = std::max({t[0], t[1], t[2]});
-  std::vector<CVertex> rest = {{p[0], {t[0], 0, 0}}, {p[1], {t[1], 0, 0}}, {p[2], {t[2], 0, 0}}};
-  std::vector<std::vector<CVertex>> pieces;
-  for (double bend : ctx.scale.bends) {
-    if (bend <= lo || bend >= hi) continue;
-    pieces.push_back(cutAtPosition(rest, bend, false));
-    rest = cutAtPosition(rest, bend, true);
+}
+
+// The colour-table row of an indexed value, or nothing for NaN.
+std::optional<std::size_t> tableRow(const ColorScale& scale, const VertexColor& v) {
+  if (v.rgb || !std::isfinite(v.value)) return std::nullopt;
+  return static_cast<std::size_t>(std::min(scale.position(v.value), static_cast<double>(scale.rows() - 1)));
+}
+
+// Colour data mapped directly ("direct": value k is table row k) or through the axes' limits.
+ColorScale scaleFor(const AxesContext& ctx, const GraphicsObject& o) {
+  ColorScale s = ctx.scale;
+  if (equalsIgnoreCase(textOr(o, "cdatamapping", "scaled"), "direct")) {
+    s.cmin = 1;
+    s.cmax = 1 + static_cast<double>(s.rows());
   }
-  pieces.push_back(std::move(rest));
-  for (auto& piece : pieces) {
-    if (piece.size() < 3) continue;
-    for (CVertex& v : piece) v.c = ctx.scale.smoothColor(v.c.r);
-    emit(piece);
-  }
+  return s;
 }
 
 void fillFlat(AxesContext& ctx, const std::vector<Point>& pts, const Rgb& color, bool clip) {
@@ -669,6 +635,21 @@ Rgb resolve(const AxesContext& ctx, const VertexColor& v) {
   return v.rgb ? *v.rgb : ctx.scale.color(v.value);
 }
 
+// Uses an object's own colour mapping while it is drawn.
+class ScaleFor {
+ public:
+  ScaleFor(AxesContext& ctx, const GraphicsObject& o) : ctx_(ctx), saved_(ctx.scale) {
+    ctx.scale = scaleFor(ctx, o);
+  }
+  ~ScaleFor() { ctx_.scale = std::move(saved_); }
+  ScaleFor(const ScaleFor&) = delete;
+  ScaleFor& operator=(const ScaleFor&) = delete;
+
+ private:
+  AxesContext& ctx_;
+  ColorScale saved_;
+};
+
 // ---- surfaces ----
 
 void drawSurface(AxesContext& ctx, const GraphicsObject& o) {
@@ -690,11 +671,50 @@ void drawSurface(AxesContext& ctx, const GraphicsObject& o) {
   };
   const bool clip = onOr(o, "clipping", true);
   setClipFor(ctx, o);
+  const ScaleFor mapping(ctx, o);
   const ColorSpec face = colorSpec(o, "facecolor", "flat");
   if (!face.none()) {
     std::vector<ShadedTriangle> tris;
+    const bool indexedInterp = !face.rgb && face.word == "interp" && cd.pages != 3;
     for (std::size_t c = 0; c + 1 < cols; ++c) {
+      // Cells whose four corners fall in one table row are joined down the column into one strip, so
+      // wide areas of one colour cost one polygon instead of a pair of triangles per cell.
+      std::size_t stripStart = 0;
+      std::optional<std::size_t> stripRow;
+      auto flushStrip = [&](std::size_t endRow) {
+        if (!stripRow) return;
+        std::vector<Point> pts;
+        for (std::size_t r = stripStart; r <= endRow; ++r) pts.push_back(ctx.toPixel(xAt(r, c), yAt(r, c)));
+        for (std::size_t r = endRow + 1; r-- > stripStart;)
+          pts.push_back(ctx.toPixel(xAt(r, c + 1), yAt(r, c + 1)));
+        const Rgb color = colormapRow(ctx.scale.map, *stripRow);
+        const std::vector<Point> poly = clip ? clipPoints(pts, ctx.clipRect) : pts;
+        if (poly.size() >= 3) ctx.canvas.polygon(poly, color, Stroke{color, 1.0, LineStyle::Solid});
+        stripRow.reset();
+      };
       for (std::size_t r = 0; r + 1 < rows; ++r) {
+        if (indexedInterp) {
+          const std::size_t corners[4] = {c * rows + r, c * rows + r + 1, (c + 1) * rows + r + 1,
+                                          (c + 1) * rows + r};
+          std::optional<std::size_t> row = tableRow(ctx.scale, colorData(cd, corners[0]));
+          bool uniform = row.has_value();
+          for (int k = 1; k < 4 && uniform; ++k)
+            uniform = tableRow(ctx.scale, colorData(cd, corners[k])) == row;
+          for (int k = 0; k < 4 && uniform; ++k) {
+            const std::size_t rr = k == 1 || k == 2 ? r + 1 : r, cc = k >= 2 ? c + 1 : c;
+            uniform =
+                std::isfinite(xAt(rr, cc)) && std::isfinite(yAt(rr, cc)) && std::isfinite(z.data[corners[k]]);
+          }
+          if (uniform) {
+            if (stripRow != row) {
+              flushStrip(r);
+              stripStart = r;
+              stripRow = row;
+            }
+            continue;
+          }
+          flushStrip(r);
+        }
         const std::size_t idx[4] = {c * rows + r, c * rows + r + 1, (c + 1) * rows + r + 1,
                                     (c + 1) * rows + r};
         const std::size_t rr[4] = {r, r + 1, r + 1, r};
@@ -723,6 +743,7 @@ void drawSurface(AxesContext& ctx, const GraphicsObject& o) {
           if (v.valid()) fillFlat(ctx, {p[0], p[1], p[2], p[3]}, resolve(ctx, v), clip);
         }
       }
+      flushStrip(rows - 1);
     }
     if (!tris.empty()) ctx.canvas.shadedTriangles(tris);
   }
@@ -757,6 +778,7 @@ void drawPatch(AxesContext& ctx, const GraphicsObject& o) {
   const Matrix cd = matrixOf(o, "cdata");
   const bool clip = onOr(o, "clipping", true);
   setClipFor(ctx, o);
+  const ScaleFor mapping(ctx, o);
   const ColorSpec face = colorSpec(o, "facecolor", "flat");
   const ColorSpec edge = colorSpec(o, "edgecolor", "none");
   bool noLine = false;

@@ -69,6 +69,16 @@ class RecordingCanvas : public Canvas {
   bool smooth_;
 };
 
+double polygonArea(const std::vector<Point>& p) {
+  double a = 0;
+  for (std::size_t i = 0; i < p.size(); ++i) {
+    const Point& u = p[i];
+    const Point& v = p[(i + 1) % p.size()];
+    a += u.x * v.y - v.x * u.y;
+  }
+  return std::abs(a) / 2;
+}
+
 const Rgb kRed{1, 0, 0}, kGreen{0, 1, 0}, kBlue{0, 0, 1}, kBlack{0, 0, 0}, kYellow{1, 1, 0};
 
 // A 640 x 560 window with the main drawing area of a 20 m zone: equal scale, limits (0, 20) x (-10, 10).
@@ -298,14 +308,20 @@ TEST(Render, NanColourDataIsNotDrawn) {
   RecordingCanvas canvas;
   renderFigure(s.g, s.fig, canvas);
   for (const auto& item : canvas.items) EXPECT_NE(item.kind, "shaded");
-  // One NaN corner removes only the cells around it: of 4 cells, the 3 away from corner (2, 2) remain.
+  // One NaN corner removes only the cell around it: of 4 cells, the 3 away from corner (2, 2) remain.
   Scene t;
   t.surface(2, 2, {0, 0, 0, 0, 0, 0, 0, 0, nan});
   RecordingCanvas partial;
   renderFigure(t.g, t.fig, partial);
-  std::size_t shaded = 0;
-  for (const auto& item : partial.items) shaded += item.kind == "shaded";
-  EXPECT_EQ(shaded, 6u);
+  const Rgb background{1, 1, 1};
+  double area = 0;
+  for (const auto& item : partial.items) {
+    if (item.kind != "fill" || item.color == background || item.color == Rgb{0.8, 0.8, 0.8}) continue;
+    area += polygonArea(item.points);
+  }
+  const AxesMapping m = t.map();
+  const double cell = std::abs((m.toPixelX(2) - m.toPixelX(0)) * (m.toPixelY(2) - m.toPixelY(0)));  // 2 m cells
+  EXPECT_NEAR(area, 3 * cell, 0.01 * cell);
 }
 
 TEST(Render, InterpolatedFacesFollowTheColourTable) {
@@ -338,36 +354,42 @@ TEST(Render, InterpolatedFacesFollowTheColourTable) {
   for (std::size_t i = 0; i < 256; ++i) EXPECT_EQ(colors[i], colormapRow(jet, i)) << i;
   for (std::size_t i = 1; i < 256; ++i) EXPECT_LT(heights[i], heights[i - 1]) << i;
 
-  // On a smooth canvas: a few triangles, cut where the table's ramp bends, with the table's colours
-  // at their corners: dark blue along the bottom edge, dark red along the top, pure cyan in between.
-  std::vector<ShadedTriangle> tris;
-  struct Capture : RecordingCanvas {
-    std::vector<ShadedTriangle>* out;
-    void shadedTriangles(std::span<const ShadedTriangle> t) override {
-      out->insert(out->end(), t.begin(), t.end());
-    }
-  } capture;
-  capture.out = &tris;
-  renderFigure(s.g, s.fig, capture);
-  ASSERT_FALSE(tris.empty());
-  EXPECT_LE(tris.size(), 64u);
-  const AxesMapping m = s.map();
-  auto near = [](const Rgb& a, const Rgb& b) {
-    return std::abs(a.r - b.r) < 0.01 && std::abs(a.g - b.g) < 0.01 && std::abs(a.b - b.b) < 0.01;
-  };
-  bool sawCyan = false;
-  for (const auto& t : tris) {
-    for (const auto& v : t.v) {
-      if (std::abs(v.p.y - m.toPixelY(-10)) < 1e-6) {
-        EXPECT_TRUE(near(v.color, colormapRow(jet, 0)));
-      }
-      if (std::abs(v.p.y - m.toPixelY(10)) < 1e-6) {
-        EXPECT_TRUE(near(v.color, colormapRow(jet, 255)));
-      }
-      sawCyan = sawCyan || near(v.color, {0, 1, 1});
-    }
+  // A smooth canvas shows the same table lookup: indexed colours never blend between rows.
+  RecordingCanvas smooth(true);
+  renderFigure(s.g, s.fig, smooth);
+  std::size_t smoothBands = 0;
+  for (const auto& item : smooth.items) {
+    EXPECT_NE(item.kind, "shaded");
+    smoothBands += item.kind == "fill";
   }
-  EXPECT_TRUE(sawCyan) << "no cut where blue turns into cyan";
+  const auto bandFills =
+      std::count_if(bands.items.begin(), bands.items.end(), [](const auto& i) { return i.kind == "fill"; });
+  EXPECT_EQ(smoothBands, static_cast<std::size_t>(bandFills));
+}
+
+TEST(Render, CountsShowOneFlatColourEachWithDirectMapping) {
+  // The reflection-count bar of a room where every point gets 0 to 4 reflections: a five-row table,
+  // the bar's values from -0.5 to 4.5 scaled through its own limits, and a map whose values are
+  // counts + 1 used directly as table rows.
+  Scene s;
+  Matrix table = Matrix::zeros(5, 3);
+  for (std::size_t r = 0; r < 5; ++r) table(r, 0) = static_cast<double>(r) / 4;  // red ramps up
+  s.g.set(s.fig, "colormap", Value(table));
+  s.g.setRow(s.axes, "clim", {0, 1});  // limits the direct map must ignore
+  const Handle map = s.surface(2, 2, {1, 1, 1, 3, 3, 3, 5, 5, 5});
+  s.g.setText(map, "facecolor", "interp");
+  s.g.setText(map, "cdatamapping", "direct");
+  RecordingCanvas canvas;
+  renderFigure(s.g, s.fig, canvas);
+  std::vector<double> reds;
+  for (const auto& item : canvas.items) {
+    if (item.kind != "fill" || item.color.g != 0 || item.color.b != 0) continue;
+    reds.push_back(item.color.r);
+  }
+  std::sort(reds.begin(), reds.end());
+  reds.erase(std::unique(reds.begin(), reds.end()), reds.end());
+  // Rows 1, 3 and 5 where the data are, row 2 and 4 on the way between them: every table colour, none else.
+  EXPECT_EQ(reds, (std::vector<double>{0, 0.25, 0.5, 0.75, 1}));
 }
 
 TEST(Render, TextsWithMarkupAndTickLabels) {
