@@ -447,13 +447,7 @@ void setactivewall(Runtime& rt, const Operations& ops) {
 void registerDragOperations(Operations& ops) {
   const Operations* table = &ops;
   const auto add = [&ops](const char* name, std::function<void(Runtime&)> f) {
-    Operation o;
-    o.name = name;
-    o.run = [f = std::move(f)](Runtime& rt, const std::vector<Value>&) -> std::vector<Value> {
-      f(rt);
-      return {};
-    };
-    ops.add(std::move(o));
+    ops.add(shell::makeOperation(name, 0, 0, shell::withoutArguments(std::move(f))));
   };
   add("movewallpoint", movewallpoint);
   add("moveaudiencepoint", moveaudiencepoint);

@@ -18,12 +18,25 @@ using platform::Value;
 // An operation of the program under its documented name, with its declared numbers of inputs and
 // outputs. Missing trailing inputs are absent (the operation then asks interactively).
 struct Operation {
+  using Run = std::function<std::vector<Value>(Runtime&, const std::vector<Value>& args)>;
   std::string name;
   int inputs = 0;
   int outputs = 0;
   int line = 1;  // the line number written in the argument-count message
-  std::function<std::vector<Value>(Runtime&, const std::vector<Value>& args)> run;
+  Run run;
 };
+
+inline Operation makeOperation(std::string name, int inputs, int outputs, Operation::Run run) {
+  return Operation{std::move(name), inputs, outputs, 1, std::move(run)};
+}
+
+// The body of an operation that takes no argument and gives no result.
+inline Operation::Run withoutArguments(std::function<void(Runtime&)> procedure) {
+  return [procedure = std::move(procedure)](Runtime& rt, const std::vector<Value>&) -> std::vector<Value> {
+    procedure(rt);
+    return {};
+  };
+}
 
 // The table of operations the dispatcher routes to. Each folder registers its operations as it
 // lands; a verb whose operation is not registered answers "unknown argument", and a follow-up step

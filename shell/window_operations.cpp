@@ -23,55 +23,53 @@ std::optional<std::string> textArg(const std::vector<Value>& args, std::size_t i
   return std::nullopt;
 }
 
-Operation op(std::string name, int inputs, int outputs,
-             std::function<std::vector<Value>(Runtime&, const std::vector<Value>&)> run) {
-  Operation o;
-  o.name = std::move(name);
-  o.inputs = inputs;
-  o.outputs = outputs;
-  o.run = std::move(run);
-  return o;
-}
-
 }  // namespace
 
 void registerWindowOperations(Operations& ops) {
   // Operations that run others use the table they were registered in.
   const Operations* table = &ops;
 
-  ops.add(op("getzonesize", 0, 1, [](Runtime& rt, const std::vector<Value>&) -> std::vector<Value> {
-    const auto zone = getzonesize(rt);
-    return {zone ? Value(*zone) : Value(platform::Matrix{})};
-  }));
-  ops.add(op("init", 1, 0, [table](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
-    const double zone = !args.empty() && args[0].isScalar() ? args[0].scalar() : kDefaultZone;
-    init(rt, *table, zone);
-    return {};
-  }));
-  ops.add(op("update", 1, 0, [table](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
-    if (args.empty()) return {};
-    update(rt, *table, CaseDescription::fromValue(args[0]));
-    return {};
-  }));
-  ops.add(op("refreshwallmenu", 0, 0, [](Runtime& rt, const std::vector<Value>&) -> std::vector<Value> {
-    refreshwallmenu(rt);
-    return {};
-  }));
-  ops.add(op("enableobjects", 1, 0, [](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
-    enableobjects(rt, textArg(args, 0).value_or("on"));
-    return {};
-  }));
-  ops.add(op("printcase", 2, 0, [](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
-    printcase(rt, textArg(args, 0), textArg(args, 1));
-    return {};
-  }));
-  ops.add(op("printpolar", 2, 0, [](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
-    printpolar(rt, textArg(args, 0), textArg(args, 1));
-    return {};
-  }));
-  ops.add(op("createarrow", 1, 1, [](Runtime&, const std::vector<Value>& args) -> std::vector<Value> {
-    return {Value(createarrow(textArg(args, 0)))};
-  }));
+  ops.add(
+      makeOperation("getzonesize", 0, 1, [](Runtime& rt, const std::vector<Value>&) -> std::vector<Value> {
+        const auto zone = getzonesize(rt);
+        return {zone ? Value(*zone) : Value(platform::Matrix{})};
+      }));
+  ops.add(
+      makeOperation("init", 1, 0, [table](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
+        const double zone = !args.empty() && args[0].isScalar() ? args[0].scalar() : kDefaultZone;
+        init(rt, *table, zone);
+        return {};
+      }));
+  ops.add(makeOperation("update", 1, 0,
+                        [table](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
+                          if (args.empty()) return {};
+                          update(rt, *table, CaseDescription::fromValue(args[0]));
+                          return {};
+                        }));
+  ops.add(makeOperation("refreshwallmenu", 0, 0,
+                        [](Runtime& rt, const std::vector<Value>&) -> std::vector<Value> {
+                          refreshwallmenu(rt);
+                          return {};
+                        }));
+  ops.add(makeOperation("enableobjects", 1, 0,
+                        [](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
+                          enableobjects(rt, textArg(args, 0).value_or("on"));
+                          return {};
+                        }));
+  ops.add(
+      makeOperation("printcase", 2, 0, [](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
+        printcase(rt, textArg(args, 0), textArg(args, 1));
+        return {};
+      }));
+  ops.add(makeOperation("printpolar", 2, 0,
+                        [](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
+                          printpolar(rt, textArg(args, 0), textArg(args, 1));
+                          return {};
+                        }));
+  ops.add(
+      makeOperation("createarrow", 1, 1, [](Runtime&, const std::vector<Value>& args) -> std::vector<Value> {
+        return {Value(createarrow(textArg(args, 0)))};
+      }));
   registerAcousticsOperations(ops);
 }
 

@@ -122,15 +122,6 @@ void test(Runtime& rt) {
 }
 
 namespace {
-Operation op(std::string name, int inputs, int outputs,
-             std::function<std::vector<Value>(Runtime&, const std::vector<Value>&)> run) {
-  Operation o;
-  o.name = std::move(name);
-  o.inputs = inputs;
-  o.outputs = outputs;
-  o.run = std::move(run);
-  return o;
-}
 
 double numberArg(const std::vector<Value>& args, std::size_t i, double otherwise) {
   return i < args.size() && args[i].isScalar() ? args[i].scalar() : otherwise;
@@ -138,35 +129,40 @@ double numberArg(const std::vector<Value>& args, std::size_t i, double otherwise
 }  // namespace
 
 void registerAcousticsOperations(Operations& ops) {
-  ops.add(op("checkroomconvexity", 0, 0, [](Runtime& rt, const std::vector<Value>&) -> std::vector<Value> {
-    checkroomconvexity(rt);
-    return {};
-  }));
-  ops.add(op("checksource", 3, 1, [](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
-    const Handle fig = args.size() > 2 && args[2].isObject() ? args[2].object() : currentMainWindow(rt);
-    double x = numberArg(args, 0, 0), y = numberArg(args, 1, 0);
-    if (args.size() < 2) {
-      // Without a point: the source marker's position.
-      if (const auto source = findInWindow(rt, fig, "acousource")) {
-        const engine::Point s = firstPoint(rt, *source);
-        x = s.x;
-        y = s.y;
-      }
-    }
-    return {Value(static_cast<double>(checksource(rt, x, y, fig)))};
-  }));
-  ops.add(op("checkaudience", 0, 1, [](Runtime& rt, const std::vector<Value>&) -> std::vector<Value> {
-    return {Value(static_cast<double>(checkaudience(rt)))};
-  }));
-  ops.add(op("shiftsource", 2, 2, [](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
-    const engine::Point p = shiftsource(rt, numberArg(args, 0, 0), numberArg(args, 1, 0));
-    return {Value(p.x), Value(p.y)};
-  }));
-  ops.add(op("refreshsurfacevalues", 0, 0, [](Runtime& rt, const std::vector<Value>&) -> std::vector<Value> {
-    refreshsurfacevalues(rt);
-    return {};
-  }));
-  ops.add(op("test", 0, 0, [](Runtime& rt, const std::vector<Value>&) -> std::vector<Value> {
+  ops.add(makeOperation("checkroomconvexity", 0, 0,
+                        [](Runtime& rt, const std::vector<Value>&) -> std::vector<Value> {
+                          checkroomconvexity(rt);
+                          return {};
+                        }));
+  ops.add(makeOperation(
+      "checksource", 3, 1, [](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
+        const Handle fig = args.size() > 2 && args[2].isObject() ? args[2].object() : currentMainWindow(rt);
+        double x = numberArg(args, 0, 0), y = numberArg(args, 1, 0);
+        if (args.size() < 2) {
+          // Without a point: the source marker's position.
+          if (const auto source = findInWindow(rt, fig, "acousource")) {
+            const engine::Point s = firstPoint(rt, *source);
+            x = s.x;
+            y = s.y;
+          }
+        }
+        return {Value(static_cast<double>(checksource(rt, x, y, fig)))};
+      }));
+  ops.add(
+      makeOperation("checkaudience", 0, 1, [](Runtime& rt, const std::vector<Value>&) -> std::vector<Value> {
+        return {Value(static_cast<double>(checkaudience(rt)))};
+      }));
+  ops.add(makeOperation(
+      "shiftsource", 2, 2, [](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
+        const engine::Point p = shiftsource(rt, numberArg(args, 0, 0), numberArg(args, 1, 0));
+        return {Value(p.x), Value(p.y)};
+      }));
+  ops.add(makeOperation("refreshsurfacevalues", 0, 0,
+                        [](Runtime& rt, const std::vector<Value>&) -> std::vector<Value> {
+                          refreshsurfacevalues(rt);
+                          return {};
+                        }));
+  ops.add(makeOperation("test", 0, 0, [](Runtime& rt, const std::vector<Value>&) -> std::vector<Value> {
     test(rt);
     return {};
   }));
