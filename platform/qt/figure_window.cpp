@@ -161,7 +161,16 @@ FigureWindow::FigureWindow(Runtime& runtime, Handle figure) : rt_(runtime), figu
   setAutoFillBackground(false);
 }
 
-FigureWindow::~FigureWindow() = default;
+FigureWindow::~FigureWindow() {
+  // The widgets go while this is still a whole window: a focused edit box reports its last edit
+  // and its lost focus as it is destroyed, and those reports must reach nothing.
+  const auto widgets = findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+  for (QWidget* w : widgets) {
+    w->blockSignals(true);
+    w->removeEventFilter(this);
+  }
+  qDeleteAll(widgets);
+}
 
 QSize FigureWindow::modelSize() const {
   const Graphics& g = rt_.graphics();
