@@ -20,8 +20,9 @@ int level16(double v) {
 
 HpglCanvas::HpglCanvas(std::FILE* out, double widthPx, double heightPx) : width_(widthPx), height_(heightPx) {
   params_ = pl_newplparams();
-  // Pens take the colours asked for instead of the nearest of the plotter's default pens.
-  pl_setplparam(params_, "HPGL_ASSIGN_COLORS", const_cast<char*>("yes"));
+  // Plain HP-GL, as pen plotters and their readers understand it: outlines drawn with numbered pens.
+  // The HP-GL/2 polygon and fill commands are lost on most readers, which then show a blank page.
+  pl_setplparam(params_, "HPGL_VERSION", const_cast<char*>("1"));
   pl_setplparam(params_, "PAGESIZE", const_cast<char*>("a4"));
   plotter_ = pl_newpl_r("hpgl", nullptr, out, nullptr, params_);
   if (!plotter_ || pl_openpl_r(plotter_) < 0) throw Error("cannot start the HP-GL plot");

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include <unistd.h>
@@ -151,7 +152,17 @@ TEST_F(PrintTest, HpglParsesInAnIndependentReader) {
   const std::string log = run("cd '" + dir_.string() + "' && hp2xx -m pcx -f hp.pcx case.hpg", &status, true);
   EXPECT_EQ(status, 0) << log;
   EXPECT_NE(log.find("Unexpected event(s):  0"), std::string::npos) << log;
-  EXPECT_TRUE(fs::exists(dir_ / "hp.pcx"));
+  ASSERT_TRUE(fs::exists(dir_ / "hp.pcx"));
+  // The reader draws the whole window, not a narrow strip of it, and not a blank sheet.
+  if (!haveTool("identify")) return;
+  std::istringstream size(run("identify -format '%w %h' '" + (dir_ / "hp.pcx").string() + "'"));
+  int w = 0, h = 0;
+  size >> w >> h;
+  EXPECT_GT(w, 400) << w << "x" << h;
+  EXPECT_GT(h, 400) << w << "x" << h;
+  const std::string spread =
+      run("convert '" + (dir_ / "hp.pcx").string() + "' -format '%[fx:standard_deviation]' info:");
+  EXPECT_GT(std::stod(spread.empty() ? "0" : spread), 0.01);
 }
 
 TEST_F(PrintTest, BadDevicesAndPathsRaiseClearErrorsAndLeaveNothing) {
