@@ -3,6 +3,7 @@
 #include "editor/drag.h"
 #include "editor/editor_operations.h"
 #include "editor/placement.h"
+#include "polar/polar.h"
 #include "shell/case/case_record.h"
 #include "shell/case_files.h"
 #include "shell/window_operations.h"
@@ -17,6 +18,7 @@ void registerAllOperations(Operations& ops) {
   editor::registerEditorOperations(ops);
   editor::registerDragOperations(ops);
   editor::registerPlacementOperations(ops);
+  polar::registerPolarOperations(ops);
 }
 
 }  // namespace velmora::shell
