@@ -1,13 +1,9 @@
 #include "shell/register_all.h"
 
 #include "dbtools/dbtools.h"
-#include "animation/animation.h"
 #include "editor/drag.h"
 #include "editor/editor_operations.h"
 #include "editor/placement.h"
-#include "editor/wall_editing.h"
-#include "plan/scaleplan.h"
-#include "plan/scan.h"
 #include "plan/shapes.h"
 #include "polar/polar.h"
 #include "shell/case/case_record.h"
@@ -24,12 +20,8 @@ void registerAllOperations(Operations& ops) {
   editor::registerEditorOperations(ops);
   editor::registerDragOperations(ops);
   editor::registerPlacementOperations(ops);
-  animation::registerAnimationOperations(ops);
   polar::registerPolarOperations(ops);
-  editor::registerWallEditingOperations(ops);
   plan::registerShapeOperations(ops);
-  plan::registerScanOperations(ops);
-  plan::registerScalePlanOperations(ops);
   dbtools::registerDbToolsOperations(ops);
 }
 
