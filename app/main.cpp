@@ -12,6 +12,7 @@
 
 #include "platform/automation.h"
 #include "platform/error.h"
+#include "platform/qt/image_reader.h"
 #include "platform/qt/print_service.h"
 #include "platform/qt/qt_front_end.h"
 #include "platform/qt/qt_ui.h"
@@ -46,6 +47,7 @@ int runAutomation(const std::vector<std::string>& words) {
   velmora::platform::qt::QtFrontEnd frontEnd(rt);
   velmora::platform::qt::QtPrintService printService(rt.graphics());
   rt.setPrintService(&printService);
+  velmora::platform::qt::installImageReader(rt);
   velmora::shell::installDispatcher(rt);
   if (!words.empty()) rt.console("automation: command-line words are ignored; send a dispatch request");
 
@@ -75,6 +77,7 @@ int main(int argc, char* argv[]) {
   velmora::platform::qt::QtFrontEnd frontEnd(rt);
   velmora::platform::qt::QtPrintService printService(rt.graphics());
   rt.setPrintService(&printService);
+  velmora::platform::qt::installImageReader(rt);
   velmora::shell::installDispatcher(rt);
   ui.setWindowsOpen([&rt] { return !rt.graphics().figures().empty(); });
 

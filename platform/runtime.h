@@ -28,6 +28,8 @@ class PrintService {
   virtual void print(Handle figure, const std::string& device, const std::string& path) = 0;
 };
 
+class ImageReader;  // platform/image_reader.h
+
 // The process-wide state around the object model: the dispatcher hook, the callback object and
 // window, the one event queue (one callback at a time) and the services of the front end.
 class Runtime {
@@ -48,6 +50,10 @@ class Runtime {
   void setPrintService(PrintService* service) { printService_ = service; }
   // Raises an Error when no front end can print.
   void print(Handle figure, const std::string& device, const std::string& path);
+
+  // Decodes image files (scanned plans); installed by the front end, null when none can.
+  void setImageReader(ImageReader* reader) { imageReader_ = reader; }
+  ImageReader* imageReader() const { return imageReader_; }
 
   // Runs a callback text with `object` as the callback object (and its window as the callback
   // window). An Error ends the callback: its message goes to the console; nothing is thrown.
@@ -94,6 +100,7 @@ class Runtime {
   Ui* ui_;
   Dispatcher dispatcher_;
   PrintService* printService_ = nullptr;
+  ImageReader* imageReader_ = nullptr;
   Handle callbackObject_ = kNoHandle;
   Handle callbackFigure_ = kNoHandle;
   void enqueue(Event e);

@@ -4,6 +4,8 @@
 #include "editor/drag.h"
 #include "editor/editor_operations.h"
 #include "editor/placement.h"
+#include "plan/scaleplan.h"
+#include "plan/scan.h"
 #include "plan/shapes.h"
 #include "polar/polar.h"
 #include "shell/case/case_record.h"
@@ -20,6 +22,8 @@ void registerAllOperations(Operations& ops) {
   editor::registerEditorOperations(ops);
   editor::registerDragOperations(ops);
   editor::registerPlacementOperations(ops);
+  plan::registerScanOperations(ops);
+  plan::registerScalePlanOperations(ops);
   polar::registerPolarOperations(ops);
   plan::registerShapeOperations(ops);
   dbtools::registerDbToolsOperations(ops);
