@@ -367,6 +367,22 @@ TEST_F(PolarTest, ReceptorHeightLengthensEveryPath) {
   EXPECT_EQ(menuLabels(rec.hra[0])[2], "delay=17ms");
 }
 
+// A source so weak that every level is negative still gets a diagram of 1 dB: no arrow, a direct
+// radius pointing away, and limits that give the axes an extent.
+TEST_F(PolarTest, VeryWeakSourceKeepsARangeOfOneDecibel) {
+  shell::CaseRecord record = shell::readCase(rt, main);
+  record.Lw = 10;
+  shell::storeCase(rt, main, record);
+  const auto fig = clickPolar();
+  ASSERT_TRUE(fig);
+  const LimitsRecord& rec = limits(*fig);
+  EXPECT_LT(rec.Lso, 0);
+  EXPECT_EQ(rec.Lmin, 0);
+  EXPECT_EQ(rec.Lmax, 1);
+  EXPECT_TRUE(std::all_of(rec.hra.begin(), rec.hra.end(), [](Handle h) { return h == platform::kNoHandle; }));
+  EXPECT_NEAR(nums(one(*fig, "acoupolaraxes1"), "xlim")[1], 1.02, 1e-12);
+}
+
 TEST_F(PolarTest, ReceptorTooCloseOutsideOrHiddenOpensNoWindow) {
   const Handle receptor = shell::objectInWindow(rt, main, "acoureceptor");
   struct Row {
