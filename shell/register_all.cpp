@@ -1,6 +1,7 @@
 #include "shell/register_all.h"
 
 #include "dbtools/dbtools.h"
+#include "animation/animation.h"
 #include "editor/drag.h"
 #include "editor/editor_operations.h"
 #include "editor/placement.h"
@@ -22,6 +23,7 @@ void registerAllOperations(Operations& ops) {
   editor::registerEditorOperations(ops);
   editor::registerDragOperations(ops);
   editor::registerPlacementOperations(ops);
+  animation::registerAnimationOperations(ops);
   plan::registerScanOperations(ops);
   plan::registerScalePlanOperations(ops);
   polar::registerPolarOperations(ops);
