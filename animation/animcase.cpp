@@ -597,8 +597,8 @@ void animcase(Runtime& rt, const Operations& ops) {
 
     if (map && p.showpath != 0) {
       pathDrawn = createObject(g, ObjectType::Line, axes,
-                               {{"xdata", Value::row(*p.xp)},
-                                {"ydata", Value::row(*p.yp)},
+                               {{"xdata", Value::row(p.xp.value_or(frames.x))},
+                                {"ydata", Value::row(p.yp.value_or(frames.y))},
                                 {"linestyle", ":"},
                                 {"color", "k"},
                                 {"tag", "path"}});
@@ -676,10 +676,10 @@ void animcase(Runtime& rt, const Operations& ops) {
         callIf(rt, ops, "refreshimages", {Value::handle(fig)});
         if (!g.exists(polar)) throw Error("the polar diagram window was closed: the animation is stopped");
         const bool withPath = p.showpath != 0;
-        ops.call(
-            rt, "polardiagram",
-            {Value::handle(polar), Value::handle(fig), rowOrEmpty(p.level),
-             withPath ? Value::row(*p.xp) : Value(Matrix{}), withPath ? Value::row(*p.yp) : Value(Matrix{})});
+        ops.call(rt, "polardiagram",
+                 {Value::handle(polar), Value::handle(fig), rowOrEmpty(p.level),
+                  withPath ? Value::row(p.xp.value_or(frames.x)) : Value(Matrix{}),
+                  withPath ? Value::row(p.yp.value_or(frames.y)) : Value(Matrix{})});
         if (p.level.empty() && g.at(polar).userdata()) {
           const auto limits = g.at(polar).userdata()->toValue();
           if (limits.isMatrix() && limits.matrix().numel() == 2) {

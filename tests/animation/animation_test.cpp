@@ -592,3 +592,24 @@ TEST_F(AnimationTest, ParametersAreSavedAndLoadedWithTheCase) {
 
 }  // namespace
 }  // namespace velmora::animation
+
+namespace velmora::animation {
+namespace {
+
+TEST_F(AnimationTest, StoredFramesWithoutTheirPointsStillRun) {
+  CaseRecord r = readCase(rt, fig);
+  AnimationParameters p;
+  p.xpath = std::vector<double>{5, 7, 9};
+  p.ypath = std::vector<double>{0, 1, 0};
+  r.animationparameters = p;
+  storeCase(rt, fig, r);
+  proceedWith({});  // "previous path" and the same step number
+  anim();
+  ASSERT_TRUE(stored());
+  EXPECT_EQ(*stored()->xpath, (std::vector<double>{5, 7, 9}));
+  EXPECT_EQ(summaryText().at(1), "Frame number: 3");
+  EXPECT_NEAR(source().x, 9, 1e-9);
+}
+
+}  // namespace
+}  // namespace velmora::animation
