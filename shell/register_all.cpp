@@ -5,6 +5,7 @@
 #include "editor/drag.h"
 #include "editor/editor_operations.h"
 #include "editor/placement.h"
+#include "editor/wall_editing.h"
 #include "plan/scaleplan.h"
 #include "plan/scan.h"
 #include "plan/shapes.h"
@@ -23,6 +24,7 @@ void registerAllOperations(Operations& ops) {
   editor::registerEditorOperations(ops);
   editor::registerDragOperations(ops);
   editor::registerPlacementOperations(ops);
+  editor::registerWallEditingOperations(ops);
   animation::registerAnimationOperations(ops);
   plan::registerScanOperations(ops);
   plan::registerScalePlanOperations(ops);

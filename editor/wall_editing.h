@@ -1,0 +1,51 @@
+#pragma once
+// Operations that change the topology of the room or the absorption of its walls: splitting a wall
+// at its middle, deleting one end vertex of a wall, replacing the room by its union with its mirror
+// image across one wall, and setting absorption coefficients (one wall, all walls, or the editable
+// list of every coefficient).
+//
+// The wall acted on is the window's current object (the line whose context menu was opened) for the
+// topology edits, and the `userdata` of the calling menu item for the absorption items. A cancelled
+// vertex deletion or mirroring leaves the text "canceled" in the window's GUI data slot, so that the
+// dispatcher records no undo step.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/geometry.h"
+#include "platform/runtime.h"
+#include "shell/operations.h"
+
+namespace velmora::editor {
+
+// Splits the current wall in two at its midpoint; both halves keep its absorption.
+void splitwall(platform::Runtime& rt);
+// Asks which end vertex of the current wall goes (red start, blue end) and deletes it with the wall.
+// A room of three vertices keeps them all.
+void deletevertex(platform::Runtime& rt, const shell::Operations& ops);
+// Shows the room joined with its mirror image across the current wall and, when confirmed, hands
+// the new outline to the display rebuild through the dispatcher's "update" form.
+void symmetry(platform::Runtime& rt);
+// Sets the absorption from the calling wall-menu item: typed (a "/" in the answer changes every
+// wall), 0% or 100%. A wall of a curved stretch changes its whole stretch.
+void changealpha(platform::Runtime& rt, const shell::Operations& ops);
+// The editable list of every coefficient, with its update button; waits until the button is pressed.
+void changealphamanual(platform::Runtime& rt, const shell::Operations& ops);
+
+// The room mirrored across wall `mirrorWall` (1-based) of `walls`: the outline starts at the end of
+// that wall, runs round the room to its start, then back through the mirror images; 2N-2 vertices,
+// counter-clockwise when the room is. Nothing when the wall is too short to serve as a mirror line.
+struct Outline {
+  std::vector<double> x, y, alpha;
+};
+std::optional<Outline> mirroredRoom(const engine::Walls& walls, const std::vector<double>& alpha,
+                                    std::size_t mirrorWall);
+
+// One line of the absorption list: the wall number and the coefficient, each right-aligned in three
+// characters, three blanks between ("  3    25").
+std::string absorptionListLine(std::size_t wall, double alpha);
+
+void registerWallEditingOperations(shell::Operations& ops);
+
+}  // namespace velmora::editor
