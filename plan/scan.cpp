@@ -47,10 +47,11 @@ constexpr const char* kYes = "Yes";
 constexpr const char* kNo = "No";
 constexpr const char* kQuit = "Quit";
 
-Value rowOf(const std::vector<Point>& pts, bool x) {
+// The x values, or the y values as flip - y (image rows to data units).
+Value rowOf(const std::vector<Point>& pts, bool x, double flip = 0) {
   std::vector<double> v;
   v.reserve(pts.size());
-  for (const Point& p : pts) v.push_back(x ? p.x : p.y);
+  for (const Point& p : pts) v.push_back(x ? p.x : flip - p.y);
   return Value::row(std::move(v));
 }
 
@@ -154,7 +155,6 @@ class ScanSession {
                           {"string", ""}});
     axes_ = createObject(g_, ObjectType::Axes, fig_,
                          {{"position", Value::row({0.03, 0.08, 0.94, 0.9})},
-                          {"ydir", "reverse"},
                           {"dataaspectratio", Value::row({1, 1, 1})},
                           {"box", "on"}});
   }
@@ -175,7 +175,8 @@ class ScanSession {
     setProperties(g_, image_,
                   {{"cdata", Value(shown)},
                    {"xdata", Value::row({1, static_cast<double>(m.cols)})},
-                   {"ydata", Value::row({1, static_cast<double>(m.rows)})}});
+                   {"ydata", Value::row({static_cast<double>(m.rows), 1})}});
+    flip_ = static_cast<double>(m.rows) + 1;
     setProperties(g_, axes_,
                   {{"xlim", Value::row({0.5, m.cols + 0.5})}, {"ylim", Value::row({0.5, m.rows + 0.5})}});
   }
@@ -190,7 +191,9 @@ class ScanSession {
       const auto in = rt_.pointerInput();
       if (!in || !g_.exists(fig_)) throw QuitScan{};
       if (g_.currentFigure() != fig_) continue;  // input meant for another window
-      return *in;
+      platform::PointerInput p = *in;
+      p.y = flip_ - p.y;  // image rows
+      return p;
     }
   }
 
@@ -220,9 +223,10 @@ class ScanSession {
     for (;;) {
       g_.setText(fig_, "pointer", "fullcrosshair");
       const Point c1 = nextClick();
-      const Handle h = createObject(
-          g_, ObjectType::Line, axes_,
-          {{"xdata", Value::row({-10000, 10000})}, {"ydata", Value::row({c1.y, c1.y})}, {"color", "k"}});
+      const Handle h = createObject(g_, ObjectType::Line, axes_,
+                                    {{"xdata", Value::row({-10000, 10000})},
+                                     {"ydata", Value::row({dataY(c1.y), dataY(c1.y)})},
+                                     {"color", "k"}});
       const Handle v = createObject(
           g_, ObjectType::Line, axes_,
           {{"xdata", Value::row({c1.x, c1.x})}, {"ydata", Value::row({-10000, 10000})}, {"color", "k"}});
@@ -260,7 +264,7 @@ class ScanSession {
   Handle scanLine(Point a, Point b, const char* colour) {
     return createObject(g_, ObjectType::Line, axes_,
                         {{"xdata", Value::row({a.x, b.x})},
-                         {"ydata", Value::row({a.y, b.y})},
+                         {"ydata", Value::row({dataY(a.y), dataY(b.y)})},
                          {"color", colour},
                          {"linewidth", 2.0},
                          {"tag", "scanline"}});
@@ -274,7 +278,7 @@ class ScanSession {
     if (vertices_.empty()) {
       start_ = createObject(g_, ObjectType::Line, axes_,
                             {{"xdata", Value::row({p.x})},
-                             {"ydata", Value::row({p.y})},
+                             {"ydata", Value::row({dataY(p.y)})},
                              {"linestyle", "none"},
                              {"marker", "."},
                              {"markersize", 20.0},
@@ -378,7 +382,7 @@ class ScanSession {
         if (!pts.empty()) {
           preview = createObject(g_, ObjectType::Line, axes_,
                                  {{"xdata", rowOf(pts, true)},
-                                  {"ydata", rowOf(pts, false)},
+                                  {"ydata", rowOf(pts, false, flip_)},
                                   {"color", "g"},
                                   {"linewidth", 2.0},
                                   {"tag", "temporaryline"}});
@@ -429,7 +433,7 @@ class ScanSession {
     }
     sourceDot_ = createObject(g_, ObjectType::Line, axes_,
                               {{"xdata", Value::row({c.x})},
-                               {"ydata", Value::row({c.y})},
+                               {"ydata", Value::row({dataY(c.y)})},
                                {"linestyle", "none"},
                                {"marker", "."},
                                {"markersize", 16.0},
@@ -440,7 +444,7 @@ class ScanSession {
       if (keyOf(in) == "q") throw QuitScan{};
       if (in.button == 1) {
         source_ = Point{in.x, in.y};
-        setProperties(g_, sourceDot_, {{"xdata", Value::row({in.x})}, {"ydata", Value::row({in.y})}});
+        setProperties(g_, sourceDot_, {{"xdata", Value::row({in.x})}, {"ydata", Value::row({dataY(in.y)})}});
       } else if (in.button == 3) {
         return;
       } else if (in.button == 2) {
@@ -462,7 +466,7 @@ class ScanSession {
   std::pair<Point, Point> ends(Handle line) {
     const auto x = g_.at(line).numbers("xdata");
     const auto y = g_.at(line).numbers("ydata");
-    return {{x.at(0), y.at(0)}, {x.at(1), y.at(1)}};
+    return {{x.at(0), flip_ - y.at(0)}, {x.at(1), flip_ - y.at(1)}};
   }
 
   // Highlights a line while a question about it is open; gives back its look afterwards.
@@ -547,6 +551,9 @@ class ScanSession {
   Handle fig_ = platform::kNoHandle, axes_ = platform::kNoHandle, textAxes_ = platform::kNoHandle;
   Handle text_ = platform::kNoHandle, image_ = platform::kNoHandle;
   Matrix full_;
+  // The axes shows y upwards with image row 1 at the top: data y = flip_ - row.
+  double flip_ = 1;
+  double dataY(double row) const { return flip_ - row; }
   std::vector<Point> vertices_;
   std::vector<Handle> lines_;  // line i joins vertex i to vertex i+1
   Handle start_ = platform::kNoHandle;

@@ -65,8 +65,14 @@ class ScanTest : public ::testing::Test {
       if (rt.graphics().at(f).tag() == kScanWindowTag) return f;
     return platform::kNoHandle;
   }
+  // A click at column x, row y of the image shown (the window shows row 1 at the top, y upwards).
   void click(double x, double y, int button = 1) {
-    events.push_back([=, this] { rt.pressFigure(scanFig(), x, y, button); });
+    events.push_back([=, this] { rt.pressFigure(scanFig(), x, shownRows() + 1 - y, button); });
+  }
+  double shownRows() {
+    const auto imgs = rt.graphics().findIf(
+        scanFig(), [](const platform::GraphicsObject& o) { return o.type() == ObjectType::Image; });
+    return imgs.empty() ? 0 : static_cast<double>(rt.graphics().at(imgs.front()).matrix("cdata").rows);
   }
   void key(const std::string& k) {
     events.push_back([=, this] { rt.key(scanFig(), k); });
