@@ -87,20 +87,7 @@ void matchroom(Runtime& rt) {
     ymin = std::min(ymin, w.y1);
     ymax = std::max(ymax, w.y1);
   }
-  const std::array<double, 4> x{xmin, xmax, xmax, xmin};
-  const std::array<double, 4> y{ymin, ymin, ymax, ymax};
-  auto& g = rt.graphics();
-  const auto corners = objectsInCreationOrder(rt, fig, "acouaudiencevertex");
-  const auto edges = objectsInCreationOrder(rt, fig, "acouaudienceedge");
-  for (std::size_t k = 0; k < corners.size() && k < 4; ++k) {
-    g.set(corners[k], "xdata", Value(x[k]));
-    g.set(corners[k], "ydata", Value(y[k]));
-  }
-  for (std::size_t k = 0; k < edges.size() && k < 4; ++k) {
-    const std::size_t q = (k + 1) % 4;
-    g.set(edges[k], "xdata", Value::row({x[k], x[q]}));
-    g.set(edges[k], "ydata", Value::row({y[k], y[q]}));
-  }
+  setAudienceBox(rt, fig, xmin, xmax, ymin, ymax);
 }
 
 void setsurfacefob(Runtime& rt) {

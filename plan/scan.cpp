@@ -130,14 +130,8 @@ class ScanSession {
                    {"numbertitle", "off"},
                    {"interruptible", "off"},
                    {"renderer", "zbuffer"},
-                   {"colormap", Value(Matrix{2, 3, {0, 1, 0, 1, 0, 1}, 1})},
-                   {"defaultuicontrolfontname", "default"},
-                   {"defaultuicontrolfontsize", 6.0},
-                   {"defaultuicontrolfontangle", "normal"},
-                   {"defaultuicontrolfontweight", "light"},
-                   {"defaultuicontrolforegroundcolor", "k"},
-                   {"defaultuicontrolinterruptible", "off"},
-                   {"defaultuicontrolbusyaction", "queue"}});
+                   {"colormap", Value(Matrix{2, 3, {0, 1, 0, 1, 0, 1}, 1})}});
+    shell::setControlDefaults(g_, fig_);
     // The instructions live in an axes of their own over the whole window; the image axes, made
     // last, is the current one that pointer positions refer to.
     textAxes_ =

@@ -60,15 +60,9 @@ Handle makePolarWindow(Runtime& rt) {
        {"position", rowOf({std::floor((screenWidth - kWindowSize) / 2),
                            std::floor((screenHeight - kWindowSize) / 2), kWindowSize, kWindowSize})},
        {"resize", "off"},
-       {"defaultuicontrolfontname", "default"},
-       {"defaultuicontrolfontsize", 6.0},
-       {"defaultuicontrolfontangle", "normal"},
-       {"defaultuicontrolfontweight", "light"},
-       {"defaultuicontrolforegroundcolor", "k"},
-       {"defaultuicontrolinterruptible", "off"},
-       {"defaultuicontrolbusyaction", "queue"},
        {"paperunits", "points"},
        {"paperposition", rowOf({0, 0, 302.4, 302.4})}});
+  shell::setControlDefaults(g, fig);
   return fig;
 }
 

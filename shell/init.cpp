@@ -253,15 +253,9 @@ Handle makeFigure(platform::Runtime& rt, Graphics& g) {
                   Value::row({std::floor((screenWidth - kWindowWidth) / 2),
                               std::floor((screenHeight - kWindowHeight) / 2), kWindowWidth, kWindowHeight})},
                  {"resize", "off"},
-                 {"defaultuicontrolfontname", "default"},
-                 {"defaultuicontrolfontsize", 6.0},
-                 {"defaultuicontrolfontangle", "normal"},
-                 {"defaultuicontrolfontweight", "light"},
-                 {"defaultuicontrolforegroundcolor", "k"},
-                 {"defaultuicontrolinterruptible", "off"},
-                 {"defaultuicontrolbusyaction", "queue"},
                  {"paperunits", "points"},
                  {"paperposition", Value::row({0, 0, 614.4, 537.6})}});
+  shell::setControlDefaults(g, fig);
   return fig;
 }
 

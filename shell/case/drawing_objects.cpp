@@ -32,6 +32,17 @@ void setProperties(Graphics& g, Handle h, PropertyList props) {
   for (const auto& [name, value] : props) g.set(h, name, value);
 }
 
+void setControlDefaults(Graphics& g, Handle figure) {
+  setProperties(g, figure,
+                {{"defaultuicontrolfontname", "default"},
+                 {"defaultuicontrolfontsize", 6.0},
+                 {"defaultuicontrolfontangle", "normal"},
+                 {"defaultuicontrolfontweight", "light"},
+                 {"defaultuicontrolforegroundcolor", "k"},
+                 {"defaultuicontrolinterruptible", "off"},
+                 {"defaultuicontrolbusyaction", "queue"}});
+}
+
 Handle createObject(Graphics& g, ObjectType type, Handle parent, PropertyList props) {
   const Handle h = g.create(type, parent);
   setProperties(g, h, props);

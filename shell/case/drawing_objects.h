@@ -24,6 +24,9 @@ using PropertyList = std::initializer_list<std::pair<std::string_view, Value>>;
 
 // Sets properties by name, in the order given.
 void setProperties(Graphics& g, Handle h, PropertyList props);
+// The defaults every window of the program gives its controls: the default font at size 6, light,
+// black, not interruptible, clicks queued while a callback runs.
+void setControlDefaults(Graphics& g, Handle figure);
 // Creates an object in `parent` and sets its properties.
 Handle createObject(Graphics& g, ObjectType type, Handle parent, PropertyList props);
 
