@@ -40,15 +40,23 @@ void dispatchWords(Runtime& rt, const std::vector<std::string>& words) {
   }
 }
 
+// The windows, the print and image services and the dispatcher, wired to one runtime.
+struct Program {
+  explicit Program(Runtime& rt) : frontEnd(rt), printService(rt.graphics()) {
+    rt.setPrintService(&printService);
+    velmora::platform::qt::installImageReader(rt);
+    velmora::shell::installDispatcher(rt);
+  }
+  velmora::platform::qt::QtFrontEnd frontEnd;
+  velmora::platform::qt::QtPrintService printService;
+};
+
 int runAutomation(const std::vector<std::string>& words) {
   velmora::platform::ScriptedUi ui;
   ui.setEcho(true);
   Runtime rt(ui);
-  velmora::platform::qt::QtFrontEnd frontEnd(rt);
-  velmora::platform::qt::QtPrintService printService(rt.graphics());
-  rt.setPrintService(&printService);
-  velmora::platform::qt::installImageReader(rt);
-  velmora::shell::installDispatcher(rt);
+  Program program(rt);
+  auto& frontEnd = program.frontEnd;
   if (!words.empty()) rt.console("automation: command-line words are ignored; send a dispatch request");
 
   velmora::platform::Automation automation(rt, ui, std::cin, std::cout);
@@ -74,11 +82,8 @@ int main(int argc, char* argv[]) {
 
   velmora::platform::qt::QtUi ui;
   Runtime rt(ui);
-  velmora::platform::qt::QtFrontEnd frontEnd(rt);
-  velmora::platform::qt::QtPrintService printService(rt.graphics());
-  rt.setPrintService(&printService);
-  velmora::platform::qt::installImageReader(rt);
-  velmora::shell::installDispatcher(rt);
+  Program program(rt);
+  auto& frontEnd = program.frontEnd;
   ui.setWindowsOpen([&rt] { return !rt.graphics().figures().empty(); });
 
   dispatchWords(rt, words);
