@@ -1405,6 +1405,8 @@ AxesMapping mappingInRect(const GraphicsObject& a, const PixelRect& rect) {
   m.box = rect;
   std::tie(m.xmin, m.xmax) = limits(a, "xlim");
   std::tie(m.ymin, m.ymax) = limits(a, "ylim");
+  m.xReverse = equalsIgnoreCase(textOr(a, "xdir", "normal"), "reverse");
+  m.yReverse = equalsIgnoreCase(textOr(a, "ydir", "normal"), "reverse");
   if (equalAspectRequested(a) && m.box.width > 0 && m.box.height > 0) {
     const auto dar = numbersOf(a, "dataaspectratio");
     const double ax = dar[0] > 0 ? dar[0] : 1, ay = dar[1] > 0 ? dar[1] : 1;

@@ -36,10 +36,24 @@ namespace velmora::platform {
 struct AxesMapping {
   PixelRect box;  // canvas pixels, origin top-left
   double xmin = 0, xmax = 1, ymin = 0, ymax = 1;
-  double toPixelX(double x) const { return box.x + (x - xmin) / (xmax - xmin) * box.width; }
-  double toPixelY(double y) const { return box.y + (ymax - y) / (ymax - ymin) * box.height; }
-  double toDataX(double px) const { return xmin + (px - box.x) / box.width * (xmax - xmin); }
-  double toDataY(double py) const { return ymax - (py - box.y) / box.height * (ymax - ymin); }
+  bool xReverse = false;  // "xdir" "reverse": x grows to the left
+  bool yReverse = false;  // "ydir" "reverse": y grows downwards, as image rows do
+  double toPixelX(double x) const {
+    const double f = (x - xmin) / (xmax - xmin);
+    return box.x + (xReverse ? 1 - f : f) * box.width;
+  }
+  double toPixelY(double y) const {
+    const double f = (ymax - y) / (ymax - ymin);
+    return box.y + (yReverse ? 1 - f : f) * box.height;
+  }
+  double toDataX(double px) const {
+    const double f = (px - box.x) / box.width;
+    return xmin + (xReverse ? 1 - f : f) * (xmax - xmin);
+  }
+  double toDataY(double py) const {
+    const double f = (py - box.y) / box.height;
+    return ymax - (yReverse ? 1 - f : f) * (ymax - ymin);
+  }
 };
 
 // The mapping of an axes of a figure drawn on a canvas of the figure's size (width x height pixels).

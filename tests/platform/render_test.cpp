@@ -168,6 +168,22 @@ TEST(AxesMappingTest, EqualAspectShrinksTheLongSideAndCentres) {
   }
 }
 
+TEST(AxesMappingTest, ReversedDirectionsFlipTheMappingAndItsInverse) {
+  Scene s;
+  s.g.setText(s.axes, "ydir", "reverse");
+  const AxesMapping m = s.map();
+  EXPECT_GT(m.toPixelY(5), m.toPixelY(-5));  // larger y lower on the screen, as image rows
+  EXPECT_NEAR(m.toPixelY(m.ymin), m.box.y, 1e-9);
+  EXPECT_NEAR(m.toDataY(m.toPixelY(2.75)), 2.75, 1e-9);
+  s.g.setText(s.axes, "xdir", "reverse");
+  const AxesMapping r = s.map();
+  EXPECT_NEAR(r.toPixelX(r.xmax), r.box.x, 1e-9);
+  EXPECT_NEAR(r.toDataX(r.toPixelX(7.5)), 7.5, 1e-9);
+  // A press lands on what is drawn there.
+  const Handle dot = s.marker(15, 5, "o", "r");
+  EXPECT_EQ(hitTest(s.g, s.fig, r.toPixelX(15), r.toPixelY(5), 640, 560), dot);
+}
+
 TEST(HitTest, FindsTheTopmostObjectUnderThePointer) {
   Scene s;
   const Handle xaxis = s.line({-100000, 100000}, {0, 0}, "k", -2);
@@ -320,7 +336,8 @@ TEST(Render, NanColourDataIsNotDrawn) {
     area += polygonArea(item.points);
   }
   const AxesMapping m = t.map();
-  const double cell = std::abs((m.toPixelX(2) - m.toPixelX(0)) * (m.toPixelY(2) - m.toPixelY(0)));  // 2 m cells
+  const double cell =
+      std::abs((m.toPixelX(2) - m.toPixelX(0)) * (m.toPixelY(2) - m.toPixelY(0)));  // 2 m cells
   EXPECT_NEAR(area, 3 * cell, 0.01 * cell);
 }
 
