@@ -10,7 +10,8 @@ export QT_QPA_PLATFORM=offscreen
 
 if [ "${VELMORA_SKIP_SANITIZERS:-0}" != 1 ]; then
   "$top/scripts/build.sh" "$top/build-asan" -DVELMORA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DVELMORA_BUILD_BENCH=OFF
-  export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  export LSAN_OPTIONS="suppressions=$top/scripts/lsan.supp:print_suppressions=0"
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
   (cd "$top/build-asan" && ctest --output-on-failure -j "$(nproc)")
 fi
