@@ -225,7 +225,7 @@ Point shiftsource(double xso, double yso, const Walls& walls, std::span<const in
   const std::size_t n = walls.size();
   for (std::size_t k = 0; k < n; ++k) {
     const Wall& w = walls[k];
-    if (std::abs(w.x1 - xso) > kSnapTolerance || std::abs(w.y1 - yso) > kSnapTolerance) continue;
+    if (!(std::hypot(w.x1 - xso, w.y1 - yso) <= kSnapTolerance)) continue;
     const Wall& previous = walls[(k + n - 1) % n];
     const double d0x = previous.x1 - w.x1, d0y = previous.y1 - w.y1;
     const double d2x = w.x2 - w.x1, d2y = w.y2 - w.y1;

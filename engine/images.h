@@ -60,7 +60,7 @@ struct ConvexImage {
 ConvexImage computeimagec(int iwall, int iw, std::span<const Curve> curves, double x1, double y1, double x2,
                           double y2, double xso, double yso);
 
-// Moves a source lying within 1e-6 of a vertex along the corner bisector into the room by 1e-3 of
+// Moves a source lying within 1e-6 (distance) of a vertex along the corner bisector into the room by 1e-3 of
 // the shorter adjacent wall; any other source comes back unchanged. `ang` is the per-vertex convexity.
 Point shiftsource(double xso, double yso, const Walls& walls, std::span<const int> ang);
 

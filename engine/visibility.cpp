@@ -257,6 +257,37 @@ WallVisibility checkwallvisibility(const Walls& walls, double xso, double yso, s
   return out;
 }
 
+int deblocvertex(const Walls& walls, Point e1, int wallNumber, Point image1, Point middleImage) {
+  const int n = static_cast<int>(walls.size());
+  if (wallNumber < 1 || wallNumber > n) return 0;
+  int best = 0;
+  double bestAngle = -1;
+  // Visits vertex v; false when it lies on the negative side of the line image -> E1.
+  const auto visit = [&](int v) {
+    const Wall& w = walls[static_cast<std::size_t>(v - 1)];
+    const double cross =
+        (e1.x - middleImage.x) * (w.y1 - middleImage.y) - (e1.y - middleImage.y) * (w.x1 - middleImage.x);
+    if (cross < 0) return false;
+    const double ux = e1.x - image1.x, uy = e1.y - image1.y, vx = w.x1 - image1.x, vy = w.y1 - image1.y;
+    const double norm = std::hypot(ux, uy) * std::hypot(vx, vy);
+    const double angle = norm > 0 ? clampedAcos((ux * vx + uy * vy) / norm) : 0.0;
+    if (angle >= bestAngle) {  // the later vertex wins on equal angles
+      bestAngle = angle;
+      best = v;
+    }
+    return true;
+  };
+  int v = wallNumber;
+  int visits = 0;
+  while (visits < n && visit(v)) {
+    ++visits;
+    v = v <= 1 ? n : v - 1;
+  }
+  // A walk round the whole outline ends with one more visit of its first vertex.
+  if (visits == n) visit(wallNumber);
+  return best;
+}
+
 namespace {
 
 struct ChainPoint {
@@ -404,23 +435,8 @@ std::vector<unsigned char> ZoneTracer::polygonZone(ZoneResult& out, std::span<co
 // Both chains are blocked: restart chain 1 from the vertex that turns farthest at image 1.
 bool ZoneTracer::unblock(ZoneResult& out) {
   out.console.push_back("debloc 1");
-  const ChainPoint e1 = c1_.back();
-  const Point mid{ima_.xi, ima_.yi};
-  int best = 0;
-  double bestAngle = -1;
-  int v = c1_.lastWall;
-  for (int visit = 0; visit < n_ && v >= 1; ++visit, v = previous(v)) {
-    const Wall& w = wall(v);
-    const double cross = (e1.x - mid.x) * (w.y1 - mid.y) - (e1.y - mid.y) * (w.x1 - mid.x);
-    if (cross < 0) break;
-    const double ux = e1.x - img1_.x, uy = e1.y - img1_.y, vx = w.x1 - img1_.x, vy = w.y1 - img1_.y;
-    const double norm = std::hypot(ux, uy) * std::hypot(vx, vy);
-    const double angle = norm > 0 ? clampedAcos((ux * vx + uy * vy) / norm) : 0.0;
-    if (angle >= bestAngle) {
-      bestAngle = angle;
-      best = v;
-    }
-  }
+  const int best =
+      deblocvertex(walls_, {c1_.back().x, c1_.back().y}, c1_.lastWall, img1_, {ima_.xi, ima_.yi});
   const auto fail = [&] {
     out.beep = true;
     out.console.push_back("hidden reflection path algorithm failed for wall " + std::to_string(nor_) +

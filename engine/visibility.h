@@ -47,6 +47,13 @@ struct ZoneResult {
 ZoneResult checkimagevisibility(int nor, const Walls& walls, const Wall& seen, const ImageRecord& ima,
                                 std::span<const double> xs, std::span<const double> ys);
 
+// Vertex (1-based, the first point of that wall) from which a blocked zone tracing resumes:
+// starting at the first vertex of wall `wallNumber`, vertices are visited backwards while they lie
+// on the non-negative side of the line from the middle image through E1; a walk round all N
+// vertices visits the first one once more. Among the visited vertices the one with the largest
+// angle between E1 and it at image 1 is kept, the later one on equal angles. 0 when none is visited.
+int deblocvertex(const Walls& walls, Point e1, int wallNumber, Point image1, Point middleImage);
+
 // Exact reflection test used where the tracing gives up: marks the grid points inside the room
 // (`insideRoom`, 1 = inside) for which the segment from the image to the point crosses wall `nor`
 // at R, and both the source to R and R to the point are unobstructed by the other walls.
