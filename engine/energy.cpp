@@ -20,13 +20,9 @@ std::optional<double> energylevel(double p, double lw) {
 std::vector<unsigned char> computedirectsound(std::span<const int> iwv, const Walls& visible, double xso,
                                               double yso, std::span<const double> xs,
                                               std::span<const double> ys) {
-  struct Edge {
-    double a, b, c;
-    int s;
-  };
   struct Triangle {
-    Edge e[3];
-    double xmin, xmax, ymin, ymax;
+    EdgeTest e[3];
+    Bounds bounds;
   };
   std::vector<Triangle> triangles;
   const std::size_t n = std::min(iwv.size(), visible.size());
@@ -36,19 +32,12 @@ std::vector<unsigned char> computedirectsound(std::span<const int> iwv, const Wa
     const double tx[3] = {w.x1, w.x2, xso}, ty[3] = {w.y1, w.y2, yso};
     const double cx = (tx[0] + tx[1] + tx[2]) / 3, cy = (ty[0] + ty[1] + ty[2]) / 3;
     Triangle t{};
-    double lmin = std::numeric_limits<double>::infinity();
     for (int e = 0; e < 3; ++e) {
       const double x1 = tx[e], y1 = ty[e], x2 = tx[(e + 1) % 3], y2 = ty[(e + 1) % 3];
       const double a = y1 - y2, b = x2 - x1, c = -a * x1 - b * y1;
       t.e[e] = {a, b, c, sign(a * cx + b * cy + c)};
-      lmin = std::min(lmin, std::hypot(a, b));
     }
-    // Bounds widened by the distance the snapped edge test tolerates.
-    const double margin = lmin > 0 ? kSnapTolerance / lmin + 1e-9 : std::numeric_limits<double>::infinity();
-    t.xmin = std::min({tx[0], tx[1], tx[2]}) - margin;
-    t.xmax = std::max({tx[0], tx[1], tx[2]}) + margin;
-    t.ymin = std::min({ty[0], ty[1], ty[2]}) - margin;
-    t.ymax = std::max({ty[0], ty[1], ty[2]}) + margin;
+    t.bounds = snappedBounds(t.e);
     triangles.push_back(t);
   }
   const std::size_t points = std::min(xs.size(), ys.size());
@@ -56,9 +45,9 @@ std::vector<unsigned char> computedirectsound(std::span<const int> iwv, const Wa
   for (std::size_t k = 0; k < points; ++k) {
     const double x = xs[k], y = ys[k];
     for (const Triangle& t : triangles) {
-      if (!(x >= t.xmin && x <= t.xmax && y >= t.ymin && y <= t.ymax)) continue;
+      if (!t.bounds.contains(x, y)) continue;
       bool inside = true;
-      for (const Edge& e : t.e)
+      for (const EdgeTest& e : t.e)
         if (sign(sign(snap(e.a * x + e.b * y + e.c)) + e.s) != e.s) {
           inside = false;
           break;

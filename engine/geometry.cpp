@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 namespace velmora::engine {
 
@@ -75,6 +76,35 @@ IndexList nonZeroIndices(std::span<const unsigned char> mask) {
   for (std::size_t k = 0; k < mask.size(); ++k)
     if (mask[k] != 0) out.push_back(k + 1);
   return out;
+}
+
+Bounds snappedBounds(std::span<const EdgeTest> edges) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const Bounds unbounded{-inf, inf, -inf, inf};
+  const std::size_t n = edges.size();
+  if (n < 3) return unbounded;
+  // A point passes edge e when s (a x + b y + c) > -tolerance / 2; the lines moved out by a whole
+  // tolerance bound a region holding all of them with room for rounding.
+  Bounds out{inf, -inf, inf, -inf};
+  for (std::size_t i = 0; i < n; ++i) {
+    const EdgeTest& e = edges[i];
+    const EdgeTest& f = edges[(i + 1) % n];
+    if (e.s == 0 || f.s == 0) return unbounded;
+    const double ce = e.c + e.s * kSnapTolerance, cf = f.c + f.s * kSnapTolerance;
+    const double det = e.a * f.b - e.b * f.a;
+    if (det == 0) return unbounded;
+    const double x = (e.b * cf - f.b * ce) / det, y = (f.a * ce - e.a * cf) / det;
+    if (!std::isfinite(x) || !std::isfinite(y)) return unbounded;
+    out.xmin = std::min(out.xmin, x);
+    out.xmax = std::max(out.xmax, x);
+    out.ymin = std::min(out.ymin, y);
+    out.ymax = std::max(out.ymax, y);
+  }
+  // Rounding of the corner itself.
+  const double slack =
+      1e-12 *
+      (1 + std::max({std::abs(out.xmin), std::abs(out.xmax), std::abs(out.ymin), std::abs(out.ymax)}));
+  return {out.xmin - slack, out.xmax + slack, out.ymin - slack, out.ymax + slack};
 }
 
 Convexity checkconvexity(std::span<const double> xx, std::span<const double> yy, double rota) {
@@ -218,26 +248,25 @@ InsidePolygon::InsidePolygon(std::span<const double> xx, std::span<const double>
   const std::size_t n = px.size();
   if (n < 3) return;
   empty_ = false;
-  double minLength = std::numeric_limits<double>::infinity();
+  double turning = 0;
   for (std::size_t i = 0; i < n; ++i) {
     const double x1 = px[i], y1 = py[i], x2 = px[(i + 1) % n], y2 = py[(i + 1) % n];
     const double a = y1 - y2, b = x2 - x1, c = -a * x1 - b * y1;
     hull_.push_back({a, b, c, sign(a * (x1 + rota * a) + b * (y1 + rota * b) + c)});
-    minLength = std::min(minLength, std::hypot(a, b));
+    const double x3 = px[(i + 2) % n], y3 = py[(i + 2) % n];
+    turning += std::atan2((x2 - x1) * (y3 - y2) - (y2 - y1) * (x3 - x2),
+                          (x2 - x1) * (x3 - x2) + (y2 - y1) * (y3 - y2));
   }
-  // A point passes an edge when its snapped edge value has the right sign, i.e. up to half a
-  // tolerance over the edge: widen the bounds by that distance (plus rounding) for a safe prefilter.
-  const double margin =
-      minLength > 0 ? kSnapTolerance / minLength + 1e-9 : std::numeric_limits<double>::infinity();
-  xmin_ = *std::min_element(px.begin(), px.end()) - margin;
-  xmax_ = *std::max_element(px.begin(), px.end()) + margin;
-  ymin_ = *std::min_element(py.begin(), py.end()) - margin;
-  ymax_ = *std::max_element(py.begin(), py.end()) + margin;
+  // The corners of the widened region are those of neighbouring edges only when the outline winds
+  // once round a convex region.
+  const double inf = std::numeric_limits<double>::infinity();
+  bounds_ = std::abs(std::abs(turning) - 2 * std::numbers::pi) < 1 ? snappedBounds(hull_)
+                                                                   : Bounds{-inf, inf, -inf, inf};
 }
 
 bool InsidePolygon::contains(double x, double y) const {
   if (empty_) return false;
-  if (!(x >= xmin_ && x <= xmax_ && y >= ymin_ && y <= ymax_)) return false;
+  if (!bounds_.contains(x, y)) return false;
   for (const Edge& e : hull_) {
     const int ss = sign(snap(e.a * x + e.b * y + e.c)) + e.s;
     if (sign(ss) != e.s) return false;

@@ -75,6 +75,23 @@ Walls wallsFromMatrices(const Matrix& xw, const Matrix& yw);
 IndexList zeroIndices(std::span<const unsigned char> mask);
 IndexList nonZeroIndices(std::span<const unsigned char> mask);
 
+// ---- bounds of a snapped half-plane test ------------------------------------------------------
+// Edge test of a convex polygon: a point passes when sign(snapped(a x + b y + c)) + s has the sign s,
+// that is up to the snapping tolerance over the edge line.
+struct EdgeTest {
+  double a, b, c;
+  int s;
+};
+struct Bounds {
+  double xmin, xmax, ymin, ymax;
+  bool contains(double x, double y) const { return x >= xmin && x <= xmax && y >= ymin && y <= ymax; }
+};
+// A box holding every point that passes all the edge tests of a convex polygon whose edges are given
+// in order round it. Near a sharp corner the snapped tests reach far beyond the corner along its
+// edges; the box follows them. An edge with no side (s = 0) or two parallel neighbours give the
+// unbounded box.
+Bounds snappedBounds(std::span<const EdgeTest> edges);
+
 // ---- checkconvexity ----------------------------------------------------------------------------
 struct Convexity {
   int iscnvx = 1;        // 1 when no vertex is reflex
@@ -121,10 +138,7 @@ class InsidePolygon {
   const Convexity& convexity() const { return convexity_; }
 
  private:
-  struct Edge {
-    double a, b, c;
-    int s;
-  };
+  using Edge = EdgeTest;
   struct Notch {
     Edge e[3];  // two outline edges (strict) and the new diagonal (inclusive)
     double xmin, xmax, ymin, ymax;
@@ -133,7 +147,7 @@ class InsidePolygon {
   std::vector<Notch> notches_;
   Convexity convexity_;
   bool empty_ = true;
-  double xmin_ = 0, xmax_ = 0, ymin_ = 0, ymax_ = 0;  // bounds of the hull, widened by its tolerance
+  Bounds bounds_{0, 0, 0, 0};  // every point that passes the hull's snapped edge tests
 };
 
 // ---- checksource / checksource2 ----------------------------------------------------------------

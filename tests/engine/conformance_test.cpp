@@ -77,5 +77,36 @@ INSTANTIATE_TEST_SUITE_P(
         DeblocCase{"bad_wall_number", {3, 3, 2, 1}, {0.1, 0.5, 2, 1}, 5, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A point passes an edge when its snapped edge value has the right sign. Beyond the sharp corners of
+// a sliver (angle 1e-5) that reaches 5e-3 along the edges: both the room test and the direct-sound
+// triangle follow the rule there, with no cut at the corners' bounding box.
+struct SliverCase {
+  const char* name;
+  double x, y;
+  bool inside;
+};
+
+class SliverCorners : public ::testing::TestWithParam<SliverCase> {};
+
+TEST_P(SliverCorners, SnappedEdgeTestsDecide) {
+  const SliverCase& c = GetParam();
+  const std::vector<double> xx = {0, 20, 10}, yy = {0, 0, 1e-4};
+  const double xs[1] = {c.x}, ys[1] = {c.y};
+  EXPECT_EQ(removeouttersurface(xs, ys, xx, yy, 1).in[0], c.inside ? 1 : 0);
+  // The same triangle as the direct sound of wall (0, 0)-(20, 0) from the source (10, 1e-4).
+  const int iwv[1] = {1};
+  const Walls seen = {{0, 0, 20, 0}};
+  EXPECT_EQ(computedirectsound(iwv, seen, 10, 1e-4, xs, ys)[0], c.inside ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, SliverCorners,
+                         ::testing::Values(SliverCase{"interior", 10, 5e-5, true},
+                                           SliverCase{"beyond_right_corner_within", 20.004, 0, true},
+                                           SliverCase{"beyond_right_corner_too_far", 20.006, 0, false},
+                                           SliverCase{"beyond_left_corner_within", -0.004, 0, true},
+                                           SliverCase{"beyond_left_corner_too_far", -0.006, 0, false},
+                                           SliverCase{"below_the_base", 10, -1e-6, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace velmora::engine
