@@ -275,7 +275,9 @@ Json Automation::request(const Json& req) {
     std::vector<Value> args;
     if (req.contains("args")) {
       if (!req["args"].is_array()) throw Error("\"args\" must be an array");
-      for (const Json& a : req["args"]) args.push_back(decodeValue(a));
+      // A text argument stays a text even when it reads "NaN" or "Inf"; records decode as values.
+      for (const Json& a : req["args"])
+        args.push_back(a.is_string() ? Value(a.get<std::string>()) : decodeValue(a));
     }
     try {
       rt_.dispatch(args);
@@ -477,10 +479,17 @@ Json Automation::find(const Json& req) {
 }
 
 Handle Automation::currentMainWindow() const {
+  // The current figure when it is a main window; otherwise (a polar or scan window in front) the
+  // topmost main window, as every operation of the program finds it.
   const Graphics& g = rt_.graphics();
-  const Handle fig = g.currentFigure();
-  if (fig == kNoHandle || g.at(fig).tag() != "acoufig") throw Error("no main window is current");
-  return fig;
+  const auto isMain = [&](Handle fig) {
+    return fig != kNoHandle && g.exists(fig) && g.at(fig).type() == ObjectType::Figure &&
+           g.at(fig).tag() == "acoufig";
+  };
+  if (isMain(g.currentFigure())) return g.currentFigure();
+  for (Handle fig : g.figures())  // stacking order: topmost first
+    if (isMain(fig)) return fig;
+  throw Error("no main window is current");
 }
 
 }  // namespace velmora::platform
