@@ -93,9 +93,10 @@ void refreshsurfacevalues(Runtime& rt) {
     if (progressShown) rt.ui().closeProgress();
     throw;
   }
-  if (progressShown) rt.ui().closeProgress();
+  // The diagnostics and the timing line are written while the bar still shows; then it closes.
   for (const std::string& line : values.console) rt.console(line);
   if (values.beep) rt.ui().beep();
+  if (progressShown) rt.ui().closeProgress();
 
   record = readCase(rt, fig);
   record.PT = std::move(values.PT);
