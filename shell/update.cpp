@@ -48,6 +48,8 @@ std::vector<Value> snapshotAnswer(platform::Runtime& rt, const Operations& ops) 
 
 // Steps 12 and 13: the history restarts with one entry after a scanned plan or a shape.
 void restartHistory(platform::Runtime& rt, const Operations& ops, Handle fig, const std::string& label) {
+  // The snapshot is taken first and the record read after it: taking it saves the case, and the
+  // display refresh of that save stores the record, which a copy read earlier would overwrite.
   const auto answer = snapshotAnswer(rt, ops);
   CaseRecord record = readCase(rt, fig);
   if (!answer.empty() && answer.front().isRecord() && answer.front().record().size() > 0) {
