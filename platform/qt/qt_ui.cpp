@@ -154,6 +154,7 @@ std::optional<FileChoice> QtUi::saveFile(const FileDialog& d) {
 void QtUi::progress(const std::string& text, double fraction) {
   if (!progress_) {
     progress_ = new QProgressDialog(dialogParent());
+    progress_->setWindowTitle(QStringLiteral("Progress bar"));  // the program's only progress window
     progress_->setWindowModality(Qt::ApplicationModal);
     progress_->setCancelButton(nullptr);
     progress_->setRange(0, 1000);
