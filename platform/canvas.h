@@ -58,6 +58,8 @@ class Canvas {
 
   // Restricts the following drawing to a rectangle, or lifts the restriction.
   virtual void setClip(const std::optional<PixelRect>& rect) = 0;
+  // Whether setClip cuts what is drawn; a canvas that cannot gets its geometry cut to the box exactly.
+  virtual bool clipsItself() const { return true; }
 
   virtual void polyline(std::span<const Point> points, const Stroke& stroke) = 0;
   // A closed polygon, filled when `fill` is given, outlined when `edge` is given.

@@ -23,8 +23,9 @@ class HpglCanvas : public Canvas {
 
   double width() const override { return width_; }
   double height() const override { return height_; }
-  // A plotter has no clipping of its own; the renderer clips geometry before it arrives here.
+  // A plotter has no clipping of its own; the renderer cuts geometry to the box before it arrives here.
   void setClip(const std::optional<PixelRect>&) override {}
+  bool clipsItself() const override { return false; }
   void polyline(std::span<const Point> points, const Stroke& stroke) override;
   void polygon(std::span<const Point> points, const std::optional<Rgb>& fill,
                const std::optional<Stroke>& edge) override;

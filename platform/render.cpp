@@ -1176,8 +1176,9 @@ void drawAxesDecorations(AxesContext& ctx) {
 
 AxesContext makeContext(const Graphics& g, Handle axes, Canvas& canvas, const AxesMapping& map) {
   AxesContext ctx{g, axes, canvas, map, colorScale(g, axes), {}, {1, 1, 1}};
-  // A margin wide enough for thick lines, so clipped geometry ends outside the visible box.
-  ctx.clipRect = expanded(map.box, 8);
+  // A margin wide enough for thick lines, so clipped geometry ends outside the visible box; a canvas
+  // that cannot clip by itself gets its geometry cut at the box exactly.
+  ctx.clipRect = expanded(map.box, canvas.clipsItself() ? 8 : 0);
   const ColorSpec c = colorSpec(g.at(axes), "color", "none");
   if (c.rgb) {
     ctx.axesColor = *c.rgb;
