@@ -17,7 +17,7 @@
 //   refreshsurfacevalues-> refreshsurfacevalues({walls, alpha, source, xs, ys, iscnvx, diffcoef, iwv,
 //                          visible, images, noprogressbar}, progress): open the progress bar before
 //                          (unless noprogressbar), close it after; store PT, RT, Pso, Pwall, inDS, inRW,
-//                          xpol, ypol; write console lines; beep if asked.
+//                          xpol, ypol; write console lines; beep `beeps` times.
 //
 // Walls come in wall order (the reverse of a search by tag); xs, ys are the audience-map surface's
 // xdata, ydata in column order. Stored indices (ina, inDS, inRW) count from 1, column order.

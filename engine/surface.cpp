@@ -95,7 +95,7 @@ SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const ProgressFn& pr
       const Wall seen = i < in.visible.size() ? in.visible[i] : in.walls[i];
       ZoneResult zone = checkimagevisibility(static_cast<int>(i) + 1, in.walls, seen, ima, xspan, yspan);
       out.console.insert(out.console.end(), zone.console.begin(), zone.console.end());
-      out.beep = out.beep || zone.beep;
+      if (zone.beep) ++out.beeps;
       out.xpol[i] = std::move(zone.xp);
       out.ypol[i] = std::move(zone.yp);
       if (zone.failed) {

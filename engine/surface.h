@@ -44,7 +44,7 @@ struct SurfaceValues {
   std::vector<IndexList> inRW;             // per wall, 1-based, increasing
   std::vector<std::vector<double>> xpol, ypol;  // per wall, the traced zone polygon (empty if none)
   std::vector<std::string> console;             // diagnostics and the timing line, in order
-  bool beep = false;
+  int beeps = 0;                                // one per wall whose zone tracing asked for one
   std::vector<int> exactWalls;  // 1-based walls whose zone was evaluated point by point (tracing gave up)
 };
 

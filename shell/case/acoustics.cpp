@@ -95,7 +95,7 @@ void refreshsurfacevalues(Runtime& rt) {
   }
   // The diagnostics and the timing line are written while the bar still shows; then it closes.
   for (const std::string& line : values.console) rt.console(line);
-  if (values.beep) rt.ui().beep();
+  for (int i = 0; i < values.beeps; ++i) rt.ui().beep();
   if (progressShown) rt.ui().closeProgress();
 
   record = readCase(rt, fig);

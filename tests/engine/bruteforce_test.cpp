@@ -101,7 +101,7 @@ TEST(ExactFallback, SelfTouchingRoomTracingGivesUpMapStaysRight) {
   in.ys = grid.ys;
   const CaseResults r = computecase(in);
   EXPECT_EQ(r.values.exactWalls, (std::vector<int>{3}));
-  EXPECT_TRUE(r.values.beep);
+  EXPECT_GE(r.values.beeps, 1);
   EXPECT_NE(std::find(r.values.console.begin(), r.values.console.end(),
                       "hidden reflection path algorithm failed for wall 3 ..."),
             r.values.console.end());
