@@ -404,6 +404,14 @@ Json Automation::request(const Json& req) {
     ok["lines"] = ui_.takeConsole();
     return ok;
   }
+  if (op == "dialogs") {
+    checkKeys(req, {});
+    Json list = Json::array();
+    for (const auto& d : ui_.takeShown())
+      list.push_back({{"kind", d.kind}, {"title", d.title}, {"text", d.text}});
+    ok["dialogs"] = std::move(list);
+    return ok;
+  }
   if (op == "render") {
     checkKeys(req, {"handle", "file"});
     const Handle fig = existing("handle");

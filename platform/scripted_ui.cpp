@@ -113,6 +113,12 @@ void ScriptedUi::console(const std::string& line) {
   if (echo_) std::cerr << line << std::endl;
 }
 
+std::vector<ScriptedUi::Shown> ScriptedUi::takeShown() {
+  std::vector<Shown> out(shown_.begin() + static_cast<std::ptrdiff_t>(shownTaken_), shown_.end());
+  shownTaken_ = shown_.size();
+  return out;
+}
+
 std::vector<std::string> ScriptedUi::takeConsole() {
   std::vector<std::string> out(lines_.begin() + static_cast<std::ptrdiff_t>(taken_), lines_.end());
   taken_ = lines_.size();

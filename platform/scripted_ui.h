@@ -78,6 +78,8 @@ class ScriptedUi : public Ui {
     std::string text;
   };
   const std::vector<Shown>& shown() const { return shown_; }
+  // The dialogs shown since the last call of takeShown().
+  std::vector<Shown> takeShown();
   int beeps() const { return beeps_; }
   bool progressOpen() const { return progressOpen_; }
 
@@ -91,6 +93,7 @@ class ScriptedUi : public Ui {
   std::size_t taken_ = 0;
   bool echo_ = false;
   std::vector<Shown> shown_;
+  std::size_t shownTaken_ = 0;
   int beeps_ = 0;
   bool progressOpen_ = false;
 };

@@ -124,5 +124,24 @@ TEST(AutomationConformance, DispatchTextsStayTextsAndOtherValuesDecode) {
   }
 }
 
+TEST(AutomationConformance, DialogsReportWhatWasShownOnceEach) {
+  Protocol p;
+  p.rt.setDispatcher([](Runtime& r, const std::vector<Value>&) {
+    r.ui().message(MessageKind::Message, "Sum equals to 63 dB", "Result");
+    r.ui().input({{"Enter wall absorption coefficient (%):"}, "Set wall property", 1, {"0"}});
+  });
+  ASSERT_TRUE(p.one(R"({"op":"dispatch","args":["dbsum"]})")["ok"]);
+  const Json r = p.one(R"({"op":"dialogs"})");
+  ASSERT_EQ(r["ok"], true) << r.dump();
+  ASSERT_EQ(r["dialogs"].size(), 2u);
+  EXPECT_EQ(r["dialogs"][0]["kind"], "message");
+  EXPECT_EQ(r["dialogs"][0]["title"], "Result");
+  EXPECT_EQ(r["dialogs"][0]["text"], "Sum equals to 63 dB");
+  EXPECT_EQ(r["dialogs"][1]["kind"], "input");
+  EXPECT_EQ(r["dialogs"][1]["text"], "Enter wall absorption coefficient (%):");
+  EXPECT_TRUE(p.one(R"({"op":"dialogs"})")["dialogs"].empty());
+  EXPECT_EQ(p.one(R"({"op":"dialogs","extra":1})")["ok"], false);
+}
+
 }  // namespace
 }  // namespace velmora::platform
