@@ -305,12 +305,7 @@ QWidget* FigureWindow::createControl(Handle control, const std::string& style) {
   } else if (style == "listbox") {
     auto* list = new QListWidget(this);
     connect(list, &QListWidget::itemClicked, this, [this, control, list](QListWidgetItem*) {
-      if (syncing_) return;
-      std::vector<double> rows;
-      for (int i = 0; i < list->count(); ++i) {
-        if (list->item(i)->isSelected()) rows.push_back(i + 1);
-      }
-      userClicked(control, rows.size() == 1 ? Value(rows[0]) : Value::row(rows));
+      if (!syncing_) userClicked(control, selectedRows(list));
     });
     w = list;
   } else if (style == "popupmenu") {
@@ -481,6 +476,15 @@ void FigureWindow::applyControl(Handle control, QWidget* w, const std::string& s
   w->setVisible(o.visible());
 }
 
+// The selected entries of a list, counting from 1: one number, or a row of them.
+Value FigureWindow::selectedRows(const QListWidget* list) {
+  std::vector<double> rows;
+  for (int i = 0; i < list->count(); ++i) {
+    if (list->item(i)->isSelected()) rows.push_back(i + 1);
+  }
+  return rows.size() == 1 ? Value(rows[0]) : Value::row(rows);
+}
+
 void FigureWindow::userClicked(Handle control, std::optional<Value> value) {
   guarded([&] { rt_.click(control, std::move(value)); });
   // The widget shows what the model holds once the callback has run.
@@ -512,6 +516,23 @@ bool FigureWindow::eventFilter(QObject* watched, QEvent* event) {
         return true;
       default:
         break;
+    }
+  }
+  // A list's selection moved with the keyboard is a choice as a click is.
+  if (event->type() == QEvent::KeyRelease && !syncing_) {
+    if (auto* list = qobject_cast<QListWidget*>(w)) {
+      switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+          userClicked(w->property("velmoraHandle").toLongLong(), selectedRows(list));
+          return false;
+        default:
+          break;
+      }
     }
   }
   if (event->type() == QEvent::FocusOut) {

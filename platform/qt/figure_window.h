@@ -10,6 +10,8 @@
 
 class QMenu;
 
+class QListWidget;
+
 namespace velmora::platform::qt {
 
 // One figure of the model as a fixed-size window: the figure painted by the renderer, its controls as
@@ -68,6 +70,7 @@ class FigureWindow : public QWidget {
   QWidget* createControl(Handle control, const std::string& style);
   void applyControl(Handle control, QWidget* widget, const std::string& style);
   void userClicked(Handle control, std::optional<Value> value);
+  static Value selectedRows(const QListWidget* list);
   void userEdited(Handle control, Value text);
   void controlContextMenu(Handle control, const QPoint& localPos);
   // Data coordinates of a widget point in an axes (the figure's current axes when `axes` is none).

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -149,6 +150,28 @@ TEST_F(Fixture, ToggleRadioAndListClicksUpdateTheValue) {
   EXPECT_TRUE(qobject_cast<QListWidget*>(widget(list))->item(1)->isSelected());
   graphics().setNumber(snap, "value", 1);
   EXPECT_TRUE(qobject_cast<QPushButton*>(widget(snap))->isChecked());
+}
+
+TEST_F(Fixture, ListSelectionMovedWithTheKeyboardRunsTheCallback) {
+  const Handle list = control("listbox", {555, 460, 70, 75}, "velmoracopy('select')");
+  graphics().setText(list, "string", "all|direct|wall 1|wall 2");
+  graphics().setNumber(list, "value", 1);
+  window()->show();
+  auto* listWidget = qobject_cast<QListWidget*>(widget(list));
+  ASSERT_NE(listWidget, nullptr);
+  listWidget->setFocus();
+  for (int key : {Qt::Key_Down, Qt::Key_Down}) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(listWidget, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(listWidget, &release);
+  }
+  EXPECT_EQ(graphics().at(list).number("value"), 3);
+  EXPECT_EQ(verbs, (std::vector<std::string>{"select", "select"}));
+  // Other keys choose nothing.
+  QKeyEvent letter(QEvent::KeyRelease, Qt::Key_A, Qt::NoModifier);
+  QApplication::sendEvent(listWidget, &letter);
+  EXPECT_EQ(verbs.size(), 2u);
 }
 
 TEST_F(Fixture, ControlsArePlacedFromTheLowerLeftCorner) {
