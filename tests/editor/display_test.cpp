@@ -14,6 +14,7 @@
 #include "shell/case/window.h"
 #include "shell/dispatcher.h"
 #include "shell/register_all.h"
+#include "support/main_window.h"
 
 namespace velmora::editor {
 namespace {
@@ -47,23 +48,9 @@ TEST(GridPositionsTest, AlignedOnTheOriginOrOnTheZone) {
   EXPECT_DOUBLE_EQ(shifted.back(), 10.3);
 }
 
-class DisplayTest : public ::testing::Test {
+class DisplayTest : public test_support::MainWindowFixture<> {
  protected:
-  DisplayTest() {
-    registerAllOperations(ops);
-    installDispatcher(rt, ops);
-    ui.push(ScriptedAnswer::inputs(std::vector<std::string>{"20"}));
-    velmoracopy(rt, ops, {});
-    fig = currentMainWindow(rt);
-  }
-  Handle obj(const char* tag) { return objectInWindow(rt, fig, tag); }
-  std::string text(Handle h, const char* p) { return rt.graphics().at(h).text(p); }
-  std::vector<double> nums(Handle h, const char* p) { return rt.graphics().at(h).numbers(p); }
-
-  platform::ScriptedUi ui;
-  platform::Runtime rt{ui};
-  Operations ops;
-  Handle fig = platform::kNoHandle;
+  DisplayTest() { fig = openMainWindow(); }
 };
 
 TEST_F(DisplayTest, ReflectionAndDecibelModes) {

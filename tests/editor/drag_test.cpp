@@ -14,6 +14,7 @@
 #include "shell/case/window.h"
 #include "shell/dispatcher.h"
 #include "shell/register_all.h"
+#include "support/main_window.h"
 
 namespace velmora::editor {
 namespace {
@@ -23,10 +24,9 @@ using platform::ScriptedAnswer;
 using platform::Value;
 using namespace velmora::shell;
 
-class DragTest : public ::testing::Test {
+class DragTest : public test_support::MainWindowFixture<> {
  protected:
   DragTest() {
-    registerAllOperations(ops);
     // Follow-up operations are logged on their way through the table.
     for (const char* name :
          {"checkroomconvexity", "refreshimages", "refreshsurfaceposition", "refreshsurfacevalues",
@@ -37,10 +37,7 @@ class DragTest : public ::testing::Test {
                d.name = "temporarysave";
                return std::vector<Value>{d.toValue()};
              }});
-    installDispatcher(rt, ops);
-    ui.push(ScriptedAnswer::inputs(std::vector<std::string>{"20"}));
-    velmoracopy(rt, ops, {});
-    fig = currentMainWindow(rt);
+    fig = openMainWindow();
     log.clear();
     ui.takeConsole();
   }
@@ -60,10 +57,7 @@ class DragTest : public ::testing::Test {
   Handle corner(std::size_t k) { return objectsInCreationOrder(rt, fig, "acouaudiencevertex").at(k - 1); }
   Handle edge(std::size_t k) { return objectsInCreationOrder(rt, fig, "acouaudienceedge").at(k - 1); }
   Handle wall(std::size_t k) { return wallsInWallOrder(rt, fig).at(k - 1); }
-  Handle obj(const char* tag) { return objectInWindow(rt, fig, tag); }
   Point at(Handle h) { return firstPoint(rt, h); }
-  std::vector<double> nums(Handle h, const char* p) { return rt.graphics().at(h).numbers(p); }
-  std::string text(Handle h, const char* p) { return rt.graphics().at(h).text(p); }
   std::string status() { return text(obj("acoutext"), "string"); }
   std::string motionFcn() { return text(fig, "windowbuttonmotionfcn"); }
   std::string upFcn() { return text(fig, "windowbuttonupfcn"); }
@@ -74,10 +68,6 @@ class DragTest : public ::testing::Test {
   }
   std::size_t labels() { return readCase(rt, fig).actionlist.size(); }
 
-  platform::ScriptedUi ui;
-  platform::Runtime rt{ui};
-  Operations ops;
-  Handle fig = platform::kNoHandle;
   std::vector<std::string> log;
 };
 

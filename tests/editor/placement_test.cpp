@@ -16,6 +16,7 @@
 #include "shell/case/window.h"
 #include "shell/dispatcher.h"
 #include "shell/register_all.h"
+#include "support/main_window.h"
 
 namespace velmora::editor {
 namespace {
@@ -25,10 +26,9 @@ using platform::ScriptedAnswer;
 using platform::Value;
 using namespace velmora::shell;
 
-class PlacementTest : public ::testing::Test {
+class PlacementTest : public test_support::MainWindowFixture<> {
  protected:
   PlacementTest() {
-    registerAllOperations(ops);
     for (const char* name : {"refreshimages", "refreshsurfacevalues", "selectvalue"}) {
       Operation o = *ops.find(name);
       auto inner = o.run;
@@ -45,10 +45,7 @@ class PlacementTest : public ::testing::Test {
                d.name = "temporarysave";
                return std::vector<Value>{d.toValue()};
              }});
-    installDispatcher(rt, ops);
-    ui.push(ScriptedAnswer::inputs(std::vector<std::string>{"20"}));
-    velmoracopy(rt, ops, {});
-    fig = currentMainWindow(rt);
+    fig = openMainWindow();
     log.clear();
     pointers.clear();
     ui.takeConsole();
@@ -69,10 +66,6 @@ class PlacementTest : public ::testing::Test {
   Point at(const char* tag) { return firstPoint(rt, objectInWindow(rt, fig, tag)); }
   CaseRecord record() { return readCase(rt, fig); }
 
-  platform::ScriptedUi ui;
-  platform::Runtime rt{ui};
-  Operations ops;
-  Handle fig = platform::kNoHandle;
   std::vector<std::string> log, pointers;
 };
 

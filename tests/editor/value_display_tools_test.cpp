@@ -16,6 +16,7 @@
 #include "shell/case/window.h"
 #include "shell/dispatcher.h"
 #include "shell/register_all.h"
+#include "support/main_window.h"
 
 namespace velmora::editor {
 namespace {
@@ -25,47 +26,17 @@ using platform::ScriptedAnswer;
 using platform::Value;
 using namespace velmora::shell;
 
-class RecordingUi : public platform::ScriptedUi {
- public:
-  std::optional<std::vector<std::string>> input(const platform::InputDialog& d) override {
-    dialogs.push_back(d);
-    return ScriptedUi::input(d);
-  }
-  std::vector<platform::InputDialog> dialogs;
-};
-
-class ValueToolsTest : public ::testing::Test {
+class ValueToolsTest : public test_support::MainWindowFixture<test_support::DialogRecordingUi> {
  protected:
   ValueToolsTest() {
-    registerAllOperations(ops);
-    installDispatcher(rt, ops);
-    ui.push(ScriptedAnswer::inputs(std::vector<std::string>{"20"}));
-    velmoracopy(rt, ops, {});
-    fig = currentMainWindow(rt);
+    fig = openMainWindow();
     axes = drawingAxes(rt, fig);
   }
-  Handle obj(const char* tag) { return objectInWindow(rt, fig, tag); }
-  std::string text(Handle h, const char* p) { return rt.graphics().at(h).text(p); }
-  std::vector<double> nums(Handle h, const char* p) { return rt.graphics().at(h).numbers(p); }
   bool checked(Handle h) { return rt.graphics().at(h).isOn("checked"); }
-  Handle item(Handle owner, const std::string& label) {
-    auto& g = rt.graphics();
-    for (Handle i : menuItemsInOrder(g, g.get(owner, "uicontextmenu").object())) {
-      if (g.at(i).text("label") == label) return i;
-    }
-    ADD_FAILURE() << "no item " << label;
-    return platform::kNoHandle;
-  }
+  Handle item(Handle owner, const std::string& label) { return contextItem(owner, label); }
   Handle objectsItem(const std::string& label) { return item(obj("acouobjects"), label); }
   // Runs a menu item's callback even while the item is disabled (as another operation may).
   void invoke(Handle i) { rt.runCallback(i, text(i, "callback")); }
-  void answer(std::optional<std::string> typed) {
-    if (typed) {
-      ui.push(ScriptedAnswer::inputs(std::vector<std::string>{*typed}));
-    } else {
-      ui.push(ScriptedAnswer::inputs(std::nullopt));
-    }
-  }
   int visibleCount(const char* tag) {
     int n = 0;
     for (Handle h : objectsByTag(rt, fig, tag)) n += rt.graphics().at(h).visible() ? 1 : 0;
@@ -81,10 +52,6 @@ class ValueToolsTest : public ::testing::Test {
     return map(row, 0) + map(row, 1) + map(row, 2);
   }
 
-  RecordingUi ui;
-  platform::Runtime rt{ui};
-  Operations ops;
-  Handle fig = platform::kNoHandle;
   Handle axes = platform::kNoHandle;
 };
 

@@ -16,6 +16,7 @@
 #include "shell/case/window.h"
 #include "shell/dispatcher.h"
 #include "shell/register_all.h"
+#include "support/main_window.h"
 
 namespace velmora::editor {
 namespace {
@@ -23,16 +24,6 @@ namespace {
 using platform::ScriptedAnswer;
 using platform::Value;
 using namespace velmora::shell;
-
-// Keeps every input dialog shown, with its defaults.
-class RecordingUi : public platform::ScriptedUi {
- public:
-  std::optional<std::vector<std::string>> input(const platform::InputDialog& d) override {
-    dialogs.push_back(d);
-    return ScriptedUi::input(d);
-  }
-  std::vector<platform::InputDialog> dialogs;
-};
 
 void expectDialog(const platform::InputDialog& d, const std::string& prompt, const std::string& title,
                   const std::string& typed) {
@@ -42,18 +33,12 @@ void expectDialog(const platform::InputDialog& d, const std::string& prompt, con
   EXPECT_EQ(d.defaults, std::vector<std::string>{typed});
 }
 
-class ViewToolsTest : public ::testing::Test {
+class ViewToolsTest : public test_support::MainWindowFixture<test_support::DialogRecordingUi> {
  protected:
   ViewToolsTest() {
-    registerAllOperations(ops);
-    installDispatcher(rt, ops);
-    ui.push(ScriptedAnswer::inputs(std::vector<std::string>{"20"}));
-    velmoracopy(rt, ops, {});
-    fig = currentMainWindow(rt);
+    fig = openMainWindow();
     axes = drawingAxes(rt, fig);
   }
-  Handle obj(const char* tag) { return objectInWindow(rt, fig, tag); }
-  std::vector<double> nums(Handle h, const char* p) { return rt.graphics().at(h).numbers(p); }
   Handle menuItem(Handle owner, const std::string& label) {
     auto& g = rt.graphics();
     const auto found =
@@ -62,13 +47,6 @@ class ViewToolsTest : public ::testing::Test {
         });
     EXPECT_EQ(found.size(), 1u) << label;
     return found.front();
-  }
-  void answer(std::optional<std::string> typed) {
-    if (typed) {
-      ui.push(ScriptedAnswer::inputs(std::vector<std::string>{*typed}));
-    } else {
-      ui.push(ScriptedAnswer::inputs(std::nullopt));
-    }
   }
   void expectView(double x0, double x1, double y0, double y1) {
     const auto xl = nums(axes, "xlim"), yl = nums(axes, "ylim");
@@ -94,10 +72,6 @@ class ViewToolsTest : public ::testing::Test {
     return box;
   }
 
-  RecordingUi ui;
-  platform::Runtime rt{ui};
-  Operations ops;
-  Handle fig = platform::kNoHandle;
   Handle axes = platform::kNoHandle;
 };
 

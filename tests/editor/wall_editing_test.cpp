@@ -18,6 +18,7 @@
 #include "shell/case/window.h"
 #include "shell/dispatcher.h"
 #include "shell/register_all.h"
+#include "support/main_window.h"
 
 namespace velmora::editor {
 namespace {
@@ -38,10 +39,9 @@ class PeekingUi : public platform::ScriptedUi {
 
 enum Item { kSplit = 0, kDelete = 1, kSymmetry = 2, kChange = 3, kZero = 4, kFull = 5 };
 
-class WallEditingTest : public ::testing::Test {
+class WallEditingTest : public test_support::MainWindowFixture<PeekingUi> {
  protected:
   WallEditingTest() {
-    registerAllOperations(ops);
     for (const char* name : {"refreshimages", "refreshsurfacevalues", "selectvalue", "checkroomconvexity"}) {
       Operation o = *ops.find(name);
       auto inner = o.run;
@@ -51,10 +51,7 @@ class WallEditingTest : public ::testing::Test {
       };
       ops.add(std::move(o));
     }
-    installDispatcher(rt, ops);
-    ui.push(ScriptedAnswer::inputs(std::vector<std::string>{"20"}));
-    velmoracopy(rt, ops, {});
-    fig = currentMainWindow(rt);
+    fig = openMainWindow();
     room({0, 10, 10, 0}, {0, 0, 5, 5}, {10, 20, 30, 40});
   }
 
@@ -147,10 +144,6 @@ class WallEditingTest : public ::testing::Test {
     return a / 2;
   }
 
-  PeekingUi ui;
-  platform::Runtime rt{ui};
-  Operations ops;
-  Handle fig = platform::kNoHandle;
   std::vector<std::string> log;
 };
 

@@ -1,0 +1,112 @@
+// The fixture shared by the tests that drive a real main window: a runtime with scripted dialogs,
+// every operation registered in the test's own table and routed through the dispatcher, and the
+// small helpers those tests reach for (zone answer, objects by tag, menu items by label, dialog
+// answers, console lines, a print service that only records).
+
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/graphics.h"
+#include "platform/runtime.h"
+#include "platform/scripted_ui.h"
+#include "shell/case/drawing_objects.h"
+#include "shell/case/window.h"
+#include "shell/dispatcher.h"
+#include "shell/register_all.h"
+
+namespace velmora::test_support {
+
+// Keeps every input dialog shown, with its defaults, and answers it from the script.
+class DialogRecordingUi : public platform::ScriptedUi {
+ public:
+  std::optional<std::vector<std::string>> input(const platform::InputDialog& d) override {
+    dialogs.push_back(d);
+    return ScriptedUi::input(d);
+  }
+  std::vector<platform::InputDialog> dialogs;
+};
+
+// Writes nothing: keeps the window, device and path of every job; `fail` makes it refuse.
+class RecordingPrinter : public platform::PrintService {
+ public:
+  struct Job {
+    platform::Handle figure;
+    std::string device, path;
+  };
+  void print(platform::Handle figure, const std::string& device, const std::string& path) override {
+    if (fail) throw Error("cannot write " + path);
+    jobs.push_back({figure, device, path});
+  }
+  std::vector<Job> jobs;
+  bool fail = false;
+};
+
+template <class UiType = platform::ScriptedUi>
+class MainWindowFixture : public ::testing::Test {
+ protected:
+  MainWindowFixture() {
+    shell::registerAllOperations(ops);
+    shell::installDispatcher(rt, ops);
+  }
+
+  // Runs "init" with one answer to the zone question (nothing: cancel it).
+  void start(std::optional<std::string> zone) {
+    answer(std::move(zone));
+    shell::velmoracopy(rt, ops, {});
+  }
+  // Opens a main window on a zone of 20 m; the window operations now find.
+  platform::Handle openMainWindow() {
+    start("20");
+    return shell::currentMainWindow(rt);
+  }
+  // Queues one answer (nothing: cancel) for the next one-line input dialog.
+  void answer(std::optional<std::string> typed) {
+    if (typed) {
+      ui.push(platform::ScriptedAnswer::inputs(std::vector<std::string>{*typed}));
+    } else {
+      ui.push(platform::ScriptedAnswer::inputs(std::nullopt));
+    }
+  }
+
+  platform::Handle obj(const char* tag) { return shell::objectInWindow(rt, fig, tag); }
+  std::string text(platform::Handle h, const char* prop) const { return rt.graphics().at(h).text(prop); }
+  std::vector<double> nums(platform::Handle h, const char* prop) const {
+    return rt.graphics().at(h).numbers(prop);
+  }
+  // The item of an object's context menu with this label.
+  platform::Handle contextItem(platform::Handle owner, const std::string& label) {
+    auto& g = rt.graphics();
+    for (platform::Handle i : shell::menuItemsInOrder(g, g.get(owner, "uicontextmenu").object())) {
+      if (g.at(i).text("label") == label) return i;
+    }
+    ADD_FAILURE() << "no item " << label;
+    return platform::kNoHandle;
+  }
+  // Every menu item of the main window with this label, newest first.
+  std::vector<platform::Handle> windowItems(const std::string& label) const {
+    return rt.graphics().findIf(fig, [&](const platform::GraphicsObject& o) {
+      return o.type() == platform::ObjectType::UiMenu && o.text("label") == label;
+    });
+  }
+  // The dialogs and boxes of one kind ("error", "message", ...) shown so far, as "title: text".
+  std::vector<std::string> shownOf(const std::string& kind) const {
+    std::vector<std::string> out;
+    for (const auto& s : ui.shown()) {
+      if (s.kind == kind) out.push_back(s.title + ": " + s.text);
+    }
+    return out;
+  }
+
+  UiType ui;
+  platform::Runtime rt{ui};
+  shell::Operations ops;
+  platform::Handle fig = platform::kNoHandle;
+};
+
+}  // namespace velmora::test_support
