@@ -24,6 +24,7 @@
 #include "shell/dispatcher.h"
 #include "shell/register_all.h"
 #include "shell/update.h"
+#include "support/main_window.h"
 
 namespace velmora::shell {
 namespace {
@@ -49,12 +50,10 @@ std::vector<double> reversed(std::vector<double> v) {
   return v;
 }
 
-class CaseFilesTest : public ::testing::Test {
+class CaseFilesTest : public test_support::MainWindowFixture<> {
  protected:
   void SetUp() override {
-    registerAllOperations(ops);
     addStandIns();
-    installDispatcher(rt, ops);
     oldFolder = fs::current_path();
     const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     folder = fs::temp_directory_path() / ("velmora-case-files-" + std::to_string(::getpid()) + "-" + test);
@@ -86,11 +85,7 @@ class CaseFilesTest : public ::testing::Test {
              }});
   }
 
-  Handle open() {
-    ui.push(ScriptedAnswer::inputs(std::vector<std::string>{"20"}));
-    velmoracopy(rt, ops, {});
-    return currentMainWindow(rt);
-  }
+  Handle open() { return openMainWindow(); }
   void dispatch(std::vector<Value> args) { velmoracopy(rt, ops, args); }
   // The message of the error a dispatch raises; empty when it raised none.
   std::string failure(std::vector<Value> args) {
@@ -150,9 +145,6 @@ class CaseFilesTest : public ::testing::Test {
     return shown;
   }
 
-  platform::ScriptedUi ui;
-  platform::Runtime rt{ui};
-  Operations ops;
   fs::path oldFolder;
   fs::path folder;
 };

@@ -15,6 +15,7 @@
 #include "shell/dispatcher.h"
 #include "shell/init.h"
 #include "shell/register_all.h"
+#include "support/main_window.h"
 
 namespace velmora::shell {
 namespace {
@@ -24,20 +25,13 @@ using platform::ObjectType;
 using platform::ScriptedAnswer;
 using platform::Value;
 
-class CoreConformanceTest : public ::testing::Test {
+class CoreConformanceTest : public test_support::MainWindowFixture<> {
  protected:
-  CoreConformanceTest() {
-    registerAllOperations(ops);
-    installDispatcher(rt, ops);
-  }
   Handle open(const std::string& zone) {
     ui.push(ScriptedAnswer::inputs(std::vector<std::string>{zone}));
     velmoracopy(rt, ops, {Value("init")});
     return rt.graphics().currentFigure();
   }
-  platform::ScriptedUi ui;
-  platform::Runtime rt{ui};
-  Operations ops;
 };
 
 TEST_F(CoreConformanceTest, EachInitMakesANewCurrentWindowWithACaseOfItsOwn) {

@@ -18,6 +18,7 @@
 #include "shell/case/window.h"
 #include "shell/dispatcher.h"
 #include "shell/register_all.h"
+#include "support/main_window.h"
 
 namespace velmora::shell {
 namespace {
@@ -57,26 +58,16 @@ class RecordingUi : public platform::ScriptedUi {
   std::function<void()> onPause;
 };
 
-class ConformanceTest : public ::testing::Test {
+class ConformanceTest : public test_support::MainWindowFixture<RecordingUi> {
  protected:
-  ConformanceTest() {
-    registerAllOperations(ops);
-    installDispatcher(rt, ops);
-  }
   Handle open() {
-    ui.push(ScriptedAnswer::inputs(std::vector<std::string>{"20"}));
-    velmoracopy(rt, ops, {});
+    start("20");
     ui.events.clear();
     ui.fractions.clear();
     return currentMainWindow(rt);
   }
   void rebuild(const CaseDescription& d) { velmoracopy(rt, ops, {Value("update"), d.toValue()}); }
   engine::Point at(Handle h) const { return firstPoint(rt, h); }
-  std::string text(Handle h, const char* prop) const { return rt.graphics().at(h).text(prop); }
-
-  RecordingUi ui;
-  platform::Runtime rt{ui};
-  Operations ops;
 };
 
 // ---- the engine's window adapters ---------------------------------------------------------------

@@ -19,6 +19,7 @@
 #include "shell/dispatcher.h"
 #include "shell/register_all.h"
 #include "shell/wall_menu.h"
+#include "support/main_window.h"
 
 namespace velmora::shell {
 namespace {
@@ -28,26 +29,9 @@ using platform::ObjectType;
 using platform::ScriptedAnswer;
 using platform::Value;
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public test_support::MainWindowFixture<> {
  protected:
-  MainWindowTest() {
-    registerAllOperations(ops);
-    installDispatcher(rt, ops);
-  }
-
-  // Runs the "init" verb with one answer (nothing: cancel) to the zone question.
-  void start(std::optional<std::string> answer) {
-    if (answer) {
-      ui.push(ScriptedAnswer::inputs(std::vector<std::string>{*answer}));
-    } else {
-      ui.push(ScriptedAnswer::inputs(std::nullopt));
-    }
-    velmoracopy(rt, ops, {});
-  }
-  Handle open() {
-    start("20");
-    return currentMainWindow(rt);
-  }
+  Handle open() { return openMainWindow(); }
   std::vector<Handle> mainWindows() const {
     std::vector<Handle> out;
     for (Handle f : rt.graphics().figures()) {
@@ -56,8 +40,6 @@ class MainWindowTest : public ::testing::Test {
     return out;
   }
   engine::Point at(Handle h) const { return firstPoint(rt, h); }
-  std::vector<double> nums(Handle h, const char* prop) const { return rt.graphics().at(h).numbers(prop); }
-  std::string text(Handle h, const char* prop) const { return rt.graphics().at(h).text(prop); }
   Handle control(Handle fig, const std::string& tagOrString) const {
     const auto found = rt.graphics().findIf(fig, [&](const platform::GraphicsObject& o) {
       if (o.type() != ObjectType::UiControl) return false;
@@ -74,10 +56,6 @@ class MainWindowTest : public ::testing::Test {
   }
   Handle menuOf(Handle h) const { return rt.graphics().get(h, "uicontextmenu").object(); }
   void rebuild(const CaseDescription& d) { velmoracopy(rt, ops, {Value("update"), d.toValue()}); }
-
-  platform::ScriptedUi ui;
-  platform::Runtime rt{ui};
-  Operations ops;
 };
 
 // ---- zone question -------------------------------------------------------------------------------
