@@ -21,6 +21,7 @@
 #include "shell/case/window.h"
 #include "shell/dispatcher.h"
 #include "shell/register_all.h"
+#include "support/main_window.h"
 
 namespace velmora::animation {
 namespace {
@@ -30,25 +31,9 @@ using platform::ScriptedAnswer;
 using platform::Value;
 using namespace velmora::shell;
 
-class Printer : public platform::PrintService {
- public:
-  struct Job {
-    Handle figure;
-    std::string device, path;
-  };
-  void print(Handle figure, const std::string& device, const std::string& path) override {
-    if (fail) throw Error("cannot write " + path);
-    jobs.push_back({figure, device, path});
-  }
-  std::vector<Job> jobs;
-  bool fail = false;
-};
-
-class AnimationTest : public ::testing::Test {
+class AnimationTest : public test_support::MainWindowFixture<> {
  protected:
   AnimationTest() {
-    registerAllOperations(ops);
-    installDispatcher(rt, ops);
     rt.setPrintService(&printer);
     ui.setPump([this] {
       if (steps.empty()) return false;
@@ -57,9 +42,7 @@ class AnimationTest : public ::testing::Test {
       step();
       return true;
     });
-    ui.push(ScriptedAnswer::inputs(std::vector<std::string>{"20"}));
-    velmoracopy(rt, ops, {});
-    fig = currentMainWindow(rt);
+    fig = openMainWindow();
   }
 
   void then(std::function<void()> step) { steps.push_back(std::move(step)); }
@@ -120,12 +103,8 @@ class AnimationTest : public ::testing::Test {
   engine::Point source() const { return firstPoint(rt, objectInWindow(rt, fig, "acousource")); }
   bool controlsEnabled() const { return text(objectInWindow(rt, fig, "acousnapbutton"), "enable") == "on"; }
 
-  platform::ScriptedUi ui;
-  platform::Runtime rt{ui};
-  Operations ops;
-  Printer printer;
+  test_support::RecordingPrinter printer;
   std::deque<std::function<void()>> steps;
-  Handle fig = platform::kNoHandle;
 };
 
 // ---- the parameters dialog -----------------------------------------------------------------------

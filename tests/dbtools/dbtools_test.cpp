@@ -17,6 +17,7 @@
 #include "shell/case/window.h"
 #include "shell/dispatcher.h"
 #include "shell/register_all.h"
+#include "support/main_window.h"
 
 namespace velmora::dbtools {
 namespace {
@@ -27,42 +28,21 @@ using platform::ObjectType;
 using platform::ScriptedAnswer;
 using platform::Value;
 
-// Keeps every input dialog shown, prompts and defaults included.
-class RecordingUi : public platform::ScriptedUi {
- public:
-  std::optional<std::vector<std::string>> input(const InputDialog& d) override {
-    dialogs.push_back(d);
-    return ScriptedUi::input(d);
-  }
-  std::vector<InputDialog> dialogs;
-};
-
-class DbToolsTest : public ::testing::Test {
+// The input dialogs shown are kept, prompts and defaults included.
+class DbToolsTest : public test_support::MainWindowFixture<test_support::DialogRecordingUi> {
  protected:
   DbToolsTest() {
-    shell::registerAllOperations(ops);
-    shell::installDispatcher(rt, ops);
-    ui.push(ScriptedAnswer::inputs(std::vector<std::string>{"20"}));
-    shell::velmoracopy(rt, ops, {});
-    fig = shell::currentMainWindow(rt);
+    fig = openMainWindow();
     ui.dialogs.clear();
   }
   // Clicks the item of the "Utilities" menu with this label, answering its dialog.
   void run(const std::string& label, std::optional<std::vector<std::string>> answer) {
     ui.push(ScriptedAnswer::inputs(std::move(answer)));
-    const auto items = rt.graphics().findIf(fig, [&](const platform::GraphicsObject& o) {
-      return o.type() == ObjectType::UiMenu && o.text("label") == label;
-    });
+    const auto items = windowItems(label);
     ASSERT_EQ(items.size(), 1u) << label;
     rt.click(items.front());
   }
-  std::vector<std::string> messages() const {
-    std::vector<std::string> out;
-    for (const auto& s : ui.shown()) {
-      if (s.kind == "message") out.push_back(s.title + ": " + s.text);
-    }
-    return out;
-  }
+  std::vector<std::string> messages() const { return shownOf("message"); }
   std::vector<Handle> fadingWindows() const {
     std::vector<Handle> out;
     for (Handle f : rt.graphics().figures()) {
@@ -70,13 +50,6 @@ class DbToolsTest : public ::testing::Test {
     }
     return out;
   }
-  std::vector<double> nums(Handle h, const char* p) const { return rt.graphics().at(h).numbers(p); }
-  std::string text(Handle h, const char* p) const { return rt.graphics().at(h).text(p); }
-
-  RecordingUi ui;
-  platform::Runtime rt{ui};
-  shell::Operations ops;
-  Handle fig = platform::kNoHandle;
 };
 
 TEST_F(DbToolsTest, SumOfKnownLevelsRoundedToATenth) {

@@ -16,6 +16,7 @@
 #include "shell/case_files.h"
 #include "shell/dispatcher.h"
 #include "shell/register_all.h"
+#include "support/main_window.h"
 
 namespace velmora::plan {
 namespace {
@@ -27,15 +28,6 @@ using platform::ScriptedAnswer;
 using platform::Value;
 using Answer = std::optional<std::vector<std::string>>;
 
-class RecordingUi : public platform::ScriptedUi {
- public:
-  std::optional<std::vector<std::string>> input(const InputDialog& d) override {
-    dialogs.push_back(d);
-    return ScriptedUi::input(d);
-  }
-  std::vector<InputDialog> dialogs;
-};
-
 double signedArea(const std::vector<double>& x, const std::vector<double>& y) {
   double a = 0;
   for (std::size_t k = 0; k < x.size(); ++k) {
@@ -45,20 +37,14 @@ double signedArea(const std::vector<double>& x, const std::vector<double>& y) {
   return a / 2;
 }
 
-class ShapesTest : public ::testing::Test {
+class ShapesTest : public test_support::MainWindowFixture<test_support::DialogRecordingUi> {
  protected:
   ShapesTest() {
-    shell::registerAllOperations(ops);
-    shell::installDispatcher(rt, ops);
-    ui.push(ScriptedAnswer::inputs(std::vector<std::string>{"20"}));
-    shell::velmoracopy(rt, ops, {});
-    fig = shell::currentMainWindow(rt);
+    fig = openMainWindow();
     ui.dialogs.clear();
   }
   Handle item(const std::string& label) const {
-    const auto items = rt.graphics().findIf(fig, [&](const platform::GraphicsObject& o) {
-      return o.type() == ObjectType::UiMenu && o.text("label") == label;
-    });
+    const auto items = windowItems(label);
     EXPECT_EQ(items.size(), 1u) << label;
     return items.empty() ? platform::kNoHandle : items.front();
   }
@@ -67,13 +53,7 @@ class ShapesTest : public ::testing::Test {
     rt.click(item(label));
   }
   shell::CaseDescription shown() const { return shell::describeCase(rt, fig, "x"); }
-  std::vector<std::string> errors() const {
-    std::vector<std::string> out;
-    for (const auto& s : ui.shown()) {
-      if (s.kind == "error") out.push_back(s.title + ": " + s.text);
-    }
-    return out;
-  }
+  std::vector<std::string> errors() const { return shownOf("error"); }
   std::optional<Value> spiralTexts() const {
     const Value* v = rt.graphics().at(fig).appData(kSpiralAppData);
     return v ? std::optional<Value>(*v) : std::nullopt;
@@ -83,11 +63,6 @@ class ShapesTest : public ::testing::Test {
     for (auto& s : t) l.items.emplace_back(std::move(s));
     return Value(std::move(l));
   }
-
-  RecordingUi ui;
-  platform::Runtime rt{ui};
-  shell::Operations ops;
-  Handle fig = platform::kNoHandle;
 };
 
 TEST_F(ShapesTest, EachShapeWithItsDefaults) {

@@ -20,6 +20,7 @@
 #include "shell/case/window.h"
 #include "shell/dispatcher.h"
 #include "shell/register_all.h"
+#include "support/main_window.h"
 
 namespace velmora::polar {
 namespace {
@@ -50,15 +51,9 @@ class WatchingUi : public platform::ScriptedUi {
   std::vector<double> pauses;
 };
 
-class PolarTest : public ::testing::Test {
+class PolarTest : public test_support::MainWindowFixture<WatchingUi> {
  protected:
-  PolarTest() {
-    shell::registerAllOperations(ops);
-    shell::installDispatcher(rt, ops);
-    ui.push(ScriptedAnswer::inputs(std::vector<std::string>{"20"}));
-    velmoracopy(rt, ops, {});
-    main = shell::currentMainWindow(rt);
-  }
+  PolarTest() { main = openMainWindow(); }
 
   platform::Graphics& g() { return rt.graphics(); }
   std::vector<Handle> polarWindows() {
@@ -79,8 +74,6 @@ class PolarTest : public ::testing::Test {
     EXPECT_EQ(found.size(), 1u) << tag;
     return found.empty() ? platform::kNoHandle : found.front();
   }
-  std::vector<double> nums(Handle h, const char* prop) { return g().at(h).numbers(prop); }
-  std::string text(Handle h, const char* prop) { return g().at(h).text(prop); }
   Handle limitsItem(Handle fig) {
     const Handle menu = g().get(fig, "uicontextmenu").object();
     return shell::menuItemsInOrder(g(), menu).front();
@@ -124,9 +117,6 @@ class PolarTest : public ::testing::Test {
     EXPECT_NEAR(ys[1], y, 1e-3);
   }
 
-  WatchingUi ui;
-  platform::Runtime rt{ui};
-  shell::Operations ops;
   Handle main = platform::kNoHandle;
 };
 
