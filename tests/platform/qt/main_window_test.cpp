@@ -22,6 +22,7 @@
 #include "shell/case/window.h"
 #include "shell/dispatcher.h"
 #include "shell/register_all.h"
+#include "support/main_window.h"
 
 namespace velmora::shell {
 namespace {
@@ -56,18 +57,14 @@ bool have(const char* tool) {
   return run(std::string("command -v ") + tool).has_value();
 }
 
-class MainWindowQtTest : public ::testing::Test {
+class MainWindowQtTest : public test_support::MainWindowFixture<> {
  protected:
   void SetUp() override {
     application();
-    registerAllOperations(ops);
-    installDispatcher(rt, ops);
     frontEnd = std::make_unique<platform::qt::QtFrontEnd>(rt);
     printer = std::make_unique<platform::qt::QtPrintService>(rt.graphics());
     rt.setPrintService(printer.get());
-    ui.push(ScriptedAnswer::inputs(std::vector<std::string>{"20"}));
-    velmoracopy(rt, ops, {});
-    fig = currentMainWindow(rt);
+    fig = openMainWindow();
     frontEnd->flush();
     dir = std::filesystem::temp_directory_path() / ("velmora_print_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
@@ -91,12 +88,8 @@ class MainWindowQtTest : public ::testing::Test {
   }
   std::string folder() const { return dir.string() + "/"; }
 
-  platform::ScriptedUi ui;
-  platform::Runtime rt{ui};
-  Operations ops;
   std::unique_ptr<platform::qt::QtFrontEnd> frontEnd;
   std::unique_ptr<platform::qt::QtPrintService> printer;
-  Handle fig = platform::kNoHandle;
   std::filesystem::path dir;
 };
 
