@@ -32,11 +32,7 @@ class DragTest : public test_support::MainWindowFixture<> {
          {"checkroomconvexity", "refreshimages", "refreshsurfaceposition", "refreshsurfacevalues",
           "selectvalue", "refreshwallmenu", "changegrid", "acouzoom"})
       logged(name);
-    ops.add({"getcurrentprop", 0, 1, 1, [](platform::Runtime&, const std::vector<Value>&) {
-               CaseDescription d;
-               d.name = "temporarysave";
-               return std::vector<Value>{d.toValue()};
-             }});
+    snapshotsFromStandIn();
     fig = openMainWindow();
     log.clear();
     ui.takeConsole();

@@ -40,11 +40,7 @@ class PlacementTest : public test_support::MainWindowFixture<> {
       };
       ops.add(std::move(o));
     }
-    ops.add({"getcurrentprop", 0, 1, 1, [](platform::Runtime&, const std::vector<Value>&) {
-               CaseDescription d;
-               d.name = "temporarysave";
-               return std::vector<Value>{d.toValue()};
-             }});
+    snapshotsFromStandIn();
     fig = openMainWindow();
     log.clear();
     pointers.clear();

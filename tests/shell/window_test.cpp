@@ -716,12 +716,11 @@ TEST_F(MainWindowTest, EnableObjectsStates) {
 // ---- printing ------------------------------------------------------------------------------------
 
 // Records what would be written, and what the window looked like at that moment.
-class FakePrinter : public platform::PrintService {
+class FakePrinter : public test_support::RecordingPrinter {
  public:
   explicit FakePrinter(platform::Runtime& rt) : rt_(rt) {}
   void print(Handle figure, const std::string& device, const std::string& path) override {
-    if (fail) throw Error("cannot write " + path);
-    jobs.push_back({figure, device, path});
+    RecordingPrinter::print(figure, device, path);
     const Handle fig = figure;
     if (!isMainWindow(rt_, fig)) return;
     const auto vertices = objectsByTag(rt_, fig, "acouwallvertex");
@@ -732,12 +731,6 @@ class FakePrinter : public platform::PrintService {
     const auto images = objectsByTag(rt_, fig, "acouimage");
     imageColour = images.empty() ? std::nullopt : rt_.graphics().at(images.front()).color("color");
   }
-  struct Job {
-    Handle figure;
-    std::string device, path;
-  };
-  std::vector<Job> jobs;
-  bool fail = false;
   bool verticesHidden = false;
   std::optional<platform::Rgb> sourceFace, imageColour;
 

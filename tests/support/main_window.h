@@ -15,6 +15,7 @@
 #include "platform/graphics.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
+#include "shell/case/case_record.h"
 #include "shell/case/drawing_objects.h"
 #include "shell/case/window.h"
 #include "shell/dispatcher.h"
@@ -64,6 +65,14 @@ class MainWindowFixture : public ::testing::Test {
   platform::Handle openMainWindow() {
     start("20");
     return shell::currentMainWindow(rt);
+  }
+  // Undo snapshots read a stand-in description named "temporarysave", not the temporary case file.
+  void snapshotsFromStandIn() {
+    ops.add({"getcurrentprop", 0, 1, 1, [](platform::Runtime&, const std::vector<platform::Value>&) {
+               shell::CaseDescription d;
+               d.name = "temporarysave";
+               return std::vector<platform::Value>{d.toValue()};
+             }});
   }
   // Queues one answer (nothing: cancel) for the next one-line input dialog.
   void answer(std::optional<std::string> typed) {
