@@ -291,28 +291,24 @@ void deletevertex(Runtime& rt, const Operations& ops) {
     return;
   }
 
+  // The chosen end goes; the other end's marker now joins the two walls either side of the clicked
+  // one, and the neighbouring wall that ended at the deleted vertex is drawn to the kept one.
+  const auto keep = [&](Handle kept, Handle dropped, Handle neighbour, std::size_t end) {
+    const engine::Point p = firstPoint(rt, kept);
+    g.remove(dropped);
+    colourMarker(g, kept, "k");
+    VertexRecord v = vertexRecord(g, kept);
+    v.con = {hw1, hw2};
+    g.setUserdata(kept, v);
+    WallRecord w = wallRecord(g, neighbour);
+    w.con[end] = kept;
+    g.setUserdata(neighbour, w);
+    setLinePoint(g, neighbour, end, p.x, p.y);
+  };
   if (*answer == "red") {
-    const engine::Point p = firstPoint(rt, h2);
-    g.remove(h1);
-    colourMarker(g, h2, "k");
-    VertexRecord v = vertexRecord(g, h2);
-    v.con = {hw1, hw2};
-    g.setUserdata(h2, v);
-    WallRecord before = wallRecord(g, hw1);
-    before.con[1] = h2;
-    g.setUserdata(hw1, before);
-    setLinePoint(g, hw1, 1, p.x, p.y);
+    keep(h2, h1, hw1, 1);
   } else {
-    const engine::Point p = firstPoint(rt, h1);
-    g.remove(h2);
-    colourMarker(g, h1, "k");
-    VertexRecord v = vertexRecord(g, h1);
-    v.con = {hw1, hw2};
-    g.setUserdata(h1, v);
-    WallRecord after = wallRecord(g, hw2);
-    after.con[0] = h1;
-    g.setUserdata(hw2, after);
-    setLinePoint(g, hw2, 0, p.x, p.y);
+    keep(h1, h2, hw2, 0);
   }
   deleteWithOwnMenu(g, wall);
   rebuildWallList(rt, fig, objectsByTag(rt, fig, "acouwall").size(), true);
