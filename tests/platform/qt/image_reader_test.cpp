@@ -17,20 +17,12 @@
 #include "platform/error.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
+#include "support/qt_application.h"
 
 namespace velmora::platform::qt {
 namespace {
 
 namespace fs = std::filesystem;
-
-void ensureApp() {
-  if (QCoreApplication::instance()) return;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "image_reader_test";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);  // lives until the process ends
-}
 
 std::string messageOf(QtImageReader& reader, const std::string& path) {
   try {
@@ -42,7 +34,7 @@ std::string messageOf(QtImageReader& reader, const std::string& path) {
 }
 
 TEST(QtImageReader, ReadsEveryPlanFormat) {
-  ensureApp();
+  test_support::qtApplication();
   struct Row {
     const char* file;
     const char* format;
@@ -75,7 +67,7 @@ TEST(QtImageReader, ReadsEveryPlanFormat) {
 }
 
 TEST(QtImageReader, RefusesBadFilesWithMessages) {
-  ensureApp();
+  test_support::qtApplication();
   QtImageReader reader;
   const std::string missing = (fs::current_path() / "missing.jpg").string();
   EXPECT_EQ(messageOf(reader, missing), "image file " + missing + " not found");

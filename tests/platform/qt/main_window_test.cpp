@@ -23,6 +23,7 @@
 #include "shell/dispatcher.h"
 #include "shell/register_all.h"
 #include "support/main_window.h"
+#include "support/qt_application.h"
 
 namespace velmora::shell {
 namespace {
@@ -30,16 +31,6 @@ namespace {
 using platform::Handle;
 using platform::ScriptedAnswer;
 using platform::Value;
-
-QApplication& application() {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return *existing;
-  static int argc = 1;
-  static char name[] = "main_window_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
-}
 
 // Output of a shell command; nothing when it failed.
 std::optional<std::string> run(const std::string& command) {
@@ -60,7 +51,7 @@ bool have(const char* tool) {
 class MainWindowQtTest : public test_support::MainWindowFixture<> {
  protected:
   void SetUp() override {
-    application();
+    test_support::qtApplication();
     frontEnd = std::make_unique<platform::qt::QtFrontEnd>(rt);
     printer = std::make_unique<platform::qt::QtPrintService>(rt.graphics());
     rt.setPrintService(printer.get());

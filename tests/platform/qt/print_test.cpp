@@ -20,6 +20,7 @@
 #include "platform/qt/print_service.h"
 #include "platform/render.h"
 #include "sample_figure.h"
+#include "support/qt_application.h"
 
 namespace velmora::platform {
 namespace {
@@ -28,15 +29,6 @@ namespace fs = std::filesystem;
 
 // Rendering needs fonts, so an application must exist; the other tests of this program use a widget
 // application, which serves here too, so whichever test comes first makes one that all can share.
-void ensureApp() {
-  if (QCoreApplication::instance()) return;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "print_test";
-  static char* argv[] = {name, nullptr};
-  new QApplication(argc, argv);  // lives until the process ends
-}
-
 bool haveTool(const std::string& tool) {
   return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
 }
@@ -57,7 +49,7 @@ std::string run(const std::string& command, int* status = nullptr, bool withErro
 class PrintTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ensureApp();
+    test_support::qtApplication();
     dir_ = fs::temp_directory_path() / ("velmora_print_" + std::to_string(::getpid()));
     fs::create_directories(dir_);
     fig_ = testing::makeSampleFigure(g_);

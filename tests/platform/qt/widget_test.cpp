@@ -28,21 +28,10 @@
 #include "platform/render.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
+#include "support/qt_application.h"
 
 namespace velmora::platform::qt {
 namespace {
-
-// One application for the whole test run. It is never destroyed: tearing Qt down among the other
-// static objects at exit is not safe.
-QApplication& application() {
-  if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return *existing;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "widget_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
 
 // A window of the model with a dispatcher that records the arguments of each call.
 struct Fixture : ::testing::Test {
@@ -53,7 +42,7 @@ struct Fixture : ::testing::Test {
   Handle fig = kNoHandle;
 
   void SetUp() override {
-    application();
+    test_support::qtApplication();
     rt.setDispatcher([this](Runtime&, const std::vector<Value>& args) {
       verbs.push_back(args.empty() ? "init" : args[0].isText() ? args[0].text() : "?");
     });
@@ -375,7 +364,7 @@ void whenModal(std::function<void(QWidget*)> answer) {
 }
 
 TEST(QtUiDialogs, InputDialogGivesTheTypedTextsOrNothing) {
-  application();
+  test_support::qtApplication();
   QtUi ui;
   const InputDialog dialog{{"x (m):", "y (m):"}, "Source position", 1, {"1", "2"}};
   QString title;
@@ -404,7 +393,7 @@ TEST(QtUiDialogs, InputDialogGivesTheTypedTextsOrNothing) {
 }
 
 TEST(QtUiDialogs, QuestionDialogGivesThePressedButton) {
-  application();
+  test_support::qtApplication();
   QtUi ui;
   const QuestionDialog dialog{"Save the case?", "Question", {"Yes", "No", "Cancel"}, "Yes"};
   whenModal([](QWidget* modal) {
@@ -423,7 +412,7 @@ TEST(QtUiDialogs, QuestionDialogGivesThePressedButton) {
 }
 
 TEST(QtUiDialogs, WaitEndsWhenDoneOrWhenNoWindowIsLeft) {
-  application();
+  test_support::qtApplication();
   QtUi ui;
   bool done = false;
   QTimer::singleShot(20, [&] { done = true; });
