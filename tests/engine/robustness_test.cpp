@@ -42,20 +42,6 @@ void expectSane(const CaseResults& r, std::size_t walls, std::size_t points, con
   for (double d : r.images.diffcoef) ASSERT_TRUE(std::isfinite(d));
 }
 
-Room starRoom(std::mt19937& rng, int n, double rmin, double rmax) {
-  std::uniform_real_distribution<double> u(0, 1);
-  std::vector<double> angles(static_cast<std::size_t>(n));
-  for (double& a : angles) a = u(rng) * 2 * std::numbers::pi;
-  std::sort(angles.begin(), angles.end());
-  Room r{"star", {}, {}};
-  for (double a : angles) {
-    const double radius = rmin + (rmax - rmin) * u(rng);
-    r.x.push_back(radius * std::cos(a));
-    r.y.push_back(radius * std::sin(a));
-  }
-  return r;
-}
-
 // Rooms a user can draw badly: repeated vertices, straight runs, touching vertices, reversed or
 // self-crossing outlines, and snapping to a coarse grid that makes vertices coincide.
 Room mangle(std::mt19937& rng, Room r, int kind) {
@@ -103,7 +89,7 @@ TEST(Robustness, GeneratedRoomsNeverPoisonTheMap) {
   int failures = 0;
   for (int trial = 0; trial < 700; ++trial) {
     const int n = 3 + static_cast<int>(u(rng) * 30);
-    Room room = mangle(rng, starRoom(rng, n, 1 + 3 * u(rng), 5 + 6 * u(rng)), trial % 7);
+    Room room = mangle(rng, testrooms::starRoom(rng, n, 1 + 3 * u(rng), 5 + 6 * u(rng)), trial % 7);
     const Walls walls = room.walls();
     CaseInputs in;
     in.walls = walls;

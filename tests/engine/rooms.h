@@ -1,8 +1,10 @@
 #pragma once
 // Rooms and grids shared by the engine tests.
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -66,6 +68,21 @@ inline Room circle(int n, double radius = 10.0) {
 inline AudienceGrid boxgrid(double x0, double y0, double x1, double y1, int n) {
   const double xa[4] = {x0, x1, x1, x0}, ya[4] = {y0, y0, y1, y1};
   return audiencegrid(xa, ya, n);
+}
+
+// A star-shaped room of n walls: vertices at random angles, at random distances in [rmin, rmax].
+inline Room starRoom(std::mt19937& rng, int n, double rmin, double rmax) {
+  std::uniform_real_distribution<double> u(0, 1);
+  std::vector<double> angles(static_cast<std::size_t>(n));
+  for (double& a : angles) a = u(rng) * 2 * std::numbers::pi;
+  std::sort(angles.begin(), angles.end());
+  Room r{"star", {}, {}};
+  for (double a : angles) {
+    const double radius = rmin + (rmax - rmin) * u(rng);
+    r.x.push_back(radius * std::cos(a));
+    r.y.push_back(radius * std::sin(a));
+  }
+  return r;
 }
 
 }  // namespace velmora::engine::testrooms

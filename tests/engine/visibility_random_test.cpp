@@ -21,16 +21,7 @@ Room starRoom(std::mt19937& rng) {
   std::uniform_real_distribution<double> u(0, 1);
   const int n = 5 + static_cast<int>(u(rng) * 36);
   const double rmin = 1 + 3 * u(rng), rmax = 5 + 6 * u(rng);
-  std::vector<double> angles(static_cast<std::size_t>(n));
-  for (double& a : angles) a = u(rng) * 2 * std::numbers::pi;
-  std::sort(angles.begin(), angles.end());
-  Room r{"star", {}, {}};
-  for (double a : angles) {
-    const double radius = rmin + (rmax - rmin) * u(rng);
-    r.x.push_back(radius * std::cos(a));
-    r.y.push_back(radius * std::sin(a));
-  }
-  return r;
+  return testrooms::starRoom(rng, n, rmin, rmax);
 }
 
 // Rectangle with teeth standing on the floor and hanging from the ceiling, each tooth in its own
