@@ -1,16 +1,24 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package that the build, the tests and the program need.
-# Idempotent and quiet when everything is already there.
+# Installs the Debian 12 packages VELMORA needs. Idempotent and quiet when everything is there.
+#   scripts/install-deps.sh          what building and running the program needs
+#   scripts/install-deps.sh --test   also what the tests, benchmarks, fuzzers and packaging need
 set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-image-formats-plugins libgl-dev
-  libmatio-dev libcairo2-dev libplot-dev libgsl-dev
-  googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
-  imagemagick ghostscript hp2xx xvfb xauth
-  fonts-dejavu-core
+  libmatio-dev libcairo2-dev libplot-dev libgsl-dev libtbb-dev libdxflib-dev
+  nlohmann-json3-dev fonts-dejavu-core
 )
+if [ "${1:-}" = --test ]; then
+  packages+=(
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
+    clang-14 libclang-rt-14-dev
+    imagemagick ghostscript hp2xx xvfb xauth
+    poppler-utils librsvg2-bin libxml2-utils python3-ezdxf
+    desktop-file-utils shared-mime-info dpkg-dev file parallel
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

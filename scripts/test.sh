@@ -5,6 +5,8 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 export QT_QPA_PLATFORM=offscreen
 
+"$top/scripts/install-deps.sh" --test
+
 "$top/scripts/build.sh" "$top/build"
 (cd "$top/build" && ctest --output-on-failure -j "$(nproc)")
 
