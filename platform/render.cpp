@@ -568,7 +568,9 @@ void addColorBands(const AxesContext& ctx, const Point p[3], const VertexColor c
     for (const CVertex& v : band) pts.push_back(v.p);
     const Rgb color = colormapRow(ctx.scale.map, static_cast<std::size_t>(row));
     // A hairline of the band's own colour closes the gaps a viewer leaves between neighbouring fills.
+    ctx.canvas.setColorBand(static_cast<std::size_t>(row));
     ctx.canvas.polygon(pts, color, Stroke{color, 1.0, LineStyle::Solid});
+    ctx.canvas.setColorBand(std::nullopt);
   }
 }
 
@@ -689,7 +691,11 @@ void drawSurface(AxesContext& ctx, const GraphicsObject& o) {
           pts.push_back(ctx.toPixel(xAt(r, c + 1), yAt(r, c + 1)));
         const Rgb color = colormapRow(ctx.scale.map, *stripRow);
         const std::vector<Point> poly = clip ? clipPoints(pts, ctx.clipRect) : pts;
-        if (poly.size() >= 3) ctx.canvas.polygon(poly, color, Stroke{color, 1.0, LineStyle::Solid});
+        if (poly.size() >= 3) {
+          ctx.canvas.setColorBand(*stripRow);
+          ctx.canvas.polygon(poly, color, Stroke{color, 1.0, LineStyle::Solid});
+          ctx.canvas.setColorBand(std::nullopt);
+        }
         stripRow.reset();
       };
       for (std::size_t r = 0; r + 1 < rows; ++r) {
