@@ -135,7 +135,8 @@ void HpglCanvas::hatch(std::span<const Point> points, const Rgb& color, double a
     std::sort(crossings.begin(), crossings.end());
     for (std::size_t m = 0; m + 1 < crossings.size(); m += 2) {
       const double u0 = crossings[m], u1 = crossings[m + 1];
-      pl_fline_r(plotter_, u0 * c - v * s, height_ - (u0 * s + v * c), u1 * c - v * s, height_ - (u1 * s + v * c));
+      pl_fline_r(plotter_, u0 * c - v * s, height_ - (u0 * s + v * c), u1 * c - v * s,
+                 height_ - (u1 * s + v * c));
     }
   }
   pl_endpath_r(plotter_);

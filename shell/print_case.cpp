@@ -43,12 +43,14 @@ std::optional<int> pngResolution(platform::Runtime& rt, bool ask) {
     }
   }
   rt.ui().message(platform::MessageKind::Error,
-                  "The PNG resolution must be 96, 150, 300 or 600 dpi; nothing was written.", "PNG resolution");
+                  "The PNG resolution must be 96, 150, 300 or 600 dpi; nothing was written.",
+                  "PNG resolution");
   return std::nullopt;
 }
 
 // Writes the window for a target; false when a PNG resolution was not given.
-bool printTo(platform::Runtime& rt, Handle fig, const PrintTarget& target, const std::string& path, bool ask) {
+bool printTo(platform::Runtime& rt, Handle fig, const PrintTarget& target, const std::string& path,
+             bool ask) {
   if (target.device != "-dpng") {
     rt.print(fig, target.device, path);
     return true;

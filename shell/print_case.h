@@ -23,8 +23,9 @@ PrintTarget casePrintTarget(const std::string& file, bool colour);
 PrintTarget polarPrintTarget(const std::string& file);
 
 // Prints the current main window without its controls to folder + file; without both, asks for the
-// file, and for a PNG file its resolution (folder and file given: the proposed resolution). Gray cases print the source black on white; vertex markers are hidden and images drawn black
-// while printing, and everything is restored afterwards.
+// file, and for a PNG file its resolution (folder and file given: the proposed resolution). Gray cases print
+// the source black on white; vertex markers are hidden and images drawn black while printing, and everything
+// is restored afterwards.
 void printcase(platform::Runtime& rt, const std::optional<std::string>& folder,
                const std::optional<std::string>& file);
 

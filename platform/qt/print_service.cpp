@@ -124,8 +124,8 @@ void QtPrintService::print(Handle figure, const std::string& deviceOption, const
   words >> device;
   std::optional<int> dpi;
   while (words >> word) {
-    if (word.size() > 2 && word.rfind("-r", 0) == 0 && word.find_first_not_of("0123456789", 2) == std::string::npos &&
-        word.size() < 8) {
+    if (word.size() > 2 && word.rfind("-r", 0) == 0 &&
+        word.find_first_not_of("0123456789", 2) == std::string::npos && word.size() < 8) {
       dpi = std::stoi(word.substr(2));
     } else {
       throw Error("unknown print option: " + word);

@@ -22,8 +22,8 @@ detail::PdfDevice::PdfDevice(double widthPx, double heightPx, const std::string&
   if (!title.empty()) writer->setTitle(QString::fromStdString(title));
   // 96 dots per inch, so one painter unit is one window pixel and a pixel is 0.75 point.
   writer->setResolution(96);
-  writer->setPageSize(QPageSize(QSizeF(widthPx * 0.75, heightPx * 0.75), QPageSize::Point, QString(),
-                                QPageSize::ExactMatch));
+  writer->setPageSize(
+      QPageSize(QSizeF(widthPx * 0.75, heightPx * 0.75), QPageSize::Point, QString(), QPageSize::ExactMatch));
   writer->setPageMargins(QMarginsF(0, 0, 0, 0));
   if (!painter.begin(writer.get())) throw Error("cannot start the PDF document");
 }

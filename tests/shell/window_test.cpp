@@ -837,7 +837,8 @@ TEST_F(MainWindowTest, PrintPngAsksItsResolution) {
     const bool complained = shown.back().kind == "error";
     EXPECT_EQ(complained, row.complaint);
     if (complained) {
-      EXPECT_EQ(shown.back().text, "The PNG resolution must be 96, 150, 300 or 600 dpi; nothing was written.");
+      EXPECT_EQ(shown.back().text,
+                "The PNG resolution must be 96, 150, 300 or 600 dpi; nothing was written.");
     }
     for (Handle h : objectsByTag(rt, fig, "acouwallvertex")) EXPECT_TRUE(rt.graphics().at(h).visible());
   }

@@ -251,13 +251,15 @@ void expectSampleColours(const Graphics& g, const testing::SampleFigure& fig, co
   const AxesMapping m = axesMapping(g, fig.axes, 640, 560);
   const AxesMapping bar = axesMapping(g, fig.barAxes, 640, 560);
   const Matrix jet = jetColormap();
-  auto rowOf = [](double value) { return static_cast<std::size_t>(std::min(255.0, std::floor(value / 4 * 256))); };
+  auto rowOf = [](double value) {
+    return static_cast<std::size_t>(std::min(255.0, std::floor(value / 4 * 256)));
+  };
   for (double x : {2.3, 6.0, 10.0, 14.0, 17.7}) {
     expectColor(img, m.toPixelX(x), m.toPixelY(5), scale, colormapRow(jet, rowOf((x - 2) / 4)), 16, what);
   }
   for (double y : {-0.3, 1.0, 2.0, 3.0, 4.3}) {
-    expectColor(img, bar.toPixelX(0.5), bar.toPixelY(y), scale, colormapRow(jet, rowOf((y + 0.5) / 5 * 4)), 16,
-                what);
+    expectColor(img, bar.toPixelX(0.5), bar.toPixelY(y), scale, colormapRow(jet, rowOf((y + 0.5) / 5 * 4)),
+                16, what);
   }
   expectColor(img, m.toPixelX(5), m.toPixelY(-4), scale, {1, 0, 0}, 16, what);
   expectColor(img, 600, 540, scale, {1, 1, 1}, 2, what);
@@ -301,10 +303,12 @@ TEST_F(PrintTest, PngHasThePixelsAndResolutionAsked) {
   if (!haveTool("identify")) GTEST_SKIP() << "ImageMagick identify is not installed";
   qt::QtPrintService service(g_);
   service.print(fig_.figure, "-dpng -r300", file("case.png"));
-  const std::string info = run("identify -units PixelsPerInch -format '%m %w %h %x' '" + file("case.png") + "'");
+  const std::string info =
+      run("identify -units PixelsPerInch -format '%m %w %h %x' '" + file("case.png") + "'");
   EXPECT_EQ(info.substr(0, 13), "PNG 2000 1750") << info;
   EXPECT_NEAR(std::atof(info.substr(std::min<std::size_t>(14, info.size())).c_str()), 300, 0.5) << info;
-  expectSampleColours(g_, fig_, QImage(QString::fromStdString(file("case.png"))), 300.0 / 96, "PNG at 300 dpi");
+  expectSampleColours(g_, fig_, QImage(QString::fromStdString(file("case.png"))), 300.0 / 96,
+                      "PNG at 300 dpi");
   // Without a resolution the picture has the window's pixels.
   service.print(fig_.figure, "-dpng", file("screen.png"));
   EXPECT_EQ(run("identify -format '%w %h' '" + file("screen.png") + "'"), "640 560");
@@ -363,8 +367,8 @@ TEST_F(PrintTest, HpglHatchesEachColourBandAtItsOwnAngle) {
   service.print(fig, "-dhpgl", file("bar.hpg"));
   int status = -1;
   const std::string log =
-      run("cd '" + dir_.string() + "' && hp2xx -m pcx -d 150 -f bar.pcx bar.hpg && convert bar.pcx bar.png", &status,
-          true);
+      run("cd '" + dir_.string() + "' && hp2xx -m pcx -d 150 -f bar.pcx bar.hpg && convert bar.pcx bar.png",
+          &status, true);
   ASSERT_EQ(status, 0) << log;
   const QImage img = QImage(QString::fromStdString(file("bar.png"))).convertToFormat(QImage::Format_RGB32);
   ASSERT_FALSE(img.isNull());
