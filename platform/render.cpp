@@ -1,5 +1,6 @@
 #include "platform/render.h"
 
+#include <algorithm>
 #include <tuple>
 
 #include "platform/numbers.h"
@@ -9,9 +10,12 @@ namespace velmora::platform::render_detail {
 
 AxesContext makeContext(const Graphics& g, Handle axes, Canvas& canvas, const AxesMapping& map) {
   AxesContext ctx{g, axes, canvas, map, colorScale(g, axes), {}, {1, 1, 1}};
-  // A margin wide enough for thick lines, so clipped geometry ends outside the visible box; a canvas
-  // that cannot clip by itself gets its geometry cut at the box exactly.
-  ctx.clipRect = expanded(map.box, canvas.clipsItself() ? 8 : 0);
+  // A canvas that clips (QPainter, cairo) cuts at the plot box itself; its geometry is only trimmed to
+  // a guard frame one canvas size around the box, because far data (radius lines run a million times
+  // past the walls) would overflow fixed-point rasterisers. A canvas that cannot clip (a pen plotter,
+  // Qt's SVG writer) gets its geometry cut at the box exactly.
+  const double guard = std::max(canvas.width(), canvas.height());
+  ctx.clipRect = expanded(map.box, canvas.clipsItself() ? guard : 0);
   const ColorSpec c = colorSpec(g.at(axes), "color", "none");
   if (c.rgb) {
     ctx.axesColor = *c.rgb;

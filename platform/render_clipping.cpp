@@ -5,7 +5,8 @@
 
 namespace velmora::platform::render_detail {
 
-// ---- geometric clipping, so that far-away data never reaches a canvas as huge coordinates ----
+// Geometric cutting: the whole clip of a canvas that cannot clip, and elsewhere the trim that keeps
+// far-away data from reaching a canvas as huge coordinates.
 
 Rect expanded(const PixelRect& r, double m) {
   return {r.x - m, r.y - m, r.x + r.width + m, r.y + r.height + m};
