@@ -29,7 +29,9 @@ detail::PdfDevice::PdfDevice(double widthPx, double heightPx, const std::string&
 }
 
 PdfCanvas::PdfCanvas(double widthPx, double heightPx, const std::string& title)
-    : detail::PdfDevice(widthPx, heightPx, title), PainterCanvas(painter, widthPx, heightPx) {}
+    : detail::PdfDevice(widthPx, heightPx, title), PainterCanvas(painter, widthPx, heightPx) {
+  keepLettersApart();
+}
 
 void PdfCanvas::newPage() {
   setClip(std::nullopt);
@@ -52,7 +54,9 @@ detail::SvgDevice::SvgDevice(double widthPx, double heightPx, const std::string&
 }
 
 SvgCanvas::SvgCanvas(double widthPx, double heightPx, const std::string& title)
-    : detail::SvgDevice(widthPx, heightPx, title), PainterCanvas(painter, widthPx, heightPx) {}
+    : detail::SvgDevice(widthPx, heightPx, title), PainterCanvas(painter, widthPx, heightPx) {
+  keepLettersApart();
+}
 
 std::vector<std::uint8_t> SvgCanvas::finish() {
   if (painter.isActive() && !painter.end()) throw Error("SVG output failed");
