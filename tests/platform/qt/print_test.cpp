@@ -21,6 +21,7 @@
 #include "platform/hpgl_canvas.h"
 #include "platform/qt/painter_canvas.h"
 #include "platform/qt/print_service.h"
+#include "platform/qt/vector_canvases.h"
 #include "platform/render.h"
 #include "sample_figure.h"
 #include "support/qt_application.h"
@@ -278,6 +279,19 @@ TEST_F(PrintTest, PdfKeepsItsTextAndRendersTheMapInPlace) {
   const QImage page(QString::fromStdString(file("page.png")));
   EXPECT_EQ(page.size(), QSize(640, 560));
   expectSampleColours(g_, fig_, page, 1, "PDF page");
+  // A report puts several figures into one document, a page each.
+  qt::PdfCanvas report(640, 560, "report");
+  renderFigure(g_, fig_.figure, report, RenderOptions{true});
+  report.newPage();
+  renderFigure(g_, fig_.figure, report, RenderOptions{true});
+  const auto bytes = report.finish();
+  FILE* out = std::fopen(file("report.pdf").c_str(), "wb");
+  ASSERT_NE(out, nullptr);
+  std::fwrite(bytes.data(), 1, bytes.size(), out);
+  std::fclose(out);
+  const std::string info = run("pdfinfo '" + file("report.pdf") + "'");
+  EXPECT_NE(info.find("Pages:           2"), std::string::npos) << info;
+  EXPECT_NE(info.find("480 x 420 pts"), std::string::npos) << info;
 }
 
 TEST_F(PrintTest, SvgIsValidXmlWithTextAndRendersTheMapInPlace) {
