@@ -19,7 +19,7 @@ std::optional<std::string> extensionOf(const std::string& file) {
 }
 
 // PDF, SVG and PNG are written as such; every other name keeps the classic device choice.
-std::optional<PrintTarget> modernTarget(const std::optional<std::string>& ext, const std::string& file) {
+std::optional<PrintTarget> pdfSvgPngTarget(const std::optional<std::string>& ext, const std::string& file) {
   if (ext == ".pdf") return PrintTarget{"-dpdf", file};
   if (ext == ".svg") return PrintTarget{"-dsvg", file};
   if (ext == ".png") return PrintTarget{"-dpng", file};
@@ -48,17 +48,12 @@ std::optional<int> pngResolution(platform::Runtime& rt, bool ask) {
   return std::nullopt;
 }
 
-// Writes the window for a target; false when a PNG resolution was not given.
-bool printTo(platform::Runtime& rt, Handle fig, const PrintTarget& target, const std::string& path,
+// Writes the window for a target; a PNG without a resolution is not written.
+void printTo(platform::Runtime& rt, Handle fig, const PrintTarget& target, const std::string& path,
              bool ask) {
-  if (target.device != "-dpng") {
-    rt.print(fig, target.device, path);
-    return true;
-  }
-  const auto dpi = pngResolution(rt, ask);
-  if (!dpi) return false;
-  rt.print(fig, target.device + " -r" + std::to_string(*dpi), path);
-  return true;
+  if (target.device != "-dpng") return rt.print(fig, target.device, path);
+  if (const auto dpi = pngResolution(rt, ask))
+    rt.print(fig, target.device + " -r" + std::to_string(*dpi), path);
 }
 
 std::optional<platform::FileChoice> chooseFile(platform::Runtime& rt,
@@ -118,7 +113,7 @@ std::vector<Handle> inAxes(const Graphics& g, Handle fig, const char* axesTag, c
 PrintTarget casePrintTarget(const std::string& file, bool colour) {
   const auto ext = extensionOf(file);
   if (!ext) return {"-djpeg90", file + ".jpg"};
-  if (auto modern = modernTarget(ext, file)) return *modern;
+  if (auto modern = pdfSvgPngTarget(ext, file)) return *modern;
   if (*ext == ".bmp") return {"-dbmp", file};
   if (*ext == ".hpg") return {"-dhpgl", file};
   if (*ext == ".pcx") return {"-dpcx24b", file};
@@ -130,7 +125,7 @@ PrintTarget casePrintTarget(const std::string& file, bool colour) {
 PrintTarget polarPrintTarget(const std::string& file) {
   const auto ext = extensionOf(file);
   if (!ext) return {"-djpeg90", file + ".jpg"};
-  if (auto modern = modernTarget(ext, file)) return *modern;
+  if (auto modern = pdfSvgPngTarget(ext, file)) return *modern;
   if (*ext == ".bmp") return {"-dbitmap", file};
   if (*ext == ".hpg") return {"-dhpgl", file};
   if (*ext == ".pcx") return {"-dpcx24b", file};
