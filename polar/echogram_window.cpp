@@ -152,7 +152,8 @@ void draw(Runtime& rt, Handle fig, const EchogramRecord& rec) {
                                   {"position", Value::row({0.11, 0.24, 0.85, 0.64})},
                                   {"tag", "acouechogramaxes"},
                                   {"box", "on"},
-                                  {"xlim", Value::row({0, xmax})},
+                                  // A little room left of 0 keeps the direct sound's bar off the frame.
+                                  {"xlim", Value::row({-xmax / 80, xmax})},
                                   {"ylim", Value::row({bottom, top})},
                                   {"xtick", Value::row(ticks(0, xmax, xstep))},
                                   {"ytick", Value::row(ticks(bottom, top, ystep))},
