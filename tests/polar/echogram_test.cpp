@@ -332,3 +332,103 @@ TEST_F(EchogramTest, PrintAndCsvExport) {
 
 }  // namespace
 }  // namespace velmora::polar
+
+namespace velmora::polar {
+namespace {
+
+class EchoRiskTest : public EchogramTest {
+ protected:
+  EchoRiskTest() {
+    setRoom({0, 40, 40, 0}, {0, 0, 6, 6}, {0, 0, 0, 0}, 1, 3, 25, 3, 100);
+    risk = [this] { return contextItem(obj("acouaudiencesurface"), "echo risk"); };
+  }
+  std::vector<double> points() {
+    return g().get(obj("acouechorisk"), "userdata").record().at("points").numbers();
+  }
+  // The same question asked of the polar diagram's own computation, one map point at a time.
+  std::vector<double> pointsByPolarLevels(double delayMs, double levelDb) {
+    const Handle map = obj("acouaudiencesurface");
+    const auto xs = nums(map, "xdata"), ys = nums(map, "ydata");
+    PolarInputs in = readPolarInputs(rt, fig);
+    std::vector<double> out;
+    for (std::size_t k = 0; k < xs.size(); ++k) {
+      in.xre = xs[k];
+      in.yre = ys[k];
+      const PolarComputation c = computePolarLevels(in);
+      if (c.refusal) continue;  // within 1 m of the source: every reflection is early there
+      for (std::size_t w = 0; w < c.levels.Lwall.size(); ++w) {
+        if (c.levels.dela[w] > delayMs && c.levels.Lwall[w] >= c.levels.Lso - levelDb) {
+          out.push_back(static_cast<double>(k + 1));
+          break;
+        }
+      }
+    }
+    return out;
+  }
+  std::function<Handle()> risk;
+};
+
+TEST_F(EchoRiskTest, OverlaySwitchSettingsAndRebuilds) {
+  EXPECT_TRUE(g().findobj(fig, "acouechorisk").empty());  // off by default
+  rt.click(risk());
+  EXPECT_EQ(text(risk(), "checked"), "on");
+  const Handle outline = obj("acouechorisk");
+  EXPECT_EQ(text(outline, "linestyle"), "--");
+  EXPECT_EQ(g().at(outline).number("linewidth"), 2.5);
+  EXPECT_GT(nums(outline, "xdata").size(), 4u);
+  const std::string legend = "- - echo risk: a reflection more than 50 ms after the direct sound, at most 10 dB below it";
+  EXPECT_EQ(text(obj("acouechorisklegend"), "string"), legend);
+  // The map's energies and the polar diagram's levels agree point for point (no map point lies on
+  // the edge of the zone in this hall).
+  const auto atRisk = points();
+  EXPECT_FALSE(atRisk.empty());
+  EXPECT_EQ(atRisk, pointsByPolarLevels(50, 10));
+
+  // Thresholds out of range or unreadable: a clear message, and nothing changes.
+  struct Bad {
+    std::vector<std::string> typed;
+    const char* message;
+  };
+  for (const Bad& bad : {Bad{{"abc", "10"}, "The delay must be a number from 1 to 500 ms."},
+                         Bad{{"0.5", "10"}, "The delay must be a number from 1 to 500 ms."},
+                         Bad{{"50", "61"}, "The level must be a number from 0 to 60 dB."},
+                         Bad{{"50", "-1"}, "The level must be a number from 0 to 60 dB."},
+                         Bad{{"50", "1 2"}, "The level must be a number from 0 to 60 dB."}}) {
+    SCOPED_TRACE(bad.message);
+    const auto before = shownOf("error").size();
+    ui.push(ScriptedAnswer::inputs(bad.typed));
+    rt.click(contextItem(obj("acouaudiencesurface"), "echo risk settings..."));
+    ASSERT_EQ(shownOf("error").size(), before + 1);
+    EXPECT_EQ(shownOf("error").back(), std::string("Echo risk settings: ") + bad.message);
+    EXPECT_EQ(text(obj("acouechorisklegend"), "string"), legend);
+    EXPECT_EQ(points(), atRisk);
+  }
+  ui.push(ScriptedAnswer::inputs(std::vector<std::string>{"30", "6"}));
+  rt.click(contextItem(obj("acouaudiencesurface"), "echo risk settings..."));
+  EXPECT_EQ(text(obj("acouechorisklegend"), "string"),
+            "- - echo risk: a reflection more than 30 ms after the direct sound, at most 6 dB below it");
+  EXPECT_NE(points(), atRisk);
+  EXPECT_EQ(points(), pointsByPolarLevels(30, 6));
+
+  // A new map (other precision) keeps the switch and the overlay; the source's release moves it.
+  const auto precision10 = g().findIf(fig, [](const platform::GraphicsObject& o) {
+    return o.type() == ObjectType::UiMenu && o.text("label") == "10";
+  });
+  ASSERT_EQ(precision10.size(), 1u);
+  rt.click(precision10.front());
+  EXPECT_EQ(nums(obj("acouaudiencesurface"), "xdata").size(), 121u);
+  EXPECT_EQ(text(risk(), "checked"), "on");
+  const Handle source = obj("acousource");
+  rt.press(source, 1, 3);
+  rt.motion(fig, 39, 3);
+  rt.release(fig, 39, 3);
+  EXPECT_EQ(points(), pointsByPolarLevels(30, 6));
+
+  rt.click(risk());
+  EXPECT_EQ(text(risk(), "checked"), "off");
+  EXPECT_TRUE(g().findobj(fig, "acouechorisk").empty());
+  EXPECT_TRUE(g().findobj(fig, "acouechorisklegend").empty());
+}
+
+}  // namespace
+}  // namespace velmora::polar
