@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/error.h"
 #include "platform/numbers.h"
 #include "polar/echogram.h"
 #include "shell/case/acoustics.h"
@@ -182,13 +183,21 @@ void echorisksettings(Runtime& rt) {
 }
 
 void refreshlinkedviews(Runtime& rt) {
-  refreshEchograms(rt);
+  // A view that cannot follow (a main window caught half rebuilt inside a nested call) keeps its
+  // last picture: the action that ran before must not fail because of it.
+  try {
+    refreshEchograms(rt);
+  } catch (const Error&) {
+  }
   Graphics& g = rt.graphics();
   for (Handle fig : g.figures()) {
     if (!shell::isMainWindow(rt, fig)) continue;
     // A window without an overlay has nothing to search for.
-    if (!switchedOn(g, fig) && g.at(fig).appData(kSwitch) == nullptr) continue;
-    refreshEchoRisk(rt, fig);
+    if (g.at(fig).appData(kSwitch) == nullptr) continue;
+    try {
+      refreshEchoRisk(rt, fig);
+    } catch (const Error&) {
+    }
   }
 }
 

@@ -264,7 +264,12 @@ void refreshEchograms(Runtime& rt, Handle mainWindow) {
     if (old == nullptr || !g.exists(old->mainWindow) || !shell::isMainWindow(rt, old->mainWindow)) continue;
     if (mainWindow != platform::kNoHandle && old->mainWindow != mainWindow) continue;
     const PolarInputs in = readPolarInputs(rt, old->mainWindow);
-    if (fingerprint(in) == old->inputs) continue;
+    const std::vector<double> now = fingerprint(in);
+    const bool same = now.size() == old->inputs.size() &&
+                      std::equal(now.begin(), now.end(), old->inputs.begin(), [](double a, double b) {
+                        return a == b || (std::isnan(a) && std::isnan(b));
+                      });
+    if (same) continue;
     draw(rt, fig, compute(rt, old->mainWindow, in));
   }
   if (current != platform::kNoHandle && g.exists(current)) g.setCurrentFigure(current);
@@ -306,6 +311,14 @@ void echogramexport(Runtime& rt, const std::optional<std::string>& path) {
   Graphics& g = rt.graphics();
   Handle fig = rt.callbackFigure();
   if (!isEchogramWindow(g, fig)) fig = g.currentFigure();
+  // Called as a verb from a script while the main window is current: that window's echogram.
+  if (!isEchogramWindow(g, fig)) {
+    if (const auto main = shell::findMainWindow(rt)) {
+      for (Handle f : echogramWindows(g)) {
+        if (const auto* r = recordOf(g, f); r && r->mainWindow == *main) fig = f;
+      }
+    }
+  }
   const EchogramRecord* rec = recordOf(g, fig);
   if (rec == nullptr) return;
   const EchogramFigures figures = rec->figures;

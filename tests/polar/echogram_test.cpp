@@ -245,6 +245,9 @@ TEST_F(EchogramTest, BarClickNamesTheArrivalAndFlashesItsWall) {
   rt.press(barOf(2), 2.9, 60, "alt");
   EXPECT_EQ(ui.pauses.size(), 1u);
   EXPECT_EQ(text(info, "string").rfind("direct sound", 0), 0u);
+  // Actions that change nothing it shows leave the window as it is.
+  velmoracopy(rt, ops, {Value("select")});
+  EXPECT_EQ(text(info, "string").rfind("direct sound", 0), 0u);
 }
 
 TEST_F(EchogramTest, FollowsTheReceptorAndOpensOncePerMainWindow) {
