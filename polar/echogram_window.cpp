@@ -216,9 +216,8 @@ void draw(Runtime& rt, Handle fig, const EchogramRecord& rec) {
   g.setUserdata(fig, rec);
 }
 
-// Computes the echogram of a main window; false (and the reason in the record) when refused.
-EchogramRecord compute(const Runtime& rt, Handle mainWindow, const PolarInputs& in) {
-  (void)rt;
+// The echogram of a main window; a refused one carries the reason and no arrivals.
+EchogramRecord compute(Handle mainWindow, const PolarInputs& in) {
   EchogramRecord rec;
   rec.mainWindow = mainWindow;
   rec.xso = in.xso;
@@ -241,7 +240,7 @@ void echogram(Runtime& rt) {
   Graphics& g = rt.graphics();
   const Handle main = shell::currentMainWindow(rt);
   const PolarInputs in = readPolarInputs(rt, main);
-  EchogramRecord rec = compute(rt, main, in);
+  EchogramRecord rec = compute(main, in);
   if (!rec.refusal.empty()) {
     rt.console(rec.refusal);
     rt.ui().beep();
@@ -270,7 +269,7 @@ void refreshEchograms(Runtime& rt, Handle mainWindow) {
                         return a == b || (std::isnan(a) && std::isnan(b));
                       });
     if (same) continue;
-    draw(rt, fig, compute(rt, old->mainWindow, in));
+    draw(rt, fig, compute(old->mainWindow, in));
   }
   if (current != platform::kNoHandle && g.exists(current)) g.setCurrentFigure(current);
 }
