@@ -149,7 +149,7 @@ void draw(Runtime& rt, Handle fig, const EchogramRecord& rec) {
 
   const Handle ax = createObject(g, ObjectType::Axes, fig,
                                  {{"units", "normalized"},
-                                  {"position", Value::row({0.11, 0.24, 0.85, 0.64})},
+                                  {"position", Value::row({0.11, 0.24, 0.85, 0.6})},
                                   {"tag", "acouechogramaxes"},
                                   {"box", "on"},
                                   // A little room left of 0 keeps the direct sound's bar off the frame.
@@ -201,15 +201,17 @@ void draw(Runtime& rt, Handle fig, const EchogramRecord& rec) {
                           "bottom", 7, "acouechogramlabel");
     g.setText(t, "color", "b");
   }
-  const Handle directKey = text(g, ax, "direct sound", 0.99, 0.99, "normalized", "right", "top", 7);
+  const bool blocked = !arrivals.empty() && arrivals.front().blocked;
+  const Handle directKey = text(g, ax, blocked ? "direct sound (blocked: dashed, not counted)" : "direct sound",
+                                0, 1.01, "normalized", "left", "bottom", 7);
   g.setText(directKey, "color", "r");
-  const Handle reflectionKey = text(g, ax, "reflections (wall number)", 0.99, 0.93, "normalized", "right", "top", 7);
+  const Handle reflectionKey = text(g, ax, "reflections (wall number)", 1, 1.01, "normalized", "right", "bottom", 7);
   g.setText(reflectionKey, "color", "b");
 
   const std::string summary = rec.refusal.empty()
                                   ? "first-order arrivals only:  " + echogramSummary(rec.figures)
                                   : rec.refusal;
-  text(g, ax, summary, 0.5, 1.03, "normalized", "center", "bottom", 9, "acouechogramsummary");
+  text(g, ax, summary, 0.5, 1.08, "normalized", "center", "bottom", 9, "acouechogramsummary");
   const std::string where = "S (" + shown(rec.xso, 0.01) + "," + shown(rec.yso, 0.01) + ")  R (" +
                             shown(rec.xre, 0.01) + "," + shown(rec.yre, 0.01) + ")    ";
   text(g, ax, where + kPrompt, 0.5, -0.2, "normalized", "center", "top", 8, "acouechograminfo");
