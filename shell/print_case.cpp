@@ -191,4 +191,14 @@ void printpolar(platform::Runtime& rt, const std::optional<std::string>& folder,
   restore();
 }
 
+void printechogram(platform::Runtime& rt, const std::optional<std::string>& folder,
+                   const std::optional<std::string>& file) {
+  const Handle fig = rt.graphics().currentFigure();
+  if (fig == platform::kNoHandle || rt.graphics().at(fig).tag() != "acouechogram") return;
+  const auto choice = chooseFile(rt, folder, file, "Print echogram");
+  if (!choice) return;
+  const PrintTarget target = polarPrintTarget(choice->file);
+  rt.print(fig, target.device, choice->folder + target.file);
+}
+
 }  // namespace velmora::shell

@@ -33,4 +33,8 @@ void printcase(platform::Runtime& rt, const std::optional<std::string>& folder,
 void printpolar(platform::Runtime& rt, const std::optional<std::string>& folder,
                 const std::optional<std::string>& file);
 
+// The same for an echogram window: the current window, printed whole.
+void printechogram(platform::Runtime& rt, const std::optional<std::string>& folder,
+                   const std::optional<std::string>& file);
+
 }  // namespace velmora::shell

@@ -435,7 +435,8 @@ TEST_F(MainWindowTest, EveryControlOfTheTable) {
   for (std::size_t i = 1; i < objectItems.size(); ++i) EXPECT_EQ(text(objectItems[i], "checked"), "on");
   const Handle utilsMenu = menuOf(control(fig, "utils"));
   EXPECT_EQ(menuLabels(utilsMenu), (std::vector<std::string>{"dB sum", "dB decrease", "geometric shapes",
-                                                             "animation", "true scale plan (to printer)"}));
+                                                             "animation", "true scale plan (to printer)",
+                                                             "echogram"}));
   EXPECT_EQ(menuLabels(menuItemsInOrder(rt.graphics(), utilsMenu)[2]),
             (std::vector<std::string>{"circle", "ellipse", "parabola", "logarithmic spiral"}));
 
@@ -496,7 +497,7 @@ TEST_F(MainWindowTest, ThreeWallChainIsLinked) {
   EXPECT_EQ(g.at(map).matrix("zdata").data.front(), -0.5);
   EXPECT_EQ(menuLabels(menuOf(map)),
             (std::vector<std::string>{"set surface precision", "predefined precision", "include room",
-                                      "reduce size", "area="}));
+                                      "reduce size", "echo risk", "echo risk settings...", "area="}));
   EXPECT_EQ(menuLabels(menuItemsInOrder(g, menuOf(map))[1]),
             (std::vector<std::string>{"10", "50", "100", "200"}));
 }
