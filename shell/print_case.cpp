@@ -198,7 +198,7 @@ void printechogram(platform::Runtime& rt, const std::optional<std::string>& fold
   const auto choice = chooseFile(rt, folder, file, "Print echogram");
   if (!choice) return;
   const PrintTarget target = polarPrintTarget(choice->file);
-  rt.print(fig, target.device, choice->folder + target.file);
+  printTo(rt, fig, target, choice->folder + target.file, !(folder && file));
 }
 
 }  // namespace velmora::shell
