@@ -116,7 +116,10 @@ std::pair<double, double> pointOf(const Json& req, bool required) {
   if (!it->is_array() || it->size() != 2 || !isNumberLike((*it)[0]) || !isNumberLike((*it)[1])) {
     throw Error("\"at\" must be [x, y]");
   }
-  return {*numberOf((*it)[0]), *numberOf((*it)[1])};
+  const double x = *numberOf((*it)[0]), y = *numberOf((*it)[1]);
+  // A pointer is always somewhere: NaN or an infinity would become a vertex of the room.
+  if (!std::isfinite(x) || !std::isfinite(y)) throw Error("\"at\" must be [x, y], two finite numbers");
+  return {x, y};
 }
 
 void checkKeys(const Json& req, std::initializer_list<const char*> allowed) {
