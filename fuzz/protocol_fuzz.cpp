@@ -21,7 +21,7 @@ namespace {
 void dispatcher(Runtime& rt, const std::vector<Value>& args) {
   const std::string verb = args.empty() ? "init" : args[0].isText() ? args[0].text() : "";
   Graphics& g = rt.graphics();
-  if (verb == "fail") throw Error("unknown argument");
+  if (verb == "fail") throw velmora::Error("unknown argument");
   if (verb != "init") return;
   const Handle fig = g.create(ObjectType::Figure, kRoot);
   g.setText(fig, "tag", "acoufig");
