@@ -184,7 +184,12 @@ void selectvalue(Runtime& rt, const Operations& ops) {
   const auto images = objectsInCreationOrder(rt, fig, "acouimage");
   const auto radius = objectsInCreationOrder(rt, fig, "acouradius");
   const std::size_t n = walls.size();
-  const int va = static_cast<int>(controlValue(rt, fig, "acouselectbutton", 1));
+  // The wall list's entry: 1 "all", 2 "direct", k + 2 wall k. A value that names no entry (set from
+  // outside, say NaN or 1e300) shows "all" rather than reaching an integer conversion.
+  const double chosen = controlValue(rt, fig, "acouselectbutton", 1);
+  const int va = chosen == std::floor(chosen) && chosen >= 1 && chosen <= static_cast<double>(n) + 2
+                     ? static_cast<int>(chosen)
+                     : 1;
   const bool showImages = objectsItemChecked(rt, fig, "images");
   const bool showRadius = objectsItemChecked(rt, fig, "radius");
   const auto show = [&](const std::vector<Handle>& list, std::size_t i, bool on) {

@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "editor/editor_operations.h"
+#include "platform/error.h"
 #include "platform/numbers.h"
 #include "shell/case/drawing_objects.h"
 #include "shell/case/window.h"
@@ -29,13 +30,29 @@ bool pressed(const Runtime& rt, Handle fig, std::string_view tag) {
   return !v.empty() && v.front() == 1;
 }
 
+// At least the number of grid positions from lo to hi (0 for a side that holds none).
+double gridPositionBound(double lo, double hi, double g) {
+  if (!std::isfinite(lo) || !std::isfinite(hi) || !std::isfinite(g) || g <= 0 || lo > hi) return 0;
+  return std::ceil((hi - lo) / g) + 2;
+}
+
+// A zone side: finite, increasing, within the reach of coordinates.
+bool withinReach(const std::array<double, 2>& side) {
+  return std::isfinite(side[0]) && std::isfinite(side[1]) && side[0] < side[1] &&
+         std::fabs(side[0]) <= kFarthestCoordinate && std::fabs(side[1]) <= kFarthestCoordinate;
+}
+
 }  // namespace
 
 std::vector<double> gridPositions(double lo, double hi, double g) {
   std::vector<double> out;
+  if (!std::isfinite(lo) || !std::isfinite(hi) || !std::isfinite(g) || g <= 0 || lo > hi) return out;
   const double eps = g * 1e-9;
+  // The loops stop on the values themselves, as the positions are defined; the count bounds them too,
+  // so that rounding at a far-away zone can never keep them going.
+  const double most = std::ceil((hi - lo) / g) + 2;
   if (lo > 0 || hi < 0) {
-    for (double k = 0;; ++k) {
+    for (double k = 0; k <= most; ++k) {
       const double v = lo + k * g;
       if (v > hi + eps) break;
       out.push_back(v);
@@ -44,7 +61,7 @@ std::vector<double> gridPositions(double lo, double hi, double g) {
   }
   // Aligned on the origin.
   for (double k = std::floor(std::abs(lo) / g + 1e-9); k >= 1; --k) out.push_back(-k * g);
-  for (double k = 0;; ++k) {
+  for (double k = 0; k <= most; ++k) {
     const double v = k * g;
     if (v > hi + eps) break;
     out.push_back(v);
@@ -68,14 +85,22 @@ void changegrid(Runtime& rt, std::optional<double> spacing) {
     if (!numbers || numbers->empty() || std::isnan(numbers->front())) return;
     spacing = numbers->front();
   }
+  if (std::isnan(*spacing)) return;
   for (Handle h : objectsByTag(rt, fig, "acougrid")) g.remove(h);
   double step = std::abs(platform::roundHalfAway(*spacing * 100) / 100);
   step = std::clamp(step, kGridMin, kGridMax);
 
-  const auto xs = gridPositions(record.xlim[0], record.xlim[1], step);
-  const auto ys = gridPositions(record.ylim[0], record.ylim[1], step);
+  // The positions are listed only when their number can be near the cap: a zone of a million metres
+  // at 0.1 m would otherwise list 10^7 values per side before finding that no grid is drawn.
+  const double bound = gridPositionBound(record.xlim[0], record.xlim[1], step) *
+                       gridPositionBound(record.ylim[0], record.ylim[1], step);
+  std::vector<double> xs, ys;
+  if (bound <= 4.0 * kMostGridPoints) {
+    xs = gridPositions(record.xlim[0], record.xlim[1], step);
+    ys = gridPositions(record.ylim[0], record.ylim[1], step);
+  }
   std::vector<double> px, py;
-  if (xs.size() * ys.size() <= kMostGridPoints) {
+  if (!xs.empty() && xs.size() * ys.size() <= kMostGridPoints) {
     px.reserve(xs.size() * ys.size());
     py.reserve(xs.size() * ys.size());
     for (double x : xs) {
@@ -165,6 +190,10 @@ void expandzone(Runtime& rt, const std::optional<std::vector<double>>& limits, b
     if (limits->size() < 4) return;
     xl = {(*limits)[0], (*limits)[1]};
     yl = {(*limits)[2], (*limits)[3]};
+    if (!withinReach(xl) || !withinReach(yl)) {
+      throw Error("the working zone must run from a lower to a higher limit, both within " +
+                  platform::formatNumber(kFarthestCoordinate) + " m of the origin");
+    }
   } else {
     double e = 0;
     if (button == ">>")
@@ -179,8 +208,9 @@ void expandzone(Runtime& rt, const std::optional<std::vector<double>>& limits, b
       return;
     xl = {xl[0] - e, xl[1] + e};
     yl = {yl[0] - e, yl[1] + e};
-    // The zone never cuts the drawing.
+    // The zone never cuts the drawing, nor grows beyond the reach of coordinates.
     if (xl[1] < xmax || xl[0] > xmin || yl[1] < ymax || yl[0] > ymin) return;
+    if (!withinReach(xl) || !withinReach(yl)) return;
   }
 
   if (!pressed(rt, fig, "acouzoombutton")) {

@@ -1,8 +1,10 @@
 #include "platform/automation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <istream>
 #include <limits>
+#include <new>
 #include <ostream>
 
 #include "platform/error.h"
@@ -51,10 +53,14 @@ Value decodeMatrix(const Json& j) {
   }
   if (!data.is_array()) throw Error("a matrix needs \"data\", an array of numbers in column order");
   const std::size_t pages = dims.size() == 3 ? dims[2] : 1;
-  const std::size_t count = dims[0] * dims[1] * pages;
+  // The element count is compared with the data given, so it must not wrap around.
+  std::size_t count = 0;
+  if (__builtin_mul_overflow(dims[0], dims[1], &count) || __builtin_mul_overflow(count, pages, &count)) {
+    throw Error("a matrix of shape " + excerpt(shape.dump()) + " is too large");
+  }
   if (data.size() != count) {
-    throw Error("a matrix of shape " + shape.dump() + " needs " + std::to_string(count) + " numbers, got " +
-                std::to_string(data.size()));
+    throw Error("a matrix of shape " + excerpt(shape.dump()) + " needs " + std::to_string(count) +
+                " numbers, got " + std::to_string(data.size()));
   }
   Matrix m;
   m.rows = dims[0];
@@ -63,7 +69,9 @@ Value decodeMatrix(const Json& j) {
   m.data.reserve(count);
   for (const Json& d : data) {
     auto n = numberOf(d);
-    if (!n) throw Error("matrix data must be numbers (or \"NaN\", \"Inf\", \"-Inf\"), got " + d.dump());
+    if (!n) {
+      throw Error("matrix data must be numbers (or \"NaN\", \"Inf\", \"-Inf\"), got " + excerpt(d.dump()));
+    }
     m.data.push_back(*n);
   }
   return Value(std::move(m));
@@ -75,13 +83,26 @@ std::string textField(const Json& req, const char* key) {
   return it->get<std::string>();
 }
 
-Handle handleOf(const Json& j, const char* key) {
-  if (j.is_number_integer()) return j.get<Handle>();
-  if (j.is_number_float() && j.get<double>() == std::floor(j.get<double>())) {
-    return static_cast<Handle>(j.get<double>());
+// A whole number small enough to name an object (handles are counts; larger ones must not wrap).
+std::optional<Handle> wholeHandle(const Json& j) {
+  constexpr double kLargest = 9007199254740992.0;  // 2^53
+  if (j.is_number_unsigned()) {
+    const auto u = j.get<std::uint64_t>();
+    if (u <= static_cast<std::uint64_t>(kLargest)) return static_cast<Handle>(u);
+    return std::nullopt;
   }
+  if (j.is_number_integer()) return j.get<Handle>();
+  if (j.is_number_float()) {
+    const double d = j.get<double>();
+    if (d == std::floor(d) && std::fabs(d) <= kLargest) return static_cast<Handle>(d);
+  }
+  return std::nullopt;
+}
+
+Handle handleOf(const Json& j, const char* key) {
+  if (auto h = wholeHandle(j)) return *h;
   if (j.is_object() && j.size() == 1 && j.contains("handle") && j["handle"].is_number_integer()) {
-    return j["handle"].get<Handle>();
+    if (auto h = wholeHandle(j["handle"])) return *h;
   }
   throw Error(std::string("\"") + key + "\" must be a handle (a whole number or {\"handle\":n})");
 }
@@ -95,15 +116,20 @@ std::pair<double, double> pointOf(const Json& req, bool required) {
   if (!it->is_array() || it->size() != 2 || !isNumberLike((*it)[0]) || !isNumberLike((*it)[1])) {
     throw Error("\"at\" must be [x, y]");
   }
-  return {*numberOf((*it)[0]), *numberOf((*it)[1])};
+  const double x = *numberOf((*it)[0]), y = *numberOf((*it)[1]);
+  // A pointer is always somewhere: NaN or an infinity would become a vertex of the room.
+  if (!std::isfinite(x) || !std::isfinite(y)) throw Error("\"at\" must be [x, y], two finite numbers");
+  return {x, y};
 }
 
 void checkKeys(const Json& req, std::initializer_list<const char*> allowed) {
   for (auto it = req.begin(); it != req.end(); ++it) {
     bool ok = it.key() == "op";
     for (const char* a : allowed) ok = ok || it.key() == a;
-    if (!ok)
-      throw Error("unknown field \"" + it.key() + "\" in a \"" + req["op"].get<std::string>() + "\" request");
+    if (!ok) {
+      throw Error("unknown field \"" + excerpt(it.key()) + "\" in a \"" + excerpt(req["op"].get<std::string>()) +
+                  "\" request");
+    }
   }
 }
 
@@ -120,7 +146,7 @@ ScriptedAnswer answerOf(const Json& a) {
     if (!v.is_array()) throw Error("an input answer is an array of texts, or null to cancel");
     std::vector<std::string> texts;
     for (const Json& t : v) {
-      if (!t.is_string()) throw Error("an input answer is an array of texts, got " + t.dump());
+      if (!t.is_string()) throw Error("an input answer is an array of texts, got " + excerpt(t.dump()));
       texts.push_back(t.get<std::string>());
     }
     return ScriptedAnswer::inputs(std::move(texts));
@@ -136,7 +162,14 @@ ScriptedAnswer answerOf(const Json& a) {
     return ScriptedAnswer::chosenFile(v.get<std::string>());
   }
   if (kind == "message") return ScriptedAnswer::messageClosed();
-  throw Error("unknown answer kind \"" + kind + "\"");
+  throw Error("unknown answer kind \"" + excerpt(kind) + "\"");
+}
+
+// What a user can choose is a number: NaN or an infinity never comes from a click.
+void checkControlValue(const Matrix& value) {
+  for (double d : value.data) {
+    if (!std::isfinite(d)) throw Error("a control's \"value\" must be finite numbers");
+  }
 }
 
 Json failure(const std::string& message) {
@@ -167,32 +200,49 @@ Json encodeValue(const Value& v) {
   if (v.isRecord()) {
     const Record& r = v.record();
     Json out = Json::object();
-    for (std::size_t i = 0; i < r.size(); ++i) out[r.names()[i]] = encodeValue(r.values()[i]);
+    // Field names of a record are distinct: append without the JSON object's own (linear) lookup.
+    auto& fields = out.get_ref<Json::object_t&>();
+    fields.reserve(r.size());
+    for (std::size_t i = 0; i < r.size(); ++i) fields.emplace_back(r.names()[i], encodeValue(r.values()[i]));
     return out;
   }
   return Json{{"handle", v.object()}};
 }
 
-Value decodeValue(const Json& j) {
+namespace {
+
+Value decodeAt(const Json& j, std::size_t depth) {
   if (j.is_null()) return Value(Matrix{});
   if (auto n = numberOf(j)) return Value(*n);
   if (j.is_string()) return Value(j.get<std::string>());
+  if (depth >= kDeepestNesting) {
+    throw Error("a value nested more than " + std::to_string(kDeepestNesting) + " levels deep");
+  }
   if (j.is_array()) {
     if (!j.empty() && std::all_of(j.begin(), j.end(), isNumberLike)) {
       std::vector<double> row;
+      row.reserve(j.size());
       for (const Json& d : j) row.push_back(*numberOf(d));
       return Value::row(std::move(row));
     }
     List list;
-    for (const Json& item : j) list.items.push_back(decodeValue(item));
+    list.items.reserve(j.size());
+    for (const Json& item : j) list.items.push_back(decodeAt(item, depth + 1));
     return Value(std::move(list));
   }
   // Objects: a handle, a matrix, or a record.
   if (j.size() == 1 && j.contains("handle")) return Value::handle(handleOf(j, "handle"));
   if (j.size() == 2 && j.contains("shape") && j.contains("data")) return decodeMatrix(j);
+  // The names of a JSON object are distinct already.
   Record r;
-  for (auto it = j.begin(); it != j.end(); ++it) r.set(it.key(), decodeValue(it.value()));
+  for (auto it = j.begin(); it != j.end(); ++it) r.append(it.key(), decodeAt(it.value(), depth + 1));
   return Value(std::move(r));
+}
+
+}  // namespace
+
+Value decodeValue(const Json& j) {
+  return decodeAt(j, 0);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -213,14 +263,20 @@ void Automation::run() {
 }
 
 bool Automation::step() {
-  std::string line;
   while (!finished_) {
-    if (!std::getline(in_, line)) {
+    const auto line = readProtocolLine(in_);
+    if (!line) {
       finished_ = true;
       break;
     }
-    if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
-    const std::string reply = handle(line);
+    std::string reply;
+    if (line->tooLong) {
+      reply = failure(lineTooLongMessage(line->length)).dump();
+    } else if (line->text.find_first_not_of(" \t\r") == std::string::npos) {
+      continue;
+    } else {
+      reply = handle(line->text);
+    }
     out_ << reply << '\n' << std::flush;
     return !finished_;
   }
@@ -230,18 +286,15 @@ bool Automation::step() {
 std::string Automation::handle(const std::string& line) {
   Json reply;
   try {
-    Json req;
-    try {
-      req = Json::parse(line);
-    } catch (const Json::parse_error& e) {
-      throw Error(std::string("malformed request (not JSON): ") + e.what());
-    }
+    const Json req = parseProtocolLine(line);
     if (!req.is_object() || !req.contains("op") || !req["op"].is_string()) {
       throw Error("a request is a JSON object with an \"op\" text");
     }
     reply = request(req);
   } catch (const Error& e) {
     reply = failure(e.what());
+  } catch (const std::bad_alloc&) {
+    reply = failure("not enough memory for this request");
   } catch (const std::exception& e) {
     reply = failure(std::string("internal error: ") + e.what());
   }
@@ -379,6 +432,7 @@ Json Automation::request(const Json& req) {
       if (t != ObjectType::UiControl) throw Error("a menu item has no value");
       value = decodeValue(req["value"]);
       if (!value->isMatrix()) throw Error("a control's \"value\" is a number or a matrix");
+      checkControlValue(value->matrix());
     }
     rt_.click(h, value);
     return ok;
@@ -439,7 +493,7 @@ Json Automation::request(const Json& req) {
     finished_ = true;
     return ok;
   }
-  throw Error("unknown op \"" + op + "\"");
+  throw Error("unknown op \"" + excerpt(op) + "\"");
 }
 
 Json Automation::property(Handle h, const std::string& name) const {
@@ -463,7 +517,7 @@ Json Automation::find(const Json& req) {
   if (req.contains("string")) string = textField(req, "string");
   if (req.contains("type")) {
     type = typeFromName(textField(req, "type"));
-    if (!type) throw Error("unknown object type \"" + req["type"].get<std::string>() + "\"");
+    if (!type) throw Error("unknown object type \"" + excerpt(req["type"].get<std::string>()) + "\"");
   }
   Handle parent = kRoot;
   if (req.contains("parent")) {

@@ -4,16 +4,12 @@
 #include <iosfwd>
 #include <string>
 
-#include <nlohmann/json.hpp>
-
+#include "platform/protocol_line.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
 #include "platform/value.h"
 
 namespace velmora::platform {
-
-// JSON keeps record fields in their order.
-using Json = nlohmann::ordered_json;
 
 // Program values as the automation protocol writes them: a 1-by-1 matrix as a number (NaN, Inf and
 // -Inf as the strings "NaN", "Inf", "-Inf"), any other matrix as {"shape":[rows,cols],"data":[...]}
@@ -23,7 +19,7 @@ Json encodeValue(const Value& v);
 
 // The reverse. A plain array of numbers is a 1-by-n row; an empty array an empty list; the strings
 // "NaN", "Inf" and "-Inf" read as numbers; true/false as 1/0; null as an empty matrix. Raises an Error
-// with a clear message for a malformed matrix or handle.
+// with a clear message for a malformed matrix or handle, or for nesting deeper than kDeepestNesting.
 Value decodeValue(const Json& j);
 
 // The JSON-lines protocol: one request per input line, one reply per output line. Dialogs are

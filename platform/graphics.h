@@ -179,6 +179,16 @@ class Graphics {
   void addObserver(GraphicsObserver* o);
   void removeObserver(GraphicsObserver* o);
 
+  // The whole tree as it is now, for `restore` when an operation that replaces a window's content
+  // fails half-way (graphics_snapshot.cpp). Handles are never reused: `restore` deletes the objects
+  // made since, brings back the ones deleted since under their old handles, puts back every property,
+  // userdata and children order, and tells the observers of each difference.
+  struct Snapshot {
+    std::map<Handle, GraphicsObject> objects;
+  };
+  Snapshot snapshot() const;
+  void restore(Snapshot snapshot);
+
  private:
   GraphicsObject& object(Handle h);
   void collect(Handle h, const std::function<bool(const GraphicsObject&)>& match,

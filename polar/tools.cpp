@@ -154,19 +154,15 @@ void changedblimits(Runtime& rt) {
     const double k = (level - lmi) / d;
     return std::array<double, 2>{k * (xq - record.xre), k * (yq - record.yre)};
   };
-  // The direct sound is hidden like the arrows when it lies at or below the lower limit: drawn, it
-  // would point away from the source.
+  // The direct radius only moves: below the lower limit it points away from the source, but it stays.
   const auto direct = tip(record.Lso, record.xso, record.yso);
-  const char* directShown = record.Lso > lmi ? "on" : "off";
   if (g.exists(record.hdi)) {
     g.setRow(record.hdi, "xdata", {0, direct[0]});
     g.setRow(record.hdi, "ydata", {0, direct[1]});
-    g.setText(record.hdi, "visible", directShown);
   }
   if (g.exists(record.hdie)) {
     g.setRow(record.hdie, "xdata", {direct[0]});
     g.setRow(record.hdie, "ydata", {direct[1]});
-    g.setText(record.hdie, "visible", directShown);
   }
   for (std::size_t l = 0; l < record.hra.size() && l < record.Lwall.size() && l < record.imag1.size(); ++l) {
     const Handle arrow = record.hra[l];

@@ -1,5 +1,7 @@
 #include "shell/update.h"
 
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include "platform/error.h"
@@ -60,9 +62,7 @@ void restartHistory(platform::Runtime& rt, const Operations& ops, Handle fig, co
   storeCase(rt, fig, std::move(record));
 }
 
-}  // namespace
-
-void update(platform::Runtime& rt, const Operations& ops, const CaseDescription& prop) {
+void rebuild(platform::Runtime& rt, const Operations& ops, const CaseDescription& prop) {
   Graphics& g = rt.graphics();
   const Handle fig = currentMainWindow(rt);
   const Handle axes = drawingAxes(rt, fig);
@@ -162,6 +162,29 @@ void update(platform::Runtime& rt, const Operations& ops, const CaseDescription&
     restartHistory(rt, ops, fig, "scanned plan");
   } else if (prop.geometricshapes) {
     restartHistory(rt, ops, fig, "geometric shape");
+  }
+}
+
+}  // namespace
+
+void update(platform::Runtime& rt, const Operations& ops, const CaseDescription& prop) {
+  // Everything a description may ask for is checked before the first object changes.
+  prop.checkLimits();
+  // The window shows the new case whole or stays as it was: a failure anywhere in the rebuild or in the
+  // computations after it (running out of memory included) puts back every object and the case record.
+  Graphics& g = rt.graphics();
+  Graphics::Snapshot before = g.snapshot();
+  try {
+    rebuild(rt, ops, prop);
+  } catch (const std::bad_alloc&) {
+    g.restore(std::move(before));
+    throw Error("not enough memory to show this case; the window is left as it was");
+  } catch (const std::length_error&) {
+    g.restore(std::move(before));
+    throw Error("not enough memory to show this case; the window is left as it was");
+  } catch (...) {
+    g.restore(std::move(before));
+    throw;
   }
 }
 

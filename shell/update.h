@@ -9,7 +9,8 @@ namespace velmora::shell {
 
 // Rebuilds the parts of the drawing that the description carries (walls, audience area, map,
 // source, view, grid, receptor), copies `Lw`, `name` and `curves`, then runs the computation chain
-// (each step once its operation is registered in `ops`).
+// (each step once its operation is registered in `ops`). Values beyond the limits of a case raise an
+// Error before anything changes; a failure later on puts the window back as it was.
 void update(platform::Runtime& rt, const Operations& ops, const CaseDescription& prop);
 
 // The wall list entries for N walls: "all|direct|wall 1|...|wall N".

@@ -1,6 +1,7 @@
 #include "shell/case/acoustics.h"
 
 #include "engine/surface.h"
+#include "platform/error.h"
 #include "shell/case/window.h"
 
 namespace velmora::shell {
@@ -24,6 +25,14 @@ MapGrid audienceMapGrid(const Runtime& rt, Handle fig) {
   const auto maps = objectsByTag(rt, fig, "acouaudiencesurface");
   if (maps.empty()) return {};
   const auto& map = rt.graphics().at(maps.front());
+  // The computations keep several values per point and per wall: a map larger than the finest
+  // precision (set from outside) is refused before any of them is allocated.
+  constexpr std::size_t kMostPoints = (kMostMapIntervals + 1) * (kMostMapIntervals + 1);
+  for (const char* coordinate : {"xdata", "ydata"}) {
+    const auto& m = map.matrix(coordinate);
+    if (m.rows > kMostPoints || m.cols > kMostPoints || m.rows * m.cols > kMostPoints || m.numel() > kMostPoints)
+      throw Error("the audience map has more than " + std::to_string(kMostPoints) + " points");
+  }
   return {toEngine(map.matrix("xdata")), toEngine(map.matrix("ydata"))};
 }
 

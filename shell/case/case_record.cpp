@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/error.h"
+#include "platform/numbers.h"
 #include "shell/case/window.h"
 #include "shell/operations.h"
 
@@ -234,7 +235,89 @@ CaseDescription CaseDescription::fromValue(const Value& v) {
     in.fail(d.xaud ? "yaud" : "xaud", "is missing: xaud and yaud go together");
   if (d.xaud && (d.xaud->size() != 4 || d.yaud->size() != 4))
     in.fail("xaud", "and yaud must hold 4 corners each");
+  d.checkLimits();
   return d;
+}
+
+namespace {
+
+[[noreturn]] void beyond(const char* field, const std::string& problem) {
+  throw Error(std::string("case description: field ") + field + " " + problem);
+}
+
+// Whole numbers in full (a limit reads "1000000", not "1e+06"), others as the console writes them.
+std::string shown(double v) {
+  if (std::isfinite(v) && v == std::floor(v) && std::fabs(v) < 1e15) return std::to_string(static_cast<long long>(v));
+  return platform::formatNumber(v);
+}
+
+const std::string& reachText() {
+  static const std::string text = "within " + shown(kFarthestCoordinate) + " m of the origin";
+  return text;
+}
+
+void checkCoordinate(const char* field, double v) {
+  if (!std::isfinite(v) || std::fabs(v) > kFarthestCoordinate)
+    beyond(field, "must hold finite coordinates " + reachText() + ", got " + shown(v));
+}
+
+void checkCoordinates(const char* field, const std::vector<double>& values) {
+  for (double v : values) checkCoordinate(field, v);
+}
+
+void checkSide(const char* field, const std::array<double, 2>& side) {
+  checkCoordinate(field, side[0]);
+  checkCoordinate(field, side[1]);
+  if (!(side[0] < side[1])) beyond(field, "must run from a lower to a higher limit");
+}
+
+void checkWholeIn(const char* field, double v, double low, double high) {
+  if (!(v == std::floor(v) && v >= low && v <= high)) {
+    beyond(field, "must be a whole number from " + shown(low) + " to " +
+                      shown(high) + ", got " + shown(v));
+  }
+}
+
+}  // namespace
+
+void CaseDescription::checkLimits() const {
+  if (height && !std::isfinite(*height)) beyond("height", "must be a finite number");
+  if (gsize && !(std::isfinite(*gsize) && *gsize > 0)) beyond("gsize", "must be a positive number");
+  if (xlim) checkSide("xlim", *xlim);
+  if (ylim) checkSide("ylim", *ylim);
+  if (xwall) {
+    if (xwall->size() > kMostWalls) {
+      beyond("xwall", "must have at most " + std::to_string(kMostWalls) + " vertices, got " +
+                          std::to_string(xwall->size()));
+    }
+    checkCoordinates("xwall", *xwall);
+  }
+  if (ywall) checkCoordinates("ywall", *ywall);
+  if (alpha) {
+    for (double a : *alpha)
+      if (!(a >= 0 && a <= 100)) beyond("alpha", "must hold percentages from 0 to 100, got " + shown(a));
+  }
+  if (xaud) checkCoordinates("xaud", *xaud);
+  if (yaud) checkCoordinates("yaud", *yaud);
+  for (const auto& [field, v] : {std::pair{"xso", xso}, {"yso", yso}, {"xre", xre}, {"yre", yre}})
+    if (v) checkCoordinate(field, *v);
+  if (Lw && !std::isfinite(*Lw)) beyond("Lw", "must be a finite number");
+  if (Nsurface) checkWholeIn("Nsurface", *Nsurface, 1, kMostMapIntervals);
+  if (curves && !curves->empty()) {
+    const Matrix& m = *curves;
+    if (m.cols != 9) beyond("curves", "must have nine columns, not " + std::to_string(m.cols));
+    for (std::size_t r = 0; r < m.rows; ++r) {
+      if (!std::isfinite(m(r, 0))) beyond("curves", "must hold finite numbers");
+      for (std::size_t c = 1; c <= 6; ++c) checkCoordinate("curves", m(r, c));
+      for (std::size_t c = 7; c <= 8; ++c) checkWholeIn("curves", m(r, c), 1, static_cast<double>(kMostWalls));
+    }
+  }
+  if (animationparameters) {
+    const AnimationParameters& a = *animationparameters;
+    checkWholeIn("animationparameters", a.step, 5, 2000);
+    for (const auto* path : {&a.xp, &a.yp, &a.xpath, &a.ypath})
+      if (*path) checkCoordinates("animationparameters", **path);
+  }
 }
 
 // ---- CaseRecord ----------------------------------------------------------------------------------

@@ -18,6 +18,15 @@ namespace velmora::shell {
 
 class Operations;
 
+// Limits of what a case may hold, checked before anything is built from it. Coordinates (walls,
+// audience corners, source, receptor, working zone, curve points) stay within this many metres of the
+// origin.
+inline constexpr double kFarthestCoordinate = 1e6;
+// Walls of one room: the rebuild makes 12 objects per wall and the map computation works wall by wall.
+inline constexpr std::size_t kMostWalls = 1000;
+// Intervals along each side of the audience map (the precision dialog's upper bound).
+inline constexpr int kMostMapIntervals = 400;
+
 // Settings of the last path animation; also the result of the parameters dialog.
 struct AnimationParameters {
   int animationtype = 1;      // 1..4
@@ -68,6 +77,12 @@ struct CaseDescription {
   // belong, a non-finite coordinate, outline lists of different lengths, fewer than 3 vertices, an
   // audience area without exactly 4 corners) raises an Error naming the field.
   static CaseDescription fromValue(const platform::Value& v);
+  // Raises an Error naming the field when a value lies beyond what a case may hold: a coordinate not
+  // finite or farther than kFarthestCoordinate, a zone side that does not increase, more than kMostWalls
+  // walls, an absorption outside 0..100, `Nsurface` outside 1..kMostMapIntervals, a curve row naming a
+  // wall outside 1..kMostWalls, an animation step number outside 5..2000. `fromValue` checks this too;
+  // the rebuild checks it again for descriptions made in the program, before it changes anything.
+  void checkLimits() const;
   bool operator==(const CaseDescription&) const = default;
 };
 

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "editor/editor_operations.h"
@@ -46,6 +47,11 @@ TEST(GridPositionsTest, AlignedOnTheOriginOrOnTheZone) {
   ASSERT_EQ(shifted.size(), 11u);
   EXPECT_DOUBLE_EQ(shifted.front(), 0.3);
   EXPECT_DOUBLE_EQ(shifted.back(), 10.3);
+  // Sides that hold no position (once endless loops): not numbers, infinite, no spacing.
+  for (const auto& [lo, hi, g] : std::vector<std::tuple<double, double, double>>{{0.0, NAN, 1.0}, {NAN, 1.0, 1.0}, {0.0, INFINITY, 1.0},
+                                 {-INFINITY, 0.0, 1.0}, {0.0, 1.0, 0.0}, {0.0, 1.0, NAN}}) {
+    EXPECT_TRUE(gridPositions(lo, hi, g).empty()) << lo << " " << hi << " " << g;
+  }
 }
 
 class DisplayTest : public test_support::MainWindowFixture<> {
@@ -83,6 +89,20 @@ TEST_F(DisplayTest, ReflectionAndDecibelModes) {
   for (Handle h : objectsByTag(rt, fig, "acouimage")) shown += g.at(h).visible() ? 1 : 0;
   EXPECT_EQ(shown, 1);
   EXPECT_EQ(text(obj("acouselectdirect"), "enable"), "off");
+}
+
+// Values that name no entry of the wall list (once an integer overflow on NaN) show "all".
+TEST_F(DisplayTest, WallListValuesThatNameNoEntryShowAll) {
+  auto& g = rt.graphics();
+  for (double value : std::vector<double>{NAN, INFINITY, -1e300, 1e300, 0.0, 2.5, 7.0}) {
+    SCOPED_TRACE(value);
+    rt.click(obj("acouselectbutton"), Value(3.0));  // one wall first: one image shown
+    rt.click(obj("acouselectbutton"), Value(value));
+    int shown = 0;
+    for (Handle h : objectsByTag(rt, fig, "acouimage")) shown += g.at(h).visible() ? 1 : 0;
+    EXPECT_EQ(shown, 4);
+    EXPECT_EQ(readCase(rt, fig).clim, (std::array<double, 2>{0, 5}));
+  }
 }
 
 TEST_F(DisplayTest, GridSpacingIsRoundedAndClamped) {

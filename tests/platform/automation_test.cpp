@@ -322,6 +322,11 @@ TEST(Automation, CallbackSetsTheValueAndRunsTheControl) {
   EXPECT_EQ(g.at(list).number("value"), 3);
   ASSERT_EQ(s.calls.size(), 1u);
   EXPECT_EQ(s.calls[0][0], Value("select"));
+  // No click chooses NaN: refused before the value or the callback is touched.
+  const Json nan = s.one(R"({"op":"callback","handle":)" + std::to_string(list) + R"(,"value":"NaN"})");
+  EXPECT_EQ(nan["error"], "a control's \"value\" must be finite numbers");
+  EXPECT_EQ(g.at(list).number("value"), 3);
+  EXPECT_EQ(s.calls.size(), 1u);
 
   const Handle menu = g.create(ObjectType::UiContextMenu, fig);
   const Handle item = g.create(ObjectType::UiMenu, menu);
@@ -389,6 +394,8 @@ TEST(Automation, MalformedLinesChangeNothingAndTheLoopGoesOn) {
       {R"({"op":"answer","answers":[{"colour":"red"}]})", "unknown answer kind \"colour\""},
       {R"({"op":"answer","answers":{"input":["1"]}})", "\"answers\" must be an array"},
       {R"({"op":"press","handle":)" + l + R"(,"at":[1]})", "\"at\" must be [x, y]"},
+      {R"({"op":"press","handle":)" + l + R"(,"at":["NaN",2]})", "\"at\" must be [x, y], two finite numbers"},
+      {R"({"op":"motion","at":[1,"-Inf"]})", "\"at\" must be [x, y], two finite numbers"},
       {R"({"op":"press","handle":)" + l + R"(,"at":[1,2],"selectiontype":"twice"})", "\"selectiontype\" is"},
       {R"({"op":"press","figure":)" + std::to_string(fig) + R"(,"button":4})", "\"button\" is 1"},
       {R"({"op":"press","at":[1,2]})", "a press needs \"handle\""},

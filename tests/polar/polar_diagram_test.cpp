@@ -436,7 +436,10 @@ TEST_F(PolarTest, DbLimitsDialog) {
       {"maximum cut to Lw, minimum to 0", std::vector<std::string>{"-5", "200"}, true, 0, 100, true, true},
       {"weak reflections hidden", std::vector<std::string>{"64", "90"}, true, 64, 90, false, true},
       {"shown again", std::vector<std::string>{"50", "90"}, true, 50, 90, true, true},
-      {"direct sound below the limit", std::vector<std::string>{"67", "90"}, true, 67, 90, false, false},
+      // Below the lower limit the direct radius turns round but stays shown, with its end marker.
+      {"direct sound below the limit", std::vector<std::string>{"67", "90"}, true, 67, 90, false, true},
+      {"80 and 100", std::vector<std::string>{"80", "100"}, true, 80, 100, false, true},
+      {"back to 67", std::vector<std::string>{"67", "90"}, true, 67, 90, false, true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
