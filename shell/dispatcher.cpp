@@ -118,6 +118,8 @@ std::vector<Verb> buildVerbTable() {
   // `loadcase` records its own history.
   t.push_back({"load", {"loadcase"}, {call("resetcurves"), call("loadcase")}, {}});
   t.push_back({"scan", {"scancase"}, {step(Kind::HideCaller), call("scancase"), step(Kind::ShowCaller)}, {}});
+  // The imported room restarts the history itself.
+  t.push_back({"importdxf", {"importdxf"}, {call("importdxf")}, {}});
 
   // Pointer drags: motion verbs place the object; release verbs end the drag and recompute. A release
   // verb exists once its drag does.
@@ -330,6 +332,12 @@ void velmoracopy(platform::Runtime& rt, const Operations& ops, const std::vector
       // The loaded walls are not the curved stretches of the old room.
       if (ops.has("resetcurves")) ops.call(rt, "resetcurves");
       ops.call(rt, "loadcase", {arg2});
+      return;
+    }
+    if (arg1.isText() && platform::equalsIgnoreCase(arg1.text(), "importdxf")) {
+      if (!arg2.isText()) throw Error("unknown syntax");
+      require(ops, "importdxf");
+      ops.call(rt, "importdxf", {arg2});
       return;
     }
     throw Error("unknown syntax");

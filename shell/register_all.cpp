@@ -6,6 +6,7 @@
 #include "editor/editor_operations.h"
 #include "editor/placement.h"
 #include "editor/wall_editing.h"
+#include "plan/dxf_import.h"
 #include "plan/scaleplan.h"
 #include "plan/scan.h"
 #include "plan/shapes.h"
@@ -30,6 +31,7 @@ void registerAllOperations(Operations& ops) {
   plan::registerScalePlanOperations(ops);
   polar::registerPolarOperations(ops);
   plan::registerShapeOperations(ops);
+  plan::registerDxfOperations(ops);
   dbtools::registerDbToolsOperations(ops);
 }
 

@@ -434,8 +434,9 @@ TEST_F(MainWindowTest, EveryControlOfTheTable) {
   EXPECT_EQ(text(objectItems[0], "checked"), "off");
   for (std::size_t i = 1; i < objectItems.size(); ++i) EXPECT_EQ(text(objectItems[i], "checked"), "on");
   const Handle utilsMenu = menuOf(control(fig, "utils"));
-  EXPECT_EQ(menuLabels(utilsMenu), (std::vector<std::string>{"dB sum", "dB decrease", "geometric shapes",
-                                                             "animation", "true scale plan (to printer)"}));
+  EXPECT_EQ(menuLabels(utilsMenu),
+            (std::vector<std::string>{"dB sum", "dB decrease", "geometric shapes", "animation",
+                                      "true scale plan (to printer)", "import DXF plan..."}));
   EXPECT_EQ(menuLabels(menuItemsInOrder(rt.graphics(), utilsMenu)[2]),
             (std::vector<std::string>{"circle", "ellipse", "parabola", "logarithmic spiral"}));
 
