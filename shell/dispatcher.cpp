@@ -118,6 +118,8 @@ std::vector<Verb> buildVerbTable() {
   // `loadcase` records its own history.
   t.push_back({"load", {"loadcase"}, {call("resetcurves"), call("loadcase")}, {}});
   t.push_back({"scan", {"scancase"}, {step(Kind::HideCaller), call("scancase"), step(Kind::ShowCaller)}, {}});
+  // Keyboard shortcuts: history steps are restores, recorded as the history list records them.
+  for (const char* v : {"historyback", "historyforward", "escapekey"}) t.push_back(simple(v));
   // The imported room restarts the history itself.
   t.push_back({"importdxf", {"importdxf"}, {call("importdxf")}, {}});
 

@@ -11,6 +11,7 @@
 #include "shell/case/case_record.h"
 #include "shell/case/drawing_objects.h"
 #include "shell/case/window.h"
+#include "shell/shortcuts.h"
 
 namespace velmora::shell {
 
@@ -303,6 +304,7 @@ Handle makeDrawingArea(Graphics& g, Handle fig, double zone) {
                                     {"buttondownfcn", "velmoracopy('zoomaxes')"}});
   g.setAppData(fig, "zoomaxesfactor", Value(1.2));
   g.setAppData(fig, "zoomaxesstatus", Value(0.0));
+  installShortcuts(g, fig);
 
   const std::string axisPress = "set(gcf,'windowbuttonmotionfcn','velmoracopy(''moveaxis'')')";
   createObject(g, ObjectType::Line, axes,

@@ -13,6 +13,7 @@
 #include "polar/polar.h"
 #include "shell/case/case_record.h"
 #include "shell/case_files.h"
+#include "shell/shortcuts.h"
 #include "shell/window_operations.h"
 
 namespace velmora::shell {
@@ -32,6 +33,7 @@ void registerAllOperations(Operations& ops) {
   polar::registerPolarOperations(ops);
   plan::registerShapeOperations(ops);
   plan::registerDxfOperations(ops);
+  registerShortcutOperations(ops);
   dbtools::registerDbToolsOperations(ops);
 }
 
