@@ -8,6 +8,8 @@
 #include "shell/case/case_record.h"
 #include "shell/case/window.h"
 #include "shell/register_all.h"
+#include "shell/recent_cases.h"
+#include "shell/scale_bar.h"
 
 namespace velmora::shell {
 
@@ -120,6 +122,8 @@ std::vector<Verb> buildVerbTable() {
   t.push_back({"scan", {"scancase"}, {step(Kind::HideCaller), call("scancase"), step(Kind::ShowCaller)}, {}});
   // Keyboard shortcuts: history steps are restores, recorded as the history list records them.
   for (const char* v : {"historyback", "historyforward", "escapekey"}) t.push_back(simple(v));
+  t.push_back(simple("scalebar", "togglescalebar"));
+  t.push_back(simple("loadrecent"));
   // The imported room restarts the history itself.
   t.push_back({"importdxf", {"importdxf"}, {call("importdxf")}, {}});
 
@@ -298,6 +302,17 @@ void velmoracopy(platform::Runtime& rt, const std::vector<Value>& args) {
 }
 
 void velmoracopy(platform::Runtime& rt, const Operations& ops, const std::vector<Value>& args) {
+  // The scale bar, the colour bar caption and the recent cases follow every call, however it changed the view or ended.
+  struct AfterCall {
+    platform::Runtime& rt;
+    ~AfterCall() {
+      try {
+        refreshReadingAids(rt);
+        refreshRecentCasesMenu(rt);
+      } catch (const std::exception&) {  // a window half built by a failed call: next call mends it
+      }
+    }
+  } afterCall{rt};
   const std::size_t n = args.size();
   if (n > kDispatcherInputs) throw Error(argumentCountMessage("", 1, kDispatcherInputs, false));
   const Value arg1 = n == 0 ? Value("init") : args[0];

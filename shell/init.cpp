@@ -381,7 +381,8 @@ void makeControlMenu(Graphics& g, Handle fig, Handle control, std::string_view o
         MenuItem{"radius", hide, false, true},   MenuItem{"axes", hide, false, true},
         MenuItem{"receptor", hide, false, true}, MenuItem{"audience limits", hide, false, true},
     };
-    makeContextMenu(g, fig, items, control);
+    const Handle menu = makeContextMenu(g, fig, items, control);
+    addMenuItem(g, menu, {"scale bar", "velmoracopy('scalebar')", true, true});
   } else if (owner == "utils") {
     const Handle menu = g.create(ObjectType::UiContextMenu, fig);
     addMenuItem(g, menu, {"dB sum", "velmoracopy('dbsum')"});

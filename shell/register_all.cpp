@@ -13,6 +13,8 @@
 #include "polar/polar.h"
 #include "shell/case/case_record.h"
 #include "shell/case_files.h"
+#include "shell/recent_cases.h"
+#include "shell/scale_bar.h"
 #include "shell/shortcuts.h"
 #include "shell/window_operations.h"
 
@@ -34,6 +36,8 @@ void registerAllOperations(Operations& ops) {
   plan::registerShapeOperations(ops);
   plan::registerDxfOperations(ops);
   registerShortcutOperations(ops);
+  registerScaleBarOperations(ops);
+  registerRecentCaseOperations(ops);
   dbtools::registerDbToolsOperations(ops);
 }
 
