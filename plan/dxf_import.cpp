@@ -162,7 +162,7 @@ DxfImport importLayer(const DxfPlan& plan, const DxfImportChoice& choice) {
   std::size_t best = 0;
   double bestArea = -1;
   for (std::size_t k = 0; k < chains.loops.size(); ++k) {
-    const double a = std::abs(signedArea(outlineVertices(chains.loops[k])));
+    const double a = std::abs(loopArea(chains.loops[k]));
     if (a > bestArea) {
       bestArea = a;
       best = k;
@@ -178,12 +178,13 @@ DxfImport importLayer(const DxfPlan& plan, const DxfImportChoice& choice) {
                "); they are left out.";
   }
 
-  const DxfRoom room = roomFromLoop(chains.loops[best], choice.scale);
-  const std::vector<engine::Point>& v = room.vertices;
-  if (v.size() > kMaxDxfWalls) {
-    throw Error(onLayer + " makes " + std::to_string(v.size()) + " walls: a room may have at most " +
+  // Counted before the arcs are cut, so that a huge outline is refused without being built.
+  if (const std::size_t walls = loopWallCount(chains.loops[best], choice.scale); walls > kMaxDxfWalls) {
+    throw Error(onLayer + " makes " + std::to_string(walls) + " walls: a room may have at most " +
                 std::to_string(kMaxDxfWalls) + ".");
   }
+  const DxfRoom room = roomFromLoop(chains.loops[best], choice.scale);
+  const std::vector<engine::Point>& v = room.vertices;
   if (const auto p = firstCrossing(v)) {
     throw Error(onLayer + " crosses itself at " + where({p->x / choice.scale, p->y / choice.scale}, choice) + ".");
   }

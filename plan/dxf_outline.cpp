@@ -237,12 +237,30 @@ double signedArea(const std::vector<Point>& v) {
   return a / 2;
 }
 
+double loopArea(const std::vector<DxfSegment>& loop) {
+  double area = 0;
+  for (const DxfSegment& s : loop) {
+    area += cross(s.a, s.b) / 2;
+    if (s.sweep == 0) continue;
+    const double r = distance(s.a, s.b) / (2 * std::sin(std::abs(s.sweep) / 2));
+    area += r * r / 2 * (s.sweep - std::sin(s.sweep));  // the circular segment beyond the chord
+  }
+  return area;
+}
+
+std::size_t loopWallCount(const std::vector<DxfSegment>& loop, double scale) {
+  std::size_t n = 0;
+  for (const DxfSegment& s : loop)
+    n += static_cast<std::size_t>(arcWallCount({{s.a.x * scale, s.a.y * scale}, {s.b.x * scale, s.b.y * scale}, s.sweep}));
+  return n;
+}
+
 DxfRoom roomFromLoop(std::vector<DxfSegment> loop, double scale) {
   for (DxfSegment& s : loop) {
     s.a = {s.a.x * scale, s.a.y * scale};
     s.b = {s.b.x * scale, s.b.y * scale};
   }
-  if (signedArea(outlineVertices(loop)) < 0) {
+  if (loopArea(loop) < 0) {
     std::reverse(loop.begin(), loop.end());
     for (DxfSegment& s : loop) s = reversed(s);
   }

@@ -45,6 +45,10 @@ int arcWallCount(const DxfSegment& s);
 // the inner points of its arc), and the signed area they enclose.
 std::vector<Point> outlineVertices(const std::vector<DxfSegment>& loop);
 double signedArea(const std::vector<Point>& vertices);
+// The signed area a loop of pieces encloses, arcs exactly (chord polygon plus circular segments), and
+// the number of walls it makes: both without cutting the arcs.
+double loopArea(const std::vector<DxfSegment>& loop);
+std::size_t loopWallCount(const std::vector<DxfSegment>& loop, double scale);
 
 // A room outline: vertices counter-clockwise in metres rounded to whole millimetres, and the curve
 // table (rows of nine numbers: type 2, start, end, a point between, first and last wall).

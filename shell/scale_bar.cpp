@@ -28,8 +28,7 @@ Handle childWithTag(Graphics& g, Handle parent, std::string_view tag, ObjectType
   const Handle h = g.create(type, parent);
   g.setText(h, "tag", std::string(tag));
   g.setText(h, "hittest", "off");
-  // Last in the stacking order, out of the way of the drawing's own order; the depth puts the bar
-  // above the map all the same.
+  // Last in the stacking order, out of the way of the holder's own order.
   std::vector<Handle> order = g.at(parent).children();
   std::erase(order, h);
   order.push_back(h);
@@ -45,7 +44,27 @@ std::optional<Handle> scaleBarItem(const Graphics& g, Handle fig) {
   return items.front();
 }
 
-void refreshScaleBar(Graphics& g, Handle fig, Handle axes) {
+// A see-through axes over the drawing area, with its place and limits: the bar lives there, so the
+// drawing area's own objects and their order stay as they are, and clicks pass through to them.
+Handle overlayAxes(Graphics& g, Handle fig, Handle drawing) {
+  Handle overlay = platform::kNoHandle;
+  for (Handle h : g.at(fig).children())
+    if (g.at(h).tag() == kScaleBarAxesTag) overlay = h;
+  if (overlay == platform::kNoHandle) {
+    const Value current = g.get(fig, "currentaxes");
+    overlay = g.create(ObjectType::Axes, fig);
+    g.setText(overlay, "tag", std::string(kScaleBarAxesTag));
+    g.setText(overlay, "visible", "off");
+    g.setText(overlay, "hittest", "off");
+    g.set(fig, "currentaxes", current);  // the drawing area stays the current axes
+  }
+  for (const char* name : {"units", "position", "dataaspectratio", "dataaspectratiomode", "xdir", "ydir", "xlim", "ylim"})
+    put(g, overlay, name, g.get(drawing, name));
+  return overlay;
+}
+
+void refreshScaleBar(Graphics& g, Handle fig, Handle drawing) {
+  const Handle axes = overlayAxes(g, fig, drawing);
   const auto xl = g.at(axes).numbers("xlim"), yl = g.at(axes).numbers("ylim");
   if (xl.size() != 2 || yl.size() != 2) return;
   const double w = xl[1] - xl[0], h = yl[1] - yl[0];

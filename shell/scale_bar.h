@@ -12,6 +12,7 @@
 
 namespace velmora::shell {
 
+inline constexpr std::string_view kScaleBarAxesTag = "acouscalebaraxes";
 inline constexpr std::string_view kScaleBarTag = "acouscalebar";
 inline constexpr std::string_view kScaleBarBackTag = "acouscalebarback";
 inline constexpr std::string_view kScaleBarTextTag = "acouscalebartext";

@@ -190,6 +190,12 @@ TEST_F(DxfImportTest, BadFilesAndAnswersSayWhyAndChangeNothing) {
   liar.replace(liar.find(" 90\n4\n"), 6, " 90\n999999999\n");
   std::string header = rectangle.substr(0, rectangle.find("ENTITIES"));
   header += "ENTITIES\n  0\nENDSEC\n  0\nEOF\n";
+  std::string many = "0\nSECTION\n2\nENTITIES\n0\nLWPOLYLINE\n8\n0\n90\n1001\n70\n1\n";
+  for (int k = 0; k < 1001; ++k) {
+    const double t = 2 * 3.141592653589793 * k / 1001;
+    many += "10\n" + std::to_string(100 * std::cos(t)) + "\n20\n" + std::to_string(100 * std::sin(t)) + "\n";
+  }
+  many += "0\nENDSEC\n0\nEOF\n";
   std::string crowd = "0\nSECTION\n2\nENTITIES\n";
   for (std::size_t k = 0; k <= kMaxDxfEntities; ++k) crowd += "0\nPOINT\n";
 
@@ -206,6 +212,8 @@ TEST_F(DxfImportTest, BadFilesAndAnswersSayWhyAndChangeNothing) {
       {"liar.dxf", liar, {}, "is damaged: the LWPOLYLINE at line"},
       {"crowd.dxf", crowd, {}, "crowd.dxf holds more than 200000 drawing entities: too many for a floor plan."},
       {"header-only.dxf", header, {}, "header-only.dxf holds no lines, polylines, arcs or circles."},
+      {"many.dxf", many, {"0", "m", "1"},
+       "The outline on layer \"0\" makes 1001 walls: a room may have at most 1000."},
       {"missing.dxf", "", {}, "file missing.dxf not found ..."},
       {fixture("rectangle-mm.dxf"), "", {"KITCHEN", "1"},
        "There is no layer \"KITCHEN\" with lines, arcs or circles in this file."},

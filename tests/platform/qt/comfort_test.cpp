@@ -54,7 +54,8 @@ class ComfortQtTest : public test_support::MainWindowFixture<> {
   int barLightness() {
     const QImage image = screenshot();
     const Handle axes = drawingAxes(rt, fig);
-    const auto x = nums(obj("acouscalebar"), "xdata"), y = nums(obj("acouscalebar"), "ydata");
+    const Handle bar = rt.graphics().findobj(fig, "acouscalebar").front();
+    const auto x = nums(bar, "xdata"), y = nums(bar, "ydata");
     const auto map = platform::axesMapping(rt.graphics(), axes, 640, 560);
     const double sx = image.width() / 640.0, sy = image.height() / 560.0;
     return image
