@@ -31,12 +31,13 @@ std::string trimmedCopy(std::string_view s) {
   return std::string(s.substr(first, s.find_last_not_of(" \t\r\n") - first + 1));
 }
 
-std::string number(double v, double step) {
-  return platform::formatNumber(platform::roundHalfAway(v / step) * step + 0.0);
+// `v` rounded to `per` parts of its unit (1000: thousandths), in its shortest decimal form.
+std::string number(double v, double per) {
+  return platform::formatNumber(platform::roundHalfAway(v * per) / per + 0.0);
 }
 
 std::string where(engine::Point p, const DxfImportChoice& c) {
-  return "(" + number(p.x, 1e-3) + ", " + number(p.y, 1e-3) + ") " + c.unit;
+  return "(" + number(p.x, 1000) + ", " + number(p.y, 1000) + ") " + c.unit;
 }
 
 std::string entityCount(int n) {
@@ -169,7 +170,7 @@ DxfImport importLayer(const DxfPlan& plan, const DxfImportChoice& choice) {
     }
   }
   DxfImport out;
-  const std::string squareMetres = number(bestArea * choice.scale * choice.scale, 0.01) + " m²";
+  const std::string squareMetres = number(bestArea * choice.scale * choice.scale, 100) + " m²";
   if (chains.loops.size() > 1) {
     out.note = "Layer \"" + layer->name + "\" holds " + std::to_string(chains.loops.size()) +
                " closed outlines: the largest (" + squareMetres + ") is imported.";

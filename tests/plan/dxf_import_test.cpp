@@ -173,6 +173,11 @@ TEST_F(DxfImportTest, JoiningToleranceClosesSmallGapsOnly) {
   EXPECT_THAT(broken, HasSubstr("is not closed: it breaks at ("));
   EXPECT_THAT(broken, HasSubstr("(0.003, 4) m"));
   EXPECT_THAT(broken, HasSubstr("(0, 4) m"));
+  // Coordinates in their shortest form: 25.423, never 25.423000000000002.
+  writeFile("odd.dxf", "0\nSECTION\n2\nENTITIES\n0\nLINE\n8\n0\n10\n5.375\n20\n25.423\n11\n5.675\n21\n25.623\n"
+                       "0\nENDSEC\n0\nEOF\n");
+  importFile("odd.dxf", {"0", "m", "1"});
+  EXPECT_THAT(shownOf("error").back(), HasSubstr("breaks at (5.375, 25.423) m and (5.675, 25.623) m."));
   importFile("gap.dxf", {"0", "5"});
   EXPECT_EQ(walls().size(), 6u);
 }
