@@ -193,6 +193,8 @@ TEST_F(DxfImportTest, BadFilesAndAnswersSayWhyAndChangeNothing) {
   const std::string rectangle = fileText(fixture("rectangle-mm.dxf"));
   std::string liar = rectangle;  // a light polyline announcing far more vertices than it holds
   liar.replace(liar.find(" 90\n4\n"), 6, " 90\n999999999\n");
+  std::string shy = rectangle;  // and one announcing fewer than it holds
+  shy.replace(shy.find(" 90\n4\n"), 6, " 90\n2\n");
   std::string header = rectangle.substr(0, rectangle.find("ENTITIES"));
   header += "ENTITIES\n  0\nENDSEC\n  0\nEOF\n";
   std::string many = "0\nSECTION\n2\nENTITIES\n0\nLWPOLYLINE\n8\n0\n90\n1001\n70\n1\n";
@@ -214,7 +216,8 @@ TEST_F(DxfImportTest, BadFilesAndAnswersSayWhyAndChangeNothing) {
       {"empty.dxf", " \n", {}, "empty.dxf is empty: it holds no drawing."},
       {"notes.dxf", "Kitchen: 4 x 3 m\nliving room\n", {}, "notes.dxf is not a DXF file."},
       {"photo.dxf", std::string("\x89PNG\r\n\x1a\n\0\0", 10), {}, "photo.dxf is not a DXF file."},
-      {"liar.dxf", liar, {}, "is damaged: the LWPOLYLINE at line"},
+      {"liar.dxf", liar, {}, "liar.dxf is damaged: the LWPOLYLINE at line"},
+      {"shy.dxf", shy, {}, "does not hold the points it announces."},
       {"crowd.dxf", crowd, {}, "crowd.dxf holds more than 200000 drawing entities: too many for a floor plan."},
       {"header-only.dxf", header, {}, "header-only.dxf holds no lines, polylines, arcs or circles."},
       {"many.dxf", many, {"0", "m", "1"},
