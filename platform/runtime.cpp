@@ -1,5 +1,6 @@
 #include "platform/runtime.h"
 
+#include "platform/accelerators.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
 
@@ -197,6 +198,10 @@ void Runtime::key(Handle figure, const std::string& key) {
     if (!graphics_.exists(figure)) return;
     graphics_.setCurrentFigure(figure);
     graphics_.set(figure, "currentcharacter", Value(key));
+    if (pointerWaiting_ && equalsIgnoreCase(key, "escape")) {
+      pointerCancelled_ = true;  // Escape ends the wait with nothing, as a closed window does
+      return;
+    }
     if (pointerWaiting_) {
       PointerInput in;
       const Handle axes = graphics_.currentAxes(figure);
@@ -208,6 +213,10 @@ void Runtime::key(Handle figure, const std::string& key) {
       in.button = 0;
       in.key = key;
       pointerAnswer_ = in;
+      return;
+    }
+    if (const auto accelerator = acceleratorCallback(graphics_, figure, key)) {
+      runCallback(figure, *accelerator);
       return;
     }
     runCallback(figure, graphics_.at(figure).text("keypressfcn"));
@@ -246,9 +255,11 @@ std::optional<PointerInput> Runtime::pointerInput() {
   busy_ = 0;
   pointerWaiting_ = true;
   pointerAnswer_.reset();
+  pointerCancelled_ = false;
   drain();
-  ui_->waitUntil([this] { return pointerAnswer_.has_value(); });
+  ui_->waitUntil([this] { return pointerAnswer_.has_value() || pointerCancelled_; });
   pointerWaiting_ = false;
+  pointerCancelled_ = false;
   busy_ = saved;
   std::optional<PointerInput> answer = std::move(pointerAnswer_);
   pointerAnswer_.reset();

@@ -69,6 +69,8 @@ class Runtime {
   void pressFigure(Handle figure, double x, double y, int button);
   void motion(Handle figure, double x, double y);
   void release(Handle figure, double x, double y);
+  // A key runs the window's accelerator for it (platform/accelerators.h), else its `keypressfcn`;
+  // during a pointer-input wait it is the awaited input, and "escape" ends the wait with nothing.
   void key(Handle figure, const std::string& key);
   // A click on a control or menu item: sets `value` when given, then runs its callback.
   void click(Handle control, std::optional<Value> value = std::nullopt);
@@ -107,6 +109,7 @@ class Runtime {
   std::deque<Event> queue_;
   int busy_ = 0;
   bool pointerWaiting_ = false;
+  bool pointerCancelled_ = false;
   std::optional<PointerInput> pointerAnswer_;
 };
 

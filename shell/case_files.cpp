@@ -12,6 +12,7 @@
 #include "platform/numbers.h"
 #include "shell/case/window.h"
 #include "shell/init.h"
+#include "shell/recent_cases.h"
 #include "shell/update.h"
 
 namespace velmora::shell {
@@ -167,6 +168,7 @@ void savecase(platform::Runtime& rt, const Operations& ops, const std::optional<
   }
 
   platform::writeMatVariable(path, std::string(kCaseVariable), describeCase(rt, fig, base).toValue());
+  noteRecentCase(rt, path);
   // Later snapshots and dialogs start in the folder of the file just written.
   if (chosenFolder) changeFolder(*chosenFolder);
 
@@ -232,6 +234,7 @@ void loadcase(platform::Runtime& rt, const Operations& ops, const std::optional<
   }
   if (prop.animationparameters) record.animationparameters = prop.animationparameters;
   storeCase(rt, fig, std::move(record));
+  noteRecentCase(rt, path);
 }
 
 std::optional<Value> getcurrentprop(platform::Runtime& rt, const Operations& ops) {

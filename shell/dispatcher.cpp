@@ -8,6 +8,8 @@
 #include "shell/case/case_record.h"
 #include "shell/case/window.h"
 #include "shell/register_all.h"
+#include "shell/recent_cases.h"
+#include "shell/scale_bar.h"
 
 namespace velmora::shell {
 
@@ -122,6 +124,12 @@ std::vector<Verb> buildVerbTable() {
   // `loadcase` records its own history.
   t.push_back({"load", {"loadcase"}, {call("resetcurves"), call("loadcase")}, {}});
   t.push_back({"scan", {"scancase"}, {step(Kind::HideCaller), call("scancase"), step(Kind::ShowCaller)}, {}});
+  // Keyboard shortcuts: history steps are restores, recorded as the history list records them.
+  for (const char* v : {"historyback", "historyforward", "escapekey"}) t.push_back(simple(v));
+  t.push_back(simple("scalebar", "togglescalebar"));
+  t.push_back(simple("loadrecent"));
+  // The imported room restarts the history itself.
+  t.push_back({"importdxf", {"importdxf"}, {call("importdxf")}, {}});
 
   // Pointer drags: motion verbs place the object; release verbs end the drag and recompute. A release
   // verb exists once its drag does.
@@ -311,6 +319,17 @@ void velmoracopy(platform::Runtime& rt, const std::vector<Value>& args) {
 }
 
 void velmoracopy(platform::Runtime& rt, const Operations& ops, const std::vector<Value>& args) {
+  // The scale bar, the colour bar caption and the recent cases follow every call, however it changed the view or ended.
+  struct AfterCall {
+    platform::Runtime& rt;
+    ~AfterCall() {
+      try {
+        refreshReadingAids(rt);
+        refreshRecentCasesMenu(rt);
+      } catch (const std::exception&) {  // a window half built by a failed call: next call mends it
+      }
+    }
+  } afterCall{rt};
   dispatchOnce(rt, ops, args);
   // Windows that follow a main window (echograms, the echo risk overlay) catch up after each action.
   if (!leavesLinkedViews(args) && ops.has("refreshlinkedviews")) ops.call(rt, "refreshlinkedviews");
@@ -355,6 +374,12 @@ void dispatchOnce(platform::Runtime& rt, const Operations& ops, const std::vecto
       // The loaded walls are not the curved stretches of the old room.
       if (ops.has("resetcurves")) ops.call(rt, "resetcurves");
       ops.call(rt, "loadcase", {arg2});
+      return;
+    }
+    if (arg1.isText() && platform::equalsIgnoreCase(arg1.text(), "importdxf")) {
+      if (!arg2.isText()) throw Error("unknown syntax");
+      require(ops, "importdxf");
+      ops.call(rt, "importdxf", {arg2});
       return;
     }
     throw Error("unknown syntax");

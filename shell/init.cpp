@@ -11,6 +11,7 @@
 #include "shell/case/case_record.h"
 #include "shell/case/drawing_objects.h"
 #include "shell/case/window.h"
+#include "shell/shortcuts.h"
 
 namespace velmora::shell {
 
@@ -303,6 +304,7 @@ Handle makeDrawingArea(Graphics& g, Handle fig, double zone) {
                                     {"buttondownfcn", "velmoracopy('zoomaxes')"}});
   g.setAppData(fig, "zoomaxesfactor", Value(1.2));
   g.setAppData(fig, "zoomaxesstatus", Value(0.0));
+  installShortcuts(g, fig);
 
   const std::string axisPress = "set(gcf,'windowbuttonmotionfcn','velmoracopy(''moveaxis'')')";
   createObject(g, ObjectType::Line, axes,
@@ -379,7 +381,8 @@ void makeControlMenu(Graphics& g, Handle fig, Handle control, std::string_view o
         MenuItem{"radius", hide, false, true},   MenuItem{"axes", hide, false, true},
         MenuItem{"receptor", hide, false, true}, MenuItem{"audience limits", hide, false, true},
     };
-    makeContextMenu(g, fig, items, control);
+    const Handle menu = makeContextMenu(g, fig, items, control);
+    addMenuItem(g, menu, {"scale bar", "velmoracopy('scalebar')", true, true});
   } else if (owner == "utils") {
     const Handle menu = g.create(ObjectType::UiContextMenu, fig);
     addMenuItem(g, menu, {"dB sum", "velmoracopy('dbsum')"});
@@ -391,6 +394,7 @@ void makeControlMenu(Graphics& g, Handle fig, Handle control, std::string_view o
     addMenuItem(g, menu, {"animation", "velmoracopy('anim')", true});
     addMenuItem(g, menu, {"true scale plan (to printer)", "velmoracopy('scaleplan')", true});
     addMenuItem(g, menu, {"echogram", "velmoracopy('echogram')", true});
+    addMenuItem(g, menu, {"import DXF plan...", "velmoracopy('importdxf')"});
     g.set(control, "uicontextmenu", Value::handle(menu));
   }
 }

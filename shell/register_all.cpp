@@ -6,12 +6,16 @@
 #include "editor/editor_operations.h"
 #include "editor/placement.h"
 #include "editor/wall_editing.h"
+#include "plan/dxf_import.h"
 #include "plan/scaleplan.h"
 #include "plan/scan.h"
 #include "plan/shapes.h"
 #include "polar/polar.h"
 #include "shell/case/case_record.h"
 #include "shell/case_files.h"
+#include "shell/recent_cases.h"
+#include "shell/scale_bar.h"
+#include "shell/shortcuts.h"
 #include "shell/window_operations.h"
 
 namespace velmora::shell {
@@ -30,6 +34,10 @@ void registerAllOperations(Operations& ops) {
   plan::registerScalePlanOperations(ops);
   polar::registerPolarOperations(ops);
   plan::registerShapeOperations(ops);
+  plan::registerDxfOperations(ops);
+  registerShortcutOperations(ops);
+  registerScaleBarOperations(ops);
+  registerRecentCaseOperations(ops);
   dbtools::registerDbToolsOperations(ops);
 }
 

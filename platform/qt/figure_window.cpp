@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -24,6 +25,7 @@
 #include <QScreen>
 #include <QSlider>
 
+#include "platform/accelerators.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
 #include "platform/qt/painter_canvas.h"
@@ -117,6 +119,18 @@ std::string keyName(const QKeyEvent* e) {
       return " ";
     default:
       break;
+  }
+  // With Ctrl or Alt the text is a control character: name the key with its modifiers, as the
+  // window's accelerators are declared ("ctrl+s", "ctrl+shift+z").
+  const Qt::KeyboardModifiers mods = e->modifiers();
+  if (mods & (Qt::ControlModifier | Qt::AltModifier)) {
+    const QString base = QKeySequence(e->key()).toString(QKeySequence::PortableText).toLower();
+    if (base.isEmpty() || e->key() == Qt::Key_Control || e->key() == Qt::Key_Alt || e->key() == Qt::Key_Shift)
+      return {};
+    std::string name = (mods & Qt::ControlModifier) ? "ctrl+" : "";
+    if (mods & Qt::ShiftModifier) name += "shift+";
+    if (mods & Qt::AltModifier) name += "alt+";
+    return name + base.toStdString();
   }
   return e->text().toStdString();
 }
@@ -391,7 +405,7 @@ void FigureWindow::applyControl(Handle control, QWidget* w, const std::string& s
   const std::string enable = platform::lower(o.text("enable"));
   w->setEnabled(enable != "off");
   w->setProperty("velmoraInactive", enable == "inactive");
-  w->setToolTip(qs(o.text("tooltipstring")));
+  w->setToolTip(qs(platform::tooltipWithKeys(rt_.graphics(), control)));
 
   QFont font = QApplication::font();
   const std::string family = o.text("fontname");

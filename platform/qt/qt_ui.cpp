@@ -54,9 +54,12 @@ QString qtFileFilter(const std::string& filter) {
   return QStringLiteral("Files (%1);;All files (*)").arg(patterns.join(QLatin1Char(' ')));
 }
 
-QtUi::QtUi() = default;
+QtUi::QtUi() {
+  installRecentCases(&recentCases_);
+}
 
 QtUi::~QtUi() {
+  installRecentCases(nullptr);
   delete progress_.data();
 }
 

@@ -5,6 +5,7 @@
 
 #include <QPointer>
 
+#include "platform/qt/settings_recent_cases.h"
 #include "platform/ui.h"
 
 class QProgressDialog;
@@ -34,6 +35,7 @@ class QtUi : public platform::Ui {
   std::pair<int, int> screenSize() const override;
 
  private:
+  SettingsRecentCases recentCases_;  // installed while this front end lives
   std::function<bool()> windowsOpen_;
   QPointer<QProgressDialog> progress_;
 };

@@ -429,14 +429,15 @@ TEST_F(MainWindowTest, EveryControlOfTheTable) {
   EXPECT_EQ(menuLabels(menuOf(hidden)), (std::vector<std::string>{"diffusion factor for convex walls",
                                                                   "change absorption manually", "zoom"}));
   EXPECT_EQ(menuLabels(menuOf(control(fig, "acouobjects"))),
-            (std::vector<std::string>{"grid", "images", "radius", "axes", "receptor", "audience limits"}));
+            (std::vector<std::string>{"grid", "images", "radius", "axes", "receptor", "audience limits",
+                                      "scale bar", "recent cases"}));
   const auto objectItems = menuItemsInOrder(rt.graphics(), menuOf(control(fig, "acouobjects")));
   EXPECT_EQ(text(objectItems[0], "checked"), "off");
-  for (std::size_t i = 1; i < objectItems.size(); ++i) EXPECT_EQ(text(objectItems[i], "checked"), "on");
+  for (std::size_t i = 1; i < 7; ++i) EXPECT_EQ(text(objectItems[i], "checked"), "on");
   const Handle utilsMenu = menuOf(control(fig, "utils"));
-  EXPECT_EQ(menuLabels(utilsMenu), (std::vector<std::string>{"dB sum", "dB decrease", "geometric shapes",
-                                                             "animation", "true scale plan (to printer)",
-                                                             "echogram"}));
+  EXPECT_EQ(menuLabels(utilsMenu),
+            (std::vector<std::string>{"dB sum", "dB decrease", "geometric shapes", "animation",
+                                      "true scale plan (to printer)", "echogram", "import DXF plan..."}));
   EXPECT_EQ(menuLabels(menuItemsInOrder(rt.graphics(), utilsMenu)[2]),
             (std::vector<std::string>{"circle", "ellipse", "parabola", "logarithmic spiral"}));
 

@@ -1,0 +1,286 @@
+// The DXF plan reader: a check of the raw text, then dxflib's callbacks collect the pieces by layer.
+
+#include "plan/dxf_reader.h"
+
+#include <dl_creationadapter.h>
+#include <dl_dxf.h>
+
+#include <charconv>
+#include <cstdlib>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <numbers>
+#include <sstream>
+#include <string_view>
+
+#include "platform/error.h"
+#include "platform/numbers.h"
+
+namespace velmora::plan {
+
+namespace {
+
+// Coordinates beyond this (in drawing units) are taken as damage, not as a plan.
+constexpr double kMaxCoordinate = 1e9;
+
+std::string_view trimmed(std::string_view s) {
+  const auto first = s.find_first_not_of(" \t\r");
+  if (first == std::string_view::npos) return {};
+  const auto last = s.find_last_not_of(" \t\r");
+  return s.substr(first, last - first + 1);
+}
+
+std::optional<long long> integer(std::string_view s) {
+  s = trimmed(s);
+  long long v = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (ec != std::errc() || end != s.data() + s.size() || s.empty()) return std::nullopt;
+  return v;
+}
+
+// What one entity announces and what it holds: a parser sizes its buffers from the announced counts
+// (vertices of a light polyline, points of a leader, control points, fit points and knots of a spline).
+struct EntityCounts {
+  std::string type;
+  std::size_t line = 0;
+  long long points10 = 0, points11 = 0, knots40 = 0;
+  long long announcedPoints = 0, announcedFitPoints = 0, announcedKnots = 0;
+  bool negative = false;
+
+  void note(long long code, long long value) {
+    long long* announced = nullptr;
+    if ((type == "LWPOLYLINE" && code == 90) || (type == "LEADER" && code == 76) ||
+        (type == "SPLINE" && code == 73)) {
+      announced = &announcedPoints;
+    } else if (type == "SPLINE" && code == 74) {
+      announced = &announcedFitPoints;
+    } else if (type == "SPLINE" && code == 72) {
+      announced = &announcedKnots;
+    }
+    if (!announced) return;
+    negative = negative || value < 0;
+    *announced = std::max(*announced, value);
+  }
+  bool damaged() const {
+    // A light polyline's count and its vertices always agree in a sound file.
+    if (type == "LWPOLYLINE" && announcedPoints != points10) return true;
+    return negative || announcedPoints > points10 || announcedFitPoints > points11 || announcedKnots > knots40;
+  }
+};
+
+class PlanCollector : public DL_CreationAdapter {
+ public:
+  using DL_CreationAdapter::setVariableInt;
+
+  void setVariableInt(const std::string& key, int value, int) override {
+    if (key == "$INSUNITS") plan.insunits = value;
+  }
+  void addBlock(const DL_BlockData&) override {
+    finishPolyline();
+    inBlock_ = true;
+  }
+  void endBlock() override {
+    finishPolyline();
+    inBlock_ = false;
+  }
+
+  void addLine(const DL_LineData& d) override {
+    finishPolyline();
+    if (inBlock_) return;
+    add({{{ocs(d.x1), d.y1}, {ocs(d.x2), d.y2}, 0}}, {d.x1, d.y1, d.x2, d.y2});
+  }
+  void addArc(const DL_ArcData& d) override {
+    finishPolyline();
+    if (inBlock_) return;
+    double a1 = d.angle1 * std::numbers::pi / 180, a2 = d.angle2 * std::numbers::pi / 180;
+    if (mirrored()) {  // seen from below: the arc runs the other way round
+      const double t = a1;
+      a1 = std::numbers::pi - a2;
+      a2 = std::numbers::pi - t;
+    }
+    if (!usable({d.cx, d.cy, d.radius, a1, a2}) || !(d.radius > 0)) return flagDamage();
+    add(arcSegments({ocs(d.cx), d.cy}, d.radius, a1, a2), {});
+  }
+  void addCircle(const DL_CircleData& d) override {
+    finishPolyline();
+    if (inBlock_) return;
+    if (!usable({d.cx, d.cy, d.radius}) || !(d.radius > 0)) return flagDamage();
+    add(arcSegments({ocs(d.cx), d.cy}, d.radius, 0, 0), {});
+  }
+  void addPolyline(const DL_PolylineData& d) override {
+    finishPolyline();
+    polyline_ = Polyline{};
+    polyline_->announced = d.number;
+    polyline_->closed = (d.flags & 1) != 0;
+    polyline_->mesh = (d.flags & (16 | 64)) != 0;  // 3-D meshes are no outline
+    polyline_->mirrored = mirrored();
+  }
+  void addVertex(const DL_VertexData& d) override {
+    if (!polyline_) return;
+    polyline_->vertices.push_back(d);
+    // A light polyline announces its vertex count; it ends with its last vertex.
+    if (polyline_->announced > 0 && polyline_->vertices.size() == polyline_->announced) finishPolyline();
+  }
+  void endSequence() override { finishPolyline(); }
+
+  void finishPolyline() {
+    if (!polyline_) return;
+    Polyline p = std::move(*polyline_);
+    polyline_.reset();
+    if (inBlock_ || p.mesh || p.vertices.size() < 2) return;
+    std::vector<DxfSegment> pieces;
+    const std::size_t n = p.vertices.size();
+    for (std::size_t k = 0; k + 1 < n || (p.closed && k < n); ++k) {
+      const DL_VertexData& a = p.vertices[k];
+      const DL_VertexData& b = p.vertices[(k + 1) % n];
+      if (!usable({a.x, a.y, b.x, b.y, a.bulge})) return flagDamage();
+      const double sign = p.mirrored ? -1 : 1;
+      pieces.push_back(bulgeSegment({sign * a.x, a.y}, {sign * b.x, b.y}, sign * a.bulge));
+    }
+    add(std::move(pieces), {});
+  }
+
+  DxfPlan plan;
+  bool damaged = false;
+
+ private:
+  struct Polyline {
+    std::vector<DL_VertexData> vertices;
+    unsigned announced = 0;
+    bool closed = false, mesh = false, mirrored = false;
+  };
+
+  // Entities drawn with the extrusion (0, 0, -1) are seen from below: x runs the other way.
+  bool mirrored() { return getExtrusion() != nullptr && getExtrusion()->getDirection()[2] < 0; }
+  double ocs(double x) { return mirrored() ? -x : x; }
+
+  static bool usable(std::initializer_list<double> values) {
+    for (double v : values)
+      if (!std::isfinite(v) || std::abs(v) > kMaxCoordinate) return false;
+    return true;
+  }
+  void flagDamage() { damaged = true; }
+
+  void add(std::vector<DxfSegment> pieces, std::initializer_list<double> check) {
+    if (!usable(check)) return flagDamage();
+    const std::string name = getAttributes().getLayer();
+    auto it = index_.find(platform::lower(name));
+    if (it == index_.end()) {
+      it = index_.emplace(platform::lower(name), plan.layers.size()).first;
+      plan.layers.push_back({name, 0, {}});
+    }
+    DxfLayer& layer = plan.layers[it->second];
+    ++layer.entities;
+    layer.pieces.insert(layer.pieces.end(), pieces.begin(), pieces.end());
+  }
+
+  bool inBlock_ = false;
+  std::optional<Polyline> polyline_;
+  std::map<std::string, std::size_t> index_;  // layer names are not case-sensitive
+};
+
+}  // namespace
+
+void checkDxfText(const std::string& text, const std::string& name) {
+  if (text.find_first_not_of(" \t\r\n") == std::string::npos) throw Error(name + " is empty: it holds no drawing.");
+  if (text.rfind("AutoCAD Binary DXF", 0) == 0) {
+    throw Error(name + " is a binary DXF file: save the plan as ASCII DXF and import it again.");
+  }
+  const std::string notDxf = name + " is not a DXF file.";
+  if (text.find('\0') != std::string::npos) throw Error(notDxf);
+
+  std::string_view rest(text);
+  std::size_t lineNumber = 0;
+  const auto nextLine = [&]() -> std::optional<std::string_view> {
+    if (rest.empty()) return std::nullopt;
+    const auto end = rest.find('\n');
+    const std::string_view line = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+    ++lineNumber;
+    return line;
+  };
+  // A DXF file starts with comments (code 999) and then "0 SECTION".
+  bool started = false;
+  std::string section;
+  bool sectionName = false;
+  std::size_t entities = 0;
+  EntityCounts current;
+  const auto endEntity = [&] {
+    if (current.damaged()) {
+      throw Error(name + " is damaged: the " + current.type + " at line " + std::to_string(current.line) +
+                  " does not hold the points it announces.");
+    }
+  };
+  while (const auto codeLine = nextLine()) {
+    if (trimmed(*codeLine).empty() && rest.empty()) break;  // a final blank line
+    const auto code = integer(*codeLine);
+    const auto valueLine = nextLine();
+    if (!code || !valueLine) {
+      if (!started) throw Error(notDxf);
+      throw Error(name + " is damaged at line " + std::to_string(lineNumber) + ".");
+    }
+    const std::string_view value = trimmed(*valueLine);
+    if (!started) {
+      if (*code == 999) continue;
+      if (*code != 0 || value != "SECTION") throw Error(notDxf);
+      started = true;
+    }
+    if (*code == 0) {
+      endEntity();
+      current = EntityCounts{std::string(value), lineNumber - 1};
+      sectionName = value == "SECTION";
+      if (value == "ENDSEC") section.clear();
+      if ((section == "ENTITIES" || section == "BLOCKS") && ++entities > kMaxDxfEntities) {
+        throw Error(name + " holds more than " + std::to_string(kMaxDxfEntities) +
+                    " drawing entities: too many for a floor plan.");
+      }
+      continue;
+    }
+    if (*code == 2 && sectionName) {
+      section = std::string(value);
+      sectionName = false;
+    }
+    if (*code == 10) ++current.points10;
+    if (*code == 11) ++current.points11;
+    if (*code == 40) ++current.knots40;
+    if (*code == 72 || *code == 73 || *code == 74 || *code == 76 || *code == 90) {
+      // Read as a C parser reads it: leading sign and digits, anything after ignored.
+      current.note(*code, std::strtoll(std::string(value).c_str(), nullptr, 10));
+    }
+  }
+  endEntity();
+  if (!started) throw Error(notDxf);
+}
+
+DxfPlan readDxfText(const std::string& text, const std::string& name) {
+  checkDxfText(text, name);
+  PlanCollector collector;
+  DL_Dxf dxf;
+  std::istringstream stream(text);
+  if (!dxf.in(stream, &collector)) throw Error(name + " could not be read.");
+  collector.finishPolyline();
+  if (collector.damaged) throw Error(name + " is damaged: it holds coordinates that are not usable numbers.");
+  return std::move(collector.plan);
+}
+
+DxfPlan readDxfPlan(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path p(path);
+  if (path.empty() || !fs::is_regular_file(p, ec)) throw Error("file " + path + " not found ...");
+  const std::string name = p.filename().string();
+  const auto size = fs::file_size(p, ec);
+  if (ec) throw Error(name + " could not be read.");
+  if (size > kMaxDxfBytes) {
+    throw Error(name + " is larger than " + std::to_string(kMaxDxfBytes >> 20) +
+                " MB: too large for a floor plan.");
+  }
+  std::ifstream in(p, std::ios::binary);
+  std::string text(static_cast<std::size_t>(size), '\0');
+  if (!in.read(text.data(), static_cast<std::streamsize>(size))) throw Error(name + " could not be read.");
+  return readDxfText(text, name);
+}
+
+}  // namespace velmora::plan
