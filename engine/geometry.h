@@ -140,7 +140,9 @@ class InsidePolygon {
  private:
   using Edge = EdgeTest;
   struct Notch {
-    Edge e[3];  // two outline edges (strict) and the new diagonal (inclusive)
+    Edge e[3];     // two edges of the current outline and the new diagonal (inclusive)
+    bool wall[2];  // the outline edge is a wall of the room (a point on it is inside) rather than
+                   // the diagonal of an earlier notch (a point on it is outside)
     double xmin, xmax, ymin, ymax;
   };
   std::vector<Edge> hull_;
