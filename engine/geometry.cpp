@@ -5,6 +5,9 @@
 #include <limits>
 #include <numbers>
 
+#include <oneapi/tbb/blocked_range.h>
+#include <oneapi/tbb/parallel_for.h>
+
 namespace velmora::engine {
 
 namespace {
@@ -296,7 +299,9 @@ InsideResult removeouttersurface(std::span<const double> xs, std::span<const dou
   InsideResult out;
   const std::size_t n = std::min(xs.size(), ys.size());
   out.in.resize(n);
-  for (std::size_t k = 0; k < n; ++k) out.in[k] = polygon.contains(xs[k], ys[k]) ? 1 : 0;
+  tbb::parallel_for(tbb::blocked_range<std::size_t>(0, n, 2048), [&](const auto& r) {
+    for (std::size_t k = r.begin(); k < r.end(); ++k) out.in[k] = polygon.contains(xs[k], ys[k]) ? 1 : 0;
+  });
   out.convexity = polygon.convexity();
   return out;
 }

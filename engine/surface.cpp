@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <mutex>
 #include <optional>
 
 #include <oneapi/tbb/blocked_range.h>
@@ -130,20 +129,20 @@ class WallMap {
       if (zone.E[k]) w.hits.push_back(k + 1);
   }
 
-  const std::vector<unsigned char>& insideRoom() const {
-    std::call_once(insideOnce_, [&] {
-      const auto xx = wallStartsX(in_.walls), yy = wallStartsY(in_.walls);
-      insideRoom_ = removeouttersurface(xs_, ys_, xx, yy, 1).in;
-    });
-    return insideRoom_;
+  // Rare (the tracing gave up with the source on the wall's line), so not shared between walls: a
+  // lock held round nested parallel work could be re-entered by the same thread.
+  std::vector<unsigned char> insideRoom() const {
+    const auto xx = wallStartsX(in_.walls), yy = wallStartsY(in_.walls);
+    const InsidePolygon room(xx, yy, 1);
+    std::vector<unsigned char> in(points_);
+    for (std::size_t k = 0; k < points_; ++k) in[k] = room.contains(xs_[k], ys_[k]) ? 1 : 0;
+    return in;
   }
 
   const SurfaceInputs& in_;
   std::size_t points_;
   std::span<const double> xs_, ys_;
   GridScan scan_;
-  mutable std::once_flag insideOnce_;
-  mutable std::vector<unsigned char> insideRoom_;
 };
 
 }  // namespace
