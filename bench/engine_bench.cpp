@@ -10,6 +10,9 @@
 #include <new>
 #include <numbers>
 
+#include <oneapi/tbb/global_control.h>
+#include <oneapi/tbb/info.h>
+
 #include "engine/engine.h"
 
 namespace {
@@ -100,7 +103,15 @@ CaseInputs gearCase(int nsurface) {
   return makeCase(x, y, 2, 1, {-10, 10, 10, -10}, {-10, -10, 10, 10}, nsurface);
 }
 
+// The benchmark's argument is the thread count, 0 for all the machine has.
+int threadsOf(const benchmark::State& state) {
+  const int asked = static_cast<int>(state.range(0));
+  return asked > 0 ? asked : tbb::info::default_concurrency();
+}
+
 void runChain(benchmark::State& state, const CaseInputs& in) {
+  const tbb::global_control limit(tbb::global_control::max_allowed_parallelism,
+                                  static_cast<std::size_t>(threadsOf(state)));
   std::size_t reached = 0;
   for (auto _ : state) {
     const auto r = computecase(in);
@@ -111,31 +122,34 @@ void runChain(benchmark::State& state, const CaseInputs& in) {
   state.counters["points"] = static_cast<double>(in.xs.size());
   state.counters["walls"] = static_cast<double>(in.walls.size());
   state.counters["reflections"] = static_cast<double>(reached);
+  state.counters["threads"] = threadsOf(state);
 }
 
 void BM_DefaultRoom20(benchmark::State& state) {
   runChain(state, makeCase({3, 17, 17, 3}, {-7, -7, 7, 7}, 3.5, 0, {5, 15, 15, 5}, {-5, -5, 5, 5}, 20));
 }
-BENCHMARK(BM_DefaultRoom20)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DefaultRoom20)->Arg(0)->Unit(benchmark::kMicrosecond);
 
 void BM_LRoom100(benchmark::State& state) {
   runChain(state,
            makeCase({0, 10, 10, 5, 5, 0}, {0, 0, 10, 10, 5, 5}, 2, 2, {0, 10, 10, 0}, {0, 0, 10, 10}, 100));
 }
-BENCHMARK(BM_LRoom100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LRoom100)->Arg(0)->Unit(benchmark::kMillisecond);
 
 void BM_Circle72At200(benchmark::State& state) {
   runChain(state, circleCase(72, 200));
 }
-BENCHMARK(BM_Circle72At200)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Circle72At200)->ArgName("threads")->Arg(1)->Arg(0)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 void BM_NonConvex40At400(benchmark::State& state) {
   runChain(state, gearCase(400));
 }
-BENCHMARK(BM_NonConvex40At400)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NonConvex40At400)->ArgName("threads")->Arg(1)->Arg(0)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 void BM_Circle360At400PeakMemory(benchmark::State& state) {
   const CaseInputs in = circleCase(360, 400);
+  const tbb::global_control limit(tbb::global_control::max_allowed_parallelism,
+                                  static_cast<std::size_t>(threadsOf(state)));
   double peakMB = 0;
   for (auto _ : state) {
     const std::size_t before = liveBytes.load();
@@ -147,8 +161,9 @@ void BM_Circle360At400PeakMemory(benchmark::State& state) {
     peakMB = std::max(peakMB, static_cast<double>(peakBytes.load() - before) / (1024.0 * 1024.0));
   }
   state.counters["peak_MB"] = peakMB;
+  state.counters["threads"] = threadsOf(state);
 }
-BENCHMARK(BM_Circle360At400PeakMemory)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Circle360At400PeakMemory)->ArgName("threads")->Arg(1)->Arg(0)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
