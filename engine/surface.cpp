@@ -194,6 +194,18 @@ SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const ProgressFn& pr
     tbb::parallel_for(tbb::blocked_range<std::size_t>(first, last, 1), [&](const auto& r) {
       for (std::size_t i = r.begin(); i < r.end(); ++i) work[i] = map.compute(i);
     });
+    // Sums per point in wall order, the points spread over the cores.
+    tbb::parallel_for(tbb::blocked_range<std::size_t>(0, points, 8192), [&](const auto& r) {
+      for (std::size_t i = first; i < last; ++i) {
+        const IndexList& hits = work[i].hits;
+        auto h = std::lower_bound(hits.begin(), hits.end(), r.begin() + 1);
+        for (; h != hits.end() && *h <= r.end(); ++h) {
+          const std::size_t k = *h - 1;
+          out.RT.data[k] += 1;
+          out.PT.data[k] += work[i].energy[static_cast<std::size_t>(h - hits.begin())];
+        }
+      }
+    });
     for (std::size_t i = first; i < last; ++i) {
       if (report)
         progress(static_cast<double>(i + 1) / n, "processing wall " + std::to_string(i + 1) + " on " + total);
@@ -201,11 +213,6 @@ SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const ProgressFn& pr
       out.console.insert(out.console.end(), w.console.begin(), w.console.end());
       if (w.beep) ++out.beeps;
       if (w.gaveUp) out.exactWalls.push_back(static_cast<int>(i) + 1);
-      for (std::size_t h = 0; h < w.hits.size(); ++h) {
-        const std::size_t k = w.hits[h] - 1;
-        out.RT.data[k] += 1;
-        out.PT.data[k] += w.energy[h];
-      }
       out.inRW[i] = std::move(w.hits);
       out.Pwall[i] = std::move(w.energy);
       out.xpol[i] = std::move(w.xp);
