@@ -88,11 +88,10 @@ inline Room starRoom(std::mt19937& rng, int n, double rmin, double rmax) {
 
 // ---- rooms that wind round themselves -----------------------------------------------------------
 
-// A snail shell: the outer wall on r = 2 e^(0.15 theta) over `turns` turns, `perTurn` points a turn,
-// closed by the same curve scaled by `inner` and walked back.
-inline Room spiral(double turns, int perTurn = 12, double inner = 0.55) {
+// A snail shell: the outer wall through `points` points on r = 2 e^(0.15 theta) over `turns` turns,
+// closed by the same curve scaled by `inner` and walked back (2 `points` walls).
+inline Room spiral(double turns, int points, double inner = 0.55) {
   Room r{"spiral", {}, {}};
-  const int points = static_cast<int>(std::lround(turns * perTurn)) + 1;
   const double end = 2 * std::numbers::pi * turns;
   for (int pass = 0; pass < 2; ++pass)
     for (int k = 0; k < points; ++k) {

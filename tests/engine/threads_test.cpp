@@ -32,7 +32,7 @@ CaseInputs caseOf(const testrooms::Room& room, double xso, double yso, int n) {
 }
 
 TEST(Threads, OneThreadGivesTheSameBitsAsAll) {
-  for (const CaseInputs& in : {caseOf(testrooms::spiral(2), 3.3, 0.5, 120), caseOf(testrooms::gear(), 2, 1, 120),
+  for (const CaseInputs& in : {caseOf(testrooms::spiral(2, 25), 3.3, 0.5, 120), caseOf(testrooms::gear(), 2, 1, 120),
                                caseOf(testrooms::circle(72), 3, 1, 120)}) {
     SurfaceValues one;
     {
@@ -53,7 +53,7 @@ TEST(Threads, OneThreadGivesTheSameBitsAsAll) {
 }
 
 TEST(Threads, ProgressReportsEveryWallInOrderOnTheCallingThread) {
-  CaseInputs in = caseOf(testrooms::spiral(1.25), 3.3, 0.5, 60);
+  CaseInputs in = caseOf(testrooms::spiral(1.25, 15), 3.3, 0.5, 60);
   in.noprogressbar = false;
   std::vector<std::string> texts;
   std::vector<double> fractions;

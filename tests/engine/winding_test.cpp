@@ -98,15 +98,24 @@ void checkRoom(const Room& room, P s, const AudienceGrid& grid, Tally& tally) {
 }
 
 TEST(WindingRooms, MapAgreesWithBruteForce) {
-  const std::vector<Room> rooms{testrooms::spiral(1),      testrooms::spiral(1.25, 12), testrooms::spiral(1.5),
-                                testrooms::spiral(2),      testrooms::spiral(2.5, 10),  testrooms::spiral(3, 8, 0.6),
-                                testrooms::serpentine(2),  testrooms::serpentine(3),    testrooms::serpentine(5),
-                                testrooms::comb(3),        testrooms::comb(6),          testrooms::pillar()};
+  const std::vector<Room> rooms{testrooms::spiral(1, 13),     testrooms::spiral(1.25, 15),  // the snail shell
+                                testrooms::spiral(1.5, 19),    testrooms::spiral(2, 25),
+                                testrooms::spiral(2.5, 26),    testrooms::spiral(3, 25, 0.6),
+                                testrooms::serpentine(2),      testrooms::serpentine(3),
+                                testrooms::serpentine(5),      testrooms::comb(3),
+                                testrooms::comb(6),            testrooms::pillar()};
   std::mt19937 rng(20261207);
   Tally tally;
   for (const Room& room : rooms) {
     const Brute b = bruteOf(room);
-    for (int k = 0; k < 4; ++k) checkRoom(room, randomSource(b, rng), gridOver(room, 50, k * 0.3), tally);
+    for (int k = 0; k < 4; ++k) {
+      AudienceGrid grid = gridOver(room, 50, k * 0.3);
+      if (k == 3) {  // grid columns that are no straight lines are tested point by point
+        std::uniform_real_distribution<double> jitter(-0.01, 0.01);
+        for (double& v : grid.xs.data) v += jitter(rng);
+      }
+      checkRoom(room, randomSource(b, rng), grid, tally);
+    }
   }
   std::cout << "[ compared ] " << tally.compared << " points of winding rooms\n";
   EXPECT_EQ(tally.mismatches, 0);
