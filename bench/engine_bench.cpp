@@ -158,6 +158,19 @@ void BM_NonConvex40At400(benchmark::State& state) {
 }
 BENCHMARK(BM_NonConvex40At400)->ArgName("threads")->Arg(1)->Arg(0)->UseRealTime()->Unit(benchmark::kMillisecond);
 
+// Exact zones in a large room that is not convex: a gear of 180 teeth, 360 walls.
+void BM_Gear360At200(benchmark::State& state) {
+  std::vector<double> x, y;
+  for (int k = 0; k < 360; ++k) {
+    const double a = 2 * std::numbers::pi * k / 360;
+    const double r = k % 2 == 0 ? 10.0 : 9.0;
+    x.push_back(r * std::cos(a));
+    y.push_back(r * std::sin(a));
+  }
+  runChain(state, makeCase(x, y, 3, 1, {-10, 10, 10, -10}, {-10, -10, 10, 10}, 200));
+}
+BENCHMARK(BM_Gear360At200)->ArgName("threads")->Arg(1)->Arg(0)->UseRealTime()->Unit(benchmark::kMillisecond);
+
 void BM_Circle360At400PeakMemory(benchmark::State& state) {
   const CaseInputs in = circleCase(360, 400);
   const tbb::global_control limit(tbb::global_control::max_allowed_parallelism,
