@@ -4,6 +4,9 @@
 #include <cmath>
 #include <limits>
 
+#include <oneapi/tbb/blocked_range.h>
+#include <oneapi/tbb/parallel_for.h>
+
 namespace velmora::engine {
 
 namespace {
@@ -145,22 +148,25 @@ GridScan::GridScan(const Matrix& xs, const Matrix& ys) {
   xs_ = xs.data.data();
   ys_ = ys.data.data();
   columns_.resize(cols_);
-  for (std::size_t j = 0; j < cols_; ++j) {
-    Column& c = columns_[j];
-    const double* x = xs_ + j * rows_;
-    const double* y = ys_ + j * rows_;
-    c = {x[0], y[0], 0, 0, false};
-    if (rows_ < 2) continue;
-    c.dx = (x[rows_ - 1] - x[0]) / static_cast<double>(rows_ - 1);
-    c.dy = (y[rows_ - 1] - y[0]) / static_cast<double>(rows_ - 1);
-    if (!(std::hypot(c.dx, c.dy) > 0)) continue;
-    c.line = true;
-    for (std::size_t i = 0; i < rows_ && c.line; ++i) {
-      const double di = static_cast<double>(i);
-      const double scale = std::abs(x[i]) + std::abs(y[i]) + 1;
-      c.line = std::abs(x[0] + di * c.dx - x[i]) <= 1e-12 * scale && std::abs(y[0] + di * c.dy - y[i]) <= 1e-12 * scale;
+  tbb::parallel_for(tbb::blocked_range<std::size_t>(0, cols_, 16), [&](const auto& r) {
+    for (std::size_t j = r.begin(); j < r.end(); ++j) {
+      Column& c = columns_[j];
+      const double* x = xs_ + j * rows_;
+      const double* y = ys_ + j * rows_;
+      c = {x[0], y[0], 0, 0, false};
+      if (rows_ < 2) continue;
+      c.dx = (x[rows_ - 1] - x[0]) / static_cast<double>(rows_ - 1);
+      c.dy = (y[rows_ - 1] - y[0]) / static_cast<double>(rows_ - 1);
+      if (!(std::hypot(c.dx, c.dy) > 0)) continue;
+      c.line = true;
+      for (std::size_t i = 0; i < rows_ && c.line; ++i) {
+        const double di = static_cast<double>(i);
+        const double scale = std::abs(x[i]) + std::abs(y[i]) + 1;
+        c.line = std::abs(x[0] + di * c.dx - x[i]) <= 1e-12 * scale &&
+                 std::abs(y[0] + di * c.dy - y[i]) <= 1e-12 * scale;
+      }
     }
-  }
+  });
 }
 
 IndexList GridScan::inside(std::span<const double> xp, std::span<const double> yp) const {
