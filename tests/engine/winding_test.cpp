@@ -168,3 +168,61 @@ TEST(OutsidePoints, NotchDiagonalIsSnapped) {
 
 }  // namespace
 }  // namespace velmora::engine
+
+namespace velmora::engine {
+namespace {
+
+TEST(ConvexWalls, ZoneSpansTheWedgeOfTheEndImages) {
+  // A square hall whose ceiling is an arc bulging into the room, 6 walls through (5, 8): nothing
+  // stands in the way of a convex wall's reflection, so its zone is the wedge between its two
+  // boundary lines (through the end images) beyond the wall, as in a convex room. (Where those lines
+  // meet in front of the wall, as at the arc's first wall here, the zone is the middle image's.)
+  const double cy = 15.25, radius = 7.25;
+  const double a0 = std::atan2(10 - cy, 5.0), a1 = std::atan2(10 - cy, -5.0);
+  Room room{"vault", {0, 10}, {0, 0}};
+  for (int k = 0; k <= 6; ++k) {
+    const double a = a0 + (a1 - a0) * k / 6;
+    room.x.push_back(k == 0 ? 10 : k == 6 ? 0 : 5 + radius * std::cos(a));
+    room.y.push_back(k == 0 || k == 6 ? 10 : cy + radius * std::sin(a));
+  }
+  CaseInputs in;
+  in.walls = room.walls();
+  in.alpha.assign(in.walls.size(), 0.0);
+  in.curves = {Curve{2, 10, 10, 0, 10, 5, 8, 3, 8}};
+  in.xso = 3;
+  in.yso = 2;
+  const auto grid = testrooms::boxgrid(0, 0, 10, 10, 60);
+  in.xs = grid.xs;
+  in.ys = grid.ys;
+  const CaseResults r = computecase(in);
+  ASSERT_EQ(r.images.convexWalls, (std::vector<int>{3, 4, 5, 6, 7, 8}));
+  const Brute brute = bruteOf(room);
+  int compared = 0, reached = 0, walls = 0;
+  for (int w = 3; w <= 8; ++w) {
+    const ImageRecord& ima = r.images.images[static_cast<std::size_t>(w - 1)];
+    const std::optional<Point> apex = reflectionapex(ima);
+    ASSERT_TRUE(apex);
+    if (apex->x == ima.xi && apex->y == ima.yi) continue;
+    ++walls;
+    const IndexList& got = r.values.inRW[static_cast<std::size_t>(w - 1)];
+    const auto distance = [](const Line& l, P p) { return std::abs(l.value(p.x, p.y)) / std::hypot(l.a, l.b); };
+    for (std::size_t k = 0; k < grid.xs.size(); ++k) {
+      const P p{grid.xs.data[k], grid.ys.data[k]};
+      // The boundary lines pass through the curve's points, a hair off the wall's ends.
+      if (!brute.inside(p) || brute.distanceToWalls(p) < 0.05 || distance(ima.line1, p) < 0.05 ||
+          distance(ima.line2, p) < 0.05)
+        continue;
+      const bool wedge = ima.line0.s * ima.line0.value(p.x, p.y) > 0 && ima.line1.s * ima.line1.value(p.x, p.y) > 0 &&
+                         ima.line2.s * ima.line2.value(p.x, p.y) > 0;
+      ++compared;
+      reached += wedge;
+      EXPECT_EQ(std::binary_search(got.begin(), got.end(), k + 1), wedge) << "wall " << w << " (" << p.x << ", " << p.y << ")";
+    }
+  }
+  EXPECT_GE(walls, 4);
+  EXPECT_GT(compared, 5000);
+  EXPECT_GT(reached, 1000);
+}
+
+}  // namespace
+}  // namespace velmora::engine
