@@ -156,7 +156,12 @@ BENCHMARK(BM_Circle72At200)->ArgName("threads")->Arg(1)->Arg(0)->UseRealTime()->
 void BM_NonConvex40At400(benchmark::State& state) {
   runChain(state, gearCase(400));
 }
-BENCHMARK(BM_NonConvex40At400)->ArgName("threads")->Arg(1)->Arg(0)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NonConvex40At400)
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(0)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 // Exact zones in a large room that is not convex: a gear of 180 teeth, 360 walls.
 void BM_Gear360At200(benchmark::State& state) {
@@ -190,7 +195,12 @@ void BM_Circle360At400PeakMemory(benchmark::State& state) {
   state.counters["threads"] = threadsOf(state);
   state.counters["process_cpu_ms"] = (processCpuMs() - cpu0) / static_cast<double>(state.iterations());
 }
-BENCHMARK(BM_Circle360At400PeakMemory)->ArgName("threads")->Arg(1)->Arg(0)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Circle360At400PeakMemory)
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(0)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -287,8 +287,7 @@ bool InsidePolygon::contains(double x, double y) const {
       const double v = t.e[e].s * snap(t.e[e].a * x + t.e[e].b * y + t.e[e].c);
       return strict ? v > 0 : v >= 0;
     };
-    if (in(0, t.wall[0]) && in(1, t.wall[1]) && in(2, false))
-      return false;
+    if (in(0, t.wall[0]) && in(1, t.wall[1]) && in(2, false)) return false;
   }
   return true;
 }

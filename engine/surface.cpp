@@ -64,7 +64,10 @@ struct WallWork {
 class WallMap {
  public:
   WallMap(const SurfaceInputs& in, std::size_t points)
-      : in_(in), points_(points), xs_(in.xs.data.data(), points), ys_(in.ys.data.data(), points),
+      : in_(in),
+        points_(points),
+        xs_(in.xs.data.data(), points),
+        ys_(in.ys.data.data(), points),
         scan_(in.xs, in.ys) {}
 
   WallWork compute(std::size_t i) const {
@@ -151,8 +154,8 @@ SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const ProgressFn& pr
   SurfaceValues out;
   const std::size_t n = in.walls.size();
   const std::size_t rows = in.xs.rows, cols = in.xs.cols;
-  const bool shapeOk = in.ys.rows == rows && in.ys.cols == cols && in.xs.size() == rows * cols &&
-                       in.ys.size() == rows * cols;
+  const bool shapeOk =
+      in.ys.rows == rows && in.ys.cols == cols && in.xs.size() == rows * cols && in.ys.size() == rows * cols;
   const std::size_t points = shapeOk ? in.xs.size() : 0;
   const double* xs = in.xs.data.data();
   const double* ys = in.ys.data.data();

@@ -46,8 +46,8 @@ struct SurfaceValues {
   // zone seen from the image through the wall's seen part, from the first end of that part over the
   // far boundary to its second end; the traced polygon where the source stands on the wall's line.
   std::vector<std::vector<double>> xpol, ypol;
-  std::vector<std::string> console;             // diagnostics and the timing line, in order
-  int beeps = 0;                                // one per wall whose zone tracing asked for one
+  std::vector<std::string> console;  // diagnostics and the timing line, in order
+  int beeps = 0;                     // one per wall whose zone tracing asked for one
   std::vector<int> exactWalls;  // 1-based walls whose zone tracing gave up (diagnostic; the zone is exact)
 };
 

@@ -21,8 +21,8 @@ struct Segment {
 };
 
 struct Event {
-  double t;        // window parameter where the ray crosses the window
-  double dx, dy;   // ray direction from the apex (through the vertex, exactly)
+  double t;       // window parameter where the ray crosses the window
+  double dx, dy;  // ray direction from the apex (through the vertex, exactly)
 };
 
 }  // namespace
@@ -34,7 +34,8 @@ std::optional<Point> reflectionapex(const ImageRecord& ima) {
     const Line& l2 = ima.line2;
     const double det = l1.a * l2.b - l1.b * l2.a;
     const double scale = std::hypot(l1.a, l1.b) * std::hypot(l2.a, l2.b);
-    if (std::abs(det) > 1e-12 * scale) apex = {(l1.b * l2.c - l2.b * l1.c) / det, (l2.a * l1.c - l1.a * l2.c) / det};
+    if (std::abs(det) > 1e-12 * scale)
+      apex = {(l1.b * l2.c - l2.b * l1.c) / det, (l2.a * l1.c - l1.a * l2.c) / det};
   }
   const Line& l0 = ima.line0;
   const double norm = std::hypot(l0.a, l0.b);
@@ -88,10 +89,12 @@ ZonePolygon reflectionzonepolygon(int nor, const Walls& walls, const Wall& windo
   events.push_back({0, window.x1 - apex.x, window.y1 - apex.y});
   events.push_back({1, window.x2 - apex.x, window.y2 - apex.y});
   std::sort(events.begin(), events.end(), [](const Event& a, const Event& b) { return a.t < b.t; });
-  std::sort(segments.begin(), segments.end(), [](const Segment& a, const Segment& b) { return a.tlo < b.tlo; });
+  std::sort(segments.begin(), segments.end(),
+            [](const Segment& a, const Segment& b) { return a.tlo < b.tlo; });
 
   // Side of the rays on which the window's first end lies: "before" in the sweep.
-  const int before = sign(cross(window.x2 - apex.x, window.y2 - apex.y, window.x1 - apex.x, window.y1 - apex.y));
+  const int before =
+      sign(cross(window.x2 - apex.x, window.y2 - apex.y, window.x1 - apex.x, window.y1 - apex.y));
   const double far = 1e3 * (extent + 1);
   std::vector<const Segment*> active;
   std::size_t next = 0;
@@ -244,7 +247,8 @@ IndexList GridScan::inside(std::span<const double> xp, std::span<const double> y
     }
     std::sort(cuts.begin(), cuts.end());
     const double slack = tol / sl;
-    for (std::size_t k = 0; k + 1 < cuts.size(); k += 2) spans.emplace_back(cuts[k] - slack, cuts[k + 1] + slack);
+    for (std::size_t k = 0; k + 1 < cuts.size(); k += 2)
+      spans.emplace_back(cuts[k] - slack, cuts[k + 1] + slack);
     std::sort(spans.begin(), spans.end());
     const double last = static_cast<double>(rows_ - 1);
     double from = 0;  // first position not yet emitted

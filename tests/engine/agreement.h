@@ -64,7 +64,8 @@ inline Agreement compareMap(const Brute& brute, P s, const Matrix& xs, const Mat
 namespace velmora::engine::brute {
 
 // Compares `ina` (the grid points outside the room) with a crossing-number test, away from walls.
-inline Agreement compareOutside(const Brute& brute, const Matrix& xs, const Matrix& ys, const IndexList& ina) {
+inline Agreement compareOutside(const Brute& brute, const Matrix& xs, const Matrix& ys,
+                                const IndexList& ina) {
   Agreement a;
   const std::set<std::size_t> out(ina.begin(), ina.end());
   for (std::size_t k = 0; k < xs.size(); ++k) {

@@ -85,7 +85,6 @@ inline Room starRoom(std::mt19937& rng, int n, double rmin, double rmax) {
   return r;
 }
 
-
 // ---- rooms that wind round themselves -----------------------------------------------------------
 
 // A snail shell: the outer wall through `points` points on r = 2 e^(0.15 theta) over `turns` turns,
@@ -146,9 +145,7 @@ inline Room comb(int teeth, double h = 5) {
 
 // A square hall with a pillar: a T-shaped notch on a thin neck rising from the floor.
 inline Room pillar() {
-  return {"pillar",
-          {0, 4.8, 4.8, 3, 3, 7, 7, 5.2, 5.2, 10, 10, 0},
-          {0, 0, 5, 5, 6, 6, 5, 5, 0, 0, 10, 10}};
+  return {"pillar", {0, 4.8, 4.8, 3, 3, 7, 7, 5.2, 5.2, 10, 10, 0}, {0, 0, 5, 5, 6, 6, 5, 5, 0, 0, 10, 10}};
 }
 
 // A random orthogonal room of m columns of random widths, between a random floor and ceiling line.

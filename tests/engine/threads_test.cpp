@@ -14,7 +14,8 @@ namespace velmora::engine {
 namespace {
 
 bool sameBits(const std::vector<double>& a, const std::vector<double>& b) {
-  return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
+  return a.size() == b.size() &&
+         (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
 }
 
 CaseInputs caseOf(const testrooms::Room& room, double xso, double yso, int n) {
@@ -32,8 +33,9 @@ CaseInputs caseOf(const testrooms::Room& room, double xso, double yso, int n) {
 }
 
 TEST(Threads, OneThreadGivesTheSameBitsAsAll) {
-  for (const CaseInputs& in : {caseOf(testrooms::spiral(2, 25), 3.3, 0.5, 120), caseOf(testrooms::gear(), 2, 1, 120),
-                               caseOf(testrooms::circle(72), 3, 1, 120)}) {
+  for (const CaseInputs& in :
+       {caseOf(testrooms::spiral(2, 25), 3.3, 0.5, 120), caseOf(testrooms::gear(), 2, 1, 120),
+        caseOf(testrooms::circle(72), 3, 1, 120)}) {
     SurfaceValues one;
     {
       const tbb::global_control single(tbb::global_control::max_allowed_parallelism, 1);

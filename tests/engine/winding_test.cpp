@@ -98,12 +98,12 @@ void checkRoom(const Room& room, P s, const AudienceGrid& grid, Tally& tally) {
 }
 
 TEST(WindingRooms, MapAgreesWithBruteForce) {
-  const std::vector<Room> rooms{testrooms::spiral(1, 13),     testrooms::spiral(1.25, 15),  // the snail shell
-                                testrooms::spiral(1.5, 19),    testrooms::spiral(2, 25),
-                                testrooms::spiral(2.5, 26),    testrooms::spiral(3, 25, 0.6),
-                                testrooms::serpentine(2),      testrooms::serpentine(3),
-                                testrooms::serpentine(5),      testrooms::comb(3),
-                                testrooms::comb(6),            testrooms::pillar()};
+  const std::vector<Room> rooms{testrooms::spiral(1, 13),   testrooms::spiral(1.25, 15),  // the snail shell
+                                testrooms::spiral(1.5, 19), testrooms::spiral(2, 25),
+                                testrooms::spiral(2.5, 26), testrooms::spiral(3, 25, 0.6),
+                                testrooms::serpentine(2),   testrooms::serpentine(3),
+                                testrooms::serpentine(5),   testrooms::comb(3),
+                                testrooms::comb(6),         testrooms::pillar()};
   std::mt19937 rng(20261207);
   Tally tally;
   for (const Room& room : rooms) {
@@ -129,7 +129,8 @@ TEST(WindingRooms, RandomStarAndOrthogonalRoomsAgreeWithBruteForce) {
   for (int k = 0; k < 300; ++k) {
     Room room;
     do {
-      room = k % 2 == 0 ? testrooms::starRoom(rng, walls(rng), 1, 8) : testrooms::orthogonalRoom(rng, columns(rng));
+      room = k % 2 == 0 ? testrooms::starRoom(rng, walls(rng), 1, 8)
+                        : testrooms::orthogonalRoom(rng, columns(rng));
     } while (!simple(bruteOf(room)));
     checkRoom(room, randomSource(bruteOf(room), rng), gridOver(room, 24, k % 3 == 0 ? 0.0 : 0.1 * k), tally);
   }
@@ -156,13 +157,15 @@ TEST(OutsidePoints, NotchDiagonalIsSnapped) {
       const double x = grid.xs(i, j), y = grid.ys(i, j);
       const bool outside = x < 5 - 1e-9 && y > 5 + 1e-9;
       if (std::abs(y - x - 5) < 1e-9) ++onDiagonal;
-      EXPECT_EQ(std::binary_search(ina.begin(), ina.end(), i + 31 * j + 1), outside) << "(" << x << ", " << y << ")";
+      EXPECT_EQ(std::binary_search(ina.begin(), ina.end(), i + 31 * j + 1), outside)
+          << "(" << x << ", " << y << ")";
     }
   EXPECT_EQ(onDiagonal, 16);  // (8/3, 23/3) among them
   // In the pillar, (5, 5) lies where the neck meets the head: on the diagonals of two notches, on
   // no wall.
   const auto pillarGrid = testrooms::boxgrid(0, 0, 10, 10, 20);
-  const IndexList pillarOut = checkroomconvexity(testrooms::pillar().walls(), pillarGrid.xs, pillarGrid.ys).ina;
+  const IndexList pillarOut =
+      checkroomconvexity(testrooms::pillar().walls(), pillarGrid.xs, pillarGrid.ys).ina;
   EXPECT_TRUE(std::binary_search(pillarOut.begin(), pillarOut.end(), 10 + 21 * 10 + 1));
 }
 
@@ -205,18 +208,22 @@ TEST(ConvexWalls, ZoneSpansTheWedgeOfTheEndImages) {
     if (apex->x == ima.xi && apex->y == ima.yi) continue;
     ++walls;
     const IndexList& got = r.values.inRW[static_cast<std::size_t>(w - 1)];
-    const auto distance = [](const Line& l, P p) { return std::abs(l.value(p.x, p.y)) / std::hypot(l.a, l.b); };
+    const auto distance = [](const Line& l, P p) {
+      return std::abs(l.value(p.x, p.y)) / std::hypot(l.a, l.b);
+    };
     for (std::size_t k = 0; k < grid.xs.size(); ++k) {
       const P p{grid.xs.data[k], grid.ys.data[k]};
       // The boundary lines pass through the curve's points, a hair off the wall's ends.
       if (!brute.inside(p) || brute.distanceToWalls(p) < 0.05 || distance(ima.line1, p) < 0.05 ||
           distance(ima.line2, p) < 0.05)
         continue;
-      const bool wedge = ima.line0.s * ima.line0.value(p.x, p.y) > 0 && ima.line1.s * ima.line1.value(p.x, p.y) > 0 &&
+      const bool wedge = ima.line0.s * ima.line0.value(p.x, p.y) > 0 &&
+                         ima.line1.s * ima.line1.value(p.x, p.y) > 0 &&
                          ima.line2.s * ima.line2.value(p.x, p.y) > 0;
       ++compared;
       reached += wedge;
-      EXPECT_EQ(std::binary_search(got.begin(), got.end(), k + 1), wedge) << "wall " << w << " (" << p.x << ", " << p.y << ")";
+      EXPECT_EQ(std::binary_search(got.begin(), got.end(), k + 1), wedge)
+          << "wall " << w << " (" << p.x << ", " << p.y << ")";
     }
   }
   EXPECT_GE(walls, 4);
