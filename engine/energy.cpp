@@ -53,7 +53,7 @@ std::vector<unsigned char> computedirectsound(std::span<const int> iwv, const Wa
         if (!t.bounds.contains(x, y)) continue;
         bool inside = true;
         for (const EdgeTest& e : t.e)
-          if (sign(sign(snap(e.a * x + e.b * y + e.c)) + e.s) != e.s) {
+          if (sign(snappedSign(e.a * x + e.b * y + e.c) + e.s) != e.s) {
             inside = false;
             break;
           }

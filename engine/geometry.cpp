@@ -276,7 +276,7 @@ bool InsidePolygon::contains(double x, double y) const {
   if (empty_) return false;
   if (!bounds_.contains(x, y)) return false;
   for (const Edge& e : hull_) {
-    const int ss = sign(snap(e.a * x + e.b * y + e.c)) + e.s;
+    const int ss = snappedSign(e.a * x + e.b * y + e.c) + e.s;
     if (sign(ss) != e.s) return false;
   }
   for (const Notch& t : notches_) {
@@ -284,7 +284,7 @@ bool InsidePolygon::contains(double x, double y) const {
     // Snapped like every sign test. A point on a wall is inside; a point on a diagonal (the new one
     // or an earlier notch's) is outside, even when rounding puts its line value a hair off.
     const auto in = [&](int e, bool strict) {
-      const double v = t.e[e].s * snap(t.e[e].a * x + t.e[e].b * y + t.e[e].c);
+      const double v = t.e[e].s * snappedSign(t.e[e].a * x + t.e[e].b * y + t.e[e].c);
       return strict ? v > 0 : v >= 0;
     };
     if (in(0, t.wall[0]) && in(1, t.wall[1]) && in(2, false)) return false;

@@ -27,6 +27,12 @@ inline double snap(double v, double tolerance = kSnapTolerance) {
 inline int sign(double v) {
   return (v > 0) - (v < 0);
 }
+// sign(snap(v)) without the rounding call: the snapped value is 0 exactly when |v| is below half the
+// tolerance (halves round away from zero). For the per-point tests over whole grids.
+inline int snappedSign(double v) {
+  const double q = v / kSnapTolerance;
+  return (q >= 0.5) - (q <= -0.5);
+}
 
 struct Point {
   double x = 0;
