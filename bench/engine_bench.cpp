@@ -7,8 +7,12 @@
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <ctime>
 #include <new>
 #include <numbers>
+
+#include <oneapi/tbb/global_control.h>
+#include <oneapi/tbb/info.h>
 
 #include "engine/engine.h"
 
@@ -100,8 +104,26 @@ CaseInputs gearCase(int nsurface) {
   return makeCase(x, y, 2, 1, {-10, 10, 10, -10}, {-10, -10, 10, 10}, nsurface);
 }
 
+// The benchmark's argument is the thread count, 0 for all the machine has.
+int threadsOf(const benchmark::State& state) {
+  const int asked = static_cast<int>(state.range(0));
+  return asked > 0 ? asked : tbb::info::default_concurrency();
+}
+
+// CPU time of the whole process (all threads), in ms. On a shared machine the real time tells little
+// about the threads; the CPU column (the calling thread's CPU time, which carries the serial part)
+// against this total shows how the work was split.
+double processCpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) * 1e-6;
+}
+
 void runChain(benchmark::State& state, const CaseInputs& in) {
+  const tbb::global_control limit(tbb::global_control::max_allowed_parallelism,
+                                  static_cast<std::size_t>(threadsOf(state)));
   std::size_t reached = 0;
+  const double cpu0 = processCpuMs();
   for (auto _ : state) {
     const auto r = computecase(in);
     reached = 0;
@@ -111,32 +133,55 @@ void runChain(benchmark::State& state, const CaseInputs& in) {
   state.counters["points"] = static_cast<double>(in.xs.size());
   state.counters["walls"] = static_cast<double>(in.walls.size());
   state.counters["reflections"] = static_cast<double>(reached);
+  state.counters["threads"] = threadsOf(state);
+  state.counters["process_cpu_ms"] = (processCpuMs() - cpu0) / static_cast<double>(state.iterations());
 }
 
 void BM_DefaultRoom20(benchmark::State& state) {
   runChain(state, makeCase({3, 17, 17, 3}, {-7, -7, 7, 7}, 3.5, 0, {5, 15, 15, 5}, {-5, -5, 5, 5}, 20));
 }
-BENCHMARK(BM_DefaultRoom20)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DefaultRoom20)->Arg(0)->Unit(benchmark::kMicrosecond);
 
 void BM_LRoom100(benchmark::State& state) {
   runChain(state,
            makeCase({0, 10, 10, 5, 5, 0}, {0, 0, 10, 10, 5, 5}, 2, 2, {0, 10, 10, 0}, {0, 0, 10, 10}, 100));
 }
-BENCHMARK(BM_LRoom100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LRoom100)->Arg(0)->Unit(benchmark::kMillisecond);
 
 void BM_Circle72At200(benchmark::State& state) {
   runChain(state, circleCase(72, 200));
 }
-BENCHMARK(BM_Circle72At200)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Circle72At200)->ArgName("threads")->Arg(1)->Arg(0)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 void BM_NonConvex40At400(benchmark::State& state) {
   runChain(state, gearCase(400));
 }
-BENCHMARK(BM_NonConvex40At400)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NonConvex40At400)
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(0)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+// Exact zones in a large room that is not convex: a gear of 180 teeth, 360 walls.
+void BM_Gear360At200(benchmark::State& state) {
+  std::vector<double> x, y;
+  for (int k = 0; k < 360; ++k) {
+    const double a = 2 * std::numbers::pi * k / 360;
+    const double r = k % 2 == 0 ? 10.0 : 9.0;
+    x.push_back(r * std::cos(a));
+    y.push_back(r * std::sin(a));
+  }
+  runChain(state, makeCase(x, y, 3, 1, {-10, 10, 10, -10}, {-10, -10, 10, 10}, 200));
+}
+BENCHMARK(BM_Gear360At200)->ArgName("threads")->Arg(1)->Arg(0)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 void BM_Circle360At400PeakMemory(benchmark::State& state) {
   const CaseInputs in = circleCase(360, 400);
+  const tbb::global_control limit(tbb::global_control::max_allowed_parallelism,
+                                  static_cast<std::size_t>(threadsOf(state)));
   double peakMB = 0;
+  const double cpu0 = processCpuMs();
   for (auto _ : state) {
     const std::size_t before = liveBytes.load();
     peakBytes.store(before);
@@ -147,8 +192,15 @@ void BM_Circle360At400PeakMemory(benchmark::State& state) {
     peakMB = std::max(peakMB, static_cast<double>(peakBytes.load() - before) / (1024.0 * 1024.0));
   }
   state.counters["peak_MB"] = peakMB;
+  state.counters["threads"] = threadsOf(state);
+  state.counters["process_cpu_ms"] = (processCpuMs() - cpu0) / static_cast<double>(state.iterations());
 }
-BENCHMARK(BM_Circle360At400PeakMemory)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Circle360At400PeakMemory)
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(0)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -5,6 +5,9 @@
 #include <limits>
 #include <numbers>
 
+#include <oneapi/tbb/blocked_range.h>
+#include <oneapi/tbb/parallel_for.h>
+
 namespace velmora::engine {
 
 double pointsourceenergy(double distance, double power) {
@@ -42,22 +45,25 @@ std::vector<unsigned char> computedirectsound(std::span<const int> iwv, const Wa
   }
   const std::size_t points = std::min(xs.size(), ys.size());
   std::vector<unsigned char> seen(points, 0);
-  for (std::size_t k = 0; k < points; ++k) {
-    const double x = xs[k], y = ys[k];
-    for (const Triangle& t : triangles) {
-      if (!t.bounds.contains(x, y)) continue;
-      bool inside = true;
-      for (const EdgeTest& e : t.e)
-        if (sign(sign(snap(e.a * x + e.b * y + e.c)) + e.s) != e.s) {
-          inside = false;
+  // Every point on its own: spread over the cores.
+  tbb::parallel_for(tbb::blocked_range<std::size_t>(0, points, 2048), [&](const auto& r) {
+    for (std::size_t k = r.begin(); k < r.end(); ++k) {
+      const double x = xs[k], y = ys[k];
+      for (const Triangle& t : triangles) {
+        if (!t.bounds.contains(x, y)) continue;
+        bool inside = true;
+        for (const EdgeTest& e : t.e)
+          if (sign(snappedSign(e.a * x + e.b * y + e.c) + e.s) != e.s) {
+            inside = false;
+            break;
+          }
+        if (inside) {
+          seen[k] = 1;
           break;
         }
-      if (inside) {
-        seen[k] = 1;
-        break;
       }
     }
-  }
+  });
   return seen;
 }
 

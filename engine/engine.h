@@ -28,3 +28,4 @@
 #include "engine/images.h"
 #include "engine/surface.h"
 #include "engine/visibility.h"
+#include "engine/zones.h"

@@ -5,6 +5,9 @@
 #include <limits>
 #include <numbers>
 
+#include <oneapi/tbb/blocked_range.h>
+#include <oneapi/tbb/parallel_for.h>
+
 namespace velmora::engine {
 
 namespace {
@@ -209,6 +212,7 @@ InsidePolygon::InsidePolygon(std::span<const double> xx, std::span<const double>
   // 3. convexity of the cleaned polygon is what the caller gets back.
   convexity_ = checkconvexity(px, py, rota);
   Convexity current = convexity_;
+  std::vector<bool> wallEdge(px.size(), true);  // edge from vertex i to the next is a wall
 
   // 5. notches: cut off one reflex vertex at a time, preferring ears.
   while (current.iscnvx == 0 && px.size() >= 3) {
@@ -234,6 +238,8 @@ InsidePolygon::InsidePolygon(std::span<const double> xx, std::span<const double>
       const double xt = (x1 + x2) / 2 + rota * a, yt = (y1 + y2) / 2 + rota * b;
       notch.e[e] = {a, b, c, -sign(a * xt + b * yt + c)};
     }
+    notch.wall[0] = wallEdge[iav];
+    notch.wall[1] = wallEdge[i0];
     notch.xmin = std::min({tx[0], tx[1], tx[2]});
     notch.xmax = std::max({tx[0], tx[1], tx[2]});
     notch.ymin = std::min({ty[0], ty[1], ty[2]});
@@ -241,6 +247,8 @@ InsidePolygon::InsidePolygon(std::span<const double> xx, std::span<const double>
     notches_.push_back(notch);
     px.erase(px.begin() + static_cast<std::ptrdiff_t>(i0));
     py.erase(py.begin() + static_cast<std::ptrdiff_t>(i0));
+    wallEdge[iav] = false;
+    wallEdge.erase(wallEdge.begin() + static_cast<std::ptrdiff_t>(i0));
     current = checkconvexity(px, py, rota);
   }
 
@@ -268,15 +276,18 @@ bool InsidePolygon::contains(double x, double y) const {
   if (empty_) return false;
   if (!bounds_.contains(x, y)) return false;
   for (const Edge& e : hull_) {
-    const int ss = sign(snap(e.a * x + e.b * y + e.c)) + e.s;
+    const int ss = snappedSign(e.a * x + e.b * y + e.c) + e.s;
     if (sign(ss) != e.s) return false;
   }
   for (const Notch& t : notches_) {
     if (x < t.xmin || x > t.xmax || y < t.ymin || y > t.ymax) continue;
-    if (t.e[0].s * (t.e[0].a * x + t.e[0].b * y + t.e[0].c) > 0 &&
-        t.e[1].s * (t.e[1].a * x + t.e[1].b * y + t.e[1].c) > 0 &&
-        t.e[2].s * (t.e[2].a * x + t.e[2].b * y + t.e[2].c) >= 0)
-      return false;
+    // Snapped like every sign test. A point on a wall is inside; a point on a diagonal (the new one
+    // or an earlier notch's) is outside, even when rounding puts its line value a hair off.
+    const auto in = [&](int e, bool strict) {
+      const double v = t.e[e].s * snappedSign(t.e[e].a * x + t.e[e].b * y + t.e[e].c);
+      return strict ? v > 0 : v >= 0;
+    };
+    if (in(0, t.wall[0]) && in(1, t.wall[1]) && in(2, false)) return false;
   }
   return true;
 }
@@ -287,7 +298,9 @@ InsideResult removeouttersurface(std::span<const double> xs, std::span<const dou
   InsideResult out;
   const std::size_t n = std::min(xs.size(), ys.size());
   out.in.resize(n);
-  for (std::size_t k = 0; k < n; ++k) out.in[k] = polygon.contains(xs[k], ys[k]) ? 1 : 0;
+  tbb::parallel_for(tbb::blocked_range<std::size_t>(0, n, 2048), [&](const auto& r) {
+    for (std::size_t k = r.begin(); k < r.end(); ++k) out.in[k] = polygon.contains(xs[k], ys[k]) ? 1 : 0;
+  });
   out.convexity = polygon.convexity();
   return out;
 }

@@ -27,6 +27,12 @@ inline double snap(double v, double tolerance = kSnapTolerance) {
 inline int sign(double v) {
   return (v > 0) - (v < 0);
 }
+// sign(snap(v)) without the rounding call: the snapped value is 0 exactly when |v| is below half the
+// tolerance (halves round away from zero). For the per-point tests over whole grids.
+inline int snappedSign(double v) {
+  const double q = v / kSnapTolerance;
+  return (q >= 0.5) - (q <= -0.5);
+}
 
 struct Point {
   double x = 0;
@@ -140,7 +146,9 @@ class InsidePolygon {
  private:
   using Edge = EdgeTest;
   struct Notch {
-    Edge e[3];  // two outline edges (strict) and the new diagonal (inclusive)
+    Edge e[3];     // two edges of the current outline and the new diagonal (inclusive)
+    bool wall[2];  // the outline edge is a wall of the room (a point on it is inside) rather than
+                   // the diagonal of an earlier notch (a point on it is outside)
     double xmin, xmax, ymin, ymax;
   };
   std::vector<Edge> hull_;

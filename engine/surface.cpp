@@ -3,9 +3,15 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <optional>
+
+#include <oneapi/tbb/blocked_range.h>
+#include <oneapi/tbb/parallel_for.h>
+#include <oneapi/tbb/task_arena.h>
 
 #include "engine/energy.h"
 #include "engine/visibility.h"
+#include "engine/zones.h"
 
 namespace velmora::engine {
 
@@ -43,11 +49,113 @@ inline bool sideStrict(double s, double v) {
 
 }  // namespace
 
+namespace {
+
+// Everything one wall contributes to the map, computed on any thread and reduced in wall order.
+struct WallWork {
+  IndexList hits;
+  std::vector<double> energy;
+  std::vector<double> xp, yp;
+  std::vector<std::string> console;
+  bool beep = false;
+  bool gaveUp = false;  // the zone tracing gave up
+};
+
+class WallMap {
+ public:
+  WallMap(const SurfaceInputs& in, std::size_t points)
+      : in_(in),
+        points_(points),
+        xs_(in.xs.data.data(), points),
+        ys_(in.ys.data.data(), points),
+        scan_(in.xs, in.ys) {}
+
+  WallWork compute(std::size_t i) const {
+    WallWork w;
+    double alpha = i < in_.alpha.size() ? in_.alpha[i] : 0.0;
+    alpha = std::isnan(alpha) ? 100.0 : std::clamp(alpha, 0.0, 100.0);
+    if (i >= in_.images.size()) return w;
+    const ImageRecord& ima = in_.images[i];
+    if (ima.validity == 0 || std::isnan(ima.validity) || alpha == 100) return w;
+    if (in_.iscnvx != 0)
+      convexZone(ima, w.hits);
+    else
+      tracedZone(i, ima, w);
+    double dcoef = i < in_.diffcoef.size() ? in_.diffcoef[i] : 1.0;
+    if (!std::isfinite(dcoef) || dcoef < 0) dcoef = 1.0;
+    const double factor = dcoef * (1 - alpha / 100);
+    w.energy.resize(w.hits.size());
+    for (std::size_t h = 0; h < w.hits.size(); ++h) {
+      const std::size_t k = w.hits[h] - 1;
+      w.energy[h] = factor * pointsourceenergy(std::hypot(xs_[k] - ima.xi, ys_[k] - ima.yi));
+    }
+    return w;
+  }
+
+ private:
+  void convexZone(const ImageRecord& ima, IndexList& hits) const {
+    const Line& l1 = ima.line1;
+    const Line& l2 = ima.line2;
+    for (std::size_t k = 0; k < points_; ++k)
+      if (sideInclusive(l1.s, l1.value(xs_[k], ys_[k])) && sideStrict(l2.s, l2.value(xs_[k], ys_[k])))
+        hits.push_back(k + 1);
+  }
+
+  // Room that is not convex. The tracing still runs for its diagnostics; the zone itself is the
+  // exact region seen from the image through the wall's seen part, which the traced polygon can
+  // overstep in a room that winds round itself.
+  void tracedZone(std::size_t i, const ImageRecord& ima, WallWork& w) const {
+    const int nor = static_cast<int>(i) + 1;
+    const Wall seen = i < in_.visible.size() ? in_.visible[i] : in_.walls[i];
+    const std::optional<Point> apex = reflectionapex(ima);
+    const bool exact = apex && (ima.validity == 1 || ima.validity == 2);
+    // Without a grid the tracing only builds its polygon and its messages.
+    const std::span<const double> none;
+    ZoneResult zone = checkimagevisibility(nor, in_.walls, seen, ima, exact ? none : xs_, exact ? none : ys_);
+    w.console = std::move(zone.console);
+    w.beep = zone.beep;
+    w.gaveUp = zone.failed;
+    if (exact) {
+      ZonePolygon polygon = reflectionzonepolygon(nor, in_.walls, seen, *apex);
+      w.hits = scan_.inside(polygon.xp, polygon.yp);
+      w.xp = std::move(polygon.xp);
+      w.yp = std::move(polygon.yp);
+      return;
+    }
+    // The source on the wall's line (class 3 or an image on the wall): the traced zone, or where the
+    // tracing gave up the reflection tested point by point.
+    w.xp = std::move(zone.xp);
+    w.yp = std::move(zone.yp);
+    if (zone.failed)
+      zone.E = exactreflectionzone(nor, in_.walls, ima, in_.xso, in_.yso, xs_, ys_, insideRoom());
+    for (std::size_t k = 0; k < points_ && k < zone.E.size(); ++k)
+      if (zone.E[k]) w.hits.push_back(k + 1);
+  }
+
+  // Rare (the tracing gave up with the source on the wall's line), so not shared between walls: a
+  // lock held round nested parallel work could be re-entered by the same thread.
+  std::vector<unsigned char> insideRoom() const {
+    const auto xx = wallStartsX(in_.walls), yy = wallStartsY(in_.walls);
+    const InsidePolygon room(xx, yy, 1);
+    std::vector<unsigned char> in(points_);
+    for (std::size_t k = 0; k < points_; ++k) in[k] = room.contains(xs_[k], ys_[k]) ? 1 : 0;
+    return in;
+  }
+
+  const SurfaceInputs& in_;
+  std::size_t points_;
+  std::span<const double> xs_, ys_;
+  GridScan scan_;
+};
+
+}  // namespace
+
 SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const ProgressFn& progress) {
   SurfaceValues out;
   const std::size_t n = in.walls.size();
   const std::size_t rows = in.xs.rows, cols = in.xs.cols;
-  const bool shapeOk = in.ys.rows == rows && in.ys.cols == cols && in.xs.size() == rows * cols;
+  const bool shapeOk =
+      in.ys.rows == rows && in.ys.cols == cols && in.xs.size() == rows * cols && in.ys.size() == rows * cols;
   const std::size_t points = shapeOk ? in.xs.size() : 0;
   const double* xs = in.xs.data.data();
   const double* ys = in.ys.data.data();
@@ -65,8 +173,10 @@ SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const ProgressFn& pr
     const auto seen = computedirectsound(in.iwv, in.visible, in.xso, in.yso, xspan, yspan);
     out.inDS = zeroIndices(seen);
   }
-  for (std::size_t k = 0; k < points; ++k)
-    out.Pso.data[k] = pointsourceenergy(std::hypot(xs[k] - in.xso, ys[k] - in.yso));
+  tbb::parallel_for(tbb::blocked_range<std::size_t>(0, points, 4096), [&](const auto& r) {
+    for (std::size_t k = r.begin(); k < r.end(); ++k)
+      out.Pso.data[k] = pointsourceenergy(std::hypot(xs[k] - in.xso, ys[k] - in.yso));
+  });
   for (std::size_t idx : out.inDS) out.Pso.data[idx - 1] = 0;
 
   // The timing covers the reflections, from the opening of the progress bar.
@@ -75,52 +185,42 @@ SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const ProgressFn& pr
   const std::string total = std::to_string(n);
   if (report) progress(0.0, "processing wall 0 on " + total);
 
-  std::vector<unsigned char> insideRoom;  // computed once, only if a zone has to be evaluated exactly
-  for (std::size_t i = 0; i < n; ++i) {
-    if (report)
-      progress(static_cast<double>(i + 1) / n, "processing wall " + std::to_string(i + 1) + " on " + total);
-    double alpha = i < in.alpha.size() ? in.alpha[i] : 0.0;
-    alpha = std::isnan(alpha) ? 100.0 : std::clamp(alpha, 0.0, 100.0);
-    if (i >= in.images.size()) continue;
-    const ImageRecord& ima = in.images[i];
-    if (ima.validity == 0 || std::isnan(ima.validity) || alpha == 100) continue;
-    IndexList& hits = out.inRW[i];
-    if (in.iscnvx != 0) {
-      const Line& l1 = ima.line1;
-      const Line& l2 = ima.line2;
-      for (std::size_t k = 0; k < points; ++k)
-        if (sideInclusive(l1.s, l1.value(xs[k], ys[k])) && sideStrict(l2.s, l2.value(xs[k], ys[k])))
-          hits.push_back(k + 1);
-    } else {
-      const Wall seen = i < in.visible.size() ? in.visible[i] : in.walls[i];
-      ZoneResult zone = checkimagevisibility(static_cast<int>(i) + 1, in.walls, seen, ima, xspan, yspan);
-      out.console.insert(out.console.end(), zone.console.begin(), zone.console.end());
-      if (zone.beep) ++out.beeps;
-      out.xpol[i] = std::move(zone.xp);
-      out.ypol[i] = std::move(zone.yp);
-      if (zone.failed) {
-        // The tracing gave up: evaluate this wall's reflection exactly at every point instead.
-        if (insideRoom.empty() && points > 0) {
-          const auto xx = wallStartsX(in.walls), yy = wallStartsY(in.walls);
-          insideRoom = removeouttersurface(xspan, yspan, xx, yy, 1).in;
+  // Walls are computed in parallel, each into its own slot, and added to the map in wall order, so
+  // the sums are the same at any thread count. With a progress bar they go in chunks of a few walls
+  // per thread, and the calling thread (which owns the bar) reports each chunk's walls in order.
+  const WallMap map(in, points);
+  std::vector<WallWork> work(n);
+  const std::size_t threads = static_cast<std::size_t>(std::max(1, tbb::this_task_arena::max_concurrency()));
+  const std::size_t chunk = report ? 2 * threads : std::max<std::size_t>(n, 1);
+  for (std::size_t first = 0; first < n; first += chunk) {
+    const std::size_t last = std::min(n, first + chunk);
+    tbb::parallel_for(tbb::blocked_range<std::size_t>(first, last, 1), [&](const auto& r) {
+      for (std::size_t i = r.begin(); i < r.end(); ++i) work[i] = map.compute(i);
+    });
+    // Sums per point in wall order, the points spread over the cores.
+    tbb::parallel_for(tbb::blocked_range<std::size_t>(0, points, 8192), [&](const auto& r) {
+      for (std::size_t i = first; i < last; ++i) {
+        const IndexList& hits = work[i].hits;
+        auto h = std::lower_bound(hits.begin(), hits.end(), r.begin() + 1);
+        for (; h != hits.end() && *h <= r.end(); ++h) {
+          const std::size_t k = *h - 1;
+          out.RT.data[k] += 1;
+          out.PT.data[k] += work[i].energy[static_cast<std::size_t>(h - hits.begin())];
         }
-        zone.E = exactreflectionzone(static_cast<int>(i) + 1, in.walls, ima, in.xso, in.yso, xspan, yspan,
-                                     insideRoom);
-        out.exactWalls.push_back(static_cast<int>(i) + 1);
       }
-      for (std::size_t k = 0; k < points && k < zone.E.size(); ++k)
-        if (zone.E[k]) hits.push_back(k + 1);
-    }
-    double dcoef = i < in.diffcoef.size() ? in.diffcoef[i] : 1.0;
-    if (!std::isfinite(dcoef) || dcoef < 0) dcoef = 1.0;
-    const double factor = dcoef * (1 - alpha / 100);
-    std::vector<double>& energy = out.Pwall[i];
-    energy.resize(hits.size());
-    for (std::size_t h = 0; h < hits.size(); ++h) {
-      const std::size_t k = hits[h] - 1;
-      energy[h] = factor * pointsourceenergy(std::hypot(xs[k] - ima.xi, ys[k] - ima.yi));
-      out.RT.data[k] += 1;
-      out.PT.data[k] += energy[h];
+    });
+    for (std::size_t i = first; i < last; ++i) {
+      if (report)
+        progress(static_cast<double>(i + 1) / n, "processing wall " + std::to_string(i + 1) + " on " + total);
+      WallWork& w = work[i];
+      out.console.insert(out.console.end(), w.console.begin(), w.console.end());
+      if (w.beep) ++out.beeps;
+      if (w.gaveUp) out.exactWalls.push_back(static_cast<int>(i) + 1);
+      out.inRW[i] = std::move(w.hits);
+      out.Pwall[i] = std::move(w.energy);
+      out.xpol[i] = std::move(w.xp);
+      out.ypol[i] = std::move(w.yp);
+      w = WallWork{};
     }
   }
   if (!in.noprogressbar) {

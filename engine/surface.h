@@ -42,14 +42,20 @@ struct SurfaceValues {
   std::vector<std::vector<double>> Pwall;  // per wall, energies at the points of inRW
   IndexList inDS;                          // 1-based, points the source does not see; empty in a convex room
   std::vector<IndexList> inRW;             // per wall, 1-based, increasing
-  std::vector<std::vector<double>> xpol, ypol;  // per wall, the traced zone polygon (empty if none)
-  std::vector<std::string> console;             // diagnostics and the timing line, in order
-  int beeps = 0;                                // one per wall whose zone tracing asked for one
-  std::vector<int> exactWalls;  // 1-based walls whose zone was evaluated point by point (tracing gave up)
+  // Per wall, the reflection zone polygon (empty if none): in a room that is not convex the exact
+  // zone seen from the image through the wall's seen part, from the first end of that part over the
+  // far boundary to its second end; the traced polygon where the source stands on the wall's line.
+  std::vector<std::vector<double>> xpol, ypol;
+  std::vector<std::string> console;  // diagnostics and the timing line, in order
+  int beeps = 0;                     // one per wall whose zone tracing asked for one
+  std::vector<int> exactWalls;  // 1-based walls whose zone tracing gave up (diagnostic; the zone is exact)
 };
 
-// One pass per wall over the grid; per-wall results kept only at the reached points. `progress`,
-// when set and `noprogressbar` is false, is told "processing wall i on N" before each wall.
+// Per-wall results kept only at the reached points. The walls are computed in parallel (oneTBB; a
+// tbb::global_control limits the threads) and added up in wall order: the result is the same bits at
+// any thread count. Pure and reentrant. `progress`, when set and `noprogressbar` is false, is told
+// "processing wall 0 on N" first and then "processing wall i on N" for every wall in order as the
+// walls complete, always on the calling thread.
 SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const ProgressFn& progress = {});
 
 using ColorTable = std::vector<std::array<double, 3>>;

@@ -60,3 +60,28 @@ inline Agreement compareMap(const Brute& brute, P s, const Matrix& xs, const Mat
 }
 
 }  // namespace velmora::engine::brute
+
+namespace velmora::engine::brute {
+
+// Compares `ina` (the grid points outside the room) with a crossing-number test, away from walls.
+inline Agreement compareOutside(const Brute& brute, const Matrix& xs, const Matrix& ys,
+                                const IndexList& ina) {
+  Agreement a;
+  const std::set<std::size_t> out(ina.begin(), ina.end());
+  for (std::size_t k = 0; k < xs.size(); ++k) {
+    const P p{xs.data[k], ys.data[k]};
+    if (brute.distanceToWalls(p) < kBoundary) continue;
+    ++a.compared;
+    if ((out.count(k + 1) != 0) == brute.inside(p)) {
+      ++a.mismatches;
+      if (a.messages.size() < 5) {
+        std::ostringstream o;
+        o << "ina at (" << p.x << ", " << p.y << "): brute force inside " << brute.inside(p);
+        a.messages.push_back(o.str());
+      }
+    }
+  }
+  return a;
+}
+
+}  // namespace velmora::engine::brute
