@@ -37,6 +37,11 @@ void Record::set(std::string_view name, Value v) {
   values_.push_back(std::move(v));
 }
 
+void Record::append(std::string name, Value v) {
+  names_.push_back(std::move(name));
+  values_.push_back(std::move(v));
+}
+
 bool Record::remove(std::string_view name) {
   for (std::size_t i = 0; i < names_.size(); ++i) {
     if (names_[i] == name) {

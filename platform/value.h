@@ -65,6 +65,9 @@ class Record {
   Value* find(std::string_view name);
   const Value& at(std::string_view name) const;  // throws Error when absent
   void set(std::string_view name, Value v);      // replaces in place or appends
+  // Appends a field the caller knows is not there yet, in constant time (set() searches first):
+  // for decoders that checked the names of a whole record at once.
+  void append(std::string name, Value v);
   bool remove(std::string_view name);
   std::size_t size() const { return names_.size(); }
   const std::vector<std::string>& names() const { return names_; }
