@@ -2,6 +2,7 @@
 
 #include <matio.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -52,6 +53,10 @@ struct TempFile {
             .string();
     const int fd = ::mkstemps(pattern.data(), 5);
     if (fd < 0) throw Error("cannot write file " + target);
+    // mkstemps makes the file private; a case file gets the usual permissions.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
     ::close(fd);
     path = pattern;
   }

@@ -3,6 +3,7 @@
 // byte by byte (a small Level 5 writer) or made from the fixtures by cutting and changing bytes.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -293,6 +294,9 @@ TEST(MatFileHostile, SavesLeaveNoPartFilesBehind) {
 
   writeMatVariable((dir / "hall.ac").string(), "prop", Value(1.0));
   EXPECT_EQ(readMatVariable((dir / "hall.ac").string(), "prop"), Value(1.0));
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  EXPECT_EQ(static_cast<mode_t>(fs::status(dir / "hall.ac").permissions()), 0666 & ~mask) << "as any new file";
   auto left = partFiles();
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::string>{ours, ".other.ac.1-a1b2c3.part"}));
