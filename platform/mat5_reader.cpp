@@ -122,6 +122,11 @@ std::vector<char32_t> utf8CodePoints(std::span<const std::uint8_t> b) {
   return out;
 }
 
+// "the dimensions of 'xwall'", or just the part for a variable read before its name is known.
+std::string partOf(const char* part, const std::string& where) {
+  return where.empty() ? std::string(part) : std::string(part) + " of '" + printable(where) + "'";
+}
+
 struct Element {
   std::uint32_t type = 0;
   std::span<const std::uint8_t> data;
@@ -156,7 +161,7 @@ class Decoder {
 
   // The next element of a run: the tag (full or small form), its data checked against the bytes there.
   Element next(Cursor& c, const char* part, const std::string& where) const {
-    if (c.remaining() < 8) damaged(std::string(part) + " of '" + printable(where) + "' is cut short");
+    if (c.remaining() < 8) damaged(partOf(part, where) + " is cut short");
     const std::uint8_t* p = c.bytes.data() + c.pos;
     const std::uint32_t first = load<std::uint32_t>(p);
     Element e;
@@ -164,7 +169,7 @@ class Decoder {
       // Small element: type and size share the first word, up to four bytes of data follow.
       e.type = first & 0xFFFF;
       const std::uint32_t size = first >> 16;
-      if (size > 4) damaged(std::string(part) + " of '" + printable(where) + "' has a bad tag");
+      if (size > 4) damaged(partOf(part, where) + " has a bad tag");
       e.data = c.bytes.subspan(c.pos + 4, size);
       c.pos += 8;
       return e;
@@ -173,7 +178,7 @@ class Decoder {
     const std::uint64_t size = load<std::uint32_t>(p + 4);
     const std::size_t room = c.remaining() - 8;
     if (size > room)
-      damaged(std::string(part) + " of '" + printable(where) + "' claims " + std::to_string(size) +
+      damaged(partOf(part, where) + " claims " + std::to_string(size) +
               " bytes where " + std::to_string(room) + " remain");
     e.data = c.bytes.subspan(c.pos + 8, static_cast<std::size_t>(size));
     // Elements are padded to eight bytes; a missing pad after the last one is forgiven.
@@ -194,19 +199,19 @@ class Decoder {
     ArrayHead h;
     const Element flags = next(c, "the array flags", where);
     if ((flags.type != miUINT32 && flags.type != miINT32) || flags.data.size() != 8)
-      damaged("the array flags of '" + printable(where) + "' are malformed");
+      damaged(partOf("the array flags", where) + " are malformed");
     h.flags = load<std::uint32_t>(flags.data.data());
     const Element dims = next(c, "the dimensions", where);
     if (dims.type != miINT32 || dims.data.size() < 8 || dims.data.size() % 4 != 0)
-      damaged("the dimensions of '" + printable(where) + "' are malformed");
+      damaged(partOf("the dimensions", where) + " are malformed");
     for (std::size_t i = 0; i < dims.data.size(); i += 4) {
       const std::int32_t d = load<std::int32_t>(dims.data.data() + i);
-      if (d < 0) damaged("'" + printable(where) + "' has a negative dimension");
+      if (d < 0) damaged(partOf("a dimension", where) + " is negative");
       h.dims.push_back(static_cast<std::uint64_t>(d));
       h.count = timesSaturated(h.count, static_cast<std::uint64_t>(d));
     }
     const Element name = next(c, "the name", where);
-    if (widthOf(name.type) != 1) damaged("the name of '" + printable(where) + "' is malformed");
+    if (widthOf(name.type) != 1) damaged(partOf("the name", where) + " is malformed");
     h.name.assign(name.data.begin(), std::find(name.data.begin(), name.data.end(), 0));
     return h;
   }
@@ -215,7 +220,7 @@ class Decoder {
   std::string nameOf(std::span<const std::uint8_t> body) const {
     if (body.empty()) return "";
     Cursor c{body};
-    return head(c, "a variable").name;
+    return head(c, "").name;
   }
 
   Value array(std::span<const std::uint8_t> body, int depth, const std::string& where) {
@@ -450,13 +455,13 @@ Value decodeMatVariable(std::span<const std::uint8_t> bytes, const std::string& 
   std::size_t budget = kMatMaxBytes;
   Cursor c{bytes, kHeaderBytes};
   while (c.remaining() >= 8) {
-    Element e = d.next(c, "a variable", name);
+    Element e = d.next(c, "a variable", "");
     std::vector<std::uint8_t> unpacked;
     if (e.type == miCOMPRESSED) {
       if (!inflateBounded(e.data, budget, d, unpacked))
         throw Error(prefix + " unpacks to more than " + std::to_string(kMatMaxBytes) + " bytes");
       Cursor inner{unpacked};
-      e = d.next(inner, "a packed variable", name);
+      e = d.next(inner, "a packed variable", "");
     }
     if (e.type != miMATRIX) continue;  // other elements carry nothing for us
     if (d.nameOf(e.data) == name) return d.array(e.data, 1, name);
