@@ -372,8 +372,9 @@ class Decoder {
         (length > 0 && table.data.size() % static_cast<std::size_t>(length) != 0))
       damaged("the field-name table of '" + printable(where) + "' does not match its name length");
     const std::size_t fields = length == 0 ? 0 : table.data.size() / static_cast<std::size_t>(length);
-    // Every value is an element with a tag of eight bytes.
-    if (timesSaturated(h.count, fields) > c.remaining() / 8)
+    // Every value is an element with a tag of eight bytes; records without fields are bounded as if
+    // they had one, so a small packed file cannot ask for millions of them.
+    if (timesSaturated(h.count, std::max<std::size_t>(fields, 1)) > c.remaining() / 8)
       damaged("'" + printable(where) + "' claims " + std::to_string(h.count) + " records of " +
               std::to_string(fields) + " fields in " + std::to_string(c.remaining()) + " bytes");
     std::vector<std::string> names;

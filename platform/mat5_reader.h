@@ -16,9 +16,10 @@
 
 namespace velmora::platform {
 
-// A case file holds a few kilobytes; a file (or the unpacked content of its compressed variables)
-// beyond this size is refused.
-inline constexpr std::size_t kMatMaxBytes = std::size_t{32} << 20;
+// A case file holds a few kilobytes (a room of 100,000 walls takes 4 MB); a file, or the unpacked
+// content of its compressed variables, beyond this size is refused. It also bounds the memory a
+// decode takes: every value stands on at least eight bytes of the file.
+inline constexpr std::size_t kMatMaxBytes = std::size_t{16} << 20;
 // Records and lists inside one another; a case description needs three levels.
 inline constexpr int kMatMaxDepth = 64;
 
