@@ -2,12 +2,20 @@
 
 #include <matio.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
 #include <cstdint>
-#include <cstring>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <vector>
 
 #include "platform/error.h"
+#include "platform/mat5_reader.h"
 
 namespace velmora::platform {
 
@@ -31,6 +39,59 @@ void quietMatio() {
     return true;
   }();
   (void)once;
+}
+
+namespace fs = std::filesystem;
+
+// The part file of a save in progress: ".NAME.<pid>-XXXXXX.part" beside NAME, removed again unless
+// the save renamed it into place.
+struct TempFile {
+  explicit TempFile(const std::string& target) {
+    const fs::path t(target);
+    std::string pattern =
+        (t.parent_path() / ("." + t.filename().string() + "." + std::to_string(::getpid()) + "-XXXXXX.part"))
+            .string();
+    const int fd = ::mkstemps(pattern.data(), 5);
+    if (fd < 0) throw Error("cannot write file " + target);
+    // mkstemps makes the file private; a case file gets the usual permissions.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    ::close(fd);
+    path = pattern;
+  }
+  ~TempFile() {
+    if (path.empty()) return;
+    std::error_code ec;
+    fs::remove(path, ec);
+  }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  std::string path;
+};
+
+// Part files that a killed save of the same file left behind: those of processes that are gone, and
+// the single "NAME.part" of older versions.
+void removeStaleSaves(const std::string& target) {
+  const fs::path t(target);
+  const std::string prefix = "." + t.filename().string() + ".";
+  std::error_code ec;
+  if (fs::is_regular_file(target + ".part", ec)) fs::remove(target + ".part", ec);
+  const fs::path folder = t.parent_path().empty() ? fs::path(".") : t.parent_path();
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string file = it->path().filename().string();
+    if (file.size() <= prefix.size() + 5 || file.compare(0, prefix.size(), prefix) != 0 ||
+        file.compare(file.size() - 5, 5, ".part") != 0)
+      continue;
+    const std::string rest = file.substr(prefix.size());
+    const auto dash = rest.find('-');
+    if (dash == std::string::npos || dash == 0 || rest.find_first_not_of("0123456789") != dash) continue;
+    const long pid = std::strtol(rest.substr(0, dash).c_str(), nullptr, 10);
+    if (pid <= 0 || pid == ::getpid()) continue;
+    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;  // still saving
+    std::error_code removeError;
+    fs::remove(it->path(), removeError);
+  }
 }
 
 std::u16string toUtf16(const std::string& s) {
@@ -61,24 +122,6 @@ std::u16string toUtf16(const std::string& s) {
     }
   }
   return out;
-}
-
-void appendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
 }
 
 VarPtr toVar(const std::string& name, const Value& v) {
@@ -116,9 +159,9 @@ VarPtr toVar(const std::string& name, const Value& v) {
     size_t dims[2] = {1, 1};
     out = Mat_VarCreateStruct2(name.c_str(), 2, dims, fields.data());
     if (out) {
+      // By index: setting by name searches the fields, quadratic in a large record.
       for (std::size_t i = 0; i < r.size(); ++i) {
-        Mat_VarSetStructFieldByName(out, r.names()[i].c_str(), 0,
-                                    toVar(r.names()[i], r.values()[i]).release());
+        Mat_VarSetStructFieldByIndex(out, i, 0, toVar(r.names()[i], r.values()[i]).release());
       }
     }
   }
@@ -126,171 +169,40 @@ VarPtr toVar(const std::string& name, const Value& v) {
   return VarPtr(out);
 }
 
-template <class T>
-void copyNumbers(const matvar_t* var, std::size_t n, std::vector<double>& out) {
-  const T* p = static_cast<const T*>(var->data);
-  for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<double>(p[i]);
-}
-
-Value fromVar(const matvar_t* var, const std::string& where) {
-  std::size_t n = 1;
-  for (int i = 0; i < var->rank; ++i) n *= var->dims[i];
-  const std::size_t rows = var->rank > 0 ? var->dims[0] : 0;
-  const std::size_t cols = var->rank > 1 ? n / std::max<std::size_t>(rows, 1) : 1;
-  if (var->isComplex) throw Error("the field '" + where + "' holds complex numbers");
-  switch (var->class_type) {
-    case MAT_C_EMPTY:
-      return Value(Matrix{});
-    case MAT_C_CHAR: {
-      // Character arrays arrive as UTF-8 bytes or as UTF-16 code units.
-      std::vector<char32_t> units(n);
-      if (var->data != nullptr) {
-        const std::size_t width = Mat_SizeOf(var->data_type);
-        for (std::size_t i = 0; i < n; ++i) {
-          if (width == 1)
-            units[i] = static_cast<const unsigned char*>(var->data)[i];
-          else if (width == 2)
-            units[i] = static_cast<const std::uint16_t*>(var->data)[i];
-          else
-            units[i] = static_cast<const std::uint32_t*>(var->data)[i];
-        }
-      }
-      auto rowText = [&](std::size_t r) {
-        std::string s;
-        for (std::size_t c = 0; c < cols; ++c) {
-          char32_t u = units[c * rows + r];
-          // A surrogate pair of UTF-16 makes one character.
-          if (u >= 0xD800 && u < 0xDC00 && c + 1 < cols) {
-            const char32_t low = units[(c + 1) * rows + r];
-            if (low >= 0xDC00 && low < 0xE000) {
-              u = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
-              ++c;
-            }
-          }
-          appendUtf8(s, u);
-        }
-        return s;
-      };
-      if (rows <= 1) return Value(rows == 0 ? std::string() : rowText(0));
-      List lines;
-      for (std::size_t r = 0; r < rows; ++r) lines.items.emplace_back(rowText(r));
-      return Value(std::move(lines));
-    }
-    case MAT_C_CELL: {
-      List out;
-      for (std::size_t i = 0; i < n; ++i) {
-        matvar_t* cell = Mat_VarGetCell(const_cast<matvar_t*>(var), static_cast<int>(i));
-        out.items.push_back(cell ? fromVar(cell, where) : Value(Matrix{}));
-      }
-      return Value(std::move(out));
-    }
-    case MAT_C_STRUCT: {
-      const unsigned nf = Mat_VarGetNumberOfFields(const_cast<matvar_t*>(var));
-      char* const* names = Mat_VarGetStructFieldnames(var);
-      List records;
-      for (std::size_t k = 0; k < n; ++k) {
-        Record r;
-        for (unsigned f = 0; f < nf; ++f) {
-          matvar_t* field = Mat_VarGetStructFieldByIndex(const_cast<matvar_t*>(var), f, k);
-          const std::string fname = names[f] ? names[f] : "";
-          r.set(fname, field ? fromVar(field, fname) : Value(Matrix{}));
-        }
-        records.items.emplace_back(std::move(r));
-      }
-      if (n == 1) return records.items.front();
-      return Value(std::move(records));
-    }
-    case MAT_C_DOUBLE:
-    case MAT_C_SINGLE:
-    case MAT_C_INT8:
-    case MAT_C_UINT8:
-    case MAT_C_INT16:
-    case MAT_C_UINT16:
-    case MAT_C_INT32:
-    case MAT_C_UINT32:
-    case MAT_C_INT64:
-    case MAT_C_UINT64: {
-      Matrix m;
-      m.rows = rows;
-      m.cols = var->rank > 1 ? var->dims[1] : 1;
-      m.pages = (m.rows * m.cols) == 0 ? 1 : n / (m.rows * m.cols);
-      if (var->rank > 3) throw Error("the field '" + where + "' has more than three dimensions");
-      m.data.assign(n, 0.0);
-      if (n > 0 && var->data == nullptr) throw Error("the field '" + where + "' has no data");
-      switch (var->class_type) {
-        case MAT_C_DOUBLE:
-          copyNumbers<double>(var, n, m.data);
-          break;
-        case MAT_C_SINGLE:
-          copyNumbers<float>(var, n, m.data);
-          break;
-        case MAT_C_INT8:
-          copyNumbers<std::int8_t>(var, n, m.data);
-          break;
-        case MAT_C_UINT8:
-          copyNumbers<std::uint8_t>(var, n, m.data);
-          break;
-        case MAT_C_INT16:
-          copyNumbers<std::int16_t>(var, n, m.data);
-          break;
-        case MAT_C_UINT16:
-          copyNumbers<std::uint16_t>(var, n, m.data);
-          break;
-        case MAT_C_INT32:
-          copyNumbers<std::int32_t>(var, n, m.data);
-          break;
-        case MAT_C_UINT32:
-          copyNumbers<std::uint32_t>(var, n, m.data);
-          break;
-        case MAT_C_INT64:
-          copyNumbers<std::int64_t>(var, n, m.data);
-          break;
-        default:
-          copyNumbers<std::uint64_t>(var, n, m.data);
-          break;
-      }
-      if (n == 0) m.rows = m.cols = 0;
-      return Value(std::move(m));
-    }
-    default:
-      throw Error("the field '" + where + "' holds data of a kind a case cannot hold");
-  }
-}
-
 }  // namespace
 
 void writeMatVariable(const std::string& path, const std::string& name, const Value& value) {
   quietMatio();
   VarPtr var = toVar(name, value);
-  // Written beside the target first, so a failed write leaves an existing file whole.
-  const std::string temp = path + ".part";
+  removeStaleSaves(path);
+  // Written beside the target under a name of its own first, so a failed write leaves an existing
+  // file whole and two saves never share a half-written file.
+  TempFile temp(path);
   {
-    FilePtr file(Mat_CreateVer(temp.c_str(), nullptr, MAT_FT_MAT5));
+    FilePtr file(Mat_CreateVer(temp.path.c_str(), nullptr, MAT_FT_MAT5));
     if (!file) throw Error("cannot write file " + path);
-    if (Mat_VarWrite(file.get(), var.get(), MAT_COMPRESSION_NONE) != 0) {
-      file.reset();
-      std::error_code ec;
-      std::filesystem::remove(temp, ec);
-      throw Error("cannot write file " + path);
-    }
+    if (Mat_VarWrite(file.get(), var.get(), MAT_COMPRESSION_NONE) != 0) throw Error("cannot write file " + path);
   }
   std::error_code ec;
-  std::filesystem::rename(temp, path, ec);
-  if (ec) {
-    std::filesystem::remove(temp, ec);
-    throw Error("cannot write file " + path);
-  }
+  std::filesystem::rename(temp.path, path, ec);
+  if (ec) throw Error("cannot write file " + path);
+  temp.path.clear();
 }
 
 Value readMatVariable(const std::string& path, const std::string& name) {
-  quietMatio();
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) throw Error("file " + path + " not found ...");
-  FilePtr file(Mat_Open(path.c_str(), MAT_ACC_RDONLY));
-  if (!file) throw Error("file " + path + " cannot be read");
-  VarPtr var(Mat_VarRead(file.get(), name.c_str()));
-  if (!var) throw Error("file " + path + " holds no variable " + name);
-  return fromVar(var.get(), name);
+  const auto size = std::filesystem::file_size(path, ec);
+  if (ec) throw Error("file " + path + " cannot be read");
+  // Refused before a byte is read: the decoder would refuse it anyway.
+  if (size > kMatMaxBytes)
+    throw Error("file " + path + " is too large for a case file (" + std::to_string(size) + " bytes, at most " +
+                std::to_string(kMatMaxBytes) + ")");
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  if (!in || !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
+    throw Error("file " + path + " cannot be read");
+  return decodeMatVariable(bytes, name, path);
 }
 
 }  // namespace velmora::platform

@@ -17,3 +17,8 @@ if [ "${VELMORA_SKIP_SANITIZERS:-0}" != 1 ]; then
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
   (cd "$top/build-asan" && ctest --output-on-failure -j "$(nproc)")
 fi
+
+# The fuzz targets, about a minute each (scripts/fuzz.sh builds them with clang in build-fuzz).
+if [ "${VELMORA_SKIP_FUZZ:-0}" != 1 ]; then
+  "$top/scripts/fuzz.sh" "${VELMORA_FUZZ_SECONDS:-60}"
+fi
