@@ -7,7 +7,6 @@
 #include "platform/numbers.h"
 #include "shell/case/case_record.h"
 #include "shell/case/window.h"
-#include "shell/register_all.h"
 
 namespace velmora::shell {
 
@@ -64,6 +63,7 @@ std::vector<Verb> buildVerbTable() {
                         "dbdecrease"})
     t.push_back(simple(v));
   t.push_back(simple("save", "savecase"));
+  t.push_back(simple("exportmap"));  // no name: asks for the file
   // Verbs whose handler has another name.
   t.push_back(simple("zoom", "acouzoom"));
   t.push_back(simple("view", "acouview"));
@@ -280,19 +280,6 @@ const Verb* findVerb(std::string_view lowerCaseVerb) {
   return nullptr;
 }
 
-Operations& operations() {
-  static Operations table = [] {
-    Operations ops;
-    registerAllOperations(ops);
-    return ops;
-  }();
-  return table;
-}
-
-void velmoracopy(platform::Runtime& rt, const std::vector<Value>& args) {
-  velmoracopy(rt, operations(), args);
-}
-
 void velmoracopy(platform::Runtime& rt, const Operations& ops, const std::vector<Value>& args) {
   const std::size_t n = args.size();
   if (n > kDispatcherInputs) throw Error(argumentCountMessage("", 1, kDispatcherInputs, false));
@@ -332,6 +319,11 @@ void velmoracopy(platform::Runtime& rt, const Operations& ops, const std::vector
       ops.call(rt, "loadcase", {arg2});
       return;
     }
+    if (arg1.isText() && arg2.isText() && platform::equalsIgnoreCase(arg1.text(), "exportmap")) {
+      require(ops, "exportmap");
+      ops.call(rt, "exportmap", {arg2});
+      return;
+    }
     throw Error("unknown syntax");
   }
 
@@ -339,10 +331,6 @@ void velmoracopy(platform::Runtime& rt, const Operations& ops, const std::vector
   const Verb* verb = findVerb(platform::lower(arg1.text()));
   if (!verb) throw Error("unknown argument");
   runVerb(rt, ops, *verb);
-}
-
-void installDispatcher(platform::Runtime& rt) {
-  installDispatcher(rt, operations());
 }
 
 void installDispatcher(platform::Runtime& rt, const Operations& ops) {
