@@ -17,7 +17,7 @@ dpkg -x "$deb" "$root"
 desktop-file-validate "$root/usr/share/applications/velmora.desktop"
 test -s "$root/usr/share/icons/hicolor/scalable/apps/velmora.svg"
 test -s "$root/usr/share/man/man1/velmora.1"
-update-mime-database "$root/usr/share/mime"
+XDG_DATA_DIRS="$root/usr/share" update-mime-database "$root/usr/share/mime"
 test -f "$root/usr/share/mime/application/x-velmora-case.xml"
 (cd "$root" && "$root/usr/bin/velmora" batch "$top/tests/fixtures/l-room.ac" --csv map.csv && test -s map.csv)
 echo "package: installed program, desktop entry and MIME entry OK"
