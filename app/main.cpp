@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
@@ -83,6 +84,10 @@ int runAutomation(const std::vector<std::string>& words) {
 }
 
 int runBatch(int argc, char* argv[], const std::vector<std::string>& words) {
+  if (std::find(words.begin(), words.end(), "--help") != words.end()) {
+    std::cout << app::usageText();
+    return 0;
+  }
   app::BatchRequest request;
   try {
     request = app::parseBatchWords(words);

@@ -19,5 +19,12 @@ test -s "$root/usr/share/icons/hicolor/scalable/apps/velmora.svg"
 test -s "$root/usr/share/man/man1/velmora.1"
 XDG_DATA_DIRS="$root/usr/share" update-mime-database "$root/usr/share/mime"
 test -f "$root/usr/share/mime/application/x-velmora-case.xml"
+if command -v gio >/dev/null; then
+  # A case file under another name is still recognised by its header.
+  cp "$top/tests/fixtures/l-room.ac" "$root/room.dat"
+  type=$(XDG_DATA_HOME="$root/usr/share" XDG_DATA_DIRS="$root/usr/share:/usr/share" \
+    gio info -a standard::content-type "$root/room.dat" | sed -n 's/.*content-type: //p')
+  [ "$type" = application/x-velmora-case ] || { echo "package: room.dat is $type" >&2; exit 1; }
+fi
 (cd "$root" && "$root/usr/bin/velmora" batch "$top/tests/fixtures/l-room.ac" --csv map.csv && test -s map.csv)
 echo "package: installed program, desktop entry and MIME entry OK"

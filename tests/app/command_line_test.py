@@ -117,6 +117,7 @@ class Options(unittest.TestCase):
         r = run("--help")
         self.assertEqual((r.returncode, r.stderr), (0, ""))
         self.assertTrue(r.stdout.startswith("Usage: velmora [WORD...]\n"))
+        self.assertEqual(run("batch", "--help").stdout, r.stdout)
         r = run("--version")
         self.assertEqual(r.returncode, 0)
         self.assertRegex(r.stdout.splitlines()[0], r"^velmora \d+\.\d+\.\d+$")
