@@ -63,7 +63,8 @@ class BatchRuns(unittest.TestCase):
                 for row in rows[2:]:
                     self.assertEqual(row[0], "reflection")
                     self.assertGreater(float(row[3]), 0)  # a reflection comes after the direct sound
-                self.assertTrue(open(base + ".ps", "rb").read(14) == b"%!PS-Adobe-3.0", case)
+                with open(base + ".ps", "rb") as ps:
+                    self.assertEqual(ps.read(14), b"%!PS-Adobe-3.0", case)
                 png = base + ".png"
                 self.assertEqual(tool("gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=png16m",
                                       "-r40", "-sOutputFile=" + png, base + ".ps").returncode, 0)
