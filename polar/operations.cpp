@@ -1,6 +1,7 @@
 // The operations of the polar diagram, under their documented names.
 
 #include "platform/error.h"
+#include "polar/echogram.h"
 #include "polar/polar.h"
 
 namespace velmora::polar {
@@ -38,6 +39,7 @@ void registerPolarOperations(shell::Operations& ops) {
         polardiagram(rt, request);
         return {};
       }));
+  registerEchogramOperations(ops);
   ops.add(shell::makeOperation("polardiagprint", 0, 0, shell::withoutArguments(polardiagprint)));
   ops.add(shell::makeOperation("polardiagshowwall", 0, 0, shell::withoutArguments(polardiagshowwall)));
   ops.add(shell::makeOperation("changedblimits", 0, 0, shell::withoutArguments(changedblimits)));
@@ -47,6 +49,23 @@ void registerPolarOperations(shell::Operations& ops) {
         movepolarlabel(rt, mode);
         return {};
       }));
+}
+
+void registerEchogramOperations(shell::Operations& ops) {
+  ops.add(shell::makeOperation("echogram", 0, 0, shell::withoutArguments(echogram)));
+  ops.add(shell::makeOperation("echogramshowarrival", 0, 0, shell::withoutArguments(echogramshowarrival)));
+  ops.add(shell::makeOperation(
+      "echogramexport", 1, 0, [](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
+        if (!args.empty() && args[0].isText()) {
+          echogramexport(rt, args[0].text());
+        } else {
+          echogramexport(rt);
+        }
+        return {};
+      }));
+  ops.add(shell::makeOperation("echorisk", 0, 0, shell::withoutArguments(echorisk)));
+  ops.add(shell::makeOperation("echorisksettings", 0, 0, shell::withoutArguments(echorisksettings)));
+  ops.add(shell::makeOperation("refreshlinkedviews", 0, 0, shell::withoutArguments(refreshlinkedviews)));
 }
 
 }  // namespace velmora::polar

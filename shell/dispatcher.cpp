@@ -79,6 +79,10 @@ std::vector<Verb> buildVerbTable() {
   t.push_back(simple("scancasevertical", "scancasecbfcn", {Value("vertical")}));
   t.push_back(simple("scancasesave", "scancasecbfcn", {Value("save")}));
   t.push_back(simple("scancaseupdate", "scancasecbfcn", {Value("update")}));
+  // The echogram window and the echo risk overlay of the audience map.
+  for (const char* v : {"echogram", "echogramshowarrival", "echogramexport", "printechogram", "echorisk",
+                        "echorisksettings", "refreshlinkedviews"})
+    t.push_back(simple(v));
 
   // Verbs with further steps.
   t.push_back({"init", {"getzonesize", "init"}, {step(Kind::ZoneThenInit)}, "initial state"});
@@ -261,6 +265,19 @@ void require(const Operations& ops, const char* op) {
   if (!ops.has(op)) throw Error("unknown argument");
 }
 
+// Pointer motion only places objects (the release recomputes), and the refresh itself needs no
+// refresh after it.
+bool leavesLinkedViews(const std::vector<Value>& args) {
+  if (args.size() != 1 || !args[0].isText()) return false;
+  const std::string verb = platform::lower(args[0].text());
+  for (const char* v : {"movewallpoint", "moveaudiencepoint", "moveaxis", "preparemovesource", "movesource",
+                        "preparemovereceptor", "movereceptor", "movepolarlabelmove", "refreshlinkedviews"})
+    if (verb == v) return true;
+  return false;
+}
+
+void dispatchOnce(platform::Runtime& rt, const Operations& ops, const std::vector<Value>& args);
+
 bool fileExists(const std::string& name) {
   std::error_code ec;
   const std::filesystem::path p(name);
@@ -281,6 +298,14 @@ const Verb* findVerb(std::string_view lowerCaseVerb) {
 }
 
 void velmoracopy(platform::Runtime& rt, const Operations& ops, const std::vector<Value>& args) {
+  dispatchOnce(rt, ops, args);
+  // Windows that follow a main window (echograms, the echo risk overlay) catch up after each action.
+  if (!leavesLinkedViews(args) && ops.has("refreshlinkedviews")) ops.call(rt, "refreshlinkedviews");
+}
+
+namespace {
+
+void dispatchOnce(platform::Runtime& rt, const Operations& ops, const std::vector<Value>& args) {
   const std::size_t n = args.size();
   if (n > kDispatcherInputs) throw Error(argumentCountMessage("", 1, kDispatcherInputs, false));
   const Value arg1 = n == 0 ? Value("init") : args[0];
@@ -332,6 +357,8 @@ void velmoracopy(platform::Runtime& rt, const Operations& ops, const std::vector
   if (!verb) throw Error("unknown argument");
   runVerb(rt, ops, *verb);
 }
+
+}  // namespace
 
 void installDispatcher(platform::Runtime& rt, const Operations& ops) {
   rt.setDispatcher(

@@ -66,6 +66,11 @@ void registerWindowOperations(Operations& ops) {
                           printpolar(rt, textArg(args, 0), textArg(args, 1));
                           return {};
                         }));
+  ops.add(makeOperation("printechogram", 2, 0,
+                        [](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
+                          printechogram(rt, textArg(args, 0), textArg(args, 1));
+                          return {};
+                        }));
   ops.add(
       makeOperation("createarrow", 1, 1, [](Runtime&, const std::vector<Value>& args) -> std::vector<Value> {
         return {Value(createarrow(textArg(args, 0)))};

@@ -214,7 +214,13 @@ Handle makeAudienceMap(Graphics& g, Handle axes, int intervals, double z) {
   for (const char* label : {"10", "50", "100", "200"}) {
     addMenuItem(g, predefined, {label, "velmoracopy('surfaceprecision')"});
   }
-  for (std::size_t k = 2; k < kAudienceMapMenuTop.size(); ++k) addMenuItem(g, menu, kAudienceMapMenuTop[k]);
+  for (std::size_t k = 2; k + 1 < kAudienceMapMenuTop.size(); ++k) addMenuItem(g, menu, kAudienceMapMenuTop[k]);
+  // The echo risk overlay, switched per window; "area=" stays last, where its label is rewritten.
+  const Value* risk = g.at(g.figureOf(axes)).appData("echorisk");
+  addMenuItem(g, menu,
+              {"echo risk", "velmoracopy('echorisk')", true, risk && risk->isScalar() && risk->scalar() != 0});
+  addMenuItem(g, menu, {"echo risk settings...", "velmoracopy('echorisksettings')"});
+  addMenuItem(g, menu, kAudienceMapMenuTop.back());
   g.set(map, "uicontextmenu", Value::handle(menu));
   return map;
 }

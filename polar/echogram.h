@@ -1,0 +1,77 @@
+#pragma once
+// The echogram: every first-order arrival at the receptor as a bar at its delay with its level, the
+// initial time delay gap and the early-energy figures D50 and C80 of those arrivals; and the echo
+// risk overlay of the audience map.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/echo_risk.h"
+#include "platform/graphics.h"
+#include "platform/runtime.h"
+#include "polar/polar.h"
+
+namespace velmora::polar {
+
+inline constexpr const char* kEchogramTag = "acouechogram";
+
+struct Arrival {
+  bool direct = false;
+  bool blocked = false;  // a direct sound that a wall stops: drawn, but counted nowhere
+  int wall = 0;          // 1-based; 0 for the direct sound
+  double delayMs = 0;    // after the direct sound
+  double levelDb = 0;
+  double angleDeg = 0;  // seen from the receptor, between the source and the image
+  double energy = 0;    // squared pressure, Pa²
+};
+
+struct EchogramFigures {
+  std::vector<Arrival> arrivals;  // by delay; the direct sound first
+  std::optional<double> itdgMs;   // first reflection minus direct sound; none without reflections
+  std::optional<double> d50;      // percent; none when nothing is heard
+  std::optional<double> c80;      // dB; +Inf: no late energy, -Inf: no early energy
+};
+
+// From the levels of the polar diagram: the same arrivals, levels, delays and angles.
+EchogramFigures echogramFigures(const PolarLevels& levels);
+
+// "ITDG = 12.4 ms    D50 = 63.1 %    C80 = 4.2 dB", with "none" and "no late energy" as they apply.
+std::string echogramSummary(const EchogramFigures& f);
+// The arrivals as CSV (RFC 4180: header row, CRLF line ends), numbers independent of the locale.
+std::string arrivalsCsv(const EchogramFigures& f);
+
+// The record of an echogram window (its userdata): what it shows and for which main window.
+struct EchogramRecord : platform::UserData {
+  platform::Handle mainWindow = platform::kNoHandle;
+  double xso = 0, yso = 0, xre = 0, yre = 0;
+  std::string refusal;  // why nothing is shown (receptor too close or outside), else empty
+  EchogramFigures figures;
+  std::vector<double> inputs;  // what the figures were computed from, to skip needless redraws
+  platform::Value toValue() const override;
+};
+
+// Opens the echogram of the current main window (or brings its open one up to date and to the
+// front). Receptor too close or outside the room: the polar diagram's console message and a beep.
+void echogram(Runtime& rt);
+// Redraws the echogram windows of `mainWindow` (of every main window when none is given) whose
+// source, receptor or room changed since they were drawn.
+void refreshEchograms(Runtime& rt, Handle mainWindow = platform::kNoHandle);
+// A click on a bar: names the arrival under the plot and flashes its wall in the main window.
+void echogramshowarrival(Runtime& rt);
+// Writes the arrivals of the current echogram window to a CSV file chosen in a save dialog.
+void echogramexport(Runtime& rt, const std::optional<std::string>& path = std::nullopt);
+
+// The echo risk overlay of the audience map: switched by the map's menu, its thresholds in a dialog.
+engine::EchoRiskThresholds echoRiskThresholds(const Runtime& rt, Handle mainWindow);
+void echorisk(Runtime& rt);
+void echorisksettings(Runtime& rt);
+// Redraws the overlay of a main window from its map as it is now (removes it when switched off).
+void refreshEchoRisk(Runtime& rt, Handle mainWindow);
+
+// Everything that follows the main windows: echograms and echo risk overlays.
+void refreshlinkedviews(Runtime& rt);
+
+void registerEchogramOperations(shell::Operations& ops);
+
+}  // namespace velmora::polar

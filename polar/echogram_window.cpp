@@ -1,0 +1,344 @@
+// The echogram window: one bar per arrival at its delay and level, the 50 ms and 80 ms marks, the
+// figures of the arrivals above the plot and the named arrival below it. It follows its main window.
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include "platform/error.h"
+#include "platform/numbers.h"
+#include "platform/output_file.h"
+#include "polar/echogram.h"
+#include "shell/case/drawing_objects.h"
+#include "shell/case/window.h"
+
+namespace velmora::polar {
+
+using platform::Graphics;
+using platform::Matrix;
+using platform::ObjectType;
+using platform::Value;
+using shell::createObject;
+
+namespace {
+
+constexpr double kWidth = 560, kHeight = 420;
+constexpr const char* kBarPress = "velmoracopy('echogramshowarrival')";
+constexpr const char* kPrompt = "click a bar to name its arrival";
+
+bool isEchogramWindow(const Graphics& g, Handle fig) {
+  return fig != platform::kNoHandle && g.exists(fig) && g.at(fig).type() == ObjectType::Figure &&
+         g.at(fig).tag() == kEchogramTag;
+}
+
+std::vector<Handle> echogramWindows(const Graphics& g) {
+  std::vector<Handle> out;
+  for (Handle f : g.figures()) {
+    if (isEchogramWindow(g, f)) out.push_back(f);
+  }
+  return out;
+}
+
+const EchogramRecord* recordOf(const Graphics& g, Handle fig) {
+  return isEchogramWindow(g, fig) ? g.at(fig).userdataAs<EchogramRecord>() : nullptr;
+}
+
+// Everything the figures depend on, flattened: equal lists mean an identical echogram.
+std::vector<double> fingerprint(const PolarInputs& in) {
+  std::vector<double> v = {in.xso, in.yso, in.xre, in.yre, in.Lw, in.Hr, in.convex ? 1.0 : 0.0};
+  for (const auto& w : in.walls) v.insert(v.end(), {w.x1, w.y1, w.x2, w.y2});
+  v.insert(v.end(), in.alpha.begin(), in.alpha.end());
+  v.insert(v.end(), in.diffcoef.begin(), in.diffcoef.end());
+  for (const auto& im : in.images) {
+    const auto row = im.toRow();
+    v.push_back(static_cast<double>(row.size()));
+    v.insert(v.end(), row.begin(), row.end());
+  }
+  for (const auto& w : in.visible) v.insert(v.end(), {w.x1, w.y1, w.x2, w.y2});
+  return v;
+}
+
+// A tick step that gives at most ten intervals.
+double tickStep(double span) {
+  for (double step : {5.0, 10.0, 20.0, 50.0, 100.0, 200.0, 500.0, 1000.0, 2000.0, 5000.0}) {
+    if (span / step <= 10) return step;
+  }
+  return 10000;
+}
+
+std::vector<double> ticks(double lo, double hi, double step) {
+  std::vector<double> t;
+  for (double v = std::ceil(lo / step) * step; v <= hi + 1e-9; v += step) t.push_back(v);
+  return t;
+}
+
+std::string arrivalText(const Arrival& a) {
+  const std::string what = a.direct ? (a.blocked ? "direct sound (blocked)" : "direct sound")
+                                    : "wall " + std::to_string(a.wall);
+  return what + ": " + shown(a.levelDb, 0.1) + " dB, delay " + shown(a.delayMs, 0.1) + " ms, angle " +
+         shown(a.angleDeg, 0.1) + "\u00b0";
+}
+
+Handle makeWindow(Runtime& rt) {
+  Graphics& g = rt.graphics();
+  const Handle fig = g.create(ObjectType::Figure, platform::kRoot);
+  const auto [screenWidth, screenHeight] = rt.ui().screenSize();
+  shell::setProperties(g, fig,
+                       {{"tag", kEchogramTag},
+                        {"interruptible", "off"},
+                        {"color", "w"},
+                        {"menubar", "none"},
+                        {"numbertitle", "off"},
+                        {"name", "VELMORA - Echogram"},
+                        {"position", Value::row({std::floor((screenWidth - kWidth) / 2),
+                                                 std::floor((screenHeight - kHeight) / 2), kWidth, kHeight})},
+                        {"resize", "off"},
+                        {"paperunits", "points"},
+                        {"paperposition", Value::row({0, 0, 403.2, 302.4})}});
+  shell::setControlDefaults(g, fig);
+  return fig;
+}
+
+Handle text(Graphics& g, Handle axes, const std::string& s, double x, double y, const char* units,
+            const char* halign, const char* valign, double size, const char* tag = "") {
+  return createObject(g, ObjectType::Text, axes,
+                      {{"units", units},
+                       {"position", Value::row({x, y})},
+                       {"string", s},
+                       {"fontsize", size},
+                       {"horizontalalignment", halign},
+                       {"verticalalignment", valign},
+                       {"tag", tag}});
+}
+
+// Draws the whole window anew from its record.
+void draw(Runtime& rt, Handle fig, const EchogramRecord& rec) {
+  Graphics& g = rt.graphics();
+  const std::vector<Handle> children = g.at(fig).children();
+  for (Handle h : children) {
+    if (g.exists(h)) g.remove(h);
+  }
+  createObject(g, ObjectType::UiControl, fig,
+               {{"style", "pushbutton"},
+                {"position", Value::row({1, 1, 40, 20})},
+                {"string", "print"},
+                {"tooltipstring", "Print echogram"},
+                {"tag", "acouechogramprint"},
+                {"callback", "velmoracopy('printechogram')"}});
+  createObject(g, ObjectType::UiControl, fig,
+               {{"style", "pushbutton"},
+                {"position", Value::row({43, 1, 50, 20})},
+                {"string", "export"},
+                {"tooltipstring", "Export the arrivals as CSV"},
+                {"tag", "acouechogramexport"},
+                {"callback", "velmoracopy('echogramexport')"}});
+
+  const auto& arrivals = rec.figures.arrivals;
+  double maxDelay = 0, low = INFINITY, high = -INFINITY;
+  for (const Arrival& a : arrivals) {
+    maxDelay = std::max(maxDelay, a.delayMs);
+    low = std::min(low, a.levelDb);
+    high = std::max(high, a.levelDb);
+  }
+  if (arrivals.empty()) low = 0, high = 60;
+  const double xstep = tickStep(std::max(100.0, maxDelay * 1.05 + 1));
+  const double xmax = std::max(100.0, std::ceil((maxDelay * 1.05 + 1) / xstep) * xstep);
+  const double top = 10 * std::ceil((high + 3) / 10);
+  const double bottom = std::min(10 * std::floor((low - 5) / 10), top - 30);
+  const double ystep = top - bottom > 100 ? 20 : 10;
+
+  const Handle ax = createObject(g, ObjectType::Axes, fig,
+                                 {{"units", "normalized"},
+                                  {"position", Value::row({0.11, 0.24, 0.85, 0.6})},
+                                  {"tag", "acouechogramaxes"},
+                                  {"box", "on"},
+                                  // A little room left of 0 keeps the direct sound's bar off the frame.
+                                  {"xlim", Value::row({-xmax / 80, xmax})},
+                                  {"ylim", Value::row({bottom, top})},
+                                  {"xtick", Value::row(ticks(0, xmax, xstep))},
+                                  {"ytick", Value::row(ticks(bottom, top, ystep))},
+                                  {"fontsize", 8.0},
+                                  {"nextplot", "add"}});
+  text(g, ax, "delay after the direct sound (ms)", 0.5, -0.09, "normalized", "center", "top", 8);
+  const Handle ylabel = text(g, ax, "level (dB)", -0.08, 0.5, "normalized", "center", "bottom", 8);
+  g.setNumber(ylabel, "rotation", 90);
+
+  // The 50 ms and 80 ms marks, after the direct sound at 0.
+  for (double mark : {50.0, 80.0}) {
+    createObject(g, ObjectType::Line, ax,
+                 {{"xdata", Value::row({mark, mark})},
+                  {"ydata", Value::row({bottom, top})},
+                  {"zdata", Value::row({-1, -1})},
+                  {"linestyle", ":"},
+                  {"color", "k"},
+                  {"hittest", "off"},
+                  {"tag", "acouechogrammark"}});
+    text(g, ax, " " + shown(mark, 1) + " ms", mark, top, "data", "left", "top", 7, "acouechogrammark");
+  }
+
+  // Bars, the direct sound red (dashed when blocked), the reflections blue.
+  for (std::size_t k = 0; k < arrivals.size(); ++k) {
+    const Arrival& a = arrivals[k];
+    const Handle bar = createObject(g, ObjectType::Line, ax,
+                                    {{"xdata", Value::row({a.delayMs, a.delayMs})},
+                                     {"ydata", Value::row({bottom, a.levelDb})},
+                                     {"color", a.direct ? "r" : "b"},
+                                     {"linewidth", 3.0},
+                                     {"linestyle", a.blocked ? "--" : "-"},
+                                     {"tag", "acouechogrambar"},
+                                     {"buttondownfcn", kBarPress}});
+    g.setUserdata(bar, platform::ValueUserData(Value(static_cast<double>(k + 1))));
+  }
+  // Wall numbers above the bars; arrivals that coincide share one label ("1,3").
+  std::map<std::pair<long, long>, std::vector<const Arrival*>> together;
+  for (const Arrival& a : arrivals) {
+    if (!a.direct) together[{std::lround(a.delayMs * 10), std::lround(a.levelDb * 10)}].push_back(&a);
+  }
+  for (const auto& [key, group] : together) {
+    std::string label;
+    for (const Arrival* a : group) label += (label.empty() ? "" : ",") + std::to_string(a->wall);
+    const Handle t = text(g, ax, label, group.front()->delayMs, group.front()->levelDb, "data", "center",
+                          "bottom", 7, "acouechogramlabel");
+    g.setText(t, "color", "b");
+  }
+  const bool blocked = !arrivals.empty() && arrivals.front().blocked;
+  const Handle directKey = text(g, ax, blocked ? "direct sound (blocked: dashed, not counted)" : "direct sound",
+                                0, 1.01, "normalized", "left", "bottom", 7);
+  g.setText(directKey, "color", "r");
+  const Handle reflectionKey = text(g, ax, "reflections (wall number)", 1, 1.01, "normalized", "right", "bottom", 7);
+  g.setText(reflectionKey, "color", "b");
+
+  const std::string summary = rec.refusal.empty()
+                                  ? "first-order arrivals only:  " + echogramSummary(rec.figures)
+                                  : rec.refusal;
+  text(g, ax, summary, 0.5, 1.08, "normalized", "center", "bottom", 9, "acouechogramsummary");
+  const std::string where = "S (" + shown(rec.xso, 0.01) + "," + shown(rec.yso, 0.01) + ")  R (" +
+                            shown(rec.xre, 0.01) + "," + shown(rec.yre, 0.01) + ")    ";
+  text(g, ax, where + kPrompt, 0.5, -0.2, "normalized", "center", "top", 8, "acouechograminfo");
+  g.setUserdata(fig, rec);
+}
+
+// The echogram of a main window; a refused one carries the reason and no arrivals.
+EchogramRecord compute(Handle mainWindow, const PolarInputs& in) {
+  EchogramRecord rec;
+  rec.mainWindow = mainWindow;
+  rec.xso = in.xso;
+  rec.yso = in.yso;
+  rec.xre = in.xre;
+  rec.yre = in.yre;
+  rec.inputs = fingerprint(in);
+  const PolarComputation computed = computePolarLevels(in);
+  if (computed.refusal) {
+    rec.refusal = *computed.refusal;
+  } else {
+    rec.figures = echogramFigures(computed.levels);
+  }
+  return rec;
+}
+
+}  // namespace
+
+void echogram(Runtime& rt) {
+  Graphics& g = rt.graphics();
+  const Handle main = shell::currentMainWindow(rt);
+  const PolarInputs in = readPolarInputs(rt, main);
+  EchogramRecord rec = compute(main, in);
+  if (!rec.refusal.empty()) {
+    rt.console(rec.refusal);
+    rt.ui().beep();
+    return;
+  }
+  Handle fig = platform::kNoHandle;
+  for (Handle f : echogramWindows(g)) {
+    if (const auto* r = recordOf(g, f); r && r->mainWindow == main) fig = f;
+  }
+  if (fig == platform::kNoHandle) fig = makeWindow(rt);
+  draw(rt, fig, rec);
+  g.setCurrentFigure(fig);
+}
+
+void refreshEchograms(Runtime& rt, Handle mainWindow) {
+  Graphics& g = rt.graphics();
+  const Handle current = g.currentFigure();
+  for (Handle fig : echogramWindows(g)) {
+    const EchogramRecord* old = recordOf(g, fig);
+    if (old == nullptr || !g.exists(old->mainWindow) || !shell::isMainWindow(rt, old->mainWindow)) continue;
+    if (mainWindow != platform::kNoHandle && old->mainWindow != mainWindow) continue;
+    const PolarInputs in = readPolarInputs(rt, old->mainWindow);
+    const std::vector<double> now = fingerprint(in);
+    const bool same = now.size() == old->inputs.size() &&
+                      std::equal(now.begin(), now.end(), old->inputs.begin(), [](double a, double b) {
+                        return a == b || (std::isnan(a) && std::isnan(b));
+                      });
+    if (same) continue;
+    draw(rt, fig, compute(old->mainWindow, in));
+  }
+  if (current != platform::kNoHandle && g.exists(current)) g.setCurrentFigure(current);
+}
+
+void echogramshowarrival(Runtime& rt) {
+  Graphics& g = rt.graphics();
+  const Handle bar = rt.callbackObject();
+  if (bar == platform::kNoHandle || !g.exists(bar)) return;
+  const Handle fig = g.figureOf(bar);
+  const EchogramRecord* rec = recordOf(g, fig);
+  if (rec == nullptr || g.at(fig).text("selectiontype") != "normal") return;
+  const auto data = g.at(bar).userdata();
+  if (!data) return;
+  const Value index = data->toValue();
+  if (!index.isScalar()) return;
+  const auto k = static_cast<std::size_t>(index.scalar());
+  if (k < 1 || k > rec->figures.arrivals.size()) return;
+  const Arrival arrival = rec->figures.arrivals[k - 1];
+  const Handle mainWindow = rec->mainWindow;
+  for (Handle info : g.findobj(fig, "acouechograminfo")) g.setText(info, "string", arrivalText(arrival));
+
+  if (arrival.direct || !g.exists(mainWindow) || !shell::isMainWindow(rt, mainWindow)) return;
+  const std::vector<Handle> walls = shell::wallsInWallOrder(rt, mainWindow);
+  if (arrival.wall < 1 || static_cast<std::size_t>(arrival.wall) > walls.size()) return;
+  const Handle wall = walls[static_cast<std::size_t>(arrival.wall) - 1];
+  const Value colour = g.get(wall, "color");
+  const Value width = g.get(wall, "linewidth");
+  g.setText(wall, "color", "r");
+  g.setNumber(wall, "linewidth", 1.5);
+  rt.ui().pause(1);
+  // The wall may have gone meanwhile (a rebuild during the pause).
+  if (!g.exists(wall)) return;
+  g.set(wall, "linewidth", width);
+  g.set(wall, "color", colour);
+}
+
+void echogramexport(Runtime& rt, const std::optional<std::string>& path) {
+  Graphics& g = rt.graphics();
+  Handle fig = rt.callbackFigure();
+  if (!isEchogramWindow(g, fig)) fig = g.currentFigure();
+  // Called as a verb from a script while the main window is current: that window's echogram.
+  if (!isEchogramWindow(g, fig)) {
+    if (const auto main = shell::findMainWindow(rt)) {
+      for (Handle f : echogramWindows(g)) {
+        if (const auto* r = recordOf(g, f); r && r->mainWindow == *main) fig = f;
+      }
+    }
+  }
+  const EchogramRecord* rec = recordOf(g, fig);
+  if (rec == nullptr) return;
+  const EchogramFigures figures = rec->figures;
+  std::string file;
+  if (path) {
+    file = *path;
+  } else {
+    platform::FileDialog dialog;
+    dialog.filter = "*.csv";
+    dialog.title = "Export echogram arrivals";
+    dialog.defaultName = "arrivals.csv";
+    const auto choice = rt.ui().saveFile(dialog);
+    if (!choice) return;
+    file = choice->folder + choice->file;
+  }
+  const std::string csv = arrivalsCsv(figures);
+  platform::OutputFile out(file);
+  out.write(std::span(reinterpret_cast<const std::uint8_t*>(csv.data()), csv.size()));
+  out.commit();
+}
+
+}  // namespace velmora::polar
