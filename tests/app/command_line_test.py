@@ -79,6 +79,10 @@ class BatchRuns(unittest.TestCase):
                     "--receptor=14,-3", "--print", jpg, "--polar", polar)
             self.assertEqual((r.returncode, r.stderr), (0, ""))
             self.assertRegex(tool("identify", "-format", "%m %w %h", jpg).stdout, r"^JPEG \d+ \d+$")
+            png = os.path.join(out, "room.png")
+            r = run("batch", os.path.join(FIXTURES, "l-room.ac"), "--print", png)
+            self.assertEqual((r.returncode, r.stderr), (0, ""))
+            self.assertRegex(tool("identify", "-format", "%m %w %h", png).stdout, r"^PNG \d+ \d+$")
             comment, _ = read_table(polar)
             self.assertIn("source (4 1) m; receptor (14 -3) m;", comment)
 
