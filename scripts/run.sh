@@ -3,7 +3,7 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 if [ ! -x "$top/build/app/velmora" ]; then
-  echo "run: building velmora for the first time: about 12 minutes on 2 cores; later starts take seconds" >&2
+  echo "run: building velmora for the first time: about 3 minutes on 2 idle cores (longer on a busy machine); later starts take seconds" >&2
 fi
 "$top/scripts/build.sh" "$top/build" -- velmora >&2
 exec "$top/build/app/velmora" "$@"
