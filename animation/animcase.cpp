@@ -341,7 +341,11 @@ std::vector<std::string> summaryLines(std::size_t frames, const std::string& out
                                       double seconds) {
   const auto joined = [](const std::vector<double>& v) {
     std::string s;
-    for (double d : v) s += (s.empty() ? "" : " ") + platform::formatNumber(d);
+    for (double d : v) {
+      // Appended piece by piece: GCC 12's -Wrestrict misreads "..." + std::string at -O3.
+      if (!s.empty()) s += ' ';
+      s += platform::formatNumber(d);
+    }
     return s;
   };
   std::string time;

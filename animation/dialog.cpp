@@ -36,7 +36,11 @@ double clampTo(double v, double lo, double hi) {
 
 std::string joined(const std::vector<double>& v) {
   std::string s;
-  for (double d : v) s += (s.empty() ? "" : " ") + platform::formatNumber(d);
+  for (double d : v) {
+    // Appended piece by piece: GCC 12's -Wrestrict misreads "..." + std::string at -O3.
+    if (!s.empty()) s += ' ';
+    s += platform::formatNumber(d);
+  }
   return s;
 }
 

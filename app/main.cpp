@@ -1,15 +1,25 @@
-// The program's entry: `velmora [words...]` calls the dispatcher with the command-line words and then
-// serves window events while a window is open; `velmora --automation` serves the JSON-lines protocol
-// on standard input and output instead, with scripted dialogs and windows drawn off screen.
+// The program's entry and composition root: it builds the one table of operations from each folder's
+// register function, hands it to the dispatcher, and picks the front end.
+//   velmora [words...]        the dispatcher with the command-line words, then the windows' events
+//   velmora --automation      the JSON-lines protocol on standard input and output, no display
+//   velmora batch CASE.ac ... one case recomputed and written to files, no window, no dialog
+//   velmora --help, --version GNU-style answers; an unknown "--" option gets the usage, exit 2
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <iostream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include <QApplication>
+#include <QGuiApplication>
 
+#include "app/batch.h"
+#include "app/command_line.h"
+#include "app/operation_table.h"
 #include "platform/automation.h"
 #include "platform/error.h"
 #include "platform/qt/image_reader.h"
@@ -26,6 +36,10 @@ using velmora::Error;
 using velmora::platform::Handle;
 using velmora::platform::Runtime;
 using velmora::platform::Value;
+namespace app = velmora::app;
+
+constexpr int kFailure = 1;
+constexpr int kBadUsage = 2;
 
 // Calls the dispatcher; an error is written to the console and the windows stay as they are.
 void dispatchWords(Runtime& rt, const std::vector<std::string>& words) {
@@ -40,13 +54,16 @@ void dispatchWords(Runtime& rt, const std::vector<std::string>& words) {
   }
 }
 
-// The windows, the print and image services and the dispatcher, wired to one runtime.
+// The operation table, the windows, the print and image services and the dispatcher, wired to one
+// runtime.
 struct Program {
   explicit Program(Runtime& rt) : frontEnd(rt), printService(rt.graphics()) {
+    app::registerAllOperations(ops);
     rt.setPrintService(&printService);
     velmora::platform::qt::installImageReader(rt);
-    velmora::shell::installDispatcher(rt);
+    velmora::shell::installDispatcher(rt, ops);
   }
+  velmora::shell::Operations ops;
   velmora::platform::qt::QtFrontEnd frontEnd;
   velmora::platform::qt::QtPrintService printService;
 };
@@ -66,19 +83,59 @@ int runAutomation(const std::vector<std::string>& words) {
   return 0;
 }
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
-  const bool automation = argc > 1 && std::string_view(argv[1]) == "--automation";
-  if (automation && std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-
-  QApplication app(argc, argv);                    // takes Qt's own options out of argv
-  QApplication::setQuitOnLastWindowClosed(false);  // the model's figures decide when to end
-  std::vector<std::string> words(argv + 1, argv + argc);
-  if (automation) {
-    words.erase(words.begin());
-    return runAutomation(words);
+int runBatch(int argc, char* argv[], const std::vector<std::string>& words) {
+  if (std::find(words.begin(), words.end(), "--help") != words.end()) {
+    std::cout << app::usageText();
+    return 0;
   }
+  app::BatchRequest request;
+  try {
+    request = app::parseBatchWords(words);
+  } catch (const app::UsageError& e) {
+    std::cerr << "velmora batch: " << e.what() << " (see velmora --help)\n";
+    return kBadUsage;
+  }
+  // Forced, whatever the environment says: a batch run never shows a window. The print service
+  // still needs Qt's painting and fonts, hence a GUI application without widgets.
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Qt's notes about the environment (no runtime folder, no fonts database) are not the run's
+  // business: stderr carries the run's own line only.
+  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtFatalMsg) std::cerr << "velmora batch: " << text.toStdString() << "\n";
+  });
+  QGuiApplication qtApp(argc, argv);
+
+  const auto started = std::chrono::steady_clock::now();
+  app::BatchUi ui;
+  Runtime rt(ui);
+  velmora::shell::Operations ops;
+  app::registerAllOperations(ops);
+  velmora::shell::installDispatcher(rt, ops);
+  velmora::platform::qt::QtPrintService printService(rt.graphics());
+  rt.setPrintService(&printService);
+  std::string summary;
+  try {
+    summary = app::runBatch(rt, ops, request);
+  } catch (const std::exception& e) {
+    // Messages about the case file name it already; the others get its name in front.
+    const std::string message = e.what();
+    const bool namesFile = message.rfind("file ", 0) == 0;
+    std::cerr << "velmora batch: " << (namesFile ? "" : request.casePath + ": ") << message << "\n";
+    return kFailure;
+  }
+  if (isatty(STDERR_FILENO)) {
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.2f", took.count());
+    std::cerr << "velmora batch: " << request.casePath << ": " << summary << ", done in " << seconds << " s\n";
+  }
+  return 0;
+}
+
+int runWindows(int argc, char* argv[]) {
+  QApplication qtApp(argc, argv);                  // takes Qt's own options out of argv
+  QApplication::setQuitOnLastWindowClosed(false);  // the model's figures decide when to end
+  const app::Start start = app::chooseFrontEnd(std::vector<std::string>(argv + 1, argv + argc));
 
   velmora::platform::qt::QtUi ui;
   Runtime rt(ui);
@@ -86,9 +143,37 @@ int main(int argc, char* argv[]) {
   auto& frontEnd = program.frontEnd;
   ui.setWindowsOpen([&rt] { return !rt.graphics().figures().empty(); });
 
-  dispatchWords(rt, words);
+  dispatchWords(rt, start.words);
   frontEnd.flush();
   if (rt.graphics().figures().empty()) return 0;
   frontEnd.setLastWindowClosed([] { QApplication::quit(); });
-  return app.exec();
+  return QApplication::exec();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  const app::Start start = app::chooseFrontEnd(std::vector<std::string>(argv + 1, argv + argc));
+  switch (start.frontEnd) {
+    case app::FrontEnd::Help:
+      std::cout << app::usageText();
+      return 0;
+    case app::FrontEnd::Version:
+      std::cout << app::versionText();
+      return 0;
+    case app::FrontEnd::BadOption:
+      std::cerr << "velmora: " << start.problem << "\n" << app::usageText();
+      return kBadUsage;
+    case app::FrontEnd::Batch:
+      return runBatch(argc, argv, start.words);
+    case app::FrontEnd::Automation: {
+      if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+      QApplication qtApp(argc, argv);  // takes Qt's own options out of argv
+      QApplication::setQuitOnLastWindowClosed(false);
+      return runAutomation(std::vector<std::string>(argv + 2, argv + argc));
+    }
+    case app::FrontEnd::Window:
+      break;
+  }
+  return runWindows(argc, argv);
 }

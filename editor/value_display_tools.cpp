@@ -282,7 +282,12 @@ std::string measureText(double x, double y) {
   const auto rounded = [](double v) {
     return platform::formatNumber(platform::roundHalfAway(v * 10) / 10 + 0.0);  // + 0.0: no "-0"
   };
-  return " " + rounded(x) + "," + rounded(y);
+  // Appended piece by piece: GCC 12's -Wrestrict misreads " " + std::string at -O2.
+  std::string text = " ";
+  text += rounded(x);
+  text += ',';
+  text += rounded(y);
+  return text;
 }
 
 void setcursormeasure(Runtime& rt, const Operations& ops) {

@@ -144,7 +144,8 @@ void drawPolarGrid(Graphics& g, Handle axes, double range, double lower) {
   // The levels of the four inner circles, below and above the centre.
   for (int k = 1; k <= 4; ++k) {
     const double rho = range * k / 5;
-    const std::string label = " " + shown(rho + lower, 0.1);
+    std::string label = " ";  // appended: GCC 12's -Wrestrict misreads " " + std::string at -O2
+    label += shown(rho + lower, 0.1);
     for (const auto& [y, valign] : {std::pair{-rho, "top"}, std::pair{rho, "bottom"}}) {
       createObject(g, ObjectType::Text, axes,
                    {{"units", "data"},

@@ -196,7 +196,11 @@ void draw(Runtime& rt, Handle fig, const EchogramRecord& rec) {
   }
   for (const auto& [key, group] : together) {
     std::string label;
-    for (const Arrival* a : group) label += (label.empty() ? "" : ",") + std::to_string(a->wall);
+    for (const Arrival* a : group) {
+      // Appended piece by piece: GCC 12's -Wrestrict misreads "..." + std::string at -O3.
+      if (!label.empty()) label += ',';
+      label += std::to_string(a->wall);
+    }
     const Handle t = text(g, ax, label, group.front()->delayMs, group.front()->levelDb, "data", "center",
                           "bottom", 7, "acouechogramlabel");
     g.setText(t, "color", "b");

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything (installing what is missing) and runs the whole test suite twice:
-# once in the normal build, once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Builds everything (installing what is missing) and runs the whole test suite twice: once in the
+# normal build, once under AddressSanitizer and UndefinedBehaviorSanitizer; in between, builds the
+# program in Release and checks its Debian package.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 export QT_QPA_PLATFORM=offscreen
@@ -9,6 +10,11 @@ export QT_QPA_PLATFORM=offscreen
 
 "$top/scripts/build.sh" "$top/build"
 (cd "$top/build" && ctest --output-on-failure -j "$(nproc)")
+
+# The program as users and packagers build it: Release, packaged, installed into a scratch root.
+"$top/scripts/build.sh" "$top/build-release" -DCMAKE_BUILD_TYPE=Release -DVELMORA_BUILD_TESTS=OFF \
+  -DVELMORA_BUILD_BENCH=OFF -- velmora
+"$top/scripts/check-package.sh" "$top/build-release"
 
 if [ "${VELMORA_SKIP_SANITIZERS:-0}" != 1 ]; then
   "$top/scripts/build.sh" "$top/build-asan" -DVELMORA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DVELMORA_BUILD_BENCH=OFF

@@ -7,7 +7,6 @@
 #include "platform/numbers.h"
 #include "shell/case/case_record.h"
 #include "shell/case/window.h"
-#include "shell/register_all.h"
 #include "shell/recent_cases.h"
 #include "shell/scale_bar.h"
 
@@ -66,6 +65,7 @@ std::vector<Verb> buildVerbTable() {
                         "dbdecrease"})
     t.push_back(simple(v));
   t.push_back(simple("save", "savecase"));
+  t.push_back(simple("exportmap"));  // no name: asks for the file
   // Verbs whose handler has another name.
   t.push_back(simple("zoom", "acouzoom"));
   t.push_back(simple("view", "acouview"));
@@ -305,19 +305,6 @@ const Verb* findVerb(std::string_view lowerCaseVerb) {
   return nullptr;
 }
 
-Operations& operations() {
-  static Operations table = [] {
-    Operations ops;
-    registerAllOperations(ops);
-    return ops;
-  }();
-  return table;
-}
-
-void velmoracopy(platform::Runtime& rt, const std::vector<Value>& args) {
-  velmoracopy(rt, operations(), args);
-}
-
 void velmoracopy(platform::Runtime& rt, const Operations& ops, const std::vector<Value>& args) {
   // The scale bar, the colour bar caption and the recent cases follow every call, however it changed the view or ended.
   struct AfterCall {
@@ -382,6 +369,11 @@ void dispatchOnce(platform::Runtime& rt, const Operations& ops, const std::vecto
       ops.call(rt, "importdxf", {arg2});
       return;
     }
+    if (arg1.isText() && arg2.isText() && platform::equalsIgnoreCase(arg1.text(), "exportmap")) {
+      require(ops, "exportmap");
+      ops.call(rt, "exportmap", {arg2});
+      return;
+    }
     throw Error("unknown syntax");
   }
 
@@ -392,10 +384,6 @@ void dispatchOnce(platform::Runtime& rt, const Operations& ops, const std::vecto
 }
 
 }  // namespace
-
-void installDispatcher(platform::Runtime& rt) {
-  installDispatcher(rt, operations());
-}
 
 void installDispatcher(platform::Runtime& rt, const Operations& ops) {
   rt.setDispatcher(

@@ -13,17 +13,11 @@
 
 namespace velmora::shell {
 
-// The process-wide operation table, filled once by registerAllOperations on first use.
-Operations& operations();
-
-// Dispatches with the process-wide table.
-void velmoracopy(platform::Runtime& rt, const std::vector<platform::Value>& args);
-// Dispatches with a given table (tests register fakes in their own).
+// Dispatches with the table of operations given (the program's from app/, or a test's own).
 void velmoracopy(platform::Runtime& rt, const Operations& ops, const std::vector<platform::Value>& args);
 
-// Makes `rt.dispatch` (and so every callback text) call velmoracopy with the table given
-// (by default the process-wide one, which must outlive the runtime).
-void installDispatcher(platform::Runtime& rt);
+// Makes `rt.dispatch` (and so every callback text) call velmoracopy with the table given, which must
+// outlive the runtime.
 void installDispatcher(platform::Runtime& rt, const Operations& ops);
 
 // One step of a verb.

@@ -483,7 +483,10 @@ Handle init(platform::Runtime& rt, const Operations& ops, double zone) {
   record.gsize = gsize;
   storeCase(rt, fig, std::move(record));
 
-  runIfRegistered(rt, ops, "changegrid", {Value(gsize)});
+  // A named argument list: GCC 12 at -O3 takes the braced temporary for uninitialized.
+  std::vector<Value> gridArgs;
+  gridArgs.emplace_back(gsize);
+  runIfRegistered(rt, ops, "changegrid", gridArgs);
   for (const char* step :
        {"acouview", "refreshsurfaceposition", "checkroomconvexity", "refreshimages", "setlayer",
         "refreshsurfacevalues", "selectvalue", "hidegrid", "refreshwallmenu"}) {

@@ -18,11 +18,13 @@ Value pair(double a, double b) {
   return Value::row({a, b});
 }
 
-const std::array<MenuItem, 5> kAudienceMapMenuTop = {
+// The area label stays last: the audience operations rewrite the menu's last item.
+const std::array<MenuItem, 6> kAudienceMapMenuTop = {
     MenuItem{"set surface precision", "velmoracopy('surfaceprecision')"},
     MenuItem{"predefined precision"},
     MenuItem{"include room", "velmoracopy('matchroom')", true},
     MenuItem{"reduce size", "velmoracopy('reducesurfacesize')"},
+    MenuItem{"export map...", "velmoracopy('exportmap')", true},
     MenuItem{"area=", "", true},
 };
 

@@ -20,7 +20,7 @@
 #include "platform/scripted_ui.h"
 #include "shell/case/window.h"
 #include "shell/dispatcher.h"
-#include "shell/register_all.h"
+#include "app/operation_table.h"
 #include "support/main_window.h"
 
 namespace velmora::animation {

@@ -15,7 +15,7 @@
 #include "shell/case/drawing_objects.h"
 #include "shell/case/window.h"
 #include "shell/dispatcher.h"
-#include "shell/register_all.h"
+#include "app/operation_table.h"
 #include "support/main_window.h"
 
 namespace velmora::editor {

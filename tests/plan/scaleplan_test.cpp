@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/operation_table.h"
 #include "platform/error.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
@@ -110,7 +111,8 @@ TEST(ScalePlan, AbsorptionLabelChoice) {
 class ScalePlanPrint : public ::testing::Test {
  protected:
   ScalePlanPrint() {
-    shell::installDispatcher(rt);
+    app::registerAllOperations(ops);
+    shell::installDispatcher(rt, ops);
     ui.push(ScriptedAnswer::inputs(std::vector<std::string>{"20"}));
     rt.dispatch({});
     main = shell::currentMainWindow(rt);
@@ -129,6 +131,7 @@ class ScalePlanPrint : public ::testing::Test {
   }
   platform::ScriptedUi ui;
   platform::Runtime rt{ui};
+  shell::Operations ops;
   Handle main = platform::kNoHandle;
 };
 

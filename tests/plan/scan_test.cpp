@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/operation_table.h"
 #include "platform/error.h"
 #include "platform/image_reader.h"
 #include "platform/matfile.h"
@@ -49,7 +50,8 @@ class ScanTest : public ::testing::Test {
  public:  // the scripts of a table drive the fixture
   ScanTest() {
     rt.setImageReader(&reader);
-    shell::installDispatcher(rt);
+    app::registerAllOperations(ops);
+    shell::installDispatcher(rt, ops);
     ui.setPump([this] {
       if (events.empty()) return false;
       auto e = std::move(events.front());
@@ -131,6 +133,7 @@ class ScanTest : public ::testing::Test {
 
   platform::ScriptedUi ui;
   platform::Runtime rt{ui};
+  shell::Operations ops;
   FakeImageReader reader;
   std::deque<std::function<void()>> events;
 };

@@ -15,7 +15,7 @@
 #include "shell/case/window.h"
 #include "shell/case_files.h"
 #include "shell/dispatcher.h"
-#include "shell/register_all.h"
+#include "app/operation_table.h"
 #include "support/main_window.h"
 
 namespace velmora::plan {

@@ -293,7 +293,9 @@ TEST_F(WindowTest, ResetcurvesEmptiesTheCurveTable) {
   r.curves = platform::Matrix{1, 9, {2, 3, -7, 17, -7, 10, -6, 1, 1}, 1};
   r.actionlist = {"initial state"};
   storeCase(rt, fig, r);
-  operations().call(rt, "resetcurves");
+  Operations ops;
+  registerCaseOperations(ops);
+  ops.call(rt, "resetcurves");
   const CaseRecord after = readCase(rt, fig);
   EXPECT_TRUE(after.curves.empty());
   EXPECT_EQ(after.actionlist, r.actionlist);  // nothing else changes

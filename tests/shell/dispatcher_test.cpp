@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/operation_table.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
 #include "platform/runtime.h"
@@ -501,9 +502,11 @@ TEST_F(DispatcherTest, OperationsReachTheDispatcherAgainThroughTheRuntime) {
   EXPECT_EQ(history(fig), std::vector<std::string>{"symmetry"});
 }
 
-TEST_F(DispatcherTest, ProcessTableHoldsTheRegisteredOperations) {
-  EXPECT_TRUE(operations().has("resetcurves"));
-  EXPECT_EQ(&operations(), &operations());
+TEST_F(DispatcherTest, ProgramTableHoldsTheRegisteredOperations) {
+  Operations program;
+  app::registerAllOperations(program);
+  EXPECT_TRUE(program.has("resetcurves"));
+  EXPECT_TRUE(program.has("exportmap"));
   EXPECT_NE(findVerb("splitwall"), nullptr);
   EXPECT_EQ(findVerb("SplitWall"), nullptr);  // the table holds lower-case verbs only
 }
@@ -518,9 +521,9 @@ namespace {
 TEST(DispatcherStartUp, InitOpensAMainWindowWithTheRecordOfANewWindow) {
   platform::ScriptedUi ui;
   platform::Runtime rt(ui);
-  installDispatcher(rt);
-  if (!operations().has("getzonesize") || !operations().has("init"))
-    GTEST_SKIP() << "main window not registered";
+  Operations ops;
+  app::registerAllOperations(ops);
+  installDispatcher(rt, ops);
   ui.push(platform::ScriptedAnswer::inputs(std::vector<std::string>{"20"}));
   rt.dispatch({});
   const CaseRecord udf = readCase(rt, currentMainWindow(rt));
@@ -536,7 +539,7 @@ TEST(DispatcherStartUp, InitOpensAMainWindowWithTheRecordOfANewWindow) {
   // Cancelling the question opens nothing and says nothing wrong.
   platform::ScriptedUi ui2;
   platform::Runtime rt2(ui2);
-  installDispatcher(rt2);
+  installDispatcher(rt2, ops);
   ui2.push(platform::ScriptedAnswer::inputs(std::nullopt));
   rt2.dispatch({Value("init")});
   EXPECT_TRUE(rt2.graphics().figures().empty());

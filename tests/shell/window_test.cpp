@@ -17,7 +17,7 @@
 #include "shell/case/drawing_objects.h"
 #include "shell/case/window.h"
 #include "shell/dispatcher.h"
-#include "shell/register_all.h"
+#include "app/operation_table.h"
 #include "shell/wall_menu.h"
 #include "support/main_window.h"
 
@@ -498,7 +498,8 @@ TEST_F(MainWindowTest, ThreeWallChainIsLinked) {
   EXPECT_EQ(g.at(map).matrix("zdata").data.front(), -0.5);
   EXPECT_EQ(menuLabels(menuOf(map)),
             (std::vector<std::string>{"set surface precision", "predefined precision", "include room",
-                                      "reduce size", "echo risk", "echo risk settings...", "area="}));
+                                      "reduce size", "export map...", "echo risk", "echo risk settings...",
+                                      "area="}));
   EXPECT_EQ(menuLabels(menuItemsInOrder(g, menuOf(map))[1]),
             (std::vector<std::string>{"10", "50", "100", "200"}));
 }

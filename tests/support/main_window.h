@@ -1,7 +1,7 @@
 // The fixture shared by the tests that drive a real main window: a runtime with scripted dialogs,
-// every operation registered in the test's own table and routed through the dispatcher, and the
-// small helpers those tests reach for (zone answer, objects by tag, menu items by label, dialog
-// answers, console lines, a print service that only records).
+// every operation registered in the test's own table (filled as the program fills its own) and
+// routed through the dispatcher, and the small helpers those tests reach for (zone answer, objects by
+// tag, menu items by label, dialog answers, console lines, a print service that only records).
 
 #pragma once
 
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/operation_table.h"
 #include "platform/error.h"
 #include "platform/graphics.h"
 #include "platform/runtime.h"
@@ -19,7 +20,6 @@
 #include "shell/case/drawing_objects.h"
 #include "shell/case/window.h"
 #include "shell/dispatcher.h"
-#include "shell/register_all.h"
 
 namespace velmora::test_support {
 
@@ -52,7 +52,7 @@ template <class UiType = platform::ScriptedUi>
 class MainWindowFixture : public ::testing::Test {
  protected:
   MainWindowFixture() {
-    shell::registerAllOperations(ops);
+    app::registerAllOperations(ops);
     shell::installDispatcher(rt, ops);
   }
 

@@ -1,7 +1,7 @@
-#include "shell/register_all.h"
+#include "app/operation_table.h"
 
-#include "dbtools/dbtools.h"
 #include "animation/animation.h"
+#include "dbtools/dbtools.h"
 #include "editor/drag.h"
 #include "editor/editor_operations.h"
 #include "editor/placement.h"
@@ -16,15 +16,17 @@
 #include "shell/recent_cases.h"
 #include "shell/scale_bar.h"
 #include "shell/shortcuts.h"
+#include "shell/map_export.h"
 #include "shell/window_operations.h"
 
-namespace velmora::shell {
+namespace velmora::app {
 
-// One line per folder; each folder's function adds the operations that have landed there.
-void registerAllOperations(Operations& ops) {
-  registerCaseOperations(ops);
-  registerCaseFileOperations(ops);
-  registerWindowOperations(ops);
+// One line per register function; each adds the operations of its folder.
+void registerAllOperations(shell::Operations& ops) {
+  shell::registerCaseOperations(ops);
+  shell::registerCaseFileOperations(ops);
+  shell::registerWindowOperations(ops);
+  shell::registerMapExportOperations(ops);
   editor::registerEditorOperations(ops);
   editor::registerDragOperations(ops);
   editor::registerPlacementOperations(ops);
@@ -35,10 +37,10 @@ void registerAllOperations(Operations& ops) {
   polar::registerPolarOperations(ops);
   plan::registerShapeOperations(ops);
   plan::registerDxfOperations(ops);
-  registerShortcutOperations(ops);
-  registerScaleBarOperations(ops);
-  registerRecentCaseOperations(ops);
+  shell::registerShortcutOperations(ops);
+  shell::registerScaleBarOperations(ops);
+  shell::registerRecentCaseOperations(ops);
   dbtools::registerDbToolsOperations(ops);
 }
 
-}  // namespace velmora::shell
+}  // namespace velmora::app

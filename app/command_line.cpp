@@ -1,0 +1,166 @@
+#include "app/command_line.h"
+
+#include <charconv>
+#include <cmath>
+#include <set>
+#include <string_view>
+
+namespace velmora::app {
+
+namespace {
+
+// Qt takes these out of the command line itself, with one dash or two.
+bool isQtOption(std::string_view word) {
+  static const std::set<std::string_view> qt = {
+      "platform", "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry", "qwindowicon",
+      "qwindowtitle", "reverse", "session", "style", "stylesheet", "widgetcount", "display", "geometry",
+      "name", "title", "visual", "nograb", "dograb"};
+  word.remove_prefix(2);
+  if (word.starts_with("qmljsdebugger=")) return true;
+  return qt.contains(word.substr(0, word.find('=')));
+}
+
+bool isOption(std::string_view word) {
+  return word.size() > 2 && word.starts_with("--");
+}
+
+std::optional<double> readNumber(std::string_view text) {
+  double v = 0;
+  // from_chars ignores the locale; a leading '+' is not a number to it, so allow it here.
+  if (text.starts_with('+')) text.remove_prefix(1);
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
+std::array<double, 2> readPoint(const std::string& option, const std::string& text) {
+  const auto comma = text.find(',');
+  if (comma != std::string::npos) {
+    const auto x = readNumber(std::string_view(text).substr(0, comma));
+    const auto y = readNumber(std::string_view(text).substr(comma + 1));
+    if (x && y) return {*x, *y};
+  }
+  throw UsageError(option + " needs X,Y in metres (such as 3.5,-2), not '" + text + "'");
+}
+
+int readIntervals(const std::string& text) {
+  int n = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+  if (ec != std::errc() || end != text.data() + text.size() || n < kFewestIntervals || n > kMostIntervals) {
+    throw UsageError("--intervals needs a whole number from " + std::to_string(kFewestIntervals) + " to " +
+                     std::to_string(kMostIntervals) + ", not '" + text + "'");
+  }
+  return n;
+}
+
+}  // namespace
+
+Start chooseFrontEnd(const std::vector<std::string>& words) {
+  if (words.empty()) return {FrontEnd::Window, {}, {}};
+  const std::string& first = words.front();
+  const std::vector<std::string> rest(words.begin() + 1, words.end());
+  if (first == "--help") return {FrontEnd::Help, {}, {}};
+  if (first == "--version") return {FrontEnd::Version, {}, {}};
+  if (first == "--automation") return {FrontEnd::Automation, rest, {}};
+  if (first == "batch") return {FrontEnd::Batch, rest, {}};
+  if (first == "--open") {
+    if (rest.size() > 1) return {FrontEnd::BadOption, {}, "--open takes one case file"};
+    if (rest.empty()) return {FrontEnd::Window, {}, {}};
+    return {FrontEnd::Window, {"load", rest.front()}, {}};
+  }
+  Start start{FrontEnd::Window, {}, {}};
+  bool optionsEnded = false;
+  for (const std::string& w : words) {
+    if (!optionsEnded && w == "--") {
+      optionsEnded = true;  // what follows is handed on even if it starts with "--"
+      continue;
+    }
+    if (!optionsEnded && isOption(w) && !isQtOption(w)) {
+      return {FrontEnd::BadOption, {}, "unrecognized option '" + w + "'"};
+    }
+    start.words.push_back(w);
+  }
+  return start;
+}
+
+BatchRequest parseBatchWords(const std::vector<std::string>& words) {
+  BatchRequest r;
+  bool haveCase = false;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    const std::string& w = words[i];
+    if (!isOption(w)) {
+      if (haveCase) {
+        throw UsageError("one case file per run, not also '" + w + "' (run one process per case)");
+      }
+      if (w.empty()) throw UsageError("the case file name is empty");
+      r.casePath = w;
+      haveCase = true;
+      continue;
+    }
+    std::string option = w;
+    std::optional<std::string> value;
+    if (const auto eq = w.find('='); eq != std::string::npos) {
+      option = w.substr(0, eq);
+      value = w.substr(eq + 1);
+    }
+    static const std::set<std::string> known = {"--intervals", "--source", "--receptor",
+                                                 "--csv",       "--polar",  "--print"};
+    if (!known.contains(option)) throw UsageError("unrecognized option '" + option + "'");
+    if (!value) {
+      if (i + 1 >= words.size()) throw UsageError(option + " needs a value");
+      value = words[++i];
+    }
+    if (option == "--intervals") {
+      r.intervals = readIntervals(*value);
+    } else if (option == "--source" || option == "--receptor") {
+      (option == "--source" ? r.source : r.receptor) = readPoint(option, *value);
+    } else {
+      if (value->empty()) throw UsageError(option + " needs a file name");
+      (option == "--csv" ? r.csv : option == "--polar" ? r.polar : r.print) = *value;
+    }
+  }
+  if (!haveCase) throw UsageError("a case file is needed: velmora batch CASE.ac [options]");
+  return r;
+}
+
+std::string usageText() {
+  return R"(Usage: velmora [WORD...]
+  or:  velmora --open [CASE.ac]
+  or:  velmora batch CASE.ac [--intervals N] [--source X,Y] [--receptor X,Y]
+                     [--csv MAP.csv] [--polar LEVELS.csv] [--print FILE]
+  or:  velmora --automation
+Room acoustics in plan: draw a room, place a source and a receptor, and see the
+first-order reflections, the sound level over the audience and a polar diagram.
+
+Without a word, asks for the size of the drawing zone and opens a main window.
+Words are handed to the program as one command: 'load ROOM.ac' opens a case
+file, a verb such as 'init' runs it.
+
+      --open [CASE.ac]    open a case file in a new window (as 'load CASE.ac')
+      --automation        serve JSON requests, one per line, on standard input
+      --help              display this help and exit
+      --version           output version information and exit
+
+A batch run loads one case, recomputes it and writes the files asked for, with
+no window and no dialog; a failure ends it with one line on standard error.
+      --intervals N       audience map precision: N intervals a side (10 to 400)
+      --source X,Y        move the source to X,Y (metres)
+      --receptor X,Y      move the receptor to X,Y (metres)
+      --csv MAP.csv       the audience map, one row per grid point
+      --polar LEVELS.csv  the sound arriving at the receptor: level, delay, angle
+      --print FILE        the main window, in the format of FILE's extension
+
+Exit status: 0 if OK, 1 if a batch run failed, 2 for a bad option or word.
+)";
+}
+
+std::string versionText() {
+  return "velmora " VELMORA_VERSION R"(
+Copyright (C) 2026 The VELMORA developers.
+License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.
+This is free software: you are free to change and redistribute it.
+There is NO WARRANTY, to the extent permitted by law.
+)";
+}
+
+}  // namespace velmora::app
