@@ -73,6 +73,11 @@ class Canvas {
   // drawn by the renderer as flat bands, one polygon per table row, which is exact and compact.
   virtual bool smoothShading() const { return false; }
 
+  // The following filled polygons are pieces of the area of one colour-table row (`row`), or of none
+  // (nothing). Their outlines of the fill's own colour only close seams between neighbouring pieces.
+  // A plotter uses the row to hatch each colour band differently.
+  virtual void setColorBand(std::optional<std::size_t> row) { (void)row; }
+
   virtual TextMetrics measureText(std::string_view utf8, const Font& font) = 0;
   // One run of text starting at `origin` on its baseline, turned by `angleDegrees` counter-clockwise
   // around the origin.

@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/error.h"
 
@@ -33,6 +36,9 @@ HpglCanvas::HpglCanvas(std::FILE* out, double widthPx, double heightPx) : width_
   pl_fspace_r(plotter_, x0, y0, x0 + side, y0 + side);
   pl_joinmod_r(plotter_, "round");
   pl_capmod_r(plotter_, "round");
+  // libplot maps the square onto the 19.7 cm drawing area of an A4 sheet.
+  constexpr double kDrawingAreaMm = 197, kPenMm = 0.35;
+  penWidth_ = kPenMm / (kDrawingAreaMm / side);
 }
 
 HpglCanvas::~HpglCanvas() {
@@ -81,25 +87,59 @@ void HpglCanvas::polyline(std::span<const Point> points, const Stroke& stroke) {
   path(points, false);
 }
 
+double HpglCanvas::hatchAngle(std::optional<std::size_t> band) {
+  static constexpr double kBandAngles[] = {45, 135, 0, 90, 22.5, 112.5, 67.5, 157.5};
+  return band ? kBandAngles[*band % std::size(kBandAngles)] : 45;
+}
+
 void HpglCanvas::polygon(std::span<const Point> points, const std::optional<Rgb>& fill,
                          const std::optional<Stroke>& edge) {
-  // Plotter paper is white: a white area with no outline needs no ink.
-  if (fill && !edge && fill->r >= 1 && fill->g >= 1 && fill->b >= 1) return;
-  if (points.size() < 3 || (!fill && !edge)) return;
-  if (edge) {
+  if (points.size() < 3) return;
+  // Plotter paper is white: a white area needs no ink.
+  if (fill && !(fill->r >= 1 && fill->g >= 1 && fill->b >= 1)) hatch(points, *fill, hatchAngle(band_));
+  // The outline of a band piece only closes seams on screen; on paper it would draw the pieces' lattice.
+  if (edge && !band_) {
     setPen(*edge);
-  } else {
-    pl_pentype_r(plotter_, 0);
-  }
-  if (fill) {
-    pl_filltype_r(plotter_, 1);
-    pl_fillcolor_r(plotter_, level16(fill->r), level16(fill->g), level16(fill->b));
-  } else {
     pl_filltype_r(plotter_, 0);
+    path(points, true);
   }
-  path(points, true);
+}
+
+void HpglCanvas::hatch(std::span<const Point> points, const Rgb& color, double angleDegrees) {
+  // In coordinates turned by the angle, the strokes are the lines v = k * spacing; each is cut where it
+  // crosses the outline and drawn between alternate crossings (even-odd), so it ends exactly at the edge.
+  // The lines sit at whole multiples of the spacing, so the strokes of neighbouring pieces of one band
+  // continue each other.
+  const double a = angleDegrees * std::numbers::pi / 180, c = std::cos(a), s = std::sin(a);
+  std::vector<std::pair<double, double>> uv;
+  uv.reserve(points.size());
+  double vmin = HUGE_VAL, vmax = -HUGE_VAL;
+  for (const Point& p : points) {
+    uv.emplace_back(p.x * c + p.y * s, -p.x * s + p.y * c);
+    vmin = std::min(vmin, uv.back().second);
+    vmax = std::max(vmax, uv.back().second);
+  }
+  const double step = hatchSpacing();
+  if (!std::isfinite(vmin) || !std::isfinite(vmax) || (vmax - vmin) / step > 1e5) return;
+  setPen(Stroke{color, penWidth_, LineStyle::Solid});
   pl_filltype_r(plotter_, 0);
-  pl_pentype_r(plotter_, 1);
+  std::vector<double> crossings;
+  for (double k = std::ceil(vmin / step); k * step <= vmax; ++k) {
+    const double v = k * step;
+    crossings.clear();
+    for (std::size_t i = 0, j = uv.size() - 1; i < uv.size(); j = i++) {
+      const auto& [ui, vi] = uv[i];
+      const auto& [uj, vj] = uv[j];
+      if ((vi <= v) != (vj <= v)) crossings.push_back(ui + (v - vi) / (vj - vi) * (uj - ui));
+    }
+    std::sort(crossings.begin(), crossings.end());
+    for (std::size_t m = 0; m + 1 < crossings.size(); m += 2) {
+      const double u0 = crossings[m], u1 = crossings[m + 1];
+      pl_fline_r(plotter_, u0 * c - v * s, height_ - (u0 * s + v * c), u1 * c - v * s,
+                 height_ - (u1 * s + v * c));
+    }
+  }
+  pl_endpath_r(plotter_);
 }
 
 void HpglCanvas::selectFont(const Font& font) {

@@ -18,6 +18,44 @@ std::optional<std::string> extensionOf(const std::string& file) {
   return platform::lower(file.substr(dot));
 }
 
+// PDF, SVG and PNG are written as such; every other name keeps the classic device choice.
+std::optional<PrintTarget> pdfSvgPngTarget(const std::optional<std::string>& ext, const std::string& file) {
+  if (ext == ".pdf") return PrintTarget{"-dpdf", file};
+  if (ext == ".svg") return PrintTarget{"-dsvg", file};
+  if (ext == ".png") return PrintTarget{"-dpng", file};
+  return std::nullopt;
+}
+
+// The resolution of a PNG picture: asked when the file was chosen in a dialog. Nothing on cancel or on
+// an answer that is not one of the offered resolutions (which is said in a message).
+std::optional<int> pngResolution(platform::Runtime& rt, bool ask) {
+  if (!ask) return kDefaultPngResolution;
+  platform::InputDialog dialog;
+  dialog.prompts = {"Resolution in dpi (96, 150, 300 or 600):"};
+  dialog.title = "PNG resolution";
+  dialog.defaults = {std::to_string(kDefaultPngResolution)};
+  const auto answer = rt.ui().input(dialog);
+  if (!answer || answer->empty()) return std::nullopt;
+  const auto numbers = platform::readNumbers(answer->front());
+  if (numbers && numbers->size() == 1) {
+    for (int dpi : kPngResolutions) {
+      if (numbers->front() == dpi) return dpi;
+    }
+  }
+  rt.ui().message(platform::MessageKind::Error,
+                  "The PNG resolution must be 96, 150, 300 or 600 dpi; nothing was written.",
+                  "PNG resolution");
+  return std::nullopt;
+}
+
+// Writes the window for a target; a PNG without a resolution is not written.
+void printTo(platform::Runtime& rt, Handle fig, const PrintTarget& target, const std::string& path,
+             bool ask) {
+  if (target.device != "-dpng") return rt.print(fig, target.device, path);
+  if (const auto dpi = pngResolution(rt, ask))
+    rt.print(fig, target.device + " -r" + std::to_string(*dpi), path);
+}
+
 std::optional<platform::FileChoice> chooseFile(platform::Runtime& rt,
                                                const std::optional<std::string>& folder,
                                                const std::optional<std::string>& file, const char* title) {
@@ -75,6 +113,7 @@ std::vector<Handle> inAxes(const Graphics& g, Handle fig, const char* axesTag, c
 PrintTarget casePrintTarget(const std::string& file, bool colour) {
   const auto ext = extensionOf(file);
   if (!ext) return {"-djpeg90", file + ".jpg"};
+  if (auto modern = pdfSvgPngTarget(ext, file)) return *modern;
   if (*ext == ".bmp") return {"-dbmp", file};
   if (*ext == ".hpg") return {"-dhpgl", file};
   if (*ext == ".pcx") return {"-dpcx24b", file};
@@ -86,6 +125,7 @@ PrintTarget casePrintTarget(const std::string& file, bool colour) {
 PrintTarget polarPrintTarget(const std::string& file) {
   const auto ext = extensionOf(file);
   if (!ext) return {"-djpeg90", file + ".jpg"};
+  if (auto modern = pdfSvgPngTarget(ext, file)) return *modern;
   if (*ext == ".bmp") return {"-dbitmap", file};
   if (*ext == ".hpg") return {"-dhpgl", file};
   if (*ext == ".pcx") return {"-dpcx24b", file};
@@ -104,7 +144,7 @@ void printcase(platform::Runtime& rt, const std::optional<std::string>& folder,
     const auto choice = chooseFile(rt, folder, file, "Print current case");
     if (choice) {
       const PrintTarget target = casePrintTarget(choice->file, record.colormap == "color");
-      rt.print(fig, target.device, choice->folder + target.file);
+      printTo(rt, fig, target, choice->folder + target.file, !(folder && file));
     }
   } catch (...) {
     // A failed print leaves the window as it was before.
@@ -143,7 +183,7 @@ void printpolar(platform::Runtime& rt, const std::optional<std::string>& folder,
     }
   };
   try {
-    rt.print(fig, target.device, choice->folder + target.file);
+    printTo(rt, fig, target, choice->folder + target.file, !(folder && file));
   } catch (...) {
     restore();
     throw;

@@ -264,6 +264,8 @@ QFont PainterCanvas::qfont(const Font& font) const {
       break;
   }
   f.setItalic(font.italic);
+  // Qt shapes text without ligatures once any letter spacing is set; 1/64 pixel is its smallest step.
+  if (lettersApart_) f.setLetterSpacing(QFont::AbsoluteSpacing, 1.0 / 64);
   return f;
 }
 

@@ -25,8 +25,14 @@ class PainterCanvas : public Canvas {
             double angleDegrees) override;
   void image(const PixelRect& rect, int columns, int rows, std::span<const std::uint8_t> rgb) override;
 
+ protected:
+  // Files whose texts are searched (PDF, SVG) keep every letter its own glyph: a ligature such as "fi"
+  // would make "first" unfindable.
+  void keepLettersApart() { lettersApart_ = true; }
+
  private:
   QFont qfont(const Font& font) const;
+  bool lettersApart_ = false;
   QPainter& painter_;
   double width_, height_;
 };

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <sstream>
 #include <vector>
 
 #include "platform/error.h"
@@ -15,6 +17,7 @@
 #include "platform/pcx.h"
 #include "platform/ps_canvas.h"
 #include "platform/qt/painter_canvas.h"
+#include "platform/qt/vector_canvases.h"
 #include "platform/render.h"
 
 namespace velmora::platform::qt {
@@ -27,14 +30,37 @@ std::string trim(const std::string& s) {
   return s.substr(b, s.find_last_not_of(" \t") - b + 1);
 }
 
-QImage renderRaster(const Graphics& g, Handle figure, int width, int height) {
-  QImage img(width, height, QImage::Format_RGB32);
+// The window's size in pixels.
+std::pair<int, int> figureSize(const Graphics& g, Handle figure) {
+  const auto pos = g.at(figure).numbers("position");
+  const int width = pos.size() >= 4 ? std::max(1, static_cast<int>(std::lround(pos[2]))) : 640;
+  const int height = pos.size() >= 4 ? std::max(1, static_cast<int>(std::lround(pos[3]))) : 480;
+  return {width, height};
+}
+
+// The window drawn `scale` times larger than on a 96 dpi screen, with everything in proportion.
+QImage renderRaster(const Graphics& g, Handle figure, int width, int height, double scale = 1) {
+  QImage img(static_cast<int>(std::lround(width * scale)), static_cast<int>(std::lround(height * scale)),
+             QImage::Format_RGB32);
+  img.setDevicePixelRatio(scale);
   img.fill(Qt::white);
   QPainter painter(&img);
   PainterCanvas canvas(painter, width, height);
   renderFigure(g, figure, canvas, RenderOptions{true});
   painter.end();
+  img.setDevicePixelRatio(1);
   return img;
+}
+
+std::string figureTitle(const Graphics& g, Handle figure) {
+  const GraphicsObject& fig = g.at(figure);
+  return fig.hasProperty("name") ? fig.text("name") : std::string();
+}
+
+void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  OutputFile out(path);
+  out.write(bytes);
+  out.commit();
 }
 
 std::vector<std::uint8_t> encodeWithQt(const QImage& img, const char* format, int quality,
@@ -63,12 +89,53 @@ std::vector<std::uint8_t> encodePcx(const QImage& img) {
 
 }  // namespace
 
+void writePdf(const Graphics& g, Handle figure, const std::string& path) {
+  const auto [width, height] = figureSize(g, figure);
+  PdfCanvas canvas(width, height, figureTitle(g, figure));
+  renderFigure(g, figure, canvas, RenderOptions{true});
+  writeBytes(path, canvas.finish());
+}
+
+void writeSvg(const Graphics& g, Handle figure, const std::string& path) {
+  const auto [width, height] = figureSize(g, figure);
+  SvgCanvas canvas(width, height, figureTitle(g, figure));
+  renderFigure(g, figure, canvas, RenderOptions{true});
+  writeBytes(path, canvas.finish());
+}
+
+void writePng(const Graphics& g, Handle figure, const std::string& path, int dpi) {
+  if (dpi < 24 || dpi > 600) {
+    throw Error("cannot write file " + path + ": the PNG resolution must be 24 to 600 dpi, not " +
+                std::to_string(dpi));
+  }
+  const auto [width, height] = figureSize(g, figure);
+  QImage img = renderRaster(g, figure, width, height, dpi / 96.0);
+  // Set only now: fonts are sized for the painter by the image's resolution.
+  const int dotsPerMetre = static_cast<int>(std::lround(dpi / 0.0254));
+  img.setDotsPerMeterX(dotsPerMetre);
+  img.setDotsPerMeterY(dotsPerMetre);
+  writeBytes(path, encodeWithQt(img, "png", -1, path));
+}
+
 void QtPrintService::print(Handle figure, const std::string& deviceOption, const std::string& path) {
-  const std::string device = lower(trim(deviceOption));
+  // The device, and for PNG an optional resolution word "-r<dpi>".
+  std::istringstream words(lower(trim(deviceOption)));
+  std::string device, word;
+  words >> device;
+  std::optional<int> dpi;
+  while (words >> word) {
+    if (word.size() > 2 && word.rfind("-r", 0) == 0 &&
+        word.find_first_not_of("0123456789", 2) == std::string::npos && word.size() < 8) {
+      dpi = std::stoi(word.substr(2));
+    } else {
+      throw Error("unknown print option: " + word);
+    }
+  }
+  if (device == "-dpdf") return writePdf(graphics_, figure, path);
+  if (device == "-dsvg") return writeSvg(graphics_, figure, path);
+  if (device == "-dpng") return writePng(graphics_, figure, path, dpi.value_or(96));
   const GraphicsObject& fig = graphics_.at(figure);
-  const auto pos = fig.numbers("position");
-  const int width = pos.size() >= 4 ? std::max(1, static_cast<int>(std::lround(pos[2]))) : 640;
-  const int height = pos.size() >= 4 ? std::max(1, static_cast<int>(std::lround(pos[3]))) : 480;
+  const auto [width, height] = figureSize(graphics_, figure);
 
   const bool raster = device == "-djpeg90" || device == "-dbmp" || device == "-dbitmap" ||
                       device == "-dtiff" || device == "-dpcx24b";

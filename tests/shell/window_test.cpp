@@ -756,7 +756,10 @@ TEST_F(MainWindowTest, PrintCaseDevicesAndNames) {
       {"room.ps", false, "-dpsc2", "/out/room.ps"},
       {"room.PS", true, "-dps2", "/out/room.PS"},
       {"room.tif", false, "-dtiff", "/out/room.tif"},
-      {"room.png", false, "-djpeg90", "/out/room.png"},
+      {"room.png", false, "-dpng -r300", "/out/room.png"},
+      {"room.PDF", true, "-dpdf", "/out/room.PDF"},
+      {"room.Svg", false, "-dsvg", "/out/room.Svg"},
+      {"room.pdf.gif", false, "-djpeg90", "/out/room.pdf.gif"},
       {"my.room.eps", false, "-djpeg90", "/out/my.room.eps"},
   };
   for (const Row& row : rows) {
@@ -800,6 +803,47 @@ TEST_F(MainWindowTest, PrintDialogCancelAndFailure) {
   for (Handle h : objectsByTag(rt, fig, "acouwallvertex")) EXPECT_TRUE(rt.graphics().at(h).visible());
 }
 
+// A PNG chosen in the dialog asks for its resolution; a cancel or a resolution not offered writes nothing.
+TEST_F(MainWindowTest, PrintPngAsksItsResolution) {
+  const Handle fig = open();
+  FakePrinter printer(rt);
+  rt.setPrintService(&printer);
+  struct Row {
+    std::optional<std::vector<std::string>> answer;
+    std::string device;  // empty: nothing printed
+    bool complaint;
+  };
+  const std::vector<Row> rows = {
+      {std::vector<std::string>{"600"}, "-dpng -r600", false},
+      {std::vector<std::string>{" 96 "}, "-dpng -r96", false},
+      {std::nullopt, "", false},
+      {std::vector<std::string>{"72"}, "", true},
+      {std::vector<std::string>{"300 600"}, "", true},
+      {std::vector<std::string>{"high"}, "", true},
+  };
+  for (const Row& row : rows) {
+    printer.jobs.clear();
+    ui.takeShown();
+    ui.push(ScriptedAnswer::chosenFile("/tmp/out/plan.PNG"));
+    ui.push(ScriptedAnswer::inputs(row.answer));
+    velmoracopy(rt, ops, {Value("print")});
+    const auto shown = ui.takeShown();
+    ASSERT_GE(shown.size(), 2u);
+    EXPECT_EQ(shown[1].title, "PNG resolution");
+    EXPECT_EQ(row.device.empty(), printer.jobs.empty());
+    if (!printer.jobs.empty()) {
+      EXPECT_EQ(printer.jobs.back().device, row.device);
+    }
+    const bool complained = shown.back().kind == "error";
+    EXPECT_EQ(complained, row.complaint);
+    if (complained) {
+      EXPECT_EQ(shown.back().text,
+                "The PNG resolution must be 96, 150, 300 or 600 dpi; nothing was written.");
+    }
+    for (Handle h : objectsByTag(rt, fig, "acouwallvertex")) EXPECT_TRUE(rt.graphics().at(h).visible());
+  }
+}
+
 TEST_F(MainWindowTest, PrintPolarOnlyFromAPolarWindow) {
   open();
   FakePrinter printer(rt);
@@ -825,7 +869,10 @@ TEST_F(MainWindowTest, PrintPolarOnlyFromAPolarWindow) {
                                          {"p.bmp", "-dbitmap", "/out/p.bmp"},
                                          {"p.hpg", "-dhpgl", "/out/p.hpg"},
                                          {"p.ps", "-dpsc2", "/out/p.ps"},
-                                         {"p.Tif", "-dtiff", "/out/p.Tif"}}) {
+                                         {"p.Tif", "-dtiff", "/out/p.Tif"},
+                                         {"p.pdf", "-dpdf", "/out/p.pdf"},
+                                         {"p.SVG", "-dsvg", "/out/p.SVG"},
+                                         {"p.png", "-dpng -r300", "/out/p.png"}}) {
     ops.call(rt, "printpolar", {Value("/out/"), Value(row.file)});
     ASSERT_FALSE(printer.jobs.empty());
     EXPECT_EQ(printer.jobs.back().device, row.device);

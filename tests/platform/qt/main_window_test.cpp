@@ -200,6 +200,38 @@ TEST_F(MainWindowQtTest, PostScriptInColourOrGreyAndPlotterFile) {
   for (Handle h : objectsByTag(rt, fig, "acouwallvertex")) EXPECT_TRUE(rt.graphics().at(h).visible());
 }
 
+// The main and the polar window as PDF, SVG and PNG, from the print dialogs, read back by poppler,
+// xmllint and ImageMagick: text stays text, the map is in place, the PNG has the resolution asked.
+TEST_F(MainWindowQtTest, PdfSvgAndPngOfBothWindows) {
+  if (!have("pdftotext") || !have("pdftoppm") || !have("xmllint") || !have("identify") || !have("convert"))
+    GTEST_SKIP() << "poppler-utils, xmllint or ImageMagick is not installed";
+  auto print = [&](const char* verb, const std::string& file, std::optional<std::string> dpi) {
+    ui.push(ScriptedAnswer::chosenFile(folder() + file));
+    if (dpi) answer(*dpi);
+    velmoracopy(rt, ops, {Value(verb)});
+    return folder() + file;
+  };
+  const std::string pdf = print("print", "room.PDF", std::nullopt);
+  const auto text = run("pdftotext '" + pdf + "' -");
+  ASSERT_TRUE(text);
+  EXPECT_NE(text->find("first reflection number"), std::string::npos) << "[" << *text << "]";
+  ASSERT_TRUE(run("pdftoppm -r 96 -png -singlefile '" + pdf + "' '" + folder() + "page'"));
+  const QImage page(QString::fromStdString(folder() + "page.png"));
+  EXPECT_TRUE(isRed(pixelAt(page, drawingAxes(rt, fig), 10, 2))) << "the map in the PDF";
+  EXPECT_TRUE(isWhite(page.pixelColor(20, 550))) << "controls in the PDF";
+
+  const std::string png = print("print", "room.png", "150");
+  EXPECT_EQ(run("identify -format '%w %h' '" + png + "'"), "1000 875");
+
+  velmoracopy(rt, ops, {Value("polardiagram")});
+  const std::string svg = print("printpolar", "polar.svg", std::nullopt);
+  EXPECT_TRUE(run("xmllint --noout '" + svg + "'")) << "not well-formed XML";
+  const auto polarText = run("grep -c '<text' '" + svg + "'");
+  ASSERT_TRUE(polarText);
+  EXPECT_GT(std::stoi(*polarText), 3);
+  EXPECT_TRUE(run("pdftotext '" + print("printpolar", "polar.pdf", std::nullopt) + "' - | grep -q refl"));
+}
+
 TEST_F(MainWindowQtTest, ClosingTheWindowDiscardsTheCase) {
   frontEnd->close(fig);
   EXPECT_FALSE(rt.graphics().exists(fig));

@@ -8,7 +8,9 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <numbers>
 #include <sstream>
 #include <string>
 
@@ -16,8 +18,10 @@
 
 #include "platform/colormaps.h"
 #include "platform/error.h"
+#include "platform/hpgl_canvas.h"
 #include "platform/qt/painter_canvas.h"
 #include "platform/qt/print_service.h"
+#include "platform/qt/vector_canvases.h"
 #include "platform/render.h"
 #include "sample_figure.h"
 #include "support/qt_application.h"
@@ -236,6 +240,202 @@ TEST_F(PrintTest, ScreenRenderPutsColoursWhereTheModelSays) {
   ASSERT_FALSE(printed.isNull());
   expectColor(printed, m.toPixelX(5), m.toPixelY(-4), 1, {1, 0, 0}, 10, "printed source marker");
   expectColor(printed, 600, 540, 1, {1, 1, 1}, 2, "printed paper");
+}
+
+// ---- vector and high-resolution files, read back by independent readers ----
+
+// The colours the sample figure shows at known points of its map and colour bar, checked in a picture
+// of the window drawn at `scale` pixels per window pixel.
+void expectSampleColours(const Graphics& g, const testing::SampleFigure& fig, const QImage& img, double scale,
+                         const char* what) {
+  ASSERT_FALSE(img.isNull()) << what;
+  const AxesMapping m = axesMapping(g, fig.axes, 640, 560);
+  const AxesMapping bar = axesMapping(g, fig.barAxes, 640, 560);
+  const Matrix jet = jetColormap();
+  auto rowOf = [](double value) {
+    return static_cast<std::size_t>(std::min(255.0, std::floor(value / 4 * 256)));
+  };
+  for (double x : {2.3, 6.0, 10.0, 14.0, 17.7}) {
+    expectColor(img, m.toPixelX(x), m.toPixelY(5), scale, colormapRow(jet, rowOf((x - 2) / 4)), 16, what);
+  }
+  for (double y : {-0.3, 1.0, 2.0, 3.0, 4.3}) {
+    expectColor(img, bar.toPixelX(0.5), bar.toPixelY(y), scale, colormapRow(jet, rowOf((y + 0.5) / 5 * 4)),
+                16, what);
+  }
+  expectColor(img, m.toPixelX(5), m.toPixelY(-4), scale, {1, 0, 0}, 16, what);
+  expectColor(img, 600, 540, scale, {1, 1, 1}, 2, what);
+}
+
+TEST_F(PrintTest, PdfKeepsItsTextAndRendersTheMapInPlace) {
+  if (!haveTool("pdftotext") || !haveTool("pdftoppm")) GTEST_SKIP() << "poppler-utils are not installed";
+  qt::QtPrintService service(g_);
+  service.print(fig_.figure, "-dpdf ", file("case.pdf"));
+  // The status line is text, found by a text search.
+  const std::string text = run("pdftotext '" + file("case.pdf") + "' -");
+  EXPECT_NE(text.find("80 dB"), std::string::npos) << text;
+  int status = -1;
+  run("pdftoppm -r 96 -png -singlefile '" + file("case.pdf") + "' '" + file("page") + "'", &status);
+  ASSERT_EQ(status, 0);
+  const QImage page(QString::fromStdString(file("page.png")));
+  EXPECT_EQ(page.size(), QSize(640, 560));
+  expectSampleColours(g_, fig_, page, 1, "PDF page");
+  // A report puts several figures into one document, a page each.
+  qt::PdfCanvas report(640, 560, "report");
+  renderFigure(g_, fig_.figure, report, RenderOptions{true});
+  report.newPage();
+  renderFigure(g_, fig_.figure, report, RenderOptions{true});
+  const auto bytes = report.finish();
+  FILE* out = std::fopen(file("report.pdf").c_str(), "wb");
+  ASSERT_NE(out, nullptr);
+  std::fwrite(bytes.data(), 1, bytes.size(), out);
+  std::fclose(out);
+  const std::string info = run("pdfinfo '" + file("report.pdf") + "'");
+  EXPECT_NE(info.find("Pages:           2"), std::string::npos) << info;
+  EXPECT_NE(info.find("480 x 420 pts"), std::string::npos) << info;
+}
+
+TEST_F(PrintTest, SvgIsValidXmlWithTextAndRendersTheMapInPlace) {
+  if (!haveTool("xmllint") || !haveTool("rsvg-convert")) GTEST_SKIP() << "xmllint or rsvg-convert is missing";
+  qt::writeSvg(g_, fig_.figure, file("case.svg"));
+  int status = -1;
+  const std::string log = run("xmllint --noout '" + file("case.svg") + "'", &status, true);
+  EXPECT_EQ(status, 0) << log;
+  const std::string svg = run("cat '" + file("case.svg") + "'");
+  EXPECT_NE(svg.find("<text"), std::string::npos);
+  EXPECT_NE(svg.find("80 dB"), std::string::npos);
+  run("rsvg-convert -w 640 -h 560 -b white -o '" + file("svg.png") + "' '" + file("case.svg") + "'", &status);
+  ASSERT_EQ(status, 0);
+  const QImage picture(QString::fromStdString(file("svg.png")));
+  EXPECT_EQ(picture.size(), QSize(640, 560));
+  expectSampleColours(g_, fig_, picture, 1, "SVG picture");
+  // Qt's SVG writer cannot clip, so the far axis line is cut at the plot box: nothing beyond it.
+  const AxesMapping m = axesMapping(g_, fig_.axes, 640, 560);
+  expectColor(picture, m.box.x - 3, m.toPixelY(0), 1, {1, 1, 1}, 2, "left of the plot box");
+}
+
+TEST_F(PrintTest, PngHasThePixelsAndResolutionAsked) {
+  if (!haveTool("identify")) GTEST_SKIP() << "ImageMagick identify is not installed";
+  qt::QtPrintService service(g_);
+  service.print(fig_.figure, "-dpng -r300", file("case.png"));
+  const std::string info =
+      run("identify -units PixelsPerInch -format '%m %w %h %x' '" + file("case.png") + "'");
+  EXPECT_EQ(info.substr(0, 13), "PNG 2000 1750") << info;
+  EXPECT_NEAR(std::atof(info.substr(std::min<std::size_t>(14, info.size())).c_str()), 300, 0.5) << info;
+  expectSampleColours(g_, fig_, QImage(QString::fromStdString(file("case.png"))), 300.0 / 96,
+                      "PNG at 300 dpi");
+  // Without a resolution the picture has the window's pixels.
+  service.print(fig_.figure, "-dpng", file("screen.png"));
+  EXPECT_EQ(run("identify -format '%w %h' '" + file("screen.png") + "'"), "640 560");
+}
+
+// The hatch direction of a stretch of a plotter drawing: the one of the band angles along which ink
+// pixels continue furthest. Ink is whatever differs from the paper.
+double dominantHatchAngle(const QImage& img, QRgb paper, const QRect& area) {
+  auto ink = [&](int x, int y) { return img.valid(x, y) && img.pixel(x, y) != paper; };
+  double best = -1, bestScore = -1;
+  for (std::size_t band = 0; band < 8; ++band) {
+    const double a = HpglCanvas::hatchAngle(band) * std::numbers::pi / 180;
+    long hits = 0, inked = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+      for (int x = area.left(); x <= area.right(); ++x) {
+        if (!ink(x, y)) continue;
+        ++inked;
+        bool along = true;
+        for (double d : {3.0, 6.0, 9.0}) {
+          along = along && ink(x + static_cast<int>(std::lround(d * std::cos(a))),
+                               y + static_cast<int>(std::lround(d * std::sin(a))));
+        }
+        hits += along;
+      }
+    }
+    const double score = inked ? static_cast<double>(hits) / inked : 0;
+    if (score > bestScore) {
+      bestScore = score;
+      best = HpglCanvas::hatchAngle(band);
+    }
+  }
+  return best;
+}
+
+// A colour bar of five bands printed on a plotter and drawn by hp2xx: every band is hatched, at the
+// angle of its band, so that neighbouring bands differ.
+TEST_F(PrintTest, HpglHatchesEachColourBandAtItsOwnAngle) {
+  if (!haveTool("hp2xx") || !haveTool("convert")) GTEST_SKIP() << "hp2xx or ImageMagick is not installed";
+  Graphics g;
+  const Handle fig = g.create(ObjectType::Figure, kRoot);
+  g.setRow(fig, "position", {0, 0, 200, 400});
+  g.set(fig, "colormap", jetColormap(5));
+  const Handle axes = g.create(ObjectType::Axes, fig);
+  g.setRow(axes, "position", {0, 0, 1, 1});
+  g.setText(axes, "visible", "off");
+  g.setRow(axes, "xlim", {0, 1});
+  g.setRow(axes, "ylim", {-0.5, 4.5});
+  g.setRow(axes, "clim", {0, 5});
+  const Handle patch = g.create(ObjectType::Patch, axes);
+  g.setRow(patch, "xdata", {0, 1, 1, 0});
+  g.setRow(patch, "ydata", {-0.5, -0.5, 4.5, 4.5});
+  g.setRow(patch, "cdata", {0, 0, 5, 5});
+  g.setText(patch, "facecolor", "interp");
+  g.setText(patch, "edgecolor", "none");
+  qt::QtPrintService service(g);
+  service.print(fig, "-dhpgl", file("bar.hpg"));
+  int status = -1;
+  const std::string log =
+      run("cd '" + dir_.string() + "' && hp2xx -m pcx -d 150 -f bar.pcx bar.hpg && convert bar.pcx bar.png",
+          &status, true);
+  ASSERT_EQ(status, 0) << log;
+  const QImage img = QImage(QString::fromStdString(file("bar.png"))).convertToFormat(QImage::Format_RGB32);
+  ASSERT_FALSE(img.isNull());
+  // The paper is the commonest colour; the ink covers the bar, which the bands split evenly, the first
+  // at the bottom.
+  std::map<QRgb, long> counts;
+  for (int y = 0; y < img.height(); ++y) {
+    for (int x = 0; x < img.width(); ++x) ++counts[img.pixel(x, y)];
+  }
+  const QRgb paper = std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
+                       return a.second < b.second;
+                     })->first;
+  QRect inked;
+  for (int y = 0; y < img.height(); ++y) {
+    for (int x = 0; x < img.width(); ++x) {
+      if (img.pixel(x, y) != paper) inked |= QRect(x, y, 1, 1);
+    }
+  }
+  ASSERT_GT(inked.height(), 100) << inked.width() << "x" << inked.height();
+  const double bandHeight = inked.height() / 5.0;
+  for (int band = 0; band < 5; ++band) {
+    const int top = inked.bottom() - static_cast<int>((band + 1) * bandHeight);
+    const QRect inner(inked.left() + inked.width() / 6, top + static_cast<int>(bandHeight / 6),
+                      inked.width() * 2 / 3, static_cast<int>(bandHeight * 2 / 3));
+    EXPECT_EQ(dominantHatchAngle(img, paper, inner), HpglCanvas::hatchAngle(static_cast<std::size_t>(band)))
+        << "band " << band;
+  }
+}
+
+TEST_F(PrintTest, VectorAndPngFailuresNameTheFileAndLeaveNothing) {
+  qt::QtPrintService service(g_);
+  const std::string missing = file("no such folder/case");
+  struct Row {
+    const char* device;
+    std::string path, message;
+  };
+  const Row rows[] = {
+      {"-dpdf", missing + ".pdf", "cannot write file " + missing + ".pdf: No such file or directory"},
+      {"-dsvg", missing + ".svg", "cannot write file " + missing + ".svg: No such file or directory"},
+      {"-dpng -r300", missing + ".png", "cannot write file " + missing + ".png: No such file or directory"},
+      {"-dpng -r1200", file("big.png"),
+       "cannot write file " + file("big.png") + ": the PNG resolution must be 24 to 600 dpi, not 1200"},
+      {"-dpng -rhigh", file("odd.png"), "unknown print option: -rhigh"},
+  };
+  for (const Row& r : rows) {
+    try {
+      service.print(fig_.figure, r.device, r.path);
+      ADD_FAILURE() << r.device << " printed to " << r.path;
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()), r.message);
+    }
+  }
+  EXPECT_TRUE(fs::is_empty(dir_)) << "a failed print left a file behind";
 }
 
 }  // namespace

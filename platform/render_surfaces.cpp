@@ -1,0 +1,124 @@
+#include "platform/render_internal.h"
+
+#include <cmath>
+
+namespace velmora::platform::render_detail {
+
+void drawSurface(AxesContext& ctx, const GraphicsObject& o) {
+  const Matrix z = matrixOf(o, "zdata");
+  if (z.rows < 2 || z.cols < 2) return;
+  const Matrix xd = matrixOf(o, "xdata");
+  const Matrix yd = matrixOf(o, "ydata");
+  Matrix cd = matrixOf(o, "cdata");
+  if (cd.empty()) cd = z;
+  const std::size_t rows = z.rows, cols = z.cols;
+  // x and y given as vectors (one per column / row) or as matrices of the grid's size.
+  auto xAt = [&](std::size_t r, std::size_t c) {
+    if (xd.rows == rows && xd.cols == cols) return xd(r, c);
+    return c < xd.numel() ? xd.data[c] : static_cast<double>(c + 1);
+  };
+  auto yAt = [&](std::size_t r, std::size_t c) {
+    if (yd.rows == rows && yd.cols == cols) return yd(r, c);
+    return r < yd.numel() ? yd.data[r] : static_cast<double>(r + 1);
+  };
+  const bool clip = onOr(o, "clipping", true);
+  setClipFor(ctx, o);
+  const ScaleFor mapping(ctx, o);
+  const ColorSpec face = colorSpec(o, "facecolor", "flat");
+  if (!face.none()) {
+    std::vector<ShadedTriangle> tris;
+    const bool indexedInterp = !face.rgb && face.word == "interp" && cd.pages != 3;
+    for (std::size_t c = 0; c + 1 < cols; ++c) {
+      // Cells whose four corners fall in one table row are joined down the column into one strip, so
+      // wide areas of one colour cost one polygon instead of a pair of triangles per cell.
+      std::size_t stripStart = 0;
+      std::optional<std::size_t> stripRow;
+      auto flushStrip = [&](std::size_t endRow) {
+        if (!stripRow) return;
+        std::vector<Point> pts;
+        for (std::size_t r = stripStart; r <= endRow; ++r) pts.push_back(ctx.toPixel(xAt(r, c), yAt(r, c)));
+        for (std::size_t r = endRow + 1; r-- > stripStart;)
+          pts.push_back(ctx.toPixel(xAt(r, c + 1), yAt(r, c + 1)));
+        const Rgb color = colormapRow(ctx.scale.map, *stripRow);
+        const std::vector<Point> poly = clip ? clipPoints(pts, ctx.clipRect) : pts;
+        if (poly.size() >= 3) {
+          ctx.canvas.setColorBand(*stripRow);
+          ctx.canvas.polygon(poly, color, Stroke{color, 1.0, LineStyle::Solid});
+          ctx.canvas.setColorBand(std::nullopt);
+        }
+        stripRow.reset();
+      };
+      for (std::size_t r = 0; r + 1 < rows; ++r) {
+        if (indexedInterp) {
+          const std::size_t corners[4] = {c * rows + r, c * rows + r + 1, (c + 1) * rows + r + 1,
+                                          (c + 1) * rows + r};
+          std::optional<std::size_t> row = tableRow(ctx.scale, colorData(cd, corners[0]));
+          bool uniform = row.has_value();
+          for (int k = 1; k < 4 && uniform; ++k)
+            uniform = tableRow(ctx.scale, colorData(cd, corners[k])) == row;
+          for (int k = 0; k < 4 && uniform; ++k) {
+            const std::size_t rr = k == 1 || k == 2 ? r + 1 : r, cc = k >= 2 ? c + 1 : c;
+            uniform =
+                std::isfinite(xAt(rr, cc)) && std::isfinite(yAt(rr, cc)) && std::isfinite(z.data[corners[k]]);
+          }
+          if (uniform) {
+            if (stripRow != row) {
+              flushStrip(r);
+              stripStart = r;
+              stripRow = row;
+            }
+            continue;
+          }
+          flushStrip(r);
+        }
+        const std::size_t idx[4] = {c * rows + r, c * rows + r + 1, (c + 1) * rows + r + 1,
+                                    (c + 1) * rows + r};
+        const std::size_t rr[4] = {r, r + 1, r + 1, r};
+        const std::size_t cc[4] = {c, c, c + 1, c + 1};
+        Point p[4];
+        bool finite = true;
+        for (int k = 0; k < 4; ++k) {
+          const double x = xAt(rr[k], cc[k]), y = yAt(rr[k], cc[k]);
+          finite = finite && std::isfinite(x) && std::isfinite(y) && std::isfinite(z.data[idx[k]]);
+          p[k] = ctx.toPixel(x, y);
+        }
+        if (!finite) continue;
+        if (face.rgb) {
+          fillFlat(ctx, {p[0], p[1], p[2], p[3]}, *face.rgb, clip);
+        } else if (face.word == "interp") {
+          VertexColor vc[4];
+          for (int k = 0; k < 4; ++k) vc[k] = colorData(cd, idx[k]);
+          const Point t1[3] = {p[0], p[1], p[2]};
+          const VertexColor c1[3] = {vc[0], vc[1], vc[2]};
+          const Point t2[3] = {p[0], p[2], p[3]};
+          const VertexColor c2[3] = {vc[0], vc[2], vc[3]};
+          addShadedTriangle(ctx, tris, t1, c1);
+          addShadedTriangle(ctx, tris, t2, c2);
+        } else {  // "flat": the colour of the cell's first corner
+          const VertexColor v = colorData(cd, idx[0]);
+          if (v.valid()) fillFlat(ctx, {p[0], p[1], p[2], p[3]}, resolve(ctx, v), clip);
+        }
+      }
+      flushStrip(rows - 1);
+    }
+    if (!tris.empty()) ctx.canvas.shadedTriangles(tris);
+  }
+  const ColorSpec edge = colorSpec(o, "edgecolor", "none");
+  bool noLine = false;
+  const LineStyle style = lineStyleOf(textOr(o, "linestyle", "-"), noLine);
+  if (edge.none() || noLine) return;
+  const Rgb edgeColor = edge.rgb ? *edge.rgb : Rgb{0, 0, 0};
+  const Stroke stroke{edgeColor, strokeWidth(o), style};
+  for (std::size_t r = 0; r < rows; ++r) {
+    std::vector<Point> pts;
+    for (std::size_t c = 0; c < cols; ++c) pts.push_back(ctx.toPixel(xAt(r, c), yAt(r, c)));
+    strokePolyline(ctx, pts, stroke, clip);
+  }
+  for (std::size_t c = 0; c < cols; ++c) {
+    std::vector<Point> pts;
+    for (std::size_t r = 0; r < rows; ++r) pts.push_back(ctx.toPixel(xAt(r, c), yAt(r, c)));
+    strokePolyline(ctx, pts, stroke, clip);
+  }
+}
+
+}  // namespace velmora::platform::render_detail
