@@ -104,7 +104,8 @@ BatchRequest parseBatchWords(const std::vector<std::string>& words) {
       value = w.substr(eq + 1);
     }
     static const std::set<std::string> known = {"--intervals", "--source", "--receptor",
-                                                 "--csv",       "--polar",  "--print"};
+                                                 "--csv",       "--polar",  "--print",
+                                                 "--report"};
     if (!known.contains(option)) throw UsageError("unrecognized option '" + option + "'");
     if (!value) {
       if (i + 1 >= words.size()) throw UsageError(option + " needs a value");
@@ -116,7 +117,10 @@ BatchRequest parseBatchWords(const std::vector<std::string>& words) {
       (option == "--source" ? r.source : r.receptor) = readPoint(option, *value);
     } else {
       if (value->empty()) throw UsageError(option + " needs a file name");
-      (option == "--csv" ? r.csv : option == "--polar" ? r.polar : r.print) = *value;
+      (option == "--csv"     ? r.csv
+       : option == "--polar" ? r.polar
+       : option == "--print" ? r.print
+                             : r.report) = *value;
     }
   }
   if (!haveCase) throw UsageError("a case file is needed: velmora batch CASE.ac [options]");
@@ -128,6 +132,7 @@ std::string usageText() {
   or:  velmora --open [CASE.ac]
   or:  velmora batch CASE.ac [--intervals N] [--source X,Y] [--receptor X,Y]
                      [--csv MAP.csv] [--polar LEVELS.csv] [--print FILE]
+                     [--report REPORT.pdf]
   or:  velmora --automation
 Room acoustics in plan: draw a room, place a source and a receptor, and see the
 first-order reflections, the sound level over the audience and a polar diagram.
@@ -149,6 +154,8 @@ no window and no dialog; a failure ends it with one line on standard error.
       --csv MAP.csv       the audience map, one row per grid point
       --polar LEVELS.csv  the sound arriving at the receptor: level, delay, angle
       --print FILE        the main window, in the format of FILE's extension
+      --report REPORT.pdf a PDF report: the plan and map, the walls, the polar
+                          diagram and the sound arriving at the receptor
 
 Exit status: 0 if OK, 1 if a batch run failed, 2 for a bad option or word.
 )";
