@@ -28,12 +28,12 @@ constexpr double kMargin = 56;  // about 15 mm
 constexpr double kContentWidth = kReportPageWidth - 2 * kMargin;
 constexpr double kTop = 92;                             // below the header
 constexpr double kBottom = kReportPageHeight - 80;      // above the footer
-constexpr double kRow = 18;                             // one table row or note line
+constexpr double kRow = 16;                             // one table row or note line
 constexpr double kHeading = 34;                         // a heading with space above it
 constexpr double kPlanHeight = 560, kPolarHeight = 400;  // largest heights of the two windows
 
-const Font kBody{"", 12.5};
-const Font kBold{"", 12.5, FontWeight::Bold};
+const Font kBody{"", 12};
+const Font kBold{"", 12, FontWeight::Bold};
 const Font kTitle{"", 16, FontWeight::Bold};
 const Font kSmall{"", 11};
 const Rgb kBlack{0, 0, 0};
@@ -120,9 +120,9 @@ std::vector<Page> planPages(const platform::Graphics& g, const ReportContent& c)
   p.window(Kind::Plan, plan);
   p.heading("Walls", 2 * kRow);
   p.table(c.walls);
-  // The diagram and its table start a page of their own unless both fit below the walls.
+  // The diagram follows the walls on the same page when it fits there; its table may run on.
   const double polar = c.polar ? fittedHeight(g, *c.polar, kPolarHeight) : 0;
-  p.heading("Polar diagram at the receptor", kRow + polar + (c.arrivals.rows.size() + 1) * kRow + kHeading);
+  p.heading("Polar diagram at the receptor", kRow + polar + 8);
   p.note(c.polarNote);
   if (c.polar) {
     p.window(Kind::Polar, polar);
@@ -188,7 +188,7 @@ void drawTableRow(Canvas& c, const std::vector<std::string>& cells, double y, bo
   }
   double x = kMargin + 6;
   for (std::size_t i = 0; i < cells.size() && i < std::size(kColumns); ++i) {
-    textAt(c, x, y + kRow - 5, cells[i], header ? kBold : kBody, kBlack);
+    textAt(c, x, y + kRow - 4, cells[i], header ? kBold : kBody, kBlack);
     x += kColumns[i] * kContentWidth;
   }
   if (header) rule(c, y + kRow, kBlack);
@@ -223,7 +223,7 @@ std::vector<std::uint8_t> makeReport(platform::Runtime& rt, const shell::Operati
           textAt(c, kMargin, item.y + kHeading - 10, item.text, kTitle, kBlack);
           break;
         case Kind::Note:
-          textAt(c, kMargin, item.y + kRow - 5, item.text, kBody, kBlack);
+          textAt(c, kMargin, item.y + kRow - 4, item.text, kBody, kBlack);
           break;
         case Kind::Plan:
           drawWindow(rt, ops, c, item, content.plan, "printcase");

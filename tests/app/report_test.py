@@ -7,6 +7,8 @@ of the same run, the refused diagram, and bad report names.
 """
 import csv
 import datetime
+import json
+import math
 import os
 import re
 import subprocess
@@ -80,6 +82,30 @@ class Reports(unittest.TestCase):
                 saturation = tool("convert", os.path.join(out, pngs[0]), "-colorspace", "HSL", "-channel", "G",
                                   "-separate", "-format", "%[fx:maxima]", "info:")
                 self.assertGreater(float(saturation), 0.5, case)
+
+    def test_a_room_of_44_walls_runs_its_tables_over_three_pages(self):
+        with tempfile.TemporaryDirectory() as out:
+            case = os.path.join(out, "round.ac")
+            n = 44
+            prop = {"xwall": [10 + 8 * math.cos(2 * math.pi * k / n) for k in range(n)],
+                    "ywall": [8 * math.sin(2 * math.pi * k / n) for k in range(n)], "alpha": [10] * n,
+                    "xaud": [6, 14, 14, 6], "yaud": [-4, -4, 4, 4], "xso": 7, "yso": 0, "xre": 13, "yre": 1}
+            requests = [{"op": "answer", "answers": [{"input": ["20"]}]}, {"op": "dispatch", "args": ["init"]},
+                        {"op": "dispatch", "args": ["update", prop]},
+                        {"op": "answer", "answers": [{"file": case}]}, {"op": "dispatch", "args": ["save"]}]
+            subprocess.run([VELMORA, "--automation"], input="".join(json.dumps(r) + "\n" for r in requests),
+                           cwd=out, env=dict(os.environ, QT_QPA_PLATFORM="offscreen"), capture_output=True,
+                           text=True, timeout=180, check=True)
+            pdf = os.path.join(out, "round.pdf")
+            r = run("batch", case, "--report", pdf)
+            self.assertEqual((r.returncode, r.stderr), (0, ""))
+            self.assertEqual(pages_of(pdf), 3)
+            pages = tool("pdftotext", "-layout", pdf, "-").split("\f")[:3]
+            self.assertTrue(all("Case round" in page for page in pages))
+            walls = re.findall(r"^ *(\d+) +1\.1 +\d+ +10 +yes *$", "".join(pages), re.M)
+            self.assertEqual(walls, [str(k + 1) for k in range(n)])  # none lost or doubled at a break
+            self.assertEqual([page.count("seen from the source") for page in pages], [1, 1, 0])
+            self.assertEqual([page.count("delay (ms)") for page in pages], [0, 0, 1])
 
     def test_a_refused_diagram_is_said_in_the_report(self):
         with tempfile.TemporaryDirectory() as out:
