@@ -68,12 +68,14 @@ class Reports(unittest.TestCase):
                     rows = list(csv.reader(f))[1:]
                 row = r"^ *\d+ +-?\d+\.\d +-?\d+\.\d +\d+\.\d +\d+\.\d *$"
                 self.assertEqual(len(rows) - 1, len(re.findall(row, text, re.M)), case)
-                for kind, wall, level, delay, _ in rows:
+                for kind, wall, level, delay, angle in rows:
                     label = wall if kind == "reflection" else "direct"
-                    m = re.search(r"^ *%s(?: \(blocked\))? +(-?\d+\.\d) +(-?\d+\.\d) " % label, text, re.M)
+                    m = re.search(r"^ *%s(?: \(blocked\))?((?: +-?\d+\.\d){4}) *$" % label, text, re.M)
                     self.assertIsNotNone(m, (case, kind, wall))
-                    self.assertAlmostEqual(float(m.group(1)), float(level), delta=0.051)
-                    self.assertAlmostEqual(float(m.group(2)), float(delay), delta=0.051)
+                    shown = [float(v) for v in m.group(1).split()]
+                    for got, want in zip((shown[0], shown[1], shown[3]), (level, delay, angle)):
+                        self.assertAlmostEqual(got, float(want), delta=0.051)
+                    self.assertTrue(0 <= shown[2] < 360, m.group(0))
                 # Rendered by an independent reader; the first page carries the coloured map.
                 prefix = os.path.join(out, name + "-page")
                 tool("pdftoppm", "-png", "-r", "40", pdf, prefix)
