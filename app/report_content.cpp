@@ -83,7 +83,8 @@ ReportTable arrivalTable(const polar::PolarInputs& in, const polar::PolarLevels&
   for (std::size_t i = 0; i < L.Lwall.size(); ++i) {
     if (std::isnan(L.Lwall[i]) || i >= in.images.size()) continue;
     const auto& image = in.images[i];
-    t.rows.push_back({std::to_string(i + 1), fixed(L.Lwall[i], 1), fixed(i < L.dela.size() ? L.dela[i] : NAN, 1),
+    t.rows.push_back({std::to_string(i + 1), fixed(L.Lwall[i], 1),
+                      fixed(i < L.dela.size() ? L.dela[i] : NAN, 1),
                       fixed(direction(image.xi, image.yi, in.xre, in.yre), 1),
                       fixed(i < L.ang.size() ? L.ang[i] : NAN, 1)});
   }
@@ -114,10 +115,11 @@ ReportContent gatherReport(platform::Runtime& rt, const shell::Operations& ops, 
   c.version = VELMORA_VERSION;
   c.plan = fig;
   const polar::PolarInputs in = polar::readPolarInputs(rt, fig);
-  c.planNote = "source " + point(in.xso, in.yso) + ", " + platform::formatNumber(record.Lw) + " dB;  receptor " +
-               point(in.xre, in.yre) + ";  the map shows " +
-               (platform::equalsIgnoreCase(record.displayvalue, "decibel") ? "the sound level in dB"
-                                                                           : "the number of reflections heard");
+  c.planNote =
+      "source " + point(in.xso, in.yso) + ", " + platform::formatNumber(record.Lw) + " dB;  receptor " +
+      point(in.xre, in.yre) + ";  the map shows " +
+      (platform::equalsIgnoreCase(record.displayvalue, "decibel") ? "the sound level in dB"
+                                                                  : "the number of reflections heard");
   c.walls = wallTable(rt, fig, record.iwv);
 
   // The diagram's own refusal ("receptor is outside room ...") is what the report says instead.

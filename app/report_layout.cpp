@@ -26,10 +26,10 @@ namespace {
 
 constexpr double kMargin = 56;  // about 15 mm
 constexpr double kContentWidth = kReportPageWidth - 2 * kMargin;
-constexpr double kTop = 92;                             // below the header
-constexpr double kBottom = kReportPageHeight - 80;      // above the footer
-constexpr double kRow = 16;                             // one table row or note line
-constexpr double kHeading = 34;                         // a heading with space above it
+constexpr double kTop = 92;                              // below the header
+constexpr double kBottom = kReportPageHeight - 80;       // above the footer
+constexpr double kRow = 16;                              // one table row or note line
+constexpr double kHeading = 34;                          // a heading with space above it
 constexpr double kPlanHeight = 560, kPolarHeight = 400;  // largest heights of the two windows
 
 const Font kBody{"", 12};
@@ -182,8 +182,8 @@ void rule(Canvas& c, double y, const Rgb& colour, double width = 0.75) {
 
 void drawTableRow(Canvas& c, const std::vector<std::string>& cells, double y, bool header, bool shaded) {
   if (shaded) {
-    const Point box[4] = {{kMargin, y}, {kMargin + kContentWidth, y}, {kMargin + kContentWidth, y + kRow},
-                          {kMargin, y + kRow}};
+    const Point box[4] = {
+        {kMargin, y}, {kMargin + kContentWidth, y}, {kMargin + kContentWidth, y + kRow}, {kMargin, y + kRow}};
     c.polygon(box, kShade, std::nullopt);
   }
   double x = kMargin + 6;
