@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <set>
@@ -51,6 +52,13 @@ int readIntervals(const std::string& text) {
                      std::to_string(kMostIntervals) + ", not '" + text + "'");
   }
   return n;
+}
+
+bool endsWithPdf(std::string_view name) {
+  if (name.size() <= 4) return false;
+  std::string ext(name.substr(name.size() - 4));
+  for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  return ext == ".pdf";
 }
 
 }  // namespace
@@ -117,6 +125,10 @@ BatchRequest parseBatchWords(const std::vector<std::string>& words) {
       (option == "--source" ? r.source : r.receptor) = readPoint(option, *value);
     } else {
       if (value->empty()) throw UsageError(option + " needs a file name");
+      // A slip such as "--report hall.ac" must not overwrite a case file with a PDF.
+      if (option == "--report" && !endsWithPdf(*value)) {
+        throw UsageError("--report writes a PDF file, whose name ends in .pdf, not '" + *value + "'");
+      }
       (option == "--csv"     ? r.csv
        : option == "--polar" ? r.polar
        : option == "--print" ? r.print

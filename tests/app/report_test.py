@@ -128,6 +128,7 @@ class Reports(unittest.TestCase):
                 (["--report", out], 1, "cannot write file %s: it is a folder" % out),
                 (["--report"], 2, "velmora batch: --report needs a value"),
                 (["--report="], 2, "velmora batch: --report needs a file name"),
+                (["--report", room], 2, "--report writes a PDF file, whose name ends in .pdf, not '%s'" % room),
             ]
             for words, status, message in rows:
                 r = run("batch", room, "--csv", table, *words)
