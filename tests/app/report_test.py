@@ -120,12 +120,12 @@ class Reports(unittest.TestCase):
             self.assertIn("seen from the source", text)
 
     def test_bad_report_names_give_one_line_and_write_nothing(self):
-        with tempfile.TemporaryDirectory() as out:
+        with tempfile.TemporaryDirectory() as out, tempfile.TemporaryDirectory(suffix=".pdf") as folder:
             room = os.path.join(FIXTURES, "l-room.ac")
             table = os.path.join(out, "m.csv")
             rows = [
                 (["--report", "/nope/r.pdf"], 1, "velmora batch: %s: cannot write file /nope/r.pdf" % room),
-                (["--report", out], 1, "cannot write file %s: it is a folder" % out),
+                (["--report", folder], 1, "cannot write file %s: it is a folder" % folder),
                 (["--report"], 2, "velmora batch: --report needs a value"),
                 (["--report="], 2, "velmora batch: --report needs a file name"),
                 (["--report", room], 2, "--report writes a PDF file, whose name ends in .pdf, not '%s'" % room),
