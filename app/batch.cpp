@@ -7,6 +7,7 @@
 #include "platform/error.h"
 #include "platform/matfile.h"
 #include "platform/numbers.h"
+#include "platform/output_file.h"
 #include "polar/arrivals_csv.h"
 #include "shell/case/case_record.h"
 #include "shell/case/window.h"
@@ -79,7 +80,8 @@ std::optional<platform::FileChoice> BatchUi::saveFile(const platform::FileDialog
   dialogWouldOpen("file chooser", d.title);
 }
 
-std::string runBatch(platform::Runtime& rt, const shell::Operations& ops, const BatchRequest& request) {
+std::string runBatch(platform::Runtime& rt, const shell::Operations& ops, const BatchRequest& request,
+                     const ReportDocumentFactory& openReport) {
   shell::CaseDescription prop = readCase(request.casePath);
   prop.name = shell::splitFileName(request.casePath).base;
   if (request.intervals) prop.Nsurface = *request.intervals;
@@ -108,6 +110,13 @@ std::string runBatch(platform::Runtime& rt, const shell::Operations& ops, const 
   std::optional<std::string> mapText, arrivalsText;
   if (request.csv) mapText = shell::audienceMapCsv(rt, fig);
   if (request.polar) arrivalsText = polar::arrivalsCsv(rt, fig);
+  // The report's file is opened first, so an unwritable name stops the run before any file is written,
+  // and takes its name only at the end.
+  std::optional<platform::OutputFile> reportFile;
+  if (request.report) {
+    reportFile.emplace(*request.report);
+    reportFile->write(makeReport(rt, ops, gatherReport(rt, ops, fig, todaysDate()), openReport));
+  }
   if (request.print) {
     const shell::FileNameParts parts = shell::splitFileName(*request.print);
     ops.call(rt, "printcase",
@@ -115,6 +124,7 @@ std::string runBatch(platform::Runtime& rt, const shell::Operations& ops, const 
   }
   if (mapText) platform::writeTextFile(*request.csv, *mapText);
   if (arrivalsText) platform::writeTextFile(*request.polar, *arrivalsText);
+  if (reportFile) reportFile->commit();
 
   const auto map = shell::findInWindow(rt, fig, "acouaudiencesurface");
   std::string summary = std::to_string(shell::wallsInWallOrder(rt, fig).size()) + " walls";

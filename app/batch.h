@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "app/report.h"
 #include "platform/runtime.h"
 #include "platform/ui.h"
 #include "shell/operations.h"
@@ -31,7 +32,9 @@ class BatchUi : public platform::Ui {
 
 // Runs the request on a runtime whose dispatcher routes to `ops`. Raises an Error with a one-line
 // message on any failure; files are written only once everything they hold was computed. Returns a
-// short summary for the progress line ("map 21x21, 4 walls").
-std::string runBatch(platform::Runtime& rt, const shell::Operations& ops, const BatchRequest& request);
+// short summary for the progress line ("map 21x21, 4 walls"). A report is drawn on documents from
+// `openReport`.
+std::string runBatch(platform::Runtime& rt, const shell::Operations& ops, const BatchRequest& request,
+                     const ReportDocumentFactory& openReport = {});
 
 }  // namespace velmora::app

@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <set>
@@ -53,6 +54,13 @@ int readIntervals(const std::string& text) {
   return n;
 }
 
+bool endsWithPdf(std::string_view name) {
+  if (name.size() <= 4) return false;
+  std::string ext(name.substr(name.size() - 4));
+  for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  return ext == ".pdf";
+}
+
 }  // namespace
 
 Start chooseFrontEnd(const std::vector<std::string>& words) {
@@ -104,7 +112,8 @@ BatchRequest parseBatchWords(const std::vector<std::string>& words) {
       value = w.substr(eq + 1);
     }
     static const std::set<std::string> known = {"--intervals", "--source", "--receptor",
-                                                 "--csv",       "--polar",  "--print"};
+                                                 "--csv",       "--polar",  "--print",
+                                                 "--report"};
     if (!known.contains(option)) throw UsageError("unrecognized option '" + option + "'");
     if (!value) {
       if (i + 1 >= words.size()) throw UsageError(option + " needs a value");
@@ -116,7 +125,14 @@ BatchRequest parseBatchWords(const std::vector<std::string>& words) {
       (option == "--source" ? r.source : r.receptor) = readPoint(option, *value);
     } else {
       if (value->empty()) throw UsageError(option + " needs a file name");
-      (option == "--csv" ? r.csv : option == "--polar" ? r.polar : r.print) = *value;
+      // A slip such as "--report hall.ac" must not overwrite a case file with a PDF.
+      if (option == "--report" && !endsWithPdf(*value)) {
+        throw UsageError("--report writes a PDF file, whose name ends in .pdf, not '" + *value + "'");
+      }
+      (option == "--csv"     ? r.csv
+       : option == "--polar" ? r.polar
+       : option == "--print" ? r.print
+                             : r.report) = *value;
     }
   }
   if (!haveCase) throw UsageError("a case file is needed: velmora batch CASE.ac [options]");
@@ -128,6 +144,7 @@ std::string usageText() {
   or:  velmora --open [CASE.ac]
   or:  velmora batch CASE.ac [--intervals N] [--source X,Y] [--receptor X,Y]
                      [--csv MAP.csv] [--polar LEVELS.csv] [--print FILE]
+                     [--report REPORT.pdf]
   or:  velmora --automation
 Room acoustics in plan: draw a room, place a source and a receptor, and see the
 first-order reflections, the sound level over the audience and a polar diagram.
@@ -149,6 +166,8 @@ no window and no dialog; a failure ends it with one line on standard error.
       --csv MAP.csv       the audience map, one row per grid point
       --polar LEVELS.csv  the sound arriving at the receptor: level, delay, angle
       --print FILE        the main window, in the format of FILE's extension
+      --report REPORT.pdf a PDF report: the plan and map, the walls, the polar
+                          diagram and the sound arriving at the receptor
 
 Exit status: 0 if OK, 1 if a batch run failed, 2 for a bad option or word.
 )";

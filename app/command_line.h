@@ -34,7 +34,7 @@ struct BatchRequest {
   std::string casePath;
   std::optional<int> intervals;
   std::optional<std::array<double, 2>> source, receptor;
-  std::optional<std::string> csv, polar, print;
+  std::optional<std::string> csv, polar, print, report;
 };
 
 inline constexpr int kFewestIntervals = 10;

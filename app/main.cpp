@@ -20,6 +20,7 @@
 #include "app/batch.h"
 #include "app/command_line.h"
 #include "app/operation_table.h"
+#include "app/report_pdf.h"
 #include "platform/automation.h"
 #include "platform/error.h"
 #include "platform/qt/image_reader.h"
@@ -115,7 +116,7 @@ int runBatch(int argc, char* argv[], const std::vector<std::string>& words) {
   rt.setPrintService(&printService);
   std::string summary;
   try {
-    summary = app::runBatch(rt, ops, request);
+    summary = app::runBatch(rt, ops, request, app::openPdfReport);
   } catch (const std::exception& e) {
     // Messages about the case file name it already; the others get its name in front.
     const std::string message = e.what();

@@ -48,6 +48,7 @@ class Runtime {
   void dispatch(const std::vector<Value>& args);
 
   void setPrintService(PrintService* service) { printService_ = service; }
+  PrintService* printService() const { return printService_; }
   // Raises an Error when no front end can print.
   void print(Handle figure, const std::string& device, const std::string& path);
 

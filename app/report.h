@@ -1,0 +1,65 @@
+#pragma once
+// A report of one case for people: the plan with its audience map and colour bar, a table of the
+// walls, the polar diagram at the receptor and a table of the sound arriving there, on A4 pages with
+// the case name, the date and the program's version on each. The content is gathered and laid out
+// here without Qt; the paged document it is drawn on (a PDF) comes from the program's Qt side.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/canvas.h"
+#include "platform/runtime.h"
+#include "shell/operations.h"
+
+namespace velmora::app {
+
+// Pages of one size in pixels at 96 per inch, drawn one after the other.
+class ReportDocument {
+ public:
+  virtual ~ReportDocument() = default;
+  virtual platform::Canvas& canvas() = 0;
+  virtual void newPage() = 0;
+  // The finished document's bytes; raises an Error when it could not be made.
+  virtual std::vector<std::uint8_t> finish() = 0;
+};
+using ReportDocumentFactory =
+    std::function<std::unique_ptr<ReportDocument>(double widthPx, double heightPx, const std::string& title)>;
+
+// A4 portrait at 96 pixels per inch.
+inline constexpr double kReportPageWidth = 210 / 25.4 * 96;
+inline constexpr double kReportPageHeight = 297 / 25.4 * 96;
+
+struct ReportTable {
+  std::vector<std::string> header;
+  std::vector<std::vector<std::string>> rows;
+};
+
+// What a report holds, all of it text except the two windows it shows.
+struct ReportContent {
+  std::string caseName, date, version;
+  platform::Handle plan = platform::kNoHandle;  // the main window
+  std::string planNote;                         // source, receptor, power, what the map shows
+  ReportTable walls;
+  std::optional<platform::Handle> polar;  // the polar window; none when the diagram was refused
+  std::string polarNote;                  // the levels, or why there is no diagram
+  ReportTable arrivals;                   // direct sound first, then one row per reflection
+};
+
+// Gathers the report of a main window that holds a computed case, opening its polar diagram through
+// the "polardiagram" operation (left open). `date` is printed as given.
+ReportContent gatherReport(platform::Runtime& rt, const shell::Operations& ops, platform::Handle mainWindow,
+                           const std::string& date);
+
+// Today's date as YYYY-MM-DD.
+std::string todaysDate();
+
+// Lays the report out on A4 pages and draws it; the two windows are drawn by the "printcase" and
+// "printpolar" operations, so they look as they print. Returns the document's bytes.
+std::vector<std::uint8_t> makeReport(platform::Runtime& rt, const shell::Operations& ops,
+                                     const ReportContent& content, const ReportDocumentFactory& open);
+
+}  // namespace velmora::app

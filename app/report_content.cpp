@@ -1,0 +1,147 @@
+// What a report says about a case: gathered from the main window and its polar diagram as text.
+
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <numbers>
+#include <string_view>
+
+#include "app/report.h"
+#include "platform/error.h"
+#include "platform/numbers.h"
+#include "polar/polar.h"
+#include "shell/case/window.h"
+#include "shell/wall_menu.h"
+
+namespace velmora::app {
+
+using platform::Handle;
+
+namespace {
+
+// Fixed decimals, so the columns of a table line up; "-0.0" reads as "0.0".
+std::string fixed(double v, int decimals) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, v);
+  std::string s = buffer;
+  if (s.starts_with('-') && s.find_first_not_of("-0.") == std::string::npos) s.erase(0, 1);
+  return s;
+}
+
+// The number inside a wall menu line such as "length=5m": the table shows what the menu shows.
+std::string menuNumber(const std::string& line, std::string_view prefix, std::string_view suffix) {
+  if (line.size() < prefix.size() + suffix.size()) return line;
+  return line.substr(prefix.size(), line.size() - prefix.size() - suffix.size());
+}
+
+std::string seenFromSource(const std::optional<std::vector<int>>& iwv, std::size_t wall) {
+  // Without visibility classes (a convex room) every wall is seen whole.
+  const int seen = iwv && wall < iwv->size() ? (*iwv)[wall] : 1;
+  switch (seen) {
+    case 0:
+      return "no";
+    case 2:
+      return "in part";
+    case 3:
+      return "yes, from its end";
+    default:
+      return "yes";
+  }
+}
+
+// The direction a sound arrives from at the receptor, as the diagram draws it: degrees from +x,
+// counter-clockwise, 0 to 360.
+double direction(double xq, double yq, double xre, double yre) {
+  const double d = std::atan2(yq - yre, xq - xre) * 180 / std::numbers::pi;
+  return d < 0 ? d + 360 : d;
+}
+
+std::string point(double x, double y) {
+  return "(" + polar::shown(x, 0.01) + ", " + polar::shown(y, 0.01) + ") m";
+}
+
+ReportTable wallTable(const platform::Runtime& rt, Handle fig, const std::optional<std::vector<int>>& iwv) {
+  ReportTable t;
+  t.header = {"wall", "length (m)", "angle (°)", "absorption (%)", "seen from the source"};
+  const engine::Walls walls = shell::wallGeometry(rt, fig);
+  const std::vector<double> alpha = shell::wallAbsorptions(rt, fig);
+  for (std::size_t i = 0; i < walls.size(); ++i) {
+    const auto& w = walls[i];
+    const shell::WallInfo info = shell::wallInfo(w.x1, w.y1, w.x2, w.y2, i < alpha.size() ? alpha[i] : 0.0);
+    t.rows.push_back({std::to_string(i + 1), menuNumber(info.length, "length=", "m"),
+                      menuNumber(info.angle, "angle=", "°"), menuNumber(info.absorption, "absorption=", "%"),
+                      seenFromSource(iwv, i)});
+  }
+  return t;
+}
+
+ReportTable arrivalTable(const polar::PolarInputs& in, const polar::PolarLevels& L) {
+  ReportTable t;
+  t.header = {"wall", "level (dB)", "delay (ms)", "direction (°)", "from the direct sound (°)"};
+  t.rows.push_back({L.isov != 0 ? "direct" : "direct (blocked)", fixed(L.Lso, 1), fixed(0, 1),
+                    fixed(direction(in.xso, in.yso, in.xre, in.yre), 1), fixed(0, 1)});
+  for (std::size_t i = 0; i < L.Lwall.size(); ++i) {
+    if (std::isnan(L.Lwall[i]) || i >= in.images.size()) continue;
+    const auto& image = in.images[i];
+    t.rows.push_back({std::to_string(i + 1), fixed(L.Lwall[i], 1),
+                      fixed(i < L.dela.size() ? L.dela[i] : NAN, 1),
+                      fixed(direction(image.xi, image.yi, in.xre, in.yre), 1),
+                      fixed(i < L.ang.size() ? L.ang[i] : NAN, 1)});
+  }
+  return t;
+}
+
+bool isPolarWindow(const platform::Graphics& g, Handle fig) {
+  return g.exists(fig) && platform::equalsIgnoreCase(g.at(fig).tag(), "acoupolar");
+}
+
+}  // namespace
+
+std::string todaysDate() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char buffer[16];
+  std::strftime(buffer, sizeof buffer, "%Y-%m-%d", &local);
+  return buffer;
+}
+
+ReportContent gatherReport(platform::Runtime& rt, const shell::Operations& ops, Handle fig,
+                           const std::string& date) {
+  ReportContent c;
+  const shell::CaseRecord record = shell::readCase(rt, fig);
+  c.caseName = record.name;
+  c.date = date;
+  c.version = VELMORA_VERSION;
+  c.plan = fig;
+  const polar::PolarInputs in = polar::readPolarInputs(rt, fig);
+  c.planNote =
+      "source " + point(in.xso, in.yso) + ", " + platform::formatNumber(record.Lw) + " dB;  receptor " +
+      point(in.xre, in.yre) + ";  the map shows " +
+      (platform::equalsIgnoreCase(record.displayvalue, "decibel") ? "the sound level in dB"
+                                                                  : "the number of reflections heard");
+  c.walls = wallTable(rt, fig, record.iwv);
+
+  // The diagram's own refusal ("receptor is outside room ...") is what the report says instead.
+  const polar::PolarComputation computed = polar::computePolarLevels(in);
+  if (computed.refusal) {
+    c.polarNote = "No polar diagram: " + *computed.refusal;
+    return c;
+  }
+  platform::Graphics& g = rt.graphics();
+  g.setCurrentFigure(fig);
+  ops.call(rt, "polardiagram", {});
+  const Handle polarWindow = g.currentFigure();
+  if (polarWindow == fig || !isPolarWindow(g, polarWindow)) throw Error("the polar diagram did not open");
+  c.polar = polarWindow;
+  g.setCurrentFigure(fig);
+  const polar::PolarLevels& L = computed.levels;
+  c.polarNote = "total " + fixed(L.LTa, 1) + " dB,  direct " + fixed(L.Lso, 1) + " dB" +
+                (L.isov != 0 ? "" : " (blocked)") + ",  reflected " + fixed(L.LT, 1) + " dB;  " +
+                std::to_string(L.received) + (L.received == 1 ? " reflection" : " reflections") +
+                ";  receptor height offset " + polar::shown(in.Hr, 0.01) + " m";
+  c.arrivals = arrivalTable(in, L);
+  return c;
+}
+
+}  // namespace velmora::app
