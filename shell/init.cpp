@@ -379,7 +379,9 @@ void makeControlMenu(Graphics& g, Handle fig, Handle control, std::string_view o
         MenuItem{"radius", hide, false, true},   MenuItem{"axes", hide, false, true},
         MenuItem{"receptor", hide, false, true}, MenuItem{"audience limits", hide, false, true},
     };
-    makeContextMenu(g, fig, items, control);
+    const Handle menu = makeContextMenu(g, fig, items, control);
+    // The map follows vertex, source and audience drags while this is checked (editor/live_map).
+    addMenuItem(g, menu, {"live map", hide, true, true});
   } else if (owner == "utils") {
     const Handle menu = g.create(ObjectType::UiContextMenu, fig);
     addMenuItem(g, menu, {"dB sum", "velmoracopy('dbsum')"});

@@ -429,7 +429,8 @@ TEST_F(MainWindowTest, EveryControlOfTheTable) {
   EXPECT_EQ(menuLabels(menuOf(hidden)), (std::vector<std::string>{"diffusion factor for convex walls",
                                                                   "change absorption manually", "zoom"}));
   EXPECT_EQ(menuLabels(menuOf(control(fig, "acouobjects"))),
-            (std::vector<std::string>{"grid", "images", "radius", "axes", "receptor", "audience limits"}));
+            (std::vector<std::string>{"grid", "images", "radius", "axes", "receptor", "audience limits",
+                                       "live map"}));
   const auto objectItems = menuItemsInOrder(rt.graphics(), menuOf(control(fig, "acouobjects")));
   EXPECT_EQ(text(objectItems[0], "checked"), "off");
   for (std::size_t i = 1; i < objectItems.size(); ++i) EXPECT_EQ(text(objectItems[i], "checked"), "on");
