@@ -447,8 +447,8 @@ const Value& stored(const GraphicsObject& o, std::string_view name) {
   std::string buffer;
   const Value* v = o.find(lowered(name, buffer));
   if (v == nullptr) {
-    throw Error("There is no '" + std::string(name) + "' property in the '" + std::string(typeName(o.type())) +
-                "' class.");
+    throw Error("There is no '" + std::string(name) + "' property in the '" +
+                std::string(typeName(o.type())) + "' class.");
   }
   return *v;
 }

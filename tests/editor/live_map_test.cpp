@@ -45,7 +45,9 @@ class LiveMapTest : public test_support::MainWindowFixture<> {
     const Handle item = windowItems("live map").at(0);
     if (rt.graphics().at(item).isOn("checked") != on) rt.click(item);
   }
-  std::vector<double> firstImage() { return {nums(nth("acouimage", 1), "xdata")[0], nums(nth("acouimage", 1), "ydata")[0]}; }
+  std::vector<double> firstImage() {
+    return {nums(nth("acouimage", 1), "xdata")[0], nums(nth("acouimage", 1), "ydata")[0]};
+  }
 
   // Everything a drag can change in the drawing area, object by object in stacking order.
   std::vector<std::string> drawing() {
@@ -154,9 +156,9 @@ TEST(LiveMapOutcomeTest, DragsEndAsWithoutTheLiveMap) {
     void TestBody() override {}
     using LiveMapTest::dragAll;
     using LiveMapTest::drawing;
-    using LiveMapTest::setLive;
     using LiveMapTest::fig;
     using LiveMapTest::rt;
+    using LiveMapTest::setLive;
     using LiveMapTest::ui;
   };
   std::vector<std::vector<std::string>> drawings;
@@ -180,7 +182,8 @@ TEST(LiveMapOutcomeTest, DragsEndAsWithoutTheLiveMap) {
 TEST(LiveComputeTest, AStopRequestAbandonsTheComputation) {
   LiveJob job;
   job.kind = LiveDrag::Audience;
-  job.inputs.walls = engine::wallsFromOutline(std::vector<double>{0, 10, 10, 0}, std::vector<double>{0, 0, 10, 10});
+  job.inputs.walls =
+      engine::wallsFromOutline(std::vector<double>{0, 10, 10, 0}, std::vector<double>{0, 0, 10, 10});
   job.inputs.alpha = {0, 0, 0, 0};
   job.inputs.xso = 5;
   job.inputs.yso = 5;
