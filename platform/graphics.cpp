@@ -540,11 +540,11 @@ Handle Graphics::create(ObjectType type, Handle parent) {
   const Handle fig = figureOf(parent);
   if (fig != kNoHandle) {
     const std::string prefix = "default" + std::string(typeName(type));
-    for (const auto& [key, value] : object(fig).props_) {
-      if (key.rfind(prefix, 0) == 0) {
-        const std::string prop = key.substr(prefix.size());
-        if (findDef(type, prop) != nullptr) obj->props_[prop] = value;
-      }
+    const auto& figureProps = object(fig).props_;
+    for (auto it = figureProps.lower_bound(prefix); it != figureProps.end() && it->first.starts_with(prefix);
+         ++it) {
+      const std::string prop = it->first.substr(prefix.size());
+      if (findDef(type, prop) != nullptr) obj->props_[prop] = it->second;
     }
   }
   const Handle h = obj->handle_;
