@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "editor/editor_operations.h"
+#include "editor/live_map.h"
 #include "platform/numbers.h"
 #include "shell/case/acoustics.h"
 #include "shell/case/case_record.h"
@@ -449,12 +450,31 @@ void registerDragOperations(Operations& ops) {
   const auto add = [&ops](const char* name, std::function<void(Runtime&)> f) {
     ops.add(shell::makeOperation(name, 0, 0, shell::withoutArguments(std::move(f))));
   };
-  add("movewallpoint", movewallpoint);
-  add("moveaudiencepoint", moveaudiencepoint);
+  // Motions that move a vertex, the source or an audience corner also hand the new geometry to the
+  // live map. A motion moved something when it wrote the status line anew.
+  auto live = std::make_shared<LiveMap>(ops);
+  const auto following = [live](LiveDrag kind, void (*motion)(Runtime&)) {
+    return [live, kind, motion](Runtime& rt) {
+      const auto fig = findMainWindow(rt);
+      if (!fig) return motion(rt);
+      const bool firstMotion = rt.graphics().at(*fig).text("windowbuttonupfcn").empty();
+      const auto status = [&] {
+        const auto text = findInWindow(rt, *fig, "acoutext");
+        return text ? rt.graphics().at(*text).text("string") : std::string();
+      };
+      const std::string before = status();
+      motion(rt);
+      if (status() != before) live->follow(rt, *fig, kind, firstMotion);
+    };
+  };
+  add("movewallpoint", following(LiveDrag::Vertex, movewallpoint));
+  add("moveaudiencepoint", following(LiveDrag::Audience, moveaudiencepoint));
   add("moveaxis", moveaxis);
   add("refreshcoordinates", [table](Runtime& rt) { refreshcoordinates(rt, *table); });
   add("preparemovesource", preparemovesource);
-  add("movesource", movesource);
+  add("movesource", following(LiveDrag::Source, movesource));
+  // Not a verb: waits for the live map's worker and shows what it finished (tests, automation).
+  add("settlelivemap", [live](Runtime& rt) { live->settle(rt); });
   add("preparemovereceptor", preparemovereceptor);
   add("movereceptor", movereceptor);
   add("movedrawing", [table](Runtime& rt) { movedrawing(rt, *table); });

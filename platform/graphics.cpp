@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <unordered_map>
 
 #include "platform/error.h"
 #include "platform/numbers.h"
@@ -250,16 +251,32 @@ const std::vector<PropDef>& typeProps(ObjectType t) {
   return root;
 }
 
+// Every property access looks its name up here: one hash table per type, the type's own
+// properties before the common ones.
 const PropDef* findDef(ObjectType t, std::string_view lowered) {
-  for (const PropDef& d : typeProps(t)) {
-    if (lowered == d.name) return &d;
-  }
-  if (t != ObjectType::Root) {
-    for (const PropDef& d : commonProps()) {
-      if (lowered == d.name) return &d;
+  constexpr std::size_t kTypes = static_cast<std::size_t>(ObjectType::UiContextMenu) + 1;
+  using Index = std::unordered_map<std::string_view, const PropDef*>;
+  static const std::array<Index, kTypes> indexes = [] {
+    std::array<Index, kTypes> out;
+    for (std::size_t i = 0; i < kTypes; ++i) {
+      const auto type = static_cast<ObjectType>(i);
+      for (const PropDef& d : typeProps(type)) out[i].emplace(d.name, &d);
+      if (type != ObjectType::Root) {
+        for (const PropDef& d : commonProps()) out[i].emplace(d.name, &d);
+      }
     }
-  }
-  return nullptr;
+    return out;
+  }();
+  const Index& index = indexes[static_cast<std::size_t>(t)];
+  const auto it = index.find(lowered);
+  return it == index.end() ? nullptr : it->second;
+}
+
+// The name in lower case; without a copy when it is already (as the program's own names are).
+std::string_view lowered(std::string_view name, std::string& buffer) {
+  if (std::none_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; })) return name;
+  buffer = lower(name);
+  return buffer;
 }
 
 // Properties every object answers but that are not stored in the bag.
@@ -373,12 +390,14 @@ std::optional<Rgb> colorOf(const Value& v) {
 // ---------------------------------------------------------------------------------------------
 
 bool GraphicsObject::hasProperty(std::string_view name) const {
-  const std::string l = lower(name);
+  std::string buffer;
+  const std::string_view l = lowered(name, buffer);
   return isSpecial(l) || findDef(type_, l) != nullptr;
 }
 
 Value GraphicsObject::get(std::string_view name) const {
-  const std::string l = lower(name);
+  std::string buffer;
+  const std::string_view l = lowered(name, buffer);
   if (l == "type") return Value(std::string(typeName(type_)));
   if (l == "parent") return parent_ == kNoHandle ? Value(Matrix{}) : Value::handle(parent_);
   if (l == "children") {
@@ -387,30 +406,58 @@ Value GraphicsObject::get(std::string_view name) const {
     return Value(std::move(out));
   }
   if (l == "userdata") return userdata_ ? userdata_->toValue() : Value(Matrix{});
-  auto it = props_.find(l);
-  if (it == props_.end()) {
+  const Value* v = find(l);
+  if (v == nullptr) {
     throw Error("There is no '" + std::string(name) + "' property in the '" + std::string(typeName(type_)) +
                 "' class.");
+  }
+  return *v;
+}
+
+const Value* GraphicsObject::find(std::string_view lowered) const {
+  auto it = props_.find(lowered);
+  if (it != props_.end()) return &it->second;
+  const PropDef* def = findDef(type_, lowered);
+  return def == nullptr ? nullptr : &def->initial;
+}
+
+Value& GraphicsObject::slot(std::string_view lowered) {
+  auto it = props_.find(lowered);
+  if (it == props_.end()) {
+    const PropDef* def = findDef(type_, lowered);
+    it = props_.emplace(std::string(lowered), def != nullptr ? def->initial : Value(Matrix{})).first;
   }
   return it->second;
 }
 
-namespace {
-const Value& stored(const std::map<std::string, Value, std::less<>>& props, std::string_view name,
-                    ObjectType t) {
-  const std::string l = lower(name);
-  auto it = props.find(l);
-  if (it == props.end()) {
-    throw Error("There is no '" + std::string(name) + "' property in the '" + std::string(typeName(t)) +
-                "' class.");
+std::vector<std::string> GraphicsObject::propertyNames() const {
+  std::vector<std::string> names;
+  for (const PropDef& d : typeProps(type_)) names.emplace_back(d.name);
+  if (type_ != ObjectType::Root) {
+    for (const PropDef& d : commonProps()) names.emplace_back(d.name);
   }
-  return it->second;
+  std::sort(names.begin(), names.end());
+  names.erase(std::unique(names.begin(), names.end()), names.end());
+  for (const char* special : {"type", "parent", "children", "userdata"}) names.emplace_back(special);
+  return names;
+}
+
+namespace {
+const Value& stored(const GraphicsObject& o, std::string_view name) {
+  std::string buffer;
+  const Value* v = o.find(lowered(name, buffer));
+  if (v == nullptr) {
+    throw Error("There is no '" + std::string(name) + "' property in the '" +
+                std::string(typeName(o.type())) + "' class.");
+  }
+  return *v;
 }
 }  // namespace
 
 std::string GraphicsObject::text(std::string_view name) const {
-  if (lower(name) == "type") return std::string(typeName(type_));
-  const Value& v = stored(props_, name, type_);
+  std::string buffer;
+  if (lowered(name, buffer) == "type") return std::string(typeName(type_));
+  const Value& v = stored(*this, name);
   if (v.isText()) return v.text();
   if (v.isList()) {
     // Several lines: joined with newlines for a plain read.
@@ -426,11 +473,11 @@ std::string GraphicsObject::text(std::string_view name) const {
 }
 
 double GraphicsObject::number(std::string_view name) const {
-  return stored(props_, name, type_).scalar();
+  return stored(*this, name).scalar();
 }
 
 const Matrix& GraphicsObject::matrix(std::string_view name) const {
-  return stored(props_, name, type_).matrix();
+  return stored(*this, name).matrix();
 }
 
 std::vector<double> GraphicsObject::numbers(std::string_view name) const {
@@ -442,11 +489,7 @@ bool GraphicsObject::isOn(std::string_view name) const {
 }
 
 std::optional<Rgb> GraphicsObject::color(std::string_view name) const {
-  return colorOf(stored(props_, name, type_));
-}
-
-const std::string& GraphicsObject::tag() const {
-  return props_.find("tag")->second.text();
+  return colorOf(stored(*this, name));
 }
 
 const Value* GraphicsObject::appData(std::string_view name) const {
@@ -460,24 +503,27 @@ Graphics::Graphics() {
   auto root = std::make_unique<GraphicsObject>();
   root->handle_ = kRoot;
   root->type_ = ObjectType::Root;
-  for (const PropDef& d : typeProps(ObjectType::Root)) root->props_[d.name] = d.initial;
-  objects_[kRoot] = std::move(root);
+  objects_.push_back(std::move(root));
+  byTag_[""].insert(kRoot);
+}
+
+const GraphicsObject* Graphics::find(Handle h) const {
+  if (h < 0 || static_cast<std::size_t>(h) >= objects_.size()) return nullptr;
+  return objects_[static_cast<std::size_t>(h)].get();
 }
 
 GraphicsObject& Graphics::object(Handle h) {
-  auto it = objects_.find(h);
-  if (it == objects_.end()) throw Error("Invalid handle: " + std::to_string(h));
-  return *it->second;
+  return const_cast<GraphicsObject&>(at(h));
 }
 
 const GraphicsObject& Graphics::at(Handle h) const {
-  auto it = objects_.find(h);
-  if (it == objects_.end()) throw Error("Invalid handle: " + std::to_string(h));
-  return *it->second;
+  const GraphicsObject* o = find(h);
+  if (o == nullptr) throw Error("Invalid handle: " + std::to_string(h));
+  return *o;
 }
 
 bool Graphics::exists(Handle h) const {
-  return objects_.count(h) != 0;
+  return find(h) != nullptr;
 }
 
 Handle Graphics::create(ObjectType type, Handle parent) {
@@ -490,26 +536,25 @@ Handle Graphics::create(ObjectType type, Handle parent) {
   obj->handle_ = next_++;
   obj->type_ = type;
   obj->parent_ = parent;
-  for (const PropDef& d : commonProps()) obj->props_[d.name] = d.initial;
-  for (const PropDef& d : typeProps(type)) obj->props_[d.name] = d.initial;
   // Defaults a window gives to objects created in it ("defaultuicontrolfontsize" and the like).
   const Handle fig = figureOf(parent);
   if (fig != kNoHandle) {
     const std::string prefix = "default" + std::string(typeName(type));
-    for (const auto& [key, value] : object(fig).props_) {
-      if (key.rfind(prefix, 0) == 0) {
-        const std::string prop = key.substr(prefix.size());
-        if (obj->props_.count(prop)) obj->props_[prop] = value;
-      }
+    const auto& figureProps = object(fig).props_;
+    for (auto it = figureProps.lower_bound(prefix); it != figureProps.end() && it->first.starts_with(prefix);
+         ++it) {
+      const std::string prop = it->first.substr(prefix.size());
+      if (findDef(type, prop) != nullptr) obj->props_[prop] = it->second;
     }
   }
   const Handle h = obj->handle_;
-  objects_[h] = std::move(obj);
+  objects_.push_back(std::move(obj));
+  byTag_[""].insert(h);
   p.children_.insert(p.children_.begin(), h);
   if (type == ObjectType::Figure) {
-    object(kRoot).props_["currentfigure"] = Value::handle(h);
+    object(kRoot).slot("currentfigure") = Value::handle(h);
   } else if (type == ObjectType::Axes) {
-    object(parent).props_["currentaxes"] = Value::handle(h);
+    object(parent).slot("currentaxes") = Value::handle(h);
   }
   for (GraphicsObserver* o : observers_) o->objectCreated(h);
   return h;
@@ -527,19 +572,28 @@ void Graphics::remove(Handle h) {
   }
   const Handle parent = at(h).parent_;
   auto& siblings = object(parent).children_;
-  siblings.erase(std::remove(siblings.begin(), siblings.end(), h), siblings.end());
-  for (Handle d : subtree) objects_.erase(d);
+  // Searched from the bottom of the stack, where the oldest objects (the ones rebuilds delete) are.
+  const auto found = std::find(siblings.rbegin(), siblings.rend(), h);
+  if (found != siblings.rend()) siblings.erase(std::next(found).base());
+  for (Handle d : subtree) {
+    GraphicsObject& o = object(d);
+    setMenuUse(o, handleNone());
+    auto tagged = byTag_.find(o.tag_);
+    if (tagged != byTag_.end()) tagged->second.erase(d);
+    menuUsers_.erase(d);
+    objects_[static_cast<std::size_t>(d)].reset();
+  }
 
   // Current objects that went away.
   GraphicsObject& root = object(kRoot);
-  const Value& cf = root.props_["currentfigure"];
+  const Value& cf = root.slot("currentfigure");
   if (cf.isObject() && !exists(cf.object())) {
     const auto& figs = root.children_;
-    root.props_["currentfigure"] = figs.empty() ? handleNone() : Value::handle(figs.front());
+    root.slot("currentfigure") = figs.empty() ? handleNone() : Value::handle(figs.front());
   }
   for (Handle fig : root.children_) {
     GraphicsObject& f = object(fig);
-    Value& ca = f.props_["currentaxes"];
+    Value& ca = f.slot("currentaxes");
     if (ca.isObject() && !exists(ca.object())) {
       ca = handleNone();
       for (Handle c : f.children_) {
@@ -549,7 +603,7 @@ void Graphics::remove(Handle h) {
         }
       }
     }
-    Value& co = f.props_["currentobject"];
+    Value& co = f.slot("currentobject");
     if (co.isObject() && !exists(co.object())) co = handleNone();
   }
 }
@@ -560,7 +614,8 @@ void Graphics::notifyChanged(Handle h, std::string_view name) {
 
 void Graphics::set(Handle h, std::string_view name, const Value& v) {
   GraphicsObject& obj = object(h);
-  const std::string l = lower(name);
+  std::string buffer;
+  const std::string_view l = lowered(name, buffer);
   if (l == "userdata") {
     setUserdata(h, std::make_shared<ValueUserData>(v));
     return;
@@ -640,6 +695,12 @@ void Graphics::set(Handle h, std::string_view name, const Value& v) {
     case Kind::Any:
       break;
   }
+  if (l == "uicontextmenu") setMenuUse(obj, value);
+  if (l == "tag" && value.text() != obj.tag_) {
+    byTag_[obj.tag_].erase(h);
+    obj.tag_ = value.text();
+    byTag_[obj.tag_].insert(h);
+  }
   obj.props_[def->name] = std::move(value);
   if (const char* mode = modeFor(l)) obj.props_[mode] = Value("manual");
   if (l == "currentfigure" && obj.props_[def->name].isObject()) {
@@ -681,8 +742,39 @@ std::vector<Handle> Graphics::findIf(Handle parent,
   return out;
 }
 
+bool Graphics::isWithin(Handle h, Handle ancestorHandle) const {
+  while (h != kNoHandle) {
+    if (h == ancestorHandle) return true;
+    const GraphicsObject* o = find(h);
+    if (o == nullptr) return false;
+    h = o->parent_;
+  }
+  return false;
+}
+
 std::vector<Handle> Graphics::findobj(Handle parent, std::string_view tag) const {
-  return findIf(parent, [tag](const GraphicsObject& o) { return o.tag() == tag; });
+  std::vector<Handle> out;
+  if (!exists(parent)) return out;
+  auto tagged = byTag_.find(tag);
+  if (tagged == byTag_.end()) return out;
+  for (Handle h : tagged->second) {
+    if (isWithin(h, parent)) out.push_back(h);
+  }
+  return out;
+}
+
+void Graphics::setMenuUse(GraphicsObject& o, const Value& menu) {
+  auto old = o.props_.find("uicontextmenu");
+  if (old != o.props_.end() && old->second.isObject()) {
+    auto it = menuUsers_.find(old->second.object());
+    if (it != menuUsers_.end() && --it->second == 0) menuUsers_.erase(it);
+  }
+  if (menu.isObject()) ++menuUsers_[menu.object()];
+}
+
+std::size_t Graphics::contextMenuUsers(Handle menu) const {
+  auto it = menuUsers_.find(menu);
+  return it == menuUsers_.end() ? 0 : it->second;
 }
 
 void Graphics::setChildren(Handle parent, const std::vector<Handle>& order) {
@@ -715,7 +807,7 @@ Handle handleIn(const Value& v) {
 }  // namespace
 
 Handle Graphics::currentFigure() const {
-  return handleIn(at(kRoot).props_.at("currentfigure"));
+  return handleIn(*at(kRoot).find("currentfigure"));
 }
 
 void Graphics::setCurrentFigure(Handle fig) {
@@ -725,12 +817,12 @@ void Graphics::setCurrentFigure(Handle fig) {
 
 Handle Graphics::currentAxes(Handle fig) const {
   if (!exists(fig)) return kNoHandle;
-  return handleIn(at(fig).props_.at("currentaxes"));
+  return handleIn(*at(fig).find("currentaxes"));
 }
 
 Handle Graphics::currentObject(Handle fig) const {
   if (!exists(fig)) return kNoHandle;
-  return handleIn(at(fig).props_.at("currentobject"));
+  return handleIn(*at(fig).find("currentobject"));
 }
 
 void Graphics::addObserver(GraphicsObserver* o) {

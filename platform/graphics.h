@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,15 +71,12 @@ class GraphicsObject {
   const std::vector<Handle>& children() const { return children_; }
 
   bool hasProperty(std::string_view name) const;
+  // A stored property by its lower-case name; null for a name the type does not have.
+  const Value* find(std::string_view lowered) const;
   Value get(std::string_view name) const;
   // Every property name of the object (automation lists them all): the stored ones in alphabetical
   // order, then "type", "parent", "children" and "userdata".
-  std::vector<std::string> propertyNames() const {
-    std::vector<std::string> names;
-    for (const auto& entry : props_) names.push_back(entry.first);
-    for (const char* special : {"type", "parent", "children", "userdata"}) names.emplace_back(special);
-    return names;
-  }
+  std::vector<std::string> propertyNames() const;
   // Typed reads; each raises an Error when the stored value has another kind.
   std::string text(std::string_view name) const;
   double number(std::string_view name) const;
@@ -87,7 +85,7 @@ class GraphicsObject {
   bool isOn(std::string_view name) const;  // an "on"/"off" property
   std::optional<Rgb> color(std::string_view name) const;
 
-  const std::string& tag() const;
+  const std::string& tag() const { return tag_; }
   bool visible() const { return isOn("visible"); }
 
   // Typed userdata. `userdataAs<T>()` is null when the userdata is absent or of another type.
@@ -107,10 +105,14 @@ class GraphicsObject {
   ObjectType type_ = ObjectType::Root;
   Handle parent_ = kNoHandle;
   std::vector<Handle> children_;
+  // Only the properties set since creation; the others read their type's default. A window holds
+  // thousands of objects, and copying every default into each of them dominated a rebuild.
   std::map<std::string, Value, std::less<>> props_;
+  Value& slot(std::string_view lowered);  // the stored value, made from the default when absent
   std::shared_ptr<const UserData> userdata_;
   std::map<std::string, Value, std::less<>> appData_;
   std::optional<Value> guiData_;
+  std::string tag_;  // a copy of the "tag" property: tag searches read it without a lookup
 };
 
 // Told of every change, so a front end can follow the model without holding state of its own.
@@ -162,6 +164,8 @@ class Graphics {
   std::vector<Handle> findobj(Handle parent, std::string_view tag) const;
   // The object and its descendants for which `match` holds, newest first.
   std::vector<Handle> findIf(Handle parent, const std::function<bool(const GraphicsObject&)>& match) const;
+  // How many objects name this context menu as their `uicontextmenu`.
+  std::size_t contextMenuUsers(Handle menu) const;
   // Sets the children order; `order` must be a permutation of the current children.
   void setChildren(Handle parent, const std::vector<Handle>& order);
 
@@ -195,7 +199,15 @@ class Graphics {
                std::vector<Handle>& out) const;
   void notifyChanged(Handle h, std::string_view name);
 
-  std::map<Handle, std::unique_ptr<GraphicsObject>> objects_;
+  const GraphicsObject* find(Handle h) const;
+  bool isWithin(Handle h, Handle ancestorHandle) const;
+  void setMenuUse(GraphicsObject& o, const Value& menu);
+
+  // Handles are never reused: the slot of handle h is objects_[h], null once deleted. Together with
+  // the tag index this keeps a window with thousands of objects as quick to search as a small one.
+  std::vector<std::unique_ptr<GraphicsObject>> objects_;
+  std::map<std::string, std::set<Handle, std::greater<>>, std::less<>> byTag_;  // newest first
+  std::map<Handle, std::size_t> menuUsers_;
   Handle next_ = 1;
   std::vector<GraphicsObserver*> observers_;
 };

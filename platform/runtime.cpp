@@ -1,5 +1,7 @@
 #include "platform/runtime.h"
 
+#include <utility>
+
 #include "platform/accelerators.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
@@ -7,6 +9,10 @@
 namespace velmora::platform {
 
 Runtime::Runtime(Ui& ui) : ui_(&ui) {}
+
+Runtime::~Runtime() {
+  postBox_->close();
+}
 
 void Runtime::dispatch(const std::vector<Value>& args) {
   if (!dispatcher_) throw Error("no dispatcher is installed");
@@ -91,6 +97,39 @@ void Runtime::execute(const CallbackStatement& s) {
 
 void Runtime::post(std::function<void()> event) {
   enqueue(Event{std::move(event), false});
+}
+
+void PostBox::post(std::function<void()> work) {
+  std::lock_guard lock(mutex_);
+  if (closed_) return;
+  work_.push_back(std::move(work));
+  if (wake_) wake_();
+}
+
+void PostBox::setWake(std::function<void()> wake) {
+  std::lock_guard lock(mutex_);
+  wake_ = std::move(wake);
+}
+
+std::vector<std::function<void()>> PostBox::take() {
+  std::lock_guard lock(mutex_);
+  return std::exchange(work_, {});
+}
+
+void PostBox::close() {
+  std::lock_guard lock(mutex_);
+  closed_ = true;
+  work_.clear();
+  wake_ = nullptr;
+}
+
+void Runtime::takePosted() {
+  for (auto& run : postBox_->take()) queue_.push_back(Event{std::move(run), false});
+}
+
+void Runtime::runPosted() {
+  takePosted();
+  drain();
 }
 
 void Runtime::enqueue(Event e) {

@@ -2,6 +2,8 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,6 +32,23 @@ class PrintService {
 
 class ImageReader;  // platform/image_reader.h
 
+// Thread-safe mailbox from worker threads to the event thread. Workers keep a share of it, so a
+// worker that finishes after its runtime is gone posts into a closed box, which drops the work.
+class PostBox {
+ public:
+  void post(std::function<void()> work);
+  // Called on the posting thread after each post (the Qt front end queues a `runPosted`).
+  void setWake(std::function<void()> wake);
+  std::vector<std::function<void()>> take();
+  void close();
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::function<void()>> work_;
+  std::function<void()> wake_;
+  bool closed_ = false;
+};
+
 // The process-wide state around the object model: the dispatcher hook, the callback object and
 // window, the one event queue (one callback at a time) and the services of the front end.
 class Runtime {
@@ -37,6 +56,9 @@ class Runtime {
   using Dispatcher = std::function<void(Runtime&, const std::vector<Value>& args)>;
 
   explicit Runtime(Ui& ui);
+  ~Runtime();
+  Runtime(const Runtime&) = delete;
+  Runtime& operator=(const Runtime&) = delete;
 
   Graphics& graphics() { return graphics_; }
   const Graphics& graphics() const { return graphics_; }
@@ -77,6 +99,11 @@ class Runtime {
   void click(Handle control, std::optional<Value> value = std::nullopt);
   // Queues any work as one event.
   void post(std::function<void()> event);
+  // Work that other threads hand to the event thread (see PostBox). Posted work runs, one event
+  // each, at the next `runPosted`: the front end's wake-up asks for it; tests call it when they choose.
+  const std::shared_ptr<PostBox>& postBox() const { return postBox_; }
+  // Takes what other threads posted and runs it, after any callback that is running. Event thread.
+  void runPosted();
 
   // Waits until the object is deleted, running other events meanwhile.
   void waitfor(Handle object);
@@ -107,6 +134,8 @@ class Runtime {
   Handle callbackObject_ = kNoHandle;
   Handle callbackFigure_ = kNoHandle;
   void enqueue(Event e);
+  void takePosted();
+  std::shared_ptr<PostBox> postBox_ = std::make_shared<PostBox>();
   std::deque<Event> queue_;
   int busy_ = 0;
   bool pointerWaiting_ = false;

@@ -383,6 +383,8 @@ void makeControlMenu(Graphics& g, Handle fig, Handle control, std::string_view o
     };
     const Handle menu = makeContextMenu(g, fig, items, control);
     addMenuItem(g, menu, {"scale bar", "velmoracopy('scalebar')", true, true});
+    // The map follows vertex, source and audience drags while this is checked (editor/live_map).
+    addMenuItem(g, menu, {"live map", hide, false, true});
   } else if (owner == "utils") {
     const Handle menu = g.create(ObjectType::UiContextMenu, fig);
     addMenuItem(g, menu, {"dB sum", "velmoracopy('dbsum')"});

@@ -27,14 +27,9 @@ void deleteWithMenu(Graphics& g, Handle h) {
   g.remove(h);
   // A menu still used by another object stays.
   if (!menu.isObject() || !g.exists(menu.object())) return;
-  const Handle m = menu.object();
-  const Handle fig = g.figureOf(m);
-  const auto users = g.findIf(fig, [&](const platform::GraphicsObject& o) {
-    if (!o.hasProperty("uicontextmenu")) return false;
-    const Value v = o.get("uicontextmenu");
-    return v.isObject() && v.object() == m;
-  });
-  if (users.empty()) g.remove(m);
+  // The model counts the users of each menu: a search of the window per deleted wall made a
+  // rebuild quadratic in the number of walls.
+  if (g.contextMenuUsers(menu.object()) == 0) g.remove(menu.object());
 }
 
 namespace {

@@ -14,6 +14,10 @@ namespace velmora::platform::qt {
 QtFrontEnd::QtFrontEnd(Runtime& runtime) : rt_(runtime) {
   Graphics& g = rt_.graphics();
   g.addObserver(this);
+  // Work finished on other threads runs in this event loop, one callback at a time like the rest.
+  rt_.postBox()->setWake([this] {
+    QMetaObject::invokeMethod(this, [this] { rt_.runPosted(); }, Qt::QueuedConnection);
+  });
   // Figures made before the front end came show as well.
   for (Handle fig : g.figures()) {
     objectCreated(fig);
@@ -25,6 +29,7 @@ QtFrontEnd::QtFrontEnd(Runtime& runtime) : rt_(runtime) {
 }
 
 QtFrontEnd::~QtFrontEnd() {
+  rt_.postBox()->setWake(nullptr);
   rt_.graphics().removeObserver(this);
   for (auto& [h, w] : windows_) delete w.data();
   for (auto& w : retired_) delete w.data();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/error.h"
 
 namespace velmora::platform {
@@ -151,6 +153,54 @@ TEST(Graphics, ObserversHearEveryChange) {
   g.remove(f);
   EXPECT_EQ(r.log,
             (std::vector<std::string>{"create 1", "create 2", "set 2 string", "delete 2", "delete 1"}));
+}
+
+TEST(Graphics, TagSearchAndMenuUsersFollowEveryChange) {
+  Tree t;
+  const Handle other = t.g.create(ObjectType::Figure, kRoot);
+  const Handle otherAxes = t.g.create(ObjectType::Axes, other);
+  const Handle a = t.g.create(ObjectType::Line, t.ax);
+  const Handle b = t.g.create(ObjectType::Line, otherAxes);
+  for (Handle h : {a, b}) t.g.setText(h, "tag", "acouimage");
+  EXPECT_EQ(t.g.findobj(t.fig, "acouimage"), std::vector<Handle>{a});
+  EXPECT_EQ(t.g.findobj(kRoot, "acouimage"), (std::vector<Handle>{b, a}));
+  // Retagged, the object leaves the old tag's search; untagged objects answer the empty tag.
+  t.g.setText(a, "tag", "acouradius");
+  EXPECT_TRUE(t.g.findobj(t.fig, "acouimage").empty());
+  EXPECT_EQ(t.g.findobj(t.ax, "acouradius"), std::vector<Handle>{a});
+  EXPECT_EQ(t.g.findobj(t.ax, ""), std::vector<Handle>{t.ax});
+  EXPECT_EQ(t.g.at(a).text("TAG"), "acouradius");
+  // A deleted object and its descendants are gone from every search.
+  t.g.remove(other);
+  EXPECT_TRUE(t.g.findobj(kRoot, "acouimage").empty());
+  EXPECT_FALSE(t.g.exists(b));
+  EXPECT_THROW(t.g.at(b), Error);
+  EXPECT_FALSE(t.g.exists(-5));
+  EXPECT_FALSE(t.g.exists(1000000));
+
+  // Context menus count the objects that use them, through sets, changes and deletions.
+  const Handle menu = t.g.create(ObjectType::UiContextMenu, t.fig);
+  const Handle spare = t.g.create(ObjectType::UiContextMenu, t.fig);
+  const Handle c = t.g.create(ObjectType::Line, t.ax);
+  t.g.set(a, "uicontextmenu", Value::handle(menu));
+  t.g.set(c, "uicontextmenu", Value(static_cast<double>(menu)));
+  EXPECT_EQ(t.g.contextMenuUsers(menu), 2u);
+  t.g.set(c, "uicontextmenu", Value::handle(spare));
+  EXPECT_EQ(t.g.contextMenuUsers(menu), 1u);
+  EXPECT_EQ(t.g.contextMenuUsers(spare), 1u);
+  EXPECT_THROW(t.g.set(a, "uicontextmenu", Value("menu")), Error);
+  EXPECT_EQ(t.g.contextMenuUsers(menu), 1u);
+  t.g.remove(a);
+  EXPECT_EQ(t.g.contextMenuUsers(menu), 0u);
+  t.g.set(c, "uicontextmenu", Value(platform::Matrix{}));
+  EXPECT_EQ(t.g.contextMenuUsers(spare), 0u);
+
+  // Properties never set read their defaults and are listed all the same.
+  EXPECT_EQ(t.g.at(c).text("linestyle"), "-");
+  const auto names = t.g.at(c).propertyNames();
+  EXPECT_NE(std::find(names.begin(), names.end(), "markersize"), names.end());
+  EXPECT_NE(std::find(names.begin(), names.end(), "busyaction"), names.end());
+  EXPECT_TRUE(std::is_sorted(names.begin(), names.end() - 4));
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <thread>
+
 #include "platform/callbacks.h"
 #include "platform/error.h"
 #include "platform/scripted_ui.h"
@@ -249,6 +252,41 @@ TEST(ScriptedUi, MissingFieldsKeepTheirDefaults) {
   ui.push(ScriptedAnswer::inputs(std::vector<std::string>{"1"}));
   auto a = ui.input({{"x", "y", "z"}, "Source", 1, {"0", "2", "3"}});
   EXPECT_EQ(a, (std::vector<std::string>{"1", "2", "3"}));
+}
+
+TEST(Runtime, WorkPostedFromOtherThreadsRunsOnTheEventThreadInTurn) {
+  ScriptedUi ui;
+  std::vector<std::string> order;
+  std::shared_ptr<PostBox> box;
+  int wakes = 0;
+  {
+    Runtime rt(ui);
+    box = rt.postBox();
+    box->setWake([&] { ++wakes; });
+    const auto caller = std::this_thread::get_id();
+    std::thread worker([&] {
+      box->post([&] {
+        EXPECT_EQ(std::this_thread::get_id(), caller);
+        order.push_back("posted");
+      });
+    });
+    worker.join();
+    EXPECT_EQ(wakes, 1);
+    EXPECT_TRUE(order.empty());  // nothing runs before the event thread asks
+    // Asked from inside a callback, the posted work waits until the callback has finished.
+    rt.post([&] {
+      rt.runPosted();
+      order.push_back("callback");
+    });
+    EXPECT_EQ(order, (std::vector<std::string>{"callback", "posted"}));
+  }
+  // A worker that finishes after its runtime is gone posts into a closed box: dropped, no wake.
+  bool ran = false;
+  std::thread late([&] { box->post([&] { ran = true; }); });
+  late.join();
+  EXPECT_TRUE(box->take().empty());
+  EXPECT_FALSE(ran);
+  EXPECT_EQ(wakes, 1);
 }
 
 }  // namespace

@@ -430,10 +430,10 @@ TEST_F(MainWindowTest, EveryControlOfTheTable) {
                                                                   "change absorption manually", "zoom"}));
   EXPECT_EQ(menuLabels(menuOf(control(fig, "acouobjects"))),
             (std::vector<std::string>{"grid", "images", "radius", "axes", "receptor", "audience limits",
-                                      "scale bar", "recent cases"}));
+                                      "scale bar", "live map", "recent cases"}));
   const auto objectItems = menuItemsInOrder(rt.graphics(), menuOf(control(fig, "acouobjects")));
   EXPECT_EQ(text(objectItems[0], "checked"), "off");
-  for (std::size_t i = 1; i < 7; ++i) EXPECT_EQ(text(objectItems[i], "checked"), "on");
+  for (std::size_t i = 1; i < 8; ++i) EXPECT_EQ(text(objectItems[i], "checked"), "on");
   const Handle utilsMenu = menuOf(control(fig, "utils"));
   EXPECT_EQ(menuLabels(utilsMenu),
             (std::vector<std::string>{"dB sum", "dB decrease", "geometric shapes", "animation",

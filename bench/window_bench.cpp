@@ -1,0 +1,147 @@
+// The whole main window: a display rebuild of a large room through the dispatcher (drawing, menus,
+// computation chain), measured against the engine chain alone on the same geometry; and one step of
+// a live vertex drag.
+
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <cmath>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "platform/runtime.h"
+#include "platform/scripted_ui.h"
+#include "shell/case/case_record.h"
+#include "shell/case/window.h"
+#include "shell/dispatcher.h"
+#include "shell/register_all.h"
+
+namespace {
+
+using velmora::platform::Value;
+using velmora::shell::CaseDescription;
+
+// A main window opened on a 20 m zone, every operation reached through the dispatcher.
+struct Window {
+  Window() {
+    velmora::shell::registerAllOperations(ops);
+    velmora::shell::installDispatcher(rt, ops);
+    ui.push(velmora::platform::ScriptedAnswer::inputs(std::vector<std::string>{"20"}));
+    velmora::shell::velmoracopy(rt, ops, {});
+  }
+  velmora::platform::ScriptedUi ui;
+  velmora::platform::Runtime rt{ui};
+  velmora::shell::Operations ops;
+};
+
+CaseDescription circleRoom(int walls, int nsurface) {
+  CaseDescription d;
+  d.xwall.emplace();
+  d.ywall.emplace();
+  for (int k = 0; k < walls; ++k) {
+    const double a = 2 * std::numbers::pi * k / walls;
+    d.xwall->push_back(10 + 10 * std::cos(a));
+    d.ywall->push_back(10 * std::sin(a));
+  }
+  d.alpha = std::vector<double>(static_cast<std::size_t>(walls), 20.0);
+  d.xaud = {3, 17, 17, 3};
+  d.yaud = {-7, -7, 7, 7};
+  d.xso = 6;
+  d.yso = 1;
+  d.Nsurface = nsurface;
+  return d;
+}
+
+velmora::engine::CaseInputs engineInputs(const CaseDescription& d) {
+  velmora::engine::CaseInputs in;
+  in.walls = velmora::engine::wallsFromOutline(*d.xwall, *d.ywall);
+  in.alpha = *d.alpha;
+  in.xso = *d.xso;
+  in.yso = *d.yso;
+  const auto grid = velmora::engine::audiencegrid(*d.xaud, *d.yaud, *d.Nsurface);
+  in.xs = grid.xs;
+  in.ys = grid.ys;
+  return in;
+}
+
+// The engine's share: the chain alone on the same room, for the ratio.
+void BM_Circle360At50Engine(benchmark::State& state) {
+  const auto in = engineInputs(circleRoom(360, 50));
+  for (auto _ : state) {
+    const auto r = velmora::engine::computecase(in);
+    benchmark::DoNotOptimize(r.values.PT.data.data());
+  }
+}
+BENCHMARK(BM_Circle360At50Engine)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// `update` of the window with the whole room: walls, audience area, map, source and the chain.
+void BM_Circle360At50Update(benchmark::State& state) {
+  Window w;
+  const Value prop = circleRoom(360, 50).toValue();
+  for (auto _ : state) {
+    velmora::shell::velmoracopy(w.rt, w.ops, {Value("update"), prop});
+  }
+  state.counters["objects"] = static_cast<double>(
+      w.rt.graphics().findIf(velmora::platform::kRoot, [](const auto&) { return true; }).size());
+}
+BENCHMARK(BM_Circle360At50Update)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+CaseDescription room(std::vector<double> x, std::vector<double> y, double xso, double yso,
+                     std::vector<double> xaud, std::vector<double> yaud, int nsurface) {
+  CaseDescription d;
+  d.alpha = std::vector<double>(x.size(), 20.0);
+  d.xwall = std::move(x);
+  d.ywall = std::move(y);
+  d.xaud = std::move(xaud);
+  d.yaud = std::move(yaud);
+  d.xso = xso;
+  d.yso = yso;
+  d.Nsurface = nsurface;
+  return d;
+}
+
+// One step of a live vertex drag: the motion (placement, snapshot) and the worker's chain, until the
+// result shows in the window (images, record, map colours). Wall-clock time: the chain runs on the
+// worker thread.
+void liveDragStep(benchmark::State& state, const CaseDescription& d, std::size_t vertex,
+                  std::array<std::array<double, 2>, 2> positions) {
+  Window w;
+  velmora::shell::velmoracopy(w.rt, w.ops, {Value("update"), d.toValue()});
+  const auto fig = velmora::shell::currentMainWindow(w.rt);
+  w.rt.click(velmora::shell::objectInWindow(w.rt, fig, "acousnapbutton"), Value(0.0));
+  const auto marker = velmora::shell::objectsInCreationOrder(w.rt, fig, "acouwallvertex").at(vertex - 1);
+  const auto start = velmora::shell::firstPoint(w.rt, marker);
+  w.rt.press(marker, start.x, start.y);
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const auto& p = positions[i++ % 2];
+    w.rt.motion(fig, p[0], p[1]);
+    w.ops.call(w.rt, "settlelivemap", {});
+  }
+  const auto record = velmora::shell::readCase(w.rt, fig);
+  state.counters["points"] = record.RT ? static_cast<double>(record.RT->data.size()) : 0.0;
+}
+
+void BM_LiveDragStepLRoom100(benchmark::State& state) {
+  liveDragStep(state,
+               room({0, 10, 10, 5, 5, 0}, {0, 0, 10, 10, 5, 5}, 2, 2, {0, 10, 10, 0}, {0, 0, 10, 10}, 100), 5,
+               {{{5.5, 4.5}, {4.5, 5.5}}});
+}
+BENCHMARK(BM_LiveDragStepLRoom100)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_LiveDragStepGear40At100(benchmark::State& state) {
+  std::vector<double> x, y;
+  for (int k = 0; k < 40; ++k) {
+    const double a = 2 * std::numbers::pi * k / 40;
+    const double r = k % 2 == 0 ? 10.0 : 7.0;
+    x.push_back(r * std::cos(a));
+    y.push_back(r * std::sin(a));
+  }
+  liveDragStep(state, room(x, y, 2, 1, {-10, 10, 10, -10}, {-10, -10, 10, 10}, 100), 1,
+               {{{9.5, 0.3}, {9.7, -0.3}}});
+}
+BENCHMARK(BM_LiveDragStepGear40At100)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace

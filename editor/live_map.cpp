@@ -1,0 +1,275 @@
+#include "editor/live_map.h"
+
+#include <array>
+#include <chrono>
+#include <string>
+
+#include "engine/surface.h"
+#include "shell/case/acoustics.h"
+#include "shell/case/case_record.h"
+#include "shell/case/drawing_objects.h"
+#include "shell/case/window.h"
+
+namespace velmora::editor {
+
+using platform::Value;
+using namespace velmora::shell;
+
+namespace {
+
+constexpr double kFarFactor = 1000000;  // radius lines run far beyond the drawing, as drawn on release
+// A computation that has already run this long is let finish even when a newer position came, so
+// that a map that takes longer than the pointer's pace still changes now and then during a drag.
+constexpr auto kLetFinish = std::chrono::milliseconds(50);
+
+// Thrown from the chain's per-wall progress report to abandon a stale computation.
+struct Cancelled {};
+
+const char* releaseOf(LiveDrag kind) {
+  switch (kind) {
+    case LiveDrag::Vertex:
+      return "velmoracopy('refreshmwp')";
+    case LiveDrag::Source:
+      return "velmoracopy('refreshmso')";
+    case LiveDrag::Audience:
+      return "velmoracopy('refreshmap')";
+  }
+  return "";
+}
+
+std::optional<Handle> itemOf(const Runtime& rt, Handle fig, std::string_view owner, std::string_view label) {
+  const auto& g = rt.graphics();
+  const auto control = findInWindow(rt, fig, owner);
+  if (!control) return std::nullopt;
+  const Value menu = g.get(*control, "uicontextmenu");
+  if (!menu.isObject() || !g.exists(menu.object())) return std::nullopt;
+  for (Handle item : menuItemsInOrder(g, menu.object())) {
+    if (g.at(item).text("label") == label) return item;
+  }
+  return std::nullopt;
+}
+
+bool checked(const Runtime& rt, Handle fig, std::string_view owner, std::string_view label) {
+  const auto item = itemOf(rt, fig, owner, label);
+  return !item || rt.graphics().at(*item).isOn("checked");
+}
+
+// The images and their radius lines, drawn as the release draws them.
+void drawImages(Runtime& rt, Handle fig, const engine::ImageSet& set) {
+  auto& g = rt.graphics();
+  for (Handle h : objectsByTag(rt, fig, "acouimage")) g.remove(h);
+  for (Handle h : objectsByTag(rt, fig, "acouradius")) g.remove(h);
+  const Handle axes = drawingAxes(rt, fig);
+  for (Handle wall : wallsInWallOrder(rt, fig)) {
+    g.setNumber(wall, "linewidth", 2);
+    g.setText(wall, "linestyle", "-");
+  }
+  for (std::size_t k = 0; k < set.images.size() && k < set.visible.size(); ++k) {
+    const engine::ImageRecord& image = set.images[k];
+    const engine::Wall& seen = set.visible[k];
+    createObject(g, platform::ObjectType::Line, axes,
+                 {{"xdata", Value(image.xi)},
+                  {"ydata", Value(image.yi)},
+                  {"linestyle", "none"},
+                  {"marker", "."},
+                  {"color", "b"},
+                  {"markersize", 10.0},
+                  {"tag", "acouimage"},
+                  {"hittest", "off"}});
+    const std::array<std::pair<engine::Point, engine::Point>, 2> rays = {
+        std::pair{image.image1(), engine::Point{seen.x1, seen.y1}},
+        std::pair{image.image2(), engine::Point{seen.x2, seen.y2}}};
+    for (const auto& [from, through] : rays) {
+      createObject(g, platform::ObjectType::Line, axes,
+                   {{"xdata", Value::row({from.x, from.x + kFarFactor * (through.x - from.x)})},
+                    {"ydata", Value::row({from.y, from.y + kFarFactor * (through.y - from.y)})},
+                    {"linestyle", ":"},
+                    {"color", "b"},
+                    {"tag", "acouradius"},
+                    {"hittest", "off"}});
+    }
+  }
+}
+
+}  // namespace
+
+bool liveMapChecked(const Runtime& rt, Handle fig) {
+  const auto item = itemOf(rt, fig, "acouobjects", "live map");
+  return item && rt.graphics().at(*item).isOn("checked");
+}
+
+LiveJob snapshotLive(const Runtime& rt, Handle fig, LiveDrag kind) {
+  LiveJob job;
+  job.fig = fig;
+  job.kind = kind;
+  engine::CaseInputs& in = job.inputs;
+  in.walls = wallGeometry(rt, fig);
+  in.alpha = wallAbsorptions(rt, fig);
+  if (const auto source = findInWindow(rt, fig, "acousource")) {
+    const engine::Point s = firstPoint(rt, *source);
+    in.xso = s.x;
+    in.yso = s.y;
+  }
+  // A vertex release clears the curve table before it recomputes.
+  const CaseRecord record = readCase(rt, fig);
+  if (kind != LiveDrag::Vertex) {
+    for (std::size_t r = 0; r < record.curves.rows; ++r) {
+      std::vector<double> row;
+      for (std::size_t c = 0; c < record.curves.cols; ++c) row.push_back(record.curves(r, c));
+      if (auto curve = engine::Curve::fromRow(row)) in.curves.push_back(*curve);
+    }
+  }
+  in.diffusion = checked(rt, fig, "hiddensettings", "diffusion factor for convex walls");
+  // The per-wall progress report is where a stale computation stops; nothing is shown of it.
+  in.noprogressbar = false;
+  if (kind == LiveDrag::Audience) {
+    for (Handle h : objectsInCreationOrder(rt, fig, "acouaudiencevertex")) {
+      const engine::Point p = firstPoint(rt, h);
+      job.xaud.push_back(p.x);
+      job.yaud.push_back(p.y);
+    }
+    if (const auto map = findInWindow(rt, fig, "acouaudiencesurface")) {
+      job.nsurface = static_cast<int>(rt.graphics().at(*map).matrix("xdata").rows) - 1;
+    }
+  } else {
+    const MapGrid grid = audienceMapGrid(rt, fig);
+    in.xs = grid.xs;
+    in.ys = grid.ys;
+  }
+  return job;
+}
+
+std::optional<LiveResult> computeLive(const LiveJob& job, const std::function<bool()>& stop) {
+  LiveResult out;
+  const engine::CaseInputs* in = &job.inputs;
+  engine::CaseInputs withGrid;
+  if (job.kind == LiveDrag::Audience) {
+    if (job.xaud.size() < 4 || job.nsurface < 1) return std::nullopt;
+    withGrid = job.inputs;
+    const engine::AudienceGrid grid = engine::audiencegrid(job.xaud, job.yaud, job.nsurface);
+    withGrid.xs = grid.xs;
+    withGrid.ys = grid.ys;
+    in = &withGrid;
+  }
+  if (in->walls.empty()) return std::nullopt;
+  try {
+    out.results = engine::computecase(*in, [&](double, const std::string&) {
+      if (stop && stop()) throw Cancelled{};
+    });
+  } catch (const Cancelled&) {
+    return std::nullopt;
+  }
+  out.xs = in->xs;
+  out.ys = in->ys;
+  return out;
+}
+
+void applyLive(Runtime& rt, const shell::Operations& ops, const LiveJob& job, const LiveResult& result) {
+  auto& g = rt.graphics();
+  const Handle fig = job.fig;
+  const engine::CaseResults& r = result.results;
+  if (job.kind == LiveDrag::Audience) {
+    if (const auto map = findInWindow(rt, fig, "acouaudiencesurface")) {
+      g.set(*map, "xdata", Value(toPlatform(result.xs)));
+      g.set(*map, "ydata", Value(toPlatform(result.ys)));
+    }
+  } else {
+    drawImages(rt, fig, r.images);
+  }
+
+  CaseRecord record = readCase(rt, fig);
+  if (job.kind != LiveDrag::Source) {
+    record.iscnvx = r.convexity.iscnvx;
+    record.ang = r.convexity.ang;
+    record.ina = r.convexity.ina;
+  }
+  if (job.kind != LiveDrag::Audience) {
+    record.images = r.images.images;
+    record.iwv = r.images.iwv;
+    record.xwv = engine::wallXMatrix(r.images.visible);
+    record.ywv = engine::wallYMatrix(r.images.visible);
+    record.diffcoef = r.images.diffcoef;
+  }
+  record.PT = r.values.PT;
+  record.RT = r.values.RT;
+  record.Pso = r.values.Pso;
+  record.Pwall = r.values.Pwall;
+  record.inDS = r.values.inDS;
+  record.inRW = r.values.inRW;
+  record.xpol = r.values.xpol;
+  record.ypol = r.values.ypol;
+  storeCase(rt, fig, std::move(record));
+  if (ops.has("selectvalue")) ops.call(rt, "selectvalue", {});
+}
+
+LiveMap::~LiveMap() = default;
+
+void LiveMap::follow(Runtime& rt, Handle fig, LiveDrag kind, bool firstMotion) {
+  if (!liveMapChecked(rt, fig)) return;
+  const std::uint64_t generation = latest_.load() + 1;
+  if (firstMotion) dragStart_ = generation;
+  LiveJob job = snapshotLive(rt, fig, kind);
+  job.generation = generation;
+  latest_.store(generation);
+  std::lock_guard lock(mutex_);
+  pending_ = Pending{std::move(job), rt.postBox(), &rt};
+  if (!worker_.joinable()) {
+    // The thread is the last member: it is stopped and joined before anything it uses goes.
+    worker_ = std::jthread([this](const std::stop_token& stop) { work(stop); });
+  }
+  wake_.notify_one();
+}
+
+void LiveMap::work(const std::stop_token& stop) {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    if (!wake_.wait(lock, stop, [this] { return pending_.has_value(); })) return;
+    Pending next = std::move(*pending_);
+    pending_.reset();
+    running_ = true;
+    lock.unlock();
+
+    const auto started = std::chrono::steady_clock::now();
+    const std::uint64_t generation = next.job.generation;
+    const auto stale = [&] {
+      if (stop.stop_requested()) return true;
+      return latest_.load() != generation && std::chrono::steady_clock::now() - started < kLetFinish;
+    };
+    std::optional<LiveResult> result;
+    try {
+      result = computeLive(next.job, stale);
+    } catch (const std::exception&) {
+      // A geometry the chain cannot take shows nothing live; the release reports it as usual.
+    }
+    if (result) {
+      auto shared = std::make_shared<std::pair<LiveJob, LiveResult>>(std::move(next.job), std::move(*result));
+      next.box->post([self = weak_from_this(), rt = next.rt, shared] {
+        if (auto live = self.lock()) live->deliver(*rt, shared->first, shared->second);
+      });
+    }
+
+    lock.lock();
+    running_ = false;
+    idle_.notify_all();
+  }
+}
+
+void LiveMap::deliver(Runtime& rt, const LiveJob& job, const LiveResult& result) {
+  // Older than what shows, or from a drag that has ended since.
+  if (job.generation <= applied_ || job.generation < dragStart_) return;
+  const auto& g = rt.graphics();
+  if (!g.exists(job.fig) || findMainWindow(rt) != job.fig) return;
+  if (g.at(job.fig).text("windowbuttonupfcn") != releaseOf(job.kind)) return;
+  applied_ = job.generation;
+  applyLive(rt, ops_, job, result);
+}
+
+void LiveMap::settle(Runtime& rt) {
+  {
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [this] { return !pending_ && !running_; });
+  }
+  rt.runPosted();
+}
+
+}  // namespace velmora::editor
