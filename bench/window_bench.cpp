@@ -16,7 +16,7 @@
 #include "shell/case/case_record.h"
 #include "shell/case/window.h"
 #include "shell/dispatcher.h"
-#include "shell/register_all.h"
+#include "app/operation_table.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ using velmora::shell::CaseDescription;
 // A main window opened on a 20 m zone, every operation reached through the dispatcher.
 struct Window {
   Window() {
-    velmora::shell::registerAllOperations(ops);
+    velmora::app::registerAllOperations(ops);
     velmora::shell::installDispatcher(rt, ops);
     ui.push(velmora::platform::ScriptedAnswer::inputs(std::vector<std::string>{"20"}));
     velmora::shell::velmoracopy(rt, ops, {});

@@ -50,7 +50,8 @@ TEST(GraphicsSnapshot, RestoreBringsBackHandlesPropertiesAndOrder) {
   EXPECT_EQ(g.findobj(fig, "acouwall"), std::vector<Handle>{wall});
   EXPECT_EQ(events.seen, (std::vector<std::string>{
                              "deleted " + std::to_string(menu), "deleted " + std::to_string(added),
-                             "created " + std::to_string(marker), "changed " + std::to_string(wall) + " xdata",
+                             "created " + std::to_string(marker), "changed " + std::to_string(fig) + " currentobject",
+                             "changed " + std::to_string(wall) + " xdata",
                              "reordered " + std::to_string(fig), "reordered " + std::to_string(ax)}));
   // Handles are never given out twice.
   EXPECT_GT(g.create(ObjectType::Line, ax), menu);
