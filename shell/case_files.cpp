@@ -268,13 +268,24 @@ void loadcase(platform::Runtime& rt, const Operations& ops, const std::optional<
 
   const Handle fig = currentMainWindow(rt);
   const CaseDescription prop = readCaseFile(path, shown);
+  const std::string folderBefore = currentFolder();
   if (chosenFolder) changeFolder(*chosenFolder);
 
   CaseRecord record = readCase(rt, fig);
+  const auto animationBefore = record.animationparameters;
   record.animationparameters.reset();
   storeCase(rt, fig, std::move(record));
 
-  update(rt, ops, prop);
+  try {
+    update(rt, ops, prop);
+  } catch (...) {
+    // The rebuild put the window back as it was; the animation and the folder go back with it.
+    CaseRecord kept = readCase(rt, fig);
+    kept.animationparameters = animationBefore;
+    storeCase(rt, fig, std::move(kept));
+    if (chosenFolder) changeFolder(folderBefore);
+    throw;
+  }
 
   // Named before the snapshot, whose save shows the name above the drawing.
   record = readCase(rt, fig);
