@@ -4,6 +4,8 @@
 # the test packages were installed picks the tests up later. Warnings are errors in these builds.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+# Paths relative to the checkout in the compiler cache, so another clone of the same sources hits it.
+export CCACHE_BASEDIR="$top" CCACHE_NOHASHDIR=1
 dir=$1; shift
 options=()
 targets=()

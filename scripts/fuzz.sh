@@ -5,6 +5,8 @@
 # telling name and make the normal tests replay it.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+# Paths relative to the checkout in the compiler cache, so another clone of the same sources hits it.
+export CCACHE_BASEDIR="$top" CCACHE_NOHASHDIR=1
 seconds=${1:-60}
 shift || true
 dir=${VELMORA_FUZZ_BUILD:-$top/build-fuzz}
