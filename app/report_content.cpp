@@ -57,7 +57,7 @@ double direction(double xq, double yq, double xre, double yre) {
 }
 
 std::string point(double x, double y) {
-  return "(" + polar::shown(x, 0.01) + ", " + polar::shown(y, 0.01) + ") m";
+  return std::string("(") + polar::shown(x, 0.01) + ", " + polar::shown(y, 0.01) + ") m";
 }
 
 ReportTable wallTable(const platform::Runtime& rt, Handle fig, const std::optional<std::vector<int>>& iwv) {

@@ -37,7 +37,7 @@ std::string number(double v, double per) {
 }
 
 std::string where(engine::Point p, const DxfImportChoice& c) {
-  return "(" + number(p.x, 1000) + ", " + number(p.y, 1000) + ") " + c.unit;
+  return std::string("(") + number(p.x, 1000) + ", " + number(p.y, 1000) + ") " + c.unit;
 }
 
 std::string entityCount(int n) {

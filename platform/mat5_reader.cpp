@@ -321,7 +321,7 @@ class Decoder {
       }
     }
     if (units.size() != n)
-      damaged("'" + printable(where) + "' claims " + std::to_string(n) + " characters but holds " +
+      damaged(std::string("'") + printable(where) + "' claims " + std::to_string(n) + " characters but holds " +
               std::to_string(units.size()));
     const std::size_t rows = static_cast<std::size_t>(h.dims[0]);
     const std::size_t cols = n / std::max<std::size_t>(rows, 1);

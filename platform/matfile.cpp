@@ -49,7 +49,7 @@ struct TempFile {
   explicit TempFile(const std::string& target) {
     const fs::path t(target);
     std::string pattern =
-        (t.parent_path() / ("." + t.filename().string() + "." + std::to_string(::getpid()) + "-XXXXXX.part"))
+        (t.parent_path() / (std::string(".") + t.filename().string() + "." + std::to_string(::getpid()) + "-XXXXXX.part"))
             .string();
     const int fd = ::mkstemps(pattern.data(), 5);
     if (fd < 0) throw Error("cannot write file " + target);
@@ -74,7 +74,7 @@ struct TempFile {
 // the single "NAME.part" of older versions.
 void removeStaleSaves(const std::string& target) {
   const fs::path t(target);
-  const std::string prefix = "." + t.filename().string() + ".";
+  const std::string prefix = std::string(".") + t.filename().string() + ".";
   std::error_code ec;
   if (fs::is_regular_file(target + ".part", ec)) fs::remove(target + ".part", ec);
   const fs::path folder = t.parent_path().empty() ? fs::path(".") : t.parent_path();
