@@ -93,7 +93,6 @@ void refreshimages(Runtime& rt, std::optional<Handle> window) {
   const Handle fig = window.value_or(currentMainWindow(rt));
   for (Handle h : objectsByTag(rt, fig, "acouimage")) g.remove(h);
   for (Handle h : objectsByTag(rt, fig, "acouradius")) g.remove(h);
-  const Handle axes = drawingAxes(rt, fig);
   CaseRecord record = readCase(rt, fig);
 
   engine::ImageSetInputs in;
@@ -120,35 +119,7 @@ void refreshimages(Runtime& rt, std::optional<Handle> window) {
     g.set(*source, "xdata", Value(set.xso));
     g.set(*source, "ydata", Value(set.yso));
   }
-  for (Handle wall : wallsInWallOrder(rt, fig)) {
-    g.setNumber(wall, "linewidth", 2);
-    g.setText(wall, "linestyle", "-");
-  }
-  for (std::size_t k = 0; k < set.images.size() && k < set.visible.size(); ++k) {
-    const engine::ImageRecord& image = set.images[k];
-    const engine::Wall& seen = set.visible[k];
-    createObject(g, platform::ObjectType::Line, axes,
-                 {{"xdata", Value(image.xi)},
-                  {"ydata", Value(image.yi)},
-                  {"linestyle", "none"},
-                  {"marker", "."},
-                  {"color", "b"},
-                  {"markersize", 10.0},
-                  {"tag", "acouimage"},
-                  {"hittest", "off"}});
-    const std::array<std::pair<engine::Point, engine::Point>, 2> rays = {
-        std::pair{image.image1(), engine::Point{seen.x1, seen.y1}},
-        std::pair{image.image2(), engine::Point{seen.x2, seen.y2}}};
-    for (const auto& [from, through] : rays) {
-      createObject(g, platform::ObjectType::Line, axes,
-                   {{"xdata", Value::row({from.x, from.x + kFarFactor * (through.x - from.x)})},
-                    {"ydata", Value::row({from.y, from.y + kFarFactor * (through.y - from.y)})},
-                    {"linestyle", ":"},
-                    {"color", "b"},
-                    {"tag", "acouradius"},
-                    {"hittest", "off"}});
-    }
-  }
+  drawImageLines(rt, fig, set);
   for (const std::string& line : set.console) rt.console(line);
 
   record = readCase(rt, fig);
@@ -367,6 +338,40 @@ void selectvalue(Runtime& rt, const Operations& ops) {
     g.set(*status, "string", Value("case: " + name + " - " + title));
   }
   refreshsurfacearea(rt);
+}
+
+void drawImageLines(Runtime& rt, Handle fig, const engine::ImageSet& set) {
+  auto& g = rt.graphics();
+  const Handle axes = drawingAxes(rt, fig);
+  for (Handle wall : wallsInWallOrder(rt, fig)) {
+    g.setNumber(wall, "linewidth", 2);
+    g.setText(wall, "linestyle", "-");
+  }
+  for (std::size_t k = 0; k < set.images.size() && k < set.visible.size(); ++k) {
+    const engine::ImageRecord& image = set.images[k];
+    const engine::Wall& seen = set.visible[k];
+    createObject(g, platform::ObjectType::Line, axes,
+                 {{"xdata", Value(image.xi)},
+                  {"ydata", Value(image.yi)},
+                  {"linestyle", "none"},
+                  {"marker", "."},
+                  {"color", "b"},
+                  {"markersize", 10.0},
+                  {"tag", "acouimage"},
+                  {"hittest", "off"}});
+    const std::array<std::pair<engine::Point, engine::Point>, 2> rays = {
+        std::pair{image.image1(), engine::Point{seen.x1, seen.y1}},
+        std::pair{image.image2(), engine::Point{seen.x2, seen.y2}}};
+    for (const auto& [from, through] : rays) {
+      createObject(g, platform::ObjectType::Line, axes,
+                   {{"xdata", Value::row({from.x, from.x + kFarFactor * (through.x - from.x)})},
+                    {"ydata", Value::row({from.y, from.y + kFarFactor * (through.y - from.y)})},
+                    {"linestyle", ":"},
+                    {"color", "b"},
+                    {"tag", "acouradius"},
+                    {"hittest", "off"}});
+    }
+  }
 }
 
 }  // namespace velmora::editor

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/images.h"
 #include "engine/surface.h"
 #include "platform/runtime.h"
 #include "shell/operations.h"
@@ -24,6 +25,8 @@ void setsurfacefob(Runtime& rt);
 
 // Images and displayed values (display.cpp).
 void refreshimages(Runtime& rt, std::optional<Handle> window = std::nullopt);
+// Draws computed images and their radius lines in a window whose old ones are already gone.
+void drawImageLines(Runtime& rt, Handle fig, const engine::ImageSet& set);
 void selectvalue(Runtime& rt, const shell::Operations& ops);
 // Ticks of the colour bar in reflection mode for the largest count maxr.
 std::vector<double> reflectionTicks(double maxr);

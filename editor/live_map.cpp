@@ -1,9 +1,9 @@
 #include "editor/live_map.h"
 
-#include <array>
 #include <chrono>
 #include <string>
 
+#include "editor/editor_operations.h"
 #include "engine/surface.h"
 #include "shell/case/acoustics.h"
 #include "shell/case/case_record.h"
@@ -17,7 +17,6 @@ using namespace velmora::shell;
 
 namespace {
 
-constexpr double kFarFactor = 1000000;  // radius lines run far beyond the drawing, as drawn on release
 // A computation that has already run this long is let finish even when a newer position came, so
 // that a map that takes longer than the pointer's pace still changes now and then during a drag.
 constexpr auto kLetFinish = std::chrono::milliseconds(50);
@@ -59,36 +58,7 @@ void drawImages(Runtime& rt, Handle fig, const engine::ImageSet& set) {
   auto& g = rt.graphics();
   for (Handle h : objectsByTag(rt, fig, "acouimage")) g.remove(h);
   for (Handle h : objectsByTag(rt, fig, "acouradius")) g.remove(h);
-  const Handle axes = drawingAxes(rt, fig);
-  for (Handle wall : wallsInWallOrder(rt, fig)) {
-    g.setNumber(wall, "linewidth", 2);
-    g.setText(wall, "linestyle", "-");
-  }
-  for (std::size_t k = 0; k < set.images.size() && k < set.visible.size(); ++k) {
-    const engine::ImageRecord& image = set.images[k];
-    const engine::Wall& seen = set.visible[k];
-    createObject(g, platform::ObjectType::Line, axes,
-                 {{"xdata", Value(image.xi)},
-                  {"ydata", Value(image.yi)},
-                  {"linestyle", "none"},
-                  {"marker", "."},
-                  {"color", "b"},
-                  {"markersize", 10.0},
-                  {"tag", "acouimage"},
-                  {"hittest", "off"}});
-    const std::array<std::pair<engine::Point, engine::Point>, 2> rays = {
-        std::pair{image.image1(), engine::Point{seen.x1, seen.y1}},
-        std::pair{image.image2(), engine::Point{seen.x2, seen.y2}}};
-    for (const auto& [from, through] : rays) {
-      createObject(g, platform::ObjectType::Line, axes,
-                   {{"xdata", Value::row({from.x, from.x + kFarFactor * (through.x - from.x)})},
-                    {"ydata", Value::row({from.y, from.y + kFarFactor * (through.y - from.y)})},
-                    {"linestyle", ":"},
-                    {"color", "b"},
-                    {"tag", "acouradius"},
-                    {"hittest", "off"}});
-    }
-  }
+  drawImageLines(rt, fig, set);
 }
 
 }  // namespace
