@@ -170,6 +170,8 @@ void applyLive(Runtime& rt, const shell::Operations& ops, const LiveJob& job, co
   record.ypol = r.values.ypol;
   storeCase(rt, fig, std::move(record));
   if (ops.has("selectvalue")) ops.call(rt, "selectvalue", {});
+  // Echograms and the echo risk overlay follow the live result as they follow a release.
+  if (ops.has("refreshlinkedviews")) ops.call(rt, "refreshlinkedviews", {});
 }
 
 LiveMap::~LiveMap() = default;

@@ -149,6 +149,22 @@ TEST_F(LiveMapTest, AudienceDragMovesTheMapGridLive) {
   EXPECT_DOUBLE_EQ(*std::max_element(moved.begin(), moved.end()), 9.5);  // corner 3 stays at x 9.5
 }
 
+TEST_F(LiveMapTest, EchogramFollowsTheLiveSource) {
+  velmoracopy(rt, ops, {Value("echogram")});
+  const auto echograms = rt.graphics().findobj(platform::kRoot, "acouechogram");
+  ASSERT_EQ(echograms.size(), 1u);
+  auto sourceX = [&] {
+    return rt.graphics().at(echograms[0]).userdata()->toValue().record().at("xso").scalar();
+  };
+  EXPECT_EQ(sourceX(), 2);
+  rt.press(obj("acousource"), 2, 2);
+  rt.motion(fig, 3, 1.5);
+  settle();
+  EXPECT_EQ(sourceX(), 3);  // before the release
+  rt.release(fig, 3, 1.5);
+  EXPECT_EQ(sourceX(), 3);
+}
+
 // The whole window after the same drags is the same with the live map on and off: case record
 // (history included), drawing and console.
 TEST(LiveMapOutcomeTest, DragsEndAsWithoutTheLiveMap) {
