@@ -37,19 +37,6 @@ std::optional<Handle> callingMenuItem(const Runtime& rt) {
   return caller;
 }
 
-// The item of a control's context menu with this label.
-std::optional<Handle> itemOf(const Runtime& rt, Handle fig, std::string_view owner, std::string_view label) {
-  const auto& g = rt.graphics();
-  const auto control = findInWindow(rt, fig, owner);
-  if (!control) return std::nullopt;
-  const Value menu = g.get(*control, "uicontextmenu");
-  if (!menu.isObject() || !g.exists(menu.object())) return std::nullopt;
-  for (Handle item : menuItemsInOrder(g, menu.object())) {
-    if (g.at(item).text("label") == label) return item;
-  }
-  return std::nullopt;
-}
-
 void check(Graphics& g, std::optional<Handle> item, bool on) {
   if (item) g.setText(*item, "checked", on ? "on" : "off");
 }
@@ -341,6 +328,18 @@ void measure(Runtime& rt) {
   const double y = platform::roundHalfAway(point(0, 1) * 10) / 10;
   g.set(text.front(), "position", Value::row({x, y}));
   g.set(text.front(), "string", Value(measureText(point(0, 0), point(0, 1))));
+}
+
+std::optional<Handle> itemOf(const Runtime& rt, Handle fig, std::string_view owner, std::string_view label) {
+  const auto& g = rt.graphics();
+  const auto control = findInWindow(rt, fig, owner);
+  if (!control) return std::nullopt;
+  const Value menu = g.get(*control, "uicontextmenu");
+  if (!menu.isObject() || !g.exists(menu.object())) return std::nullopt;
+  for (Handle item : menuItemsInOrder(g, menu.object())) {
+    if (g.at(item).text("label") == label) return item;
+  }
+  return std::nullopt;
 }
 
 }  // namespace velmora::editor
