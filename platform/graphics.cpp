@@ -513,7 +513,9 @@ const GraphicsObject* Graphics::find(Handle h) const {
 }
 
 GraphicsObject& Graphics::object(Handle h) {
-  return const_cast<GraphicsObject&>(at(h));
+  auto& o = const_cast<GraphicsObject&>(at(h));
+  if (!journals_.empty()) keep(h, o);
+  return o;
 }
 
 const GraphicsObject& Graphics::at(Handle h) const {
@@ -540,7 +542,7 @@ Handle Graphics::create(ObjectType type, Handle parent) {
   const Handle fig = figureOf(parent);
   if (fig != kNoHandle) {
     const std::string prefix = "default" + std::string(typeName(type));
-    const auto& figureProps = object(fig).props_;
+    const auto& figureProps = at(fig).props_;
     for (auto it = figureProps.lower_bound(prefix); it != figureProps.end() && it->first.starts_with(prefix);
          ++it) {
       const std::string prop = it->first.substr(prefix.size());
@@ -576,12 +578,12 @@ void Graphics::remove(Handle h) {
   const auto found = std::find(siblings.rbegin(), siblings.rend(), h);
   if (found != siblings.rend()) siblings.erase(std::next(found).base());
   for (Handle d : subtree) {
-    GraphicsObject& o = object(d);
+    const GraphicsObject& o = at(d);
     setMenuUse(o, handleNone());
     auto tagged = byTag_.find(o.tag_);
     if (tagged != byTag_.end()) tagged->second.erase(d);
     menuUsers_.erase(d);
-    objects_[static_cast<std::size_t>(d)].reset();
+    discard(d);
   }
 
   // Current objects that went away.
@@ -763,7 +765,7 @@ std::vector<Handle> Graphics::findobj(Handle parent, std::string_view tag) const
   return out;
 }
 
-void Graphics::setMenuUse(GraphicsObject& o, const Value& menu) {
+void Graphics::setMenuUse(const GraphicsObject& o, const Value& menu) {
   auto old = o.props_.find("uicontextmenu");
   if (old != o.props_.end() && old->second.isObject()) {
     auto it = menuUsers_.find(old->second.object());
