@@ -279,6 +279,14 @@ std::string_view lowered(std::string_view name, std::string& buffer) {
   return buffer;
 }
 
+// Sets a stored property; the key string is made only when the property is stored the first time.
+const Value& store(std::map<std::string, Value, std::less<>>& props, std::string_view name, Value v) {
+  auto it = props.lower_bound(name);
+  if (it == props.end() || it->first != name) return props.emplace_hint(it, std::string(name), std::move(v))->second;
+  it->second = std::move(v);
+  return it->second;
+}
+
 // Properties every object answers but that are not stored in the bag.
 bool isSpecial(std::string_view lowered) {
   return lowered == "type" || lowered == "parent" || lowered == "children" || lowered == "userdata";
@@ -546,12 +554,13 @@ Handle Graphics::create(ObjectType type, Handle parent) {
     for (auto it = figureProps.lower_bound(prefix); it != figureProps.end() && it->first.starts_with(prefix);
          ++it) {
       const std::string prop = it->first.substr(prefix.size());
-      if (findDef(type, prop) != nullptr) obj->props_[prop] = it->second;
+      if (findDef(type, prop) != nullptr) store(obj->props_, prop, it->second);
     }
   }
   const Handle h = obj->handle_;
   objects_.push_back(std::move(obj));
-  byTag_[""].insert(h);
+  auto& untagged = byTag_[""];
+  untagged.insert(untagged.begin(), h);  // the newest handle goes first
   p.children_.insert(p.children_.begin(), h);
   if (type == ObjectType::Figure) {
     object(kRoot).slot("currentfigure") = Value::handle(h);
@@ -703,11 +712,11 @@ void Graphics::set(Handle h, std::string_view name, const Value& v) {
     obj.tag_ = value.text();
     byTag_[obj.tag_].insert(h);
   }
-  obj.props_[def->name] = std::move(value);
-  if (const char* mode = modeFor(l)) obj.props_[mode] = Value("manual");
-  if (l == "currentfigure" && obj.props_[def->name].isObject()) {
+  const Value& stored = store(obj.props_, def->name, std::move(value));
+  if (const char* mode = modeFor(l)) store(obj.props_, mode, Value("manual"));
+  if (l == "currentfigure" && stored.isObject()) {
     // Making a window current brings it to the front of the root's children.
-    const Handle fig = obj.props_[def->name].object();
+    const Handle fig = stored.object();
     auto& kids = obj.children_;
     kids.erase(std::remove(kids.begin(), kids.end(), fig), kids.end());
     kids.insert(kids.begin(), fig);
