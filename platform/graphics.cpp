@@ -279,12 +279,27 @@ std::string_view lowered(std::string_view name, std::string& buffer) {
   return buffer;
 }
 
-// Sets a stored property; the key string is made only when the property is stored the first time.
-const Value& store(std::map<std::string, Value, std::less<>>& props, std::string_view name, Value v) {
-  auto it = props.lower_bound(name);
-  if (it == props.end() || it->first != name) return props.emplace_hint(it, std::string(name), std::move(v))->second;
-  it->second = std::move(v);
-  return it->second;
+using Props = std::vector<std::pair<const char*, Value>>;
+
+const Value* findIn(const Props& props, std::string_view name) {
+  for (const auto& [key, value] : props)
+    if (name == key) return &value;
+  return nullptr;
+}
+
+// How many properties an object of this type can hold: the room made at its first set.
+std::size_t roomFor(ObjectType t) {
+  return typeProps(t).size() + (t == ObjectType::Root ? 0 : commonProps().size());
+}
+
+// Sets a stored property; `name` is the static name of a property of type `t`.
+const Value& store(Props& props, ObjectType t, const char* name, Value v) {
+  if (auto* old = const_cast<Value*>(findIn(props, name))) {
+    *old = std::move(v);
+    return *old;
+  }
+  if (props.capacity() < roomFor(t)) props.reserve(roomFor(t));
+  return props.emplace_back(name, std::move(v)).second;
 }
 
 // Properties every object answers but that are not stored in the bag.
@@ -423,19 +438,19 @@ Value GraphicsObject::get(std::string_view name) const {
 }
 
 const Value* GraphicsObject::find(std::string_view lowered) const {
-  auto it = props_.find(lowered);
-  if (it != props_.end()) return &it->second;
+  if (const Value* v = findIn(props_, lowered)) return v;
   const PropDef* def = findDef(type_, lowered);
   return def == nullptr ? nullptr : &def->initial;
 }
 
 Value& GraphicsObject::slot(std::string_view lowered) {
-  auto it = props_.find(lowered);
-  if (it == props_.end()) {
-    const PropDef* def = findDef(type_, lowered);
-    it = props_.emplace(std::string(lowered), def != nullptr ? def->initial : Value(Matrix{})).first;
+  if (const Value* v = findIn(props_, lowered)) return const_cast<Value&>(*v);
+  const PropDef* def = findDef(type_, lowered);
+  if (def == nullptr) {
+    throw Error("There is no '" + std::string(lowered) + "' property in the '" + std::string(typeName(type_)) +
+                "' class.");
   }
-  return it->second;
+  return const_cast<Value&>(store(props_, type_, def->name, def->initial));
 }
 
 std::vector<std::string> GraphicsObject::propertyNames() const {
@@ -550,11 +565,11 @@ Handle Graphics::create(ObjectType type, Handle parent) {
   const Handle fig = figureOf(parent);
   if (fig != kNoHandle) {
     const std::string prefix = "default" + std::string(typeName(type));
-    const auto& figureProps = at(fig).props_;
-    for (auto it = figureProps.lower_bound(prefix); it != figureProps.end() && it->first.starts_with(prefix);
-         ++it) {
-      const std::string prop = it->first.substr(prefix.size());
-      if (findDef(type, prop) != nullptr) store(obj->props_, prop, it->second);
+    for (const auto& [key, value] : at(fig).props_) {
+      const std::string_view name(key);
+      if (!name.starts_with(prefix)) continue;
+      if (const PropDef* def = findDef(type, name.substr(prefix.size())))
+        store(obj->props_, type, def->name, value);
     }
   }
   const Handle h = obj->handle_;
@@ -712,14 +727,16 @@ void Graphics::set(Handle h, std::string_view name, const Value& v) {
     obj.tag_ = value.text();
     byTag_[obj.tag_].insert(h);
   }
-  const Value& stored = store(obj.props_, def->name, std::move(value));
-  if (const char* mode = modeFor(l)) store(obj.props_, mode, Value("manual"));
+  const Value& stored = store(obj.props_, obj.type_, def->name, std::move(value));
   if (l == "currentfigure" && stored.isObject()) {
     // Making a window current brings it to the front of the root's children.
     const Handle fig = stored.object();
     auto& kids = obj.children_;
     kids.erase(std::remove(kids.begin(), kids.end(), fig), kids.end());
     kids.insert(kids.begin(), fig);
+  }
+  if (obj.type_ == ObjectType::Axes) {
+    if (const char* mode = modeFor(l)) store(obj.props_, obj.type_, findDef(obj.type_, mode)->name, Value("manual"));
   }
   notifyChanged(h, def->name);
 }
@@ -775,9 +792,9 @@ std::vector<Handle> Graphics::findobj(Handle parent, std::string_view tag) const
 }
 
 void Graphics::setMenuUse(const GraphicsObject& o, const Value& menu) {
-  auto old = o.props_.find("uicontextmenu");
-  if (old != o.props_.end() && old->second.isObject()) {
-    auto it = menuUsers_.find(old->second.object());
+  const Value* old = findIn(o.props_, "uicontextmenu");
+  if (old != nullptr && old->isObject()) {
+    auto it = menuUsers_.find(old->object());
     if (it != menuUsers_.end() && --it->second == 0) menuUsers_.erase(it);
   }
   if (menu.isObject()) ++menuUsers_[menu.object()];

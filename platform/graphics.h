@@ -105,9 +105,11 @@ class GraphicsObject {
   ObjectType type_ = ObjectType::Root;
   Handle parent_ = kNoHandle;
   std::vector<Handle> children_;
-  // Only the properties set since creation; the others read their type's default. A window holds
-  // thousands of objects, and copying every default into each of them dominated a rebuild.
-  std::map<std::string, Value, std::less<>> props_;
+  // Only the properties set since creation, keyed by the name in the type's table and in the order
+  // first set; the others read their type's default. A window holds thousands of objects: one
+  // allocation per object rather than per property. Room for every property of the type is made at
+  // the first set, so a stored value never moves and a reference to it stays good.
+  std::vector<std::pair<const char*, Value>> props_;
   Value& slot(std::string_view lowered);  // the stored value, made from the default when absent
   std::shared_ptr<const UserData> userdata_;
   std::map<std::string, Value, std::less<>> appData_;

@@ -32,7 +32,12 @@ void Graphics::keep(Handle h, const GraphicsObject& o) {
       it = journals_.erase(it);
       continue;
     }
-    if (h < j->firstNew && !j->then.contains(h)) j->then.emplace(h, std::make_unique<GraphicsObject>(o));
+    if (h < j->firstNew && !j->then.contains(h)) {
+      // As much room for properties as the original: stored values never move.
+      auto copy = std::make_unique<GraphicsObject>(o);
+      copy->props_.reserve(o.props_.capacity());
+      j->then.emplace(h, std::move(copy));
+    }
     ++it;
   }
 }
@@ -47,8 +52,15 @@ void Graphics::discard(Handle h) {
       it = journals_.erase(it);
       continue;
     }
-    if (h < j->firstNew && !j->then.contains(h))
-      j->then.emplace(h, gone ? std::move(gone) : std::make_unique<GraphicsObject>(*old));
+    if (h < j->firstNew && !j->then.contains(h)) {
+      if (gone) {
+        j->then.emplace(h, std::move(gone));
+      } else {
+        auto copy = std::make_unique<GraphicsObject>(*old);
+        copy->props_.reserve(old->props_.capacity());
+        j->then.emplace(h, std::move(copy));
+      }
+    }
     ++it;
   }
 }
@@ -58,15 +70,20 @@ namespace {
 // Names of the properties whose values differ (NaN never equals itself: such a property is reported
 // again, which costs a redraw and nothing else).
 std::vector<std::string> changedProperties(const GraphicsObject& now, const GraphicsObject& then,
-                                           const std::map<std::string, Value, std::less<>>& a,
-                                           const std::map<std::string, Value, std::less<>>& b) {
+                                           const std::vector<std::pair<const char*, Value>>& a,
+                                           const std::vector<std::pair<const char*, Value>>& b) {
+  const auto in = [](const auto& props, std::string_view name) -> const Value* {
+    for (const auto& [key, value] : props)
+      if (name == key) return &value;
+    return nullptr;
+  };
   std::set<std::string> names;
   for (const auto& [name, value] : a) {
-    auto it = b.find(name);
-    if (it == b.end() || !(it->second == value)) names.insert(name);
+    const Value* other = in(b, name);
+    if (other == nullptr || !(*other == value)) names.insert(name);
   }
   for (const auto& [name, value] : b)
-    if (!a.count(name)) names.insert(name);
+    if (in(a, name) == nullptr) names.insert(name);
   if (now.userdata() != then.userdata()) names.insert("userdata");
   return {names.begin(), names.end()};
 }
@@ -112,9 +129,8 @@ void Graphics::restore(Snapshot snapshot) {
     if (!objects_[h]) continue;
     const GraphicsObject& obj = *objects_[h];
     byTag_[obj.tag_].insert(static_cast<Handle>(h));
-    auto menu = obj.props_.find("uicontextmenu");
-    if (menu != obj.props_.end() && menu->second.isObject() && exists(menu->second.object()))
-      ++menuUsers_[menu->second.object()];
+    const Value* menu = obj.find("uicontextmenu");
+    if (menu != nullptr && menu->isObject() && exists(menu->object())) ++menuUsers_[menu->object()];
   }
   for (GraphicsObserver* o : observers_) {
     for (Handle h : created) o->objectCreated(h);  // ascending: parents before their children
