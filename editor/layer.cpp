@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <set>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "editor/editor_operations.h"
 #include "shell/case/window.h"
@@ -46,10 +48,12 @@ void setlayer(Runtime& rt) {
   const auto wallOrder = wallsInWallOrder(rt, fig);
   const auto imagesByWall = objectsInCreationOrder(rt, fig, "acouimage");
   const auto radiusByWall = objectsInCreationOrder(rt, fig, "acouradius");
+  std::unordered_map<Handle, std::size_t> wallIndex;  // a window may hold hundreds of walls
+  for (std::size_t k = wallOrder.size(); k-- > 0;) wallIndex[wallOrder[k]] = k;
   std::vector<Handle> images, radius;
   for (Handle w : chain) {
-    const auto k =
-        static_cast<std::size_t>(std::find(wallOrder.begin(), wallOrder.end(), w) - wallOrder.begin());
+    const auto found = wallIndex.find(w);
+    const std::size_t k = found == wallIndex.end() ? wallOrder.size() : found->second;
     if (k < imagesByWall.size()) images.push_back(imagesByWall[k]);
     for (std::size_t r : {2 * k, 2 * k + 1}) {
       if (r < radiusByWall.size()) radius.push_back(radiusByWall[r]);
@@ -61,9 +65,10 @@ void setlayer(Runtime& rt) {
   };
 
   std::vector<Handle> order;
+  std::unordered_set<Handle> placed;
   const auto append = [&](const std::vector<Handle>& v) {
     for (Handle h : v) {
-      if (std::find(order.begin(), order.end(), h) == order.end()) order.push_back(h);
+      if (placed.insert(h).second) order.push_back(h);
     }
   };
   append(listed("acousource"));

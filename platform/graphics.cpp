@@ -279,6 +279,29 @@ std::string_view lowered(std::string_view name, std::string& buffer) {
   return buffer;
 }
 
+using Props = std::vector<std::pair<const char*, Value>>;
+
+const Value* findIn(const Props& props, std::string_view name) {
+  for (const auto& [key, value] : props)
+    if (name == key) return &value;
+  return nullptr;
+}
+
+// How many properties an object of this type can hold: the room made at its first set.
+std::size_t roomFor(ObjectType t) {
+  return typeProps(t).size() + (t == ObjectType::Root ? 0 : commonProps().size());
+}
+
+// Sets a stored property; `name` is the static name of a property of type `t`.
+const Value& store(Props& props, ObjectType t, const char* name, Value v) {
+  if (auto* old = const_cast<Value*>(findIn(props, name))) {
+    *old = std::move(v);
+    return *old;
+  }
+  if (props.capacity() < roomFor(t)) props.reserve(roomFor(t));
+  return props.emplace_back(name, std::move(v)).second;
+}
+
 // Properties every object answers but that are not stored in the bag.
 bool isSpecial(std::string_view lowered) {
   return lowered == "type" || lowered == "parent" || lowered == "children" || lowered == "userdata";
@@ -415,19 +438,19 @@ Value GraphicsObject::get(std::string_view name) const {
 }
 
 const Value* GraphicsObject::find(std::string_view lowered) const {
-  auto it = props_.find(lowered);
-  if (it != props_.end()) return &it->second;
+  if (const Value* v = findIn(props_, lowered)) return v;
   const PropDef* def = findDef(type_, lowered);
   return def == nullptr ? nullptr : &def->initial;
 }
 
 Value& GraphicsObject::slot(std::string_view lowered) {
-  auto it = props_.find(lowered);
-  if (it == props_.end()) {
-    const PropDef* def = findDef(type_, lowered);
-    it = props_.emplace(std::string(lowered), def != nullptr ? def->initial : Value(Matrix{})).first;
+  if (const Value* v = findIn(props_, lowered)) return const_cast<Value&>(*v);
+  const PropDef* def = findDef(type_, lowered);
+  if (def == nullptr) {
+    throw Error("There is no '" + std::string(lowered) + "' property in the '" + std::string(typeName(type_)) +
+                "' class.");
   }
-  return it->second;
+  return const_cast<Value&>(store(props_, type_, def->name, def->initial));
 }
 
 std::vector<std::string> GraphicsObject::propertyNames() const {
@@ -513,7 +536,9 @@ const GraphicsObject* Graphics::find(Handle h) const {
 }
 
 GraphicsObject& Graphics::object(Handle h) {
-  return const_cast<GraphicsObject&>(at(h));
+  auto& o = const_cast<GraphicsObject&>(at(h));
+  if (!journals_.empty()) keep(h, o);
+  return o;
 }
 
 const GraphicsObject& Graphics::at(Handle h) const {
@@ -540,16 +565,17 @@ Handle Graphics::create(ObjectType type, Handle parent) {
   const Handle fig = figureOf(parent);
   if (fig != kNoHandle) {
     const std::string prefix = "default" + std::string(typeName(type));
-    const auto& figureProps = object(fig).props_;
-    for (auto it = figureProps.lower_bound(prefix); it != figureProps.end() && it->first.starts_with(prefix);
-         ++it) {
-      const std::string prop = it->first.substr(prefix.size());
-      if (findDef(type, prop) != nullptr) obj->props_[prop] = it->second;
+    for (const auto& [key, value] : at(fig).props_) {
+      const std::string_view name(key);
+      if (!name.starts_with(prefix)) continue;
+      if (const PropDef* def = findDef(type, name.substr(prefix.size())))
+        store(obj->props_, type, def->name, value);
     }
   }
   const Handle h = obj->handle_;
   objects_.push_back(std::move(obj));
-  byTag_[""].insert(h);
+  auto& untagged = byTag_[""];
+  untagged.insert(untagged.begin(), h);  // the newest handle goes first
   p.children_.insert(p.children_.begin(), h);
   if (type == ObjectType::Figure) {
     object(kRoot).slot("currentfigure") = Value::handle(h);
@@ -576,12 +602,12 @@ void Graphics::remove(Handle h) {
   const auto found = std::find(siblings.rbegin(), siblings.rend(), h);
   if (found != siblings.rend()) siblings.erase(std::next(found).base());
   for (Handle d : subtree) {
-    GraphicsObject& o = object(d);
+    const GraphicsObject& o = at(d);
     setMenuUse(o, handleNone());
     auto tagged = byTag_.find(o.tag_);
     if (tagged != byTag_.end()) tagged->second.erase(d);
     menuUsers_.erase(d);
-    objects_[static_cast<std::size_t>(d)].reset();
+    discard(d);
   }
 
   // Current objects that went away.
@@ -701,14 +727,16 @@ void Graphics::set(Handle h, std::string_view name, const Value& v) {
     obj.tag_ = value.text();
     byTag_[obj.tag_].insert(h);
   }
-  obj.props_[def->name] = std::move(value);
-  if (const char* mode = modeFor(l)) obj.props_[mode] = Value("manual");
-  if (l == "currentfigure" && obj.props_[def->name].isObject()) {
+  const Value& stored = store(obj.props_, obj.type_, def->name, std::move(value));
+  if (l == "currentfigure" && stored.isObject()) {
     // Making a window current brings it to the front of the root's children.
-    const Handle fig = obj.props_[def->name].object();
+    const Handle fig = stored.object();
     auto& kids = obj.children_;
     kids.erase(std::remove(kids.begin(), kids.end(), fig), kids.end());
     kids.insert(kids.begin(), fig);
+  }
+  if (obj.type_ == ObjectType::Axes) {
+    if (const char* mode = modeFor(l)) store(obj.props_, obj.type_, findDef(obj.type_, mode)->name, Value("manual"));
   }
   notifyChanged(h, def->name);
 }
@@ -763,10 +791,10 @@ std::vector<Handle> Graphics::findobj(Handle parent, std::string_view tag) const
   return out;
 }
 
-void Graphics::setMenuUse(GraphicsObject& o, const Value& menu) {
-  auto old = o.props_.find("uicontextmenu");
-  if (old != o.props_.end() && old->second.isObject()) {
-    auto it = menuUsers_.find(old->second.object());
+void Graphics::setMenuUse(const GraphicsObject& o, const Value& menu) {
+  const Value* old = findIn(o.props_, "uicontextmenu");
+  if (old != nullptr && old->isObject()) {
+    auto it = menuUsers_.find(old->object());
     if (it != menuUsers_.end() && --it->second == 0) menuUsers_.erase(it);
   }
   if (menu.isObject()) ++menuUsers_[menu.object()];

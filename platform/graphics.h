@@ -105,9 +105,11 @@ class GraphicsObject {
   ObjectType type_ = ObjectType::Root;
   Handle parent_ = kNoHandle;
   std::vector<Handle> children_;
-  // Only the properties set since creation; the others read their type's default. A window holds
-  // thousands of objects, and copying every default into each of them dominated a rebuild.
-  std::map<std::string, Value, std::less<>> props_;
+  // Only the properties set since creation, keyed by the name in the type's table and in the order
+  // first set; the others read their type's default. A window holds thousands of objects: one
+  // allocation per object rather than per property. Room for every property of the type is made at
+  // the first set, so a stored value never moves and a reference to it stays good.
+  std::vector<std::pair<const char*, Value>> props_;
   Value& slot(std::string_view lowered);  // the stored value, made from the default when absent
   std::shared_ptr<const UserData> userdata_;
   std::map<std::string, Value, std::less<>> appData_;
@@ -187,21 +189,26 @@ class Graphics {
   // fails half-way (graphics_snapshot.cpp). Handles are never reused: `restore` deletes the objects
   // made since, brings back the ones deleted since under their old handles, puts back every property,
   // userdata and children order, and tells the observers of each difference.
+  // Taking one copies nothing: while it lives, the tree keeps the old state of each object it changes
+  // or deletes for the first time (a rebuild replaces thousands of objects and changes a handful).
+  struct Journal;
   struct Snapshot {
-    std::map<Handle, GraphicsObject> objects;
+    std::shared_ptr<Journal> journal;
   };
-  Snapshot snapshot() const;
+  Snapshot snapshot();
   void restore(Snapshot snapshot);
 
  private:
-  GraphicsObject& object(Handle h);
+  GraphicsObject& object(Handle h);  // for a change: the live snapshots keep the old state first
+  void keep(Handle h, const GraphicsObject& o);
+  void discard(Handle h);  // drops the object, into the live snapshots when they need its old state
   void collect(Handle h, const std::function<bool(const GraphicsObject&)>& match,
                std::vector<Handle>& out) const;
   void notifyChanged(Handle h, std::string_view name);
 
   const GraphicsObject* find(Handle h) const;
   bool isWithin(Handle h, Handle ancestorHandle) const;
-  void setMenuUse(GraphicsObject& o, const Value& menu);
+  void setMenuUse(const GraphicsObject& o, const Value& menu);
 
   // Handles are never reused: the slot of handle h is objects_[h], null once deleted. Together with
   // the tag index this keeps a window with thousands of objects as quick to search as a small one.
@@ -210,6 +217,7 @@ class Graphics {
   std::map<Handle, std::size_t> menuUsers_;
   Handle next_ = 1;
   std::vector<GraphicsObserver*> observers_;
+  std::vector<std::weak_ptr<Journal>> journals_;  // of the snapshots still held
 };
 
 }  // namespace velmora::platform

@@ -1,6 +1,8 @@
 // Putting the object tree back as it was: the undo of a window rebuild that failed half-way.
 
 #include <algorithm>
+#include <map>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -8,11 +10,59 @@
 
 namespace velmora::platform {
 
-Graphics::Snapshot Graphics::snapshot() const {
-  Snapshot s;
-  for (std::size_t h = 0; h < objects_.size(); ++h)
-    if (objects_[h]) s.objects.emplace(static_cast<Handle>(h), *objects_[h]);
-  return s;
+// The old state of what changed since the snapshot: objects made since have handles from `firstNew`
+// on; `then` holds the first-change copies and the deleted objects, by handle.
+struct Graphics::Journal {
+  Handle firstNew = 0;
+  std::map<Handle, std::unique_ptr<GraphicsObject>> then;
+};
+
+Graphics::Snapshot Graphics::snapshot() {
+  std::erase_if(journals_, [](const std::weak_ptr<Journal>& j) { return j.expired(); });
+  auto journal = std::make_shared<Journal>();
+  journal->firstNew = next_;
+  journals_.push_back(journal);
+  return Snapshot{std::move(journal)};
+}
+
+void Graphics::keep(Handle h, const GraphicsObject& o) {
+  for (auto it = journals_.begin(); it != journals_.end();) {
+    const auto j = it->lock();
+    if (!j) {
+      it = journals_.erase(it);
+      continue;
+    }
+    if (h < j->firstNew && !j->then.contains(h)) {
+      // As much room for properties as the original: stored values never move.
+      auto copy = std::make_unique<GraphicsObject>(o);
+      copy->props_.reserve(o.props_.capacity());
+      j->then.emplace(h, std::move(copy));
+    }
+    ++it;
+  }
+}
+
+void Graphics::discard(Handle h) {
+  auto& slot = objects_[static_cast<std::size_t>(h)];
+  std::unique_ptr<GraphicsObject> gone = std::move(slot);
+  const GraphicsObject* old = gone.get();
+  for (auto it = journals_.begin(); it != journals_.end();) {
+    const auto j = it->lock();
+    if (!j) {
+      it = journals_.erase(it);
+      continue;
+    }
+    if (h < j->firstNew && !j->then.contains(h)) {
+      if (gone) {
+        j->then.emplace(h, std::move(gone));
+      } else {
+        auto copy = std::make_unique<GraphicsObject>(*old);
+        copy->props_.reserve(old->props_.capacity());
+        j->then.emplace(h, std::move(copy));
+      }
+    }
+    ++it;
+  }
 }
 
 namespace {
@@ -20,15 +70,20 @@ namespace {
 // Names of the properties whose values differ (NaN never equals itself: such a property is reported
 // again, which costs a redraw and nothing else).
 std::vector<std::string> changedProperties(const GraphicsObject& now, const GraphicsObject& then,
-                                           const std::map<std::string, Value, std::less<>>& a,
-                                           const std::map<std::string, Value, std::less<>>& b) {
+                                           const std::vector<std::pair<const char*, Value>>& a,
+                                           const std::vector<std::pair<const char*, Value>>& b) {
+  const auto in = [](const auto& props, std::string_view name) -> const Value* {
+    for (const auto& [key, value] : props)
+      if (name == key) return &value;
+    return nullptr;
+  };
   std::set<std::string> names;
   for (const auto& [name, value] : a) {
-    auto it = b.find(name);
-    if (it == b.end() || !(it->second == value)) names.insert(name);
+    const Value* other = in(b, name);
+    if (other == nullptr || !(*other == value)) names.insert(name);
   }
   for (const auto& [name, value] : b)
-    if (!a.count(name)) names.insert(name);
+    if (in(a, name) == nullptr) names.insert(name);
   if (now.userdata() != then.userdata()) names.insert("userdata");
   return {names.begin(), names.end()};
 }
@@ -36,31 +91,35 @@ std::vector<std::string> changedProperties(const GraphicsObject& now, const Grap
 }  // namespace
 
 void Graphics::restore(Snapshot snapshot) {
+  const std::shared_ptr<Journal> journal = std::move(snapshot.journal);
+  if (!journal) return;
+  std::erase_if(journals_, [&](const std::weak_ptr<Journal>& j) { return j.expired() || j.lock() == journal; });
+
   // Objects made since the snapshot: the observers hear of them while they still exist, the newest
   // (descendants) first, as `remove` tells them.
   std::vector<Handle> gone;
-  for (std::size_t h = 0; h < objects_.size(); ++h)
-    if (objects_[h] && !snapshot.objects.count(static_cast<Handle>(h))) gone.push_back(static_cast<Handle>(h));
-  std::sort(gone.begin(), gone.end(), std::greater<>());
+  for (std::size_t h = objects_.size(); h-- > static_cast<std::size_t>(journal->firstNew);)
+    if (objects_[h]) gone.push_back(static_cast<Handle>(h));
   for (GraphicsObserver* o : observers_)
     for (Handle h : gone) o->objectDeleted(h);
-  for (Handle h : gone) objects_[static_cast<std::size_t>(h)].reset();
+  for (Handle h : gone) discard(h);
 
-  // Put every object back before telling anyone, so that observers read a whole tree.
+  // Put every object back before telling anyone, so that observers read a whole tree. Objects the
+  // journal does not hold are as they were.
   std::vector<Handle> created;
   std::vector<std::pair<Handle, std::vector<std::string>>> changed;
   std::vector<Handle> reordered;
-  for (auto& [h, then] : snapshot.objects) {
+  for (auto& [h, then] : journal->then) {
     auto& slot = objects_[static_cast<std::size_t>(h)];  // handles are never reused, so the slot exists
     if (!slot) {
       created.push_back(h);
-      slot = std::make_unique<GraphicsObject>(std::move(then));
+      slot = std::move(then);
       continue;
     }
-    GraphicsObject& now = *slot;
-    auto names = changedProperties(now, then, now.props_, then.props_);
-    if (now.children_ != then.children_) reordered.push_back(h);
-    now = std::move(then);
+    GraphicsObject& now = object(h);
+    auto names = changedProperties(now, *then, now.props_, then->props_);
+    if (now.children_ != then->children_) reordered.push_back(h);
+    now = std::move(*then);
     if (!names.empty()) changed.emplace_back(h, std::move(names));
   }
   // The tag index and the menu use counts follow the restored tree.
@@ -70,9 +129,8 @@ void Graphics::restore(Snapshot snapshot) {
     if (!objects_[h]) continue;
     const GraphicsObject& obj = *objects_[h];
     byTag_[obj.tag_].insert(static_cast<Handle>(h));
-    auto menu = obj.props_.find("uicontextmenu");
-    if (menu != obj.props_.end() && menu->second.isObject() && exists(menu->second.object()))
-      ++menuUsers_[menu->second.object()];
+    const Value* menu = obj.find("uicontextmenu");
+    if (menu != nullptr && menu->isObject() && exists(menu->object())) ++menuUsers_[menu->object()];
   }
   for (GraphicsObserver* o : observers_) {
     for (Handle h : created) o->objectCreated(h);  // ascending: parents before their children
