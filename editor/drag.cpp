@@ -475,6 +475,8 @@ void registerDragOperations(Operations& ops) {
   add("movesource", following(LiveDrag::Source, movesource));
   // Not a verb: waits for the live map's worker and shows what it finished (tests, automation).
   add("settlelivemap", [live](Runtime& rt) { live->settle(rt); });
+  // Not a verb: the first step of the vertex, source and audience releases.
+  add("stoplivemap", [live](Runtime&) { live->release(); });
   add("preparemovereceptor", preparemovereceptor);
   add("movereceptor", movereceptor);
   add("movedrawing", [table](Runtime& rt) { movedrawing(rt, *table); });

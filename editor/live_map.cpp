@@ -192,7 +192,7 @@ void LiveMap::work(const std::stop_token& stop) {
     const auto started = std::chrono::steady_clock::now();
     const std::uint64_t generation = next.job.generation;
     const auto stale = [&] {
-      if (stop.stop_requested()) return true;
+      if (stop.stop_requested() || generation <= released_.load()) return true;
       return latest_.load() != generation && std::chrono::steady_clock::now() - started < kLetFinish;
     };
     std::optional<LiveResult> result;
@@ -202,6 +202,7 @@ void LiveMap::work(const std::stop_token& stop) {
       // A geometry the chain cannot take shows nothing live; the release reports it as usual.
     }
     if (result) {
+      ++finished_;
       auto shared = std::make_shared<std::pair<LiveJob, LiveResult>>(std::move(next.job), std::move(*result));
       next.box->post([self = weak_from_this(), rt = next.rt, shared] {
         if (auto live = self.lock()) live->deliver(*rt, shared->first, shared->second);
@@ -216,12 +217,18 @@ void LiveMap::work(const std::stop_token& stop) {
 
 void LiveMap::deliver(Runtime& rt, const LiveJob& job, const LiveResult& result) {
   // Older than what shows, or from a drag that has ended since.
-  if (job.generation <= applied_ || job.generation < dragStart_) return;
+  if (job.generation <= applied_ || job.generation < dragStart_ || job.generation <= released_.load()) return;
   const auto& g = rt.graphics();
   if (!g.exists(job.fig) || findMainWindow(rt) != job.fig) return;
   if (g.at(job.fig).text("windowbuttonupfcn") != releaseOf(job.kind)) return;
   applied_ = job.generation;
   applyLive(rt, ops_, job, result);
+}
+
+void LiveMap::release() {
+  released_.store(latest_.load());
+  std::lock_guard lock(mutex_);
+  pending_.reset();
 }
 
 void LiveMap::settle(Runtime& rt) {

@@ -67,8 +67,13 @@ class LiveMap : public std::enable_shared_from_this<LiveMap> {
   // After a motion handler ran: when it moved something and "live map" is checked, hands the new
   // geometry to the worker. `firstMotion` starts a drag: results of earlier drags are dropped.
   void follow(Runtime& rt, Handle fig, LiveDrag kind, bool firstMotion);
+  // At a release: the pending snapshot is dropped and the running computation stops at its next
+  // wall, whatever its age; the release recomputes synchronously anyway.
+  void release();
   // Waits until the worker has nothing left to do, then runs what it posted (tests, automation).
   void settle(Runtime& rt);
+  // Computations that ran to their end (tests: a release leaves nothing running on).
+  std::uint64_t finished() const { return finished_.load(); }
 
  private:
   void work(const std::stop_token& stop);
@@ -86,6 +91,8 @@ class LiveMap : public std::enable_shared_from_this<LiveMap> {
   std::optional<Pending> pending_;
   bool running_ = false;
   std::atomic<std::uint64_t> latest_{0};
+  std::atomic<std::uint64_t> released_{0};  // generations up to this one belong to ended drags
+  std::atomic<std::uint64_t> finished_{0};
   // Event thread only.
   std::uint64_t applied_ = 0;
   std::uint64_t dragStart_ = 0;

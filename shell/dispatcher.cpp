@@ -138,13 +138,14 @@ std::vector<Verb> buildVerbTable() {
     t.push_back(simple(v));
   t.push_back({"refreshmwp",
                {"movewallpoint"},
-               {call("resetcurves"), step(Kind::EndDrag), call("checkroomconvexity"), call("refreshimages"),
+               {call("stoplivemap"), call("resetcurves"), step(Kind::EndDrag), call("checkroomconvexity"),
+                call("refreshimages"),
                 call("refreshsurfacevalues"), call("selectvalue"), call("refreshwallmenu"),
                 step(Kind::RestorePointer)},
                "move wall"});
   t.push_back({"refreshmap",
                {"moveaudiencepoint"},
-               {step(Kind::EndDrag), call("refreshsurfaceposition"), call("checkroomconvexity"),
+               {call("stoplivemap"), step(Kind::EndDrag), call("refreshsurfaceposition"), call("checkroomconvexity"),
                 call("refreshsurfacevalues"), call("selectvalue"), step(Kind::RestorePointer)},
                "move audience"});
   t.push_back(
@@ -155,8 +156,8 @@ std::vector<Verb> buildVerbTable() {
        "move axis"});
   t.push_back({"refreshmso",
                {"movesource"},
-               {step(Kind::EndDrag), call("refreshimages"), call("refreshsurfacevalues"), call("selectvalue"),
-                step(Kind::RestorePointer)},
+               {call("stoplivemap"), step(Kind::EndDrag), call("refreshimages"), call("refreshsurfacevalues"),
+                call("selectvalue"), step(Kind::RestorePointer)},
                "move source"});
   // The receptor release leaves the pointer shape alone.
   t.push_back(

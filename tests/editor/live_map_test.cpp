@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -136,6 +138,30 @@ TEST_F(LiveMapTest, SwitchedOffTheMapWaitsForTheRelease) {
   EXPECT_EQ(readCase(rt, fig).toValue().record().at("images"), before.toValue().record().at("images"));
   rt.release(fig, 8, 1);
   EXPECT_NE(readCase(rt, fig).toValue().record().at("images"), before.toValue().record().at("images"));
+}
+
+// A release stops the computation still running for the drag, however long it has run.
+TEST_F(LiveMapTest, ReleaseStopsTheRunningComputation) {
+  CaseDescription d = lRoom();
+  d.xwall = std::vector<double>{};
+  d.ywall = std::vector<double>{};
+  for (int k = 0; k < 240; ++k) {
+    const double a = 6.283185307179586 * k / 240, r = k % 2 == 0 ? 10.0 : 9.0;
+    d.xwall->push_back(r * std::cos(a));
+    d.ywall->push_back(r * std::sin(a));
+  }
+  d.alpha = std::vector<double>(240, 20.0);
+  d.xaud = {-8, 8, 8, -8};
+  d.yaud = {-8, -8, 8, 8};
+  d.xso = 1;
+  d.yso = 0;
+  d.Nsurface = 300;
+  velmoracopy(rt, ops, {Value("update"), d.toValue()});
+  const auto live = std::make_shared<LiveMap>(ops);
+  live->follow(rt, fig, LiveDrag::Source, true);
+  live->release();
+  live->settle(rt);
+  EXPECT_EQ(live->finished(), 0u);
 }
 
 TEST_F(LiveMapTest, AudienceDragMovesTheMapGridLive) {
