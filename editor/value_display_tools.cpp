@@ -331,15 +331,7 @@ void measure(Runtime& rt) {
 }
 
 std::optional<Handle> itemOf(const Runtime& rt, Handle fig, std::string_view owner, std::string_view label) {
-  const auto& g = rt.graphics();
-  const auto control = findInWindow(rt, fig, owner);
-  if (!control) return std::nullopt;
-  const Value menu = g.get(*control, "uicontextmenu");
-  if (!menu.isObject() || !g.exists(menu.object())) return std::nullopt;
-  for (Handle item : menuItemsInOrder(g, menu.object())) {
-    if (g.at(item).text("label") == label) return item;
-  }
-  return std::nullopt;
+  return shell::controlMenuItem(rt.graphics(), fig, owner, label);
 }
 
 }  // namespace velmora::editor

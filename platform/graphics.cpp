@@ -2,275 +2,18 @@
 
 #include <algorithm>
 #include <array>
-#include <unordered_map>
+#include <deque>
+#include <optional>
 
 #include "platform/error.h"
+#include "platform/graphics_properties.h"
 #include "platform/numbers.h"
 
 namespace velmora::platform {
 
+using namespace properties;
+
 namespace {
-
-enum class Kind { Number, Matrix, Text, OnOff, Color, Handle, Any };
-
-struct PropDef {
-  const char* name;
-  Kind kind;
-  Value initial;
-};
-
-Value rgb(double r, double g, double b) {
-  return Value::row({r, g, b});
-}
-Value none() {
-  return Value(std::string("none"));
-}
-Value handleNone() {
-  return Value(Matrix{});
-}
-
-const std::vector<PropDef>& commonProps() {
-  static const std::vector<PropDef> defs = {
-      {"tag", Kind::Text, Value("")},
-      {"visible", Kind::OnOff, Value("on")},
-      {"hittest", Kind::OnOff, Value("on")},
-      {"buttondownfcn", Kind::Text, Value("")},
-      {"uicontextmenu", Kind::Handle, handleNone()},
-      {"interruptible", Kind::OnOff, Value("on")},
-      {"busyaction", Kind::Text, Value("queue")},
-      {"handlevisibility", Kind::Text, Value("on")},
-      {"selected", Kind::OnOff, Value("off")},
-      {"selectionhighlight", Kind::OnOff, Value("on")},
-      {"clipping", Kind::OnOff, Value("on")},
-      {"deletefcn", Kind::Text, Value("")},
-      {"createfcn", Kind::Text, Value("")},
-  };
-  return defs;
-}
-
-const std::vector<PropDef>& typeProps(ObjectType t) {
-  static const std::vector<PropDef> root = {
-      {"tag", Kind::Text, Value("")},
-      {"currentfigure", Kind::Handle, handleNone()},
-      {"screensize", Kind::Matrix, Value::row({1, 1, 1280, 1024})},
-      {"units", Kind::Text, Value("pixels")},
-      {"showhiddenhandles", Kind::OnOff, Value("off")},
-  };
-  static const std::vector<PropDef> figure = {
-      {"name", Kind::Text, Value("")},
-      {"color", Kind::Color, rgb(0.8, 0.8, 0.8)},
-      {"colormap", Kind::Matrix, Value(Matrix{})},
-      {"position", Kind::Matrix, Value::row({100, 100, 560, 420})},
-      {"units", Kind::Text, Value("pixels")},
-      {"resize", Kind::OnOff, Value("on")},
-      {"menubar", Kind::Text, Value("figure")},
-      {"numbertitle", Kind::OnOff, Value("on")},
-      {"renderer", Kind::Text, Value("painters")},
-      {"windowbuttondownfcn", Kind::Text, Value("")},
-      {"windowbuttonmotionfcn", Kind::Text, Value("")},
-      {"windowbuttonupfcn", Kind::Text, Value("")},
-      {"keypressfcn", Kind::Text, Value("")},
-      {"closerequestfcn", Kind::Text, Value("")},
-      {"pointer", Kind::Text, Value("arrow")},
-      {"selectiontype", Kind::Text, Value("normal")},
-      {"currentaxes", Kind::Handle, handleNone()},
-      {"currentobject", Kind::Handle, handleNone()},
-      {"currentpoint", Kind::Matrix, Value::row({0, 0})},
-      {"currentcharacter", Kind::Text, Value("")},
-      {"paperunits", Kind::Text, Value("inches")},
-      {"paperposition", Kind::Matrix, Value::row({0.25, 2.5, 8, 6})},
-      {"paperorientation", Kind::Text, Value("portrait")},
-      {"papertype", Kind::Text, Value("a4")},
-      {"inverthardcopy", Kind::OnOff, Value("on")},
-      {"windowstyle", Kind::Text, Value("normal")},
-      {"nextplot", Kind::Text, Value("add")},
-      {"doublebuffer", Kind::OnOff, Value("on")},
-      {"integerhandle", Kind::OnOff, Value("on")},
-      // Defaults given to the controls created in this window.
-      {"defaultuicontrolfontname", Kind::Text, Value("default")},
-      {"defaultuicontrolfontsize", Kind::Number, Value(8.0)},
-      {"defaultuicontrolfontangle", Kind::Text, Value("normal")},
-      {"defaultuicontrolfontweight", Kind::Text, Value("normal")},
-      {"defaultuicontrolforegroundcolor", Kind::Color, rgb(0, 0, 0)},
-      {"defaultuicontrolbackgroundcolor", Kind::Color, rgb(0.8, 0.8, 0.8)},
-      {"defaultuicontrolinterruptible", Kind::OnOff, Value("on")},
-      {"defaultuicontrolbusyaction", Kind::Text, Value("queue")},
-  };
-  static const std::vector<PropDef> axes = {
-      {"position", Kind::Matrix, Value::row({0.13, 0.11, 0.775, 0.815})},
-      {"units", Kind::Text, Value("normalized")},
-      {"xlim", Kind::Matrix, Value::row({0, 1})},
-      {"ylim", Kind::Matrix, Value::row({0, 1})},
-      {"zlim", Kind::Matrix, Value::row({-1, 1})},
-      {"xlimmode", Kind::Text, Value("auto")},
-      {"ylimmode", Kind::Text, Value("auto")},
-      {"zlimmode", Kind::Text, Value("auto")},
-      {"clim", Kind::Matrix, Value::row({0, 1})},
-      {"climmode", Kind::Text, Value("auto")},
-      {"box", Kind::OnOff, Value("off")},
-      {"xtick", Kind::Matrix, Value::row({0, 0.2, 0.4, 0.6, 0.8, 1})},
-      {"ytick", Kind::Matrix, Value::row({0, 0.2, 0.4, 0.6, 0.8, 1})},
-      {"xtickmode", Kind::Text, Value("auto")},
-      {"ytickmode", Kind::Text, Value("auto")},
-      {"xticklabel", Kind::Any, Value(Matrix{})},
-      {"yticklabel", Kind::Any, Value(Matrix{})},
-      {"xticklabelmode", Kind::Text, Value("auto")},
-      {"yticklabelmode", Kind::Text, Value("auto")},
-      {"xaxislocation", Kind::Text, Value("bottom")},
-      {"yaxislocation", Kind::Text, Value("left")},
-      {"ticklength", Kind::Matrix, Value::row({0.01, 0.025})},
-      {"dataaspectratio", Kind::Matrix, Value::row({1, 1, 1})},
-      {"dataaspectratiomode", Kind::Text, Value("auto")},
-      {"nextplot", Kind::Text, Value("replace")},
-      {"currentpoint", Kind::Matrix, Value(Matrix::zeros(2, 3))},
-      {"color", Kind::Color, rgb(1, 1, 1)},
-      {"xcolor", Kind::Color, rgb(0, 0, 0)},
-      {"ycolor", Kind::Color, rgb(0, 0, 0)},
-      {"fontsize", Kind::Number, Value(10.0)},
-      {"fontname", Kind::Text, Value("Helvetica")},
-      {"fontweight", Kind::Text, Value("normal")},
-      {"fontangle", Kind::Text, Value("normal")},
-      {"xgrid", Kind::OnOff, Value("off")},
-      {"ygrid", Kind::OnOff, Value("off")},
-      {"xdir", Kind::Text, Value("normal")},
-      {"ydir", Kind::Text, Value("normal")},
-      {"linewidth", Kind::Number, Value(0.5)},
-      {"layer", Kind::Text, Value("bottom")},
-      {"title", Kind::Handle, handleNone()},
-      {"xlabel", Kind::Handle, handleNone()},
-      {"ylabel", Kind::Handle, handleNone()},
-      {"drawmode", Kind::Text, Value("normal")},
-  };
-  static const std::vector<PropDef> line = {
-      {"xdata", Kind::Matrix, Value::row({0, 1})}, {"ydata", Kind::Matrix, Value::row({0, 1})},
-      {"zdata", Kind::Matrix, Value(Matrix{})},    {"color", Kind::Color, rgb(0, 0, 1)},
-      {"linestyle", Kind::Text, Value("-")},       {"linewidth", Kind::Number, Value(0.5)},
-      {"marker", Kind::Text, Value("none")},       {"markersize", Kind::Number, Value(6.0)},
-      {"markerfacecolor", Kind::Color, none()},    {"markeredgecolor", Kind::Color, Value("auto")},
-      {"erasemode", Kind::Text, Value("normal")},
-  };
-  static const std::vector<PropDef> surface = {
-      {"xdata", Kind::Matrix, Value(Matrix{})},      {"ydata", Kind::Matrix, Value(Matrix{})},
-      {"zdata", Kind::Matrix, Value(Matrix{})},      {"cdata", Kind::Matrix, Value(Matrix{})},
-      {"facecolor", Kind::Color, Value("flat")},     {"edgecolor", Kind::Color, rgb(0, 0, 0)},
-      {"linestyle", Kind::Text, Value("-")},         {"linewidth", Kind::Number, Value(0.5)},
-      {"marker", Kind::Text, Value("none")},         {"markersize", Kind::Number, Value(6.0)},
-      {"faceoffsetbias", Kind::Number, Value(0.0)},  {"facealpha", Kind::Number, Value(1.0)},
-      {"cdatamapping", Kind::Text, Value("scaled")}, {"erasemode", Kind::Text, Value("normal")},
-  };
-  static const std::vector<PropDef> patch = {
-      {"xdata", Kind::Matrix, Value(Matrix{})},   {"ydata", Kind::Matrix, Value(Matrix{})},
-      {"zdata", Kind::Matrix, Value(Matrix{})},   {"cdata", Kind::Matrix, Value(Matrix{})},
-      {"facecolor", Kind::Color, rgb(0, 0, 0)},   {"edgecolor", Kind::Color, rgb(0, 0, 0)},
-      {"linestyle", Kind::Text, Value("-")},      {"linewidth", Kind::Number, Value(0.5)},
-      {"marker", Kind::Text, Value("none")},      {"markersize", Kind::Number, Value(6.0)},
-      {"facealpha", Kind::Number, Value(1.0)},    {"cdatamapping", Kind::Text, Value("scaled")},
-      {"erasemode", Kind::Text, Value("normal")},
-  };
-  static const std::vector<PropDef> text = {
-      {"string", Kind::Any, Value("")},
-      {"position", Kind::Matrix, Value::row({0, 0, 0})},
-      {"units", Kind::Text, Value("data")},
-      {"fontsize", Kind::Number, Value(10.0)},
-      {"fontname", Kind::Text, Value("Helvetica")},
-      {"fontweight", Kind::Text, Value("normal")},
-      {"fontangle", Kind::Text, Value("normal")},
-      {"horizontalalignment", Kind::Text, Value("left")},
-      {"verticalalignment", Kind::Text, Value("middle")},
-      {"interpreter", Kind::Text, Value("tex")},
-      {"color", Kind::Color, rgb(0, 0, 0)},
-      {"rotation", Kind::Number, Value(0.0)},
-      {"backgroundcolor", Kind::Color, none()},
-      {"edgecolor", Kind::Color, none()},
-      {"margin", Kind::Number, Value(2.0)},
-      {"erasemode", Kind::Text, Value("normal")},
-  };
-  static const std::vector<PropDef> image = {
-      {"cdata", Kind::Matrix, Value(Matrix{})},    {"xdata", Kind::Matrix, Value::row({1, 1})},
-      {"ydata", Kind::Matrix, Value::row({1, 1})}, {"cdatamapping", Kind::Text, Value("direct")},
-      {"erasemode", Kind::Text, Value("normal")},
-  };
-  static const std::vector<PropDef> uicontrol = {
-      {"style", Kind::Text, Value("pushbutton")},
-      {"string", Kind::Any, Value("")},
-      {"position", Kind::Matrix, Value::row({20, 20, 60, 20})},
-      {"units", Kind::Text, Value("pixels")},
-      {"value", Kind::Matrix, Value(0.0)},
-      {"min", Kind::Number, Value(0.0)},
-      {"max", Kind::Number, Value(1.0)},
-      {"enable", Kind::Text, Value("on")},
-      {"tooltipstring", Kind::Text, Value("")},
-      {"callback", Kind::Text, Value("")},
-      {"backgroundcolor", Kind::Color, rgb(0.8, 0.8, 0.8)},
-      {"foregroundcolor", Kind::Color, rgb(0, 0, 0)},
-      {"fontname", Kind::Text, Value("default")},
-      {"fontsize", Kind::Number, Value(8.0)},
-      {"fontweight", Kind::Text, Value("normal")},
-      {"fontangle", Kind::Text, Value("normal")},
-      {"horizontalalignment", Kind::Text, Value("center")},
-      {"cdata", Kind::Matrix, Value(Matrix{})},
-      {"listboxtop", Kind::Number, Value(1.0)},
-      {"sliderstep", Kind::Matrix, Value::row({0.01, 0.1})},
-  };
-  static const std::vector<PropDef> uimenu = {
-      {"label", Kind::Text, Value("")},
-      {"checked", Kind::OnOff, Value("off")},
-      {"separator", Kind::OnOff, Value("off")},
-      {"enable", Kind::OnOff, Value("on")},
-      {"callback", Kind::Text, Value("")},
-      {"accelerator", Kind::Text, Value("")},
-      {"foregroundcolor", Kind::Color, rgb(0, 0, 0)},
-  };
-  static const std::vector<PropDef> uicontextmenu = {
-      {"callback", Kind::Text, Value("")},
-  };
-  switch (t) {
-    case ObjectType::Root:
-      return root;
-    case ObjectType::Figure:
-      return figure;
-    case ObjectType::Axes:
-      return axes;
-    case ObjectType::Line:
-      return line;
-    case ObjectType::Surface:
-      return surface;
-    case ObjectType::Patch:
-      return patch;
-    case ObjectType::Text:
-      return text;
-    case ObjectType::Image:
-      return image;
-    case ObjectType::UiControl:
-      return uicontrol;
-    case ObjectType::UiMenu:
-      return uimenu;
-    case ObjectType::UiContextMenu:
-      return uicontextmenu;
-  }
-  return root;
-}
-
-// Every property access looks its name up here: one hash table per type, the type's own
-// properties before the common ones.
-const PropDef* findDef(ObjectType t, std::string_view lowered) {
-  constexpr std::size_t kTypes = static_cast<std::size_t>(ObjectType::UiContextMenu) + 1;
-  using Index = std::unordered_map<std::string_view, const PropDef*>;
-  static const std::array<Index, kTypes> indexes = [] {
-    std::array<Index, kTypes> out;
-    for (std::size_t i = 0; i < kTypes; ++i) {
-      const auto type = static_cast<ObjectType>(i);
-      for (const PropDef& d : typeProps(type)) out[i].emplace(d.name, &d);
-      if (type != ObjectType::Root) {
-        for (const PropDef& d : commonProps()) out[i].emplace(d.name, &d);
-      }
-    }
-    return out;
-  }();
-  const Index& index = indexes[static_cast<std::size_t>(t)];
-  const auto it = index.find(lowered);
-  return it == index.end() ? nullptr : it->second;
-}
 
 // The name in lower case; without a copy when it is already (as the program's own names are).
 std::string_view lowered(std::string_view name, std::string& buffer) {
@@ -279,7 +22,7 @@ std::string_view lowered(std::string_view name, std::string& buffer) {
   return buffer;
 }
 
-using Props = std::vector<std::pair<const char*, Value>>;
+using Props = std::deque<std::pair<std::string_view, Value>>;
 
 const Value* findIn(const Props& props, std::string_view name) {
   for (const auto& [key, value] : props)
@@ -287,18 +30,15 @@ const Value* findIn(const Props& props, std::string_view name) {
   return nullptr;
 }
 
-// How many properties an object of this type can hold: the room made at its first set.
-std::size_t roomFor(ObjectType t) {
-  return typeProps(t).size() + (t == ObjectType::Root ? 0 : commonProps().size());
-}
-
-// Sets a stored property; `name` is the static name of a property of type `t`.
-const Value& store(Props& props, ObjectType t, const char* name, Value v) {
-  if (auto* old = const_cast<Value*>(findIn(props, name))) {
-    *old = std::move(v);
-    return *old;
+// Sets a stored property; `name` is the static name of a property in the object's type table, the
+// very text its key was stored with.
+const Value& store(Props& props, const char* name, Value v) {
+  for (auto& [key, value] : props) {
+    if (key.data() == name) {
+      value = std::move(v);
+      return value;
+    }
   }
-  if (props.capacity() < roomFor(t)) props.reserve(roomFor(t));
   return props.emplace_back(name, std::move(v)).second;
 }
 
@@ -425,7 +165,7 @@ Value GraphicsObject::get(std::string_view name) const {
   if (l == "parent") return parent_ == kNoHandle ? Value(Matrix{}) : Value::handle(parent_);
   if (l == "children") {
     List out;
-    for (Handle c : children_) out.items.push_back(Value::handle(c));
+    for (Handle c : children()) out.items.push_back(Value::handle(c));
     return Value(std::move(out));
   }
   if (l == "userdata") return userdata_ ? userdata_->toValue() : Value(Matrix{});
@@ -450,7 +190,7 @@ Value& GraphicsObject::slot(std::string_view lowered) {
     throw Error("There is no '" + std::string(lowered) + "' property in the '" + std::string(typeName(type_)) +
                 "' class.");
   }
-  return const_cast<Value&>(store(props_, type_, def->name, def->initial));
+  return const_cast<Value&>(store(props_, def->name, def->initial));
 }
 
 std::vector<std::string> GraphicsObject::propertyNames() const {
@@ -527,7 +267,25 @@ Graphics::Graphics() {
   root->handle_ = kRoot;
   root->type_ = ObjectType::Root;
   objects_.push_back(std::move(root));
-  byTag_[""].insert(kRoot);
+}
+
+void Graphics::index(const std::string& tag, Handle h) {
+  if (tag.empty()) return;
+  auto& list = byTag_[tag];
+  if (list.empty() || list.back() < h)
+    list.push_back(h);
+  else
+    list.insert(std::lower_bound(list.begin(), list.end(), h), h);
+}
+
+void Graphics::unindex(const std::string& tag, Handle h) {
+  if (tag.empty()) return;
+  auto found = byTag_.find(tag);
+  if (found == byTag_.end()) return;
+  auto& list = found->second;
+  const auto it = std::lower_bound(list.begin(), list.end(), h);
+  if (it != list.end() && *it == h) list.erase(it);
+  if (list.empty()) byTag_.erase(found);
 }
 
 const GraphicsObject* Graphics::find(Handle h) const {
@@ -564,19 +322,16 @@ Handle Graphics::create(ObjectType type, Handle parent) {
   // Defaults a window gives to objects created in it ("defaultuicontrolfontsize" and the like).
   const Handle fig = figureOf(parent);
   if (fig != kNoHandle) {
-    const std::string prefix = "default" + std::string(typeName(type));
+    const std::string_view kind = typeName(type);
     for (const auto& [key, value] : at(fig).props_) {
-      const std::string_view name(key);
-      if (!name.starts_with(prefix)) continue;
-      if (const PropDef* def = findDef(type, name.substr(prefix.size())))
-        store(obj->props_, type, def->name, value);
+      if (!key.starts_with("default") || !key.substr(7).starts_with(kind)) continue;
+      if (const PropDef* def = findDef(type, key.substr(7 + kind.size()))) store(obj->props_, def->name, value);
     }
   }
   const Handle h = obj->handle_;
   objects_.push_back(std::move(obj));
-  auto& untagged = byTag_[""];
-  untagged.insert(untagged.begin(), h);  // the newest handle goes first
-  p.children_.insert(p.children_.begin(), h);
+  p.bottomUp_.push_back(h);
+  p.topDownStale_ = true;
   if (type == ObjectType::Figure) {
     object(kRoot).slot("currentfigure") = Value::handle(h);
   } else if (type == ObjectType::Axes) {
@@ -597,15 +352,16 @@ void Graphics::remove(Handle h) {
     for (Handle d : subtree) o->objectDeleted(d);
   }
   const Handle parent = at(h).parent_;
-  auto& siblings = object(parent).children_;
+  GraphicsObject& from = object(parent);
+  auto& siblings = from.bottomUp_;
   // Searched from the bottom of the stack, where the oldest objects (the ones rebuilds delete) are.
-  const auto found = std::find(siblings.rbegin(), siblings.rend(), h);
-  if (found != siblings.rend()) siblings.erase(std::next(found).base());
+  const auto found = std::find(siblings.begin(), siblings.end(), h);
+  if (found != siblings.end()) siblings.erase(found);
+  from.topDownStale_ = true;
   for (Handle d : subtree) {
     const GraphicsObject& o = at(d);
     setMenuUse(o, handleNone());
-    auto tagged = byTag_.find(o.tag_);
-    if (tagged != byTag_.end()) tagged->second.erase(d);
+    unindex(o.tag_, d);
     menuUsers_.erase(d);
     discard(d);
   }
@@ -614,17 +370,17 @@ void Graphics::remove(Handle h) {
   GraphicsObject& root = object(kRoot);
   const Value& cf = root.slot("currentfigure");
   if (cf.isObject() && !exists(cf.object())) {
-    const auto& figs = root.children_;
-    root.slot("currentfigure") = figs.empty() ? handleNone() : Value::handle(figs.front());
+    const auto& figs = root.bottomUp_;
+    root.slot("currentfigure") = figs.empty() ? handleNone() : Value::handle(figs.back());
   }
-  for (Handle fig : root.children_) {
+  for (Handle fig : root.bottomUp_) {
     GraphicsObject& f = object(fig);
     Value& ca = f.slot("currentaxes");
     if (ca.isObject() && !exists(ca.object())) {
       ca = handleNone();
-      for (Handle c : f.children_) {
-        if (at(c).type_ == ObjectType::Axes) {
-          ca = Value::handle(c);
+      for (auto c = f.bottomUp_.rbegin(); c != f.bottomUp_.rend(); ++c) {
+        if (at(*c).type_ == ObjectType::Axes) {
+          ca = Value::handle(*c);
           break;
         }
       }
@@ -638,12 +394,12 @@ void Graphics::notifyChanged(Handle h, std::string_view name) {
   for (GraphicsObserver* o : observers_) o->propertyChanged(h, name);
 }
 
-void Graphics::set(Handle h, std::string_view name, const Value& v) {
+void Graphics::set(Handle h, std::string_view name, Value v) {
   GraphicsObject& obj = object(h);
   std::string buffer;
   const std::string_view l = lowered(name, buffer);
   if (l == "userdata") {
-    setUserdata(h, std::make_shared<ValueUserData>(v));
+    setUserdata(h, std::make_shared<ValueUserData>(std::move(v)));
     return;
   }
   if (l == "children") {
@@ -667,43 +423,44 @@ void Graphics::set(Handle h, std::string_view name, const Value& v) {
     return Error("Bad value for " + std::string(typeName(obj.type_)) + " property '" + std::string(name) +
                  "': expected " + wanted + ", got " + v.kindName() + ".");
   };
-  Value value = v;
+  // Most values are stored as given; the others are converted into `value`.
+  std::optional<Value> converted;
   switch (def->kind) {
     case Kind::Number:
       if (!v.isMatrix() || v.matrix().numel() != 1) throw bad("a single number");
-      value = Value(v.matrix().data[0]);
+      if (!v.matrix().isScalar() || v.matrix().pages != 1) converted = Value(v.matrix().data[0]);
       break;
     case Kind::Matrix:
       if (!v.isMatrix()) throw bad("a number or matrix");
       break;
     case Kind::Text:
       if (v.isEmptyMatrix()) {
-        value = Value("");
+        converted = Value("");
       } else if (!v.isText()) {
         throw bad("a text");
       }
       break;
     case Kind::OnOff: {
       if (!v.isText()) throw bad("'on' or 'off'");
-      const std::string t = lower(v.text());
+      std::string t = lower(v.text());
       if (t != "on" && t != "off" && !(l == "enable" && t == "inactive")) throw bad("'on' or 'off'");
-      value = Value(t);
+      if (t != v.text()) converted = Value(std::move(t));
       break;
     }
     case Kind::Color: {
       if (v.isText()) {
         const std::string t = lower(v.text());
         if (auto c = colorOf(v)) {
-          value = rgb(c->r, c->g, c->b);
+          converted = rgb(c->r, c->g, c->b);
         } else if (t == "none" || t == "interp" || t == "flat" || t == "auto") {
-          value = Value(t);
+          converted = Value(t);
         } else {
           throw bad("a colour");
         }
       } else if (!(v.isMatrix() && v.matrix().numel() == 3)) {
         throw bad("a colour");
-      } else {
-        value = Value::row(v.matrix().data);
+      } else if (v.matrix().rows != 1 || v.matrix().pages != 1) {
+        converted = Value::row(v.matrix().data);
       }
       break;
     }
@@ -711,9 +468,9 @@ void Graphics::set(Handle h, std::string_view name, const Value& v) {
       if (v.isObject()) {
         if (!exists(v.object())) throw bad("a valid graphics object");
       } else if (v.isEmptyMatrix()) {
-        value = handleNone();
+        converted = handleNone();
       } else if (v.isScalar() && exists(static_cast<Handle>(v.scalar()))) {
-        value = Value::handle(static_cast<Handle>(v.scalar()));
+        converted = Value::handle(static_cast<Handle>(v.scalar()));
       } else {
         throw bad("a graphics object");
       }
@@ -721,22 +478,24 @@ void Graphics::set(Handle h, std::string_view name, const Value& v) {
     case Kind::Any:
       break;
   }
+  Value value = converted ? std::move(*converted) : std::move(v);
   if (l == "uicontextmenu") setMenuUse(obj, value);
   if (l == "tag" && value.text() != obj.tag_) {
-    byTag_[obj.tag_].erase(h);
+    unindex(obj.tag_, h);
     obj.tag_ = value.text();
-    byTag_[obj.tag_].insert(h);
+    index(obj.tag_, h);
   }
-  const Value& stored = store(obj.props_, obj.type_, def->name, std::move(value));
+  const Value& stored = store(obj.props_, def->name, std::move(value));
   if (l == "currentfigure" && stored.isObject()) {
     // Making a window current brings it to the front of the root's children.
     const Handle fig = stored.object();
-    auto& kids = obj.children_;
+    auto& kids = obj.bottomUp_;
     kids.erase(std::remove(kids.begin(), kids.end(), fig), kids.end());
-    kids.insert(kids.begin(), fig);
+    kids.push_back(fig);
+    obj.topDownStale_ = true;
   }
   if (obj.type_ == ObjectType::Axes) {
-    if (const char* mode = modeFor(l)) store(obj.props_, obj.type_, findDef(obj.type_, mode)->name, Value("manual"));
+    if (const char* mode = modeFor(l)) store(obj.props_, findDef(obj.type_, mode)->name, Value("manual"));
   }
   notifyChanged(h, def->name);
 }
@@ -758,7 +517,7 @@ void Graphics::collect(Handle h, const std::function<bool(const GraphicsObject&)
                        std::vector<Handle>& out) const {
   const GraphicsObject& o = at(h);
   if (match(o)) out.push_back(h);
-  for (Handle c : o.children_) collect(c, match, out);
+  for (Handle c : o.bottomUp_) collect(c, match, out);
 }
 
 std::vector<Handle> Graphics::findIf(Handle parent,
@@ -781,12 +540,13 @@ bool Graphics::isWithin(Handle h, Handle ancestorHandle) const {
 }
 
 std::vector<Handle> Graphics::findobj(Handle parent, std::string_view tag) const {
+  if (tag.empty()) return findIf(parent, [](const GraphicsObject& o) { return o.tag_.empty(); });
   std::vector<Handle> out;
   if (!exists(parent)) return out;
   auto tagged = byTag_.find(tag);
   if (tagged == byTag_.end()) return out;
-  for (Handle h : tagged->second) {
-    if (isWithin(h, parent)) out.push_back(h);
+  for (auto it = tagged->second.rbegin(); it != tagged->second.rend(); ++it) {
+    if (isWithin(*it, parent)) out.push_back(*it);
   }
   return out;
 }
@@ -807,11 +567,12 @@ std::size_t Graphics::contextMenuUsers(Handle menu) const {
 
 void Graphics::setChildren(Handle parent, const std::vector<Handle>& order) {
   GraphicsObject& p = object(parent);
-  std::vector<Handle> a = p.children_, b = order;
+  std::vector<Handle> a = p.bottomUp_, b = order;
   std::sort(a.begin(), a.end());
   std::sort(b.begin(), b.end());
   if (a != b) throw Error("Children may only be set to a permutation of itself");
-  p.children_ = order;
+  p.bottomUp_.assign(order.rbegin(), order.rend());
+  p.topDownStale_ = true;
   for (GraphicsObserver* o : observers_) o->childrenReordered(parent);
 }
 
@@ -825,7 +586,7 @@ Handle Graphics::ancestor(Handle h, ObjectType type) const {
 }
 
 std::vector<Handle> Graphics::figures() const {
-  return at(kRoot).children_;
+  return at(kRoot).children();
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <concepts>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -68,7 +69,13 @@ class GraphicsObject {
   ObjectType type() const { return type_; }
   Handle parent() const { return parent_; }
   // Stacking order: the first child is drawn on top.
-  const std::vector<Handle>& children() const { return children_; }
+  const std::vector<Handle>& children() const {
+    if (topDownStale_) {
+      topDown_.assign(bottomUp_.rbegin(), bottomUp_.rend());
+      topDownStale_ = false;
+    }
+    return topDown_;
+  }
 
   bool hasProperty(std::string_view name) const;
   // A stored property by its lower-case name; null for a name the type does not have.
@@ -104,12 +111,16 @@ class GraphicsObject {
   Handle handle_ = kNoHandle;
   ObjectType type_ = ObjectType::Root;
   Handle parent_ = kNoHandle;
-  std::vector<Handle> children_;
+  // Children from the bottom of the stack up: a new object goes on top, at the end, without moving
+  // the thousands of others a drawing area holds. The stacking order is built when read after a change.
+  std::vector<Handle> bottomUp_;
+  mutable std::vector<Handle> topDown_;
+  mutable bool topDownStale_ = false;
   // Only the properties set since creation, keyed by the name in the type's table and in the order
-  // first set; the others read their type's default. A window holds thousands of objects: one
-  // allocation per object rather than per property. Room for every property of the type is made at
-  // the first set, so a stored value never moves and a reference to it stays good.
-  std::vector<std::pair<const char*, Value>> props_;
+  // first set; the others read their type's default. A window holds thousands of objects: a few
+  // small blocks per object rather than a node per property. A deque only ever appends, so a stored
+  // value never moves and a reference to it stays good.
+  std::deque<std::pair<std::string_view, Value>> props_;
   Value& slot(std::string_view lowered);  // the stored value, made from the default when absent
   std::shared_ptr<const UserData> userdata_;
   std::map<std::string, Value, std::less<>> appData_;
@@ -146,7 +157,7 @@ class Graphics {
   Value get(Handle h, std::string_view name) const { return at(h).get(name); }
   // Sets a property by name with the checks of its kind; raises an Error with a clear message for an
   // unknown name, a read-only property or a value of the wrong kind, and then changes nothing.
-  void set(Handle h, std::string_view name, const Value& v);
+  void set(Handle h, std::string_view name, Value v);
   void setText(Handle h, std::string_view name, std::string v) { set(h, name, Value(std::move(v))); }
   void setNumber(Handle h, std::string_view name, double v) { set(h, name, Value(v)); }
   void setRow(Handle h, std::string_view name, std::vector<double> v) {
@@ -213,7 +224,11 @@ class Graphics {
   // Handles are never reused: the slot of handle h is objects_[h], null once deleted. Together with
   // the tag index this keeps a window with thousands of objects as quick to search as a small one.
   std::vector<std::unique_ptr<GraphicsObject>> objects_;
-  std::map<std::string, std::set<Handle, std::greater<>>, std::less<>> byTag_;  // newest first
+  // Tagged objects by tag, oldest first (objects are made untagged, and most stay so: menu items,
+  // lines of the images; a search for the empty tag walks the tree).
+  std::map<std::string, std::vector<Handle>, std::less<>> byTag_;
+  void index(const std::string& tag, Handle h);
+  void unindex(const std::string& tag, Handle h);
   std::map<Handle, std::size_t> menuUsers_;
   Handle next_ = 1;
   std::vector<GraphicsObserver*> observers_;

@@ -1,20 +1,32 @@
 // Putting the object tree back as it was: the undo of a window rebuild that failed half-way.
 
 #include <algorithm>
-#include <map>
+#include <deque>
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/graphics.h"
 
 namespace velmora::platform {
 
 // The old state of what changed since the snapshot: objects made since have handles from `firstNew`
-// on; `then` holds the first-change copies and the deleted objects, by handle.
+// on; `then` holds the first-change copies and the deleted objects, in the order they were kept.
 struct Graphics::Journal {
   Handle firstNew = 0;
-  std::map<Handle, std::unique_ptr<GraphicsObject>> then;
+  std::vector<std::pair<Handle, std::unique_ptr<GraphicsObject>>> then;
+  std::vector<bool> kept;  // by handle, below firstNew; sized at the first keep
+
+  // True the first time for a handle from before the snapshot: its old state is to be kept.
+  bool takes(Handle h) {
+    if (h >= firstNew) return false;
+    if (kept.empty()) kept.resize(static_cast<std::size_t>(firstNew));
+    if (kept[static_cast<std::size_t>(h)]) return false;
+    kept[static_cast<std::size_t>(h)] = true;
+    return true;
+  }
 };
 
 Graphics::Snapshot Graphics::snapshot() {
@@ -32,12 +44,7 @@ void Graphics::keep(Handle h, const GraphicsObject& o) {
       it = journals_.erase(it);
       continue;
     }
-    if (h < j->firstNew && !j->then.contains(h)) {
-      // As much room for properties as the original: stored values never move.
-      auto copy = std::make_unique<GraphicsObject>(o);
-      copy->props_.reserve(o.props_.capacity());
-      j->then.emplace(h, std::move(copy));
-    }
+    if (j->takes(h)) j->then.emplace_back(h, std::make_unique<GraphicsObject>(o));
     ++it;
   }
 }
@@ -52,15 +59,7 @@ void Graphics::discard(Handle h) {
       it = journals_.erase(it);
       continue;
     }
-    if (h < j->firstNew && !j->then.contains(h)) {
-      if (gone) {
-        j->then.emplace(h, std::move(gone));
-      } else {
-        auto copy = std::make_unique<GraphicsObject>(*old);
-        copy->props_.reserve(old->props_.capacity());
-        j->then.emplace(h, std::move(copy));
-      }
-    }
+    if (j->takes(h)) j->then.emplace_back(h, gone ? std::move(gone) : std::make_unique<GraphicsObject>(*old));
     ++it;
   }
 }
@@ -70,8 +69,8 @@ namespace {
 // Names of the properties whose values differ (NaN never equals itself: such a property is reported
 // again, which costs a redraw and nothing else).
 std::vector<std::string> changedProperties(const GraphicsObject& now, const GraphicsObject& then,
-                                           const std::vector<std::pair<const char*, Value>>& a,
-                                           const std::vector<std::pair<const char*, Value>>& b) {
+                                           const std::deque<std::pair<std::string_view, Value>>& a,
+                                           const std::deque<std::pair<std::string_view, Value>>& b) {
   const auto in = [](const auto& props, std::string_view name) -> const Value* {
     for (const auto& [key, value] : props)
       if (name == key) return &value;
@@ -80,10 +79,10 @@ std::vector<std::string> changedProperties(const GraphicsObject& now, const Grap
   std::set<std::string> names;
   for (const auto& [name, value] : a) {
     const Value* other = in(b, name);
-    if (other == nullptr || !(*other == value)) names.insert(name);
+    if (other == nullptr || !(*other == value)) names.emplace(name);
   }
   for (const auto& [name, value] : b)
-    if (in(a, name) == nullptr) names.insert(name);
+    if (in(a, name) == nullptr) names.emplace(name);
   if (now.userdata() != then.userdata()) names.insert("userdata");
   return {names.begin(), names.end()};
 }
@@ -109,6 +108,8 @@ void Graphics::restore(Snapshot snapshot) {
   std::vector<Handle> created;
   std::vector<std::pair<Handle, std::vector<std::string>>> changed;
   std::vector<Handle> reordered;
+  std::sort(journal->then.begin(), journal->then.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });  // parents before children
   for (auto& [h, then] : journal->then) {
     auto& slot = objects_[static_cast<std::size_t>(h)];  // handles are never reused, so the slot exists
     if (!slot) {
@@ -118,7 +119,7 @@ void Graphics::restore(Snapshot snapshot) {
     }
     GraphicsObject& now = object(h);
     auto names = changedProperties(now, *then, now.props_, then->props_);
-    if (now.children_ != then->children_) reordered.push_back(h);
+    if (now.bottomUp_ != then->bottomUp_) reordered.push_back(h);
     now = std::move(*then);
     if (!names.empty()) changed.emplace_back(h, std::move(names));
   }
@@ -128,7 +129,7 @@ void Graphics::restore(Snapshot snapshot) {
   for (std::size_t h = 0; h < objects_.size(); ++h) {
     if (!objects_[h]) continue;
     const GraphicsObject& obj = *objects_[h];
-    byTag_[obj.tag_].insert(static_cast<Handle>(h));
+    index(obj.tag_, static_cast<Handle>(h));  // ascending handles: each goes to the end of its list
     const Value* menu = obj.find("uicontextmenu");
     if (menu != nullptr && menu->isObject() && exists(menu->object())) ++menuUsers_[menu->object()];
   }

@@ -21,11 +21,7 @@ using platform::Value;
 constexpr std::string_view kRecentCallback = "velmoracopy('loadrecent')";
 
 std::optional<Handle> submenuOf(const Graphics& g, Handle fig) {
-  const auto found = g.findIf(fig, [](const platform::GraphicsObject& o) {
-    return o.type() == ObjectType::UiMenu && o.text("label") == kRecentCasesItem;
-  });
-  if (found.empty()) return std::nullopt;
-  return found.front();
+  return controlMenuItem(g, fig, "acouobjects", kRecentCasesItem);
 }
 
 std::optional<Handle> objectsMenu(const Graphics& g, Handle fig) {

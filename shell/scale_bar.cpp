@@ -37,11 +37,7 @@ Handle childWithTag(Graphics& g, Handle parent, std::string_view tag, ObjectType
 }
 
 std::optional<Handle> scaleBarItem(const Graphics& g, Handle fig) {
-  const auto items = g.findIf(fig, [](const platform::GraphicsObject& o) {
-    return o.type() == ObjectType::UiMenu && o.text("label") == kScaleBarItem;
-  });
-  if (items.empty()) return std::nullopt;
-  return items.front();
+  return controlMenuItem(g, fig, "acouobjects", kScaleBarItem);
 }
 
 // A see-through axes over the drawing area, with its place and limits: the bar lives there, so the

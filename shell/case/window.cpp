@@ -70,6 +70,23 @@ std::optional<Handle> findInWindow(const platform::Runtime& rt, Handle fig, std:
   return found.front();
 }
 
+std::optional<Handle> controlMenuItem(const platform::Graphics& g, Handle fig, std::string_view owner,
+                                      std::string_view label) {
+  const auto controls = g.findobj(fig, owner);
+  if (controls.empty()) return std::nullopt;
+  const platform::Value* menu = g.at(controls.front()).find("uicontextmenu");
+  if (menu == nullptr || !menu->isObject() || !g.exists(menu->object())) return std::nullopt;
+  // Oldest first, as the items were added.
+  const auto& items = g.at(menu->object()).children();
+  for (auto it = items.rbegin(); it != items.rend(); ++it) {
+    const auto& item = g.at(*it);
+    if (item.type() != platform::ObjectType::UiMenu) continue;
+    const platform::Value* text = item.find("label");
+    if (text != nullptr && text->isText() && text->text() == label) return *it;
+  }
+  return std::nullopt;
+}
+
 Handle objectInWindow(const platform::Runtime& rt, Handle fig, std::string_view tag) {
   if (auto h = findInWindow(rt, fig, tag)) return *h;
   throw Error("object " + std::string(tag) + " not found");

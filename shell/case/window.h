@@ -41,6 +41,9 @@ std::vector<Handle> objectsByTag(const platform::Runtime& rt, Handle fig, std::s
 std::vector<Handle> objectsInCreationOrder(const platform::Runtime& rt, Handle fig, std::string_view tag);
 // The newest object with this tag anywhere in the window (controls included); nothing when none.
 std::optional<Handle> findInWindow(const platform::Runtime& rt, Handle fig, std::string_view tag);
+// The item with this label in the context menu of the window control tagged `owner`, if there is one.
+std::optional<Handle> controlMenuItem(const platform::Graphics& g, Handle fig, std::string_view owner,
+                                      std::string_view label);
 // As above; raises "object <tag> not found" when there is none.
 Handle objectInWindow(const platform::Runtime& rt, Handle fig, std::string_view tag);
 
