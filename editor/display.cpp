@@ -7,6 +7,7 @@
 #include "engine/surface.h"
 #include "platform/colormaps.h"
 #include "platform/numbers.h"
+#include "shell/case/acoustics.h"
 #include "shell/case/drawing_objects.h"
 #include "shell/case/window.h"
 
@@ -21,32 +22,6 @@ namespace {
 
 constexpr double kFarFactor = 1000000;  // radius lines run far beyond the drawing
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-// The menu item of a control's (or object's) context menu with this label.
-std::optional<Handle> menuItem(const Runtime& rt, Handle owner, std::string_view label) {
-  const auto& g = rt.graphics();
-  const Value menu = g.get(owner, "uicontextmenu");
-  if (!menu.isObject() || !g.exists(menu.object())) return std::nullopt;
-  const auto found = g.findIf(menu.object(), [&](const platform::GraphicsObject& o) {
-    return o.type() == platform::ObjectType::UiMenu && o.text("label") == label;
-  });
-  if (found.empty()) return std::nullopt;
-  return found.front();
-}
-
-bool objectsItemChecked(const Runtime& rt, Handle fig, std::string_view label) {
-  const auto objects = findInWindow(rt, fig, "acouobjects");
-  if (!objects) return true;
-  const auto item = menuItem(rt, *objects, label);
-  return !item || rt.graphics().at(*item).isOn("checked");
-}
-
-bool diffusionChecked(const Runtime& rt, Handle fig) {
-  const auto hidden = findInWindow(rt, fig, "hiddensettings");
-  if (!hidden) return true;
-  const auto item = menuItem(rt, *hidden, "diffusion factor for convex walls");
-  return !item || rt.graphics().at(*item).isOn("checked");
-}
 
 double controlValue(const Runtime& rt, Handle fig, std::string_view tag, double otherwise) {
   const auto c = findInWindow(rt, fig, tag);
@@ -100,18 +75,14 @@ void refreshimages(Runtime& rt, std::optional<Handle> window) {
   if (in.walls.empty()) return;
   in.ang = record.ang.value_or(std::vector<int>(in.walls.size(), 1));
   in.iscnvx = record.iscnvx.value_or(1);
-  for (std::size_t r = 0; r < record.curves.rows; ++r) {
-    std::vector<double> row;
-    for (std::size_t c = 0; c < record.curves.cols; ++c) row.push_back(record.curves(r, c));
-    if (auto curve = engine::Curve::fromRow(row)) in.curves.push_back(*curve);
-  }
+  in.curves = shell::convexCurves(record.curves);
   const auto source = findInWindow(rt, fig, "acousource");
   if (source) {
     const engine::Point s = firstPoint(rt, *source);
     in.xso = s.x;
     in.yso = s.y;
   }
-  in.diffusion = diffusionChecked(rt, fig);
+  in.diffusion = shell::diffusionChecked(rt, fig);
   in.noprogressbar = record.noprogressbar.has_value();
 
   engine::ImageSet set = engine::computeimages(in);
@@ -161,8 +132,8 @@ void selectvalue(Runtime& rt, const Operations& ops) {
   const int va = chosen == std::floor(chosen) && chosen >= 1 && chosen <= static_cast<double>(n) + 2
                      ? static_cast<int>(chosen)
                      : 1;
-  const bool showImages = objectsItemChecked(rt, fig, "images");
-  const bool showRadius = objectsItemChecked(rt, fig, "radius");
+  const bool showImages = shell::controlItemChecked(g, fig, "acouobjects", "images");
+  const bool showRadius = shell::controlItemChecked(g, fig, "acouobjects", "radius");
   const auto show = [&](const std::vector<Handle>& list, std::size_t i, bool on) {
     if (i < list.size()) g.setText(list[i], "visible", on ? "on" : "off");
   };

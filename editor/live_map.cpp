@@ -36,11 +36,6 @@ const char* releaseOf(LiveDrag kind) {
   return "";
 }
 
-bool checked(const Runtime& rt, Handle fig, std::string_view owner, std::string_view label) {
-  const auto item = itemOf(rt, fig, owner, label);
-  return !item || rt.graphics().at(*item).isOn("checked");
-}
-
 // The images and their radius lines, drawn as the release draws them.
 void drawImages(Runtime& rt, Handle fig, const engine::ImageSet& set) {
   auto& g = rt.graphics();
@@ -63,21 +58,13 @@ LiveJob snapshotLive(const Runtime& rt, Handle fig, LiveDrag kind) {
   engine::CaseInputs& in = job.inputs;
   in.walls = wallGeometry(rt, fig);
   in.alpha = wallAbsorptions(rt, fig);
-  if (const auto source = findInWindow(rt, fig, "acousource")) {
-    const engine::Point s = firstPoint(rt, *source);
-    in.xso = s.x;
-    in.yso = s.y;
+  if (const auto s = shell::sourcePoint(rt, fig)) {
+    in.xso = s->x;
+    in.yso = s->y;
   }
   // A vertex release clears the curve table before it recomputes.
-  const CaseRecord record = readCase(rt, fig);
-  if (kind != LiveDrag::Vertex) {
-    for (std::size_t r = 0; r < record.curves.rows; ++r) {
-      std::vector<double> row;
-      for (std::size_t c = 0; c < record.curves.cols; ++c) row.push_back(record.curves(r, c));
-      if (auto curve = engine::Curve::fromRow(row)) in.curves.push_back(*curve);
-    }
-  }
-  in.diffusion = checked(rt, fig, "hiddensettings", "diffusion factor for convex walls");
+  if (kind != LiveDrag::Vertex) in.curves = shell::convexCurves(readCase(rt, fig).curves);
+  in.diffusion = shell::diffusionChecked(rt, fig);
   // The per-wall progress report is where a stale computation stops; nothing is shown of it.
   in.noprogressbar = false;
   if (kind == LiveDrag::Audience) {

@@ -64,16 +64,35 @@ engine::Point shiftsource(const Runtime& rt, double xso, double yso) {
   return engine::shiftsource(xso, yso, wallGeometry(rt, fig), ang);
 }
 
+std::optional<engine::Point> sourcePoint(const Runtime& rt, Handle fig) {
+  const auto source = findInWindow(rt, fig, "acousource");
+  if (!source) return std::nullopt;
+  return firstPoint(rt, *source);
+}
+
+std::vector<engine::Curve> convexCurves(const platform::Matrix& table) {
+  std::vector<engine::Curve> out;
+  std::vector<double> row(table.cols);
+  for (std::size_t r = 0; r < table.rows; ++r) {
+    for (std::size_t c = 0; c < table.cols; ++c) row[c] = table(r, c);
+    if (auto curve = engine::Curve::fromRow(row)) out.push_back(*curve);
+  }
+  return out;
+}
+
+bool diffusionChecked(const Runtime& rt, Handle fig) {
+  return controlItemChecked(rt.graphics(), fig, "hiddensettings", "diffusion factor for convex walls");
+}
+
 void refreshsurfacevalues(Runtime& rt) {
   const Handle fig = currentMainWindow(rt);
   CaseRecord record = readCase(rt, fig);
   engine::SurfaceInputs in;
   in.walls = wallGeometry(rt, fig);
   in.alpha = wallAbsorptions(rt, fig);
-  if (const auto source = findInWindow(rt, fig, "acousource")) {
-    const engine::Point s = firstPoint(rt, *source);
-    in.xso = s.x;
-    in.yso = s.y;
+  if (const auto s = sourcePoint(rt, fig)) {
+    in.xso = s->x;
+    in.yso = s->y;
   }
   const MapGrid grid = audienceMapGrid(rt, fig);
   in.xs = grid.xs;

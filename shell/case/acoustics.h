@@ -2,7 +2,11 @@
 // Window adapters of the acoustic engine: each reads the drawing and the case record of the current
 // main window, calls the engine and stores what it returns.
 
+#include <optional>
+#include <vector>
+
 #include "engine/geometry.h"
+#include "engine/images.h"
 #include "platform/runtime.h"
 #include "shell/operations.h"
 
@@ -16,6 +20,12 @@ MapGrid audienceMapGrid(const platform::Runtime& rt, platform::Handle fig);
 
 engine::Matrix toEngine(const platform::Matrix& m);
 platform::Matrix toPlatform(const engine::Matrix& m);
+
+// What the engine is given of a window besides its walls: the source's place, the convex walls of
+// the curve table (one row each) and whether their diffusion factor is on.
+std::optional<engine::Point> sourcePoint(const platform::Runtime& rt, platform::Handle fig);
+std::vector<engine::Curve> convexCurves(const platform::Matrix& table);
+bool diffusionChecked(const platform::Runtime& rt, platform::Handle fig);
 
 // Stores `iscnvx`, `ang` and `ina` for the current walls and audience map.
 void checkroomconvexity(platform::Runtime& rt);

@@ -31,7 +31,7 @@ const std::array<MenuItem, 6> kAudienceMapMenuTop = {
 }  // namespace
 
 void setProperties(Graphics& g, Handle h, PropertyList props) {
-  for (const auto& [name, value] : props) g.set(h, name, value);
+  for (const Property& p : props) g.set(h, p.name, std::move(p.value));
 }
 
 void setControlDefaults(Graphics& g, Handle figure) {

@@ -20,7 +20,16 @@ using platform::Handle;
 using platform::ObjectType;
 using platform::Value;
 
-using PropertyList = std::initializer_list<std::pair<std::string_view, Value>>;
+// One property to set. The value is handed over, not copied: a list is written in place and used
+// once, so its values may be moved out although the list itself is const.
+struct Property {
+  Property(std::string_view n, Value v) : name(n), value(std::move(v)) {}
+  Property(std::string_view n, const char* text) : name(n), value(text) {}
+  Property(std::string_view n, double number) : name(n), value(number) {}
+  std::string_view name;
+  mutable Value value;
+};
+using PropertyList = std::initializer_list<Property>;
 
 // Sets properties by name, in the order given.
 void setProperties(Graphics& g, Handle h, PropertyList props);

@@ -87,6 +87,11 @@ std::optional<Handle> controlMenuItem(const platform::Graphics& g, Handle fig, s
   return std::nullopt;
 }
 
+bool controlItemChecked(const platform::Graphics& g, Handle fig, std::string_view owner, std::string_view label) {
+  const auto item = controlMenuItem(g, fig, owner, label);
+  return !item || g.at(*item).isOn("checked");
+}
+
 Handle objectInWindow(const platform::Runtime& rt, Handle fig, std::string_view tag) {
   if (auto h = findInWindow(rt, fig, tag)) return *h;
   throw Error("object " + std::string(tag) + " not found");

@@ -44,6 +44,8 @@ std::optional<Handle> findInWindow(const platform::Runtime& rt, Handle fig, std:
 // The item with this label in the context menu of the window control tagged `owner`, if there is one.
 std::optional<Handle> controlMenuItem(const platform::Graphics& g, Handle fig, std::string_view owner,
                                       std::string_view label);
+// Whether that item is checked; true when the window has no such item.
+bool controlItemChecked(const platform::Graphics& g, Handle fig, std::string_view owner, std::string_view label);
 // As above; raises "object <tag> not found" when there is none.
 Handle objectInWindow(const platform::Runtime& rt, Handle fig, std::string_view tag);
 
