@@ -20,15 +20,13 @@ CaseResults computecase(const CaseInputs& in, const ProgressFn& progress) {
   si.alpha = in.alpha;
   si.xso = r.images.xso;
   si.yso = r.images.yso;
-  si.xs = in.xs;
-  si.ys = in.ys;
   si.iscnvx = r.convexity.iscnvx;
   si.diffcoef = r.images.diffcoef;
   si.iwv = r.images.iwv;
   si.visible = r.images.visible;
   si.images = r.images.images;
   si.noprogressbar = in.noprogressbar;
-  r.values = refreshsurfacevalues(si, progress);
+  r.values = refreshsurfacevalues(si, in.xs, in.ys, progress);
   return r;
 }
 

@@ -63,12 +63,8 @@ struct WallWork {
 
 class WallMap {
  public:
-  WallMap(const SurfaceInputs& in, std::size_t points)
-      : in_(in),
-        points_(points),
-        xs_(in.xs.data.data(), points),
-        ys_(in.ys.data.data(), points),
-        scan_(in.xs, in.ys) {}
+  WallMap(const SurfaceInputs& in, const Matrix& xs, const Matrix& ys, std::size_t points)
+      : in_(in), points_(points), xs_(xs.data.data(), points), ys_(ys.data.data(), points), scan_(xs, ys) {}
 
   WallWork compute(std::size_t i) const {
     WallWork w;
@@ -151,14 +147,19 @@ class WallMap {
 }  // namespace
 
 SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const ProgressFn& progress) {
+  return refreshsurfacevalues(in, in.xs, in.ys, progress);
+}
+
+SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const Matrix& gridX, const Matrix& gridY,
+                                   const ProgressFn& progress) {
   SurfaceValues out;
   const std::size_t n = in.walls.size();
-  const std::size_t rows = in.xs.rows, cols = in.xs.cols;
+  const std::size_t rows = gridX.rows, cols = gridX.cols;
   const bool shapeOk =
-      in.ys.rows == rows && in.ys.cols == cols && in.xs.size() == rows * cols && in.ys.size() == rows * cols;
-  const std::size_t points = shapeOk ? in.xs.size() : 0;
-  const double* xs = in.xs.data.data();
-  const double* ys = in.ys.data.data();
+      gridY.rows == rows && gridY.cols == cols && gridX.size() == rows * cols && gridY.size() == rows * cols;
+  const std::size_t points = shapeOk ? gridX.size() : 0;
+  const double* xs = gridX.data.data();
+  const double* ys = gridY.data.data();
   const std::span<const double> xspan(xs, points), yspan(ys, points);
   out.PT = Matrix(shapeOk ? rows : 0, shapeOk ? cols : 0);
   out.RT = out.PT;
@@ -168,16 +169,17 @@ SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const ProgressFn& pr
   out.xpol.assign(n, {});
   out.ypol.assign(n, {});
 
-  // Direct sound.
+  // Direct sound, none where the source is not seen.
+  std::vector<unsigned char> seen;
   if (in.iscnvx == 0) {
-    const auto seen = computedirectsound(in.iwv, in.visible, in.xso, in.yso, xspan, yspan);
+    seen = computedirectsound(in.iwv, in.visible, in.xso, in.yso, xspan, yspan);
     out.inDS = zeroIndices(seen);
   }
   tbb::parallel_for(tbb::blocked_range<std::size_t>(0, points, 4096), [&](const auto& r) {
     for (std::size_t k = r.begin(); k < r.end(); ++k)
-      out.Pso.data[k] = pointsourceenergy(std::hypot(xs[k] - in.xso, ys[k] - in.yso));
+      out.Pso.data[k] =
+          seen.empty() || seen[k] ? pointsourceenergy(std::hypot(xs[k] - in.xso, ys[k] - in.yso)) : 0.0;
   });
-  for (std::size_t idx : out.inDS) out.Pso.data[idx - 1] = 0;
 
   // The timing covers the reflections, from the opening of the progress bar.
   const auto started = std::chrono::steady_clock::now();
@@ -188,7 +190,7 @@ SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const ProgressFn& pr
   // Walls are computed in parallel, each into its own slot, and added to the map in wall order, so
   // the sums are the same at any thread count. With a progress bar they go in chunks of a few walls
   // per thread, and the calling thread (which owns the bar) reports each chunk's walls in order.
-  const WallMap map(in, points);
+  const WallMap map(in, gridX, gridY, points);
   std::vector<WallWork> work(n);
   const std::size_t threads = static_cast<std::size_t>(std::max(1, tbb::this_task_arena::max_concurrency()));
   const std::size_t chunk = report ? 2 * threads : std::max<std::size_t>(n, 1);

@@ -57,6 +57,10 @@ struct SurfaceValues {
 // "processing wall 0 on N" first and then "processing wall i on N" for every wall in order as the
 // walls complete, always on the calling thread.
 SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const ProgressFn& progress = {});
+// The same on the grid (xs, ys) given apart; `in.xs` and `in.ys` are not read (the chain passes its
+// own grid without copying it).
+SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const Matrix& xs, const Matrix& ys,
+                                   const ProgressFn& progress = {});
 
 using ColorTable = std::vector<std::array<double, 3>>;
 // Resamples a colour table to n rows by linear interpolation (two copies of the first row when
