@@ -9,11 +9,11 @@
 #include <cstdlib>
 #include <ctime>
 #include <new>
-#include <numbers>
 
 #include <oneapi/tbb/global_control.h>
 #include <oneapi/tbb/info.h>
 
+#include "bench/rooms.h"
 #include "engine/engine.h"
 
 namespace {
@@ -83,24 +83,13 @@ CaseInputs makeCase(std::vector<double> x, std::vector<double> y, double xso, do
 }
 
 CaseInputs circleCase(int walls, int nsurface) {
-  std::vector<double> x, y;
-  for (int k = 0; k < walls; ++k) {
-    const double a = 2 * std::numbers::pi * k / walls;
-    x.push_back(10 + 10 * std::cos(a));
-    y.push_back(10 * std::sin(a));
-  }
+  auto [x, y] = velmora::bench::circleOutline(walls, 10, 10);
   return makeCase(x, y, 6, 1, {3, 17, 17, 3}, {-7, -7, 7, 7}, nsurface);
 }
 
 // A gear of 20 teeth: 40 walls, 20 reflex vertices; the source off centre hides some walls.
 CaseInputs gearCase(int nsurface) {
-  std::vector<double> x, y;
-  for (int k = 0; k < 40; ++k) {
-    const double a = 2 * std::numbers::pi * k / 40;
-    const double r = k % 2 == 0 ? 10.0 : 7.0;
-    x.push_back(r * std::cos(a));
-    y.push_back(r * std::sin(a));
-  }
+  auto [x, y] = velmora::bench::gearOutline(40, 10, 7);
   return makeCase(x, y, 2, 1, {-10, 10, 10, -10}, {-10, -10, 10, 10}, nsurface);
 }
 
@@ -165,13 +154,7 @@ BENCHMARK(BM_NonConvex40At400)
 
 // Exact zones in a large room that is not convex: a gear of 180 teeth, 360 walls.
 void BM_Gear360At200(benchmark::State& state) {
-  std::vector<double> x, y;
-  for (int k = 0; k < 360; ++k) {
-    const double a = 2 * std::numbers::pi * k / 360;
-    const double r = k % 2 == 0 ? 10.0 : 9.0;
-    x.push_back(r * std::cos(a));
-    y.push_back(r * std::sin(a));
-  }
+  auto [x, y] = velmora::bench::gearOutline(360, 10, 9);
   runChain(state, makeCase(x, y, 3, 1, {-10, 10, 10, -10}, {-10, -10, 10, 10}, 200));
 }
 BENCHMARK(BM_Gear360At200)->ArgName("threads")->Arg(1)->Arg(0)->UseRealTime()->Unit(benchmark::kMillisecond);
@@ -209,13 +192,7 @@ namespace {
 // Wall visibility alone in a 360-wall gear (180 teeth) with the source off centre: the shadow masks
 // and the exact seen part of every wall facing the source, O(N^2).
 void BM_WallVisibilityGear360(benchmark::State& state) {
-  std::vector<double> x, y;
-  for (int k = 0; k < 360; ++k) {
-    const double a = 2 * std::numbers::pi * k / 360;
-    const double r = k % 2 == 0 ? 10.0 : 9.0;
-    x.push_back(r * std::cos(a));
-    y.push_back(r * std::sin(a));
-  }
+  const auto [x, y] = velmora::bench::gearOutline(360, 10, 9);
   const auto walls = velmora::engine::wallsFromOutline(x, y);
   const auto ang = velmora::engine::checkconvexity(x, y, 1).ang;
   std::size_t hidden = 0;

@@ -6,10 +6,10 @@
 
 #include <array>
 #include <cmath>
-#include <numbers>
 #include <string>
 #include <vector>
 
+#include "bench/rooms.h"
 #include "engine/engine.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
@@ -38,13 +38,9 @@ struct Window {
 
 CaseDescription circleRoom(int walls, int nsurface) {
   CaseDescription d;
-  d.xwall.emplace();
-  d.ywall.emplace();
-  for (int k = 0; k < walls; ++k) {
-    const double a = 2 * std::numbers::pi * k / walls;
-    d.xwall->push_back(10 + 10 * std::cos(a));
-    d.ywall->push_back(10 * std::sin(a));
-  }
+  auto [x, y] = velmora::bench::circleOutline(walls, 10, 10);
+  d.xwall = std::move(x);
+  d.ywall = std::move(y);
   d.alpha = std::vector<double>(static_cast<std::size_t>(walls), 20.0);
   d.xaud = {3, 17, 17, 3};
   d.yaud = {-7, -7, 7, 7};
@@ -132,13 +128,7 @@ void BM_LiveDragStepLRoom100(benchmark::State& state) {
 BENCHMARK(BM_LiveDragStepLRoom100)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_LiveDragStepGear40At100(benchmark::State& state) {
-  std::vector<double> x, y;
-  for (int k = 0; k < 40; ++k) {
-    const double a = 2 * std::numbers::pi * k / 40;
-    const double r = k % 2 == 0 ? 10.0 : 7.0;
-    x.push_back(r * std::cos(a));
-    y.push_back(r * std::sin(a));
-  }
+  auto [x, y] = velmora::bench::gearOutline(40, 10, 7);
   liveDragStep(state, room(x, y, 2, 1, {-10, 10, 10, -10}, {-10, -10, 10, 10}, 100), 1,
                {{{9.5, 0.3}, {9.7, -0.3}}});
 }
