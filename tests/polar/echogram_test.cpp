@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "polar/echogram.h"
+#include "support/hand_rooms.h"
 #include "support/main_window.h"
 
 namespace velmora::polar {
@@ -23,9 +24,7 @@ using platform::ScriptedAnswer;
 using platform::Value;
 using shell::velmoracopy;
 
-double levelAt(double lw, double r, double factor = 1) {
-  return 10 * std::log10(factor * 1e-10 * std::pow(10.0, lw / 10) / std::numbers::pi / (r * r) / 4e-10);
-}
+using test_support::levelAt;
 
 class PausingUi : public platform::ScriptedUi {
  public:
@@ -55,15 +54,7 @@ class EchogramTest : public test_support::MainWindowFixture<PausingUi> {
   Handle one(Handle parent, const char* tag) { return g().findobj(parent, tag).at(0); }
   void setRoom(const std::vector<double>& xw, const std::vector<double>& yw, const std::vector<double>& alpha,
                double xso, double yso, double xre, double yre, double lw) {
-    shell::CaseDescription d;
-    d.xwall = xw;
-    d.ywall = yw;
-    d.alpha = alpha;
-    d.xso = xso;
-    d.yso = yso;
-    d.xre = xre;
-    d.yre = yre;
-    d.Lw = lw;
+    shell::CaseDescription d = test_support::describe(xw, yw, alpha, xso, yso, xre, yre, lw);
     const auto [x0, x1] = std::minmax_element(xw.begin(), xw.end());
     const auto [y0, y1] = std::minmax_element(yw.begin(), yw.end());
     d.xaud = {*x0 + 0.5, *x1 - 0.5, *x1 - 0.5, *x0 + 0.5};
@@ -76,17 +67,8 @@ TEST_F(EchogramTest, ArrivalsAndFiguresMatchTheImageSources) {
   const std::vector<double> lx = {0, 10, 10, 5, 5, 0}, ly = {0, 0, 10, 10, 5, 5};
   const std::vector<double> lalpha = {0, 10, 20, 30, 40, 100};
   const std::vector<double> box = {3, 17, 17, 3}, boy = {-7, -7, 7, 7};
-  struct Image {
-    int wall;
-    double xi, yi, factor;
-  };
-  struct Row {
-    const char* name;
-    std::vector<double> xw, yw, alpha;
-    double xso, yso, xre, yre, lw;
-    bool blocked;
-    std::vector<Image> heard;
-  };
+  using Image = test_support::HeardImage;
+  using Row = test_support::HandRoom;
   const std::vector<Row> rows = {
       {"default room", box, boy, {0, 0, 0, 0}, 3.5, 0, 16.5, 0, 100, false,
        {{1, 3.5, -14, 1}, {2, 30.5, 0, 1}, {3, 3.5, 14, 1}, {4, 2.5, 0, 1}}},

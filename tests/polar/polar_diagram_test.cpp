@@ -20,6 +20,7 @@
 #include "shell/case/window.h"
 #include "shell/dispatcher.h"
 #include "app/operation_table.h"
+#include "support/hand_rooms.h"
 #include "support/main_window.h"
 
 namespace velmora::polar {
@@ -31,11 +32,8 @@ using platform::ScriptedAnswer;
 using platform::Value;
 using shell::velmoracopy;
 
-// Level at the receptor of a source of level lw at distance r (at least 1 m), times a factor.
-double levelAt(double lw, double r, double factor = 1) {
-  const double w = 1e-12 * std::pow(10.0, lw / 10);
-  return 10 * std::log10(factor * 100 * w / std::numbers::pi / (r * r) / 4e-10);
-}
+using test_support::levelAt;
+
 double degrees(double ax, double ay, double bx, double by) {
   return std::acos((ax * bx + ay * by) / std::hypot(ax, ay) / std::hypot(bx, by)) / std::numbers::pi * 180;
 }
@@ -97,16 +95,7 @@ class PolarTest : public test_support::MainWindowFixture<WatchingUi> {
   }
   void setRoom(const std::vector<double>& xw, const std::vector<double>& yw, const std::vector<double>& alpha,
                double xso, double yso, double xre, double yre, double lw) {
-    shell::CaseDescription d;
-    d.xwall = xw;
-    d.ywall = yw;
-    d.alpha = alpha;
-    d.xso = xso;
-    d.yso = yso;
-    d.xre = xre;
-    d.yre = yre;
-    d.Lw = lw;
-    velmoracopy(rt, ops, {Value("update"), d.toValue()});
+    velmoracopy(rt, ops, {Value("update"), test_support::describe(xw, yw, alpha, xso, yso, xre, yre, lw).toValue()});
   }
   void expectTip(Handle line, double x, double y) {
     const auto xs = nums(line, "xdata"), ys = nums(line, "ydata");
@@ -247,17 +236,8 @@ TEST_F(PolarTest, DefaultRoomShowsDirectSoundAndFourReflections) {
 TEST_F(PolarTest, ReflectionsHeardInOtherRooms) {
   const std::vector<double> lx = {0, 10, 10, 5, 5, 0}, ly = {0, 0, 10, 10, 5, 5};
   const std::vector<double> lalpha = {0, 10, 20, 30, 40, 100};
-  struct Image {
-    int wall;
-    double xi, yi, factor;
-  };
-  struct Row {
-    const char* name;
-    std::vector<double> xw, yw, alpha;
-    double xso, yso, xre, yre, lw;
-    bool blocked;
-    std::vector<Image> heard;
-  };
+  using Image = test_support::HeardImage;
+  using Row = test_support::HandRoom;
   const std::vector<Row> rows = {
       // Walls 3 (hidden from the source), 4 (facing away), 5 (receptor outside its zone) and 6
       // (absorbing) are silent.
