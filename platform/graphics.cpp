@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <deque>
 #include <optional>
 
 #include "platform/error.h"
@@ -22,7 +21,7 @@ std::string_view lowered(std::string_view name, std::string& buffer) {
   return buffer;
 }
 
-using Props = std::deque<std::pair<std::string_view, Value>>;
+using Props = PropertyBag;
 
 const Value* findIn(const Props& props, std::string_view name) {
   for (const auto& [key, value] : props)
@@ -32,9 +31,9 @@ const Value* findIn(const Props& props, std::string_view name) {
 
 // Sets a stored property; `name` is the static name of a property in the object's type table, the
 // very text its key was stored with.
-const Value& store(Props& props, const char* name, Value v) {
+const Value& store(Props& props, std::string_view name, Value v) {
   for (auto& [key, value] : props) {
-    if (key.data() == name) {
+    if (key.data() == name.data()) {
       value = std::move(v);
       return value;
     }
@@ -345,8 +344,7 @@ void Graphics::remove(Handle h) {
   if (h == kRoot) throw Error("the root cannot be deleted");
   if (!exists(h)) throw Error("Invalid handle: " + std::to_string(h));
   std::vector<Handle> subtree;
-  collect(
-      h, [](const GraphicsObject&) { return true; }, subtree);  // newest first: descendants before h
+  collectSubtree(h, subtree);
   std::sort(subtree.begin(), subtree.end(), std::greater<>());
   for (GraphicsObserver* o : observers_) {
     for (Handle d : subtree) o->objectDeleted(d);
@@ -518,6 +516,11 @@ void Graphics::collect(Handle h, const std::function<bool(const GraphicsObject&)
   const GraphicsObject& o = at(h);
   if (match(o)) out.push_back(h);
   for (Handle c : o.bottomUp_) collect(c, match, out);
+}
+
+void Graphics::collectSubtree(Handle h, std::vector<Handle>& out) const {
+  out.push_back(h);
+  for (Handle c : at(h).bottomUp_) collectSubtree(c, out);
 }
 
 std::vector<Handle> Graphics::findIf(Handle parent,

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <concepts>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -11,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/property_bag.h"
 #include "platform/value.h"
 
 namespace velmora::platform {
@@ -116,11 +116,8 @@ class GraphicsObject {
   std::vector<Handle> bottomUp_;
   mutable std::vector<Handle> topDown_;
   mutable bool topDownStale_ = false;
-  // Only the properties set since creation, keyed by the name in the type's table and in the order
-  // first set; the others read their type's default. A window holds thousands of objects: a few
-  // small blocks per object rather than a node per property. A deque only ever appends, so a stored
-  // value never moves and a reference to it stays good.
-  std::deque<std::pair<std::string_view, Value>> props_;
+  // Only the properties set since creation; the others read their type's default.
+  PropertyBag props_;
   Value& slot(std::string_view lowered);  // the stored value, made from the default when absent
   std::shared_ptr<const UserData> userdata_;
   std::map<std::string, Value, std::less<>> appData_;
@@ -215,6 +212,7 @@ class Graphics {
   void discard(Handle h);  // drops the object, into the live snapshots when they need its old state
   void collect(Handle h, const std::function<bool(const GraphicsObject&)>& match,
                std::vector<Handle>& out) const;
+  void collectSubtree(Handle h, std::vector<Handle>& out) const;
   void notifyChanged(Handle h, std::string_view name);
 
   const GraphicsObject* find(Handle h) const;
@@ -232,7 +230,14 @@ class Graphics {
   std::map<Handle, std::size_t> menuUsers_;
   Handle next_ = 1;
   std::vector<GraphicsObserver*> observers_;
-  std::vector<std::weak_ptr<Journal>> journals_;  // of the snapshots still held
+  // The journals of the snapshots still held. Most changes are to objects made since a snapshot,
+  // which it never keeps: `firstNew` tells so without reaching the journal.
+  struct LiveJournal {
+    std::weak_ptr<Journal> weak;
+    Journal* journal;  // valid while `weak` has not expired
+    Handle firstNew;
+  };
+  std::vector<LiveJournal> journals_;
 };
 
 }  // namespace velmora::platform
