@@ -31,7 +31,7 @@ const Value* findIn(const Props& props, std::string_view name) {
 
 // Sets a stored property; `name` is the static name of a property in the object's type table, the
 // very text its key was stored with.
-const Value& store(Props& props, std::string_view name, Value v) {
+const Value& store(Props& props, std::string_view name, Value&& v) {
   for (auto& [key, value] : props) {
     if (key.data() == name.data()) {
       value = std::move(v);
@@ -189,7 +189,7 @@ Value& GraphicsObject::slot(std::string_view lowered) {
     throw Error("There is no '" + std::string(lowered) + "' property in the '" + std::string(typeName(type_)) +
                 "' class.");
   }
-  return const_cast<Value&>(store(props_, def->name, def->initial));
+  return const_cast<Value&>(store(props_, def->name, Value(def->initial)));
 }
 
 std::vector<std::string> GraphicsObject::propertyNames() const {
@@ -320,11 +320,11 @@ Handle Graphics::create(ObjectType type, Handle parent) {
   obj->parent_ = parent;
   // Defaults a window gives to objects created in it ("defaultuicontrolfontsize" and the like).
   const Handle fig = figureOf(parent);
-  if (fig != kNoHandle) {
+  if (fig != kNoHandle && (at(fig).defaultsFor_ & (1u << static_cast<unsigned>(type))) != 0) {
     const std::string_view kind = typeName(type);
     for (const auto& [key, value] : at(fig).props_) {
       if (!key.starts_with("default") || !key.substr(7).starts_with(kind)) continue;
-      if (const PropDef* def = findDef(type, key.substr(7 + kind.size()))) store(obj->props_, def->name, value);
+      if (const PropDef* def = findDef(type, key.substr(7 + kind.size()))) store(obj->props_, def->name, Value(value));
     }
   }
   const Handle h = obj->handle_;
@@ -354,11 +354,18 @@ void Graphics::remove(Handle h) {
   auto& siblings = from.bottomUp_;
   // Searched from the bottom of the stack, where the oldest objects (the ones rebuilds delete) are.
   const auto found = std::find(siblings.begin(), siblings.end(), h);
-  if (found != siblings.end()) siblings.erase(found);
+  if (found != siblings.end()) {
+    if (found + 1 == siblings.end()) {
+      siblings.pop_back();
+    } else {
+      *found = kNoHandle;
+      ++from.holes_;
+    }
+  }
   from.topDownStale_ = true;
   for (Handle d : subtree) {
     const GraphicsObject& o = at(d);
-    setMenuUse(o, handleNone());
+    setMenuUse(o, kNoHandle);
     unindex(o.tag_, d);
     menuUsers_.erase(d);
     discard(d);
@@ -368,15 +375,16 @@ void Graphics::remove(Handle h) {
   GraphicsObject& root = object(kRoot);
   const Value& cf = root.slot("currentfigure");
   if (cf.isObject() && !exists(cf.object())) {
-    const auto& figs = root.bottomUp_;
+    const auto& figs = root.bottomUpKids();
     root.slot("currentfigure") = figs.empty() ? handleNone() : Value::handle(figs.back());
   }
-  for (Handle fig : root.bottomUp_) {
+  for (Handle fig : root.bottomUpKids()) {
     GraphicsObject& f = object(fig);
     Value& ca = f.slot("currentaxes");
     if (ca.isObject() && !exists(ca.object())) {
       ca = handleNone();
-      for (auto c = f.bottomUp_.rbegin(); c != f.bottomUp_.rend(); ++c) {
+      const auto& kids = f.bottomUpKids();
+      for (auto c = kids.rbegin(); c != kids.rend(); ++c) {
         if (at(*c).type_ == ObjectType::Axes) {
           ca = Value::handle(*c);
           break;
@@ -476,8 +484,15 @@ void Graphics::set(Handle h, std::string_view name, Value v) {
     case Kind::Any:
       break;
   }
-  Value value = converted ? std::move(*converted) : std::move(v);
-  if (l == "uicontextmenu") setMenuUse(obj, value);
+  Value& value = converted ? *converted : v;
+  if (l == "uicontextmenu") setMenuUse(obj, value.isObject() ? value.object() : kNoHandle);
+  if (l.starts_with("default")) {
+    for (ObjectType t : {ObjectType::Root, ObjectType::Figure, ObjectType::Axes, ObjectType::Line,
+                         ObjectType::Surface, ObjectType::Patch, ObjectType::Text, ObjectType::Image,
+                         ObjectType::UiControl, ObjectType::UiMenu, ObjectType::UiContextMenu}) {
+      if (l.substr(7).starts_with(typeName(t))) obj.defaultsFor_ |= 1u << static_cast<unsigned>(t);
+    }
+  }
   if (l == "tag" && value.text() != obj.tag_) {
     unindex(obj.tag_, h);
     obj.tag_ = value.text();
@@ -487,7 +502,7 @@ void Graphics::set(Handle h, std::string_view name, Value v) {
   if (l == "currentfigure" && stored.isObject()) {
     // Making a window current brings it to the front of the root's children.
     const Handle fig = stored.object();
-    auto& kids = obj.bottomUp_;
+    auto& kids = obj.bottomUpKids();
     kids.erase(std::remove(kids.begin(), kids.end(), fig), kids.end());
     kids.push_back(fig);
     obj.topDownStale_ = true;
@@ -515,12 +530,12 @@ void Graphics::collect(Handle h, const std::function<bool(const GraphicsObject&)
                        std::vector<Handle>& out) const {
   const GraphicsObject& o = at(h);
   if (match(o)) out.push_back(h);
-  for (Handle c : o.bottomUp_) collect(c, match, out);
+  for (Handle c : o.bottomUpKids()) collect(c, match, out);
 }
 
 void Graphics::collectSubtree(Handle h, std::vector<Handle>& out) const {
   out.push_back(h);
-  for (Handle c : at(h).bottomUp_) collectSubtree(c, out);
+  for (Handle c : at(h).bottomUpKids()) collectSubtree(c, out);
 }
 
 std::vector<Handle> Graphics::findIf(Handle parent,
@@ -554,13 +569,13 @@ std::vector<Handle> Graphics::findobj(Handle parent, std::string_view tag) const
   return out;
 }
 
-void Graphics::setMenuUse(const GraphicsObject& o, const Value& menu) {
+void Graphics::setMenuUse(const GraphicsObject& o, Handle menu) {
   const Value* old = findIn(o.props_, "uicontextmenu");
   if (old != nullptr && old->isObject()) {
     auto it = menuUsers_.find(old->object());
     if (it != menuUsers_.end() && --it->second == 0) menuUsers_.erase(it);
   }
-  if (menu.isObject()) ++menuUsers_[menu.object()];
+  if (menu != kNoHandle) ++menuUsers_[menu];
 }
 
 std::size_t Graphics::contextMenuUsers(Handle menu) const {
@@ -570,7 +585,7 @@ std::size_t Graphics::contextMenuUsers(Handle menu) const {
 
 void Graphics::setChildren(Handle parent, const std::vector<Handle>& order) {
   GraphicsObject& p = object(parent);
-  std::vector<Handle> a = p.bottomUp_, b = order;
+  std::vector<Handle> a = p.bottomUpKids(), b = order;
   std::sort(a.begin(), a.end());
   std::sort(b.begin(), b.end());
   if (a != b) throw Error("Children may only be set to a permutation of itself");

@@ -71,7 +71,8 @@ class GraphicsObject {
   // Stacking order: the first child is drawn on top.
   const std::vector<Handle>& children() const {
     if (topDownStale_) {
-      topDown_.assign(bottomUp_.rbegin(), bottomUp_.rend());
+      const auto& kids = bottomUpKids();
+      topDown_.assign(kids.rbegin(), kids.rend());
       topDownStale_ = false;
     }
     return topDown_;
@@ -113,7 +114,17 @@ class GraphicsObject {
   Handle parent_ = kNoHandle;
   // Children from the bottom of the stack up: a new object goes on top, at the end, without moving
   // the thousands of others a drawing area holds. The stacking order is built when read after a change.
-  std::vector<Handle> bottomUp_;
+  // A deleted child leaves a hole (kNoHandle) that is closed when the list is next read: a rebuild
+  // deletes hundreds of the oldest children one by one, and closing each at once moves all the rest.
+  mutable std::vector<Handle> bottomUp_;
+  mutable std::size_t holes_ = 0;
+  std::vector<Handle>& bottomUpKids() const {
+    if (holes_ != 0) {
+      std::erase(bottomUp_, kNoHandle);
+      holes_ = 0;
+    }
+    return bottomUp_;
+  }
   mutable std::vector<Handle> topDown_;
   mutable bool topDownStale_ = false;
   // Only the properties set since creation; the others read their type's default.
@@ -123,6 +134,9 @@ class GraphicsObject {
   std::map<std::string, Value, std::less<>> appData_;
   std::optional<Value> guiData_;
   std::string tag_;  // a copy of the "tag" property: tag searches read it without a lookup
+  // The types (bit 1 << type) for which a "default<type>..." property was set: objects of those types
+  // made within read them.
+  unsigned defaultsFor_ = 0;
 };
 
 // Told of every change, so a front end can follow the model without holding state of its own.
@@ -217,7 +231,7 @@ class Graphics {
 
   const GraphicsObject* find(Handle h) const;
   bool isWithin(Handle h, Handle ancestorHandle) const;
-  void setMenuUse(const GraphicsObject& o, const Value& menu);
+  void setMenuUse(const GraphicsObject& o, Handle menu);
 
   // Handles are never reused: the slot of handle h is objects_[h], null once deleted. Together with
   // the tag index this keeps a window with thousands of objects as quick to search as a small one.

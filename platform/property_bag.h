@@ -86,7 +86,7 @@ class PropertyBag {
 
   PropertyBag() noexcept {}
   PropertyBag(const PropertyBag& o) : PropertyBag() {
-    for (const Entry& e : o) emplace_back(e.first, e.second);
+    for (const Entry& e : o) emplace_back(e.first, Value(e.second));
   }
   PropertyBag(PropertyBag&& o) noexcept : PropertyBag() { take(o); }
   PropertyBag& operator=(const PropertyBag& o) {
@@ -112,7 +112,7 @@ class PropertyBag {
   const_iterator begin() const { return {this, 0}; }
   const_iterator end() const { return {this, size_}; }
 
-  Entry& emplace_back(std::string_view key, Value value) {
+  Entry& emplace_back(std::string_view key, Value&& value) {
     if (size_ < kInline) {
       Entry* e = new (&inline_[size_]) Entry(key, std::move(value));
       ++size_;
