@@ -23,9 +23,10 @@ std::string_view lowered(std::string_view name, std::string& buffer) {
 
 using Props = PropertyBag;
 
-const Value* findIn(const Props& props, std::string_view name) {
+// The stored value of a property by its table entry: every key is the very text of its entry.
+const Value* findIn(const Props& props, const PropDef& def) {
   for (const auto& [key, value] : props)
-    if (name == key) return &value;
+    if (key.data() == def.name.data()) return &value;
   return nullptr;
 }
 
@@ -177,18 +178,19 @@ Value GraphicsObject::get(std::string_view name) const {
 }
 
 const Value* GraphicsObject::find(std::string_view lowered) const {
-  if (const Value* v = findIn(props_, lowered)) return v;
   const PropDef* def = findDef(type_, lowered);
-  return def == nullptr ? nullptr : &def->initial;
+  if (def == nullptr) return nullptr;
+  const Value* v = findIn(props_, *def);
+  return v != nullptr ? v : &def->initial;
 }
 
 Value& GraphicsObject::slot(std::string_view lowered) {
-  if (const Value* v = findIn(props_, lowered)) return const_cast<Value&>(*v);
   const PropDef* def = findDef(type_, lowered);
   if (def == nullptr) {
     throw Error("There is no '" + std::string(lowered) + "' property in the '" + std::string(typeName(type_)) +
                 "' class.");
   }
+  if (const Value* v = findIn(props_, *def)) return const_cast<Value&>(*v);
   return const_cast<Value&>(store(props_, def->name, Value(def->initial)));
 }
 
@@ -353,13 +355,14 @@ void Graphics::remove(Handle h) {
   GraphicsObject& from = object(parent);
   auto& siblings = from.bottomUp_;
   // Searched from the bottom of the stack, where the oldest objects (the ones rebuilds delete) are.
-  const auto found = std::find(siblings.begin(), siblings.end(), h);
+  const auto found = std::find(siblings.begin() + static_cast<std::ptrdiff_t>(from.liveFrom_), siblings.end(), h);
   if (found != siblings.end()) {
     if (found + 1 == siblings.end()) {
       siblings.pop_back();
     } else {
       *found = kNoHandle;
       ++from.holes_;
+      while (from.liveFrom_ < siblings.size() && siblings[from.liveFrom_] == kNoHandle) ++from.liveFrom_;
     }
   }
   from.topDownStale_ = true;
@@ -570,7 +573,8 @@ std::vector<Handle> Graphics::findobj(Handle parent, std::string_view tag) const
 }
 
 void Graphics::setMenuUse(const GraphicsObject& o, Handle menu) {
-  const Value* old = findIn(o.props_, "uicontextmenu");
+  static const PropDef* const menuDef = findDef(ObjectType::Line, "uicontextmenu");  // a common property
+  const Value* old = findIn(o.props_, *menuDef);
   if (old != nullptr && old->isObject()) {
     auto it = menuUsers_.find(old->object());
     if (it != menuUsers_.end() && --it->second == 0) menuUsers_.erase(it);
