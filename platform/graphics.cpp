@@ -354,15 +354,27 @@ void Graphics::remove(Handle h) {
   const Handle parent = at(h).parent_;
   GraphicsObject& from = object(parent);
   auto& siblings = from.bottomUp_;
-  // Searched from the bottom of the stack, where the oldest objects (the ones rebuilds delete) are.
-  const auto found = std::find(siblings.begin() + static_cast<std::ptrdiff_t>(from.liveFrom_), siblings.end(), h);
+  // Rebuilds delete a run of children made one after the other (newest or oldest first): the search
+  // goes both ways from where the previous one was.
+  auto found = siblings.end();
+  const std::size_t start = std::min(from.liveFrom_, siblings.size());
+  for (std::size_t d = 0; start + d < siblings.size() || d <= start; ++d) {
+    if (start + d < siblings.size() && siblings[start + d] == h) {
+      found = siblings.begin() + static_cast<std::ptrdiff_t>(start + d);
+      break;
+    }
+    if (d != 0 && d <= start && siblings[start - d] == h) {
+      found = siblings.begin() + static_cast<std::ptrdiff_t>(start - d);
+      break;
+    }
+  }
   if (found != siblings.end()) {
+    from.liveFrom_ = static_cast<std::size_t>(found - siblings.begin());
     if (found + 1 == siblings.end()) {
       siblings.pop_back();
     } else {
       *found = kNoHandle;
       ++from.holes_;
-      while (from.liveFrom_ < siblings.size() && siblings[from.liveFrom_] == kNoHandle) ++from.liveFrom_;
     }
   }
   from.topDownStale_ = true;

@@ -118,7 +118,7 @@ class GraphicsObject {
   // deletes hundreds of the oldest children one by one, and closing each at once moves all the rest.
   mutable std::vector<Handle> bottomUp_;
   mutable std::size_t holes_ = 0;
-  mutable std::size_t liveFrom_ = 0;  // all before it are holes: where a search for a child starts
+  mutable std::size_t liveFrom_ = 0;  // where the last deleted child was: the next search starts there
   std::vector<Handle>& bottomUpKids() const {
     if (holes_ != 0) {
       std::erase(bottomUp_, kNoHandle);
