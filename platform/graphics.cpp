@@ -393,9 +393,22 @@ void Graphics::remove(Handle h) {
     const auto& figs = root.bottomUpKids();
     root.slot("currentfigure") = figs.empty() ? handleNone() : Value::handle(figs.back());
   }
+  // Each window's two slots are found in one pass: this runs for every deletion.
+  static const PropDef* const axesDef = findDef(ObjectType::Figure, "currentaxes");
+  static const PropDef* const objectDef = findDef(ObjectType::Figure, "currentobject");
   for (Handle fig : root.bottomUpKids()) {
     GraphicsObject& f = object(fig);
-    Value& ca = f.slot("currentaxes");
+    Value* axesSlot = nullptr;
+    Value* objectSlot = nullptr;
+    for (auto& [key, value] : f.props_) {
+      if (key.data() == axesDef->name.data()) {
+        axesSlot = &value;
+      } else if (key.data() == objectDef->name.data()) {
+        objectSlot = &value;
+      }
+      if (axesSlot != nullptr && objectSlot != nullptr) break;
+    }
+    Value& ca = axesSlot != nullptr ? *axesSlot : f.slot("currentaxes");
     if (ca.isObject() && !exists(ca.object())) {
       ca = handleNone();
       const auto& kids = f.bottomUpKids();
@@ -406,7 +419,7 @@ void Graphics::remove(Handle h) {
         }
       }
     }
-    Value& co = f.slot("currentobject");
+    Value& co = objectSlot != nullptr ? *objectSlot : f.slot("currentobject");
     if (co.isObject() && !exists(co.object())) co = handleNone();
   }
 }
