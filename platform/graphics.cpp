@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <deque>
 #include <optional>
 
 #include "platform/error.h"
@@ -22,19 +21,20 @@ std::string_view lowered(std::string_view name, std::string& buffer) {
   return buffer;
 }
 
-using Props = std::deque<std::pair<std::string_view, Value>>;
+using Props = PropertyBag;
 
-const Value* findIn(const Props& props, std::string_view name) {
+// The stored value of a property by its table entry: every key is the very text of its entry.
+const Value* findIn(const Props& props, const PropDef& def) {
   for (const auto& [key, value] : props)
-    if (name == key) return &value;
+    if (key.data() == def.name.data()) return &value;
   return nullptr;
 }
 
 // Sets a stored property; `name` is the static name of a property in the object's type table, the
 // very text its key was stored with.
-const Value& store(Props& props, const char* name, Value v) {
+const Value& store(Props& props, std::string_view name, Value&& v) {
   for (auto& [key, value] : props) {
-    if (key.data() == name) {
+    if (key.data() == name.data()) {
       value = std::move(v);
       return value;
     }
@@ -178,19 +178,20 @@ Value GraphicsObject::get(std::string_view name) const {
 }
 
 const Value* GraphicsObject::find(std::string_view lowered) const {
-  if (const Value* v = findIn(props_, lowered)) return v;
   const PropDef* def = findDef(type_, lowered);
-  return def == nullptr ? nullptr : &def->initial;
+  if (def == nullptr) return nullptr;
+  const Value* v = findIn(props_, *def);
+  return v != nullptr ? v : &def->initial;
 }
 
 Value& GraphicsObject::slot(std::string_view lowered) {
-  if (const Value* v = findIn(props_, lowered)) return const_cast<Value&>(*v);
   const PropDef* def = findDef(type_, lowered);
   if (def == nullptr) {
     throw Error("There is no '" + std::string(lowered) + "' property in the '" + std::string(typeName(type_)) +
                 "' class.");
   }
-  return const_cast<Value&>(store(props_, def->name, def->initial));
+  if (const Value* v = findIn(props_, *def)) return const_cast<Value&>(*v);
+  return const_cast<Value&>(store(props_, def->name, Value(def->initial)));
 }
 
 std::vector<std::string> GraphicsObject::propertyNames() const {
@@ -321,11 +322,11 @@ Handle Graphics::create(ObjectType type, Handle parent) {
   obj->parent_ = parent;
   // Defaults a window gives to objects created in it ("defaultuicontrolfontsize" and the like).
   const Handle fig = figureOf(parent);
-  if (fig != kNoHandle) {
+  if (fig != kNoHandle && (at(fig).defaultsFor_ & (1u << static_cast<unsigned>(type))) != 0) {
     const std::string_view kind = typeName(type);
     for (const auto& [key, value] : at(fig).props_) {
       if (!key.starts_with("default") || !key.substr(7).starts_with(kind)) continue;
-      if (const PropDef* def = findDef(type, key.substr(7 + kind.size()))) store(obj->props_, def->name, value);
+      if (const PropDef* def = findDef(type, key.substr(7 + kind.size()))) store(obj->props_, def->name, Value(value));
     }
   }
   const Handle h = obj->handle_;
@@ -345,8 +346,7 @@ void Graphics::remove(Handle h) {
   if (h == kRoot) throw Error("the root cannot be deleted");
   if (!exists(h)) throw Error("Invalid handle: " + std::to_string(h));
   std::vector<Handle> subtree;
-  collect(
-      h, [](const GraphicsObject&) { return true; }, subtree);  // newest first: descendants before h
+  collectSubtree(h, subtree);
   std::sort(subtree.begin(), subtree.end(), std::greater<>());
   for (GraphicsObserver* o : observers_) {
     for (Handle d : subtree) o->objectDeleted(d);
@@ -354,13 +354,33 @@ void Graphics::remove(Handle h) {
   const Handle parent = at(h).parent_;
   GraphicsObject& from = object(parent);
   auto& siblings = from.bottomUp_;
-  // Searched from the bottom of the stack, where the oldest objects (the ones rebuilds delete) are.
-  const auto found = std::find(siblings.begin(), siblings.end(), h);
-  if (found != siblings.end()) siblings.erase(found);
+  // Rebuilds delete a run of children made one after the other (newest or oldest first): the search
+  // goes both ways from where the previous one was.
+  auto found = siblings.end();
+  const std::size_t start = std::min(from.liveFrom_, siblings.size());
+  for (std::size_t d = 0; start + d < siblings.size() || d <= start; ++d) {
+    if (start + d < siblings.size() && siblings[start + d] == h) {
+      found = siblings.begin() + static_cast<std::ptrdiff_t>(start + d);
+      break;
+    }
+    if (d != 0 && d <= start && siblings[start - d] == h) {
+      found = siblings.begin() + static_cast<std::ptrdiff_t>(start - d);
+      break;
+    }
+  }
+  if (found != siblings.end()) {
+    from.liveFrom_ = static_cast<std::size_t>(found - siblings.begin());
+    if (found + 1 == siblings.end()) {
+      siblings.pop_back();
+    } else {
+      *found = kNoHandle;
+      ++from.holes_;
+    }
+  }
   from.topDownStale_ = true;
   for (Handle d : subtree) {
     const GraphicsObject& o = at(d);
-    setMenuUse(o, handleNone());
+    setMenuUse(o, kNoHandle);
     unindex(o.tag_, d);
     menuUsers_.erase(d);
     discard(d);
@@ -370,22 +390,36 @@ void Graphics::remove(Handle h) {
   GraphicsObject& root = object(kRoot);
   const Value& cf = root.slot("currentfigure");
   if (cf.isObject() && !exists(cf.object())) {
-    const auto& figs = root.bottomUp_;
+    const auto& figs = root.bottomUpKids();
     root.slot("currentfigure") = figs.empty() ? handleNone() : Value::handle(figs.back());
   }
-  for (Handle fig : root.bottomUp_) {
+  // Each window's two slots are found in one pass: this runs for every deletion.
+  static const PropDef* const axesDef = findDef(ObjectType::Figure, "currentaxes");
+  static const PropDef* const objectDef = findDef(ObjectType::Figure, "currentobject");
+  for (Handle fig : root.bottomUpKids()) {
     GraphicsObject& f = object(fig);
-    Value& ca = f.slot("currentaxes");
+    Value* axesSlot = nullptr;
+    Value* objectSlot = nullptr;
+    for (auto& [key, value] : f.props_) {
+      if (key.data() == axesDef->name.data()) {
+        axesSlot = &value;
+      } else if (key.data() == objectDef->name.data()) {
+        objectSlot = &value;
+      }
+      if (axesSlot != nullptr && objectSlot != nullptr) break;
+    }
+    Value& ca = axesSlot != nullptr ? *axesSlot : f.slot("currentaxes");
     if (ca.isObject() && !exists(ca.object())) {
       ca = handleNone();
-      for (auto c = f.bottomUp_.rbegin(); c != f.bottomUp_.rend(); ++c) {
+      const auto& kids = f.bottomUpKids();
+      for (auto c = kids.rbegin(); c != kids.rend(); ++c) {
         if (at(*c).type_ == ObjectType::Axes) {
           ca = Value::handle(*c);
           break;
         }
       }
     }
-    Value& co = f.slot("currentobject");
+    Value& co = objectSlot != nullptr ? *objectSlot : f.slot("currentobject");
     if (co.isObject() && !exists(co.object())) co = handleNone();
   }
 }
@@ -478,8 +512,15 @@ void Graphics::set(Handle h, std::string_view name, Value v) {
     case Kind::Any:
       break;
   }
-  Value value = converted ? std::move(*converted) : std::move(v);
-  if (l == "uicontextmenu") setMenuUse(obj, value);
+  Value& value = converted ? *converted : v;
+  if (l == "uicontextmenu") setMenuUse(obj, value.isObject() ? value.object() : kNoHandle);
+  if (l.starts_with("default")) {
+    for (ObjectType t : {ObjectType::Root, ObjectType::Figure, ObjectType::Axes, ObjectType::Line,
+                         ObjectType::Surface, ObjectType::Patch, ObjectType::Text, ObjectType::Image,
+                         ObjectType::UiControl, ObjectType::UiMenu, ObjectType::UiContextMenu}) {
+      if (l.substr(7).starts_with(typeName(t))) obj.defaultsFor_ |= 1u << static_cast<unsigned>(t);
+    }
+  }
   if (l == "tag" && value.text() != obj.tag_) {
     unindex(obj.tag_, h);
     obj.tag_ = value.text();
@@ -489,7 +530,7 @@ void Graphics::set(Handle h, std::string_view name, Value v) {
   if (l == "currentfigure" && stored.isObject()) {
     // Making a window current brings it to the front of the root's children.
     const Handle fig = stored.object();
-    auto& kids = obj.bottomUp_;
+    auto& kids = obj.bottomUpKids();
     kids.erase(std::remove(kids.begin(), kids.end(), fig), kids.end());
     kids.push_back(fig);
     obj.topDownStale_ = true;
@@ -517,7 +558,12 @@ void Graphics::collect(Handle h, const std::function<bool(const GraphicsObject&)
                        std::vector<Handle>& out) const {
   const GraphicsObject& o = at(h);
   if (match(o)) out.push_back(h);
-  for (Handle c : o.bottomUp_) collect(c, match, out);
+  for (Handle c : o.bottomUpKids()) collect(c, match, out);
+}
+
+void Graphics::collectSubtree(Handle h, std::vector<Handle>& out) const {
+  out.push_back(h);
+  for (Handle c : at(h).bottomUpKids()) collectSubtree(c, out);
 }
 
 std::vector<Handle> Graphics::findIf(Handle parent,
@@ -551,13 +597,14 @@ std::vector<Handle> Graphics::findobj(Handle parent, std::string_view tag) const
   return out;
 }
 
-void Graphics::setMenuUse(const GraphicsObject& o, const Value& menu) {
-  const Value* old = findIn(o.props_, "uicontextmenu");
+void Graphics::setMenuUse(const GraphicsObject& o, Handle menu) {
+  static const PropDef* const menuDef = findDef(ObjectType::Line, "uicontextmenu");  // a common property
+  const Value* old = findIn(o.props_, *menuDef);
   if (old != nullptr && old->isObject()) {
     auto it = menuUsers_.find(old->object());
     if (it != menuUsers_.end() && --it->second == 0) menuUsers_.erase(it);
   }
-  if (menu.isObject()) ++menuUsers_[menu.object()];
+  if (menu != kNoHandle) ++menuUsers_[menu];
 }
 
 std::size_t Graphics::contextMenuUsers(Handle menu) const {
@@ -567,7 +614,7 @@ std::size_t Graphics::contextMenuUsers(Handle menu) const {
 
 void Graphics::setChildren(Handle parent, const std::vector<Handle>& order) {
   GraphicsObject& p = object(parent);
-  std::vector<Handle> a = p.bottomUp_, b = order;
+  std::vector<Handle> a = p.bottomUpKids(), b = order;
   std::sort(a.begin(), a.end());
   std::sort(b.begin(), b.end());
   if (a != b) throw Error("Children may only be set to a permutation of itself");

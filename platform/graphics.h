@@ -1,7 +1,6 @@
 #pragma once
 
 #include <concepts>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -11,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/property_bag.h"
 #include "platform/value.h"
 
 namespace velmora::platform {
@@ -71,7 +71,8 @@ class GraphicsObject {
   // Stacking order: the first child is drawn on top.
   const std::vector<Handle>& children() const {
     if (topDownStale_) {
-      topDown_.assign(bottomUp_.rbegin(), bottomUp_.rend());
+      const auto& kids = bottomUpKids();
+      topDown_.assign(kids.rbegin(), kids.rend());
       topDownStale_ = false;
     }
     return topDown_;
@@ -113,19 +114,31 @@ class GraphicsObject {
   Handle parent_ = kNoHandle;
   // Children from the bottom of the stack up: a new object goes on top, at the end, without moving
   // the thousands of others a drawing area holds. The stacking order is built when read after a change.
-  std::vector<Handle> bottomUp_;
+  // A deleted child leaves a hole (kNoHandle) that is closed when the list is next read: a rebuild
+  // deletes hundreds of the oldest children one by one, and closing each at once moves all the rest.
+  mutable std::vector<Handle> bottomUp_;
+  mutable std::size_t holes_ = 0;
+  mutable std::size_t liveFrom_ = 0;  // where the last deleted child was: the next search starts there
+  std::vector<Handle>& bottomUpKids() const {
+    if (holes_ != 0) {
+      std::erase(bottomUp_, kNoHandle);
+      holes_ = 0;
+      liveFrom_ = 0;
+    }
+    return bottomUp_;
+  }
   mutable std::vector<Handle> topDown_;
   mutable bool topDownStale_ = false;
-  // Only the properties set since creation, keyed by the name in the type's table and in the order
-  // first set; the others read their type's default. A window holds thousands of objects: a few
-  // small blocks per object rather than a node per property. A deque only ever appends, so a stored
-  // value never moves and a reference to it stays good.
-  std::deque<std::pair<std::string_view, Value>> props_;
+  // Only the properties set since creation; the others read their type's default.
+  PropertyBag props_;
   Value& slot(std::string_view lowered);  // the stored value, made from the default when absent
   std::shared_ptr<const UserData> userdata_;
   std::map<std::string, Value, std::less<>> appData_;
   std::optional<Value> guiData_;
   std::string tag_;  // a copy of the "tag" property: tag searches read it without a lookup
+  // The types (bit 1 << type) for which a "default<type>..." property was set: objects of those types
+  // made within read them.
+  unsigned defaultsFor_ = 0;
 };
 
 // Told of every change, so a front end can follow the model without holding state of its own.
@@ -215,11 +228,12 @@ class Graphics {
   void discard(Handle h);  // drops the object, into the live snapshots when they need its old state
   void collect(Handle h, const std::function<bool(const GraphicsObject&)>& match,
                std::vector<Handle>& out) const;
+  void collectSubtree(Handle h, std::vector<Handle>& out) const;
   void notifyChanged(Handle h, std::string_view name);
 
   const GraphicsObject* find(Handle h) const;
   bool isWithin(Handle h, Handle ancestorHandle) const;
-  void setMenuUse(const GraphicsObject& o, const Value& menu);
+  void setMenuUse(const GraphicsObject& o, Handle menu);
 
   // Handles are never reused: the slot of handle h is objects_[h], null once deleted. Together with
   // the tag index this keeps a window with thousands of objects as quick to search as a small one.
@@ -232,7 +246,14 @@ class Graphics {
   std::map<Handle, std::size_t> menuUsers_;
   Handle next_ = 1;
   std::vector<GraphicsObserver*> observers_;
-  std::vector<std::weak_ptr<Journal>> journals_;  // of the snapshots still held
+  // The journals of the snapshots still held. Most changes are to objects made since a snapshot,
+  // which it never keeps: `firstNew` tells so without reaching the journal.
+  struct LiveJournal {
+    std::weak_ptr<Journal> weak;
+    Journal* journal;  // valid while `weak` has not expired
+    Handle firstNew;
+  };
+  std::vector<LiveJournal> journals_;
 };
 
 }  // namespace velmora::platform

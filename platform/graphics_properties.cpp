@@ -1,8 +1,8 @@
 #include "platform/graphics_properties.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
-#include <unordered_map>
 
 namespace velmora::platform::properties {
 
@@ -240,25 +240,33 @@ const std::vector<PropDef>& typeProps(ObjectType t) {
   return root;
 }
 
-// Every property access looks its name up here: one hash table per type, the type's own
-// properties before the common ones.
+// Every property access looks its name up here. Names are short and few share a length: the
+// candidates of that length are compared directly, which beats hashing the name. A type's own
+// properties come before the common ones.
 const PropDef* findDef(ObjectType t, std::string_view lowered) {
   constexpr std::size_t kTypes = static_cast<std::size_t>(ObjectType::UiContextMenu) + 1;
-  using Index = std::unordered_map<std::string_view, const PropDef*>;
+  constexpr std::size_t kLengths = 48;
+  using Index = std::array<std::vector<const PropDef*>, kLengths>;
   static const std::array<Index, kTypes> indexes = [] {
     std::array<Index, kTypes> out;
     for (std::size_t i = 0; i < kTypes; ++i) {
       const auto type = static_cast<ObjectType>(i);
-      for (const PropDef& d : typeProps(type)) out[i].emplace(d.name, &d);
+      const auto add = [&](const PropDef& d) {
+        auto& list = out[i][std::min(d.name.size(), kLengths - 1)];
+        if (std::none_of(list.begin(), list.end(), [&](const PropDef* p) { return p->name == d.name; }))
+          list.push_back(&d);
+      };
+      for (const PropDef& d : typeProps(type)) add(d);
       if (type != ObjectType::Root) {
-        for (const PropDef& d : commonProps()) out[i].emplace(d.name, &d);
+        for (const PropDef& d : commonProps()) add(d);
       }
     }
     return out;
   }();
-  const Index& index = indexes[static_cast<std::size_t>(t)];
-  const auto it = index.find(lowered);
-  return it == index.end() ? nullptr : it->second;
+  for (const PropDef* d : indexes[static_cast<std::size_t>(t)][std::min(lowered.size(), kLengths - 1)]) {
+    if (d->name == lowered) return d;
+  }
+  return nullptr;
 }
 
 }  // namespace velmora::platform::properties

@@ -12,7 +12,7 @@ namespace velmora::platform::properties {
 enum class Kind { Number, Matrix, Text, OnOff, Color, Handle, Any };
 
 struct PropDef {
-  const char* name;
+  std::string_view name;  // a static text: stored keys are compared with it by address
   Kind kind;
   Value initial;
 };

@@ -1,7 +1,6 @@
 // Putting the object tree back as it was: the undo of a window rebuild that failed half-way.
 
 #include <algorithm>
-#include <deque>
 #include <memory>
 #include <set>
 #include <string>
@@ -30,22 +29,25 @@ struct Graphics::Journal {
 };
 
 Graphics::Snapshot Graphics::snapshot() {
-  std::erase_if(journals_, [](const std::weak_ptr<Journal>& j) { return j.expired(); });
+  std::erase_if(journals_, [](const LiveJournal& j) { return j.weak.expired(); });
   auto journal = std::make_shared<Journal>();
   journal->firstNew = next_;
-  journals_.push_back(journal);
+  journals_.push_back({journal, journal.get(), next_});
   return Snapshot{std::move(journal)};
 }
 
+// Single-threaded: a journal found unexpired stays alive for the whole call, so it is reached
+// through its plain pointer (a weak_ptr lock per change costs two atomic operations).
 void Graphics::keep(Handle h, const GraphicsObject& o) {
   for (auto it = journals_.begin(); it != journals_.end();) {
-    const auto j = it->lock();
-    if (!j) {
+    if (h >= it->firstNew) {
+      ++it;
+    } else if (it->weak.expired()) {
       it = journals_.erase(it);
-      continue;
+    } else {
+      if (it->journal->takes(h)) it->journal->then.emplace_back(h, std::make_unique<GraphicsObject>(o));
+      ++it;
     }
-    if (j->takes(h)) j->then.emplace_back(h, std::make_unique<GraphicsObject>(o));
-    ++it;
   }
 }
 
@@ -54,13 +56,15 @@ void Graphics::discard(Handle h) {
   std::unique_ptr<GraphicsObject> gone = std::move(slot);
   const GraphicsObject* old = gone.get();
   for (auto it = journals_.begin(); it != journals_.end();) {
-    const auto j = it->lock();
-    if (!j) {
+    if (h >= it->firstNew) {
+      ++it;
+    } else if (it->weak.expired()) {
       it = journals_.erase(it);
-      continue;
+    } else {
+      Journal& j = *it->journal;
+      if (j.takes(h)) j.then.emplace_back(h, gone ? std::move(gone) : std::make_unique<GraphicsObject>(*old));
+      ++it;
     }
-    if (j->takes(h)) j->then.emplace_back(h, gone ? std::move(gone) : std::make_unique<GraphicsObject>(*old));
-    ++it;
   }
 }
 
@@ -69,8 +73,7 @@ namespace {
 // Names of the properties whose values differ (NaN never equals itself: such a property is reported
 // again, which costs a redraw and nothing else).
 std::vector<std::string> changedProperties(const GraphicsObject& now, const GraphicsObject& then,
-                                           const std::deque<std::pair<std::string_view, Value>>& a,
-                                           const std::deque<std::pair<std::string_view, Value>>& b) {
+                                           const PropertyBag& a, const PropertyBag& b) {
   const auto in = [](const auto& props, std::string_view name) -> const Value* {
     for (const auto& [key, value] : props)
       if (name == key) return &value;
@@ -92,7 +95,7 @@ std::vector<std::string> changedProperties(const GraphicsObject& now, const Grap
 void Graphics::restore(Snapshot snapshot) {
   const std::shared_ptr<Journal> journal = std::move(snapshot.journal);
   if (!journal) return;
-  std::erase_if(journals_, [&](const std::weak_ptr<Journal>& j) { return j.expired() || j.lock() == journal; });
+  std::erase_if(journals_, [&](const LiveJournal& j) { return j.weak.expired() || j.journal == journal.get(); });
 
   // Objects made since the snapshot: the observers hear of them while they still exist, the newest
   // (descendants) first, as `remove` tells them.
@@ -119,7 +122,7 @@ void Graphics::restore(Snapshot snapshot) {
     }
     GraphicsObject& now = object(h);
     auto names = changedProperties(now, *then, now.props_, then->props_);
-    if (now.bottomUp_ != then->bottomUp_) reordered.push_back(h);
+    if (now.bottomUpKids() != then->bottomUpKids()) reordered.push_back(h);
     now = std::move(*then);
     if (!names.empty()) changed.emplace_back(h, std::move(names));
   }

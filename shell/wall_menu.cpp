@@ -26,13 +26,14 @@ void refreshwallmenu(platform::Runtime& rt) {
   for (Handle wall : objectsByTag(rt, fig, "acouwall")) {
     const auto& line = g.at(wall);
     const auto* record = line.userdataAs<WallRecord>();
-    const auto x = line.numbers("xdata");
-    const auto y = line.numbers("ydata");
+    // Read in place: only the menu items change below, never the line.
+    const auto& x = line.matrix("xdata").data;
+    const auto& y = line.matrix("ydata").data;
     if (x.size() < 2 || y.size() < 2) continue;
     const WallInfo info = wallInfo(x[0], y[0], x[1], y[1], record != nullptr ? record->alpha : 0.0);
-    const platform::Value menu = line.get("uicontextmenu");
-    if (!menu.isObject() || !g.exists(menu.object())) continue;
-    const auto items = menuItemsInOrder(g, menu.object());
+    const platform::Value* menu = line.find("uicontextmenu");
+    if (menu == nullptr || !menu->isObject() || !g.exists(menu->object())) continue;
+    const auto items = menuItemsInOrder(g, menu->object());
     if (items.size() < 3) continue;
     const std::size_t n = items.size();
     g.setText(items[n - 3], "label", info.length);

@@ -203,5 +203,31 @@ TEST(Graphics, TagSearchAndMenuUsersFollowEveryChange) {
   EXPECT_TRUE(std::is_sorted(names.begin(), names.end() - 4));
 }
 
+TEST(Graphics, StoredValuesStayPutAndDeletedChildrenLeaveNoGap) {
+  Tree t;
+  const Handle line = t.g.create(ObjectType::Line, t.ax);
+  t.g.setRow(line, "xdata", {1, 2});
+  const Matrix& x = t.g.at(line).matrix("xdata");
+  // Every other property stored after it: the value read before must not move.
+  const auto names = t.g.at(line).propertyNames();
+  ASSERT_GT(names.size(), 20u);
+  for (auto n = names.begin(); n != names.end() - 4; ++n) t.g.set(line, *n, t.g.get(line, *n));
+  EXPECT_EQ(&x, &t.g.at(line).matrix("xdata"));
+  EXPECT_EQ(x.data, (std::vector<double>{1, 2}));
+
+  std::vector<Handle> lines;
+  for (int k = 0; k < 5; ++k) lines.push_back(t.g.create(ObjectType::Line, t.ax));
+  t.g.remove(lines[0]);
+  t.g.remove(lines[2]);
+  const Graphics::Snapshot before = t.g.snapshot();
+  t.g.remove(lines[3]);
+  const Handle added = t.g.create(ObjectType::Line, t.ax);
+  EXPECT_EQ(t.g.at(t.ax).children(), (std::vector<Handle>{added, lines[4], lines[1], line}));
+  t.g.restore(before);
+  EXPECT_EQ(t.g.at(t.ax).children(), (std::vector<Handle>{lines[4], lines[3], lines[1], line}));
+  t.g.remove(lines[4]);
+  EXPECT_EQ(t.g.at(t.ax).children(), (std::vector<Handle>{lines[3], lines[1], line}));
+}
+
 }  // namespace
 }  // namespace velmora::platform
