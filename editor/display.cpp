@@ -94,11 +94,7 @@ void refreshimages(Runtime& rt, std::optional<Handle> window) {
   for (const std::string& line : set.console) rt.console(line);
 
   record = readCase(rt, fig);
-  record.images = set.images;
-  record.iwv = set.iwv;
-  record.xwv = engine::wallXMatrix(set.visible);
-  record.ywv = engine::wallYMatrix(set.visible);
-  record.diffcoef = in.diffusion ? set.diffcoef : std::vector<double>(set.diffcoef.size(), 1.0);
+  recordImages(record, set);  // without diffusion the engine gives every wall the factor 1
   storeCase(rt, fig, std::move(record));
 }
 

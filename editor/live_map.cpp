@@ -123,26 +123,9 @@ void applyLive(Runtime& rt, const shell::Operations& ops, const LiveJob& job, co
   }
 
   CaseRecord record = readCase(rt, fig);
-  if (job.kind != LiveDrag::Source) {
-    record.iscnvx = r.convexity.iscnvx;
-    record.ang = r.convexity.ang;
-    record.ina = r.convexity.ina;
-  }
-  if (job.kind != LiveDrag::Audience) {
-    record.images = r.images.images;
-    record.iwv = r.images.iwv;
-    record.xwv = engine::wallXMatrix(r.images.visible);
-    record.ywv = engine::wallYMatrix(r.images.visible);
-    record.diffcoef = r.images.diffcoef;
-  }
-  record.PT = r.values.PT;
-  record.RT = r.values.RT;
-  record.Pso = r.values.Pso;
-  record.Pwall = r.values.Pwall;
-  record.inDS = r.values.inDS;
-  record.inRW = r.values.inRW;
-  record.xpol = r.values.xpol;
-  record.ypol = r.values.ypol;
+  if (job.kind != LiveDrag::Source) shell::recordConvexity(record, r.convexity);
+  if (job.kind != LiveDrag::Audience) shell::recordImages(record, r.images);
+  shell::recordSurfaceValues(record, r.values);
   storeCase(rt, fig, std::move(record));
   if (ops.has("selectvalue")) ops.call(rt, "selectvalue", {});
   // Echograms and the echo risk overlay follow the live result as they follow a release.

@@ -225,6 +225,7 @@ class Graphics {
  private:
   GraphicsObject& object(Handle h);  // for a change: the live snapshots keep the old state first
   void keep(Handle h, const GraphicsObject& o);
+  void remember(Handle h, const GraphicsObject& o, std::unique_ptr<GraphicsObject> gone);
   void discard(Handle h);  // drops the object, into the live snapshots when they need its old state
   void collect(Handle h, const std::function<bool(const GraphicsObject&)>& match,
                std::vector<Handle>& out) const;

@@ -37,35 +37,30 @@ Graphics::Snapshot Graphics::snapshot() {
 }
 
 // Single-threaded: a journal found unexpired stays alive for the whole call, so it is reached
-// through its plain pointer (a weak_ptr lock per change costs two atomic operations).
-void Graphics::keep(Handle h, const GraphicsObject& o) {
+// through its plain pointer (a weak_ptr lock per change costs two atomic operations). The first
+// journal that needs the old state takes `gone` when given (a deleted object), the others a copy.
+void Graphics::remember(Handle h, const GraphicsObject& o, std::unique_ptr<GraphicsObject> gone) {
   for (auto it = journals_.begin(); it != journals_.end();) {
     if (h >= it->firstNew) {
       ++it;
     } else if (it->weak.expired()) {
       it = journals_.erase(it);
     } else {
-      if (it->journal->takes(h)) it->journal->then.emplace_back(h, std::make_unique<GraphicsObject>(o));
+      if (it->journal->takes(h))
+        it->journal->then.emplace_back(h, gone ? std::move(gone) : std::make_unique<GraphicsObject>(o));
       ++it;
     }
   }
 }
 
+void Graphics::keep(Handle h, const GraphicsObject& o) {
+  remember(h, o, nullptr);
+}
+
 void Graphics::discard(Handle h) {
-  auto& slot = objects_[static_cast<std::size_t>(h)];
-  std::unique_ptr<GraphicsObject> gone = std::move(slot);
-  const GraphicsObject* old = gone.get();
-  for (auto it = journals_.begin(); it != journals_.end();) {
-    if (h >= it->firstNew) {
-      ++it;
-    } else if (it->weak.expired()) {
-      it = journals_.erase(it);
-    } else {
-      Journal& j = *it->journal;
-      if (j.takes(h)) j.then.emplace_back(h, gone ? std::move(gone) : std::make_unique<GraphicsObject>(*old));
-      ++it;
-    }
-  }
+  std::unique_ptr<GraphicsObject> gone = std::move(objects_[static_cast<std::size_t>(h)]);
+  const GraphicsObject& old = *gone;
+  remember(h, old, std::move(gone));
 }
 
 namespace {

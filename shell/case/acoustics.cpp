@@ -36,14 +36,36 @@ MapGrid audienceMapGrid(const Runtime& rt, Handle fig) {
   return {toEngine(map.matrix("xdata")), toEngine(map.matrix("ydata"))};
 }
 
+void recordConvexity(CaseRecord& record, engine::RoomConvexity convexity) {
+  record.iscnvx = convexity.iscnvx;
+  record.ang = std::move(convexity.ang);
+  record.ina = std::move(convexity.ina);
+}
+
+void recordImages(CaseRecord& record, const engine::ImageSet& set) {
+  record.images = set.images;
+  record.iwv = set.iwv;
+  record.xwv = engine::wallXMatrix(set.visible);
+  record.ywv = engine::wallYMatrix(set.visible);
+  record.diffcoef = set.diffcoef;
+}
+
+void recordSurfaceValues(CaseRecord& record, engine::SurfaceValues values) {
+  record.PT = std::move(values.PT);
+  record.RT = std::move(values.RT);
+  record.Pso = std::move(values.Pso);
+  record.Pwall = std::move(values.Pwall);
+  record.inDS = std::move(values.inDS);
+  record.inRW = std::move(values.inRW);
+  record.xpol = std::move(values.xpol);
+  record.ypol = std::move(values.ypol);
+}
+
 void checkroomconvexity(Runtime& rt) {
   const Handle fig = currentMainWindow(rt);
   const MapGrid grid = audienceMapGrid(rt, fig);
-  engine::RoomConvexity result = engine::checkroomconvexity(wallGeometry(rt, fig), grid.xs, grid.ys);
   CaseRecord record = readCase(rt, fig);
-  record.iscnvx = result.iscnvx;
-  record.ang = std::move(result.ang);
-  record.ina = std::move(result.ina);
+  recordConvexity(record, engine::checkroomconvexity(wallGeometry(rt, fig), grid.xs, grid.ys));
   storeCase(rt, fig, std::move(record));
 }
 
@@ -127,14 +149,7 @@ void refreshsurfacevalues(Runtime& rt) {
   if (progressShown) rt.ui().closeProgress();
 
   record = readCase(rt, fig);
-  record.PT = std::move(values.PT);
-  record.RT = std::move(values.RT);
-  record.Pso = std::move(values.Pso);
-  record.Pwall = std::move(values.Pwall);
-  record.inDS = std::move(values.inDS);
-  record.inRW = std::move(values.inRW);
-  record.xpol = std::move(values.xpol);
-  record.ypol = std::move(values.ypol);
+  recordSurfaceValues(record, std::move(values));
   storeCase(rt, fig, std::move(record));
 }
 

@@ -7,7 +7,9 @@
 
 #include "engine/geometry.h"
 #include "engine/images.h"
+#include "engine/surface.h"
 #include "platform/runtime.h"
+#include "shell/case/case_record.h"
 #include "shell/operations.h"
 
 namespace velmora::shell {
@@ -26,6 +28,12 @@ platform::Matrix toPlatform(const engine::Matrix& m);
 std::optional<engine::Point> sourcePoint(const platform::Runtime& rt, platform::Handle fig);
 std::vector<engine::Curve> convexCurves(const platform::Matrix& table);
 bool diffusionChecked(const platform::Runtime& rt, platform::Handle fig);
+
+// The derived fields of a case record from the engine's results: convexity (`iscnvx`, `ang`, `ina`),
+// the image set (`images`, `iwv`, `xwv`, `ywv`, `diffcoef`) and the map's values.
+void recordConvexity(CaseRecord& record, engine::RoomConvexity convexity);
+void recordImages(CaseRecord& record, const engine::ImageSet& set);
+void recordSurfaceValues(CaseRecord& record, engine::SurfaceValues values);
 
 // Stores `iscnvx`, `ang` and `ina` for the current walls and audience map.
 void checkroomconvexity(platform::Runtime& rt);
