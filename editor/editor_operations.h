@@ -26,8 +26,6 @@ void setsurfacefob(Runtime& rt);
 
 // Images and displayed values (display.cpp).
 void refreshimages(Runtime& rt, std::optional<Handle> window = std::nullopt);
-// The item of a window control's context menu with this label, if there is one.
-std::optional<Handle> itemOf(const Runtime& rt, Handle fig, std::string_view owner, std::string_view label);
 // Draws computed images and their radius lines in a window whose old ones are already gone.
 void drawImageLines(Runtime& rt, Handle fig, const engine::ImageSet& set);
 void selectvalue(Runtime& rt, const shell::Operations& ops);

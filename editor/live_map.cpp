@@ -47,7 +47,7 @@ void drawImages(Runtime& rt, Handle fig, const engine::ImageSet& set) {
 }  // namespace
 
 bool liveMapChecked(const Runtime& rt, Handle fig) {
-  const auto item = itemOf(rt, fig, "acouobjects", "live map");
+  const auto item = shell::controlMenuItem(rt.graphics(), fig, "acouobjects", "live map");
   return item && rt.graphics().at(*item).isOn("checked");
 }
 

@@ -222,7 +222,7 @@ void hideviewobjects(Runtime& rt, const Operations& ops, const std::optional<std
                                                          {"radius-off", "radius", false}}};
     for (const Switch& s : kSwitches) {
       if (platform::equalsIgnoreCase(*which, s.text)) {
-        check(g, itemOf(rt, fig, "acouobjects", s.label), s.on);
+        check(g, controlMenuItem(g, fig, "acouobjects", s.label), s.on);
         selectvalue(rt, ops);
         return;
       }
@@ -256,7 +256,7 @@ void hideviewobjects(Runtime& rt, const Operations& ops, const std::optional<std
 void diffusionfactor(Runtime& rt, const Operations& ops) {
   auto& g = rt.graphics();
   const Handle fig = currentMainWindow(rt);
-  const auto item = itemOf(rt, fig, "hiddensettings", "diffusion factor for convex walls");
+  const auto item = controlMenuItem(g, fig, "hiddensettings", "diffusion factor for convex walls");
   if (item) g.setText(*item, "checked", onOff(!g.at(*item).isOn("checked")));
   if (readCase(rt, fig).curves.empty()) return;  // no convex walls: nothing to recompute
   refreshimages(rt, fig);
@@ -328,10 +328,6 @@ void measure(Runtime& rt) {
   const double y = platform::roundHalfAway(point(0, 1) * 10) / 10;
   g.set(text.front(), "position", Value::row({x, y}));
   g.set(text.front(), "string", Value(measureText(point(0, 0), point(0, 1))));
-}
-
-std::optional<Handle> itemOf(const Runtime& rt, Handle fig, std::string_view owner, std::string_view label) {
-  return shell::controlMenuItem(rt.graphics(), fig, owner, label);
 }
 
 }  // namespace velmora::editor
