@@ -4,19 +4,24 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
 #include <array>
 #include <cmath>
 #include <string>
 #include <vector>
 
+#include "app/operation_table.h"
 #include "bench/rooms.h"
 #include "engine/engine.h"
+#include "platform/qt/painter_canvas.h"
+#include "platform/render.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
 #include "shell/case/case_record.h"
 #include "shell/case/window.h"
 #include "shell/dispatcher.h"
-#include "app/operation_table.h"
 
 namespace {
 
@@ -133,5 +138,41 @@ void BM_LiveDragStepGear40At100(benchmark::State& state) {
                {{{9.5, 0.3}, {9.7, -0.3}}});
 }
 BENCHMARK(BM_LiveDragStepGear40At100)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Painting the window as the screen shows it, map included: what each change of a drag costs on top
+// of its computation. Maps whose cells span many colours are the costly ones.
+void paintWindow(benchmark::State& state, const CaseDescription& d) {
+  static int argc = 1;
+  static char name[] = "velmora_window_bench";
+  static char* argv[] = {name, nullptr};
+  static QGuiApplication app(argc, argv);  // fonts for the texts
+  Window w;
+  velmora::shell::velmoracopy(w.rt, w.ops, {Value("update"), d.toValue()});
+  const auto fig = velmora::shell::currentMainWindow(w.rt);
+  const auto position = w.rt.graphics().at(fig).numbers("position");
+  QImage image(static_cast<int>(position[2]), static_cast<int>(position[3]),
+               QImage::Format_ARGB32_Premultiplied);
+  for (auto _ : state) {
+    QPainter painter(&image);
+    velmora::platform::qt::PainterCanvas canvas(painter, image.width(), image.height());
+    velmora::platform::renderFigure(w.rt.graphics(), fig, canvas);
+  }
+}
+
+void BM_PaintLRoom100(benchmark::State& state) {
+  paintWindow(state, room({0, 10, 10, 5, 5, 0}, {0, 0, 10, 10, 5, 5}, 2, 2, {0.5, 9.5, 9.5, 0.5},
+                          {0.5, 0.5, 9.5, 9.5}, 100));
+}
+BENCHMARK(BM_PaintLRoom100)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_PaintCircle360At200(benchmark::State& state) {
+  paintWindow(state, circleRoom(360, 200));
+}
+BENCHMARK(BM_PaintCircle360At200)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_PaintCircle40At400(benchmark::State& state) {
+  paintWindow(state, circleRoom(40, 400));
+}
+BENCHMARK(BM_PaintCircle40At400)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -45,6 +45,12 @@ struct ShadedVertex {
 struct ShadedTriangle {
   ShadedVertex v[3];
 };
+// A triangle whose colour-table position (0 where the first row starts, the number of rows where the
+// last one ends) varies linearly between its vertices.
+struct TableTriangle {
+  Point p[3];
+  double position[3];
+};
 
 // The drawing surface the renderer paints on: screen, raster files, PostScript, HP-GL. Everything is in
 // canvas pixels; the renderer does the layout (markers, text alignment and markup) and the clipping of
@@ -77,6 +83,15 @@ class Canvas {
   // (nothing). Their outlines of the fill's own colour only close seams between neighbouring pieces.
   // A plotter uses the row to hatch each colour band differently.
   virtual void setColorBand(std::optional<std::size_t> row) { (void)row; }
+  // Whether tableTriangles paints. A canvas of pixels looks up the table row of each pixel, at the same
+  // cost for any number of faces; otherwise the renderer draws the bands as polygons.
+  virtual bool paintsTableTriangles() const { return false; }
+  // Triangles coloured at every point by the table row their position falls in (positions beyond the
+  // table take its first or last row), as the bands show them; neighbouring triangles without seams.
+  virtual void tableTriangles(std::span<const TableTriangle> triangles, std::span<const Rgb> table) {
+    (void)triangles;
+    (void)table;
+  }
 
   virtual TextMetrics measureText(std::string_view utf8, const Font& font) = 0;
   // One run of text starting at `origin` on its baseline, turned by `angleDegrees` counter-clockwise

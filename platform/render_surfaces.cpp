@@ -1,8 +1,37 @@
 #include "platform/render_internal.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace velmora::platform::render_detail {
+
+namespace {
+
+// Up to this many bands, a map's cells that are not of one colour are drawn as band polygons; beyond,
+// a canvas of pixels paints them as one picture, which costs the same at any number of cells.
+constexpr std::size_t kBandsAsShapes = 1000;
+
+// How many band polygons the cells of an interpolated map that are not of one colour take.
+std::size_t bandCount(const ColorScale& scale, const Matrix& cd, std::size_t rows, std::size_t cols) {
+  std::size_t bands = 0;
+  for (std::size_t c = 0; c + 1 < cols; ++c) {
+    for (std::size_t r = 0; r + 1 < rows; ++r) {
+      const std::size_t idx[4] = {c * rows + r, c * rows + r + 1, (c + 1) * rows + r + 1, (c + 1) * rows + r};
+      std::optional<std::size_t> row[4];
+      for (int k = 0; k < 4; ++k) row[k] = tableRow(scale, colorData(cd, idx[k]));
+      if (row[0] && row[0] == row[1] && row[0] == row[2] && row[0] == row[3]) continue;
+      for (const auto& [i, j, k] : {std::array<int, 3>{0, 1, 2}, std::array<int, 3>{0, 2, 3}}) {
+        if (row[i] && row[j] && row[k])
+          bands += std::max({*row[i], *row[j], *row[k]}) - std::min({*row[i], *row[j], *row[k]}) + 1;
+      }
+      if (bands > kBandsAsShapes) return bands;
+    }
+  }
+  return bands;
+}
+
+}  // namespace
 
 void drawSurface(AxesContext& ctx, const GraphicsObject& o) {
   const Matrix z = matrixOf(o, "zdata");
@@ -28,6 +57,15 @@ void drawSurface(AxesContext& ctx, const GraphicsObject& o) {
   if (!face.none()) {
     std::vector<ShadedTriangle> tris;
     const bool indexedInterp = !face.rgb && face.word == "interp" && cd.pages != 3;
+    // A canvas of pixels colours each pixel of the cells that are not of one colour by its table row
+    // itself, instead of cutting them into many bands.
+    const bool byPixel = indexedInterp && ctx.canvas.paintsTableTriangles() &&
+                         bandCount(ctx.scale, cd, rows, cols) > kBandsAsShapes;
+    std::vector<TableTriangle> tableTris;
+    const double tableRows = static_cast<double>(ctx.scale.rows()), span = ctx.scale.cmax - ctx.scale.cmin;
+    auto position = [&](double value) {
+      return span > 0 ? (value - ctx.scale.cmin) / span * tableRows : 0.0;
+    };
     for (std::size_t c = 0; c + 1 < cols; ++c) {
       // Cells whose four corners fall in one table row are joined down the column into one strip, so
       // wide areas of one colour cost one polygon instead of a pair of triangles per cell.
@@ -88,6 +126,14 @@ void drawSurface(AxesContext& ctx, const GraphicsObject& o) {
         } else if (face.word == "interp") {
           VertexColor vc[4];
           for (int k = 0; k < 4; ++k) vc[k] = colorData(cd, idx[k]);
+          if (byPixel) {
+            if (!vc[0].valid() || !vc[2].valid()) continue;  // NaN colour data is not drawn
+            const double t[4] = {position(vc[0].value), position(vc[1].value), position(vc[2].value),
+                                 position(vc[3].value)};
+            if (vc[1].valid()) tableTris.push_back({{p[0], p[1], p[2]}, {t[0], t[1], t[2]}});
+            if (vc[3].valid()) tableTris.push_back({{p[0], p[2], p[3]}, {t[0], t[2], t[3]}});
+            continue;
+          }
           const Point t1[3] = {p[0], p[1], p[2]};
           const VertexColor c1[3] = {vc[0], vc[1], vc[2]};
           const Point t2[3] = {p[0], p[2], p[3]};
@@ -102,6 +148,12 @@ void drawSurface(AxesContext& ctx, const GraphicsObject& o) {
       flushStrip(rows - 1);
     }
     if (!tris.empty()) ctx.canvas.shadedTriangles(tris);
+    if (!tableTris.empty()) {
+      std::vector<Rgb> table;
+      for (std::size_t row = 0; row < ctx.scale.rows(); ++row)
+        table.push_back(colormapRow(ctx.scale.map, row));
+      ctx.canvas.tableTriangles(tableTris, table);
+    }
   }
   const ColorSpec edge = colorSpec(o, "edgecolor", "none");
   bool noLine = false;

@@ -3,6 +3,7 @@
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QImage>
+#include <QPaintEngine>
 #include <QPainterPath>
 #include <QPen>
 #include <algorithm>
@@ -56,74 +57,44 @@ class ShadeRaster {
   ShadeRaster(int x0, int y0, int w, int h)
       : x0_(x0), y0_(y0), w_(w), h_(h), acc_(static_cast<std::size_t>(w) * h * 4) {}
 
+  // A triangle whose colour varies linearly between its vertices.
   void add(const QPointF p[3], const Rgb c[3]) {
-    double area = cross(p[0], p[1], p[2]);
-    if (std::abs(area) < 1e-12) return;
-    int o[3] = {0, 1, 2};
-    if (area < 0) {  // counter-clockwise in device space
-      std::swap(o[1], o[2]);
-      area = -area;
-    }
-    const QPointF a = p[o[0]], b = p[o[1]], d = p[o[2]];
-    const Rgb ca = c[o[0]], cb = c[o[1]], cd = c[o[2]];
-    const int minX = std::max(x0_, static_cast<int>(std::floor(std::min({a.x(), b.x(), d.x()}))));
-    const int maxX = std::min(x0_ + w_ - 1, static_cast<int>(std::floor(std::max({a.x(), b.x(), d.x()}))));
-    const int minY = std::max(y0_, static_cast<int>(std::floor(std::min({a.y(), b.y(), d.y()}))));
-    const int maxY = std::min(y0_ + h_ - 1, static_cast<int>(std::floor(std::max({a.y(), b.y(), d.y()}))));
-    static constexpr double kSamples[4][2] = {{0.375, 0.125}, {0.875, 0.375}, {0.625, 0.875}, {0.125, 0.625}};
-    // Edge functions w = A x + B y + C, positive inside; the top-left rule decides points on an edge.
-    struct Edge {
-      double a, b, c;
-      bool topLeft;
-      bool inside(double x, double y) const {
-        const double w = a * x + b * y + c;
-        return w > 0 || (w == 0 && topLeft);
-      }
-    };
-    auto edge = [](const QPointF& from, const QPointF& to) {
-      // cross(from, to, q) = (to - from) x (q - from)
-      const double dx = to.x() - from.x(), dy = to.y() - from.y();
-      return Edge{-dy, dx, dy * from.x() - dx * from.y(), topLeft(from, to)};
-    };
-    const Edge e0 = edge(b, d), e1 = edge(d, a), e2 = edge(a, b);
-    const double inv = 0.25 / area;
-    // Colour as an affine function of position, pre-scaled by the sample weight.
-    const double rx = (ca.r * e0.a + cb.r * e1.a + cd.r * e2.a) * inv,
-                 ry = (ca.r * e0.b + cb.r * e1.b + cd.r * e2.b) * inv,
-                 rc = (ca.r * e0.c + cb.r * e1.c + cd.r * e2.c) * inv;
-    const double gx = (ca.g * e0.a + cb.g * e1.a + cd.g * e2.a) * inv,
-                 gy = (ca.g * e0.b + cb.g * e1.b + cd.g * e2.b) * inv,
-                 gc = (ca.g * e0.c + cb.g * e1.c + cd.g * e2.c) * inv;
-    const double bx = (ca.b * e0.a + cb.b * e1.a + cd.b * e2.a) * inv,
-                 by = (ca.b * e0.b + cb.b * e1.b + cd.b * e2.b) * inv,
-                 bc = (ca.b * e0.c + cb.b * e1.c + cd.b * e2.c) * inv;
-    for (int y = minY; y <= maxY; ++y) {
-      float* row = &acc_[static_cast<std::size_t>(y - y0_) * w_ * 4];
-      for (int x = minX; x <= maxX; ++x) {
-        float* px = row + static_cast<std::size_t>(x - x0_) * 4;
-        // Most pixels lie wholly inside or outside: one test at the centre decides them.
-        const double cx = x + 0.5, cy = y + 0.5;
-        const double m0 = e0.a * cx + e0.b * cy + e0.c, h0 = 0.5 * (std::abs(e0.a) + std::abs(e0.b));
-        const double m1 = e1.a * cx + e1.b * cy + e1.c, h1 = 0.5 * (std::abs(e1.a) + std::abs(e1.b));
-        const double m2 = e2.a * cx + e2.b * cy + e2.c, h2 = 0.5 * (std::abs(e2.a) + std::abs(e2.b));
-        if (m0 + h0 < 0 || m1 + h1 < 0 || m2 + h2 < 0) continue;
-        if (m0 - h0 > 0 && m1 - h1 > 0 && m2 - h2 > 0) {
-          px[0] += static_cast<float>(4 * (rx * cx + ry * cy + rc));
-          px[1] += static_cast<float>(4 * (gx * cx + gy * cy + gc));
-          px[2] += static_cast<float>(4 * (bx * cx + by * cy + bc));
-          px[3] += 1.0f;
-          continue;
-        }
-        for (const auto& s : kSamples) {
-          const double qx = x + s[0], qy = y + s[1];
-          if (!e0.inside(qx, qy) || !e1.inside(qx, qy) || !e2.inside(qx, qy)) continue;
-          px[0] += static_cast<float>(rx * qx + ry * qy + rc);
-          px[1] += static_cast<float>(gx * qx + gy * qy + gc);
-          px[2] += static_cast<float>(bx * qx + by * qy + bc);
-          px[3] += 0.25f;
-        }
-      }
-    }
+    cover(p, [&](const int o[3], const Edge e[3], double inv) {
+      const Rgb ca = c[o[0]], cb = c[o[1]], cd = c[o[2]];
+      // Colour as an affine function of position, pre-scaled by the sample weight.
+      const double rx = (ca.r * e[0].a + cb.r * e[1].a + cd.r * e[2].a) * inv,
+                   ry = (ca.r * e[0].b + cb.r * e[1].b + cd.r * e[2].b) * inv,
+                   rc = (ca.r * e[0].c + cb.r * e[1].c + cd.r * e[2].c) * inv;
+      const double gx = (ca.g * e[0].a + cb.g * e[1].a + cd.g * e[2].a) * inv,
+                   gy = (ca.g * e[0].b + cb.g * e[1].b + cd.g * e[2].b) * inv,
+                   gc = (ca.g * e[0].c + cb.g * e[1].c + cd.g * e[2].c) * inv;
+      const double bx = (ca.b * e[0].a + cb.b * e[1].a + cd.b * e[2].a) * inv,
+                   by = (ca.b * e[0].b + cb.b * e[1].b + cd.b * e[2].b) * inv,
+                   bc = (ca.b * e[0].c + cb.b * e[1].c + cd.b * e[2].c) * inv;
+      return [=](double x, double y) {
+        return Rgb{rx * x + ry * y + rc, gx * x + gy * y + gc, bx * x + by * y + bc};
+      };
+    });
+  }
+
+  // A triangle whose colour-table position varies linearly between its vertices: each sample takes the
+  // colour of the table row its position falls in, as a band of that row shows it.
+  void add(const QPointF p[3], const double position[3], std::span<const Rgb> table) {
+    cover(p, [&](const int o[3], const Edge e[3], double inv) {
+      const double ta = position[o[0]], tb = position[o[1]], td = position[o[2]];
+      const double scale = 4 * inv;  // 1 / area: the position itself, not pre-scaled
+      const double tx = (ta * e[0].a + tb * e[1].a + td * e[2].a) * scale,
+                   ty = (ta * e[0].b + tb * e[1].b + td * e[2].b) * scale,
+                   tc = (ta * e[0].c + tb * e[1].c + td * e[2].c) * scale;
+      const double last = static_cast<double>(table.size() - 1);
+      return [=](double x, double y) {
+        // Whole positions (counts mapped directly) sit on a row's start: rounding inside the triangle must
+        // not drop them into the row below.
+        const double t = tx * x + ty * y + tc + 1e-7;
+        const Rgb& c = table[static_cast<std::size_t>(std::clamp(std::floor(t), 0.0, last))];
+        return Rgb{0.25 * c.r, 0.25 * c.g, 0.25 * c.b};
+      };
+    });
   }
 
   QImage image() const {
@@ -141,6 +112,75 @@ class ShadeRaster {
   }
 
  private:
+  // Edge functions w = A x + B y + C, positive inside; the top-left rule decides points on an edge.
+  struct Edge {
+    double a, b, c;
+    bool topLeft;
+    bool inside(double x, double y) const {
+      const double w = a * x + b * y + c;
+      return w > 0 || (w == 0 && topLeft);
+    }
+  };
+
+  // Accumulates the samples of the pixels a triangle covers. `shader(o, e, inv)` is given the vertex
+  // order (counter-clockwise in device space), the edge opposite each vertex and 1 / (4 area); it
+  // returns the colour at a device point, pre-scaled by the weight of one of four samples.
+  template <class Shader>
+  void cover(const QPointF p[3], Shader shader) {
+    double area = cross(p[0], p[1], p[2]);
+    if (std::abs(area) < 1e-12) return;
+    int o[3] = {0, 1, 2};
+    if (area < 0) {
+      std::swap(o[1], o[2]);
+      area = -area;
+    }
+    const QPointF a = p[o[0]], b = p[o[1]], d = p[o[2]];
+    const int minX = std::max(x0_, static_cast<int>(std::floor(std::min({a.x(), b.x(), d.x()}))));
+    const int maxX = std::min(x0_ + w_ - 1, static_cast<int>(std::floor(std::max({a.x(), b.x(), d.x()}))));
+    const int minY = std::max(y0_, static_cast<int>(std::floor(std::min({a.y(), b.y(), d.y()}))));
+    const int maxY = std::min(y0_ + h_ - 1, static_cast<int>(std::floor(std::max({a.y(), b.y(), d.y()}))));
+    static constexpr double kSamples[4][2] = {{0.375, 0.125}, {0.875, 0.375}, {0.625, 0.875}, {0.125, 0.625}};
+    auto edge = [](const QPointF& from, const QPointF& to) {
+      // cross(from, to, q) = (to - from) x (q - from)
+      const double dx = to.x() - from.x(), dy = to.y() - from.y();
+      return Edge{-dy, dx, dy * from.x() - dx * from.y(), topLeft(from, to)};
+    };
+    const Edge e[3] = {edge(b, d), edge(d, a), edge(a, b)};
+    const auto colourAt = shader(o, e, 0.25 / area);
+    for (int y = minY; y <= maxY; ++y) {
+      float* row = &acc_[static_cast<std::size_t>(y - y0_) * w_ * 4];
+      for (int x = minX; x <= maxX; ++x) {
+        float* px = row + static_cast<std::size_t>(x - x0_) * 4;
+        // Most pixels lie wholly inside or outside: one test at the centre decides them.
+        const double cx = x + 0.5, cy = y + 0.5;
+        const double m0 = e[0].a * cx + e[0].b * cy + e[0].c,
+                     h0 = 0.5 * (std::abs(e[0].a) + std::abs(e[0].b));
+        const double m1 = e[1].a * cx + e[1].b * cy + e[1].c,
+                     h1 = 0.5 * (std::abs(e[1].a) + std::abs(e[1].b));
+        const double m2 = e[2].a * cx + e[2].b * cy + e[2].c,
+                     h2 = 0.5 * (std::abs(e[2].a) + std::abs(e[2].b));
+        if (m0 + h0 < 0 || m1 + h1 < 0 || m2 + h2 < 0) continue;
+        if (m0 - h0 > 0 && m1 - h1 > 0 && m2 - h2 > 0) {
+          const Rgb c = colourAt(cx, cy);
+          px[0] += static_cast<float>(4 * c.r);
+          px[1] += static_cast<float>(4 * c.g);
+          px[2] += static_cast<float>(4 * c.b);
+          px[3] += 1.0f;
+          continue;
+        }
+        for (const auto& s : kSamples) {
+          const double qx = x + s[0], qy = y + s[1];
+          if (!e[0].inside(qx, qy) || !e[1].inside(qx, qy) || !e[2].inside(qx, qy)) continue;
+          const Rgb c = colourAt(qx, qy);
+          px[0] += static_cast<float>(c.r);
+          px[1] += static_cast<float>(c.g);
+          px[2] += static_cast<float>(c.b);
+          px[3] += 0.25f;
+        }
+      }
+    }
+  }
+
   static double cross(const QPointF& a, const QPointF& b, const QPointF& c) {
     return (b.x() - a.x()) * (c.y() - a.y()) - (b.y() - a.y()) * (c.x() - a.x());
   }
@@ -200,16 +240,42 @@ void PainterCanvas::polygon(std::span<const Point> points, const std::optional<R
 }
 
 void PainterCanvas::shadedTriangles(std::span<const ShadedTriangle> triangles) {
-  if (triangles.empty()) return;
-  // Work in device pixels: the painter's transform includes the device pixel ratio.
+  rasterise(
+      triangles.size(), [&](std::size_t i, int k) { return triangles[i].v[k].p; },
+      [&](auto& raster, std::size_t i, const QPointF p[3]) {
+        const Rgb c[3] = {triangles[i].v[0].color, triangles[i].v[1].color, triangles[i].v[2].color};
+        raster.add(p, c);
+      });
+}
+
+bool PainterCanvas::paintsTableTriangles() const {
+  // Pixels are the output: a vector file or a printer keeps the bands as shapes.
+  const QPaintEngine* engine = painter_.paintEngine();
+  return engine != nullptr && engine->type() == QPaintEngine::Raster;
+}
+
+void PainterCanvas::tableTriangles(std::span<const TableTriangle> triangles, std::span<const Rgb> table) {
+  if (table.empty()) return;
+  rasterise(
+      triangles.size(), [&](std::size_t i, int k) { return triangles[i].p[k]; },
+      [&](auto& raster, std::size_t i, const QPointF p[3]) { raster.add(p, triangles[i].position, table); });
+}
+
+// Paints triangles as one image in device pixels, over the part of the device (and of the clip) they
+// can show on: `point(i, k)` is vertex k of triangle i, `add(raster, i, devicePoints)` adds triangle i.
+template <class PointOf, class Add>
+void PainterCanvas::rasterise(std::size_t count, PointOf point, Add add) {
+  if (count == 0) return;
+  // The painter's transform includes the device pixel ratio.
   const QTransform toDevice = painter_.deviceTransform();
   const qreal dpr = painter_.device() ? painter_.device()->devicePixelRatioF() : 1.0;
   double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
   std::vector<QPointF> pts;
-  pts.reserve(triangles.size() * 3);
-  for (const ShadedTriangle& t : triangles) {
-    for (const ShadedVertex& v : t.v) {
-      const QPointF q = toDevice.map(QPointF(v.p.x, v.p.y));
+  pts.reserve(count * 3);
+  for (std::size_t i = 0; i < count; ++i) {
+    for (int k = 0; k < 3; ++k) {
+      const Point p = point(i, k);
+      const QPointF q = toDevice.map(QPointF(p.x, p.y));
       pts.push_back(q);
       minX = std::min(minX, q.x());
       minY = std::min(minY, q.y());
@@ -217,7 +283,6 @@ void PainterCanvas::shadedTriangles(std::span<const ShadedTriangle> triangles) {
       maxY = std::max(maxY, q.y());
     }
   }
-  // Only the part of the device (and of the clip) that can show.
   QRectF limit(0, 0, painter_.device()->width() * dpr, painter_.device()->height() * dpr);
   if (painter_.hasClipping()) limit &= toDevice.mapRect(painter_.clipBoundingRect());
   minX = std::max(minX, limit.left());
@@ -229,10 +294,7 @@ void PainterCanvas::shadedTriangles(std::span<const ShadedTriangle> triangles) {
   const int w = static_cast<int>(std::ceil(maxX)) - x0 + 1, h = static_cast<int>(std::ceil(maxY)) - y0 + 1;
   if (w <= 0 || h <= 0 || static_cast<long long>(w) * h > 64LL * 1024 * 1024) return;
   ShadeRaster raster(x0, y0, w, h);
-  for (std::size_t i = 0; i < triangles.size(); ++i) {
-    const Rgb c[3] = {triangles[i].v[0].color, triangles[i].v[1].color, triangles[i].v[2].color};
-    raster.add(&pts[i * 3], c);
-  }
+  for (std::size_t i = 0; i < count; ++i) add(raster, i, &pts[i * 3]);
   QImage img = raster.image();
   img.setDevicePixelRatio(dpr);
   painter_.save();

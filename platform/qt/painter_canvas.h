@@ -20,6 +20,8 @@ class PainterCanvas : public Canvas {
                const std::optional<Stroke>& edge) override;
   void shadedTriangles(std::span<const ShadedTriangle> triangles) override;
   bool smoothShading() const override { return true; }
+  bool paintsTableTriangles() const override;
+  void tableTriangles(std::span<const TableTriangle> triangles, std::span<const Rgb> table) override;
   TextMetrics measureText(std::string_view utf8, const Font& font) override;
   void text(Point origin, std::string_view utf8, const Font& font, const Rgb& color,
             double angleDegrees) override;
@@ -32,6 +34,8 @@ class PainterCanvas : public Canvas {
 
  private:
   QFont qfont(const Font& font) const;
+  template <class PointOf, class Add>
+  void rasterise(std::size_t count, PointOf point, Add add);
   bool lettersApart_ = false;
   QPainter& painter_;
   double width_, height_;

@@ -242,6 +242,37 @@ TEST_F(PrintTest, ScreenRenderPutsColoursWhereTheModelSays) {
   expectColor(printed, 600, 540, 1, {1, 1, 1}, 2, "printed paper");
 }
 
+// A screen paints maps of many colour bands pixel by pixel: a whole table position (a count mapped
+// directly) keeps its row inside every triangle, whatever rounding the triangle's slopes bring. Vector
+// files keep the bands as shapes.
+TEST_F(PrintTest, PixelPaintedMapKeepsWholePositionsInTheirRow) {
+  const std::vector<Rgb> table = {{0, 0, 1}, {0, 1, 1}, {0, 1, 0}, {1, 1, 0}, {1, 0, 0}};
+  std::vector<TableTriangle> mesh;
+  const double x0 = 13.3, y0 = 7.7, step = 300.0 / 23;  // cell corners off the pixel grid
+  for (int i = 0; i < 23; ++i) {
+    for (int j = 0; j < 23; ++j) {
+      const Point a{x0 + i * step, y0 + j * step}, b{a.x + step, a.y}, c{a.x + step, a.y + step},
+          d{a.x, a.y + step};
+      mesh.push_back({{a, b, c}, {4, 4, 4}});
+      mesh.push_back({{a, c, d}, {4, 4, 4}});
+    }
+  }
+  QImage img(340, 340, QImage::Format_RGB32);
+  img.fill(Qt::white);
+  QPainter painter(&img);
+  qt::PainterCanvas canvas(painter, 340, 340);
+  ASSERT_TRUE(canvas.paintsTableTriangles());
+  canvas.tableTriangles(mesh, table);
+  painter.end();
+  int wrong = 0;
+  for (int y = 9; y < 306; ++y)
+    for (int x = 15; x < 312; ++x) wrong += img.pixel(x, y) != qRgb(255, 0, 0);
+  EXPECT_EQ(wrong, 0);
+
+  EXPECT_FALSE(qt::PdfCanvas(100, 100, "").paintsTableTriangles());
+  EXPECT_FALSE(qt::SvgCanvas(100, 100, "").paintsTableTriangles());
+}
+
 // ---- vector and high-resolution files, read back by independent readers ----
 
 // The colours the sample figure shows at known points of its map and colour bar, checked in a picture
