@@ -56,6 +56,11 @@ std::vector<CVertex> clipPolygon(std::vector<CVertex> poly, const Rect& r) {
         return r.y1 - p.y;
     }
   };
+  // Most pieces of a drawing lie wholly inside the box: they are kept as they are.
+  if (std::all_of(poly.begin(), poly.end(), [&](const CVertex& v) {
+        return side(0, v.p) >= 0 && side(1, v.p) >= 0 && side(2, v.p) >= 0 && side(3, v.p) >= 0;
+      }))
+    return poly;
   for (int k = 0; k < 4 && !poly.empty(); ++k) {
     std::vector<CVertex> out;
     for (std::size_t i = 0; i < poly.size(); ++i) {

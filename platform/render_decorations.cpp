@@ -13,7 +13,7 @@ std::vector<std::string> tickLabels(const GraphicsObject& axes, std::string_view
                                     const std::vector<double>& ticks) {
   std::vector<std::string> labels;
   auto v = prop(axes, name);
-  if (textOr(axes, std::string(name) + "mode", "manual") == "auto") v.reset();
+  if (textOr(axes, std::string(name) + "mode", "manual") == "auto") v = nullptr;
   if (v && v->isText() && !v->text().empty()) {
     std::size_t start = 0;
     const std::string& s = v->text();

@@ -62,10 +62,10 @@ bool hitLine(const AxesMapping& map, const GraphicsObject& o, Point p) {
 }
 
 bool hitSurface(const AxesMapping& map, const GraphicsObject& o, Point p) {
-  const Matrix z = matrixOf(o, "zdata");
+  const Matrix& z = matrixOf(o, "zdata");
   if (z.rows < 2 || z.cols < 2) return false;
-  const Matrix xd = matrixOf(o, "xdata");
-  const Matrix yd = matrixOf(o, "ydata");
+  const Matrix& xd = matrixOf(o, "xdata");
+  const Matrix& yd = matrixOf(o, "ydata");
   auto at = [&](std::size_t r, std::size_t c) {
     const double x =
         (xd.rows == z.rows && xd.cols == z.cols) ? xd(r, c) : (c < xd.numel() ? xd.data[c] : c + 1.0);
@@ -87,8 +87,8 @@ bool hitSurface(const AxesMapping& map, const GraphicsObject& o, Point p) {
 }
 
 bool hitPatch(const AxesMapping& map, const GraphicsObject& o, Point p) {
-  const Matrix xd = matrixOf(o, "xdata");
-  const Matrix yd = matrixOf(o, "ydata");
+  const Matrix& xd = matrixOf(o, "xdata");
+  const Matrix& yd = matrixOf(o, "ydata");
   if (xd.empty() || xd.numel() != yd.numel()) return false;
   const bool vector = xd.rows == 1 || xd.cols == 1;
   const std::size_t perFace = vector ? xd.numel() : xd.rows;
@@ -111,7 +111,7 @@ bool hitPatch(const AxesMapping& map, const GraphicsObject& o, Point p) {
 }
 
 bool hitImage(const AxesMapping& map, const GraphicsObject& o, Point p) {
-  const Matrix cd = matrixOf(o, "cdata");
+  const Matrix& cd = matrixOf(o, "cdata");
   if (cd.rows == 0 || cd.cols == 0) return false;
   const auto xd = numbersOf(o, "xdata");
   const auto yd = numbersOf(o, "ydata");

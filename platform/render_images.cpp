@@ -7,7 +7,7 @@
 namespace velmora::platform::render_detail {
 
 void drawImage(AxesContext& ctx, const GraphicsObject& o) {
-  const Matrix cd = matrixOf(o, "cdata");
+  const Matrix& cd = matrixOf(o, "cdata");
   if (cd.rows == 0 || cd.cols == 0) return;
   const int rows = static_cast<int>(cd.rows), cols = static_cast<int>(cd.cols);
   const auto xd = numbersOf(o, "xdata");

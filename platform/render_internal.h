@@ -27,11 +27,11 @@ inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // ---- property reads that tolerate absent properties and values of another kind (render_properties) ----
 
-std::optional<Value> prop(const GraphicsObject& o, std::string_view name);
+const Value* prop(const GraphicsObject& o, std::string_view name);  // null: no such property
 std::string textOr(const GraphicsObject& o, std::string_view name, std::string_view fallback);
 double numberOr(const GraphicsObject& o, std::string_view name, double fallback);
 std::vector<double> numbersOf(const GraphicsObject& o, std::string_view name);
-Matrix matrixOf(const GraphicsObject& o, std::string_view name);
+const Matrix& matrixOf(const GraphicsObject& o, std::string_view name);  // empty when not a matrix
 bool onOr(const GraphicsObject& o, std::string_view name, bool fallback);
 
 // A colour property: a colour, or one of the words "none", "auto", "flat", "interp".

@@ -5,14 +5,14 @@
 namespace velmora::platform::render_detail {
 
 void drawPatch(AxesContext& ctx, const GraphicsObject& o) {
-  const Matrix xd = matrixOf(o, "xdata");
-  const Matrix yd = matrixOf(o, "ydata");
+  const Matrix& xd = matrixOf(o, "xdata");
+  const Matrix& yd = matrixOf(o, "ydata");
   if (xd.empty() || xd.numel() != yd.numel()) return;
   // A vector is one face; a matrix holds one face per column.
   const bool vector = xd.rows == 1 || xd.cols == 1;
   const std::size_t perFace = vector ? xd.numel() : xd.rows;
   const std::size_t faces = vector ? 1 : xd.cols;
-  const Matrix cd = matrixOf(o, "cdata");
+  const Matrix& cd = matrixOf(o, "cdata");
   const bool clip = onOr(o, "clipping", true);
   setClipFor(ctx, o);
   const ScaleFor mapping(ctx, o);

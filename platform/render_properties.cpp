@@ -10,9 +10,11 @@ namespace velmora::platform::render_detail {
 
 // ---- property reads that tolerate absent properties and values of another kind ----
 
-std::optional<Value> prop(const GraphicsObject& o, std::string_view name) {
-  if (!o.hasProperty(name)) return std::nullopt;
-  return o.get(name);
+// Read in place: a window paints thousands of objects, and a map's matrices hold thousands of numbers.
+const Value* prop(const GraphicsObject& o, std::string_view name) {
+  if (std::none_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; }))
+    return o.find(name);
+  return o.find(lower(std::string(name)));
 }
 
 std::string textOr(const GraphicsObject& o, std::string_view name, std::string_view fallback) {
@@ -33,10 +35,10 @@ std::vector<double> numbersOf(const GraphicsObject& o, std::string_view name) {
   return {};
 }
 
-Matrix matrixOf(const GraphicsObject& o, std::string_view name) {
+const Matrix& matrixOf(const GraphicsObject& o, std::string_view name) {
+  static const Matrix none;
   const auto v = prop(o, name);
-  if (v && v->isMatrix()) return v->matrix();
-  return {};
+  return v && v->isMatrix() ? v->matrix() : none;
 }
 
 bool onOr(const GraphicsObject& o, std::string_view name, bool fallback) {
@@ -109,7 +111,7 @@ bool equalAspectRequested(const GraphicsObject& axes) {
 
 Matrix figureColormap(const Graphics& g, Handle fig) {
   if (fig != kNoHandle) {
-    const Matrix m = matrixOf(g.at(fig), "colormap");
+    const Matrix& m = matrixOf(g.at(fig), "colormap");
     if (m.rows > 0 && m.cols >= 3) return m;
   }
   return jetColormap();
@@ -120,8 +122,8 @@ void collectColorRange(const Graphics& g, Handle axes, double& lo, double& hi) {
   for (Handle h : g.at(axes).children()) {
     const GraphicsObject& o = g.at(h);
     if (o.type() != ObjectType::Patch && o.type() != ObjectType::Surface) continue;
-    Matrix c = matrixOf(o, "cdata");
-    if (c.empty() && o.type() == ObjectType::Surface) c = matrixOf(o, "zdata");
+    const Matrix& given = matrixOf(o, "cdata");
+    const Matrix& c = given.empty() && o.type() == ObjectType::Surface ? matrixOf(o, "zdata") : given;
     if (c.pages == 3) continue;
     for (double v : c.data) {
       if (!std::isfinite(v)) continue;

@@ -34,12 +34,12 @@ std::size_t bandCount(const ColorScale& scale, const Matrix& cd, std::size_t row
 }  // namespace
 
 void drawSurface(AxesContext& ctx, const GraphicsObject& o) {
-  const Matrix z = matrixOf(o, "zdata");
+  const Matrix& z = matrixOf(o, "zdata");
   if (z.rows < 2 || z.cols < 2) return;
-  const Matrix xd = matrixOf(o, "xdata");
-  const Matrix yd = matrixOf(o, "ydata");
-  Matrix cd = matrixOf(o, "cdata");
-  if (cd.empty()) cd = z;
+  const Matrix& xd = matrixOf(o, "xdata");
+  const Matrix& yd = matrixOf(o, "ydata");
+  const Matrix& given = matrixOf(o, "cdata");
+  const Matrix& cd = given.empty() ? z : given;
   const std::size_t rows = z.rows, cols = z.cols;
   // x and y given as vectors (one per column / row) or as matrices of the grid's size.
   auto xAt = [&](std::size_t r, std::size_t c) {

@@ -59,7 +59,7 @@ class ShadeRaster {
 
   // A triangle whose colour varies linearly between its vertices.
   void add(const QPointF p[3], const Rgb c[3]) {
-    cover(p, [&](const int o[3], const Edge e[3], double inv) {
+    cover<true>(p, [&](const int o[3], const Edge e[3], double inv) {
       const Rgb ca = c[o[0]], cb = c[o[1]], cd = c[o[2]];
       // Colour as an affine function of position, pre-scaled by the sample weight.
       const double rx = (ca.r * e[0].a + cb.r * e[1].a + cd.r * e[2].a) * inv,
@@ -80,7 +80,9 @@ class ShadeRaster {
   // A triangle whose colour-table position varies linearly between its vertices: each sample takes the
   // colour of the table row its position falls in, as a band of that row shows it.
   void add(const QPointF p[3], const double position[3], std::span<const Rgb> table) {
-    cover(p, [&](const int o[3], const Edge e[3], double inv) {
+    // A pixel takes the colour at its centre, as a table lookup per pixel shows a map: its cells are
+    // often smaller than a pixel, and four samples of each would cost four times as much.
+    cover<false>(p, [&](const int o[3], const Edge e[3], double inv) {
       const double ta = position[o[0]], tb = position[o[1]], td = position[o[2]];
       const double scale = 4 * inv;  // 1 / area: the position itself, not pre-scaled
       const double tx = (ta * e[0].a + tb * e[1].a + td * e[2].a) * scale,
@@ -125,7 +127,8 @@ class ShadeRaster {
   // Accumulates the samples of the pixels a triangle covers. `shader(o, e, inv)` is given the vertex
   // order (counter-clockwise in device space), the edge opposite each vertex and 1 / (4 area); it
   // returns the colour at a device point, pre-scaled by the weight of one of four samples.
-  template <class Shader>
+  // Without `kAntialiased`, a pixel belongs wholly to the triangle that holds its centre.
+  template <bool kAntialiased, class Shader>
   void cover(const QPointF p[3], Shader shader) {
     double area = cross(p[0], p[1], p[2]);
     if (std::abs(area) < 1e-12) return;
@@ -161,6 +164,15 @@ class ShadeRaster {
                      h2 = 0.5 * (std::abs(e[2].a) + std::abs(e[2].b));
         if (m0 + h0 < 0 || m1 + h1 < 0 || m2 + h2 < 0) continue;
         if (m0 - h0 > 0 && m1 - h1 > 0 && m2 - h2 > 0) {
+          const Rgb c = colourAt(cx, cy);
+          px[0] += static_cast<float>(4 * c.r);
+          px[1] += static_cast<float>(4 * c.g);
+          px[2] += static_cast<float>(4 * c.b);
+          px[3] += 1.0f;
+          continue;
+        }
+        if constexpr (!kAntialiased) {
+          if (!e[0].inside(cx, cy) || !e[1].inside(cx, cy) || !e[2].inside(cx, cy)) continue;
           const Rgb c = colourAt(cx, cy);
           px[0] += static_cast<float>(4 * c.r);
           px[1] += static_cast<float>(4 * c.g);
