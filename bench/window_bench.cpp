@@ -4,6 +4,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <oneapi/tbb/global_control.h>
+#include <oneapi/tbb/info.h>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -67,15 +69,23 @@ velmora::engine::CaseInputs engineInputs(const CaseDescription& d) {
   return in;
 }
 
-// The engine's share: the chain alone on the same room, for the ratio.
+// The engine's share: the chain alone on the same room, for the ratio; on one thread and on all.
 void BM_Circle360At50Engine(benchmark::State& state) {
   const auto in = engineInputs(circleRoom(360, 50));
+  const auto threads = state.range(0) > 0 ? static_cast<std::size_t>(state.range(0))
+                                          : static_cast<std::size_t>(tbb::info::default_concurrency());
+  const tbb::global_control limit(tbb::global_control::max_allowed_parallelism, threads);
   for (auto _ : state) {
     const auto r = velmora::engine::computecase(in);
     benchmark::DoNotOptimize(r.values.PT.data.data());
   }
 }
-BENCHMARK(BM_Circle360At50Engine)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Circle360At50Engine)
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // `update` of the window with the whole room: walls, audience area, map, source and the chain.
 void BM_Circle360At50Update(benchmark::State& state) {
