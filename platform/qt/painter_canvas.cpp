@@ -150,6 +150,13 @@ class ShadeRaster {
     };
     const Edge e[3] = {edge(b, d), edge(d, a), edge(a, b)};
     const auto colourAt = shader(o, e, 0.25 / area);
+    // A colour pre-scaled for one sample, added with the weight of `samples` of the four.
+    const auto put = [](float* px, const Rgb& c, double samples) {
+      px[0] += static_cast<float>(samples * c.r);
+      px[1] += static_cast<float>(samples * c.g);
+      px[2] += static_cast<float>(samples * c.b);
+      px[3] += static_cast<float>(0.25 * samples);
+    };
     for (int y = minY; y <= maxY; ++y) {
       float* row = &acc_[static_cast<std::size_t>(y - y0_) * w_ * 4];
       for (int x = minX; x <= maxX; ++x) {
@@ -164,30 +171,16 @@ class ShadeRaster {
                      h2 = 0.5 * (std::abs(e[2].a) + std::abs(e[2].b));
         if (m0 + h0 < 0 || m1 + h1 < 0 || m2 + h2 < 0) continue;
         if (m0 - h0 > 0 && m1 - h1 > 0 && m2 - h2 > 0) {
-          const Rgb c = colourAt(cx, cy);
-          px[0] += static_cast<float>(4 * c.r);
-          px[1] += static_cast<float>(4 * c.g);
-          px[2] += static_cast<float>(4 * c.b);
-          px[3] += 1.0f;
+          put(px, colourAt(cx, cy), 4);
           continue;
         }
         if constexpr (!kAntialiased) {
-          if (!e[0].inside(cx, cy) || !e[1].inside(cx, cy) || !e[2].inside(cx, cy)) continue;
-          const Rgb c = colourAt(cx, cy);
-          px[0] += static_cast<float>(4 * c.r);
-          px[1] += static_cast<float>(4 * c.g);
-          px[2] += static_cast<float>(4 * c.b);
-          px[3] += 1.0f;
+          if (e[0].inside(cx, cy) && e[1].inside(cx, cy) && e[2].inside(cx, cy)) put(px, colourAt(cx, cy), 4);
           continue;
         }
         for (const auto& s : kSamples) {
           const double qx = x + s[0], qy = y + s[1];
-          if (!e[0].inside(qx, qy) || !e[1].inside(qx, qy) || !e[2].inside(qx, qy)) continue;
-          const Rgb c = colourAt(qx, qy);
-          px[0] += static_cast<float>(c.r);
-          px[1] += static_cast<float>(c.g);
-          px[2] += static_cast<float>(c.b);
-          px[3] += 0.25f;
+          if (e[0].inside(qx, qy) && e[1].inside(qx, qy) && e[2].inside(qx, qy)) put(px, colourAt(qx, qy), 1);
         }
       }
     }
