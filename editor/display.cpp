@@ -130,35 +130,37 @@ void selectvalue(Runtime& rt, const Operations& ops) {
                      : 1;
   const bool showImages = shell::controlItemChecked(g, fig, "acouobjects", "images");
   const bool showRadius = shell::controlItemChecked(g, fig, "acouobjects", "radius");
-  const auto show = [&](const std::vector<Handle>& list, std::size_t i, bool on) {
-    if (i < list.size()) g.setText(list[i], "visible", on ? "on" : "off");
+  // What each wall, image and radius line shows, set once each.
+  std::vector<const char*> wallColour(n, "k");
+  std::vector<bool> imageOn(images.size(), false), radiusOn(radius.size(), false);
+  const auto show = [](std::vector<bool>& on, std::size_t i, bool value) {
+    if (i < on.size()) on[i] = value;
   };
-
-  for (Handle w : walls) g.setText(w, "color", "k");
-  for (Handle h : images) g.setText(h, "visible", "off");
-  for (Handle h : radius) g.setText(h, "visible", "off");
   if (va == 1) {
-    for (std::size_t i = 0; i < images.size(); ++i) show(images, i, showImages);
-    for (std::size_t i = 0; i < radius.size(); ++i) show(radius, i, showRadius);
+    std::fill(imageOn.begin(), imageOn.end(), showImages);
+    std::fill(radiusOn.begin(), radiusOn.end(), showRadius);
   } else if (va >= 3 && static_cast<std::size_t>(va - 2) <= n) {
     const std::size_t k = static_cast<std::size_t>(va - 3);
     const int iwv = record.iwv && k < record.iwv->size() ? (*record.iwv)[k] : 1;
-    g.setText(walls[k], "color", iwv == 0 ? "r" : iwv == 2 ? "c" : "g");
-    show(images, k, showImages);
-    show(radius, 2 * k, showRadius);
-    show(radius, 2 * k + 1, showRadius);
+    wallColour[k] = iwv == 0 ? "r" : iwv == 2 ? "c" : "g";
+    show(imageOn, k, showImages);
+    show(radiusOn, 2 * k, showRadius);
+    show(radiusOn, 2 * k + 1, showRadius);
   }
   // Walls that absorb everything reflect nothing.
   for (std::size_t k = 0; k < n; ++k) {
     const auto* wr = g.at(walls[k]).userdataAs<WallRecord>();
     const bool absorbing = wr != nullptr && wr->alpha == 100;
+    g.setText(walls[k], "color", wallColour[k]);
     g.setText(walls[k], "linestyle", absorbing ? ":" : "-");
     if (absorbing) {
-      show(images, k, false);
-      show(radius, 2 * k, false);
-      show(radius, 2 * k + 1, false);
+      show(imageOn, k, false);
+      show(radiusOn, 2 * k, false);
+      show(radiusOn, 2 * k + 1, false);
     }
   }
+  for (std::size_t i = 0; i < images.size(); ++i) g.setText(images[i], "visible", imageOn[i] ? "on" : "off");
+  for (std::size_t i = 0; i < radius.size(); ++i) g.setText(radius[i], "visible", radiusOn[i] ? "on" : "off");
 
   const auto mapHandles = objectsByTag(rt, fig, "acouaudiencesurface");
   const Handle map = mapHandles.empty() ? platform::kNoHandle : mapHandles.front();

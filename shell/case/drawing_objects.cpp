@@ -77,19 +77,29 @@ std::vector<Handle> menuItemsInOrder(const Graphics& g, Handle menu) {
   return items;
 }
 
+// The nine items in order; the absorption items (3 to 5) carry the wall line, so `changealpha` knows
+// which wall to change, and the information items come last.
+const std::array<MenuItem, kWallMenuItems>& wallMenuItems() {
+  static const std::array<MenuItem, kWallMenuItems> items = {
+      MenuItem{"split wall", "velmoracopy('splitwall')"},
+      MenuItem{"delete vertex", "velmoracopy('deletevertex')"},
+      MenuItem{"symmetry", "velmoracopy('symmetry')"},
+      MenuItem{"change absorption", "velmoracopy('changealpha')", true},
+      MenuItem{"set absorption to 0%", "velmoracopy('changealpha')"},
+      MenuItem{"set absorption to 100%", "velmoracopy('changealpha')"},
+      MenuItem{"length", "", true},
+      MenuItem{"angle", ""},
+      MenuItem{"absorption", ""}};
+  return items;
+}
+
 Handle makeWallMenu(Graphics& g, Handle wall) {
   const Handle menu = g.create(ObjectType::UiContextMenu, g.figureOf(wall));
-  addMenuItem(g, menu, {"split wall", "velmoracopy('splitwall')"});
-  addMenuItem(g, menu, {"delete vertex", "velmoracopy('deletevertex')"});
-  addMenuItem(g, menu, {"symmetry", "velmoracopy('symmetry')"});
-  // The absorption items carry the wall line, so `changealpha` knows which wall to change.
-  const Handle change = addMenuItem(g, menu, {"change absorption", "velmoracopy('changealpha')", true});
-  const Handle zero = addMenuItem(g, menu, {"set absorption to 0%", "velmoracopy('changealpha')"});
-  const Handle full = addMenuItem(g, menu, {"set absorption to 100%", "velmoracopy('changealpha')"});
-  for (Handle item : {change, zero, full}) g.setUserdata(item, handleUserdata(wall));
-  addMenuItem(g, menu, {"length", "", true});
-  addMenuItem(g, menu, {"angle", ""});
-  addMenuItem(g, menu, {"absorption", ""});
+  const auto wallLine = handleUserdata(wall);  // one record for the three items: it never changes
+  for (std::size_t k = 0; k < kWallMenuItems; ++k) {
+    const Handle item = addMenuItem(g, menu, wallMenuItems()[k]);
+    if (k >= 3 && k <= 5) g.setUserdata(item, wallLine);
+  }
   g.set(wall, "uicontextmenu", Value::handle(menu));
   return menu;
 }
