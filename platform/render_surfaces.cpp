@@ -12,14 +12,17 @@ namespace {
 // a canvas of pixels paints them as one picture, which costs the same at any number of cells.
 constexpr std::size_t kBandsAsShapes = 1000;
 
-// How many band polygons the cells of an interpolated map that are not of one colour take.
-std::size_t bandCount(const ColorScale& scale, const Matrix& cd, std::size_t rows, std::size_t cols) {
+using TableRows = std::vector<std::optional<std::size_t>>;
+
+// How many band polygons the cells of an interpolated map that are not of one colour take, given the
+// table row of each grid point.
+std::size_t bandCount(const TableRows& rowAt, std::size_t rows, std::size_t cols) {
   std::size_t bands = 0;
   for (std::size_t c = 0; c + 1 < cols; ++c) {
     for (std::size_t r = 0; r + 1 < rows; ++r) {
       const std::size_t idx[4] = {c * rows + r, c * rows + r + 1, (c + 1) * rows + r + 1, (c + 1) * rows + r};
       std::optional<std::size_t> row[4];
-      for (int k = 0; k < 4; ++k) row[k] = tableRow(scale, colorData(cd, idx[k]));
+      for (int k = 0; k < 4; ++k) row[k] = rowAt[idx[k]];
       if (row[0] && row[0] == row[1] && row[0] == row[2] && row[0] == row[3]) continue;
       for (const auto& [i, j, k] : {std::array<int, 3>{0, 1, 2}, std::array<int, 3>{0, 2, 3}}) {
         if (row[i] && row[j] && row[k])
@@ -59,8 +62,13 @@ void drawSurface(AxesContext& ctx, const GraphicsObject& o) {
     const bool indexedInterp = !face.rgb && face.word == "interp" && cd.pages != 3;
     // A canvas of pixels colours each pixel of the cells that are not of one colour by its table row
     // itself, instead of cutting them into many bands.
-    const bool byPixel = indexedInterp && ctx.canvas.paintsTableTriangles() &&
-                         bandCount(ctx.scale, cd, rows, cols) > kBandsAsShapes;
+    TableRows rowAt;
+    if (indexedInterp) {
+      rowAt.resize(rows * cols);
+      for (std::size_t k = 0; k < rowAt.size(); ++k) rowAt[k] = tableRow(ctx.scale, colorData(cd, k));
+    }
+    const bool byPixel =
+        indexedInterp && ctx.canvas.paintsTableTriangles() && bandCount(rowAt, rows, cols) > kBandsAsShapes;
     std::vector<TableTriangle> tableTris;
     const double tableRows = static_cast<double>(ctx.scale.rows()), span = ctx.scale.cmax - ctx.scale.cmin;
     auto position = [&](double value) {
@@ -90,10 +98,9 @@ void drawSurface(AxesContext& ctx, const GraphicsObject& o) {
         if (indexedInterp) {
           const std::size_t corners[4] = {c * rows + r, c * rows + r + 1, (c + 1) * rows + r + 1,
                                           (c + 1) * rows + r};
-          std::optional<std::size_t> row = tableRow(ctx.scale, colorData(cd, corners[0]));
+          const std::optional<std::size_t> row = rowAt[corners[0]];
           bool uniform = row.has_value();
-          for (int k = 1; k < 4 && uniform; ++k)
-            uniform = tableRow(ctx.scale, colorData(cd, corners[k])) == row;
+          for (int k = 1; k < 4 && uniform; ++k) uniform = rowAt[corners[k]] == row;
           for (int k = 0; k < 4 && uniform; ++k) {
             const std::size_t rr = k == 1 || k == 2 ? r + 1 : r, cc = k >= 2 ? c + 1 : c;
             uniform =
