@@ -60,13 +60,13 @@ void drawSurface(AxesContext& ctx, const GraphicsObject& o) {
   if (!face.none()) {
     std::vector<ShadedTriangle> tris;
     const bool indexedInterp = !face.rgb && face.word == "interp" && cd.pages != 3;
-    // A canvas of pixels colours each pixel of the cells that are not of one colour by its table row
-    // itself, instead of cutting them into many bands.
-    TableRows rowAt;
+    TableRows rowAt;  // the table row of each grid point
     if (indexedInterp) {
       rowAt.resize(rows * cols);
       for (std::size_t k = 0; k < rowAt.size(); ++k) rowAt[k] = tableRow(ctx.scale, colorData(cd, k));
     }
+    // A canvas of pixels colours each pixel of the cells that are not of one colour by its table row
+    // itself, instead of cutting them into many bands.
     const bool byPixel =
         indexedInterp && ctx.canvas.paintsTableTriangles() && bandCount(rowAt, rows, cols) > kBandsAsShapes;
     std::vector<TableTriangle> tableTris;
