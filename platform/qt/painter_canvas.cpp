@@ -92,8 +92,9 @@ class ShadeRaster {
       return [=](double x, double y) {
         // Whole positions (counts mapped directly) sit on a row's start: rounding inside the triangle must
         // not drop them into the row below.
-        const double t = tx * x + ty * y + tc + 1e-7;
-        const Rgb& c = table[static_cast<std::size_t>(std::clamp(std::floor(t), 0.0, last))];
+        const double t = std::floor(tx * x + ty * y + tc + 1e-7);
+        // Beyond the table (or not a number, from positions too far apart to interpolate): an end row.
+        const Rgb& c = table[t >= last ? table.size() - 1 : t > 0 ? static_cast<std::size_t>(t) : 0];
         return Rgb{0.25 * c.r, 0.25 * c.g, 0.25 * c.b};
       };
     });
