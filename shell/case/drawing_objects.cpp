@@ -28,6 +28,19 @@ const std::array<MenuItem, 6> kAudienceMapMenuTop = {
     MenuItem{"area=", "", true},
 };
 
+// A wall's nine items in order; the absorption items (3 to 5) carry the wall line, so `changealpha`
+// knows which wall to change, and the information items come last.
+const std::array<MenuItem, kWallMenuItems> kWallMenu = {
+    MenuItem{"split wall", "velmoracopy('splitwall')"},
+    MenuItem{"delete vertex", "velmoracopy('deletevertex')"},
+    MenuItem{"symmetry", "velmoracopy('symmetry')"},
+    MenuItem{"change absorption", "velmoracopy('changealpha')", true},
+    MenuItem{"set absorption to 0%", "velmoracopy('changealpha')"},
+    MenuItem{"set absorption to 100%", "velmoracopy('changealpha')"},
+    MenuItem{"length", "", true},
+    MenuItem{"angle", ""},
+    MenuItem{"absorption", ""}};
+
 }  // namespace
 
 void setProperties(Graphics& g, Handle h, PropertyList props) {
@@ -77,27 +90,11 @@ std::vector<Handle> menuItemsInOrder(const Graphics& g, Handle menu) {
   return items;
 }
 
-// The nine items in order; the absorption items (3 to 5) carry the wall line, so `changealpha` knows
-// which wall to change, and the information items come last.
-const std::array<MenuItem, kWallMenuItems>& wallMenuItems() {
-  static const std::array<MenuItem, kWallMenuItems> items = {
-      MenuItem{"split wall", "velmoracopy('splitwall')"},
-      MenuItem{"delete vertex", "velmoracopy('deletevertex')"},
-      MenuItem{"symmetry", "velmoracopy('symmetry')"},
-      MenuItem{"change absorption", "velmoracopy('changealpha')", true},
-      MenuItem{"set absorption to 0%", "velmoracopy('changealpha')"},
-      MenuItem{"set absorption to 100%", "velmoracopy('changealpha')"},
-      MenuItem{"length", "", true},
-      MenuItem{"angle", ""},
-      MenuItem{"absorption", ""}};
-  return items;
-}
-
 Handle makeWallMenu(Graphics& g, Handle wall) {
   const Handle menu = g.create(ObjectType::UiContextMenu, g.figureOf(wall));
   const auto wallLine = handleUserdata(wall);  // one record for the three items: it never changes
   for (std::size_t k = 0; k < kWallMenuItems; ++k) {
-    const Handle item = addMenuItem(g, menu, wallMenuItems()[k]);
+    const Handle item = addMenuItem(g, menu, kWallMenu[k]);
     if (k >= 3 && k <= 5) g.setUserdata(item, wallLine);
   }
   g.set(wall, "uicontextmenu", Value::handle(menu));
