@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-image-formats-plugins libgl-dev
-  libmatio-dev zlib1g-dev libcairo2-dev libplot-dev libgsl-dev libtbb-dev libdxflib-dev
+  libmatio-dev zlib1g-dev libcairo2-dev libplot-dev libgsl-dev libtbb-dev libdxflib-dev libmimalloc-dev
   nlohmann-json3-dev fonts-dejavu-core
 )
 if [ "${1:-}" = --test ]; then
