@@ -60,7 +60,7 @@ void refreshsurfacearea(Runtime& rt) {
   const auto cross = [](double ax, double ay, double bx, double by) { return ax * by - ay * bx; };
   const double area = cross(c.x[1] - c.x[0], c.y[1] - c.y[0], c.x[3] - c.x[0], c.y[3] - c.y[0]) / 2 +
                       cross(c.x[3] - c.x[2], c.y[3] - c.y[2], c.x[1] - c.x[2], c.y[1] - c.y[2]) / 2;
-  const CaseRecord record = readCase(rt, fig);
+  const CaseRecord& record = viewCase(rt, fig);
   std::string label;
   const auto round1 = [](double v) { return platform::formatNumber(platform::roundHalfAway(v * 10) / 10); };
   if (!record.ina || record.ina->empty()) {

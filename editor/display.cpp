@@ -68,14 +68,14 @@ void refreshimages(Runtime& rt, std::optional<Handle> window) {
   const Handle fig = window.value_or(currentMainWindow(rt));
   for (Handle h : objectsByTag(rt, fig, "acouimage")) g.remove(h);
   for (Handle h : objectsByTag(rt, fig, "acouradius")) g.remove(h);
-  CaseRecord record = readCase(rt, fig);
-
   engine::ImageSetInputs in;
   in.walls = wallGeometry(rt, fig);
   if (in.walls.empty()) return;
-  in.ang = record.ang.value_or(std::vector<int>(in.walls.size(), 1));
-  in.iscnvx = record.iscnvx.value_or(1);
-  in.curves = shell::convexCurves(record.curves);
+  const CaseRecord& before = viewCase(rt, fig);  // read here only: the rest changes the window
+  in.ang = before.ang.value_or(std::vector<int>(in.walls.size(), 1));
+  in.iscnvx = before.iscnvx.value_or(1);
+  in.curves = shell::convexCurves(before.curves);
+  in.noprogressbar = before.noprogressbar.has_value();
   const auto source = findInWindow(rt, fig, "acousource");
   if (source) {
     const engine::Point s = firstPoint(rt, *source);
@@ -83,7 +83,6 @@ void refreshimages(Runtime& rt, std::optional<Handle> window) {
     in.yso = s.y;
   }
   in.diffusion = shell::diffusionChecked(rt, fig);
-  in.noprogressbar = record.noprogressbar.has_value();
 
   engine::ImageSet set = engine::computeimages(in);
   if (set.sourceMoved && source) {
@@ -93,7 +92,7 @@ void refreshimages(Runtime& rt, std::optional<Handle> window) {
   drawImageLines(rt, fig, set);
   for (const std::string& line : set.console) rt.console(line);
 
-  record = readCase(rt, fig);
+  CaseRecord record = readCase(rt, fig);
   recordImages(record, set);  // without diffusion the engine gives every wall the factor 1
   storeCase(rt, fig, std::move(record));
 }

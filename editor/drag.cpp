@@ -177,8 +177,7 @@ void moveVertex(Runtime& rt, Handle marker, const Links& links, Point p) {
 
 // The free placement of a vertex with its two lines; `what` names them in the status line.
 void placeFreeVertex(Runtime& rt, Handle fig, Handle marker, const Links& links, const std::string& what) {
-  const CaseRecord record = readCase(rt, fig);
-  const Point p = place(rt, fig, record, pointer(rt, fig));
+  const Point p = place(rt, fig, viewCase(rt, fig), pointer(rt, fig));
   const Point p0 = pointOf(rt, links.h1, 0);
   const Point p2 = pointOf(rt, links.h2, 1);
   const double l1 = std::hypot(p.x - p0.x, p.y - p0.y);
@@ -207,8 +206,7 @@ void placeMarker(Runtime& rt, std::string_view tag, const std::string& what, con
   const Handle fig = currentMainWindow(rt);
   if (!normalSelection(rt, fig)) return;
   if (const auto marker = findInWindow(rt, fig, tag)) {
-    const CaseRecord record = readCase(rt, fig);
-    const Point p = place(rt, fig, record, pointer(rt, fig));
+    const Point p = place(rt, fig, viewCase(rt, fig), pointer(rt, fig));
     if (checksource(rt, p.x, p.y, fig) != 0) {
       setStatus(rt, fig, what + " : " + pointText(p));
       movePoint(rt, *marker, p);
@@ -279,8 +277,7 @@ void movewallpoint(Runtime& rt) {
   const Point at = pointer(rt, *fig);
   const double t = ((at.x - p0.x) * v.x + (at.y - p0.y) * v.y) / length;
   if (t < kEndMargin || t > 1 - kEndMargin) return;
-  const CaseRecord record = readCase(rt, *fig);
-  const Point p = clampToZone(record, {p0.x + t * length * v.x, p0.y + t * length * v.y});
+  const Point p = clampToZone(viewCase(rt, *fig), {p0.x + t * length * v.x, p0.y + t * length * v.y});
   setStatus(rt, *fig,
             "Vertex : " + pointText(p) + "       Wall length : " + number(roundLength(t * length)) + " / " +
                 number(roundLength((1 - t) * length)));
@@ -309,7 +306,7 @@ void moveaxis(Runtime& rt) {
     endDrag(rt, *fig);
     return;
   }
-  const CaseRecord record = readCase(rt, *fig);
+  const CaseRecord& record = viewCase(rt, *fig);
   const Point p = place(rt, *fig, record, pointer(rt, *fig));
   if (xAxis) {
     setStatus(rt, *fig, "X axis : distance from bottom border " + coordinate(p.y - record.ylim[0]));

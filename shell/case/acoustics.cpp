@@ -81,9 +81,9 @@ int checkaudience(const Runtime& rt) {
 
 engine::Point shiftsource(const Runtime& rt, double xso, double yso) {
   const Handle fig = currentMainWindow(rt);
-  const CaseRecord record = readCase(rt, fig);
-  const std::vector<int> ang = record.ang.value_or(std::vector<int>{});
-  return engine::shiftsource(xso, yso, wallGeometry(rt, fig), ang);
+  const auto& ang = viewCase(rt, fig).ang;
+  return engine::shiftsource(xso, yso, wallGeometry(rt, fig),
+                             ang ? std::span<const int>(*ang) : std::span<const int>{});
 }
 
 std::optional<engine::Point> sourcePoint(const Runtime& rt, Handle fig) {
@@ -108,7 +108,6 @@ bool diffusionChecked(const Runtime& rt, Handle fig) {
 
 void refreshsurfacevalues(Runtime& rt) {
   const Handle fig = currentMainWindow(rt);
-  CaseRecord record = readCase(rt, fig);
   engine::SurfaceInputs in;
   in.walls = wallGeometry(rt, fig);
   in.alpha = wallAbsorptions(rt, fig);
@@ -119,17 +118,21 @@ void refreshsurfacevalues(Runtime& rt) {
   const MapGrid grid = audienceMapGrid(rt, fig);
   in.xs = grid.xs;
   in.ys = grid.ys;
-  in.iscnvx = record.iscnvx.value_or(1);
-  in.diffcoef = record.diffcoef.value_or(std::vector<double>(in.walls.size(), 1.0));
-  in.iwv = record.iwv.value_or(std::vector<int>(in.walls.size(), 1));
-  in.visible = record.xwv && record.ywv ? engine::wallsFromMatrices(*record.xwv, *record.ywv) : in.walls;
-  if (record.images) {
-    in.images = *record.images;
-  } else {
-    for (const auto& w : in.walls)
-      in.images.push_back(engine::computeimage(w.x1, w.y1, w.x2, w.y2, in.xso, in.yso));
+  {
+    // Read in place, and only here: the progress bar below lets events in.
+    const CaseRecord& record = viewCase(rt, fig);
+    in.iscnvx = record.iscnvx.value_or(1);
+    in.diffcoef = record.diffcoef.value_or(std::vector<double>(in.walls.size(), 1.0));
+    in.iwv = record.iwv.value_or(std::vector<int>(in.walls.size(), 1));
+    in.visible = record.xwv && record.ywv ? engine::wallsFromMatrices(*record.xwv, *record.ywv) : in.walls;
+    if (record.images) {
+      in.images = *record.images;
+    } else {
+      for (const auto& w : in.walls)
+        in.images.push_back(engine::computeimage(w.x1, w.y1, w.x2, w.y2, in.xso, in.yso));
+    }
+    in.noprogressbar = record.noprogressbar.has_value();
   }
-  in.noprogressbar = record.noprogressbar.has_value();
 
   bool progressShown = false;
   const engine::ProgressFn progress = [&](double fraction, const std::string& text) {
@@ -148,9 +151,9 @@ void refreshsurfacevalues(Runtime& rt) {
   for (int i = 0; i < values.beeps; ++i) rt.ui().beep();
   if (progressShown) rt.ui().closeProgress();
 
-  record = readCase(rt, fig);
-  recordSurfaceValues(record, std::move(values));
-  storeCase(rt, fig, std::move(record));
+  CaseRecord updated = readCase(rt, fig);
+  recordSurfaceValues(updated, std::move(values));
+  storeCase(rt, fig, std::move(updated));
 }
 
 void test(Runtime& rt) {

@@ -30,10 +30,14 @@ Handle currentMainWindow(const platform::Runtime& rt) {
   throw Error("no main window");
 }
 
-CaseRecord readCase(const platform::Runtime& rt, Handle fig) {
+const CaseRecord& viewCase(const platform::Runtime& rt, Handle fig) {
   const auto* udf = rt.graphics().at(fig).userdataAs<CaseRecord>();
   if (!udf) throw Error("window " + std::to_string(fig) + " holds no case record");
   return *udf;
+}
+
+CaseRecord readCase(const platform::Runtime& rt, Handle fig) {
+  return viewCase(rt, fig);
 }
 
 CaseRecord readCase(const platform::Runtime& rt) {

@@ -28,6 +28,9 @@ Handle currentMainWindow(const platform::Runtime& rt);
 
 // A copy of the window's case record; raises an Error when the window holds none.
 CaseRecord readCase(const platform::Runtime& rt, Handle fig);
+// The record read in place, without the copy (a large room's record holds its whole map and its undo
+// snapshots): good only until the record is next stored, so for reading within one step.
+const CaseRecord& viewCase(const platform::Runtime& rt, Handle fig);
 CaseRecord readCase(const platform::Runtime& rt);  // of the current main window
 // Stores the whole record as the window's userdata.
 void storeCase(platform::Runtime& rt, Handle fig, CaseRecord record);
