@@ -58,6 +58,18 @@ void drawSurface(AxesContext& ctx, const GraphicsObject& o) {
   const ScaleFor mapping(ctx, o);
   const ColorSpec face = colorSpec(o, "facecolor", "flat");
   if (!face.none()) {
+    // Each grid point's pixel, and whether it is drawn at all, worked out once: up to four cells and a
+    // strip share it.
+    std::vector<Point> pixel(rows * cols);
+    std::vector<unsigned char> finiteAt(rows * cols);
+    for (std::size_t c = 0; c < cols; ++c) {
+      for (std::size_t r = 0; r < rows; ++r) {
+        const std::size_t k = c * rows + r;
+        const double x = xAt(r, c), y = yAt(r, c);
+        pixel[k] = ctx.toPixel(x, y);
+        finiteAt[k] = std::isfinite(x) && std::isfinite(y) && std::isfinite(z.data[k]);
+      }
+    }
     std::vector<ShadedTriangle> tris;
     const bool indexedInterp = !face.rgb && face.word == "interp" && cd.pages != 3;
     TableRows rowAt;  // the table row of each grid point
@@ -70,6 +82,7 @@ void drawSurface(AxesContext& ctx, const GraphicsObject& o) {
     const bool byPixel =
         indexedInterp && ctx.canvas.paintsTableTriangles() && bandCount(rowAt, rows, cols) > kBandsAsShapes;
     std::vector<TableTriangle> tableTris;
+    if (byPixel) tableTris.reserve(2 * (rows - 1) * (cols - 1));
     const double tableRows = static_cast<double>(ctx.scale.rows()), span = ctx.scale.cmax - ctx.scale.cmin;
     auto position = [&](double value) {
       return span > 0 ? (value - ctx.scale.cmin) / span * tableRows : 0.0;
@@ -82,9 +95,9 @@ void drawSurface(AxesContext& ctx, const GraphicsObject& o) {
       auto flushStrip = [&](std::size_t endRow) {
         if (!stripRow) return;
         std::vector<Point> pts;
-        for (std::size_t r = stripStart; r <= endRow; ++r) pts.push_back(ctx.toPixel(xAt(r, c), yAt(r, c)));
-        for (std::size_t r = endRow + 1; r-- > stripStart;)
-          pts.push_back(ctx.toPixel(xAt(r, c + 1), yAt(r, c + 1)));
+        pts.reserve(2 * (endRow - stripStart + 1));
+        for (std::size_t r = stripStart; r <= endRow; ++r) pts.push_back(pixel[c * rows + r]);
+        for (std::size_t r = endRow + 1; r-- > stripStart;) pts.push_back(pixel[(c + 1) * rows + r]);
         const Rgb color = colormapRow(ctx.scale.map, *stripRow);
         const std::vector<Point> poly = clip ? clipPoints(pts, ctx.clipRect) : pts;
         if (poly.size() >= 3) {
@@ -101,11 +114,7 @@ void drawSurface(AxesContext& ctx, const GraphicsObject& o) {
           const std::optional<std::size_t> row = rowAt[corners[0]];
           bool uniform = row.has_value();
           for (int k = 1; k < 4 && uniform; ++k) uniform = rowAt[corners[k]] == row;
-          for (int k = 0; k < 4 && uniform; ++k) {
-            const std::size_t rr = k == 1 || k == 2 ? r + 1 : r, cc = k >= 2 ? c + 1 : c;
-            uniform =
-                std::isfinite(xAt(rr, cc)) && std::isfinite(yAt(rr, cc)) && std::isfinite(z.data[corners[k]]);
-          }
+          for (int k = 0; k < 4 && uniform; ++k) uniform = finiteAt[corners[k]] != 0;
           if (uniform) {
             if (stripRow != row) {
               flushStrip(r);
@@ -118,16 +127,8 @@ void drawSurface(AxesContext& ctx, const GraphicsObject& o) {
         }
         const std::size_t idx[4] = {c * rows + r, c * rows + r + 1, (c + 1) * rows + r + 1,
                                     (c + 1) * rows + r};
-        const std::size_t rr[4] = {r, r + 1, r + 1, r};
-        const std::size_t cc[4] = {c, c, c + 1, c + 1};
-        Point p[4];
-        bool finite = true;
-        for (int k = 0; k < 4; ++k) {
-          const double x = xAt(rr[k], cc[k]), y = yAt(rr[k], cc[k]);
-          finite = finite && std::isfinite(x) && std::isfinite(y) && std::isfinite(z.data[idx[k]]);
-          p[k] = ctx.toPixel(x, y);
-        }
-        if (!finite) continue;
+        if (!finiteAt[idx[0]] || !finiteAt[idx[1]] || !finiteAt[idx[2]] || !finiteAt[idx[3]]) continue;
+        const Point p[4] = {pixel[idx[0]], pixel[idx[1]], pixel[idx[2]], pixel[idx[3]]};
         if (face.rgb) {
           fillFlat(ctx, {p[0], p[1], p[2], p[3]}, *face.rgb, clip);
         } else if (face.word == "interp") {
