@@ -92,9 +92,8 @@ void refreshimages(Runtime& rt, std::optional<Handle> window) {
   drawImageLines(rt, fig, set);
   for (const std::string& line : set.console) rt.console(line);
 
-  CaseRecord record = readCase(rt, fig);
-  recordImages(record, set);  // without diffusion the engine gives every wall the factor 1
-  storeCase(rt, fig, std::move(record));
+  // Without diffusion the engine gives every wall the factor 1.
+  changeCase(rt, fig, [&](CaseRecord& record) { recordImages(record, std::move(set)); });
 }
 
 void selectvalue(Runtime& rt, const Operations& ops) {

@@ -1,6 +1,7 @@
 #include "editor/live_map.h"
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include "editor/editor_operations.h"
@@ -122,11 +123,17 @@ void applyLive(Runtime& rt, const shell::Operations& ops, const LiveJob& job, co
     drawImages(rt, fig, r.images);
   }
 
-  CaseRecord record = readCase(rt, fig);
-  if (job.kind != LiveDrag::Source) shell::recordConvexity(record, r.convexity);
-  if (job.kind != LiveDrag::Audience) shell::recordImages(record, r.images);
-  shell::recordSurfaceValues(record, r.values);
-  storeCase(rt, fig, std::move(record));
+  // Copied first: the record changes only by moves.
+  std::optional<engine::RoomConvexity> convexity;
+  if (job.kind != LiveDrag::Source) convexity = r.convexity;
+  std::optional<engine::ImageSet> images;
+  if (job.kind != LiveDrag::Audience) images = r.images;
+  engine::SurfaceValues values = r.values;
+  changeCase(rt, fig, [&](CaseRecord& record) {
+    if (convexity) shell::recordConvexity(record, std::move(*convexity));
+    if (images) shell::recordImages(record, std::move(*images));
+    shell::recordSurfaceValues(record, std::move(values));
+  });
   if (ops.has("selectvalue")) ops.call(rt, "selectvalue", {});
   // Echograms and the echo risk overlay follow the live result as they follow a release.
   if (ops.has("refreshlinkedviews")) ops.call(rt, "refreshlinkedviews", {});

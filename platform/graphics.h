@@ -183,6 +183,16 @@ class Graphics {
   void setUserdata(Handle h, T data) {
     setUserdata(h, std::shared_ptr<const UserData>(std::make_shared<T>(std::move(data))));
   }
+  // The userdata of type T for a change in place, when this object alone holds it (no snapshot and no
+  // reader shares it); null otherwise, and then a changed copy is to be set. Tell of the change with
+  // `userdataChanged`.
+  template <class T>
+  requires std::derived_from<T, UserData> T* userdataToChange(Handle h) {
+    GraphicsObject& o = object(h);
+    if (o.userdata_.use_count() != 1) return nullptr;
+    return const_cast<T*>(dynamic_cast<const T*>(o.userdata_.get()));
+  }
+  void userdataChanged(Handle h) { notifyChanged(h, "userdata"); }
   void setAppData(Handle h, std::string_view name, Value v);
   void setGuiData(Handle h, std::optional<Value> v);
 

@@ -141,11 +141,13 @@ void rebuild(platform::Runtime& rt, const Operations& ops, const CaseDescription
     }
   }
 
-  CaseRecord record = readCase(rt, fig);
-  if (prop.Lw) record.Lw = *prop.Lw;
-  if (prop.name) record.name = *prop.name;
-  if (prop.curves) record.curves = *prop.curves;
-  storeCase(rt, fig, std::move(record));
+  if (prop.Lw || prop.name || prop.curves) {
+    CaseRecord record = readCase(rt, fig);
+    if (prop.Lw) record.Lw = *prop.Lw;
+    if (prop.name) record.name = *prop.name;
+    if (prop.curves) record.curves = *prop.curves;
+    storeCase(rt, fig, std::move(record));
+  }
 
   for (const char* step :
        {"refreshsurfaceposition", "checkroomconvexity", "refreshimages", "setlayer", "refreshsurfacevalues",

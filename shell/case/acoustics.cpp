@@ -42,12 +42,14 @@ void recordConvexity(CaseRecord& record, engine::RoomConvexity convexity) {
   record.ina = std::move(convexity.ina);
 }
 
-void recordImages(CaseRecord& record, const engine::ImageSet& set) {
-  record.images = set.images;
-  record.iwv = set.iwv;
-  record.xwv = engine::wallXMatrix(set.visible);
-  record.ywv = engine::wallYMatrix(set.visible);
-  record.diffcoef = set.diffcoef;
+void recordImages(CaseRecord& record, engine::ImageSet set) {
+  auto xwv = engine::wallXMatrix(set.visible);
+  auto ywv = engine::wallYMatrix(set.visible);
+  record.images = std::move(set.images);
+  record.iwv = std::move(set.iwv);
+  record.xwv = std::move(xwv);
+  record.ywv = std::move(ywv);
+  record.diffcoef = std::move(set.diffcoef);
 }
 
 void recordSurfaceValues(CaseRecord& record, engine::SurfaceValues values) {
@@ -64,9 +66,8 @@ void recordSurfaceValues(CaseRecord& record, engine::SurfaceValues values) {
 void checkroomconvexity(Runtime& rt) {
   const Handle fig = currentMainWindow(rt);
   const MapGrid grid = audienceMapGrid(rt, fig);
-  CaseRecord record = readCase(rt, fig);
-  recordConvexity(record, engine::checkroomconvexity(wallGeometry(rt, fig), grid.xs, grid.ys));
-  storeCase(rt, fig, std::move(record));
+  auto convexity = engine::checkroomconvexity(wallGeometry(rt, fig), grid.xs, grid.ys);
+  changeCase(rt, fig, [&](CaseRecord& record) { recordConvexity(record, std::move(convexity)); });
 }
 
 int checksource(const Runtime& rt, double x, double y, Handle fig) {
@@ -151,9 +152,7 @@ void refreshsurfacevalues(Runtime& rt) {
   for (int i = 0; i < values.beeps; ++i) rt.ui().beep();
   if (progressShown) rt.ui().closeProgress();
 
-  CaseRecord updated = readCase(rt, fig);
-  recordSurfaceValues(updated, std::move(values));
-  storeCase(rt, fig, std::move(updated));
+  changeCase(rt, fig, [&](CaseRecord& record) { recordSurfaceValues(record, std::move(values)); });
 }
 
 void test(Runtime& rt) {

@@ -32,7 +32,8 @@ bool diffusionChecked(const platform::Runtime& rt, platform::Handle fig);
 // The derived fields of a case record from the engine's results: convexity (`iscnvx`, `ang`, `ina`),
 // the image set (`images`, `iwv`, `xwv`, `ywv`, `diffcoef`) and the map's values.
 void recordConvexity(CaseRecord& record, engine::RoomConvexity convexity);
-void recordImages(CaseRecord& record, const engine::ImageSet& set);
+// Moves the results in: nothing is left to fail once the record changes.
+void recordImages(CaseRecord& record, engine::ImageSet set);
 void recordSurfaceValues(CaseRecord& record, engine::SurfaceValues values);
 
 // Stores `iscnvx`, `ang` and `ina` for the current walls and audience map.

@@ -32,6 +32,20 @@ CaseRecord readCase(const platform::Runtime& rt, Handle fig);
 // snapshots): good only until the record is next stored, so for reading within one step.
 const CaseRecord& viewCase(const platform::Runtime& rt, Handle fig);
 CaseRecord readCase(const platform::Runtime& rt);  // of the current main window
+// Changes the window's record: in place when nothing else holds it (a large room's record is big),
+// else in a copy that is stored back. In place a throw would leave it half changed, so `change` only
+// moves values prepared beforehand.
+template <class Change>
+void changeCase(platform::Runtime& rt, Handle fig, Change&& change) {
+  if (CaseRecord* record = rt.graphics().userdataToChange<CaseRecord>(fig)) {
+    change(*record);
+    rt.graphics().userdataChanged(fig);
+    return;
+  }
+  CaseRecord copy = readCase(rt, fig);
+  change(copy);
+  rt.graphics().setUserdata(fig, std::move(copy));
+}
 // Stores the whole record as the window's userdata.
 void storeCase(platform::Runtime& rt, Handle fig, CaseRecord record);
 void storeCase(platform::Runtime& rt, CaseRecord record);  // in the current main window

@@ -58,5 +58,24 @@ TEST(GraphicsSnapshot, RestoreBringsBackHandlesPropertiesAndOrder) {
   g.removeObserver(&events);
 }
 
+// A record is changed in place only when nothing else holds it: a snapshot or a reader keeps its own.
+TEST(GraphicsSnapshot, UserdataChangedInPlaceSparesSnapshotsAndReaders) {
+  Graphics g;
+  const Handle fig = g.create(ObjectType::Figure, kRoot);
+  g.setUserdata(fig, ValueUserData(Value("before")));
+  const Graphics::Snapshot before = g.snapshot();
+  EXPECT_EQ(g.userdataToChange<ValueUserData>(fig), nullptr);
+  g.setUserdata(fig, ValueUserData(Value("stored")));
+  ValueUserData* own = g.userdataToChange<ValueUserData>(fig);
+  ASSERT_NE(own, nullptr);
+  own->value = Value("changed in place");
+  g.restore(before);
+  EXPECT_EQ(g.at(fig).userdata()->toValue(), Value("before"));
+
+  const auto reader = g.at(fig).userdata();
+  EXPECT_EQ(g.userdataToChange<ValueUserData>(fig), nullptr);
+  EXPECT_EQ(reader->toValue(), Value("before"));
+}
+
 }  // namespace
 }  // namespace velmora::platform
