@@ -100,7 +100,10 @@ void selectvalue(Runtime& rt, const Operations& ops) {
   auto& g = rt.graphics();
   const Handle fig = currentMainWindow(rt);
   const Handle axes = drawingAxes(rt, fig);
-  CaseRecord record = readCase(rt, fig);
+  // Read in place; what this step changes (the display value, the colour limits) is stored at the end.
+  const CaseRecord& record = viewCase(rt, fig);
+  std::string displayvalue = record.displayvalue;
+  std::array<double, 2> clim = record.clim;
 
   // The radio buttons act as a pair.
   const auto reflectionButton = findInWindow(rt, fig, "acouselectreflection");
@@ -109,11 +112,11 @@ void selectvalue(Runtime& rt, const Operations& ops) {
   if (reflectionButton && caller == *reflectionButton) {
     g.set(*reflectionButton, "value", Value(1.0));
     if (decibelButton) g.set(*decibelButton, "value", Value(0.0));
-    record.displayvalue = "reflection";
+    displayvalue = "reflection";
   } else if (decibelButton && caller == *decibelButton) {
     g.set(*decibelButton, "value", Value(1.0));
     if (reflectionButton) g.set(*reflectionButton, "value", Value(0.0));
-    record.displayvalue = "decibel";
+    displayvalue = "decibel";
   }
 
   const auto walls = wallsInWallOrder(rt, fig);
@@ -188,8 +191,8 @@ void selectvalue(Runtime& rt, const Operations& ops) {
   double cmin = 0, cmax = 1;
   std::vector<double> ticks;
   Value tickLabels = Value(Matrix{});
-  const bool reflection = reflectionButton ? controlValue(rt, fig, "acouselectreflection", 1) == 1
-                                           : record.displayvalue == "reflection";
+  const bool reflection =
+      reflectionButton ? controlValue(rt, fig, "acouselectreflection", 1) == 1 : displayvalue == "reflection";
   if (reflection) {
     setEnable(g, climAuto, false);
     setEnable(g, climManual, false);
@@ -213,7 +216,7 @@ void selectvalue(Runtime& rt, const Operations& ops) {
     colours = static_cast<int>(maxr) + 1;
     cmin = -0.5;
     cmax = maxr + 0.5;
-    record.clim = {0, maxr + 1};
+    clim = {0, maxr + 1};
     if (hasMap) g.setText(map, "cdatamapping", "direct");
   } else {
     setEnable(g, climAuto, true);
@@ -252,7 +255,7 @@ void selectvalue(Runtime& rt, const Operations& ops) {
       minL = 0;
       maxL = 100;
     }
-    record.clim = {minL, maxL};
+    clim = {minL, maxL};
     shown = level;
     colours = 9;
     cmin = minL;
@@ -285,9 +288,11 @@ void selectvalue(Runtime& rt, const Operations& ops) {
         Value(tableMatrix(engine::calculate_colormap(baseColorTable(record.colormap), colours))));
 
   const std::string name = record.name == "not saved" ? "..." : record.name;
-  const std::array<double, 2> clim = record.clim;
   const bool manual = !reflection && !platform::equalsIgnoreCase(record.climmode, "auto");
-  storeCase(rt, fig, std::move(record));
+  changeCase(rt, fig, [&](CaseRecord& changed) {
+    changed.displayvalue = std::move(displayvalue);
+    changed.clim = clim;
+  });
   if (reflection) {
     // Counts index the colour table directly: count R (shown as R + 1) takes row R + 1 of the
     // maxr + 1 colours. Scaled limits [0.5, maxr + 1.5] give the same rows, centre on centre.
