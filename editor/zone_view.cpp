@@ -72,13 +72,12 @@ std::vector<double> gridPositions(double lo, double hi, double g) {
 void changegrid(Runtime& rt, std::optional<double> spacing) {
   auto& g = rt.graphics();
   const Handle fig = currentMainWindow(rt);
-  CaseRecord record = readCase(rt, fig);
   if (!spacing) {
     platform::InputDialog dialog;
     dialog.prompts = {"Enter grid size:"};
     dialog.title = "Set grid size";
     dialog.lines = 1;
-    dialog.defaults = {platform::formatNumber(record.gsize)};
+    dialog.defaults = {platform::formatNumber(viewCase(rt, fig).gsize)};
     const auto answer = rt.ui().input(dialog);
     if (!answer || answer->empty()) return;
     const auto numbers = platform::readNumbers(answer->front());
@@ -90,14 +89,14 @@ void changegrid(Runtime& rt, std::optional<double> spacing) {
   double step = std::abs(platform::roundHalfAway(*spacing * 100) / 100);
   step = std::clamp(step, kGridMin, kGridMax);
 
+  const std::array<double, 2> xlim = viewCase(rt, fig).xlim, ylim = viewCase(rt, fig).ylim;
   // The positions are listed only when their number can be near the cap: a zone of a million metres
   // at 0.1 m would otherwise list 10^7 values per side before finding that no grid is drawn.
-  const double bound = gridPositionBound(record.xlim[0], record.xlim[1], step) *
-                       gridPositionBound(record.ylim[0], record.ylim[1], step);
+  const double bound = gridPositionBound(xlim[0], xlim[1], step) * gridPositionBound(ylim[0], ylim[1], step);
   std::vector<double> xs, ys;
   if (bound <= 4.0 * kMostGridPoints) {
-    xs = gridPositions(record.xlim[0], record.xlim[1], step);
-    ys = gridPositions(record.ylim[0], record.ylim[1], step);
+    xs = gridPositions(xlim[0], xlim[1], step);
+    ys = gridPositions(ylim[0], ylim[1], step);
   }
   std::vector<double> px, py;
   if (!xs.empty() && xs.size() * ys.size() <= kMostGridPoints) {
@@ -121,9 +120,7 @@ void changegrid(Runtime& rt, std::optional<double> spacing) {
                 {"markersize", 1.0},
                 {"tag", "acougrid"},
                 {"hittest", "off"}});
-  record = readCase(rt, fig);
-  record.gsize = step;
-  storeCase(rt, fig, std::move(record));
+  changeCase(rt, fig, [&](CaseRecord& record) { record.gsize = step; });
   hidegrid(rt);
 }
 
@@ -154,8 +151,6 @@ void expandzone(Runtime& rt, const std::optional<std::vector<double>>& limits, b
   auto& g = rt.graphics();
   const Handle fig = currentMainWindow(rt);
   const Handle axes = drawingAxes(rt, fig);
-  CaseRecord record = readCase(rt, fig);
-
   // Extent of the drawing: walls, audience corners and the source.
   double xmin = INFINITY, xmax = -INFINITY, ymin = INFINITY, ymax = -INFINITY;
   const auto extend = [&](Handle h) {
@@ -172,7 +167,7 @@ void expandzone(Runtime& rt, const std::optional<std::vector<double>>& limits, b
   const double extent = std::max(xmax - xmin, ymax - ymin);
   const double step = zoneTableStep(extent).value_or(1);
 
-  std::array<double, 2> xl = record.xlim, yl = record.ylim;
+  std::array<double, 2> xl = viewCase(rt, fig).xlim, yl = viewCase(rt, fig).ylim;
   std::string button;
   if (!limits && !fit) {
     const Handle caller = rt.callbackObject();
@@ -217,11 +212,13 @@ void expandzone(Runtime& rt, const std::optional<std::vector<double>>& limits, b
     g.set(axes, "xlim", Value::row({xl[0], xl[1]}));
     g.set(axes, "ylim", Value::row({yl[0], yl[1]}));
   }
-  record.height = xl[1] - xl[0];
-  record.xlim = xl;
-  record.ylim = yl;
-  const double gsize = record.gsize;
-  storeCase(rt, fig, std::move(record));
+  double gsize = 0;
+  changeCase(rt, fig, [&](CaseRecord& record) {
+    record.height = xl[1] - xl[0];
+    record.xlim = xl;
+    record.ylim = yl;
+    gsize = record.gsize;
+  });
   changegrid(rt, gsize);
   setsurfacefob(rt);
 }
