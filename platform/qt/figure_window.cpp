@@ -615,6 +615,7 @@ void FigureWindow::controlContextMenu(Handle control, const QPoint& localPos) {
 // Painting and the pointer
 
 void FigureWindow::paintEvent(QPaintEvent*) {
+  repaintAsked_ = false;
   QPainter p(this);
   const Graphics& g = rt_.graphics();
   if (!g.exists(figure_)) return;

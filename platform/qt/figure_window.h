@@ -31,6 +31,12 @@ class FigureWindow : public QWidget {
   // Creates (or re-creates, when its style changed) and updates the widget of a control.
   void syncControl(Handle control);
   void removeControl(Handle control);
+  // Asks for a repaint of the drawing once until it happens: a rebuild changes thousands of objects.
+  void requestRepaint() {
+    if (repaintAsked_) return;
+    repaintAsked_ = true;
+    update();
+  }
   // Raises the controls so that the first child of the figure is on top.
   void restack();
   // The widget that shows a control; null when there is none.
@@ -62,6 +68,7 @@ class FigureWindow : public QWidget {
   void closeRequested(Handle figure);
 
  private:
+  bool repaintAsked_ = false;
   struct Control {
     QPointer<QWidget> widget;
     std::string style;

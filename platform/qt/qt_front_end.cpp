@@ -108,10 +108,18 @@ void QtFrontEnd::objectCreated(Handle h) {
     dirtyFigures_.insert(h);
   } else if (o.type() == ObjectType::UiControl) {
     dirtyControls_.insert(h);
-  } else if (FigureWindow* w = windowOf(h)) {
-    w->update();
+  } else if (o.type() != ObjectType::UiMenu && o.type() != ObjectType::UiContextMenu) {
+    repaintWindowOf(h);  // menus are built when they open
   }
   schedule();
+}
+
+void QtFrontEnd::repaintWindowOf(Handle h) {
+  if (h != lastDrawn_ || lastDrawnWindow_.isNull()) {
+    lastDrawn_ = h;
+    lastDrawnWindow_ = windowOf(h);
+  }
+  if (FigureWindow* w = lastDrawnWindow_.data()) w->requestRepaint();
 }
 
 namespace {
@@ -140,7 +148,7 @@ void QtFrontEnd::propertyChanged(Handle h, std::string_view name) {
     case ObjectType::UiContextMenu:
       return;  // menus are built when they open
     default:
-      if (FigureWindow* w = windowOf(h)) w->update();
+      repaintWindowOf(h);
       return;
   }
   schedule();
@@ -157,6 +165,10 @@ void QtFrontEnd::childrenReordered(Handle parent) {
 }
 
 void QtFrontEnd::objectDeleted(Handle h) {
+  if (h == lastDrawn_) {
+    lastDrawn_ = kNoHandle;
+    lastDrawnWindow_.clear();
+  }
   const Graphics& g = rt_.graphics();
   const ObjectType type = g.at(h).type();
   if (type == ObjectType::Figure) {
@@ -185,7 +197,7 @@ void QtFrontEnd::objectDeleted(Handle h) {
     if (type == ObjectType::UiControl) {
       w->removeControl(h);
     } else {
-      w->update();
+      w->requestRepaint();
     }
   }
 }

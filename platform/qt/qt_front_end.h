@@ -49,6 +49,9 @@ class QtFrontEnd : public QObject, public GraphicsObserver {
  private:
   void schedule();
   FigureWindow* windowOf(Handle h) const;
+  // A drawing object changed or made: its window repaints. A rebuild sets several properties of each
+  // new object in turn, so the window of the last one is remembered.
+  void repaintWindowOf(Handle h);
 
   Runtime& rt_;
   std::map<Handle, QPointer<FigureWindow>> windows_;
@@ -57,6 +60,8 @@ class QtFrontEnd : public QObject, public GraphicsObserver {
   std::set<Handle> dirtyControls_;
   std::set<Handle> restack_;
   bool scheduled_ = false;
+  Handle lastDrawn_ = kNoHandle;
+  QPointer<FigureWindow> lastDrawnWindow_;
   std::function<void()> lastClosed_;
 };
 
