@@ -124,7 +124,6 @@ class CaseRecord : public platform::UserData {
 
   // Every present field, in the order above.
   platform::Value toValue() const override;
-  bool operator==(const CaseRecord&) const = default;
 };
 
 // The record of a new main window for zone size Z.
