@@ -342,6 +342,37 @@ Handle Graphics::create(ObjectType type, Handle parent) {
   return h;
 }
 
+Handle Graphics::copy(Handle source, Handle parent) {
+  const GraphicsObject& from = at(source);
+  if (from.type_ == ObjectType::Root || from.type_ == ObjectType::Figure || from.type_ == ObjectType::Axes)
+    throw Error("a " + std::string(typeName(from.type_)) + " cannot be copied");
+  GraphicsObject& p = object(parent);
+  if (!canHold(p.type_, from.type_)) {
+    throw Error("a " + std::string(typeName(from.type_)) + " cannot be created in a " +
+                std::string(typeName(p.type_)));
+  }
+  const std::vector<Handle> kids = from.bottomUpKids();  // before the copy can join them
+  auto obj = std::make_unique<GraphicsObject>(from);
+  obj->handle_ = next_++;
+  obj->parent_ = parent;
+  obj->bottomUp_.clear();
+  obj->holes_ = 0;
+  obj->liveFrom_ = 0;
+  obj->topDown_.clear();
+  obj->topDownStale_ = false;
+  const Handle h = obj->handle_;
+  index(obj->tag_, h);
+  static const PropDef* const menuDef = findDef(ObjectType::Line, "uicontextmenu");  // a common property
+  if (const Value* menu = findIn(obj->props_, *menuDef); menu != nullptr && menu->isObject())
+    ++menuUsers_[menu->object()];
+  objects_.push_back(std::move(obj));
+  p.bottomUp_.push_back(h);
+  p.topDownStale_ = true;
+  for (GraphicsObserver* o : observers_) o->objectCreated(h);
+  for (Handle c : kids) copy(c, h);
+  return h;
+}
+
 void Graphics::remove(Handle h) {
   if (h == kRoot) throw Error("the root cannot be deleted");
   if (!exists(h)) throw Error("Invalid handle: " + std::to_string(h));

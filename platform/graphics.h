@@ -162,6 +162,11 @@ class Graphics {
   // Figures are created in the root and become the current figure; axes become their figure's
   // current axes. Raises an Error for a parent that cannot hold that type.
   Handle create(ObjectType type, Handle parent);
+  // A copy of an object and its descendants, made in `parent` as a new object on top: the same
+  // properties, userdata and children order, under new handles given in the order of creation. A
+  // window or a drawing area is not copied (an Error says so), nor is the parent checked otherwise than
+  // by `create`.
+  Handle copy(Handle source, Handle parent);
   // Deletes an object and its descendants (menus given as `uicontextmenu` stay).
   void remove(Handle h);
   bool exists(Handle h) const;

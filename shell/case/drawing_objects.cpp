@@ -90,12 +90,20 @@ std::vector<Handle> menuItemsInOrder(const Graphics& g, Handle menu) {
   return items;
 }
 
-Handle makeWallMenu(Graphics& g, Handle wall) {
-  const Handle menu = g.create(ObjectType::UiContextMenu, g.figureOf(wall));
+Handle makeWallMenu(Graphics& g, Handle wall, Handle like) {
   const auto wallLine = handleUserdata(wall);  // one record for the three items: it never changes
-  for (std::size_t k = 0; k < kWallMenuItems; ++k) {
-    const Handle item = addMenuItem(g, menu, kWallMenu[k]);
-    if (k >= 3 && k <= 5) g.setUserdata(item, wallLine);
+  Handle menu = platform::kNoHandle;
+  if (like != platform::kNoHandle) {
+    // A copy of another wall's menu costs a fraction of making its items one property at a time.
+    menu = g.copy(like, g.figureOf(wall));
+    const auto items = menuItemsInOrder(g, menu);
+    for (std::size_t k = 3; k <= 5 && k < items.size(); ++k) g.setUserdata(items[k], wallLine);
+  } else {
+    menu = g.create(ObjectType::UiContextMenu, g.figureOf(wall));
+    for (std::size_t k = 0; k < kWallMenuItems; ++k) {
+      const Handle item = addMenuItem(g, menu, kWallMenu[k]);
+      if (k >= 3 && k <= 5) g.setUserdata(item, wallLine);
+    }
   }
   g.set(wall, "uicontextmenu", Value::handle(menu));
   return menu;
@@ -111,6 +119,7 @@ WallChain makeWallChain(Graphics& g, Handle axes, std::span<const double> x, std
     chain.walls.push_back(g.create(ObjectType::Line, axes));
     chain.vertices.push_back(g.create(ObjectType::Line, axes));
   }
+  Handle firstMenu = platform::kNoHandle;  // the menus of the other walls are copies of the first's
   for (std::size_t k = 0; k < n; ++k) {
     const std::size_t q = (k + 1) % n;      // next vertex
     const std::size_t p = (k + n - 1) % n;  // previous wall
@@ -130,7 +139,8 @@ WallChain makeWallChain(Graphics& g, Handle axes, std::span<const double> x, std
                    {"ydata", pair(y[k], y[q])},
                    {"tag", "acouwall"},
                    {"linewidth", 1.0}});
-    makeWallMenu(g, wall);
+    const Handle menu = makeWallMenu(g, wall, firstMenu);
+    if (firstMenu == platform::kNoHandle) firstMenu = menu;
 
     VertexRecord vertexRecord;
     vertexRecord.con = {chain.walls[p], chain.walls[k]};

@@ -81,8 +81,9 @@ struct WallChain {
 WallChain makeWallChain(Graphics& g, Handle axes, std::span<const double> x, std::span<const double> y,
                         std::span<const double> alpha);
 
-// Builds a wall line's context menu (nine items) and attaches it.
-Handle makeWallMenu(Graphics& g, Handle wall);
+// Builds a wall line's context menu (nine items) and attaches it; as a copy of `like`, another wall's
+// menu whose information items were not filled yet, when given.
+Handle makeWallMenu(Graphics& g, Handle wall, Handle like = platform::kNoHandle);
 
 // The four audience edges and corner markers, from the first four corners given.
 struct AudienceArea {

@@ -203,6 +203,36 @@ TEST(Graphics, TagSearchAndMenuUsersFollowEveryChange) {
   EXPECT_TRUE(std::is_sorted(names.begin(), names.end() - 4));
 }
 
+// A copy is a new subtree that shares nothing the original can change, and is counted and indexed as
+// if made by hand.
+TEST(Graphics, CopyMakesTheSubtreeAnewInCreationOrder) {
+  Tree t;
+  const Handle menu = t.g.create(ObjectType::UiContextMenu, t.fig);
+  const Handle first = t.g.create(ObjectType::UiMenu, menu);
+  const Handle second = t.g.create(ObjectType::UiMenu, menu);
+  t.g.setText(first, "label", "split wall");
+  t.g.setText(second, "tag", "item");
+  const Handle line = t.g.create(ObjectType::Line, t.ax);
+  t.g.set(line, "uicontextmenu", Value::handle(menu));
+
+  const Handle copy = t.g.copy(menu, t.fig);
+  const std::vector<Handle> items = t.g.at(copy).children();
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_GT(items[1], copy);
+  EXPECT_GT(items[0], items[1]);  // made in the original's order, so the newest is on top
+  EXPECT_EQ(t.g.at(items[1]).text("label"), "split wall");
+  t.g.setText(items[1], "label", "changed");
+  EXPECT_EQ(t.g.at(first).text("label"), "split wall");
+  EXPECT_EQ(t.g.findobj(t.fig, "item"), (std::vector<Handle>{items[0], second}));
+
+  const Handle lineCopy = t.g.copy(line, t.ax);
+  EXPECT_EQ(t.g.contextMenuUsers(menu), 2u);
+  t.g.remove(lineCopy);
+  EXPECT_EQ(t.g.contextMenuUsers(menu), 1u);
+  EXPECT_THROW(t.g.copy(t.ax, t.fig), Error);
+  EXPECT_THROW(t.g.copy(line, t.fig), Error);
+}
+
 TEST(Graphics, StoredValuesStayPutAndDeletedChildrenLeaveNoGap) {
   Tree t;
   const Handle line = t.g.create(ObjectType::Line, t.ax);
