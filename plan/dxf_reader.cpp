@@ -5,6 +5,7 @@
 #include <dl_creationadapter.h>
 #include <dl_dxf.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <cmath>
@@ -38,6 +39,24 @@ std::optional<long long> integer(std::string_view s) {
   const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
   if (ec != std::errc() || end != s.data() + s.size() || s.empty()) return std::nullopt;
   return v;
+}
+
+// Group codes whose values are real numbers. dxflib reads one it cannot parse as 0, and an empty one
+// as whatever its stack held: both are refused before it sees them.
+bool realCode(long long c) {
+  return (c >= 10 && c <= 59) || (c >= 110 && c <= 149) || (c >= 210 && c <= 239) || (c >= 460 && c <= 469) ||
+         (c >= 1010 && c <= 1059);
+}
+
+// A finite number at the start of the value, read as dxflib reads it: a leading plus sign, a comma for
+// the decimal point, and anything after the number ignored.
+bool startsWithNumber(std::string_view v) {
+  if (!v.empty() && v.front() == '+') v.remove_prefix(1);
+  std::string s(v.substr(0, 64));
+  std::replace(s.begin(), s.end(), ',', '.');
+  double d = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), d);
+  return ec == std::errc() && std::isfinite(d);
 }
 
 // What one entity announces and what it holds: a parser sizes its buffers from the announced counts
@@ -205,7 +224,8 @@ void checkDxfText(const std::string& text, const std::string& name) {
   bool started = false;
   std::string section;
   bool sectionName = false;
-  std::size_t entities = 0;
+  std::size_t entities = 0, points = 0;
+  const auto drawing = [&] { return section == "ENTITIES" || section == "BLOCKS"; };
   EntityCounts current;
   const auto endEntity = [&] {
     if (current.damaged()) {
@@ -232,7 +252,7 @@ void checkDxfText(const std::string& text, const std::string& name) {
       current = EntityCounts{std::string(value), lineNumber - 1};
       sectionName = value == "SECTION";
       if (value == "ENDSEC") section.clear();
-      if ((section == "ENTITIES" || section == "BLOCKS") && ++entities > kMaxDxfEntities) {
+      if (drawing() && ++entities > kMaxDxfEntities) {
         throw Error(name + " holds more than " + std::to_string(kMaxDxfEntities) +
                     " drawing entities: too many for a floor plan.");
       }
@@ -242,7 +262,15 @@ void checkDxfText(const std::string& text, const std::string& name) {
       section = std::string(value);
       sectionName = false;
     }
-    if (*code == 10) ++current.points10;
+    if (realCode(*code) && !startsWithNumber(value)) {
+      throw Error(name + " is damaged at line " + std::to_string(lineNumber) + ": a number there is missing or unreadable.");
+    }
+    if (*code == 10) {
+      ++current.points10;
+      if (drawing() && ++points > kMaxDxfPoints) {
+        throw Error(name + " holds more than " + std::to_string(kMaxDxfPoints) + " points: too many for a floor plan.");
+      }
+    }
     if (*code == 11) ++current.points11;
     if (*code == 40) ++current.knots40;
     if (*code == 72 || *code == 73 || *code == 74 || *code == 76 || *code == 90) {
