@@ -59,6 +59,31 @@ bool startsWithNumber(std::string_view v) {
   return ec == std::errc() && std::isfinite(d);
 }
 
+// dxflib reads each line into a buffer of 1024 characters; given a longer line it stops reading
+// without ever reaching the end, and loops for ever. Such lines hold texts, not geometry: they are cut
+// to what the buffer takes.
+constexpr std::size_t kMaxParsedLine = 1023;
+
+std::string withShortLines(const std::string& text) {
+  std::string out;
+  std::size_t start = 0;
+  bool cut = false;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    if (end - start > kMaxParsedLine) {
+      if (!cut) out.assign(text, 0, start);
+      cut = true;
+      out.append(text, start, kMaxParsedLine);
+      if (end < text.size()) out += '\n';
+    } else if (cut) {
+      out.append(text, start, end - start + (end < text.size() ? 1 : 0));
+    }
+    start = end + 1;
+  }
+  return cut ? out : text;
+}
+
 // What one entity announces and what it holds: a parser sizes its buffers from the announced counts
 // (vertices of a light polyline, points of a leader, control points, fit points and knots of a spline).
 struct EntityCounts {
@@ -286,7 +311,7 @@ DxfPlan readDxfText(const std::string& text, const std::string& name) {
   checkDxfText(text, name);
   PlanCollector collector;
   DL_Dxf dxf;
-  std::istringstream stream(text);
+  std::istringstream stream(withShortLines(text));
   if (!dxf.in(stream, &collector)) throw Error(name + " could not be read.");
   collector.finishPolyline();
   if (collector.damaged) throw Error(name + " is damaged: it holds coordinates that are not usable numbers.");
