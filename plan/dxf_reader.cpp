@@ -64,24 +64,60 @@ bool startsWithNumber(std::string_view v) {
 // to what the buffer takes.
 constexpr std::size_t kMaxParsedLine = 1023;
 
-std::string withShortLines(const std::string& text) {
+// The entities the collector reads, with the block brackets and the end of an old-style polyline.
+bool collectedEntity(std::string_view type) {
+  for (std::string_view t : {"LINE", "LWPOLYLINE", "POLYLINE", "VERTEX", "SEQEND", "ARC", "CIRCLE", "BLOCK", "ENDBLK"})
+    if (type == t) return true;
+  return false;
+}
+
+// What dxflib is given of a checked text: the header and the entities the collector reads, without
+// their extended data, every line cut to what its buffer takes. Hatches, splines, texts, tables and
+// objects never reach it: the plan needs none of them, and its handling of some is unsound (a hatch
+// edge's type is tested before anything sets it).
+std::string parsedPart(const std::string& text) {
   std::string out;
-  std::size_t start = 0;
-  bool cut = false;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    if (end - start > kMaxParsedLine) {
-      if (!cut) out.assign(text, 0, start);
-      cut = true;
-      out.append(text, start, kMaxParsedLine);
-      if (end < text.size()) out += '\n';
-    } else if (cut) {
-      out.append(text, start, end - start + (end < text.size() ? 1 : 0));
+  out.reserve(text.size());
+  std::string_view rest(text), section;
+  bool sectionName = false, keepEntity = false;
+  const auto nextLine = [&] {
+    const auto end = rest.find('\n');
+    const std::string_view line = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+    return line;
+  };
+  const auto emit = [&](std::string_view code, std::string_view value) {
+    out.append(code.substr(0, kMaxParsedLine)) += '\n';
+    out.append(value.substr(0, kMaxParsedLine)) += '\n';
+  };
+  while (!rest.empty()) {
+    const std::string_view codeLine = nextLine();
+    if (rest.empty() && codeLine.find_first_not_of(" \t\r") == std::string_view::npos) break;
+    const std::string_view valueLine = nextLine();
+    const long long code = integer(codeLine).value_or(-1);
+    const std::string_view value = trimmed(valueLine);
+    if (code == 0 && (value == "SECTION" || value == "ENDSEC" || value == "EOF")) {
+      emit(codeLine, valueLine);
+      sectionName = value == "SECTION";
+      section = {};
+      if (value == "EOF") break;
+      continue;
     }
-    start = end + 1;
+    if (code == 2 && sectionName) {
+      emit(codeLine, valueLine);
+      section = value;
+      sectionName = false;
+      continue;
+    }
+    sectionName = false;
+    if (section == "HEADER") {
+      emit(codeLine, valueLine);
+    } else if (section == "ENTITIES" || section == "BLOCKS") {
+      if (code == 0) keepEntity = collectedEntity(value);
+      if (keepEntity && code >= 0 && code < 1000) emit(codeLine, valueLine);
+    }
   }
-  return cut ? out : text;
+  return out;
 }
 
 // What one entity announces and what it holds: a parser sizes its buffers from the announced counts
@@ -311,7 +347,7 @@ DxfPlan readDxfText(const std::string& text, const std::string& name) {
   checkDxfText(text, name);
   PlanCollector collector;
   DL_Dxf dxf;
-  std::istringstream stream(withShortLines(text));
+  std::istringstream stream(parsedPart(text));
   if (!dxf.in(stream, &collector)) throw Error(name + " could not be read.");
   collector.finishPolyline();
   if (collector.damaged) throw Error(name + " is damaged: it holds coordinates that are not usable numbers.");
