@@ -204,7 +204,8 @@ DxfImport importLayer(const DxfPlan& plan, const DxfImportChoice& choice) {
   const DxfRoom room = roomFromLoop(chains.loops[best], choice.scale);
   const std::vector<engine::Point>& v = room.vertices;
   if (!withinReach(v)) {
-    throw Error(onLayer + " lies too far from the origin: the room and the working zone around it must lie within " +
+    throw Error(onLayer +
+                " lies too far from the origin: the room and the working zone around it must lie within " +
                 std::to_string(static_cast<long long>(shell::kFarthestCoordinate)) + " m of it.");
   }
   if (const auto p = firstCrossing(v)) {

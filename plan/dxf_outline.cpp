@@ -105,7 +105,8 @@ class EndJoiner {
   }
   struct CellHash {
     std::size_t operator()(const std::pair<std::int64_t, std::int64_t>& c) const {
-      return std::hash<std::uint64_t>()(static_cast<std::uint64_t>(c.first) * 0x9e3779b97f4a7c15ULL ^ static_cast<std::uint64_t>(c.second));
+      return std::hash<std::uint64_t>()(static_cast<std::uint64_t>(c.first) * 0x9e3779b97f4a7c15ULL ^
+                                        static_cast<std::uint64_t>(c.second));
     }
   };
   double tolerance_;

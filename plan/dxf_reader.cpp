@@ -7,8 +7,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdlib>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -66,7 +66,8 @@ constexpr std::size_t kMaxParsedLine = 1023;
 
 // The entities the collector reads, with the block brackets and the end of an old-style polyline.
 bool collectedEntity(std::string_view type) {
-  for (std::string_view t : {"LINE", "LWPOLYLINE", "POLYLINE", "VERTEX", "SEQEND", "ARC", "CIRCLE", "BLOCK", "ENDBLK"})
+  for (std::string_view t :
+       {"LINE", "LWPOLYLINE", "POLYLINE", "VERTEX", "SEQEND", "ARC", "CIRCLE", "BLOCK", "ENDBLK"})
     if (type == t) return true;
   return false;
 }
@@ -324,12 +325,14 @@ void checkDxfText(const std::string& text, const std::string& name) {
       sectionName = false;
     }
     if (realCode(*code) && !startsWithNumber(value)) {
-      throw Error(name + " is damaged at line " + std::to_string(lineNumber) + ": a number there is missing or unreadable.");
+      throw Error(name + " is damaged at line " + std::to_string(lineNumber) +
+                  ": a number there is missing or unreadable.");
     }
     if (*code == 10) {
       ++current.points10;
       if (drawing() && ++points > kMaxDxfPoints) {
-        throw Error(name + " holds more than " + std::to_string(kMaxDxfPoints) + " points: too many for a floor plan.");
+        throw Error(name + " holds more than " + std::to_string(kMaxDxfPoints) +
+                    " points: too many for a floor plan.");
       }
     }
     if (*code == 11) ++current.points11;

@@ -40,8 +40,8 @@ std::string line(double x1, double y1, double x2, double y2) {
          std::to_string(x2) + "\n21\n" + std::to_string(y2) + "\n";
 }
 // A 4 x 3 rectangle of lines.
-const std::string kRectangle = line(0, 0, 4000, 0) + line(4000, 0, 4000, 3000) + line(4000, 3000, 0, 3000) +
-                               line(0, 3000, 0, 0);
+const std::string kRectangle =
+    line(0, 0, 4000, 0) + line(4000, 0, 4000, 3000) + line(4000, 3000, 0, 3000) + line(0, 3000, 0, 0);
 
 class DxfHostileTest : public test_support::MainWindowFixture<OfferedAnswersUi> {
  protected:
@@ -80,17 +80,23 @@ TEST_F(DxfHostileTest, HandMadeFilesGetTheirMessage) {
     std::string text;
     std::string message;
   } rows[] = {
-      {"far.dxf", entities(line(0, 0, 1e300, 0)), "far.dxf is damaged: it holds coordinates that are not usable numbers."},
-      {"nan.dxf", entities("0\nLINE\n8\n0\n10\nnan\n"), "nan.dxf is damaged at line 10: a number there is missing or unreadable."},
-      {"inf.dxf", entities("0\nCIRCLE\n8\n0\n10\n0\n20\n0\n40\ninf\n"), "inf.dxf is damaged at line 14: a number"},
+      {"far.dxf", entities(line(0, 0, 1e300, 0)),
+       "far.dxf is damaged: it holds coordinates that are not usable numbers."},
+      {"nan.dxf", entities("0\nLINE\n8\n0\n10\nnan\n"),
+       "nan.dxf is damaged at line 10: a number there is missing or unreadable."},
+      {"inf.dxf", entities("0\nCIRCLE\n8\n0\n10\n0\n20\n0\n40\ninf\n"),
+       "inf.dxf is damaged at line 14: a number"},
       {"overflow.dxf", entities("0\nARC\n8\n0\n10\n1e999\n"), "overflow.dxf is damaged at line 10: a number"},
       // dxflib reads an empty number as whatever its stack held.
       {"blank.dxf", entities("0\nLINE\n8\n0\n10\n0\n20\n \n"), "blank.dxf is damaged at line 12: a number"},
-      {"points.dxf", entities(points), "points.dxf holds more than 1000000 points: too many for a floor plan."},
-      {"bulges.dxf", entities(bulges), "The outline on layer \"0\" makes 35964 walls: a room may have at most 1000."},
-      {"remote.dxf", inMetres + entities(line(2e6, 0, 2e6 + 4, 0) + line(2e6 + 4, 0, 2e6, 3) + line(2e6, 3, 2e6, 0)),
-       "The outline on layer \"0\" lies too far from the origin: the room and the working zone around it must lie "
-       "within 1000000 m of it."},
+      {"points.dxf", entities(points),
+       "points.dxf holds more than 1000000 points: too many for a floor plan."},
+      {"bulges.dxf", entities(bulges),
+       "The outline on layer \"0\" makes 35964 walls: a room may have at most 1000."},
+      {"remote.dxf",
+       inMetres + entities(line(2e6, 0, 2e6 + 4, 0) + line(2e6 + 4, 0, 2e6, 3) + line(2e6, 3, 2e6, 0)),
+       "The outline on layer \"0\" lies too far from the origin: the room and the working zone around it "
+       "must lie within 1000000 m of it."},
       // A circle of radius 1e9 mm reaches 1e6 m, but the working zone around it would not fit.
       {"vast.dxf", entities("0\nCIRCLE\n8\n0\n10\n0\n20\n0\n40\n1e9\n"), "lies too far from the origin"},
   };
@@ -108,14 +114,16 @@ TEST_F(DxfHostileTest, HandMadeFilesGetTheirMessage) {
 // (which once made it loop for ever) and a hatch are skipped; an arc of absurd radius is cut into no
 // more walls than any other.
 TEST_F(DxfHostileTest, RoomsSurviveBlocksTextsHatchesAndVastArcs) {
-  std::string chain = "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n8\n0\n2\nSELF\n70\n0\n10\n0\n20\n0\n0\nINSERT\n8\n0\n2\nSELF\n"
-                      "10\n1\n20\n1\n0\nENDBLK\n8\n0\n";
+  std::string chain =
+      "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n8\n0\n2\nSELF\n70\n0\n10\n0\n20\n0\n0\nINSERT\n8\n0\n2\nSELF\n"
+      "10\n1\n20\n1\n0\nENDBLK\n8\n0\n";
   for (int k = 0; k < 2000; ++k) {
     chain += "0\nBLOCK\n8\n0\n2\nB" + std::to_string(k) + "\n70\n0\n10\n0\n20\n0\n0\nINSERT\n8\n0\n2\nB" +
              std::to_string(k + 1) + "\n10\n0\n20\n0\n0\nENDBLK\n8\n0\n";
   }
   chain += "0\nENDSEC\n";
-  const std::string inserts = "0\nINSERT\n8\n0\n2\nSELF\n10\n0\n20\n0\n0\nINSERT\n8\n0\n2\nB0\n10\n0\n20\n0\n";
+  const std::string inserts =
+      "0\nINSERT\n8\n0\n2\nSELF\n10\n0\n20\n0\n0\nINSERT\n8\n0\n2\nB0\n10\n0\n20\n0\n";
   std::ofstream("blocks.dxf") << chain + entities(kRectangle + inserts);
   EXPECT_EQ(import("blocks.dxf"), "");
   EXPECT_EQ(room().xwall, (std::vector<double>{0, 4, 4, 0}));
