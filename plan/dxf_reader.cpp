@@ -42,7 +42,7 @@ std::optional<long long> integer(std::string_view s) {
 }
 
 // Group codes whose values are real numbers. dxflib reads one it cannot parse as 0, and an empty one
-// as whatever its stack held: both are refused before it sees them.
+// as whatever its stack held: both are refused in the sections it is given.
 bool realCode(long long c) {
   return (c >= 10 && c <= 59) || (c >= 110 && c <= 149) || (c >= 210 && c <= 239) || (c >= 460 && c <= 469) ||
          (c >= 1010 && c <= 1059);
@@ -324,7 +324,7 @@ void checkDxfText(const std::string& text, const std::string& name) {
       section = std::string(value);
       sectionName = false;
     }
-    if (realCode(*code) && !startsWithNumber(value)) {
+    if (realCode(*code) && (drawing() || section == "HEADER") && !startsWithNumber(value)) {
       throw Error(name + " is damaged at line " + std::to_string(lineNumber) +
                   ": a number there is missing or unreadable.");
     }

@@ -131,7 +131,9 @@ TEST_F(DxfHostileTest, RoomsSurviveBlocksTextsHatchesAndVastArcs) {
   // dxflib tests a hatch edge's type before anything sets it; hatches never reach it.
   const std::string skipped = "0\nTEXT\n8\nNOTES\n1\n" + std::string(5000, 'x') +
                               "\n0\nHATCH\n8\n0\n91\n1\n92\n2\n72\n1\n73\n1\n93\n2\n42\n1\n10\n0\n20\n0\n";
-  std::ofstream("skipped.dxf") << entities(kRectangle + skipped);
+  // Nor do objects, whose numbers are not read.
+  const std::string objects = "0\nSECTION\n2\nOBJECTS\n0\nDICTIONARY\n40\n?\n0\nENDSEC\n";
+  std::ofstream("skipped.dxf") << objects + entities(kRectangle + skipped);
   EXPECT_EQ(import("skipped.dxf"), "");
   EXPECT_EQ(room().xwall, (std::vector<double>{0, 4, 4, 0}));
 
