@@ -101,6 +101,23 @@ std::optional<DxfImportChoice> askChoice(platform::Runtime& rt, const DxfPlan& p
   return choice;
 }
 
+// The window fits its working zone around the new room: a square on the room's middle, a zone-table
+// step (1 m for large rooms) wider on each side. Both must lie within the reach of coordinates, or
+// the rebuild refuses the room after the dialogs.
+bool withinReach(const std::vector<engine::Point>& v) {
+  if (v.empty()) return true;
+  double xmin = v.front().x, xmax = xmin, ymin = v.front().y, ymax = ymin;
+  for (const engine::Point& p : v) {
+    xmin = std::min(xmin, p.x);
+    xmax = std::max(xmax, p.x);
+    ymin = std::min(ymin, p.y);
+    ymax = std::max(ymax, p.y);
+  }
+  const double extent = std::max(xmax - xmin, ymax - ymin);
+  const double half = extent / 2 + shell::zoneTableStep(extent).value_or(1);
+  return std::max(std::abs(xmin + xmax), std::abs(ymin + ymax)) / 2 + half <= shell::kFarthestCoordinate;
+}
+
 }  // namespace
 
 std::optional<std::string> unitName(std::string_view unit) {
@@ -186,6 +203,11 @@ DxfImport importLayer(const DxfPlan& plan, const DxfImportChoice& choice) {
   }
   const DxfRoom room = roomFromLoop(chains.loops[best], choice.scale);
   const std::vector<engine::Point>& v = room.vertices;
+  if (!withinReach(v)) {
+    throw Error(onLayer +
+                " lies too far from the origin: the room and the working zone around it must lie within " +
+                std::to_string(static_cast<long long>(shell::kFarthestCoordinate)) + " m of it.");
+  }
   if (const auto p = firstCrossing(v)) {
     throw Error(onLayer + " crosses itself at " + where({p->x / choice.scale, p->y / choice.scale}, choice) + ".");
   }

@@ -8,6 +8,7 @@
 #include <map>
 #include <numbers>
 #include <set>
+#include <unordered_map>
 #include <utility>
 
 #include "platform/numbers.h"
@@ -19,6 +20,8 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 // Areas below this (square metres, or square drawing units) count as zero in the crossing tests.
 constexpr double kAreaTolerance = 1e-9;
+// Arcs turning less than this (radians) are drawn straight.
+constexpr double kNegligibleSweep = 1e-9;
 
 Point operator-(Point a, Point b) {
   return {a.x - b.x, a.y - b.y};
@@ -100,8 +103,15 @@ class EndJoiner {
     };
     return {index(p.x), index(p.y)};
   }
+  struct CellHash {
+    std::size_t operator()(const std::pair<std::int64_t, std::int64_t>& c) const {
+      return std::hash<std::uint64_t>()(static_cast<std::uint64_t>(c.first) * 0x9e3779b97f4a7c15ULL ^
+                                        static_cast<std::uint64_t>(c.second));
+    }
+  };
   double tolerance_;
-  std::map<std::pair<std::int64_t, std::int64_t>, std::vector<int>> cells_;
+  // Hashed: a layer of a million ends looks up nine cells for each end.
+  std::unordered_map<std::pair<std::int64_t, std::int64_t>, std::vector<int>, CellHash> cells_;
 };
 
 double orientation(Point a, Point b, Point c) {
@@ -143,7 +153,10 @@ std::vector<DxfSegment> arcSegments(Point centre, double radius, double start, d
 }
 
 DxfSegment bulgeSegment(Point a, Point b, double bulge) {
-  return {a, b, std::isfinite(bulge) ? 4 * std::atan(bulge) : 0.0};
+  // A bulge too small to lift the arc off its chord is a straight piece: the arc's circle would be
+  // beyond any number.
+  const double sweep = std::isfinite(bulge) ? 4 * std::atan(bulge) : 0.0;
+  return {a, b, std::abs(sweep) < kNegligibleSweep ? 0.0 : sweep};
 }
 
 Chains chainSegments(const std::vector<DxfSegment>& pieces, double tolerance) {
@@ -212,11 +225,12 @@ Chains chainSegments(const std::vector<DxfSegment>& pieces, double tolerance) {
 int arcWallCount(const DxfSegment& s) {
   if (s.sweep == 0) return 1;
   const double turn = std::abs(s.sweep);
-  const double chord = distance(s.a, s.b);
-  const double length = chord / (2 * std::sin(turn / 2)) * turn;
-  int walls = static_cast<int>(std::ceil(turn * 180 / kPi / kMaxArcWallDegrees - 1e-9));
-  walls = std::min(walls, static_cast<int>(std::floor(length / kMinArcWallLength)));
-  return std::max(walls, 1);
+  // Arc length over chord is (turn/2) / sin(turn/2): between 1 and pi/2 up to half a turn, and finite
+  // however small the turn.
+  const double length = distance(s.a, s.b) * (turn / 2 / std::sin(turn / 2));
+  const double byTurn = std::ceil(turn * 180 / kPi / kMaxArcWallDegrees - 1e-9);
+  const double byLength = std::floor(length / kMinArcWallLength);
+  return static_cast<int>(std::max(1.0, std::min(byTurn, byLength)));
 }
 
 std::vector<Point> outlineVertices(const std::vector<DxfSegment>& loop) {

@@ -5,9 +5,10 @@
 #include <dl_creationadapter.h>
 #include <dl_dxf.h>
 
+#include <algorithm>
 #include <charconv>
-#include <cstdlib>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -38,6 +39,86 @@ std::optional<long long> integer(std::string_view s) {
   const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
   if (ec != std::errc() || end != s.data() + s.size() || s.empty()) return std::nullopt;
   return v;
+}
+
+// Group codes whose values are real numbers. dxflib reads one it cannot parse as 0, and an empty one
+// as whatever its stack held: both are refused in the sections it is given.
+bool realCode(long long c) {
+  return (c >= 10 && c <= 59) || (c >= 110 && c <= 149) || (c >= 210 && c <= 239) || (c >= 460 && c <= 469) ||
+         (c >= 1010 && c <= 1059);
+}
+
+// A finite number at the start of the value, read as dxflib reads it: a leading plus sign, a comma for
+// the decimal point, and anything after the number ignored.
+bool startsWithNumber(std::string_view v) {
+  if (!v.empty() && v.front() == '+') v.remove_prefix(1);
+  std::string s(v.substr(0, 64));
+  std::replace(s.begin(), s.end(), ',', '.');
+  double d = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), d);
+  return ec == std::errc() && std::isfinite(d);
+}
+
+// dxflib reads each line into a buffer of 1024 characters; given a longer line it stops reading
+// without ever reaching the end, and loops for ever. Such lines hold texts, not geometry: they are cut
+// to what the buffer takes.
+constexpr std::size_t kMaxParsedLine = 1023;
+
+// The entities the collector reads, with the block brackets and the end of an old-style polyline.
+bool collectedEntity(std::string_view type) {
+  for (std::string_view t :
+       {"LINE", "LWPOLYLINE", "POLYLINE", "VERTEX", "SEQEND", "ARC", "CIRCLE", "BLOCK", "ENDBLK"})
+    if (type == t) return true;
+  return false;
+}
+
+// What dxflib is given of a checked text: the header and the entities the collector reads, without
+// their extended data, every line cut to what its buffer takes. Hatches, splines, texts, tables and
+// objects never reach it: the plan needs none of them, and its handling of some is unsound (a hatch
+// edge's type is tested before anything sets it).
+std::string parsedPart(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  std::string_view rest(text), section;
+  bool sectionName = false, keepEntity = false;
+  const auto nextLine = [&] {
+    const auto end = rest.find('\n');
+    const std::string_view line = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+    return line;
+  };
+  const auto emit = [&](std::string_view code, std::string_view value) {
+    out.append(code.substr(0, kMaxParsedLine)) += '\n';
+    out.append(value.substr(0, kMaxParsedLine)) += '\n';
+  };
+  while (!rest.empty()) {
+    const std::string_view codeLine = nextLine();
+    if (rest.empty() && codeLine.find_first_not_of(" \t\r") == std::string_view::npos) break;
+    const std::string_view valueLine = nextLine();
+    const long long code = integer(codeLine).value_or(-1);
+    const std::string_view value = trimmed(valueLine);
+    if (code == 0 && (value == "SECTION" || value == "ENDSEC" || value == "EOF")) {
+      emit(codeLine, valueLine);
+      sectionName = value == "SECTION";
+      section = {};
+      if (value == "EOF") break;
+      continue;
+    }
+    if (code == 2 && sectionName) {
+      emit(codeLine, valueLine);
+      section = value;
+      sectionName = false;
+      continue;
+    }
+    sectionName = false;
+    if (section == "HEADER") {
+      emit(codeLine, valueLine);
+    } else if (section == "ENTITIES" || section == "BLOCKS") {
+      if (code == 0) keepEntity = collectedEntity(value);
+      if (keepEntity && code >= 0 && code < 1000) emit(codeLine, valueLine);
+    }
+  }
+  return out;
 }
 
 // What one entity announces and what it holds: a parser sizes its buffers from the announced counts
@@ -205,7 +286,8 @@ void checkDxfText(const std::string& text, const std::string& name) {
   bool started = false;
   std::string section;
   bool sectionName = false;
-  std::size_t entities = 0;
+  std::size_t entities = 0, points = 0;
+  const auto drawing = [&] { return section == "ENTITIES" || section == "BLOCKS"; };
   EntityCounts current;
   const auto endEntity = [&] {
     if (current.damaged()) {
@@ -232,7 +314,7 @@ void checkDxfText(const std::string& text, const std::string& name) {
       current = EntityCounts{std::string(value), lineNumber - 1};
       sectionName = value == "SECTION";
       if (value == "ENDSEC") section.clear();
-      if ((section == "ENTITIES" || section == "BLOCKS") && ++entities > kMaxDxfEntities) {
+      if (drawing() && ++entities > kMaxDxfEntities) {
         throw Error(name + " holds more than " + std::to_string(kMaxDxfEntities) +
                     " drawing entities: too many for a floor plan.");
       }
@@ -242,7 +324,17 @@ void checkDxfText(const std::string& text, const std::string& name) {
       section = std::string(value);
       sectionName = false;
     }
-    if (*code == 10) ++current.points10;
+    if (realCode(*code) && (drawing() || section == "HEADER") && !startsWithNumber(value)) {
+      throw Error(name + " is damaged at line " + std::to_string(lineNumber) +
+                  ": a number there is missing or unreadable.");
+    }
+    if (*code == 10) {
+      ++current.points10;
+      if (drawing() && ++points > kMaxDxfPoints) {
+        throw Error(name + " holds more than " + std::to_string(kMaxDxfPoints) +
+                    " points: too many for a floor plan.");
+      }
+    }
     if (*code == 11) ++current.points11;
     if (*code == 40) ++current.knots40;
     if (*code == 72 || *code == 73 || *code == 74 || *code == 76 || *code == 90) {
@@ -258,7 +350,7 @@ DxfPlan readDxfText(const std::string& text, const std::string& name) {
   checkDxfText(text, name);
   PlanCollector collector;
   DL_Dxf dxf;
-  std::istringstream stream(text);
+  std::istringstream stream(parsedPart(text));
   if (!dxf.in(stream, &collector)) throw Error(name + " could not be read.");
   collector.finishPolyline();
   if (collector.damaged) throw Error(name + " is damaged: it holds coordinates that are not usable numbers.");

@@ -16,6 +16,9 @@ namespace velmora::plan {
 // Bounds on what a floor plan may hold, checked before the drawing is read.
 inline constexpr std::uintmax_t kMaxDxfBytes = 32u << 20;
 inline constexpr std::size_t kMaxDxfEntities = 200000;
+// Points of all entities together: a light polyline holds any number in one entity, and the parser
+// and the reader keep about 150 bytes for each.
+inline constexpr std::size_t kMaxDxfPoints = 1000000;
 
 struct DxfLayer {
   std::string name;
@@ -29,8 +32,9 @@ struct DxfPlan {
 };
 
 // Checks a DXF text before a parser sees it: the start of an ASCII DXF, whole group codes, the
-// number of entities, and counts announced by polylines, splines and leaders that the entity
-// really holds (a parser sizes its buffers from them). `name` is the file name used in messages.
+// numbers of entities and points, a real number wherever the group code wants one, and counts
+// announced by polylines, splines and leaders that the entity really holds (a parser sizes its
+// buffers from them). `name` is the file name used in messages.
 void checkDxfText(const std::string& text, const std::string& name);
 
 // Reads the plan from a DXF file; raises an Error naming the file when it cannot.
