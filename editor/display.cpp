@@ -319,29 +319,47 @@ void drawImageLines(Runtime& rt, Handle fig, const engine::ImageSet& set) {
     g.setNumber(wall, "linewidth", 2);
     g.setText(wall, "linestyle", "-");
   }
+  // The first image and radius line are made property by property, the others (hundreds in a large
+  // room) as copies of them with their own points.
+  Handle firstImage = platform::kNoHandle, firstRadius = platform::kNoHandle;
+  const auto copyWithPoints = [&](Handle first, Value x, Value y) {
+    const Handle h = g.copy(first, axes);
+    g.set(h, "xdata", std::move(x));
+    g.set(h, "ydata", std::move(y));
+  };
   for (std::size_t k = 0; k < set.images.size() && k < set.visible.size(); ++k) {
     const engine::ImageRecord& image = set.images[k];
     const engine::Wall& seen = set.visible[k];
-    createObject(g, platform::ObjectType::Line, axes,
-                 {{"xdata", Value(image.xi)},
-                  {"ydata", Value(image.yi)},
-                  {"linestyle", "none"},
-                  {"marker", "."},
-                  {"color", "b"},
-                  {"markersize", 10.0},
-                  {"tag", "acouimage"},
-                  {"hittest", "off"}});
+    if (firstImage == platform::kNoHandle) {
+      firstImage = createObject(g, platform::ObjectType::Line, axes,
+                                {{"xdata", Value(image.xi)},
+                                 {"ydata", Value(image.yi)},
+                                 {"linestyle", "none"},
+                                 {"marker", "."},
+                                 {"color", "b"},
+                                 {"markersize", 10.0},
+                                 {"tag", "acouimage"},
+                                 {"hittest", "off"}});
+    } else {
+      copyWithPoints(firstImage, Value(image.xi), Value(image.yi));
+    }
     const std::array<std::pair<engine::Point, engine::Point>, 2> rays = {
         std::pair{image.image1(), engine::Point{seen.x1, seen.y1}},
         std::pair{image.image2(), engine::Point{seen.x2, seen.y2}}};
     for (const auto& [from, through] : rays) {
-      createObject(g, platform::ObjectType::Line, axes,
-                   {{"xdata", Value::row({from.x, from.x + kFarFactor * (through.x - from.x)})},
-                    {"ydata", Value::row({from.y, from.y + kFarFactor * (through.y - from.y)})},
-                    {"linestyle", ":"},
-                    {"color", "b"},
-                    {"tag", "acouradius"},
-                    {"hittest", "off"}});
+      Value x = Value::row({from.x, from.x + kFarFactor * (through.x - from.x)});
+      Value y = Value::row({from.y, from.y + kFarFactor * (through.y - from.y)});
+      if (firstRadius == platform::kNoHandle) {
+        firstRadius = createObject(g, platform::ObjectType::Line, axes,
+                                   {{"xdata", std::move(x)},
+                                    {"ydata", std::move(y)},
+                                    {"linestyle", ":"},
+                                    {"color", "b"},
+                                    {"tag", "acouradius"},
+                                    {"hittest", "off"}});
+      } else {
+        copyWithPoints(firstRadius, std::move(x), std::move(y));
+      }
     }
   }
 }
