@@ -267,7 +267,7 @@ Graphics::Graphics() {
   auto root = std::make_unique<GraphicsObject>();
   root->handle_ = kRoot;
   root->type_ = ObjectType::Root;
-  objects_.push_back(std::move(root));
+  objects_.put(kRoot, std::move(root));
 }
 
 void Graphics::index(const std::string& tag, Handle h) {
@@ -290,8 +290,7 @@ void Graphics::unindex(const std::string& tag, Handle h) {
 }
 
 const GraphicsObject* Graphics::find(Handle h) const {
-  if (h < 0 || static_cast<std::size_t>(h) >= objects_.size()) return nullptr;
-  return objects_[static_cast<std::size_t>(h)].get();
+  return objects_.get(h);
 }
 
 GraphicsObject& Graphics::object(Handle h) {
@@ -330,7 +329,7 @@ Handle Graphics::create(ObjectType type, Handle parent) {
     }
   }
   const Handle h = obj->handle_;
-  objects_.push_back(std::move(obj));
+  objects_.put(h, std::move(obj));
   p.bottomUp_.push_back(h);
   p.topDownStale_ = true;
   if (type == ObjectType::Figure) {
@@ -365,7 +364,7 @@ Handle Graphics::copy(Handle source, Handle parent) {
   static const PropDef* const menuDef = findDef(ObjectType::Line, "uicontextmenu");  // a common property
   if (const Value* menu = findIn(obj->props_, *menuDef); menu != nullptr && menu->isObject())
     ++menuUsers_[menu->object()];
-  objects_.push_back(std::move(obj));
+  objects_.put(h, std::move(obj));
   p.bottomUp_.push_back(h);
   p.topDownStale_ = true;
   for (GraphicsObserver* o : observers_) o->objectCreated(h);

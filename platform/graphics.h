@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/object_slots.h"
 #include "platform/property_bag.h"
 #include "platform/value.h"
 
@@ -251,9 +252,9 @@ class Graphics {
   bool isWithin(Handle h, Handle ancestorHandle) const;
   void setMenuUse(const GraphicsObject& o, Handle menu);
 
-  // Handles are never reused: the slot of handle h is objects_[h], null once deleted. Together with
-  // the tag index this keeps a window with thousands of objects as quick to search as a small one.
-  std::vector<std::unique_ptr<GraphicsObject>> objects_;
+  // Handles are never reused: the slot of handle h is empty once deleted. Together with the tag index
+  // this keeps a window with thousands of objects as quick to search as a small one.
+  ObjectSlots objects_;
   // Tagged objects by tag, oldest first (objects are made untagged, and most stay so: menu items,
   // lines of the images; a search for the empty tag walks the tree).
   std::map<std::string, std::vector<Handle>, std::less<>> byTag_;

@@ -1,6 +1,7 @@
 // Putting the object tree back as it was: the undo of a window rebuild that failed half-way.
 
 #include <algorithm>
+#include <bitset>
 #include <memory>
 #include <set>
 #include <string>
@@ -16,14 +17,18 @@ namespace velmora::platform {
 struct Graphics::Journal {
   Handle firstNew = 0;
   std::vector<std::pair<Handle, std::unique_ptr<GraphicsObject>>> then;
-  std::vector<bool> kept;  // by handle, below firstNew; sized at the first keep
+  // Which handles below firstNew are kept, in pages of bits: a long session has made millions.
+  std::vector<std::unique_ptr<std::bitset<1024>>> kept;
 
   // True the first time for a handle from before the snapshot: its old state is to be kept.
   bool takes(Handle h) {
     if (h >= firstNew) return false;
-    if (kept.empty()) kept.resize(static_cast<std::size_t>(firstNew));
-    if (kept[static_cast<std::size_t>(h)]) return false;
-    kept[static_cast<std::size_t>(h)] = true;
+    const auto at = static_cast<std::size_t>(h);
+    if (kept.size() <= at / 1024) kept.resize(at / 1024 + 1);
+    auto& page = kept[at / 1024];
+    if (!page) page = std::make_unique<std::bitset<1024>>();
+    if (page->test(at % 1024)) return false;
+    page->set(at % 1024);
     return true;
   }
 };
@@ -58,7 +63,7 @@ void Graphics::keep(Handle h, const GraphicsObject& o) {
 }
 
 void Graphics::discard(Handle h) {
-  std::unique_ptr<GraphicsObject> gone = std::move(objects_[static_cast<std::size_t>(h)]);
+  std::unique_ptr<GraphicsObject> gone = objects_.take(h);
   const GraphicsObject& old = *gone;
   remember(h, old, std::move(gone));
 }
@@ -94,9 +99,8 @@ void Graphics::restore(Snapshot snapshot) {
 
   // Objects made since the snapshot: the observers hear of them while they still exist, the newest
   // (descendants) first, as `remove` tells them.
-  std::vector<Handle> gone;
-  for (std::size_t h = objects_.size(); h-- > static_cast<std::size_t>(journal->firstNew);)
-    if (objects_[h]) gone.push_back(static_cast<Handle>(h));
+  std::vector<Handle> gone = objects_.liveFrom(journal->firstNew);
+  std::reverse(gone.begin(), gone.end());
   for (GraphicsObserver* o : observers_)
     for (Handle h : gone) o->objectDeleted(h);
   for (Handle h : gone) discard(h);
@@ -109,10 +113,9 @@ void Graphics::restore(Snapshot snapshot) {
   std::sort(journal->then.begin(), journal->then.end(),
             [](const auto& a, const auto& b) { return a.first < b.first; });  // parents before children
   for (auto& [h, then] : journal->then) {
-    auto& slot = objects_[static_cast<std::size_t>(h)];  // handles are never reused, so the slot exists
-    if (!slot) {
+    if (objects_.get(h) == nullptr) {
       created.push_back(h);
-      slot = std::move(then);
+      objects_.put(h, std::move(then));
       continue;
     }
     GraphicsObject& now = object(h);
@@ -124,10 +127,9 @@ void Graphics::restore(Snapshot snapshot) {
   // The tag index and the menu use counts follow the restored tree.
   byTag_.clear();
   menuUsers_.clear();
-  for (std::size_t h = 0; h < objects_.size(); ++h) {
-    if (!objects_[h]) continue;
-    const GraphicsObject& obj = *objects_[h];
-    index(obj.tag_, static_cast<Handle>(h));  // ascending handles: each goes to the end of its list
+  for (Handle h : objects_.liveFrom(kRoot)) {
+    const GraphicsObject& obj = *objects_.get(h);
+    index(obj.tag_, h);  // ascending handles: each goes to the end of its list
     const Value* menu = obj.find("uicontextmenu");
     if (menu != nullptr && menu->isObject() && exists(menu->object())) ++menuUsers_[menu->object()];
   }
