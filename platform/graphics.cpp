@@ -309,16 +309,29 @@ bool Graphics::exists(Handle h) const {
   return find(h) != nullptr;
 }
 
-Handle Graphics::create(ObjectType type, Handle parent) {
+GraphicsObject& Graphics::holder(Handle parent, ObjectType type) {
   GraphicsObject& p = object(parent);
   if (!canHold(p.type_, type)) {
     throw Error("a " + std::string(typeName(type)) + " cannot be created in a " +
                 std::string(typeName(p.type_)));
   }
+  return p;
+}
+
+Handle Graphics::adopt(std::unique_ptr<GraphicsObject> obj, GraphicsObject& parent) {
+  const Handle h = next_++;
+  obj->handle_ = h;
+  obj->parent_ = parent.handle_;
+  objects_.put(h, std::move(obj));
+  parent.bottomUp_.push_back(h);
+  parent.topDownStale_ = true;
+  return h;
+}
+
+Handle Graphics::create(ObjectType type, Handle parent) {
+  GraphicsObject& p = holder(parent, type);
   auto obj = std::make_unique<GraphicsObject>();
-  obj->handle_ = next_++;
   obj->type_ = type;
-  obj->parent_ = parent;
   // Defaults a window gives to objects created in it ("defaultuicontrolfontsize" and the like).
   const Handle fig = figureOf(parent);
   if (fig != kNoHandle && (at(fig).defaultsFor_ & (1u << static_cast<unsigned>(type))) != 0) {
@@ -328,10 +341,7 @@ Handle Graphics::create(ObjectType type, Handle parent) {
       if (const PropDef* def = findDef(type, key.substr(7 + kind.size()))) store(obj->props_, def->name, Value(value));
     }
   }
-  const Handle h = obj->handle_;
-  objects_.put(h, std::move(obj));
-  p.bottomUp_.push_back(h);
-  p.topDownStale_ = true;
+  const Handle h = adopt(std::move(obj), p);
   if (type == ObjectType::Figure) {
     object(kRoot).slot("currentfigure") = Value::handle(h);
   } else if (type == ObjectType::Axes) {
@@ -345,28 +355,20 @@ Handle Graphics::copy(Handle source, Handle parent) {
   const GraphicsObject& from = at(source);
   if (from.type_ == ObjectType::Root || from.type_ == ObjectType::Figure || from.type_ == ObjectType::Axes)
     throw Error("a " + std::string(typeName(from.type_)) + " cannot be copied");
-  GraphicsObject& p = object(parent);
-  if (!canHold(p.type_, from.type_)) {
-    throw Error("a " + std::string(typeName(from.type_)) + " cannot be created in a " +
-                std::string(typeName(p.type_)));
-  }
+  GraphicsObject& p = holder(parent, from.type_);
   const std::vector<Handle> kids = from.bottomUpKids();  // before the copy can join them
   auto obj = std::make_unique<GraphicsObject>(from);
-  obj->handle_ = next_++;
-  obj->parent_ = parent;
   obj->bottomUp_.clear();
   obj->holes_ = 0;
   obj->liveFrom_ = 0;
   obj->topDown_.clear();
   obj->topDownStale_ = false;
-  const Handle h = obj->handle_;
-  index(obj->tag_, h);
+  const Handle h = adopt(std::move(obj), p);
+  const GraphicsObject& made = at(h);
+  index(made.tag_, h);
   static const PropDef* const menuDef = findDef(ObjectType::Line, "uicontextmenu");  // a common property
-  if (const Value* menu = findIn(obj->props_, *menuDef); menu != nullptr && menu->isObject())
+  if (const Value* menu = findIn(made.props_, *menuDef); menu != nullptr && menu->isObject())
     ++menuUsers_[menu->object()];
-  objects_.put(h, std::move(obj));
-  p.bottomUp_.push_back(h);
-  p.topDownStale_ = true;
   for (GraphicsObserver* o : observers_) o->objectCreated(h);
   for (Handle c : kids) copy(c, h);
   return h;

@@ -240,6 +240,10 @@ class Graphics {
 
  private:
   GraphicsObject& object(Handle h);  // for a change: the live snapshots keep the old state first
+  // The parent a new object of `type` goes into; an Error when it cannot hold one.
+  GraphicsObject& holder(Handle parent, ObjectType type);
+  // Gives a new object the next handle and puts it on top of its parent's children.
+  Handle adopt(std::unique_ptr<GraphicsObject> obj, GraphicsObject& parent);
   void keep(Handle h, const GraphicsObject& o);
   void remember(Handle h, const GraphicsObject& o, std::unique_ptr<GraphicsObject> gone);
   void discard(Handle h);  // drops the object, into the live snapshots when they need its old state
