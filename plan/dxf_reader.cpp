@@ -72,6 +72,20 @@ bool collectedEntity(std::string_view type) {
   return false;
 }
 
+// A text line by line, counted; nothing once it is read through.
+struct Lines {
+  std::string_view rest;
+  std::size_t number = 0;
+  std::optional<std::string_view> next() {
+    if (rest.empty()) return std::nullopt;
+    const auto end = rest.find('\n');
+    const std::string_view line = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+    ++number;
+    return line;
+  }
+};
+
 // What dxflib is given of a checked text: the header and the entities the collector reads, without
 // their extended data, every line cut to what its buffer takes. Hatches, splines, texts, tables and
 // objects never reach it: the plan needs none of them, and its handling of some is unsound (a hatch
@@ -79,22 +93,17 @@ bool collectedEntity(std::string_view type) {
 std::string parsedPart(const std::string& text) {
   std::string out;
   out.reserve(text.size());
-  std::string_view rest(text), section;
+  Lines lines{text};
+  std::string_view section;
   bool sectionName = false, keepEntity = false;
-  const auto nextLine = [&] {
-    const auto end = rest.find('\n');
-    const std::string_view line = rest.substr(0, end);
-    rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
-    return line;
-  };
   const auto emit = [&](std::string_view code, std::string_view value) {
     out.append(code.substr(0, kMaxParsedLine)) += '\n';
     out.append(value.substr(0, kMaxParsedLine)) += '\n';
   };
-  while (!rest.empty()) {
-    const std::string_view codeLine = nextLine();
-    if (rest.empty() && codeLine.find_first_not_of(" \t\r") == std::string_view::npos) break;
-    const std::string_view valueLine = nextLine();
+  while (!lines.rest.empty()) {
+    const std::string_view codeLine = *lines.next();
+    if (lines.rest.empty() && codeLine.find_first_not_of(" \t\r") == std::string_view::npos) break;
+    const std::string_view valueLine = lines.next().value_or(std::string_view{});
     const long long code = integer(codeLine).value_or(-1);
     const std::string_view value = trimmed(valueLine);
     if (code == 0 && (value == "SECTION" || value == "ENDSEC" || value == "EOF")) {
@@ -272,16 +281,7 @@ void checkDxfText(const std::string& text, const std::string& name) {
   const std::string notDxf = name + " is not a DXF file.";
   if (text.find('\0') != std::string::npos) throw Error(notDxf);
 
-  std::string_view rest(text);
-  std::size_t lineNumber = 0;
-  const auto nextLine = [&]() -> std::optional<std::string_view> {
-    if (rest.empty()) return std::nullopt;
-    const auto end = rest.find('\n');
-    const std::string_view line = rest.substr(0, end);
-    rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
-    ++lineNumber;
-    return line;
-  };
+  Lines lines{text};
   // A DXF file starts with comments (code 999) and then "0 SECTION".
   bool started = false;
   std::string section;
@@ -295,13 +295,13 @@ void checkDxfText(const std::string& text, const std::string& name) {
                   " does not hold the points it announces.");
     }
   };
-  while (const auto codeLine = nextLine()) {
-    if (trimmed(*codeLine).empty() && rest.empty()) break;  // a final blank line
+  while (const auto codeLine = lines.next()) {
+    if (trimmed(*codeLine).empty() && lines.rest.empty()) break;  // a final blank line
     const auto code = integer(*codeLine);
-    const auto valueLine = nextLine();
+    const auto valueLine = lines.next();
     if (!code || !valueLine) {
       if (!started) throw Error(notDxf);
-      throw Error(name + " is damaged at line " + std::to_string(lineNumber) + ".");
+      throw Error(name + " is damaged at line " + std::to_string(lines.number) + ".");
     }
     const std::string_view value = trimmed(*valueLine);
     if (!started) {
@@ -311,7 +311,7 @@ void checkDxfText(const std::string& text, const std::string& name) {
     }
     if (*code == 0) {
       endEntity();
-      current = EntityCounts{std::string(value), lineNumber - 1};
+      current = EntityCounts{std::string(value), lines.number - 1};
       sectionName = value == "SECTION";
       if (value == "ENDSEC") section.clear();
       if (drawing() && ++entities > kMaxDxfEntities) {
@@ -325,7 +325,7 @@ void checkDxfText(const std::string& text, const std::string& name) {
       sectionName = false;
     }
     if (realCode(*code) && (drawing() || section == "HEADER") && !startsWithNumber(value)) {
-      throw Error(name + " is damaged at line " + std::to_string(lineNumber) +
+      throw Error(name + " is damaged at line " + std::to_string(lines.number) +
                   ": a number there is missing or unreadable.");
     }
     if (*code == 10) {
