@@ -45,6 +45,7 @@ struct Wall {
   double y1 = 0;
   double x2 = 0;
   double y2 = 0;
+  bool operator==(const Wall&) const = default;
 };
 using Walls = std::vector<Wall>;
 
@@ -60,6 +61,7 @@ struct Matrix {
   double operator()(std::size_t i, std::size_t j) const { return data[i + j * rows]; }
   std::size_t size() const { return data.size(); }
   bool empty() const { return data.empty(); }
+  bool operator==(const Matrix&) const = default;
 };
 
 // 1-based linear indices into a grid, increasing.

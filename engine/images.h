@@ -19,6 +19,7 @@ struct Line {
   double c = 0;
   double s = 0;
   double value(double x, double y) const { return a * x + b * y + c; }
+  bool operator==(const Line&) const = default;
 };
 
 // One image record per wall (the case record's `images` entry). A plane wall stores 15 values, a
@@ -36,6 +37,7 @@ struct ImageRecord {
   // End images: for a plane wall both are the image itself.
   Point image1() const { return convex ? Point{xi1, yi1} : Point{xi, yi}; }
   Point image2() const { return convex ? Point{xi2, yi2} : Point{xi, yi}; }
+  bool operator==(const ImageRecord&) const = default;
 };
 
 // One row of the case record's curve table.

@@ -4,8 +4,11 @@
 #include <stdexcept>
 #include <string>
 
+#include "engine/chain.h"
 #include "platform/error.h"
+#include "shell/case/acoustics.h"
 #include "shell/case/drawing_objects.h"
+#include "shell/case/early_map.h"
 #include "shell/case/window.h"
 #include "shell/init.h"
 
@@ -57,12 +60,70 @@ void restartHistory(platform::Runtime& rt, const Operations& ops, Handle fig, co
   storeCase(rt, fig, std::move(record));
 }
 
+// What the map step will most likely be given: the description's walls, source, audience area and
+// precision, and the window's own for what it leaves out. Nothing when the window has no map to show.
+std::optional<engine::CaseInputs> expectedMapInputs(const platform::Runtime& rt, Handle fig,
+                                                    const CaseDescription& prop) {
+  engine::CaseInputs in;
+  if (prop.xwall && prop.ywall) {
+    in.walls = engine::wallsFromOutline(*prop.xwall, *prop.ywall);
+    in.alpha = prop.alpha.value_or(std::vector<double>(in.walls.size(), 0.0));
+  } else {
+    in.walls = wallGeometry(rt, fig);
+    in.alpha = wallAbsorptions(rt, fig);
+  }
+  if (prop.xso && prop.yso) {
+    in.xso = *prop.xso;
+    in.yso = *prop.yso;
+  } else if (const auto s = sourcePoint(rt, fig)) {
+    in.xso = s->x;
+    in.yso = s->y;
+  } else {
+    return std::nullopt;
+  }
+  std::vector<double> xaud, yaud;
+  if (prop.xaud && prop.yaud) {
+    xaud = *prop.xaud;
+    yaud = *prop.yaud;
+  } else {
+    for (Handle h : objectsInCreationOrder(rt, fig, "acouaudiencevertex")) {
+      const engine::Point p = firstPoint(rt, h);
+      xaud.push_back(p.x);
+      yaud.push_back(p.y);
+    }
+  }
+  int intervals = 0;
+  if (prop.Nsurface) {
+    intervals = *prop.Nsurface;
+  } else if (const auto map = findInWindow(rt, fig, "acouaudiencesurface")) {
+    intervals = static_cast<int>(rt.graphics().at(*map).matrix("xdata").rows) - 1;
+  }
+  if (xaud.size() < 4 || yaud.size() < 4 || intervals < 1) return std::nullopt;
+  engine::AudienceGrid grid = engine::audiencegrid(xaud, yaud, intervals);
+  in.xs = std::move(grid.xs);
+  in.ys = std::move(grid.ys);
+  const CaseRecord& record = viewCase(rt, fig);
+  in.curves = convexCurves(prop.curves ? *prop.curves : record.curves);
+  in.diffusion = diffusionChecked(rt, fig);
+  in.noprogressbar = record.noprogressbar.has_value();
+  return in;
+}
+
 void rebuild(platform::Runtime& rt, const Operations& ops, const CaseDescription& prop) {
   Graphics& g = rt.graphics();
   const Handle fig = currentMainWindow(rt);
   const Handle axes = drawingAxes(rt, fig);
   g.set(fig, "currentaxes", Value::handle(axes));
   bool newWalls = false;
+
+  // The map starts on the other core while this rebuilds the window; its step takes the values if
+  // they are for what the window then shows.
+  if (ops.has("refreshsurfacevalues")) {
+    if (auto expected = expectedMapInputs(rt, fig, prop); expected && EarlyMap::suits(*expected)) {
+      auto early = std::make_shared<EarlyMap>(std::move(*expected));
+      changeCase(rt, fig, [&](CaseRecord& record) { record.earlyMap = std::move(early); });
+    }
+  }
 
   // Walls.
   if (prop.xwall && prop.ywall) {
@@ -153,6 +214,9 @@ void rebuild(platform::Runtime& rt, const Operations& ops, const CaseDescription
        {"refreshsurfaceposition", "checkroomconvexity", "refreshimages", "setlayer", "refreshsurfacevalues",
         "selectvalue", "hidegrid", "setsurfacefob", "refreshwallmenu"}) {
     runIfRegistered(rt, ops, step);
+  }
+  if (viewCase(rt, fig).earlyMap) {
+    changeCase(rt, fig, [](CaseRecord& record) { record.earlyMap.reset(); });
   }
 
   if (prop.scan) {

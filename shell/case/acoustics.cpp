@@ -2,6 +2,7 @@
 
 #include "engine/surface.h"
 #include "platform/error.h"
+#include "shell/case/early_map.h"
 #include "shell/case/window.h"
 
 namespace velmora::shell {
@@ -119,6 +120,7 @@ void refreshsurfacevalues(Runtime& rt) {
   const MapGrid grid = audienceMapGrid(rt, fig);
   in.xs = grid.xs;
   in.ys = grid.ys;
+  std::shared_ptr<EarlyMap> early;
   {
     // Read in place, and only here: the progress bar below lets events in.
     const CaseRecord& record = viewCase(rt, fig);
@@ -133,6 +135,7 @@ void refreshsurfacevalues(Runtime& rt) {
         in.images.push_back(engine::computeimage(w.x1, w.y1, w.x2, w.y2, in.xso, in.yso));
     }
     in.noprogressbar = record.noprogressbar.has_value();
+    early = record.earlyMap;
   }
 
   bool progressShown = false;
@@ -142,7 +145,9 @@ void refreshsurfacevalues(Runtime& rt) {
   };
   engine::SurfaceValues values;
   try {
-    values = engine::refreshsurfacevalues(in, progress);
+    std::optional<engine::SurfaceValues> ready;
+    if (early) ready = early->take(in, progress);
+    values = ready ? std::move(*ready) : engine::refreshsurfacevalues(in, progress);
   } catch (...) {
     if (progressShown) rt.ui().closeProgress();
     throw;
@@ -152,7 +157,10 @@ void refreshsurfacevalues(Runtime& rt) {
   for (int i = 0; i < values.beeps; ++i) rt.ui().beep();
   if (progressShown) rt.ui().closeProgress();
 
-  changeCase(rt, fig, [&](CaseRecord& record) { recordSurfaceValues(record, std::move(values)); });
+  changeCase(rt, fig, [&](CaseRecord& record) {
+    recordSurfaceValues(record, std::move(values));
+    record.earlyMap.reset();
+  });
 }
 
 void test(Runtime& rt) {

@@ -4,6 +4,7 @@
 // animation parameters, and the small object records that link the drawing objects.
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 namespace velmora::shell {
 
 class Operations;
+class EarlyMap;
 
 // Limits of what a case may hold, checked before anything is built from it. Coordinates (walls,
 // audience corners, source, receptor, working zone, curve points) stay within this many metres of the
@@ -121,6 +123,10 @@ class CaseRecord : public platform::UserData {
 
   // Present ("no") while the path animation's frame loop runs: no progress bars.
   std::optional<std::string> noprogressbar;
+
+  // During a rebuild, the map computation it started early (shell/case/early_map.h); never saved or
+  // shown.
+  std::shared_ptr<EarlyMap> earlyMap;
 
   // Every present field, in the order above.
   platform::Value toValue() const override;

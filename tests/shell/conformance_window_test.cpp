@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "app/operation_table.h"
+#include "engine/chain.h"
 #include "platform/error.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
@@ -17,7 +19,6 @@
 #include "shell/case/drawing_objects.h"
 #include "shell/case/window.h"
 #include "shell/dispatcher.h"
-#include "app/operation_table.h"
 #include "support/main_window.h"
 
 namespace velmora::shell {
@@ -91,6 +92,59 @@ TEST_F(ConformanceTest, MapComputationShowsItsProgressAndTimesItselfBeforeTheBar
   ops.call(rt, "refreshsurfacevalues", {});
   EXPECT_TRUE(ui.events.empty());
   EXPECT_EQ(readCase(rt, fig).RT->size(), 21u * 21u);
+}
+
+// The map of a rebuild may be computed while the window is rebuilt, from what the description says;
+// what shows is always the map of what the window then holds, reported as the step reports it.
+TEST_F(ConformanceTest, AnUpdateShowsTheMapOfWhatItDrewWhetherItsEarlyStartGuessedRightOrNot) {
+  const Handle fig = open();
+  const auto mapOfWindow = [&] {
+    engine::CaseInputs in;
+    in.walls = wallGeometry(rt, fig);
+    in.alpha = wallAbsorptions(rt, fig);
+    in.xso = sourcePoint(rt, fig)->x;
+    in.yso = sourcePoint(rt, fig)->y;
+    const MapGrid grid = audienceMapGrid(rt, fig);
+    in.xs = grid.xs;
+    in.ys = grid.ys;
+    return engine::computecase(in).values;
+  };
+  const auto expectShown = [&](std::size_t walls) {
+    const engine::SurfaceValues expected = mapOfWindow();
+    const CaseRecord& record = viewCase(rt, fig);
+    EXPECT_EQ(record.PT->data, expected.PT.data);
+    EXPECT_EQ(record.RT->data, expected.RT.data);
+    EXPECT_EQ(*record.inRW, expected.inRW);
+    EXPECT_FALSE(record.earlyMap);
+    const std::string last =
+        "progress processing wall " + std::to_string(walls) + " on " + std::to_string(walls);
+    ASSERT_NE(std::find(ui.events.begin(), ui.events.end(), last), ui.events.end());
+    EXPECT_EQ(ui.fractions.size(), walls + 1);
+    EXPECT_EQ(ui.events.back(), "close");
+    ui.events.clear();
+    ui.fractions.clear();
+  };
+
+  CaseDescription l;
+  l.xwall = {0, 10, 10, 5, 5, 0};
+  l.ywall = {0, 0, 10, 10, 5, 5};
+  l.alpha = {10, 20, 30, 40, 50, 60};
+  l.xaud = {0, 10, 10, 0};
+  l.yaud = {0, 0, 10, 10};
+  l.xso = 2;
+  l.yso = 2;
+  l.Nsurface = 30;
+  rebuild(l);
+  expectShown(6);
+
+  // Walls alone, around a place the source is not in: the rebuild moves the source to the first
+  // vertex and the audience area into the room, so the early start was for another case.
+  CaseDescription moved;
+  moved.xwall = {20, 30, 30, 20};
+  moved.ywall = {20, 20, 30, 30};
+  rebuild(moved);
+  EXPECT_NEAR(sourcePoint(rt, fig)->x, 20, 0.1);
+  expectShown(4);
 }
 
 TEST_F(ConformanceTest, WallWalkTurnsEachWallGreenForASecondInWallOrder) {
