@@ -42,6 +42,16 @@ bool withinReach(const std::array<double, 2>& side) {
          std::fabs(side[0]) <= kFarthestCoordinate && std::fabs(side[1]) <= kFarthestCoordinate;
 }
 
+// A fitted side slid back within the reach of coordinates, its length kept where it fits: walls at the
+// edge of reach would otherwise give a zone, and a saved case, that reaches past it.
+std::array<double, 2> slidWithinReach(const std::array<double, 2>& side) {
+  constexpr double reach = kFarthestCoordinate;
+  if (side[1] - side[0] >= 2 * reach) return {-reach, reach};
+  if (side[1] > reach) return {side[0] - (side[1] - reach), reach};
+  if (side[0] < -reach) return {-reach, side[1] + (-reach - side[0])};
+  return side;
+}
+
 }  // namespace
 
 std::vector<double> gridPositions(double lo, double hi, double g) {
@@ -179,8 +189,8 @@ void expandzone(Runtime& rt, const std::optional<std::vector<double>>& limits, b
   }
   if (fit) {
     const double xm = (xmin + xmax) / 2, ym = (ymin + ymax) / 2;
-    xl = {xm - extent / 2 - step, xm + extent / 2 + step};
-    yl = {ym - extent / 2 - step, ym + extent / 2 + step};
+    xl = slidWithinReach({xm - extent / 2 - step, xm + extent / 2 + step});
+    yl = slidWithinReach({ym - extent / 2 - step, ym + extent / 2 + step});
   } else if (limits) {
     if (limits->size() < 4) return;
     xl = {(*limits)[0], (*limits)[1]};

@@ -103,6 +103,21 @@ TEST_F(UpdateLimits, ValuesBeyondTheLimitsChangeNothing) {
   EXPECT_EQ(readCase(rt, fig).xlim, (std::array<double, 2>{-1e6, 1e6}));
 }
 
+// Walls at the edge of reach: the zone fitted around them slides back within it, so the case saved
+// from the window reads back (it once reached 0.9 m past and the program refused its own file).
+TEST_F(UpdateLimits, AZoneFittedAtTheEdgeOfReachStaysWithinIt) {
+  for (const double x0 : {999000.0, -999999.9}) {
+    SCOPED_TRACE(x0);
+    ASSERT_EQ(update(Json{{"xwall", {x0, x0 + 999.9, x0 + 999.9, x0}}, {"ywall", {0, 0, 10, 10}}})["ok"],
+              true);
+    const auto xl = readCase(rt, fig).xlim;
+    EXPECT_TRUE(std::fabs(xl[0]) <= 1e6 && std::fabs(xl[1]) <= 1e6);
+    EXPECT_TRUE(xl[0] <= x0 && xl[1] >= x0 + 999.9);
+    const auto saved = ops.call(rt, "getcurrentprop", {}, 1);
+    EXPECT_NO_THROW(CaseDescription::fromValue(saved.at(0)));
+  }
+}
+
 TEST_F(UpdateLimits, ARebuildThatFailsHalfWayPutsTheWindowBack) {
   const struct {
     const char* name;
