@@ -115,9 +115,33 @@ WallChain makeWallChain(Graphics& g, Handle axes, std::span<const double> x, std
   WallChain chain;
   chain.walls.reserve(n);
   chain.vertices.reserve(n);
+  // The first wall and vertex are made property by property; the others (hundreds in a large room)
+  // are copies that then take their own points, records and menus.
   for (std::size_t k = 0; k < n; ++k) {
-    chain.walls.push_back(g.create(ObjectType::Line, axes));
-    chain.vertices.push_back(g.create(ObjectType::Line, axes));
+    if (k == 0) {
+      chain.walls.push_back(createObject(g, ObjectType::Line, axes,
+                                         {{"color", "k"},
+                                          {"linestyle", "-"},
+                                          {"marker", "none"},
+                                          {"buttondownfcn", "velmoracopy('setactivewall')"},
+                                          {"xdata", pair(x[0], x[1 % n])},
+                                          {"ydata", pair(y[0], y[1 % n])},
+                                          {"tag", "acouwall"},
+                                          {"linewidth", 1.0}}));
+      chain.vertices.push_back(createObject(g, ObjectType::Line, axes,
+                                            {{"color", "k"},
+                                             {"linestyle", "none"},
+                                             {"marker", "."},
+                                             {"xdata", Value(x[0])},
+                                             {"ydata", Value(y[0])},
+                                             {"tag", "acouwallvertex"},
+                                             {"markersize", 15.0},
+                                             {"buttondownfcn", std::string(kWallVertexPress)},
+                                             {"interruptible", "off"}}));
+    } else {
+      chain.walls.push_back(g.copy(chain.walls.front(), axes));
+      chain.vertices.push_back(g.copy(chain.vertices.front(), axes));
+    }
   }
   Handle firstMenu = platform::kNoHandle;  // the menus of the other walls are copies of the first's
   for (std::size_t k = 0; k < n; ++k) {
@@ -130,31 +154,14 @@ WallChain makeWallChain(Graphics& g, Handle axes, std::span<const double> x, std
     wallRecord.con = {chain.vertices[k], chain.vertices[q]};
     wallRecord.alpha = k < alpha.size() ? alpha[k] : 0.0;
     g.setUserdata(wall, std::make_shared<WallRecord>(wallRecord));
-    setProperties(g, wall,
-                  {{"color", "k"},
-                   {"linestyle", "-"},
-                   {"marker", "none"},
-                   {"buttondownfcn", "velmoracopy('setactivewall')"},
-                   {"xdata", pair(x[k], x[q])},
-                   {"ydata", pair(y[k], y[q])},
-                   {"tag", "acouwall"},
-                   {"linewidth", 1.0}});
+    if (k > 0) setProperties(g, wall, {{"xdata", pair(x[k], x[q])}, {"ydata", pair(y[k], y[q])}});
     const Handle menu = makeWallMenu(g, wall, firstMenu);
     if (firstMenu == platform::kNoHandle) firstMenu = menu;
 
     VertexRecord vertexRecord;
     vertexRecord.con = {chain.walls[p], chain.walls[k]};
     g.setUserdata(vertex, std::make_shared<VertexRecord>(vertexRecord));
-    setProperties(g, vertex,
-                  {{"color", "k"},
-                   {"linestyle", "none"},
-                   {"marker", "."},
-                   {"xdata", Value(x[k])},
-                   {"ydata", Value(y[k])},
-                   {"tag", "acouwallvertex"},
-                   {"markersize", 15.0},
-                   {"buttondownfcn", std::string(kWallVertexPress)},
-                   {"interruptible", "off"}});
+    if (k > 0) setProperties(g, vertex, {{"xdata", Value(x[k])}, {"ydata", Value(y[k])}});
   }
   return chain;
 }
