@@ -14,7 +14,8 @@ struct Stopped {};
 }  // namespace
 
 bool EarlyMap::suits(const engine::CaseInputs& in) {
-  return !in.walls.empty() && !in.xs.empty() &&
+  // Without progress reports (a path animation's frames) a chain that guessed wrong cannot be stopped.
+  return !in.noprogressbar && !in.walls.empty() && !in.xs.empty() &&
          static_cast<double>(in.walls.size()) * static_cast<double>(in.xs.size()) <= kMostEarlyWork;
 }
 

@@ -18,8 +18,8 @@ namespace velmora::shell {
 
 class EarlyMap {
  public:
-  // Whether a map is quick enough to start early. A long one keeps its progress bar live, wall by
-  // wall, which only the step itself can show.
+  // Whether a map is quick enough to start early, and reports its progress (where a wrong guess is
+  // stopped). A long one keeps its progress bar live, wall by wall, which only the step can show.
   static bool suits(const engine::CaseInputs& in);
 
   // Starts the chain at once, on another core when one is free.
