@@ -43,9 +43,9 @@ void refreshsurfaceposition(Runtime& rt) {
   const Corners c = audienceCorners(rt, fig);
   if (!map || c.x.size() < 4) return;
   auto& g = rt.graphics();
-  const std::size_t rows = g.at(*map).matrix("xdata").rows;
-  if (rows < 2) return;
-  const engine::AudienceGrid grid = engine::audiencegrid(c.x, c.y, static_cast<int>(rows - 1));
+  const auto intervals = shell::audienceMapIntervals(g, *map);
+  if (!intervals) return;
+  const engine::AudienceGrid grid = engine::audiencegrid(c.x, c.y, *intervals);
   g.set(*map, "xdata", Value(toPlatform(grid.xs)));
   g.set(*map, "ydata", Value(toPlatform(grid.ys)));
   refreshsurfacearea(rt);

@@ -74,8 +74,11 @@ LiveJob snapshotLive(const Runtime& rt, Handle fig, LiveDrag kind) {
       job.xaud.push_back(p.x);
       job.yaud.push_back(p.y);
     }
-    if (const auto map = findInWindow(rt, fig, "acouaudiencesurface")) {
-      job.nsurface = static_cast<int>(rt.graphics().at(*map).matrix("xdata").rows) - 1;
+    try {
+      if (const auto map = findInWindow(rt, fig, "acouaudiencesurface"))
+        job.nsurface = shell::audienceMapIntervals(rt.graphics(), *map).value_or(0);
+    } catch (const std::exception&) {
+      // A map finer than any precision shows nothing live; the release says why.
     }
   } else {
     const MapGrid grid = audienceMapGrid(rt, fig);

@@ -10,6 +10,7 @@
 #include "platform/graphics.h"
 #include "platform/matfile.h"
 #include "platform/numbers.h"
+#include "shell/case/acoustics.h"
 #include "shell/case/window.h"
 #include "shell/init.h"
 #include "shell/recent_cases.h"
@@ -196,7 +197,7 @@ CaseDescription describeCase(const platform::Runtime& rt, Handle fig, const std:
   if (!record.curves.empty()) d.curves = record.curves;
 
   const Handle map = drawingObject(rt, fig, "acouaudiencesurface");
-  d.Nsurface = static_cast<int>(g.at(map).matrix("xdata").rows) - 1;
+  d.Nsurface = audienceMapIntervals(g, map);
   return d;
 }
 

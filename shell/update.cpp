@@ -61,7 +61,8 @@ void restartHistory(platform::Runtime& rt, const Operations& ops, Handle fig, co
 }
 
 // What the map step will most likely be given: the description's walls, source, audience area and
-// precision, and the window's own for what it leaves out. Nothing when the window has no map to show.
+// precision, and the window's own for what it leaves out. Nothing when the window has no map to show,
+// or one the step would refuse.
 std::optional<engine::CaseInputs> expectedMapInputs(const platform::Runtime& rt, Handle fig,
                                                     const CaseDescription& prop) {
   engine::CaseInputs in;
@@ -96,7 +97,7 @@ std::optional<engine::CaseInputs> expectedMapInputs(const platform::Runtime& rt,
   if (prop.Nsurface) {
     intervals = *prop.Nsurface;
   } else if (const auto map = findInWindow(rt, fig, "acouaudiencesurface")) {
-    intervals = static_cast<int>(rt.graphics().at(*map).matrix("xdata").rows) - 1;
+    intervals = audienceMapIntervals(rt.graphics(), *map).value_or(0);
   }
   if (xaud.size() < 4 || yaud.size() < 4 || intervals < 1) return std::nullopt;
   engine::AudienceGrid grid = engine::audiencegrid(xaud, yaud, intervals);
@@ -117,12 +118,16 @@ void rebuild(platform::Runtime& rt, const Operations& ops, const CaseDescription
   bool newWalls = false;
 
   // The map starts on the other core while this rebuilds the window; its step takes the values if
-  // they are for what the window then shows.
+  // they are for what the window then shows. A guess that cannot be made (a window damaged from
+  // outside) is no reason to refuse the rebuild: the steps say what is wrong, if anything still is.
   if (ops.has("refreshsurfacevalues")) {
-    if (auto expected = expectedMapInputs(rt, fig, prop); expected && EarlyMap::suits(*expected)) {
-      auto early = std::make_shared<EarlyMap>(std::move(*expected));
-      changeCase(rt, fig, [&](CaseRecord& record) { record.earlyMap = std::move(early); });
+    std::shared_ptr<EarlyMap> early;
+    try {
+      if (auto expected = expectedMapInputs(rt, fig, prop); expected && EarlyMap::suits(*expected))
+        early = std::make_shared<EarlyMap>(std::move(*expected));
+    } catch (const std::exception&) {
     }
+    if (early) changeCase(rt, fig, [&](CaseRecord& record) { record.earlyMap = std::move(early); });
   }
 
   // Walls.

@@ -22,19 +22,35 @@ platform::Matrix toPlatform(const engine::Matrix& m) {
   return platform::Matrix{m.rows, m.cols, m.data, 1};
 }
 
+namespace {
+
+// The computations keep several values per point and per wall: a map larger than the finest precision
+// (set from outside) is refused before any of them is allocated.
+constexpr std::size_t kMostPoints = (kMostMapIntervals + 1) * (kMostMapIntervals + 1);
+
+Error mapTooLarge() {
+  return Error("the audience map has more than " + std::to_string(kMostPoints) + " points");
+}
+
+}  // namespace
+
 MapGrid audienceMapGrid(const Runtime& rt, Handle fig) {
   const auto maps = objectsByTag(rt, fig, "acouaudiencesurface");
   if (maps.empty()) return {};
   const auto& map = rt.graphics().at(maps.front());
-  // The computations keep several values per point and per wall: a map larger than the finest
-  // precision (set from outside) is refused before any of them is allocated.
-  constexpr std::size_t kMostPoints = (kMostMapIntervals + 1) * (kMostMapIntervals + 1);
   for (const char* coordinate : {"xdata", "ydata"}) {
     const auto& m = map.matrix(coordinate);
     if (m.rows > kMostPoints || m.cols > kMostPoints || m.rows * m.cols > kMostPoints || m.numel() > kMostPoints)
-      throw Error("the audience map has more than " + std::to_string(kMostPoints) + " points");
+      throw mapTooLarge();
   }
   return {toEngine(map.matrix("xdata")), toEngine(map.matrix("ydata"))};
+}
+
+std::optional<int> audienceMapIntervals(const platform::Graphics& g, Handle map) {
+  const std::size_t rows = g.at(map).matrix("xdata").rows;
+  if (rows < 2) return std::nullopt;
+  if (rows - 1 > static_cast<std::size_t>(kMostMapIntervals)) throw mapTooLarge();
+  return static_cast<int>(rows - 1);
 }
 
 void recordConvexity(CaseRecord& record, engine::RoomConvexity convexity) {

@@ -19,6 +19,9 @@ struct MapGrid {
   engine::Matrix xs, ys;
 };
 MapGrid audienceMapGrid(const platform::Runtime& rt, platform::Handle fig);
+// Intervals along each side of an audience map: its grid's rows less one; nothing under two rows.
+// Raises the same Error as audienceMapGrid for a map finer than any precision (changed from outside).
+std::optional<int> audienceMapIntervals(const platform::Graphics& g, platform::Handle map);
 
 engine::Matrix toEngine(const platform::Matrix& m);
 platform::Matrix toPlatform(const engine::Matrix& m);

@@ -118,6 +118,23 @@ TEST_F(UpdateLimits, AZoneFittedAtTheEdgeOfReachStaysWithinIt) {
   }
 }
 
+// A map grid made finer than any precision from outside (a column of 1e5 points) once made the next
+// rebuild lay out 1e10 grid points until the system killed the program.
+TEST_F(UpdateLimits, AMapGridChangedFromOutsideIsRefusedNotLaidOut) {
+  const Json map = request({{"op", "find"}, {"tag", "acouaudiencesurface"}})["objects"][0]["handle"];
+  const Json column{{"shape", {100000, 1}}, {"data", std::vector<double>(100000, 0.5)}};
+  for (const char* coordinate : {"xdata", "ydata"})
+    ASSERT_EQ(request({{"op", "set"}, {"handle", map}, {"prop", coordinate}, {"value", column}})["ok"], true);
+  const Json before = window();
+  const Json reply = update(Json{{"xso", 3}, {"yso", 3}});
+  EXPECT_EQ(reply.value("error", ""), "the audience map has more than 160801 points");
+  EXPECT_EQ(window(), before);
+  // A precision chosen anew makes a map the rebuild takes again.
+  request({{"op", "answer"}, {"answers", Json::array({Json{{"input", {"30"}}}})}});
+  ASSERT_EQ(request({{"op", "dispatch"}, {"args", {"surfaceprecision"}}})["ok"], true);
+  EXPECT_EQ(update(Json{{"xso", 3}, {"yso", 3}})["ok"], true);
+}
+
 TEST_F(UpdateLimits, ARebuildThatFailsHalfWayPutsTheWindowBack) {
   const struct {
     const char* name;
