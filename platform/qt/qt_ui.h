@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include <QPointer>
 
@@ -35,8 +37,16 @@ class QtUi : public platform::Ui {
   std::pair<int, int> screenSize() const override;
 
  private:
+  void drawProgress();
+
   SettingsRecentCases recentCases_;  // installed while this front end lives
   std::function<bool()> windowsOpen_;
+  // The progress bar: open from the first report to the close; its window appears once the work has
+  // lasted a moment and is redrawn a few dozen times a second at most (see progress()).
+  bool progressOpen_ = false;
+  std::string progressText_;
+  double progressFraction_ = 0;
+  std::chrono::steady_clock::time_point progressOpened_, progressDrawn_;
   QPointer<QProgressDialog> progress_;
 };
 

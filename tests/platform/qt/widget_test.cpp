@@ -13,13 +13,17 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <string>
+#include <thread>
 
 #include "platform/error.h"
 #include "platform/qt/figure_window.h"
@@ -421,6 +425,33 @@ TEST(QtUiDialogs, WaitEndsWhenDoneOrWhenNoWindowIsLeft) {
   ui.setWindowsOpen([&] { return open; });
   QTimer::singleShot(20, [&] { open = false; });
   EXPECT_FALSE(ui.waitUntil([] { return false; }));
+}
+
+// The map computation reports every wall; the bar shows only once the work has lasted a moment, with
+// the latest report.
+TEST(QtUiDialogs, ProgressBarShowsOnlyForWorkThatLasts) {
+  test_support::qtApplication();
+  QtUi ui;
+  const auto bar = [] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* d = qobject_cast<QProgressDialog*>(w); d != nullptr && d->isVisible()) return d;
+    return static_cast<QProgressDialog*>(nullptr);
+  };
+  for (int i = 0; i <= 360; ++i) ui.progress("processing wall " + std::to_string(i) + " on 360", i / 360.0);
+  EXPECT_EQ(bar(), nullptr);
+  ui.closeProgress();
+
+  ui.progress("processing wall 0 on 2", 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  ui.progress("processing wall 1 on 2", 0.5);
+  QProgressDialog* shown = bar();
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ(shown->windowTitle(), "Progress bar");
+  EXPECT_EQ(shown->labelText(), "processing wall 1 on 2");
+  EXPECT_EQ(shown->value(), 500);
+  EXPECT_TRUE(shown->isModal());
+  ui.closeProgress();
+  EXPECT_EQ(bar(), nullptr);
 }
 
 TEST(QtUiFilter, FilterListsBecomeQtFilters) {
