@@ -6,7 +6,7 @@
 
 #include <oneapi/tbb/global_control.h>
 #include <oneapi/tbb/info.h>
-#include <QGuiApplication>
+#include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <array>
@@ -18,6 +18,8 @@
 #include "bench/rooms.h"
 #include "engine/engine.h"
 #include "platform/qt/painter_canvas.h"
+#include "platform/qt/qt_front_end.h"
+#include "platform/qt/qt_ui.h"
 #include "platform/render.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
@@ -42,6 +44,14 @@ struct Window {
   velmora::platform::Runtime rt{ui};
   velmora::shell::Operations ops;
 };
+
+// The widgets' application, made once: fonts for the painted texts, windows for the on-screen runs.
+void qtApplication() {
+  static int argc = 1;
+  static char name[] = "velmora_window_bench";
+  static char* argv[] = {name, nullptr};
+  static QApplication app(argc, argv);
+}
 
 CaseDescription circleRoom(int walls, int nsurface) {
   CaseDescription d;
@@ -99,6 +109,23 @@ void BM_Circle360At50Update(benchmark::State& state) {
 }
 BENCHMARK(BM_Circle360At50Update)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The same in the program as its user has it: the window on screen (the offscreen platform), the
+// Qt dialogs and progress bar, and the events after the rebuild, painting included.
+void BM_Circle360At50UpdateOnScreen(benchmark::State& state) {
+  qtApplication();
+  Window w;
+  velmora::platform::qt::QtUi qtUi;
+  w.rt.setUi(qtUi);
+  velmora::platform::qt::QtFrontEnd frontEnd(w.rt);
+  QCoreApplication::processEvents();
+  const Value prop = circleRoom(360, 50).toValue();
+  for (auto _ : state) {
+    velmora::shell::velmoracopy(w.rt, w.ops, {Value("update"), prop});
+    QCoreApplication::processEvents();
+  }
+}
+BENCHMARK(BM_Circle360At50UpdateOnScreen)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 CaseDescription room(std::vector<double> x, std::vector<double> y, double xso, double yso,
                      std::vector<double> xaud, std::vector<double> yaud, int nsurface) {
   CaseDescription d;
@@ -152,10 +179,7 @@ BENCHMARK(BM_LiveDragStepGear40At100)->Unit(benchmark::kMillisecond)->UseRealTim
 // Painting the window as the screen shows it, map included: what each change of a drag costs on top
 // of its computation. Maps whose cells span many colours are the costly ones.
 void paintWindow(benchmark::State& state, const CaseDescription& d) {
-  static int argc = 1;
-  static char name[] = "velmora_window_bench";
-  static char* argv[] = {name, nullptr};
-  static QGuiApplication app(argc, argv);  // fonts for the texts
+  qtApplication();
   Window w;
   velmora::shell::velmoracopy(w.rt, w.ops, {Value("update"), d.toValue()});
   const auto fig = velmora::shell::currentMainWindow(w.rt);
