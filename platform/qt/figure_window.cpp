@@ -318,6 +318,9 @@ QWidget* FigureWindow::createControl(Handle control, const std::string& style) {
     w = b;
   } else if (style == "listbox") {
     auto* list = new QListWidget(this);
+    // Entries are one line each in one font: the list is laid out from the first one's size, not by
+    // measuring every entry (a 360-wall room lists 362) at each change of the window.
+    list->setUniformItemSizes(true);
     connect(list, &QListWidget::itemClicked, this, [this, control, list](QListWidgetItem*) {
       if (!syncing_) userClicked(control, selectedRows(list));
     });
@@ -423,7 +426,8 @@ void FigureWindow::applyControl(Handle control, QWidget* w, const std::string& s
                                      : QFont::Normal);
   const std::string angle = platform::lower(o.text("fontangle"));
   font.setItalic(angle == "italic" || angle == "oblique");
-  w->setFont(font);
+  // Set only when it changes: a new font lays the whole control out again.
+  if (w->font() != font) w->setFont(font);
 
   QPalette pal = w->palette();
   if (auto bg = o.color("backgroundcolor")) {
@@ -438,7 +442,7 @@ void FigureWindow::applyControl(Handle control, QWidget* w, const std::string& s
     pal.setColor(QPalette::WindowText, c);
     pal.setColor(QPalette::Text, c);
   }
-  w->setPalette(pal);
+  if (w->palette() != pal) w->setPalette(pal);
 
   const Value string = o.get("string");
   const Qt::Alignment align = alignmentFor(o.text("horizontalalignment"));
