@@ -19,6 +19,7 @@
 #include "shell/case/drawing_objects.h"
 #include "shell/case/window.h"
 #include "shell/dispatcher.h"
+#include "support/hand_rooms.h"
 #include "support/main_window.h"
 
 namespace velmora::shell {
@@ -125,14 +126,10 @@ TEST_F(ConformanceTest, AnUpdateShowsTheMapOfWhatItDrewWhetherItsEarlyStartGuess
     ui.fractions.clear();
   };
 
-  CaseDescription l;
-  l.xwall = {0, 10, 10, 5, 5, 0};
-  l.ywall = {0, 0, 10, 10, 5, 5};
-  l.alpha = {10, 20, 30, 40, 50, 60};
+  CaseDescription l = test_support::describe({0, 10, 10, 5, 5, 0}, {0, 0, 10, 10, 5, 5},
+                                             {10, 20, 30, 40, 50, 60}, 2, 2, 8, 8, 100);
   l.xaud = {0, 10, 10, 0};
   l.yaud = {0, 0, 10, 10};
-  l.xso = 2;
-  l.yso = 2;
   l.Nsurface = 30;
   rebuild(l);
   expectShown(6);
