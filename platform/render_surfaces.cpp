@@ -34,6 +34,17 @@ std::size_t bandCount(const TableRows& rowAt, std::size_t rows, std::size_t cols
   return bands;
 }
 
+// Whether the grid points first + from .. first + to lie on one line, to well under a pixel.
+bool straight(const std::vector<Point>& pixel, std::size_t first, std::size_t from, std::size_t to) {
+  const Point a = pixel[first + from], b = pixel[first + to];
+  const double dx = b.x - a.x, dy = b.y - a.y, length = std::hypot(dx, dy);
+  for (std::size_t r = from + 1; r < to; ++r) {
+    const Point q = pixel[first + r];
+    if (std::abs(dx * (q.y - a.y) - dy * (q.x - a.x)) > 1e-6 * length) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void drawSurface(AxesContext& ctx, const GraphicsObject& o) {
@@ -94,6 +105,25 @@ void drawSurface(AxesContext& ctx, const GraphicsObject& o) {
       std::optional<std::size_t> stripRow;
       auto flushStrip = [&](std::size_t endRow) {
         if (!stripRow) return;
+        if (byPixel) {
+          // Painted with the other cells, pixel by pixel: one band row throughout, as two triangles when
+          // both sides of the strip are straight (a grid over a four-cornered area), else cell by cell.
+          const double t = static_cast<double>(*stripRow) + 0.5;
+          const auto add = [&](std::size_t from, std::size_t to) {
+            const Point a = pixel[c * rows + from], b = pixel[c * rows + to], d = pixel[(c + 1) * rows + to],
+                        e = pixel[(c + 1) * rows + from];
+            tableTris.push_back({{a, b, d}, {t, t, t}});
+            tableTris.push_back({{a, d, e}, {t, t, t}});
+          };
+          if (straight(pixel, c * rows, stripStart, endRow) &&
+              straight(pixel, (c + 1) * rows, stripStart, endRow)) {
+            add(stripStart, endRow);
+          } else {
+            for (std::size_t r = stripStart; r < endRow; ++r) add(r, r + 1);
+          }
+          stripRow.reset();
+          return;
+        }
         std::vector<Point> pts;
         pts.reserve(2 * (endRow - stripStart + 1));
         for (std::size_t r = stripStart; r <= endRow; ++r) pts.push_back(pixel[c * rows + r]);

@@ -145,9 +145,15 @@ class ShadeRaster {
     const int maxY = std::min(y0_ + h_ - 1, static_cast<int>(std::floor(std::max({a.y(), b.y(), d.y()}))));
     static constexpr double kSamples[4][2] = {{0.375, 0.125}, {0.875, 0.375}, {0.625, 0.875}, {0.125, 0.625}};
     auto edge = [](const QPointF& from, const QPointF& to) {
-      // cross(from, to, q) = (to - from) x (q - from)
-      const double dx = to.x() - from.x(), dy = to.y() - from.y();
-      return Edge{-dy, dx, dy * from.x() - dx * from.y(), topLeft(from, to)};
+      // cross(from, to, q) = (to - from) x (q - from), worked out from the endpoints in one fixed order:
+      // the two triangles that share an edge then get exactly opposite values at every point, and no
+      // pixel centre on it falls to neither.
+      const bool reversed = to.y() < from.y() || (to.y() == from.y() && to.x() < from.x());
+      const QPointF& p = reversed ? to : from;
+      const QPointF& q = reversed ? from : to;
+      const double dx = q.x() - p.x(), dy = q.y() - p.y();
+      const double sign = reversed ? -1.0 : 1.0;
+      return Edge{-dy * sign, dx * sign, (dy * p.x() - dx * p.y()) * sign, topLeft(from, to)};
     };
     const Edge e[3] = {edge(b, d), edge(d, a), edge(a, b)};
     const auto colourAt = shader(o, e, 0.25 / area);
