@@ -15,20 +15,6 @@ using namespace velmora::shell;
 
 namespace {
 
-struct Corners {
-  std::vector<double> x, y;
-};
-
-Corners audienceCorners(const Runtime& rt, Handle fig) {
-  Corners c;
-  for (Handle h : objectsInCreationOrder(rt, fig, "acouaudiencevertex")) {
-    const engine::Point p = firstPoint(rt, h);
-    c.x.push_back(p.x);
-    c.y.push_back(p.y);
-  }
-  return c;
-}
-
 std::optional<Handle> audienceMap(const Runtime& rt, Handle fig) {
   const auto maps = objectsByTag(rt, fig, "acouaudiencesurface");
   if (maps.empty()) return std::nullopt;
@@ -40,7 +26,7 @@ std::optional<Handle> audienceMap(const Runtime& rt, Handle fig) {
 void refreshsurfaceposition(Runtime& rt) {
   const Handle fig = currentMainWindow(rt);
   const auto map = audienceMap(rt, fig);
-  const Corners c = audienceCorners(rt, fig);
+  const AudienceCorners c = audienceCorners(rt, fig);
   if (!map || c.x.size() < 4) return;
   auto& g = rt.graphics();
   const auto intervals = shell::audienceMapIntervals(g, *map);
@@ -54,7 +40,7 @@ void refreshsurfaceposition(Runtime& rt) {
 void refreshsurfacearea(Runtime& rt) {
   const Handle fig = currentMainWindow(rt);
   const auto map = audienceMap(rt, fig);
-  const Corners c = audienceCorners(rt, fig);
+  const AudienceCorners c = audienceCorners(rt, fig);
   if (!map || c.x.size() < 4) return;
   auto& g = rt.graphics();
   const auto cross = [](double ax, double ay, double bx, double by) { return ax * by - ay * bx; };

@@ -69,11 +69,9 @@ LiveJob snapshotLive(const Runtime& rt, Handle fig, LiveDrag kind) {
   // The per-wall progress report is where a stale computation stops; nothing is shown of it.
   in.noprogressbar = false;
   if (kind == LiveDrag::Audience) {
-    for (Handle h : objectsInCreationOrder(rt, fig, "acouaudiencevertex")) {
-      const engine::Point p = firstPoint(rt, h);
-      job.xaud.push_back(p.x);
-      job.yaud.push_back(p.y);
-    }
+    AudienceCorners corners = audienceCorners(rt, fig);
+    job.xaud = std::move(corners.x);
+    job.yaud = std::move(corners.y);
     try {
       if (const auto map = findInWindow(rt, fig, "acouaudiencesurface"))
         job.nsurface = shell::audienceMapIntervals(rt.graphics(), *map).value_or(0);

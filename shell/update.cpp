@@ -82,16 +82,11 @@ std::optional<engine::CaseInputs> expectedMapInputs(const platform::Runtime& rt,
   } else {
     return std::nullopt;
   }
-  std::vector<double> xaud, yaud;
+  AudienceCorners corners;
   if (prop.xaud && prop.yaud) {
-    xaud = *prop.xaud;
-    yaud = *prop.yaud;
+    corners = {*prop.xaud, *prop.yaud};
   } else {
-    for (Handle h : objectsInCreationOrder(rt, fig, "acouaudiencevertex")) {
-      const engine::Point p = firstPoint(rt, h);
-      xaud.push_back(p.x);
-      yaud.push_back(p.y);
-    }
+    corners = audienceCorners(rt, fig);
   }
   int intervals = 0;
   if (prop.Nsurface) {
@@ -99,8 +94,8 @@ std::optional<engine::CaseInputs> expectedMapInputs(const platform::Runtime& rt,
   } else if (const auto map = findInWindow(rt, fig, "acouaudiencesurface")) {
     intervals = audienceMapIntervals(rt.graphics(), *map).value_or(0);
   }
-  if (xaud.size() < 4 || yaud.size() < 4 || intervals < 1) return std::nullopt;
-  engine::AudienceGrid grid = engine::audiencegrid(xaud, yaud, intervals);
+  if (corners.x.size() < 4 || corners.y.size() < 4 || intervals < 1) return std::nullopt;
+  engine::AudienceGrid grid = engine::audiencegrid(corners.x, corners.y, intervals);
   in.xs = std::move(grid.xs);
   in.ys = std::move(grid.ys);
   const CaseRecord& record = viewCase(rt, fig);

@@ -135,6 +135,16 @@ engine::Point firstPoint(const platform::Runtime& rt, Handle h) {
   return {x[0], y[0]};
 }
 
+AudienceCorners audienceCorners(const platform::Runtime& rt, Handle fig) {
+  AudienceCorners c;
+  for (Handle h : objectsInCreationOrder(rt, fig, "acouaudiencevertex")) {
+    const engine::Point p = firstPoint(rt, h);
+    c.x.push_back(p.x);
+    c.y.push_back(p.y);
+  }
+  return c;
+}
+
 std::optional<platform::Value> takeGuiData(platform::Runtime& rt, Handle fig) {
   auto& g = rt.graphics();
   if (fig == platform::kNoHandle || !g.exists(fig)) return std::nullopt;

@@ -75,6 +75,11 @@ std::vector<double> wallAbsorptions(const platform::Runtime& rt, Handle fig);
 
 // First point (xdata(1), ydata(1)) of a marker or line.
 engine::Point firstPoint(const platform::Runtime& rt, Handle h);
+// The audience area's corner markers, in the order the rebuild made them.
+struct AudienceCorners {
+  std::vector<double> x, y;
+};
+AudienceCorners audienceCorners(const platform::Runtime& rt, Handle fig);
 
 // Reads the window's GUI data slot and empties it.
 std::optional<platform::Value> takeGuiData(platform::Runtime& rt, Handle fig);
