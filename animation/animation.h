@@ -8,15 +8,15 @@
 #include <string_view>
 #include <vector>
 
+#include "document/case_record.h"
+#include "document/operations.h"
 #include "platform/runtime.h"
-#include "shell/case/case_record.h"
-#include "shell/operations.h"
 
 namespace velmora::animation {
 
+using document::AnimationParameters;
 using platform::Handle;
 using platform::Runtime;
-using shell::AnimationParameters;
 
 inline constexpr std::string_view kDialogTag = "animparam";
 inline constexpr std::string_view kSummaryName = "Animation summary";
@@ -57,13 +57,13 @@ void animcasegrab(Runtime& rt);
 // ---- the animation (animcase.cpp) ---------------------------------------------------------------
 
 // The verb "anim": dialog, path entry, path check, frame loop, restoring, summary.
-void animcase(Runtime& rt, const shell::Operations& ops);
+void animcase(Runtime& rt, const document::Operations& ops);
 
 // The six lines of the summary window.
 std::vector<std::string> summaryLines(std::size_t frames, const std::string& outputDirectory,
                                       const std::vector<double>& levels, const std::vector<double>& extent,
                                       double seconds);
 
-void registerAnimationOperations(shell::Operations& ops);
+void registerAnimationOperations(document::Operations& ops);
 
 }  // namespace velmora::animation

@@ -6,25 +6,26 @@
 #include <limits>
 
 #include "animation/animation.h"
+#include "document/acoustics.h"
+#include "document/drawing_objects.h"
+#include "document/tags.h"
+#include "document/window.h"
 #include "editor/editor_operations.h"
 #include "engine/surface.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
-#include "shell/case/acoustics.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 
 namespace velmora::animation {
 
+using document::CaseRecord;
+using document::createObject;
+using document::Operations;
 using platform::Graphics;
 using platform::List;
 using platform::Matrix;
 using platform::MessageKind;
 using platform::ObjectType;
 using platform::Value;
-using shell::CaseRecord;
-using shell::createObject;
-using shell::Operations;
 
 namespace {
 
@@ -48,11 +49,11 @@ void setVisible(Graphics& g, const std::vector<Handle>& handles, bool on) {
 }
 
 bool reflectionShown(const Runtime& rt, Handle fig) {
-  if (const auto button = shell::findInWindow(rt, fig, "acouselectreflection")) {
+  if (const auto button = document::findInWindow(rt, fig, tags::kSelectReflection)) {
     const auto v = rt.graphics().at(*button).numbers("value");
     return !v.empty() && v.front() == 1;
   }
-  return shell::readCase(rt, fig).displayvalue == "reflection";
+  return document::readCase(rt, fig).displayvalue == "reflection";
 }
 
 Value rowOrEmpty(const std::vector<double>& v) {
@@ -64,7 +65,7 @@ Value rowOrEmpty(const std::vector<double>& v) {
 engine::Point nearestGridPoint(const Runtime& rt, Handle fig, engine::Point p) {
   engine::Point best = p;
   double bestDistance = std::numeric_limits<double>::infinity();
-  for (Handle h : shell::objectsByTag(rt, fig, "acougrid")) {
+  for (Handle h : document::objectsByTag(rt, fig, tags::kGrid)) {
     const auto xs = rt.graphics().at(h).numbers("xdata");
     const auto ys = rt.graphics().at(h).numbers("ydata");
     for (std::size_t i = 0; i < xs.size() && i < ys.size(); ++i) {
@@ -140,7 +141,7 @@ std::optional<Path> pointerPath(Runtime& rt, Handle fig, Handle axes, bool splin
       continue;
     }
     engine::Point p{in->x, in->y};
-    if (const auto snap = shell::findInWindow(rt, fig, "acousnapbutton")) {
+    if (const auto snap = document::findInWindow(rt, fig, tags::kSnapButton)) {
       const auto v = g.at(*snap).numbers("value");
       if (!v.empty() && v.front() == 1) p = nearestGridPoint(rt, fig, p);
     }
@@ -234,23 +235,23 @@ std::optional<Path> manualPath(Runtime& rt, Handle axes) {
 void fixReflectionScale(Runtime& rt, Handle fig, double upper) {
   auto& g = rt.graphics();
   const double maxr = std::max(0.0, platform::roundHalfAway(upper));
-  CaseRecord record = shell::readCase(rt, fig);
+  CaseRecord record = document::readCase(rt, fig);
   record.clim = {0, maxr + 1};
   const std::string colormap = record.colormap;
-  shell::storeCase(rt, fig, std::move(record));
-  g.set(shell::drawingAxes(rt, fig), "clim", Value::row({0.5, maxr + 1.5}));
+  document::storeCase(rt, fig, std::move(record));
+  g.set(document::drawingAxes(rt, fig), "clim", Value::row({0.5, maxr + 1.5}));
   const auto table = engine::calculate_colormap(editor::baseColorTable(colormap), static_cast<int>(maxr) + 1);
   Matrix m = Matrix::zeros(table.size(), 3);
   for (std::size_t r = 0; r < table.size(); ++r) {
     for (std::size_t c = 0; c < 3; ++c) m(r, c) = table[r][c];
   }
   g.set(fig, "colormap", Value(m));
-  if (const auto cb = shell::findInWindow(rt, fig, "acoucbaxes")) {
+  if (const auto cb = document::findInWindow(rt, fig, tags::kColorBarAxes)) {
     g.set(*cb, "ylim", Value::row({-0.5, maxr + 0.5}));
     g.set(*cb, "ytick", Value::row(editor::reflectionTicks(maxr)));
     g.setText(*cb, "yticklabelmode", "auto");
   }
-  if (const auto patch = shell::findInWindow(rt, fig, "acoucbpatch")) {
+  if (const auto patch = document::findInWindow(rt, fig, tags::kColorBarPatch)) {
     g.set(*patch, "ydata", Value::row({-0.5, -0.5, maxr + 0.5, maxr + 0.5}));
     g.set(*patch, "cdata", Value::row({-0.5, -0.5, maxr + 0.5, maxr + 0.5}));
   }
@@ -264,7 +265,7 @@ std::string frameName(const std::string& prefix, std::size_t k) {
 
 // Extent of the visible objects with this tag.
 void growExtent(const Runtime& rt, Handle fig, std::string_view tag, std::array<double, 4>& e) {
-  for (Handle h : shell::objectsByTag(rt, fig, tag)) {
+  for (Handle h : document::objectsByTag(rt, fig, tag)) {
     if (!rt.graphics().at(h).visible()) continue;
     const auto xs = rt.graphics().at(h).numbers("xdata");
     const auto ys = rt.graphics().at(h).numbers("ydata");
@@ -277,7 +278,7 @@ void growExtent(const Runtime& rt, Handle fig, std::string_view tag, std::array<
 
 Handle newestPolarWindow(const Graphics& g) {
   for (Handle f : g.figures()) {
-    if (platform::equalsIgnoreCase(g.at(f).tag(), "acoupolar")) return f;
+    if (platform::equalsIgnoreCase(g.at(f).tag(), tags::kPolarWindow)) return f;
   }
   return platform::kNoHandle;
 }
@@ -287,12 +288,12 @@ void showSummary(Runtime& rt, const std::vector<std::string>& lines) {
   const auto [sw, sh] = rt.ui().screenSize();
   constexpr double w = 320, h = 170;
   const Handle fig = g.create(ObjectType::Figure, platform::kRoot);
-  shell::setProperties(g, fig,
-                       {{"name", Value(std::string(kSummaryName))},
-                        {"numbertitle", "off"},
-                        {"menubar", "none"},
-                        {"resize", "off"},
-                        {"position", Value::row({(sw - w) / 2, (sh - h) / 2, w, h})}});
+  document::setProperties(g, fig,
+                          {{"name", Value(std::string(kSummaryName))},
+                           {"numbertitle", "off"},
+                           {"menubar", "none"},
+                           {"resize", "off"},
+                           {"position", Value::row({(sw - w) / 2, (sh - h) / 2, w, h})}});
   // The "help" icon.
   const Handle icon = createObject(g, ObjectType::Axes, fig,
                                    {{"tag", "IconAxes"},
@@ -368,9 +369,9 @@ std::vector<std::string> summaryLines(std::size_t frames, const std::string& out
 
 void animcase(Runtime& rt, const Operations& ops) {
   auto& g = rt.graphics();
-  const Handle fig = shell::currentMainWindow(rt);
-  const Handle axes = shell::drawingAxes(rt, fig);
-  const CaseRecord stored = shell::readCase(rt, fig);
+  const Handle fig = document::currentMainWindow(rt);
+  const Handle axes = document::drawingAxes(rt, fig);
+  const CaseRecord stored = document::readCase(rt, fig);
 
   std::optional<AnimationParameters> previous = stored.animationparameters;
   if (previous) previous->pathtype = 1;
@@ -424,8 +425,8 @@ void animcase(Runtime& rt, const Operations& ops) {
       entered = pointerPath(rt, fig, axes, ptype == "spline");
     }
     if (!entered) {
-      removeAll(g, shell::objectsByTag(rt, fig, "lines"));
-      removeAll(g, shell::objectsByTag(rt, fig, "startpoint"));
+      removeAll(g, document::objectsByTag(rt, fig, "lines"));
+      removeAll(g, document::objectsByTag(rt, fig, "startpoint"));
       if (g.exists(fig)) callIf(rt, ops, "enableobjects", {Value("on")});
       return;
     }
@@ -444,8 +445,8 @@ void animcase(Runtime& rt, const Operations& ops) {
   const std::size_t count = frames.x.size();
 
   // ---- path check
-  const auto source = shell::objectInWindow(rt, fig, "acousource");
-  const auto receptor = shell::objectInWindow(rt, fig, "acoureceptor");
+  const auto source = document::objectInWindow(rt, fig, tags::kSource);
+  const auto receptor = document::objectInWindow(rt, fig, tags::kReceptor);
   const auto reject = [&](const std::vector<std::size_t>& bad, const std::string& message) {
     std::vector<double> rx, ry;
     for (std::size_t i : bad) {
@@ -469,7 +470,7 @@ void animcase(Runtime& rt, const Operations& ops) {
   };
   std::vector<std::size_t> outside;
   for (std::size_t i = 0; i < count; ++i) {
-    if (shell::checksource(rt, frames.x[i], frames.y[i], fig) == 0) outside.push_back(i);
+    if (document::checksource(rt, frames.x[i], frames.y[i], fig) == 0) outside.push_back(i);
   }
   if (!outside.empty()) {
     reject(outside, "Some path points (in red) are outside room ...");
@@ -477,7 +478,7 @@ void animcase(Runtime& rt, const Operations& ops) {
   }
   const bool movesReceptor = type == 4 && p.movingobject == 2;
   if (type == 4) {
-    const engine::Point still = shell::firstPoint(rt, movesReceptor ? source : receptor);
+    const engine::Point still = document::firstPoint(rt, movesReceptor ? source : receptor);
     std::vector<std::size_t> close;
     for (std::size_t i = 0; i < count; ++i) {
       if (!(std::hypot(frames.x[i] - still.x, frames.y[i] - still.y) > kPolarMinDistance)) close.push_back(i);
@@ -493,7 +494,7 @@ void animcase(Runtime& rt, const Operations& ops) {
     bool audience = true, receptor = true, axis = true, grid = true;
   } seen;
   const auto firstVisible = [&](std::string_view tag) {
-    const auto found = shell::objectsInCreationOrder(rt, fig, tag);
+    const auto found = document::objectsInCreationOrder(rt, fig, tag);
     return found.empty() || g.at(found.front()).visible();
   };
   const bool map = type <= 3;
@@ -515,18 +516,18 @@ void animcase(Runtime& rt, const Operations& ops) {
       }
       if (!p.level.empty()) callIf(rt, ops, "changecolorlimits", {Value("auto")});
       if (type == 3) {
-        setVisible(g, shell::objectsByTag(rt, fig, "acouaudiencesurface"), true);
-        for (const char* tag : {"acoucbaxes", "acoucbpatch"}) {
-          if (const auto h = shell::findInWindow(rt, fig, tag)) setVisible(g, {*h}, true);
+        setVisible(g, document::objectsByTag(rt, fig, tags::kAudienceMap), true);
+        for (const char* tag : {tags::kColorBarAxes, tags::kColorBarPatch}) {
+          if (const auto h = document::findInWindow(rt, fig, tag)) setVisible(g, {*h}, true);
         }
       }
-      setVisible(g, shell::objectsByTag(rt, fig, "acouwallvertex"), true);
-      setVisible(g, shell::objectsByTag(rt, fig, "acouaudiencevertex"), seen.audience);
-      setVisible(g, shell::objectsByTag(rt, fig, "acouaudienceedge"), seen.audience);
+      setVisible(g, document::objectsByTag(rt, fig, tags::kWallVertex), true);
+      setVisible(g, document::objectsByTag(rt, fig, tags::kAudienceVertex), seen.audience);
+      setVisible(g, document::objectsByTag(rt, fig, tags::kAudienceEdge), seen.audience);
       setVisible(g, {receptor}, seen.receptor);
-      setVisible(g, shell::objectsByTag(rt, fig, "acouXaxis"), seen.axis);
-      setVisible(g, shell::objectsByTag(rt, fig, "acouYaxis"), seen.axis);
-      setVisible(g, shell::objectsByTag(rt, fig, "acougrid"), seen.grid);
+      setVisible(g, document::objectsByTag(rt, fig, tags::kXAxis), seen.axis);
+      setVisible(g, document::objectsByTag(rt, fig, tags::kYAxis), seen.axis);
+      setVisible(g, document::objectsByTag(rt, fig, tags::kGrid), seen.grid);
       // The map follows the source to its last position (images only did not recompute it).
       if (type == 1 || type == 3) {
         callIf(rt, ops, "refreshimages");
@@ -534,14 +535,14 @@ void animcase(Runtime& rt, const Operations& ops) {
       }
       callIf(rt, ops, "selectvalue");
     }
-    CaseRecord record = shell::readCase(rt, fig);
+    CaseRecord record = document::readCase(rt, fig);
     record.noprogressbar.reset();
-    shell::storeCase(rt, fig, std::move(record));
+    document::storeCase(rt, fig, std::move(record));
   };
 
   std::string outputDirectory, prefix;
   const std::array<double, 4> roomBox = [&] {
-    const auto walls = shell::wallGeometry(rt, fig);
+    const auto walls = document::wallGeometry(rt, fig);
     std::array<double, 4> b{INFINITY, -INFINITY, INFINITY, -INFINITY};
     for (const auto& w : walls) {
       b = {std::min(b[0], w.x1), std::max(b[1], w.x1), std::min(b[2], w.y1), std::max(b[3], w.y1)};
@@ -554,22 +555,22 @@ void animcase(Runtime& rt, const Operations& ops) {
 
   try {
     if (map) {
-      seen.audience = firstVisible("acouaudiencevertex");
+      seen.audience = firstVisible(tags::kAudienceVertex);
       seen.receptor = g.at(receptor).visible();
-      seen.axis = firstVisible("acouXaxis");
-      seen.grid = firstVisible("acougrid");
+      seen.axis = firstVisible(tags::kXAxis);
+      seen.grid = firstVisible(tags::kGrid);
       prepared = true;
-      for (const char* tag : {"acouwallvertex", "acouaudiencevertex", "acouaudienceedge", "acouXaxis",
-                              "acouYaxis", "acougrid"}) {
-        setVisible(g, shell::objectsByTag(rt, fig, tag), false);
+      for (const char* tag : {tags::kWallVertex, tags::kAudienceVertex, tags::kAudienceEdge, tags::kXAxis,
+                              tags::kYAxis, tags::kGrid}) {
+        setVisible(g, document::objectsByTag(rt, fig, tag), false);
       }
       g.setText(fig, "paperunits", "points");
       g.set(fig, "paperposition", Value::row({0, 0, 430.08, 376.32}));
       if (type == 1) {
-        callIf(rt, ops, "acouzoom", {Value("room")});
+        callIf(rt, ops, document::kZoomOperation, {Value("room")});
       } else {
         callIf(rt, ops, "hideviewobjects", {Value("images-on")});
-        callIf(rt, ops, "acouzoom", {Value("images")});
+        callIf(rt, ops, document::kZoomOperation, {Value("images")});
       }
       setVisible(g, {receptor}, false);
     }
@@ -595,9 +596,9 @@ void animcase(Runtime& rt, const Operations& ops) {
       }
     }
 
-    CaseRecord record = shell::readCase(rt, fig);
+    CaseRecord record = document::readCase(rt, fig);
     record.noprogressbar = "no";
-    shell::storeCase(rt, fig, std::move(record));
+    document::storeCase(rt, fig, std::move(record));
 
     if (map && p.showpath != 0) {
       pathDrawn = createObject(g, ObjectType::Line, axes,
@@ -640,11 +641,11 @@ void animcase(Runtime& rt, const Operations& ops) {
     }
     std::string title;
     if (type == 3) {
-      const CaseRecord r = shell::readCase(rt, fig);
+      const CaseRecord r = document::readCase(rt, fig);
       title = (r.name == "not saved" ? std::string() : "case: " + r.name + "  -  ") + "Moving images";
-      setVisible(g, shell::objectsByTag(rt, fig, "acouaudiencesurface"), false);
-      for (const char* tag : {"acoucbaxes", "acoucbpatch"}) {
-        if (const auto h = shell::findInWindow(rt, fig, tag)) setVisible(g, {*h}, false);
+      setVisible(g, document::objectsByTag(rt, fig, tags::kAudienceMap), false);
+      for (const char* tag : {tags::kColorBarAxes, tags::kColorBarPatch}) {
+        if (const auto h = document::findInWindow(rt, fig, tag)) setVisible(g, {*h}, false);
       }
     }
 
@@ -658,19 +659,19 @@ void animcase(Runtime& rt, const Operations& ops) {
         callIf(rt, ops, "selectvalue");
         if (reflection && p.level.size() == 2) fixReflectionScale(rt, fig, p.level[1]);
         if (type == 3) {
-          if (const auto status = shell::findInWindow(rt, fig, "acoutext"))
+          if (const auto status = document::findInWindow(rt, fig, tags::kText))
             g.setText(*status, "string", title);
         }
         if (type == 1) {
-          setVisible(g, shell::objectsByTag(rt, fig, "acouimage"), false);
-          setVisible(g, shell::objectsByTag(rt, fig, "acouradius"), false);
+          setVisible(g, document::objectsByTag(rt, fig, tags::kImage), false);
+          setVisible(g, document::objectsByTag(rt, fig, tags::kRadius), false);
         }
         if (p.level.empty()) {
-          const CaseRecord r = shell::readCase(rt, fig);
+          const CaseRecord r = document::readCase(rt, fig);
           cmin = std::min(cmin.value_or(r.clim[0]), r.clim[0]);
           cmax = std::max(cmax.value_or(r.clim[1]), r.clim[1]);
         }
-        growExtent(rt, fig, "acouimage", extent);
+        growExtent(rt, fig, tags::kImage, extent);
         extent = {std::min(extent[0], roomBox[0]), std::max(extent[1], roomBox[1]),
                   std::min(extent[2], roomBox[2]), std::max(extent[3], roomBox[3])};
       } else {
@@ -718,9 +719,9 @@ void animcase(Runtime& rt, const Operations& ops) {
   restoreDisplay();
   p.xpath = frames.x;
   p.ypath = frames.y;
-  CaseRecord record = shell::readCase(rt, fig);
+  CaseRecord record = document::readCase(rt, fig);
   record.animationparameters = p;
-  shell::storeCase(rt, fig, std::move(record));
+  document::storeCase(rt, fig, std::move(record));
 
   std::vector<double> levels;
   if (cmin && cmax) {

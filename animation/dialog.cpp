@@ -3,16 +3,16 @@
 #include <filesystem>
 
 #include "animation/animation.h"
+#include "document/drawing_objects.h"
+#include "document/window.h"
 #include "platform/numbers.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 
 namespace velmora::animation {
 
+using document::createObject;
 using platform::Graphics;
 using platform::ObjectType;
 using platform::Value;
-using shell::createObject;
 
 namespace {
 
@@ -97,19 +97,19 @@ Handle makeDialog(Runtime& rt, const AnimationParameters& p) {
   const auto [sw, sh] = rt.ui().screenSize();
   const Handle dialog = g.create(ObjectType::Figure, platform::kRoot);
   const Value background = g.get(dialog, "color");
-  shell::setProperties(g, dialog,
-                       {{"name", "Animation parameters"},
-                        {"tag", Value(std::string(kDialogTag))},
-                        {"position", Value::row({(sw - kWidth) / 2, (sh - kHeight) / 2, kWidth, kHeight})},
-                        {"menubar", "none"},
-                        {"resize", "off"},
-                        {"numbertitle", "off"},
-                        {"windowstyle", "modal"},
-                        {"closerequestfcn", kNoClose},
-                        {"interruptible", "off"},
-                        {"defaultuicontrolfontsize", 10.0},
-                        {"defaultuicontrolfontweight", "light"},
-                        {"defaultuicontrolbackgroundcolor", background}});
+  document::setProperties(g, dialog,
+                          {{"name", "Animation parameters"},
+                           {"tag", Value(std::string(kDialogTag))},
+                           {"position", Value::row({(sw - kWidth) / 2, (sh - kHeight) / 2, kWidth, kHeight})},
+                           {"menubar", "none"},
+                           {"resize", "off"},
+                           {"numbertitle", "off"},
+                           {"windowstyle", "modal"},
+                           {"closerequestfcn", kNoClose},
+                           {"interruptible", "off"},
+                           {"defaultuicontrolfontsize", 10.0},
+                           {"defaultuicontrolfontweight", "light"},
+                           {"defaultuicontrolbackgroundcolor", background}});
 
   constexpr double x = 135, w = 255, grabW = 20;
   label(g, dialog, 1, "Animation type");
@@ -206,7 +206,7 @@ std::optional<AnimationParameters> getanimparameter(Runtime& rt,
                                                     const std::optional<AnimationParameters>& previous) {
   auto& g = rt.graphics();
   const AnimationParameters shown = previous.value_or(AnimationParameters{});
-  const auto main = shell::findMainWindow(rt);
+  const auto main = document::findMainWindow(rt);
   const Handle dialog = makeDialog(rt, shown);
   const Handle hidden = createObject(g, ObjectType::UiControl, dialog,
                                      {{"style", "pushbutton"}, {"tag", "hiddenbutton"}, {"visible", "off"}});

@@ -13,22 +13,22 @@ std::vector<double> numbersArg(const std::vector<Value>& args, std::size_t i) {
 
 }  // namespace
 
-void registerAnimationOperations(shell::Operations& ops) {
-  const shell::Operations* table = &ops;
-  ops.add(shell::makeOperation("animcase", 0, 0,
-                               shell::withoutArguments([table](Runtime& rt) { animcase(rt, *table); })));
-  ops.add(shell::makeOperation("animcasecb", 0, 0, shell::withoutArguments(animcasecb)));
-  ops.add(shell::makeOperation("animcasegrab", 0, 0, shell::withoutArguments(animcasegrab)));
-  ops.add(shell::makeOperation("getanimparameter", 1, 1,
-                               [](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
-                                 std::optional<AnimationParameters> previous;
-                                 if (!args.empty() && args[0].isRecord()) {
-                                   previous = AnimationParameters::fromValue(args[0]);
-                                 }
-                                 const auto chosen = getanimparameter(rt, previous);
-                                 return {chosen ? chosen->toValue() : Value()};
-                               }));
-  ops.add(shell::makeOperation(
+void registerAnimationOperations(document::Operations& ops) {
+  const document::Operations* table = &ops;
+  ops.add(document::makeOperation(
+      "animcase", 0, 0, document::withoutArguments([table](Runtime& rt) { animcase(rt, *table); })));
+  ops.add(document::makeOperation("animcasecb", 0, 0, document::withoutArguments(animcasecb)));
+  ops.add(document::makeOperation("animcasegrab", 0, 0, document::withoutArguments(animcasegrab)));
+  ops.add(document::makeOperation("getanimparameter", 1, 1,
+                                  [](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
+                                    std::optional<AnimationParameters> previous;
+                                    if (!args.empty() && args[0].isRecord()) {
+                                      previous = AnimationParameters::fromValue(args[0]);
+                                    }
+                                    const auto chosen = getanimparameter(rt, previous);
+                                    return {chosen ? chosen->toValue() : Value()};
+                                  }));
+  ops.add(document::makeOperation(
       "setpathsegments", 4, 2, [](Runtime&, const std::vector<Value>& args) -> std::vector<Value> {
         const std::string ptype = args.size() > 2 && args[2].isText() ? args[2].text() : "linear";
         const auto ns = numbersArg(args, 3);

@@ -2,6 +2,9 @@
 
 #include <filesystem>
 
+#include "document/case_record.h"
+#include "document/tags.h"
+#include "document/window.h"
 #include "engine/geometry.h"
 #include "platform/csv.h"
 #include "platform/error.h"
@@ -9,8 +12,6 @@
 #include "platform/numbers.h"
 #include "platform/output_file.h"
 #include "polar/arrivals_csv.h"
-#include "shell/case/case_record.h"
-#include "shell/case/window.h"
 #include "shell/case_files.h"
 #include "shell/map_export.h"
 
@@ -34,7 +35,7 @@ bool isRegularFile(const std::string& name) {
 }
 
 // The case description of the file, with every problem raised before any window exists.
-shell::CaseDescription readCase(const std::string& path) {
+document::CaseDescription readCase(const std::string& path) {
   if (!isRegularFile(path)) throw Error("file " + path + " not found ...");
   const shell::FileNameParts parts = shell::splitFileName(path);
   if (!platform::equalsIgnoreCase(parts.extension, shell::kCaseExtension))
@@ -48,7 +49,7 @@ shell::CaseDescription readCase(const std::string& path) {
     throw Error("file " + path + ": " + message);
   }
   try {
-    return shell::CaseDescription::fromValue(v);
+    return document::CaseDescription::fromValue(v);
   } catch (const Error& e) {
     throw Error("file " + path + ": " + e.what());
   }
@@ -56,8 +57,8 @@ shell::CaseDescription readCase(const std::string& path) {
 
 void requireInside(const engine::Walls& walls, const std::array<double, 2>& p, const char* option) {
   if (engine::checksource(p[0], p[1], walls) == 0) {
-    throw Error(std::string(option) + " " + platform::formatNumber(p[0]) + "," + platform::formatNumber(p[1]) +
-                " lies outside the room");
+    throw Error(std::string(option) + " " + platform::formatNumber(p[0]) + "," +
+                platform::formatNumber(p[1]) + " lies outside the room");
   }
 }
 
@@ -80,15 +81,15 @@ std::optional<platform::FileChoice> BatchUi::saveFile(const platform::FileDialog
   dialogWouldOpen("file chooser", d.title);
 }
 
-std::string runBatch(platform::Runtime& rt, const shell::Operations& ops, const BatchRequest& request,
+std::string runBatch(platform::Runtime& rt, const document::Operations& ops, const BatchRequest& request,
                      const ReportDocumentFactory& openReport) {
-  shell::CaseDescription prop = readCase(request.casePath);
+  document::CaseDescription prop = readCase(request.casePath);
   prop.name = shell::splitFileName(request.casePath).base;
   if (request.intervals) prop.Nsurface = *request.intervals;
 
   const engine::Walls walls = [&] {
     if (prop.xwall && prop.ywall) return engine::wallsFromOutline(*prop.xwall, *prop.ywall);
-    const shell::DefaultRoom room = shell::defaultRoom(kBatchZone);
+    const document::DefaultRoom room = document::defaultRoom(kBatchZone);
     return engine::wallsFromOutline(room.xwall, room.ywall);
   }();
   if (request.source) {
@@ -104,7 +105,7 @@ std::string runBatch(platform::Runtime& rt, const shell::Operations& ops, const 
 
   ops.call(rt, "init", {Value(kBatchZone)});
   ops.call(rt, "update", {prop.toValue()});
-  const platform::Handle fig = shell::currentMainWindow(rt);
+  const platform::Handle fig = document::currentMainWindow(rt);
 
   // Both tables are computed before anything is written: a refusal leaves no file behind.
   std::optional<std::string> mapText, arrivalsText;
@@ -120,14 +121,15 @@ std::string runBatch(platform::Runtime& rt, const shell::Operations& ops, const 
   if (request.print) {
     const shell::FileNameParts parts = shell::splitFileName(*request.print);
     ops.call(rt, "printcase",
-             {Value(parts.folder.empty() ? std::string("./") : parts.folder), Value(parts.base + parts.extension)});
+             {Value(parts.folder.empty() ? std::string("./") : parts.folder),
+              Value(parts.base + parts.extension)});
   }
   if (mapText) platform::writeTextFile(*request.csv, *mapText);
   if (arrivalsText) platform::writeTextFile(*request.polar, *arrivalsText);
   if (reportFile) reportFile->commit();
 
-  const auto map = shell::findInWindow(rt, fig, "acouaudiencesurface");
-  std::string summary = std::to_string(shell::wallsInWallOrder(rt, fig).size()) + " walls";
+  const auto map = document::findInWindow(rt, fig, tags::kAudienceMap);
+  std::string summary = std::to_string(document::wallsInWallOrder(rt, fig).size()) + " walls";
   if (map) {
     const platform::Matrix xs = rt.graphics().at(*map).matrix("xdata");
     summary += ", map " + std::to_string(xs.rows) + "x" + std::to_string(xs.cols);

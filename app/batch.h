@@ -6,9 +6,9 @@
 
 #include "app/command_line.h"
 #include "app/report.h"
+#include "document/operations.h"
 #include "platform/runtime.h"
 #include "platform/ui.h"
-#include "shell/operations.h"
 
 namespace velmora::app {
 
@@ -34,7 +34,7 @@ class BatchUi : public platform::Ui {
 // message on any failure; files are written only once everything they hold was computed. Returns a
 // short summary for the progress line ("map 21x21, 4 walls"). A report is drawn on documents from
 // `openReport`.
-std::string runBatch(platform::Runtime& rt, const shell::Operations& ops, const BatchRequest& request,
+std::string runBatch(platform::Runtime& rt, const document::Operations& ops, const BatchRequest& request,
                      const ReportDocumentFactory& openReport = {});
 
 }  // namespace velmora::app

@@ -64,7 +64,7 @@ struct Program {
     velmora::platform::qt::installImageReader(rt);
     velmora::shell::installDispatcher(rt, ops);
   }
-  velmora::shell::Operations ops;
+  velmora::document::Operations ops;
   velmora::platform::qt::QtFrontEnd frontEnd;
   velmora::platform::qt::QtPrintService printService;
 };
@@ -109,7 +109,7 @@ int runBatch(int argc, char* argv[], const std::vector<std::string>& words) {
   const auto started = std::chrono::steady_clock::now();
   app::BatchUi ui;
   Runtime rt(ui);
-  velmora::shell::Operations ops;
+  velmora::document::Operations ops;
   app::registerAllOperations(ops);
   velmora::shell::installDispatcher(rt, ops);
   velmora::platform::qt::QtPrintService printService(rt.graphics());
@@ -128,7 +128,8 @@ int runBatch(int argc, char* argv[], const std::vector<std::string>& words) {
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.2f", took.count());
-    std::cerr << "velmora batch: " << request.casePath << ": " << summary << ", done in " << seconds << " s\n";
+    std::cerr << "velmora batch: " << request.casePath << ": " << summary << ", done in " << seconds
+              << " s\n";
   }
   return 0;
 }

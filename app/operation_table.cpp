@@ -2,6 +2,7 @@
 
 #include "animation/animation.h"
 #include "dbtools/dbtools.h"
+#include "document/case_record.h"
 #include "editor/drag.h"
 #include "editor/editor_operations.h"
 #include "editor/placement.h"
@@ -11,19 +12,18 @@
 #include "plan/scan.h"
 #include "plan/shapes.h"
 #include "polar/polar.h"
-#include "shell/case/case_record.h"
 #include "shell/case_files.h"
+#include "shell/map_export.h"
 #include "shell/recent_cases.h"
 #include "shell/scale_bar.h"
 #include "shell/shortcuts.h"
-#include "shell/map_export.h"
 #include "shell/window_operations.h"
 
 namespace velmora::app {
 
 // One line per register function; each adds the operations of its folder.
-void registerAllOperations(shell::Operations& ops) {
-  shell::registerCaseOperations(ops);
+void registerAllOperations(document::Operations& ops) {
+  document::registerCaseOperations(ops);
   shell::registerCaseFileOperations(ops);
   shell::registerWindowOperations(ops);
   shell::registerMapExportOperations(ops);

@@ -3,12 +3,12 @@
 // function. The program and the tests build it the same way; nothing fills a table behind the
 // caller's back.
 
-#include "shell/operations.h"
+#include "document/operations.h"
 
 namespace velmora::app {
 
 // Adds every operation of every folder to `ops`. Operations keep the address of the table they were
 // added to (to call each other), so the table is filled where it lives and never moved afterwards.
-void registerAllOperations(shell::Operations& ops);
+void registerAllOperations(document::Operations& ops);
 
 }  // namespace velmora::app

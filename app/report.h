@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "document/operations.h"
 #include "platform/canvas.h"
 #include "platform/runtime.h"
-#include "shell/operations.h"
 
 namespace velmora::app {
 
@@ -51,15 +51,15 @@ struct ReportContent {
 
 // Gathers the report of a main window that holds a computed case, opening its polar diagram through
 // the "polardiagram" operation (left open). `date` is printed as given.
-ReportContent gatherReport(platform::Runtime& rt, const shell::Operations& ops, platform::Handle mainWindow,
-                           const std::string& date);
+ReportContent gatherReport(platform::Runtime& rt, const document::Operations& ops,
+                           platform::Handle mainWindow, const std::string& date);
 
 // Today's date as YYYY-MM-DD.
 std::string todaysDate();
 
 // Lays the report out on A4 pages and draws it; the two windows are drawn by the "printcase" and
 // "printpolar" operations, so they look as they print. Returns the document's bytes.
-std::vector<std::uint8_t> makeReport(platform::Runtime& rt, const shell::Operations& ops,
+std::vector<std::uint8_t> makeReport(platform::Runtime& rt, const document::Operations& ops,
                                      const ReportContent& content, const ReportDocumentFactory& open);
 
 }  // namespace velmora::app

@@ -7,10 +7,11 @@
 #include <string_view>
 
 #include "app/report.h"
+#include "document/tags.h"
+#include "document/window.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
 #include "polar/polar.h"
-#include "shell/case/window.h"
 #include "shell/wall_menu.h"
 
 namespace velmora::app {
@@ -63,8 +64,8 @@ std::string point(double x, double y) {
 ReportTable wallTable(const platform::Runtime& rt, Handle fig, const std::optional<std::vector<int>>& iwv) {
   ReportTable t;
   t.header = {"wall", "length (m)", "angle (°)", "absorption (%)", "seen from the source"};
-  const engine::Walls walls = shell::wallGeometry(rt, fig);
-  const std::vector<double> alpha = shell::wallAbsorptions(rt, fig);
+  const engine::Walls walls = document::wallGeometry(rt, fig);
+  const std::vector<double> alpha = document::wallAbsorptions(rt, fig);
   for (std::size_t i = 0; i < walls.size(); ++i) {
     const auto& w = walls[i];
     const shell::WallInfo info = shell::wallInfo(w.x1, w.y1, w.x2, w.y2, i < alpha.size() ? alpha[i] : 0.0);
@@ -92,7 +93,7 @@ ReportTable arrivalTable(const polar::PolarInputs& in, const polar::PolarLevels&
 }
 
 bool isPolarWindow(const platform::Graphics& g, Handle fig) {
-  return g.exists(fig) && platform::equalsIgnoreCase(g.at(fig).tag(), "acoupolar");
+  return g.exists(fig) && platform::equalsIgnoreCase(g.at(fig).tag(), tags::kPolarWindow);
 }
 
 }  // namespace
@@ -106,10 +107,10 @@ std::string todaysDate() {
   return buffer;
 }
 
-ReportContent gatherReport(platform::Runtime& rt, const shell::Operations& ops, Handle fig,
+ReportContent gatherReport(platform::Runtime& rt, const document::Operations& ops, Handle fig,
                            const std::string& date) {
   ReportContent c;
-  const shell::CaseRecord record = shell::readCase(rt, fig);
+  const document::CaseRecord record = document::readCase(rt, fig);
   c.caseName = record.name;
   c.date = date;
   c.version = VELMORA_VERSION;

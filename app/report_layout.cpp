@@ -152,7 +152,7 @@ class PageCapture : public platform::PrintService {
   PixelRect rect_;
 };
 
-void drawWindow(platform::Runtime& rt, const shell::Operations& ops, Canvas& page, const Item& item,
+void drawWindow(platform::Runtime& rt, const document::Operations& ops, Canvas& page, const Item& item,
                 Handle fig, const char* operation) {
   const PixelRect rect{kMargin, item.y + 4, kContentWidth, item.height - 8};
   PageCapture capture(rt.graphics(), page, rect);
@@ -208,7 +208,7 @@ void drawFrame(Canvas& c, const ReportContent& content, std::size_t page, std::s
 
 }  // namespace
 
-std::vector<std::uint8_t> makeReport(platform::Runtime& rt, const shell::Operations& ops,
+std::vector<std::uint8_t> makeReport(platform::Runtime& rt, const document::Operations& ops,
                                      const ReportContent& content, const ReportDocumentFactory& open) {
   if (!open) throw Error("reports cannot be written by this program");
   const std::vector<Page> pages = planPages(rt.graphics(), content);

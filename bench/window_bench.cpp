@@ -16,6 +16,8 @@
 
 #include "app/operation_table.h"
 #include "bench/rooms.h"
+#include "document/case_record.h"
+#include "document/window.h"
 #include "engine/engine.h"
 #include "platform/qt/painter_canvas.h"
 #include "platform/qt/qt_front_end.h"
@@ -23,14 +25,12 @@
 #include "platform/render.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
-#include "shell/case/case_record.h"
-#include "shell/case/window.h"
 #include "shell/dispatcher.h"
 
 namespace {
 
+using velmora::document::CaseDescription;
 using velmora::platform::Value;
-using velmora::shell::CaseDescription;
 
 // A main window opened on a 20 m zone, every operation reached through the dispatcher.
 struct Window {
@@ -42,7 +42,7 @@ struct Window {
   }
   velmora::platform::ScriptedUi ui;
   velmora::platform::Runtime rt{ui};
-  velmora::shell::Operations ops;
+  velmora::document::Operations ops;
 };
 
 // The widgets' application, made once: fonts for the painted texts, windows for the on-screen runs.
@@ -147,10 +147,10 @@ void liveDragStep(benchmark::State& state, const CaseDescription& d, std::size_t
                   std::array<std::array<double, 2>, 2> positions) {
   Window w;
   velmora::shell::velmoracopy(w.rt, w.ops, {Value("update"), d.toValue()});
-  const auto fig = velmora::shell::currentMainWindow(w.rt);
-  w.rt.click(velmora::shell::objectInWindow(w.rt, fig, "acousnapbutton"), Value(0.0));
-  const auto marker = velmora::shell::objectsInCreationOrder(w.rt, fig, "acouwallvertex").at(vertex - 1);
-  const auto start = velmora::shell::firstPoint(w.rt, marker);
+  const auto fig = velmora::document::currentMainWindow(w.rt);
+  w.rt.click(velmora::document::objectInWindow(w.rt, fig, "acousnapbutton"), Value(0.0));
+  const auto marker = velmora::document::objectsInCreationOrder(w.rt, fig, "acouwallvertex").at(vertex - 1);
+  const auto start = velmora::document::firstPoint(w.rt, marker);
   w.rt.press(marker, start.x, start.y);
   std::size_t i = 0;
   for (auto _ : state) {
@@ -158,7 +158,7 @@ void liveDragStep(benchmark::State& state, const CaseDescription& d, std::size_t
     w.rt.motion(fig, p[0], p[1]);
     w.ops.call(w.rt, "settlelivemap", {});
   }
-  const auto record = velmora::shell::readCase(w.rt, fig);
+  const auto record = velmora::document::readCase(w.rt, fig);
   state.counters["points"] = record.RT ? static_cast<double>(record.RT->data.size()) : 0.0;
 }
 
@@ -182,7 +182,7 @@ void paintWindow(benchmark::State& state, const CaseDescription& d) {
   qtApplication();
   Window w;
   velmora::shell::velmoracopy(w.rt, w.ops, {Value("update"), d.toValue()});
-  const auto fig = velmora::shell::currentMainWindow(w.rt);
+  const auto fig = velmora::document::currentMainWindow(w.rt);
   const auto position = w.rt.graphics().at(fig).numbers("position");
   QImage image(static_cast<int>(position[2]), static_cast<int>(position[3]),
                QImage::Format_ARGB32_Premultiplied);

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "document/drawing_objects.h"
 #include "engine/energy.h"
 #include "platform/graphics.h"
 #include "platform/numbers.h"
 #include "platform/ui.h"
-#include "shell/case/drawing_objects.h"
 
 namespace velmora::dbtools {
 
@@ -83,66 +83,66 @@ void dbdecrease(platform::Runtime& rt) {
 
   Graphics& g = rt.graphics();
   const Handle fig = g.create(ObjectType::Figure, 0);
-  shell::setProperties(g, fig, {{"menubar", "none"}, {"numbertitle", "off"}, {"name", kFadingWindowName}});
+  document::setProperties(g, fig, {{"menubar", "none"}, {"numbertitle", "off"}, {"name", kFadingWindowName}});
   // Hold on: each plot adds to what the axes already show.
-  const Handle axes = shell::createObject(g, ObjectType::Axes, fig, {{"nextplot", "add"}});
-  shell::createObject(
+  const Handle axes = document::createObject(g, ObjectType::Axes, fig, {{"nextplot", "add"}});
+  document::createObject(
       g, ObjectType::Line, axes,
       {{"xdata", Value::row({d, d})}, {"ydata", Value::row({0, lp})}, {"linestyle", ":"}, {"color", "k"}});
-  shell::createObject(
+  document::createObject(
       g, ObjectType::Line, axes,
       {{"xdata", Value::row({0, d})}, {"ydata", Value::row({lp, lp})}, {"linestyle", ":"}, {"color", "k"}});
-  shell::createObject(g, ObjectType::Line, axes,
-                      {{"xdata", Value::row(r)}, {"ydata", Value::row(curve)}, {"color", "b"}});
-  shell::createObject(g, ObjectType::Line, axes,
-                      {{"xdata", Value(d)},
-                       {"ydata", Value(lp)},
-                       {"linestyle", "none"},
-                       {"marker", "."},
-                       {"markersize", 16.0},
-                       {"color", "b"}});
-  shell::createObject(g, ObjectType::Line, axes,
-                      {{"xdata", Value(0.0)},
-                       {"ydata", Value(lw)},
-                       {"linestyle", "none"},
-                       {"marker", "."},
-                       {"markersize", 16.0},
-                       {"color", "r"}});
+  document::createObject(g, ObjectType::Line, axes,
+                         {{"xdata", Value::row(r)}, {"ydata", Value::row(curve)}, {"color", "b"}});
+  document::createObject(g, ObjectType::Line, axes,
+                         {{"xdata", Value(d)},
+                          {"ydata", Value(lp)},
+                          {"linestyle", "none"},
+                          {"marker", "."},
+                          {"markersize", 16.0},
+                          {"color", "b"}});
+  document::createObject(g, ObjectType::Line, axes,
+                         {{"xdata", Value(0.0)},
+                          {"ydata", Value(lw)},
+                          {"linestyle", "none"},
+                          {"marker", "."},
+                          {"markersize", 16.0},
+                          {"color", "r"}});
   // Square axes: a data aspect ratio equal to the two ranges gives a square plot box.
-  shell::setProperties(g, axes,
-                       {{"xlim", Value::row({0, xmax})},
-                        {"ylim", Value::row({0, ymax})},
-                        {"xlimmode", "manual"},
-                        {"ylimmode", "manual"},
-                        {"dataaspectratio", Value::row({xmax, ymax, 1})},
-                        {"dataaspectratiomode", "manual"},
-                        {"box", "on"}});
-  const Handle xlabel = shell::createObject(g, ObjectType::Text, axes,
-                                            {{"string", "distance (m)"},
-                                             {"units", "normalized"},
-                                             {"position", Value::row({0.5, -0.07, 0})},
-                                             {"horizontalalignment", "center"},
-                                             {"verticalalignment", "top"}});
-  const Handle ylabel = shell::createObject(g, ObjectType::Text, axes,
-                                            {{"string", "Sound level (dB)"},
-                                             {"units", "normalized"},
-                                             {"position", Value::row({-0.1, 0.5, 0})},
-                                             {"horizontalalignment", "center"},
-                                             {"verticalalignment", "bottom"},
-                                             {"rotation", 90.0}});
+  document::setProperties(g, axes,
+                          {{"xlim", Value::row({0, xmax})},
+                           {"ylim", Value::row({0, ymax})},
+                           {"xlimmode", "manual"},
+                           {"ylimmode", "manual"},
+                           {"dataaspectratio", Value::row({xmax, ymax, 1})},
+                           {"dataaspectratiomode", "manual"},
+                           {"box", "on"}});
+  const Handle xlabel = document::createObject(g, ObjectType::Text, axes,
+                                               {{"string", "distance (m)"},
+                                                {"units", "normalized"},
+                                                {"position", Value::row({0.5, -0.07, 0})},
+                                                {"horizontalalignment", "center"},
+                                                {"verticalalignment", "top"}});
+  const Handle ylabel = document::createObject(g, ObjectType::Text, axes,
+                                               {{"string", "Sound level (dB)"},
+                                                {"units", "normalized"},
+                                                {"position", Value::row({-0.1, 0.5, 0})},
+                                                {"horizontalalignment", "center"},
+                                                {"verticalalignment", "bottom"},
+                                                {"rotation", 90.0}});
   g.set(axes, "xlabel", Value::handle(xlabel));
   g.set(axes, "ylabel", Value::handle(ylabel));
-  shell::createObject(g, ObjectType::Text, axes,
-                      {{"string", platform::formatNumber(roundTo(lp, 100)) + " dB"},
-                       {"position", Value::row({d, lp + 2, 0})},
-                       {"units", "data"},
-                       {"horizontalalignment", "left"},
-                       {"verticalalignment", "bottom"}});
+  document::createObject(g, ObjectType::Text, axes,
+                         {{"string", platform::formatNumber(roundTo(lp, 100)) + " dB"},
+                          {"position", Value::row({d, lp + 2, 0})},
+                          {"units", "data"},
+                          {"horizontalalignment", "left"},
+                          {"verticalalignment", "bottom"}});
 }
 
-void registerDbToolsOperations(shell::Operations& ops) {
-  ops.add(shell::makeOperation("dbsum", 0, 0, shell::withoutArguments(dbsum)));
-  ops.add(shell::makeOperation("dbdecrease", 0, 0, shell::withoutArguments(dbdecrease)));
+void registerDbToolsOperations(document::Operations& ops) {
+  ops.add(document::makeOperation("dbsum", 0, 0, document::withoutArguments(dbsum)));
+  ops.add(document::makeOperation("dbdecrease", 0, 0, document::withoutArguments(dbdecrease)));
 }
 
 }  // namespace velmora::dbtools

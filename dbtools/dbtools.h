@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "document/operations.h"
 #include "platform/runtime.h"
-#include "shell/operations.h"
 
 namespace velmora::dbtools {
 
@@ -43,6 +43,6 @@ std::vector<double> fadingDistances(double d);
 void dbdecrease(platform::Runtime& rt);
 
 // Registers dbsum and dbdecrease (no inputs, no outputs).
-void registerDbToolsOperations(shell::Operations& ops);
+void registerDbToolsOperations(document::Operations& ops);
 
 }  // namespace velmora::dbtools

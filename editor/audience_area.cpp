@@ -1,22 +1,23 @@
 #include <algorithm>
 #include <cmath>
 
+#include "document/acoustics.h"
+#include "document/drawing_objects.h"
+#include "document/tags.h"
+#include "document/window.h"
 #include "editor/editor_operations.h"
 #include "engine/surface.h"
 #include "platform/numbers.h"
-#include "shell/case/acoustics.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 
 namespace velmora::editor {
 
 using platform::Value;
-using namespace velmora::shell;
+using namespace velmora::document;
 
 namespace {
 
 std::optional<Handle> audienceMap(const Runtime& rt, Handle fig) {
-  const auto maps = objectsByTag(rt, fig, "acouaudiencesurface");
+  const auto maps = objectsByTag(rt, fig, tags::kAudienceMap);
   if (maps.empty()) return std::nullopt;
   return maps.front();
 }
@@ -29,7 +30,7 @@ void refreshsurfaceposition(Runtime& rt) {
   const AudienceCorners c = audienceCorners(rt, fig);
   if (!map || c.x.size() < 4) return;
   auto& g = rt.graphics();
-  const auto intervals = shell::audienceMapIntervals(g, *map);
+  const auto intervals = document::audienceMapIntervals(g, *map);
   if (!intervals) return;
   const engine::AudienceGrid grid = engine::audiencegrid(c.x, c.y, *intervals);
   g.set(*map, "xdata", Value(toPlatform(grid.xs)));

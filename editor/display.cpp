@@ -2,21 +2,22 @@
 #include <cmath>
 #include <limits>
 
+#include "document/acoustics.h"
+#include "document/drawing_objects.h"
+#include "document/tags.h"
+#include "document/window.h"
 #include "editor/editor_operations.h"
 #include "engine/images.h"
 #include "engine/surface.h"
 #include "platform/colormaps.h"
 #include "platform/numbers.h"
-#include "shell/case/acoustics.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 
 namespace velmora::editor {
 
 using platform::Graphics;
 using platform::Matrix;
 using platform::Value;
-using namespace velmora::shell;
+using namespace velmora::document;
 
 namespace {
 
@@ -66,23 +67,23 @@ std::vector<double> reflectionTicks(double maxr) {
 void refreshimages(Runtime& rt, std::optional<Handle> window) {
   auto& g = rt.graphics();
   const Handle fig = window.value_or(currentMainWindow(rt));
-  for (Handle h : objectsByTag(rt, fig, "acouimage")) g.remove(h);
-  for (Handle h : objectsByTag(rt, fig, "acouradius")) g.remove(h);
+  for (Handle h : objectsByTag(rt, fig, tags::kImage)) g.remove(h);
+  for (Handle h : objectsByTag(rt, fig, tags::kRadius)) g.remove(h);
   engine::ImageSetInputs in;
   in.walls = wallGeometry(rt, fig);
   if (in.walls.empty()) return;
   const CaseRecord& before = viewCase(rt, fig);  // read here only: the rest changes the window
   in.ang = before.ang.value_or(std::vector<int>(in.walls.size(), 1));
   in.iscnvx = before.iscnvx.value_or(1);
-  in.curves = shell::convexCurves(before.curves);
+  in.curves = document::convexCurves(before.curves);
   in.noprogressbar = before.noprogressbar.has_value();
-  const auto source = findInWindow(rt, fig, "acousource");
+  const auto source = findInWindow(rt, fig, tags::kSource);
   if (source) {
     const engine::Point s = firstPoint(rt, *source);
     in.xso = s.x;
     in.yso = s.y;
   }
-  in.diffusion = shell::diffusionChecked(rt, fig);
+  in.diffusion = document::diffusionChecked(rt, fig);
 
   engine::ImageSet set = engine::computeimages(in);
   if (set.sourceMoved && source) {
@@ -106,8 +107,8 @@ void selectvalue(Runtime& rt, const Operations& ops) {
   std::array<double, 2> clim = record.clim;
 
   // The radio buttons act as a pair.
-  const auto reflectionButton = findInWindow(rt, fig, "acouselectreflection");
-  const auto decibelButton = findInWindow(rt, fig, "acouselectdecibel");
+  const auto reflectionButton = findInWindow(rt, fig, tags::kSelectReflection);
+  const auto decibelButton = findInWindow(rt, fig, tags::kSelectDecibel);
   const Handle caller = rt.callbackObject();
   if (reflectionButton && caller == *reflectionButton) {
     g.set(*reflectionButton, "value", Value(1.0));
@@ -120,17 +121,17 @@ void selectvalue(Runtime& rt, const Operations& ops) {
   }
 
   const auto walls = wallsInWallOrder(rt, fig);
-  const auto images = objectsInCreationOrder(rt, fig, "acouimage");
-  const auto radius = objectsInCreationOrder(rt, fig, "acouradius");
+  const auto images = objectsInCreationOrder(rt, fig, tags::kImage);
+  const auto radius = objectsInCreationOrder(rt, fig, tags::kRadius);
   const std::size_t n = walls.size();
   // The wall list's entry: 1 "all", 2 "direct", k + 2 wall k. A value that names no entry (set from
   // outside, say NaN or 1e300) shows "all" rather than reaching an integer conversion.
-  const double chosen = controlValue(rt, fig, "acouselectbutton", 1);
+  const double chosen = controlValue(rt, fig, tags::kValueList, 1);
   const int va = chosen == std::floor(chosen) && chosen >= 1 && chosen <= static_cast<double>(n) + 2
                      ? static_cast<int>(chosen)
                      : 1;
-  const bool showImages = shell::controlItemChecked(g, fig, "acouobjects", "images");
-  const bool showRadius = shell::controlItemChecked(g, fig, "acouobjects", "radius");
+  const bool showImages = document::controlItemChecked(g, fig, tags::kObjectsButton, "images");
+  const bool showRadius = document::controlItemChecked(g, fig, tags::kObjectsButton, "radius");
   // What each wall, image and radius line shows, set once each.
   std::vector<const char*> wallColour(n, "k");
   std::vector<bool> imageOn(images.size(), false), radiusOn(radius.size(), false);
@@ -163,17 +164,17 @@ void selectvalue(Runtime& rt, const Operations& ops) {
   for (std::size_t i = 0; i < images.size(); ++i) g.setText(images[i], "visible", imageOn[i] ? "on" : "off");
   for (std::size_t i = 0; i < radius.size(); ++i) g.setText(radius[i], "visible", radiusOn[i] ? "on" : "off");
 
-  const auto mapHandles = objectsByTag(rt, fig, "acouaudiencesurface");
+  const auto mapHandles = objectsByTag(rt, fig, tags::kAudienceMap);
   const Handle map = mapHandles.empty() ? platform::kNoHandle : mapHandles.front();
   const bool hasMap = map != platform::kNoHandle;
   const std::size_t rows = hasMap ? g.at(map).matrix("xdata").rows : 0;
   const std::size_t cols = hasMap ? g.at(map).matrix("xdata").cols : 0;
   const std::size_t points = rows * cols;
-  const auto cbAxes = findInWindow(rt, fig, "acoucbaxes");
-  const auto cbPatch = findInWindow(rt, fig, "acoucbpatch");
-  const auto climAuto = findInWindow(rt, fig, "acouuimenclimauto");
-  const auto climManual = findInWindow(rt, fig, "acouuimenclimman");
-  const auto directButton = findInWindow(rt, fig, "acouselectdirect");
+  const auto cbAxes = findInWindow(rt, fig, tags::kColorBarAxes);
+  const auto cbPatch = findInWindow(rt, fig, tags::kColorBarPatch);
+  const auto climAuto = findInWindow(rt, fig, tags::kMenuColorLimitsAuto);
+  const auto climManual = findInWindow(rt, fig, tags::kMenuColorLimitsManual);
+  const auto directButton = findInWindow(rt, fig, tags::kSelectDirect);
   const auto at = [&](const std::optional<engine::Matrix>& m, std::size_t i) {
     return m && i < m->data.size() ? m->data[i] : 0.0;
   };
@@ -191,8 +192,8 @@ void selectvalue(Runtime& rt, const Operations& ops) {
   double cmin = 0, cmax = 1;
   std::vector<double> ticks;
   Value tickLabels = Value(Matrix{});
-  const bool reflection =
-      reflectionButton ? controlValue(rt, fig, "acouselectreflection", 1) == 1 : displayvalue == "reflection";
+  const bool reflection = reflectionButton ? controlValue(rt, fig, tags::kSelectReflection, 1) == 1
+                                           : displayvalue == "reflection";
   if (reflection) {
     setEnable(g, climAuto, false);
     setEnable(g, climManual, false);
@@ -225,7 +226,7 @@ void selectvalue(Runtime& rt, const Operations& ops) {
     title = "sound level (dB)";
     std::vector<double> p(points, kNaN);
     if (va == 1) {
-      const bool direct = controlValue(rt, fig, "acouselectdirect", 0) == 1;
+      const bool direct = controlValue(rt, fig, tags::kSelectDirect, 0) == 1;
       for (std::size_t i = 0; i < points; ++i) {
         p[i] = at(record.PT, i) + (direct ? at(record.Pso, i) : 0.0);
         if (p[i] == 0) p[i] = kNaN;
@@ -306,7 +307,7 @@ void selectvalue(Runtime& rt, const Operations& ops) {
     g.set(axes, "clim", Value::row({clim[0], clim[1]}));
     keepLevelLimits(rt, fig, clim);
   }
-  if (const auto status = findInWindow(rt, fig, "acoutext")) {
+  if (const auto status = findInWindow(rt, fig, tags::kText)) {
     g.set(*status, "string", Value("case: " + name + " - " + title));
   }
   refreshsurfacearea(rt);
@@ -338,7 +339,7 @@ void drawImageLines(Runtime& rt, Handle fig, const engine::ImageSet& set) {
                                  {"marker", "."},
                                  {"color", "b"},
                                  {"markersize", 10.0},
-                                 {"tag", "acouimage"},
+                                 {"tag", tags::kImage},
                                  {"hittest", "off"}});
     } else {
       copyWithPoints(firstImage, Value(image.xi), Value(image.yi));
@@ -355,7 +356,7 @@ void drawImageLines(Runtime& rt, Handle fig, const engine::ImageSet& set) {
                                     {"ydata", std::move(y)},
                                     {"linestyle", ":"},
                                     {"color", "b"},
-                                    {"tag", "acouradius"},
+                                    {"tag", tags::kRadius},
                                     {"hittest", "off"}});
       } else {
         copyWithPoints(firstRadius, std::move(x), std::move(y));

@@ -6,18 +6,19 @@
 #include <string>
 #include <vector>
 
+#include "document/acoustics.h"
+#include "document/case_record.h"
+#include "document/tags.h"
+#include "document/window.h"
 #include "editor/editor_operations.h"
 #include "editor/live_map.h"
 #include "platform/numbers.h"
-#include "shell/case/acoustics.h"
-#include "shell/case/case_record.h"
-#include "shell/case/window.h"
 
 namespace velmora::editor {
 
 using engine::Point;
 using platform::Value;
-using namespace velmora::shell;
+using namespace velmora::document;
 
 namespace {
 
@@ -107,7 +108,7 @@ Point pointOf(const Runtime& rt, Handle h, std::size_t index) {
 }
 
 void setStatus(Runtime& rt, Handle fig, const std::string& text) {
-  if (const auto status = findInWindow(rt, fig, "acoutext")) rt.graphics().setText(*status, "string", text);
+  if (const auto status = findInWindow(rt, fig, tags::kText)) rt.graphics().setText(*status, "string", text);
 }
 
 void movePoint(Runtime& rt, Handle h, Point p) {
@@ -120,7 +121,7 @@ void movePoint(Runtime& rt, Handle h, Point p) {
 // The grid point nearest to p: the points of the drawn grid, or, when it holds none, the grid
 // that the spacing lays over the working zone.
 Point snapToGrid(const Runtime& rt, Handle fig, const CaseRecord& record, Point p) {
-  for (Handle grid : objectsByTag(rt, fig, "acougrid")) {
+  for (Handle grid : objectsByTag(rt, fig, tags::kGrid)) {
     const auto xs = rt.graphics().at(grid).numbers("xdata");
     const auto ys = rt.graphics().at(grid).numbers("ydata");
     if (const auto q = nearestGridPoint(xs, ys, p.x, p.y)) return *q;
@@ -147,7 +148,7 @@ Point clampToZone(const CaseRecord& record, Point p) {
 
 // Snap when "snap" is pressed, then clamp to the working zone.
 Point place(const Runtime& rt, Handle fig, const CaseRecord& record, Point p) {
-  if (pressed(rt, fig, "acousnapbutton")) p = snapToGrid(rt, fig, record, p);
+  if (pressed(rt, fig, tags::kSnapButton)) p = snapToGrid(rt, fig, record, p);
   return clampToZone(record, p);
 }
 
@@ -256,14 +257,14 @@ std::optional<Point> nearestGridPoint(const std::vector<double>& xs, const std::
 void movewallpoint(Runtime& rt) {
   const auto fig = beginMotion(rt, kWallRelease);
   if (!fig) return;
-  const auto marker = currentObjectTagged(rt, *fig, "acouwallvertex");
+  const auto marker = currentObjectTagged(rt, *fig, tags::kWallVertex);
   const auto links = marker ? linksOf<VertexRecord>(rt, *marker) : std::nullopt;
   if (!links) {
     // The dragged vertex is gone (or the press was elsewhere): nothing to move.
     endDrag(rt, *fig);
     return;
   }
-  if (!pressed(rt, *fig, "acouconstrainbutton")) {
+  if (!pressed(rt, *fig, tags::kConstrainButton)) {
     placeFreeVertex(rt, *fig, *marker, *links, "Wall");
     return;
   }
@@ -287,7 +288,7 @@ void movewallpoint(Runtime& rt) {
 void moveaudiencepoint(Runtime& rt) {
   const auto fig = beginMotion(rt, kAudienceRelease);
   if (!fig) return;
-  const auto marker = currentObjectTagged(rt, *fig, "acouaudiencevertex");
+  const auto marker = currentObjectTagged(rt, *fig, tags::kAudienceVertex);
   const auto links = marker ? linksOf<AudienceCornerRecord>(rt, *marker) : std::nullopt;
   if (!links) {
     endDrag(rt, *fig);
@@ -300,8 +301,8 @@ void moveaxis(Runtime& rt) {
   const auto fig = beginMotion(rt, kAxisRelease);
   if (!fig) return;
   auto& g = rt.graphics();
-  const auto xAxis = currentObjectTagged(rt, *fig, "acouXaxis");
-  const auto yAxis = currentObjectTagged(rt, *fig, "acouYaxis");
+  const auto xAxis = currentObjectTagged(rt, *fig, tags::kXAxis);
+  const auto yAxis = currentObjectTagged(rt, *fig, tags::kYAxis);
   if (!xAxis && !yAxis) {
     endDrag(rt, *fig);
     return;
@@ -320,13 +321,13 @@ void moveaxis(Runtime& rt) {
 void refreshcoordinates(Runtime& rt, const Operations& ops) {
   auto& g = rt.graphics();
   const Handle fig = currentMainWindow(rt);
-  const auto xAxis = findInWindow(rt, fig, "acouXaxis");
-  const auto yAxis = findInWindow(rt, fig, "acouYaxis");
+  const auto xAxis = findInWindow(rt, fig, tags::kXAxis);
+  const auto yAxis = findInWindow(rt, fig, tags::kYAxis);
   const double x0 = yAxis ? firstPoint(rt, *yAxis).x : 0;
   const double y0 = xAxis ? firstPoint(rt, *xAxis).y : 0;
 
-  for (const char* tag : {"acouwallvertex", "acouwall", "acouaudiencevertex", "acouaudienceedge",
-                          "acousource", "acoureceptor"}) {
+  for (const char* tag : {tags::kWallVertex, tags::kWall, tags::kAudienceVertex, tags::kAudienceEdge,
+                          tags::kSource, tags::kReceptor}) {
     for (Handle h : objectsByTag(rt, fig, tag)) shiftObject(rt, h, x0, y0);
   }
   if (xAxis) g.setRow(*xAxis, "ydata", {0, 0});
@@ -352,7 +353,7 @@ void preparemovesource(Runtime& rt) {
 }
 
 void movesource(Runtime& rt) {
-  placeMarker(rt, "acousource", "Source", kSourceRelease);
+  placeMarker(rt, tags::kSource, "Source", kSourceRelease);
 }
 
 void preparemovereceptor(Runtime& rt) {
@@ -360,7 +361,7 @@ void preparemovereceptor(Runtime& rt) {
 }
 
 void movereceptor(Runtime& rt) {
-  placeMarker(rt, "acoureceptor", "Receptor", kReceptorRelease);
+  placeMarker(rt, tags::kReceptor, "Receptor", kReceptorRelease);
 }
 
 void movedrawing(Runtime& rt, const Operations& ops) {
@@ -368,8 +369,8 @@ void movedrawing(Runtime& rt, const Operations& ops) {
   const Handle fig = currentMainWindow(rt);
   const Handle caller = rt.callbackObject();
   const std::string button = caller != platform::kNoHandle && g.exists(caller) ? g.at(caller).tag() : "";
-  if (button != "acoumoveup" && button != "acoumoveright" && button != "acoumovedown" &&
-      button != "acoumoveleft" && button != "acoucenter")
+  if (button != tags::kMoveUp && button != tags::kMoveRight && button != tags::kMoveDown &&
+      button != tags::kMoveLeft && button != tags::kCenterButton)
     return;
 
   // Extent of the drawing: walls, audience edges and the source.
@@ -381,9 +382,9 @@ void movedrawing(Runtime& rt, const Operations& ops) {
     ymin = std::min(ymin, p.y);
     ymax = std::max(ymax, p.y);
   };
-  for (Handle h : objectsByTag(rt, fig, "acouwall")) extend(h);
-  for (Handle h : objectsByTag(rt, fig, "acouaudienceedge")) extend(h);
-  if (const auto s = findInWindow(rt, fig, "acousource")) extend(*s);
+  for (Handle h : objectsByTag(rt, fig, tags::kWall)) extend(h);
+  for (Handle h : objectsByTag(rt, fig, tags::kAudienceEdge)) extend(h);
+  if (const auto s = findInWindow(rt, fig, tags::kSource)) extend(*s);
   if (!std::isfinite(xmin)) return;
   const double extent = std::max(xmax - xmin, ymax - ymin);
   const double step = zoneTableStep(extent).value_or(1);
@@ -392,13 +393,13 @@ void movedrawing(Runtime& rt, const Operations& ops) {
   auto& xl = record.xlim;
   auto& yl = record.ylim;
   using platform::snap;
-  if (button == "acoumoveup") {
+  if (button == tags::kMoveUp) {
     if (snap(yl[1] - step) >= snap(ymax)) yl = {yl[0] - step, yl[1] - step};
-  } else if (button == "acoumoveright") {
+  } else if (button == tags::kMoveRight) {
     if (snap(xl[1] - step) >= snap(xmax)) xl = {xl[0] - step, xl[1] - step};
-  } else if (button == "acoumovedown") {
+  } else if (button == tags::kMoveDown) {
     if (snap(yl[0] + step) <= snap(ymin)) yl = {yl[0] + step, yl[1] + step};
-  } else if (button == "acoumoveleft") {
+  } else if (button == tags::kMoveLeft) {
     if (snap(xl[0] + step) <= snap(xmin)) xl = {xl[0] + step, xl[1] + step};
   } else {
     const double w = xl[1] - xl[0], h = yl[1] - yl[0];
@@ -407,7 +408,7 @@ void movedrawing(Runtime& rt, const Operations& ops) {
     yl = {ym - h / 2, ym + h / 2};
   }
 
-  const bool zoom = pressed(rt, fig, "acouzoombutton");
+  const bool zoom = pressed(rt, fig, tags::kZoomButton);
   if (!zoom) {
     const Handle axes = drawingAxes(rt, fig);
     g.setRow(axes, "xlim", {xl[0], xl[1]});
@@ -416,7 +417,7 @@ void movedrawing(Runtime& rt, const Operations& ops) {
   const double gsize = record.gsize;
   storeCase(rt, fig, std::move(record));
   callIfRegistered(rt, ops, "changegrid", {Value(gsize)});
-  if (zoom) callIfRegistered(rt, ops, "acouzoom");
+  if (zoom) callIfRegistered(rt, ops, document::kZoomOperation);
 }
 
 void setactivewall(Runtime& rt, const Operations& ops) {
@@ -424,28 +425,28 @@ void setactivewall(Runtime& rt, const Operations& ops) {
   const Handle fig = currentMainWindow(rt);
   if (!normalSelection(rt, fig)) return;
   Handle wall = rt.callbackObject();
-  if (wall == platform::kNoHandle || !g.exists(wall) || g.at(wall).tag() != "acouwall") {
-    const auto current = currentObjectTagged(rt, fig, "acouwall");
+  if (wall == platform::kNoHandle || !g.exists(wall) || g.at(wall).tag() != tags::kWall) {
+    const auto current = currentObjectTagged(rt, fig, tags::kWall);
     if (!current) return;
     wall = *current;
   }
   // Wall order is the reverse of the drawing area's stacking order.
   std::vector<Handle> walls;
   for (Handle h : g.at(drawingAxes(rt, fig)).children()) {
-    if (g.at(h).tag() == "acouwall") walls.push_back(h);
+    if (g.at(h).tag() == tags::kWall) walls.push_back(h);
   }
   std::reverse(walls.begin(), walls.end());
   const auto it = std::find(walls.begin(), walls.end(), wall);
   if (it == walls.end()) return;
   const auto i = static_cast<double>(it - walls.begin()) + 1;
-  if (const auto list = findInWindow(rt, fig, "acouselectbutton")) g.set(*list, "value", Value(i + 2));
+  if (const auto list = findInWindow(rt, fig, tags::kValueList)) g.set(*list, "value", Value(i + 2));
   callIfRegistered(rt, ops, "selectvalue");
 }
 
 void registerDragOperations(Operations& ops) {
   const Operations* table = &ops;
   const auto add = [&ops](const char* name, std::function<void(Runtime&)> f) {
-    ops.add(shell::makeOperation(name, 0, 0, shell::withoutArguments(std::move(f))));
+    ops.add(document::makeOperation(name, 0, 0, document::withoutArguments(std::move(f))));
   };
   // Motions that move a vertex, the source or an audience corner also hand the new geometry to the
   // live map. A motion moved something when it wrote the status line anew.
@@ -456,7 +457,7 @@ void registerDragOperations(Operations& ops) {
       if (!fig) return motion(rt);
       const bool firstMotion = rt.graphics().at(*fig).text("windowbuttonupfcn").empty();
       const auto status = [&] {
-        const auto text = findInWindow(rt, *fig, "acoutext");
+        const auto text = findInWindow(rt, *fig, tags::kText);
         return text ? rt.graphics().at(*text).text("string") : std::string();
       };
       const std::string before = status();

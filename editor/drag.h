@@ -8,9 +8,9 @@
 
 #include <optional>
 
+#include "document/operations.h"
 #include "engine/geometry.h"
 #include "platform/runtime.h"
-#include "shell/operations.h"
 
 namespace velmora::editor {
 
@@ -22,22 +22,22 @@ void movewallpoint(Runtime& rt);
 void moveaudiencepoint(Runtime& rt);
 void moveaxis(Runtime& rt);
 // Release of an axis: the crossing of the two axis lines becomes the origin.
-void refreshcoordinates(Runtime& rt, const shell::Operations& ops);
+void refreshcoordinates(Runtime& rt, const document::Operations& ops);
 // Press on the source or receptor marker, and their motion handlers.
 void preparemovesource(Runtime& rt);
 void movesource(Runtime& rt);
 void preparemovereceptor(Runtime& rt);
 void movereceptor(Runtime& rt);
 // Arrow and centre buttons: moves the working zone over the drawing.
-void movedrawing(Runtime& rt, const shell::Operations& ops);
+void movedrawing(Runtime& rt, const document::Operations& ops);
 // Press on a wall line: selects that wall in the wall list.
-void setactivewall(Runtime& rt, const shell::Operations& ops);
+void setactivewall(Runtime& rt, const document::Operations& ops);
 
 // The point of a grid (points in stored order) nearest to (x, y); on equal distances the first one.
 // Nothing when the grid holds no point.
 std::optional<engine::Point> nearestGridPoint(const std::vector<double>& xs, const std::vector<double>& ys,
                                               double x, double y);
 
-void registerDragOperations(shell::Operations& ops);
+void registerDragOperations(document::Operations& ops);
 
 }  // namespace velmora::editor

@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
+#include "document/operations.h"
 #include "engine/images.h"
 #include "engine/surface.h"
 #include "platform/runtime.h"
-#include "shell/operations.h"
 
 namespace velmora::editor {
 
@@ -28,7 +28,7 @@ void setsurfacefob(Runtime& rt);
 void refreshimages(Runtime& rt, std::optional<Handle> window = std::nullopt);
 // Draws computed images and their radius lines in a window whose old ones are already gone.
 void drawImageLines(Runtime& rt, Handle fig, const engine::ImageSet& set);
-void selectvalue(Runtime& rt, const shell::Operations& ops);
+void selectvalue(Runtime& rt, const document::Operations& ops);
 // Ticks of the colour bar in reflection mode for the largest count maxr.
 std::vector<double> reflectionTicks(double maxr);
 
@@ -56,9 +56,9 @@ std::optional<std::array<double, 4>> zoomedView(const std::string& selectionType
 
 // Audience map precision and size (map_precision.cpp).
 // `intervals` given: that precision; nothing: a numbered menu item's label, or the dialog.
-void surfaceprecision(Runtime& rt, const shell::Operations& ops,
+void surfaceprecision(Runtime& rt, const document::Operations& ops,
                       std::optional<double> intervals = std::nullopt);
-void reducesurfacesize(Runtime& rt, const shell::Operations& ops);
+void reducesurfacesize(Runtime& rt, const document::Operations& ops);
 // Sets the four audience corners and edges to an axis-parallel box, corner 1 at (xmin, ymin).
 void setAudienceBox(Runtime& rt, Handle fig, double xmin, double xmax, double ymin, double ymax);
 
@@ -74,13 +74,13 @@ void keepLevelLimits(Runtime& rt, Handle fig, const std::array<double, 2>& limit
 // `limits` given: manual mode with that pair; `automatic`: auto mode; neither: the calling menu item.
 void changecolorlimits(Runtime& rt, const std::optional<std::array<double, 2>>& limits, bool automatic);
 // `which` "images-on", "images-off", "radius-on", "radius-off"; nothing: the calling menu item.
-void hideviewobjects(Runtime& rt, const shell::Operations& ops, const std::optional<std::string>& which);
-void diffusionfactor(Runtime& rt, const shell::Operations& ops);
-void setcursormeasure(Runtime& rt, const shell::Operations& ops);
+void hideviewobjects(Runtime& rt, const document::Operations& ops, const std::optional<std::string>& which);
+void diffusionfactor(Runtime& rt, const document::Operations& ops);
+void setcursormeasure(Runtime& rt, const document::Operations& ops);
 void measure(Runtime& rt);
 // The measuring text for a pointer position: a blank, x and y rounded to 0.1, joined by a comma.
 std::string measureText(double x, double y);
 
-void registerEditorOperations(shell::Operations& ops);
+void registerEditorOperations(document::Operations& ops);
 
 }  // namespace velmora::editor

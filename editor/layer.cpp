@@ -3,12 +3,13 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "document/tags.h"
+#include "document/window.h"
 #include "editor/editor_operations.h"
-#include "shell/case/window.h"
 
 namespace velmora::editor {
 
-using namespace velmora::shell;
+using namespace velmora::document;
 
 void setlayer(Runtime& rt) {
   auto& g = rt.graphics();
@@ -24,7 +25,7 @@ void setlayer(Runtime& rt) {
   };
 
   // Walls as the drawing area lists them, rechained from the last one through the vertex links.
-  const std::vector<Handle> listedWalls = listed("acouwall");
+  const std::vector<Handle> listedWalls = listed(tags::kWall);
   std::vector<Handle> chain;
   if (!listedWalls.empty()) {
     std::set<Handle> taken;
@@ -46,8 +47,8 @@ void setlayer(Runtime& rt) {
 
   // Image k and radius lines 2k-1, 2k belong to wall k (creation order): order them like the walls.
   const auto wallOrder = wallsInWallOrder(rt, fig);
-  const auto imagesByWall = objectsInCreationOrder(rt, fig, "acouimage");
-  const auto radiusByWall = objectsInCreationOrder(rt, fig, "acouradius");
+  const auto imagesByWall = objectsInCreationOrder(rt, fig, tags::kImage);
+  const auto radiusByWall = objectsInCreationOrder(rt, fig, tags::kRadius);
   std::unordered_map<Handle, std::size_t> wallIndex;  // a window may hold hundreds of walls
   for (std::size_t k = wallOrder.size(); k-- > 0;) wallIndex[wallOrder[k]] = k;
   std::vector<Handle> images, radius;
@@ -71,20 +72,20 @@ void setlayer(Runtime& rt) {
       if (placed.insert(h).second) order.push_back(h);
     }
   };
-  append(listed("acousource"));
-  append(listed("acoureceptor"));
-  append(newestFirst(listed("acouwallvertex")));
-  append(newestFirst(listed("acouaudiencevertex")));
+  append(listed(tags::kSource));
+  append(listed(tags::kReceptor));
+  append(newestFirst(listed(tags::kWallVertex)));
+  append(newestFirst(listed(tags::kAudienceVertex)));
   append(chain);
-  append(listed("acouaudienceedge"));
+  append(listed(tags::kAudienceEdge));
   append(images);
   append(radius);
-  append(listed("acouaudiencesurface"));
-  append(listed("acouXaxis"));
-  append(listed("acouYaxis"));
-  append(listed("acougrid"));
-  append(listed("acoutext"));
-  append(listed("acoumeasuretext"));
+  append(listed(tags::kAudienceMap));
+  append(listed(tags::kXAxis));
+  append(listed(tags::kYAxis));
+  append(listed(tags::kGrid));
+  append(listed(tags::kText));
+  append(listed(tags::kMeasureText));
   // Anything else stays below, in its present order.
   append(children);
   g.setChildren(axes, order);

@@ -4,17 +4,18 @@
 #include <optional>
 #include <string>
 
+#include "document/acoustics.h"
+#include "document/case_record.h"
+#include "document/drawing_objects.h"
+#include "document/tags.h"
+#include "document/window.h"
 #include "editor/editor_operations.h"
 #include "engine/surface.h"
-#include "shell/case/acoustics.h"
-#include "shell/case/case_record.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 
 namespace velmora::editor {
 
 using platform::Value;
-using namespace velmora::shell;
+using namespace velmora::document;
 
 namespace {
 
@@ -40,15 +41,15 @@ const char* releaseOf(LiveDrag kind) {
 // The images and their radius lines, drawn as the release draws them.
 void drawImages(Runtime& rt, Handle fig, const engine::ImageSet& set) {
   auto& g = rt.graphics();
-  for (Handle h : objectsByTag(rt, fig, "acouimage")) g.remove(h);
-  for (Handle h : objectsByTag(rt, fig, "acouradius")) g.remove(h);
+  for (Handle h : objectsByTag(rt, fig, tags::kImage)) g.remove(h);
+  for (Handle h : objectsByTag(rt, fig, tags::kRadius)) g.remove(h);
   drawImageLines(rt, fig, set);
 }
 
 }  // namespace
 
 bool liveMapChecked(const Runtime& rt, Handle fig) {
-  const auto item = shell::controlMenuItem(rt.graphics(), fig, "acouobjects", "live map");
+  const auto item = document::controlMenuItem(rt.graphics(), fig, tags::kObjectsButton, "live map");
   return item && rt.graphics().at(*item).isOn("checked");
 }
 
@@ -56,67 +57,45 @@ LiveJob snapshotLive(const Runtime& rt, Handle fig, LiveDrag kind) {
   LiveJob job;
   job.fig = fig;
   job.kind = kind;
-  engine::CaseInputs& in = job.inputs;
-  in.walls = wallGeometry(rt, fig);
-  in.alpha = wallAbsorptions(rt, fig);
-  if (const auto s = shell::sourcePoint(rt, fig)) {
-    in.xso = s->x;
-    in.yso = s->y;
-  }
+  document::InputOverrides overrides;
   // A vertex release clears the curve table before it recomputes.
-  if (kind != LiveDrag::Vertex) in.curves = shell::convexCurves(readCase(rt, fig).curves);
-  in.diffusion = shell::diffusionChecked(rt, fig);
-  // The per-wall progress report is where a stale computation stops; nothing is shown of it.
-  in.noprogressbar = false;
-  if (kind == LiveDrag::Audience) {
-    AudienceCorners corners = audienceCorners(rt, fig);
-    job.xaud = std::move(corners.x);
-    job.yaud = std::move(corners.y);
-    try {
-      if (const auto map = findInWindow(rt, fig, "acouaudiencesurface"))
-        job.nsurface = shell::audienceMapIntervals(rt.graphics(), *map).value_or(0);
-    } catch (const std::exception&) {
-      // A map finer than any precision shows nothing live; the release says why.
-    }
-  } else {
-    const MapGrid grid = audienceMapGrid(rt, fig);
-    in.xs = grid.xs;
-    in.ys = grid.ys;
+  if (kind == LiveDrag::Vertex) overrides.curves = platform::Matrix{};
+  overrides.gridFromCorners = kind == LiveDrag::Audience;
+  try {
+    job.inputs = document::gatherEngineInputs(rt, fig, overrides);
+  } catch (const std::exception&) {
+    // A map finer than any precision shows nothing live; the release says why.
+    if (kind != LiveDrag::Audience) throw;
+    job.inputs = {};
   }
+  // The per-wall progress report is where a stale computation stops; nothing is shown of it.
+  job.inputs.noprogressbar = false;
   return job;
 }
 
 std::optional<LiveResult> computeLive(const LiveJob& job, const std::function<bool()>& stop) {
   LiveResult out;
-  const engine::CaseInputs* in = &job.inputs;
-  engine::CaseInputs withGrid;
-  if (job.kind == LiveDrag::Audience) {
-    if (job.xaud.size() < 4 || job.nsurface < 1) return std::nullopt;
-    withGrid = job.inputs;
-    const engine::AudienceGrid grid = engine::audiencegrid(job.xaud, job.yaud, job.nsurface);
-    withGrid.xs = grid.xs;
-    withGrid.ys = grid.ys;
-    in = &withGrid;
-  }
-  if (in->walls.empty()) return std::nullopt;
+  const engine::CaseInputs& in = job.inputs;
+  if (job.kind == LiveDrag::Audience && in.xs.empty()) return std::nullopt;
+  if (in.walls.empty()) return std::nullopt;
   try {
-    out.results = engine::computecase(*in, [&](double, const std::string&) {
+    out.results = engine::computecase(in, [&](double, const std::string&) {
       if (stop && stop()) throw Cancelled{};
     });
   } catch (const Cancelled&) {
     return std::nullopt;
   }
-  out.xs = in->xs;
-  out.ys = in->ys;
+  out.xs = in.xs;
+  out.ys = in.ys;
   return out;
 }
 
-void applyLive(Runtime& rt, const shell::Operations& ops, const LiveJob& job, const LiveResult& result) {
+void applyLive(Runtime& rt, const document::Operations& ops, const LiveJob& job, const LiveResult& result) {
   auto& g = rt.graphics();
   const Handle fig = job.fig;
   const engine::CaseResults& r = result.results;
   if (job.kind == LiveDrag::Audience) {
-    if (const auto map = findInWindow(rt, fig, "acouaudiencesurface")) {
+    if (const auto map = findInWindow(rt, fig, tags::kAudienceMap)) {
       g.set(*map, "xdata", Value(toPlatform(result.xs)));
       g.set(*map, "ydata", Value(toPlatform(result.ys)));
     }
@@ -131,9 +110,9 @@ void applyLive(Runtime& rt, const shell::Operations& ops, const LiveJob& job, co
   if (job.kind != LiveDrag::Audience) images = r.images;
   engine::SurfaceValues values = r.values;
   changeCase(rt, fig, [&](CaseRecord& record) {
-    if (convexity) shell::recordConvexity(record, std::move(*convexity));
-    if (images) shell::recordImages(record, std::move(*images));
-    shell::recordSurfaceValues(record, std::move(values));
+    if (convexity) document::recordConvexity(record, std::move(*convexity));
+    if (images) document::recordImages(record, std::move(*images));
+    document::recordSurfaceValues(record, std::move(values));
   });
   if (ops.has("selectvalue")) ops.call(rt, "selectvalue", {});
   // Echograms and the echo risk overlay follow the live result as they follow a release.

@@ -19,9 +19,9 @@
 #include <thread>
 #include <vector>
 
+#include "document/operations.h"
 #include "engine/chain.h"
 #include "platform/runtime.h"
-#include "shell/operations.h"
 
 namespace velmora::editor {
 
@@ -35,10 +35,8 @@ struct LiveJob {
   Handle fig = platform::kNoHandle;
   LiveDrag kind = LiveDrag::Vertex;
   std::uint64_t generation = 0;
+  // Audience drags: the map grid laid anew over the corners as they are; empty when there is none.
   engine::CaseInputs inputs;
-  // Audience drags: the map grid is laid anew over these corners (inputs.xs, ys stay empty).
-  std::vector<double> xaud, yaud;
-  int nsurface = 0;
 };
 
 struct LiveResult {
@@ -52,14 +50,14 @@ LiveJob snapshotLive(const Runtime& rt, Handle fig, LiveDrag kind);
 std::optional<LiveResult> computeLive(const LiveJob& job, const std::function<bool()>& stop = {});
 // Shows a result in its window: the derived fields of the case record that the drag's release
 // recomputes, the images and radius lines (not for audience drags), the map and its colour bar.
-void applyLive(Runtime& rt, const shell::Operations& ops, const LiveJob& job, const LiveResult& result);
+void applyLive(Runtime& rt, const document::Operations& ops, const LiveJob& job, const LiveResult& result);
 
 // True when the window's objects menu has "live map" checked.
 bool liveMapChecked(const Runtime& rt, Handle fig);
 
 class LiveMap : public std::enable_shared_from_this<LiveMap> {
  public:
-  explicit LiveMap(const shell::Operations& ops) : ops_(ops) {}
+  explicit LiveMap(const document::Operations& ops) : ops_(ops) {}
   ~LiveMap();
   LiveMap(const LiveMap&) = delete;
   LiveMap& operator=(const LiveMap&) = delete;
@@ -79,7 +77,7 @@ class LiveMap : public std::enable_shared_from_this<LiveMap> {
   void work(const std::stop_token& stop);
   void deliver(Runtime& rt, const LiveJob& job, const LiveResult& result);
 
-  const shell::Operations& ops_;
+  const document::Operations& ops_;
   std::mutex mutex_;
   std::condition_variable_any wake_;
   std::condition_variable_any idle_;

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "document/drawing_objects.h"
+#include "document/tags.h"
+#include "document/window.h"
 #include "editor/editor_operations.h"
 #include "platform/numbers.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 
 namespace velmora::editor {
 
@@ -14,7 +15,7 @@ using platform::Graphics;
 using platform::Matrix;
 using platform::ObjectType;
 using platform::Value;
-using namespace velmora::shell;
+using namespace velmora::document;
 
 namespace {
 
@@ -57,7 +58,7 @@ void unitGrid(int n, Matrix& u, Matrix& v) {
 void surfaceprecision(Runtime& rt, const Operations& ops, std::optional<double> intervals) {
   auto& g = rt.graphics();
   const Handle fig = currentMainWindow(rt);
-  const auto maps = objectsByTag(rt, fig, "acouaudiencesurface");
+  const auto maps = objectsByTag(rt, fig, tags::kAudienceMap);
   if (maps.empty()) return;
   const Handle map = maps.front();
   const std::size_t rows = g.at(map).matrix("xdata").rows;
@@ -99,8 +100,8 @@ void setAudienceBox(Runtime& rt, Handle fig, double xmin, double xmax, double ym
   const std::array<double, 4> x{xmin, xmax, xmax, xmin};
   const std::array<double, 4> y{ymin, ymin, ymax, ymax};
   auto& g = rt.graphics();
-  const auto corners = objectsInCreationOrder(rt, fig, "acouaudiencevertex");
-  const auto edges = objectsInCreationOrder(rt, fig, "acouaudienceedge");
+  const auto corners = objectsInCreationOrder(rt, fig, tags::kAudienceVertex);
+  const auto edges = objectsInCreationOrder(rt, fig, tags::kAudienceEdge);
   for (std::size_t k = 0; k < corners.size() && k < 4; ++k) {
     g.set(corners[k], "xdata", Value(x[k]));
     g.set(corners[k], "ydata", Value(y[k]));
@@ -115,7 +116,7 @@ void setAudienceBox(Runtime& rt, Handle fig, double xmin, double xmax, double ym
 void reducesurfacesize(Runtime& rt, const Operations& ops) {
   auto& g = rt.graphics();
   const Handle fig = currentMainWindow(rt);
-  const auto corners = objectsInCreationOrder(rt, fig, "acouaudiencevertex");
+  const auto corners = objectsInCreationOrder(rt, fig, tags::kAudienceVertex);
   if (corners.empty()) return;
   double xmin = INFINITY, xmax = -INFINITY, ymin = INFINITY, ymax = -INFINITY;
   for (Handle h : corners) {

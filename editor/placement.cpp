@@ -4,17 +4,18 @@
 #include <cmath>
 #include <string>
 
+#include "document/acoustics.h"
+#include "document/case_record.h"
+#include "document/tags.h"
+#include "document/window.h"
 #include "platform/numbers.h"
-#include "shell/case/acoustics.h"
-#include "shell/case/case_record.h"
-#include "shell/case/window.h"
 
 namespace velmora::editor {
 
 using platform::Handle;
 using platform::Runtime;
 using platform::Value;
-using namespace velmora::shell;
+using namespace velmora::document;
 
 namespace {
 
@@ -29,14 +30,14 @@ struct Kind {
   double low, high;
   bool receptor;
 };
-constexpr Kind kSource{"acousource",
+constexpr Kind kSource{tags::kSource,
                        "Set source position and/or level",
                        "Enter source position:",
                        "Enter source level (dB):",
                        kLevelMin,
                        kLevelMax,
                        false};
-constexpr Kind kReceptor{"acoureceptor",
+constexpr Kind kReceptor{tags::kReceptor,
                          "Set receptor position and/or height",
                          "Enter receptor position:",
                          "Enter receptor shift :",
@@ -87,7 +88,7 @@ std::optional<Typed> readPlacement(Runtime& rt, Handle fig, const Kind& kind, en
   std::optional<std::vector<double>> xy;
   if (kind.receptor && mentionsReset(position)) {
     // The first wall vertex the drawing area lists.
-    const auto vertices = objectsByTag(rt, fig, "acouwallvertex");
+    const auto vertices = objectsByTag(rt, fig, tags::kWallVertex);
     if (vertices.empty()) return std::nullopt;
     const engine::Point p = firstPoint(rt, vertices.front());
     xy = std::vector<double>{p.x, p.y};

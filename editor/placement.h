@@ -5,9 +5,9 @@
 #include <optional>
 #include <vector>
 
+#include "document/operations.h"
 #include "platform/runtime.h"
 #include "platform/value.h"
-#include "shell/operations.h"
 
 namespace velmora::editor {
 
@@ -17,10 +17,10 @@ struct Placement {
   platform::Value value;
 };
 
-void setsourceposition(platform::Runtime& rt, const shell::Operations& ops,
+void setsourceposition(platform::Runtime& rt, const document::Operations& ops,
                        const std::optional<Placement>& given = std::nullopt);
 void setreceptorposition(platform::Runtime& rt, const std::optional<Placement>& given = std::nullopt);
 
-void registerPlacementOperations(shell::Operations& ops);
+void registerPlacementOperations(document::Operations& ops);
 
 }  // namespace velmora::editor

@@ -4,11 +4,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "document/drawing_objects.h"
+#include "document/tags.h"
+#include "document/window.h"
 #include "editor/editor_operations.h"
 #include "platform/colormaps.h"
 #include "platform/numbers.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 
 namespace velmora::editor {
 
@@ -16,7 +17,7 @@ using platform::Graphics;
 using platform::Matrix;
 using platform::ObjectType;
 using platform::Value;
-using namespace velmora::shell;
+using namespace velmora::document;
 
 namespace {
 
@@ -46,7 +47,7 @@ const char* onOff(bool on) {
 }
 
 bool reflectionMode(const Runtime& rt, Handle fig, const CaseRecord& record) {
-  if (const auto button = findInWindow(rt, fig, "acouselectreflection")) {
+  if (const auto button = findInWindow(rt, fig, tags::kSelectReflection)) {
     const auto v = rt.graphics().at(*button).numbers("value");
     return !v.empty() && v.front() == 1;
   }
@@ -71,12 +72,12 @@ void levelColorBar(Runtime& rt, Handle fig, double cmin, double cmax) {
     ticks.push_back(t);
     labels.data[static_cast<std::size_t>(i)] = platform::roundHalfAway(t * 10) / 10;
   }
-  if (const auto axes = findInWindow(rt, fig, "acoucbaxes")) {
+  if (const auto axes = findInWindow(rt, fig, tags::kColorBarAxes)) {
     g.set(*axes, "ylim", Value::row({cmin, cmax}));
     g.set(*axes, "ytick", Value::row(ticks));
     g.set(*axes, "yticklabel", Value(labels));
   }
-  if (const auto patch = findInWindow(rt, fig, "acoucbpatch")) {
+  if (const auto patch = findInWindow(rt, fig, tags::kColorBarPatch)) {
     g.set(*patch, "ydata", Value::row({cmin, cmin, cmax, cmax}));
     g.set(*patch, "cdata", Value::row({cmin, cmin, cmax, cmax}));
   }
@@ -118,8 +119,8 @@ void changecolormap(Runtime& rt) {
   if (!item) return;  // only the two menu items choose a scale
   const Handle fig = currentMainWindow(rt);
   const bool color = g.at(*item).text("label") == "color";
-  check(g, findInWindow(rt, fig, "acouuimencolor"), color);
-  check(g, findInWindow(rt, fig, "acouuimengray"), !color);
+  check(g, findInWindow(rt, fig, tags::kMenuColor), color);
+  check(g, findInWindow(rt, fig, tags::kMenuGray), !color);
   CaseRecord record = readCase(rt, fig);
   record.colormap = color ? "color" : "gray";
   const int colours = static_cast<int>(g.at(fig).matrix("colormap").rows);
@@ -144,8 +145,8 @@ void changecolorlimits(Runtime& rt, const std::optional<std::array<double, 2>>& 
   const Handle fig = currentMainWindow(rt);
   const Handle axes = drawingAxes(rt, fig);
   CaseRecord record = readCase(rt, fig);
-  const auto autoItem = findInWindow(rt, fig, "acouuimenclimauto");
-  const auto manualItem = findInWindow(rt, fig, "acouuimenclimman");
+  const auto autoItem = findInWindow(rt, fig, tags::kMenuColorLimitsAuto);
+  const auto manualItem = findInWindow(rt, fig, tags::kMenuColorLimitsManual);
 
   bool manual = false;
   bool fromMenu = false;
@@ -222,7 +223,7 @@ void hideviewobjects(Runtime& rt, const Operations& ops, const std::optional<std
                                                          {"radius-off", "radius", false}}};
     for (const Switch& s : kSwitches) {
       if (platform::equalsIgnoreCase(*which, s.text)) {
-        check(g, controlMenuItem(g, fig, "acouobjects", s.label), s.on);
+        check(g, controlMenuItem(g, fig, tags::kObjectsButton, s.label), s.on);
         selectvalue(rt, ops);
         return;
       }
@@ -240,14 +241,14 @@ void hideviewobjects(Runtime& rt, const Operations& ops, const std::optional<std
   } else if (label == "images" || label == "radius") {
     selectvalue(rt, ops);
   } else if (label == "axes") {
-    for (const char* tag : {"acouXaxis", "acouYaxis"}) {
+    for (const char* tag : {tags::kXAxis, tags::kYAxis}) {
       for (Handle h : objectsByTag(rt, fig, tag)) g.setText(h, "visible", onOff(on));
     }
   } else if (label == "receptor") {
-    for (Handle h : objectsByTag(rt, fig, "acoureceptor")) g.setText(h, "visible", onOff(on));
-    if (const auto polar = findInWindow(rt, fig, "acoucreatepolar")) g.setText(*polar, "enable", onOff(on));
+    for (Handle h : objectsByTag(rt, fig, tags::kReceptor)) g.setText(h, "visible", onOff(on));
+    if (const auto polar = findInWindow(rt, fig, tags::kPolarButton)) g.setText(*polar, "enable", onOff(on));
   } else if (label == "audience limits") {
-    for (const char* tag : {"acouaudienceedge", "acouaudiencevertex"}) {
+    for (const char* tag : {tags::kAudienceEdge, tags::kAudienceVertex}) {
       for (Handle h : objectsByTag(rt, fig, tag)) g.setText(h, "visible", onOff(on));
     }
   }
@@ -285,11 +286,11 @@ void setcursormeasure(Runtime& rt, const Operations& ops) {
   if (!toggle) return;
   const auto value = g.at(*toggle).numbers("value");
   const bool pressed = !value.empty() && value.front() == 1;
-  for (Handle h : objectsByTag(rt, fig, "acoumeasuretext")) g.remove(h);
+  for (Handle h : objectsByTag(rt, fig, tags::kMeasureText)) g.remove(h);
 
   if (pressed) {
     createObject(g, ObjectType::Text, axes,
-                 {{"tag", "acoumeasuretext"},
+                 {{"tag", tags::kMeasureText},
                   {"fontsize", 14.0},
                   {"fontname", "default"},
                   {"fontweight", "normal"},
@@ -314,7 +315,7 @@ void setcursormeasure(Runtime& rt, const Operations& ops) {
 void measure(Runtime& rt) {
   auto& g = rt.graphics();
   const Handle fig = currentMainWindow(rt);
-  const auto text = objectsByTag(rt, fig, "acoumeasuretext");
+  const auto text = objectsByTag(rt, fig, tags::kMeasureText);
   if (text.empty()) return;
   const Handle axes = drawingAxes(rt, fig);
   if (g.currentAxes(fig) != axes) {

@@ -3,17 +3,18 @@
 #include <algorithm>
 #include <cmath>
 
+#include "document/drawing_objects.h"
+#include "document/tags.h"
+#include "document/window.h"
 #include "editor/editor_operations.h"
 #include "platform/numbers.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 
 namespace velmora::editor {
 
 using platform::Graphics;
 using platform::ObjectType;
 using platform::Value;
-using namespace velmora::shell;
+using namespace velmora::document;
 
 namespace {
 
@@ -57,13 +58,13 @@ void acouzoom(Runtime& rt, const std::optional<std::string>& mode) {
   auto& g = rt.graphics();
   const Handle fig = currentMainWindow(rt);
   const Handle axes = drawingAxes(rt, fig);
-  const auto toggle = findInWindow(rt, fig, "acouzoombutton");
+  const auto toggle = findInWindow(rt, fig, tags::kZoomButton);
   if (toggle && mode) g.set(*toggle, "value", Value(*mode == "images" ? 1.0 : 0.0));
   const CaseRecord record = readCase(rt, fig);
 
   if (toggle && togglePressed(g, *toggle)) {
     double xmin = INFINITY, xmax = -INFINITY, ymin = INFINITY, ymax = -INFINITY;
-    for (Handle h : objectsByTag(rt, fig, "acouimage")) {
+    for (Handle h : objectsByTag(rt, fig, tags::kImage)) {
       if (!g.at(h).visible()) continue;
       const auto xs = g.at(h).numbers("xdata");
       const auto ys = g.at(h).numbers("ydata");

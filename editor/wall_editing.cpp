@@ -5,15 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "document/case_record.h"
+#include "document/drawing_objects.h"
+#include "document/tags.h"
+#include "document/window.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
-#include "shell/case/case_record.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 
 namespace velmora::editor {
 
-using namespace velmora::shell;
+using namespace velmora::document;
 using platform::Graphics;
 using platform::Handle;
 using platform::ObjectType;
@@ -35,7 +36,7 @@ void recompute(Runtime& rt, const Operations& ops, std::initializer_list<std::st
 
 bool isWallLine(const Graphics& g, Handle h) {
   return h != platform::kNoHandle && g.exists(h) && g.at(h).type() == ObjectType::Line &&
-         g.at(h).tag() == "acouwall";
+         g.at(h).tag() == tags::kWall;
 }
 
 Handle menuOf(const Graphics& g, Handle h) {
@@ -52,7 +53,7 @@ Handle chosenWall(const Runtime& rt, Handle fig) {
   const Handle caller = rt.callbackObject();
   if (caller != platform::kNoHandle && g.exists(caller) && g.at(caller).type() == ObjectType::UiMenu) {
     const Handle menu = g.at(caller).parent();
-    for (Handle w : objectsByTag(rt, fig, "acouwall"))
+    for (Handle w : objectsByTag(rt, fig, tags::kWall))
       if (menuOf(g, w) == menu) return w;
   }
   throw Error("no wall chosen: open the context menu of a wall");
@@ -131,7 +132,7 @@ void wallsFirst(Runtime& rt, Handle fig) {
 }
 
 void rebuildWallList(Runtime& rt, Handle fig, std::size_t walls, bool valueFirst) {
-  const auto list = findInWindow(rt, fig, "acouselectbutton");
+  const auto list = findInWindow(rt, fig, tags::kValueList);
   if (!list) return;
   Graphics& g = rt.graphics();
   if (valueFirst) g.set(*list, "value", Value(1.0));
@@ -256,7 +257,7 @@ void splitwall(Runtime& rt) {
   // after the others; the objects are the same kind as before and both halves carry the record of
   // the split wall.
   for (Handle h : walls) deleteWithOwnMenu(g, h);
-  for (Handle h : objectsByTag(rt, fig, "acouwallvertex")) deleteWithOwnMenu(g, h);
+  for (Handle h : objectsByTag(rt, fig, tags::kWallVertex)) deleteWithOwnMenu(g, h);
   makeWallChain(g, axes, x, y, alpha);
 
   rebuildWallList(rt, fig, x.size(), false);
@@ -268,7 +269,7 @@ void deletevertex(Runtime& rt, const Operations& ops) {
   const Handle fig = currentMainWindow(rt);
   const Handle wall = chosenWall(rt, fig);
   // A triangle keeps its vertices; nothing changed, so no undo step either.
-  if (objectsByTag(rt, fig, "acouwallvertex").size() <= 3) {
+  if (objectsByTag(rt, fig, tags::kWallVertex).size() <= 3) {
     setCancelMark(rt, fig);
     return;
   }
@@ -311,7 +312,7 @@ void deletevertex(Runtime& rt, const Operations& ops) {
     keep(h1, h2, hw2, 0);
   }
   deleteWithOwnMenu(g, wall);
-  rebuildWallList(rt, fig, objectsByTag(rt, fig, "acouwall").size(), true);
+  rebuildWallList(rt, fig, objectsByTag(rt, fig, tags::kWall).size(), true);
   recompute(rt, ops,
             {"checkroomconvexity", "refreshimages", "setlayer", "refreshsurfacevalues", "selectvalue"});
 }

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "document/operations.h"
 #include "engine/geometry.h"
 #include "platform/runtime.h"
-#include "shell/operations.h"
 
 namespace velmora::editor {
 
@@ -23,15 +23,15 @@ namespace velmora::editor {
 void splitwall(platform::Runtime& rt);
 // Asks which end vertex of the current wall goes (red start, blue end) and deletes it with the wall.
 // A room of three vertices keeps them all.
-void deletevertex(platform::Runtime& rt, const shell::Operations& ops);
+void deletevertex(platform::Runtime& rt, const document::Operations& ops);
 // Shows the room joined with its mirror image across the current wall and, when confirmed, hands
 // the new outline to the display rebuild through the dispatcher's "update" form.
 void symmetry(platform::Runtime& rt);
 // Sets the absorption from the calling wall-menu item: typed (a "/" in the answer changes every
 // wall), 0% or 100%. A wall of a curved stretch changes its whole stretch.
-void changealpha(platform::Runtime& rt, const shell::Operations& ops);
+void changealpha(platform::Runtime& rt, const document::Operations& ops);
 // The editable list of every coefficient, with its update button; waits until the button is pressed.
-void changealphamanual(platform::Runtime& rt, const shell::Operations& ops);
+void changealphamanual(platform::Runtime& rt, const document::Operations& ops);
 
 // The room mirrored across wall `mirrorWall` (1-based) of `walls`: the outline starts at the end of
 // that wall, runs round the room to its start, then back through the mirror images; 2N-2 vertices,
@@ -46,6 +46,6 @@ std::optional<Outline> mirroredRoom(const engine::Walls& walls, const std::vecto
 // characters, three blanks between ("  3    25").
 std::string absorptionListLine(std::size_t wall, double alpha);
 
-void registerWallEditingOperations(shell::Operations& ops);
+void registerWallEditingOperations(document::Operations& ops);
 
 }  // namespace velmora::editor

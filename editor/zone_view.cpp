@@ -1,16 +1,17 @@
 #include <algorithm>
 #include <cmath>
 
+#include "document/drawing_objects.h"
+#include "document/tags.h"
+#include "document/window.h"
 #include "editor/editor_operations.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 
 namespace velmora::editor {
 
 using platform::Value;
-using namespace velmora::shell;
+using namespace velmora::document;
 
 namespace {
 
@@ -20,8 +21,8 @@ constexpr double kGridMax = 10;
 constexpr std::size_t kMostGridPoints = 1000000;
 
 const std::array<const char*, 10> kViewPanel = {
-    "acoumoveright", "acoumoveup",  "acoumoveleft", "acoumovedown", "acoucenter",
-    "acouexpand++",  "acouexpand+", "acouexpandm",  "acouexpand-",  "acouexpand--"};
+    tags::kMoveRight,  tags::kMoveUp,     tags::kMoveLeft,  tags::kMoveDown,   tags::kCenterButton,
+    tags::kExpandMost, tags::kExpandMore, tags::kExpandFit, tags::kExpandLess, tags::kExpandLeast};
 
 bool pressed(const Runtime& rt, Handle fig, std::string_view tag) {
   const auto c = findInWindow(rt, fig, tag);
@@ -95,7 +96,7 @@ void changegrid(Runtime& rt, std::optional<double> spacing) {
     spacing = numbers->front();
   }
   if (std::isnan(*spacing)) return;
-  for (Handle h : objectsByTag(rt, fig, "acougrid")) g.remove(h);
+  for (Handle h : objectsByTag(rt, fig, tags::kGrid)) g.remove(h);
   double step = std::abs(platform::roundHalfAway(*spacing * 100) / 100);
   step = std::clamp(step, kGridMin, kGridMax);
 
@@ -128,7 +129,7 @@ void changegrid(Runtime& rt, std::optional<double> spacing) {
                 {"marker", "."},
                 {"color", "k"},
                 {"markersize", 1.0},
-                {"tag", "acougrid"},
+                {"tag", tags::kGrid},
                 {"hittest", "off"}});
   changeCase(rt, fig, [&](CaseRecord& record) { record.gsize = step; });
   hidegrid(rt);
@@ -138,7 +139,7 @@ void hidegrid(Runtime& rt) {
   auto& g = rt.graphics();
   const Handle fig = currentMainWindow(rt);
   bool visible = false;
-  if (const auto objects = findInWindow(rt, fig, "acouobjects")) {
+  if (const auto objects = findInWindow(rt, fig, tags::kObjectsButton)) {
     const Value menu = g.get(*objects, "uicontextmenu");
     if (menu.isObject() && g.exists(menu.object())) {
       for (Handle item : menuItemsInOrder(g, menu.object())) {
@@ -146,12 +147,12 @@ void hidegrid(Runtime& rt) {
       }
     }
   }
-  for (Handle h : objectsByTag(rt, fig, "acougrid")) g.setText(h, "visible", visible ? "on" : "off");
+  for (Handle h : objectsByTag(rt, fig, tags::kGrid)) g.setText(h, "visible", visible ? "on" : "off");
 }
 
 void acouview(Runtime& rt) {
   const Handle fig = currentMainWindow(rt);
-  const bool on = pressed(rt, fig, "acouviewbutton");
+  const bool on = pressed(rt, fig, tags::kViewButton);
   for (const char* tag : kViewPanel) {
     if (const auto h = findInWindow(rt, fig, tag)) rt.graphics().setText(*h, "visible", on ? "on" : "off");
   }
@@ -170,9 +171,9 @@ void expandzone(Runtime& rt, const std::optional<std::vector<double>>& limits, b
     ymin = std::min(ymin, p.y);
     ymax = std::max(ymax, p.y);
   };
-  for (Handle h : objectsByTag(rt, fig, "acouwallvertex")) extend(h);
-  for (Handle h : objectsByTag(rt, fig, "acouaudiencevertex")) extend(h);
-  if (const auto s = findInWindow(rt, fig, "acousource")) extend(*s);
+  for (Handle h : objectsByTag(rt, fig, tags::kWallVertex)) extend(h);
+  for (Handle h : objectsByTag(rt, fig, tags::kAudienceVertex)) extend(h);
+  if (const auto s = findInWindow(rt, fig, tags::kSource)) extend(*s);
   if (!std::isfinite(xmin)) xmin = xmax = ymin = ymax = 0;
   const double extent = std::max(xmax - xmin, ymax - ymin);
   const double step = zoneTableStep(extent).value_or(1);
@@ -218,7 +219,7 @@ void expandzone(Runtime& rt, const std::optional<std::vector<double>>& limits, b
     if (!withinReach(xl) || !withinReach(yl)) return;
   }
 
-  if (!pressed(rt, fig, "acouzoombutton")) {
+  if (!pressed(rt, fig, tags::kZoomButton)) {
     g.set(axes, "xlim", Value::row({xl[0], xl[1]}));
     g.set(axes, "ylim", Value::row({yl[0], yl[1]}));
   }

@@ -5,15 +5,15 @@
 #include <cstdint>
 #include <span>
 
+#include "document/case_record.h"
 #include "platform/error.h"
 #include "platform/mat5_reader.h"
-#include "shell/case/case_record.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   try {
     const velmora::platform::Value prop =
         velmora::platform::decodeMatVariable(std::span<const std::uint8_t>(data, size), "prop", "fuzz.ac");
-    (void)velmora::shell::CaseDescription::fromValue(prop);
+    (void)velmora::document::CaseDescription::fromValue(prop);
   } catch (const velmora::Error&) {
     // A refusal with a message is the expected outcome for most inputs.
   }

@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <limits>
 
+#include "document/window.h"
 #include "plan/shapes.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
-#include "shell/case/window.h"
 
 namespace velmora::plan {
 
@@ -86,7 +86,8 @@ std::optional<DxfImportChoice> askChoice(platform::Runtime& rt, const DxfPlan& p
   DxfImportChoice choice;
   choice.layer = trimmedCopy(answer->front());
   const DxfLayer* layer = findLayer(plan, choice.layer);
-  if (!layer) throw Error("There is no layer \"" + choice.layer + "\" with lines, arcs or circles in this file.");
+  if (!layer)
+    throw Error("There is no layer \"" + choice.layer + "\" with lines, arcs or circles in this file.");
   choice.layer = layer->name;
   const std::string typed = fileUnit ? *fileUnit : trimmedCopy((*answer)[1]);
   const auto unit = unitName(typed);
@@ -114,8 +115,8 @@ bool withinReach(const std::vector<engine::Point>& v) {
     ymax = std::max(ymax, p.y);
   }
   const double extent = std::max(xmax - xmin, ymax - ymin);
-  const double half = extent / 2 + shell::zoneTableStep(extent).value_or(1);
-  return std::max(std::abs(xmin + xmax), std::abs(ymin + ymax)) / 2 + half <= shell::kFarthestCoordinate;
+  const double half = extent / 2 + document::zoneTableStep(extent).value_or(1);
+  return std::max(std::abs(xmin + xmax), std::abs(ymin + ymax)) / 2 + half <= document::kFarthestCoordinate;
 }
 
 }  // namespace
@@ -145,18 +146,25 @@ std::optional<double> unitScale(std::string_view unit) {
 
 std::optional<std::string> unitOfInsunits(int code) {
   switch (code) {
-    case 1: return "inch";
-    case 2: return "foot";
-    case 4: return "mm";
-    case 5: return "cm";
-    case 6: return "m";
-    default: return std::nullopt;
+    case 1:
+      return "inch";
+    case 2:
+      return "foot";
+    case 4:
+      return "mm";
+    case 5:
+      return "cm";
+    case 6:
+      return "m";
+    default:
+      return std::nullopt;
   }
 }
 
 DxfImport importLayer(const DxfPlan& plan, const DxfImportChoice& choice) {
   const DxfLayer* layer = findLayer(plan, choice.layer);
-  if (!layer) throw Error("There is no layer \"" + choice.layer + "\" with lines, arcs or circles in this file.");
+  if (!layer)
+    throw Error("There is no layer \"" + choice.layer + "\" with lines, arcs or circles in this file.");
   const std::string onLayer = "The outline on layer \"" + layer->name + "\"";
   const Chains chains = chainSegments(layer->pieces, choice.toleranceMetres / choice.scale);
 
@@ -166,13 +174,16 @@ DxfImport importLayer(const DxfPlan& plan, const DxfImportChoice& choice) {
       text += ": it breaks at ";
       const std::size_t shown = std::min<std::size_t>(chains.freeEnds.size(), 4);
       for (std::size_t k = 0; k < shown; ++k)
-        text += (k == 0 ? "" : k + 1 == shown && shown == chains.freeEnds.size() ? " and " : ", ") +
+        text += (k == 0                                              ? ""
+                 : k + 1 == shown && shown == chains.freeEnds.size() ? " and "
+                                                                     : ", ") +
                 where(chains.freeEnds[k], choice);
       if (shown < chains.freeEnds.size())
         text += " and " + std::to_string(chains.freeEnds.size() - shown) + " more ends";
     }
     text += ".";
-    if (!chains.branchPoints.empty()) text += " Three or more walls meet at " + where(chains.branchPoints[0], choice) + ".";
+    if (!chains.branchPoints.empty())
+      text += " Three or more walls meet at " + where(chains.branchPoints[0], choice) + ".";
     throw Error(text + " A larger joining tolerance closes small gaps.");
   }
 
@@ -206,10 +217,11 @@ DxfImport importLayer(const DxfPlan& plan, const DxfImportChoice& choice) {
   if (!withinReach(v)) {
     throw Error(onLayer +
                 " lies too far from the origin: the room and the working zone around it must lie within " +
-                std::to_string(static_cast<long long>(shell::kFarthestCoordinate)) + " m of it.");
+                std::to_string(static_cast<long long>(document::kFarthestCoordinate)) + " m of it.");
   }
   if (const auto p = firstCrossing(v)) {
-    throw Error(onLayer + " crosses itself at " + where({p->x / choice.scale, p->y / choice.scale}, choice) + ".");
+    throw Error(onLayer + " crosses itself at " + where({p->x / choice.scale, p->y / choice.scale}, choice) +
+                ".");
   }
   if (v.size() < 3 || std::abs(signedArea(v)) < 1e-6) throw Error(onLayer + " encloses no area.");
   std::vector<double> xs, ys;
@@ -219,7 +231,7 @@ DxfImport importLayer(const DxfPlan& plan, const DxfImportChoice& choice) {
   }
   if (const auto problem = outlineProblem(xs, ys)) throw Error(*problem);
 
-  shell::CaseDescription& d = out.description;
+  document::CaseDescription& d = out.description;
   d.name = "not saved";
   d.xwall = xs;
   d.ywall = ys;
@@ -265,7 +277,7 @@ void importdxf(platform::Runtime& rt, const std::optional<std::string>& file) {
   if (result.note) rt.ui().message(platform::MessageKind::Message, *result.note, title);
 
   const Value prop = result.description.toValue();
-  if (const auto main = shell::findMainWindow(rt)) {
+  if (const auto main = document::findMainWindow(rt)) {
     rt.graphics().setCurrentFigure(*main);
     rt.dispatch({Value("update"), prop});
   } else {
@@ -273,16 +285,17 @@ void importdxf(platform::Runtime& rt, const std::optional<std::string>& file) {
   }
 }
 
-void registerDxfOperations(shell::Operations& ops) {
-  ops.add(shell::makeOperation("importdxf", 1, 0, [](platform::Runtime& rt, const std::vector<Value>& args) {
-    std::optional<std::string> file;
-    if (!args.empty()) {
-      if (!args.front().isText()) throw Error("unknown syntax");
-      file = args.front().text();
-    }
-    importdxf(rt, file);
-    return std::vector<Value>{};
-  }));
+void registerDxfOperations(document::Operations& ops) {
+  ops.add(
+      document::makeOperation("importdxf", 1, 0, [](platform::Runtime& rt, const std::vector<Value>& args) {
+        std::optional<std::string> file;
+        if (!args.empty()) {
+          if (!args.front().isText()) throw Error("unknown syntax");
+          file = args.front().text();
+        }
+        importdxf(rt, file);
+        return std::vector<Value>{};
+      }));
 }
 
 }  // namespace velmora::plan

@@ -7,10 +7,10 @@
 #include <string>
 #include <string_view>
 
+#include "document/case_record.h"
+#include "document/operations.h"
 #include "plan/dxf_reader.h"
 #include "platform/runtime.h"
-#include "shell/case/case_record.h"
-#include "shell/operations.h"
 
 namespace velmora::plan {
 
@@ -27,16 +27,16 @@ std::optional<std::string> unitOfInsunits(int code);
 
 struct DxfImportChoice {
   std::string layer;
-  std::string unit;                 // as named in messages
-  double scale = 1;                 // metres per drawing unit
-  double toleranceMetres = 0.001;   // ends closer than this meet
+  std::string unit;                // as named in messages
+  double scale = 1;                // metres per drawing unit
+  double toleranceMetres = 0.001;  // ends closer than this meet
 };
 
 // The room of one layer, or an Error saying why there is none (no closed outline, with where the
 // chain breaks; a crossing outline; too many walls). `note` tells what the user should know about a
 // room that was made (several outlines: the largest was taken).
 struct DxfImport {
-  shell::CaseDescription description;
+  document::CaseDescription description;
   std::optional<std::string> note;
 };
 DxfImport importLayer(const DxfPlan& plan, const DxfImportChoice& choice);
@@ -49,6 +49,6 @@ inline constexpr std::size_t kMaxDxfWalls = 1000;
 void importdxf(platform::Runtime& rt, const std::optional<std::string>& file);
 
 // Registers importdxf (an optional file name).
-void registerDxfOperations(shell::Operations& ops);
+void registerDxfOperations(document::Operations& ops);
 
 }  // namespace velmora::plan

@@ -5,22 +5,22 @@
 #include <filesystem>
 #include <set>
 
+#include "document/drawing_objects.h"
+#include "document/window.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
 #include "platform/output_file.h"
 #include "platform/ps_canvas.h"
 #include "platform/render.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 
 namespace velmora::plan {
 
+using document::createObject;
+using document::setProperties;
 using engine::Point;
 using platform::Handle;
 using platform::ObjectType;
 using platform::Value;
-using shell::createObject;
-using shell::setProperties;
 
 namespace {
 
@@ -206,12 +206,12 @@ void printScalePlan(const platform::Graphics& g, Handle sheet, const std::string
 }
 
 void scaleplan(platform::Runtime& rt) {
-  const Handle fig = shell::currentMainWindow(rt);
-  const engine::Walls walls = shell::wallGeometry(rt, fig);
+  const Handle fig = document::currentMainWindow(rt);
+  const engine::Walls walls = document::wallGeometry(rt, fig);
   std::vector<Point> vertices;
   for (const auto& w : walls) vertices.push_back({w.x1, w.y1});
-  const std::vector<double> alpha = shell::wallAbsorptions(rt, fig);
-  const std::string name = shell::readCase(rt, fig).name;
+  const std::vector<double> alpha = document::wallAbsorptions(rt, fig);
+  const std::string name = document::readCase(rt, fig).name;
   const PlanLayout layout = planLayout(vertices);  // a plan too large fails before any question
 
   LabelChoice choice = absorptionLabelling(alpha);
@@ -244,8 +244,8 @@ void scaleplan(platform::Runtime& rt) {
   rt.console("true scale plan (1:" + platform::formatNumber(layout.denominator) + ") written to " + path);
 }
 
-void registerScalePlanOperations(shell::Operations& ops) {
-  ops.add(shell::makeOperation("scaleplan", 0, 0, shell::withoutArguments(scaleplan)));
+void registerScalePlanOperations(document::Operations& ops) {
+  ops.add(document::makeOperation("scaleplan", 0, 0, document::withoutArguments(scaleplan)));
 }
 
 }  // namespace velmora::plan

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "document/operations.h"
 #include "engine/geometry.h"
 #include "platform/runtime.h"
-#include "shell/operations.h"
 
 namespace velmora::plan {
 
@@ -58,6 +58,6 @@ void printScalePlan(const platform::Graphics& g, platform::Handle sheet, const s
 void scaleplan(platform::Runtime& rt);
 
 // Registers scaleplan (no argument).
-void registerScalePlanOperations(shell::Operations& ops);
+void registerScalePlanOperations(document::Operations& ops);
 
 }  // namespace velmora::plan

@@ -7,23 +7,23 @@
 #include <cmath>
 #include <filesystem>
 
+#include "document/drawing_objects.h"
+#include "document/window.h"
 #include "platform/error.h"
 #include "platform/image_reader.h"
 #include "platform/matfile.h"
 #include "platform/numbers.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 
 namespace velmora::plan {
 
+using document::createObject;
+using document::setProperties;
 using platform::Graphics;
 using platform::List;
 using platform::Matrix;
 using platform::ObjectType;
 using platform::Record;
 using platform::Value;
-using shell::createObject;
-using shell::setProperties;
 
 platform::Value ScanButtonRecord::toValue() const {
   Record r;
@@ -131,7 +131,7 @@ class ScanSession {
                    {"interruptible", "off"},
                    {"renderer", "zbuffer"},
                    {"colormap", Value(Matrix{2, 3, {0, 1, 0, 1, 0, 1}, 1})}});
-    shell::setControlDefaults(g_, fig_);
+    document::setControlDefaults(g_, fig_);
     // The instructions live in an axes of their own over the whole window; the image axes, made
     // last, is the current one that pointer positions refer to.
     textAxes_ =
@@ -618,7 +618,7 @@ void straighten(platform::Runtime& rt, bool horizontal) {
 }
 
 void saveResult(platform::Runtime& rt, Handle fig) {
-  shell::CaseDescription prop = scanDescription(rt, fig);
+  document::CaseDescription prop = scanDescription(rt, fig);
   const auto choice = rt.ui().saveFile({"*.ac", "Save case", ""});
   if (!choice) return;  // the traced room stays on screen
   std::string file = choice->file;
@@ -628,13 +628,13 @@ void saveResult(platform::Runtime& rt, Handle fig) {
 }
 
 void updateResult(platform::Runtime& rt, Handle fig) {
-  shell::CaseDescription prop = scanDescription(rt, fig);
+  document::CaseDescription prop = scanDescription(rt, fig);
   prop.scan = "yes";
   const std::optional<Handle> origin = buttonRecord(rt, fig, true).hf0;
   Graphics& g = rt.graphics();
   g.remove(fig);
   // A main window of origin closed meanwhile: the room opens in a new window instead.
-  if (origin && *origin != platform::kNoHandle && g.exists(*origin) && shell::isMainWindow(rt, *origin)) {
+  if (origin && *origin != platform::kNoHandle && g.exists(*origin) && document::isMainWindow(rt, *origin)) {
     g.setCurrentFigure(*origin);
     rt.dispatch({Value("update"), prop.toValue()});
   } else {
@@ -666,9 +666,10 @@ void showScanResult(platform::Runtime& rt, Handle fig, Handle axes, const Tracin
     const Point a = result.vertices[i], b = result.vertices[(i + 1) % n];
     const bool h = nearHorizontal(a, b), v = nearVertical(a, b);
     if (!h && !v) continue;
-    const shell::MenuItem item = h ? shell::MenuItem{"make horizontal", "velmoracopy('scancasehorizontal')"}
-                                   : shell::MenuItem{"make vertical", "velmoracopy('scancasevertical')"};
-    const Handle menu = shell::makeContextMenu(g, fig, std::span(&item, 1), walls[i]);
+    const document::MenuItem item =
+        h ? document::MenuItem{"make horizontal", "velmoracopy('scancasehorizontal')"}
+          : document::MenuItem{"make vertical", "velmoracopy('scancasevertical')"};
+    const Handle menu = document::makeContextMenu(g, fig, std::span(&item, 1), walls[i]);
     for (Handle it : g.at(menu).children())
       g.setUserdata(it, platform::ValueUserData(Value::handle(walls[i])));
   }
@@ -717,13 +718,13 @@ void showScanResult(platform::Runtime& rt, Handle fig, Handle axes, const Tracin
   g.setUserdata(second, rec);
 }
 
-shell::CaseDescription scanDescription(const platform::Runtime& rt, Handle fig) {
+document::CaseDescription scanDescription(const platform::Runtime& rt, Handle fig) {
   const Graphics& g = rt.graphics();
   const ScanButtonRecord& rec = buttonRecord(rt, fig, false);
   std::vector<Handle> lines = g.findobj(rec.ha, "scanline");
   std::reverse(lines.begin(), lines.end());  // creation order: wall order
   if (lines.size() < 3) throw Error("the scan window has no room");
-  shell::CaseDescription d;
+  document::CaseDescription d;
   std::vector<double> xs, ys;
   for (Handle l : lines) {
     xs.push_back(g.at(l).numbers("xdata").at(0));
@@ -752,7 +753,7 @@ shell::CaseDescription scanDescription(const platform::Runtime& rt, Handle fig) 
 void scancase(platform::Runtime& rt) {
   std::optional<Handle> origin;
   const Handle caller = rt.callbackFigure();
-  if (caller != platform::kNoHandle && rt.graphics().exists(caller) && shell::isMainWindow(rt, caller))
+  if (caller != platform::kNoHandle && rt.graphics().exists(caller) && document::isMainWindow(rt, caller))
     origin = caller;
   ScanSession(rt, origin).run();
 }
@@ -771,14 +772,15 @@ void scancasecbfcn(platform::Runtime& rt, const std::string& action) {
   }
 }
 
-void registerScanOperations(shell::Operations& ops) {
-  ops.add(shell::makeOperation("scancase", 0, 0, shell::withoutArguments(scancase)));
-  ops.add(
-      shell::makeOperation("scancasecbfcn", 1, 0, [](platform::Runtime& rt, const std::vector<Value>& args) {
-        if (args.empty() || !args.front().isText()) throw Error("unknown argument");
-        scancasecbfcn(rt, args.front().text());
-        return std::vector<Value>{};
-      }));
+void registerScanOperations(document::Operations& ops) {
+  ops.add(document::makeOperation("scancase", 0, 0, document::withoutArguments(scancase)));
+  ops.add(document::makeOperation("scancasecbfcn", 1, 0,
+                                  [](platform::Runtime& rt, const std::vector<Value>& args) {
+                                    if (args.empty() || !args.front().isText())
+                                      throw Error("unknown argument");
+                                    scancasecbfcn(rt, args.front().text());
+                                    return std::vector<Value>{};
+                                  }));
 }
 
 }  // namespace velmora::plan

@@ -9,11 +9,11 @@
 #include <string_view>
 #include <vector>
 
+#include "document/case_record.h"
+#include "document/operations.h"
 #include "engine/geometry.h"
 #include "platform/runtime.h"
 #include "platform/value.h"
-#include "shell/case/case_record.h"
-#include "shell/operations.h"
 
 namespace velmora::plan {
 
@@ -104,7 +104,7 @@ void showScanResult(platform::Runtime& rt, Handle fig, Handle axes, const Tracin
                     std::optional<Handle> origin);
 
 // The case description of the result shown in a scan window.
-shell::CaseDescription scanDescription(const platform::Runtime& rt, Handle fig);
+document::CaseDescription scanDescription(const platform::Runtime& rt, Handle fig);
 
 // The whole interactive import, from the image chooser to the result window.
 void scancase(platform::Runtime& rt);
@@ -112,6 +112,6 @@ void scancase(platform::Runtime& rt);
 void scancasecbfcn(platform::Runtime& rt, const std::string& action);
 
 // Registers scancase (no argument) and scancasecbfcn (1 input).
-void registerScanOperations(shell::Operations& ops);
+void registerScanOperations(document::Operations& ops);
 
 }  // namespace velmora::plan

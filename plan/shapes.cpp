@@ -4,11 +4,12 @@
 #include <cmath>
 #include <numbers>
 
+#include "document/tags.h"
+#include "document/window.h"
 #include "platform/error.h"
 #include "platform/graphics.h"
 #include "platform/numbers.h"
 #include "platform/ui.h"
-#include "shell/case/window.h"
 
 namespace velmora::plan {
 
@@ -232,8 +233,8 @@ std::optional<std::string> outlineProblem(const std::vector<double>& x, const st
   return std::nullopt;
 }
 
-shell::CaseDescription shapeDescription(const ShapeRoom& room, Shape shape) {
-  shell::CaseDescription d;
+document::CaseDescription shapeDescription(const ShapeRoom& room, Shape shape) {
+  document::CaseDescription d;
   d.xwall = room.x;
   d.ywall = room.y;
   if (!room.alpha.empty()) d.alpha = room.alpha;
@@ -287,7 +288,7 @@ ShapeRoom buildRoom(Shape shape, const std::vector<double>& v, Graphics& g, Hand
 // The shape is shown without the view's helpers: radius, axes and audience limits unchecked in the
 // view options and hidden.
 void hideViewHelpers(Graphics& g, Handle fig, platform::Runtime& rt) {
-  if (const auto objects = shell::findInWindow(rt, fig, "acouobjects")) {
+  if (const auto objects = document::findInWindow(rt, fig, tags::kObjectsButton)) {
     const Value menu = g.get(*objects, "uicontextmenu");
     if (menu.isObject() && g.exists(menu.object())) {
       for (Handle item : g.at(menu.object()).children()) {
@@ -298,16 +299,17 @@ void hideViewHelpers(Graphics& g, Handle fig, platform::Runtime& rt) {
       }
     }
   }
-  for (const char* tag : {"acouradius", "acouXaxis", "acouYaxis", "acouaudienceedge", "acouaudiencevertex"}) {
+  for (const char* tag :
+       {tags::kRadius, tags::kXAxis, tags::kYAxis, tags::kAudienceEdge, tags::kAudienceVertex}) {
     for (Handle h : g.findobj(fig, tag)) g.setText(h, "visible", "off");
   }
 }
 
 }  // namespace
 
-void geometricshapes(platform::Runtime& rt, const shell::Operations& ops) {
+void geometricshapes(platform::Runtime& rt, const document::Operations& ops) {
   Graphics& g = rt.graphics();
-  const Handle fig = shell::currentMainWindow(rt);
+  const Handle fig = document::currentMainWindow(rt);
   const Handle caller = rt.callbackObject();
   if (caller == platform::kNoHandle || !g.exists(caller) || g.at(caller).type() != ObjectType::UiMenu) return;
   const auto shape = shapeFromLabel(g.at(caller).text("label"));
@@ -347,14 +349,14 @@ void geometricshapes(platform::Runtime& rt, const shell::Operations& ops) {
   hideViewHelpers(g, fig, rt);
 }
 
-void registerShapeOperations(shell::Operations& ops) {
-  const shell::Operations* table = &ops;
-  ops.add(
-      shell::makeOperation("geometricshapes", 0, 0,
-                           [table](platform::Runtime& rt, const std::vector<Value>&) -> std::vector<Value> {
-                             geometricshapes(rt, *table);
-                             return {};
-                           }));
+void registerShapeOperations(document::Operations& ops) {
+  const document::Operations* table = &ops;
+  ops.add(document::makeOperation(
+      "geometricshapes", 0, 0,
+      [table](platform::Runtime& rt, const std::vector<Value>&) -> std::vector<Value> {
+        geometricshapes(rt, *table);
+        return {};
+      }));
 }
 
 }  // namespace velmora::plan

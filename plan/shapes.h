@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "document/case_record.h"
+#include "document/operations.h"
 #include "platform/runtime.h"
-#include "shell/case/case_record.h"
-#include "shell/operations.h"
 
 namespace velmora::plan {
 
@@ -69,13 +69,13 @@ std::optional<std::string> outlineProblem(const std::vector<double>& x, const st
 
 // The case description handed to the rebuild: outline, absorptions, source, receptor, the map
 // resolution 50 (except for the spiral, which keeps the window's) and the "geometricshapes" mark.
-shell::CaseDescription shapeDescription(const ShapeRoom& room, Shape shape);
+document::CaseDescription shapeDescription(const ShapeRoom& room, Shape shape);
 
 // The operation: reads the label of the calling menu item, asks for the shape's values and replaces
 // the room of the current main window.
-void geometricshapes(platform::Runtime& rt, const shell::Operations& ops);
+void geometricshapes(platform::Runtime& rt, const document::Operations& ops);
 
 // Registers geometricshapes (no inputs, no outputs).
-void registerShapeOperations(shell::Operations& ops);
+void registerShapeOperations(document::Operations& ops);
 
 }  // namespace velmora::plan

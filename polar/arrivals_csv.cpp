@@ -2,9 +2,9 @@
 
 #include <cmath>
 
+#include "document/window.h"
 #include "platform/csv.h"
 #include "platform/error.h"
-#include "shell/case/window.h"
 
 namespace velmora::polar {
 
@@ -17,9 +17,10 @@ constexpr int kDecimals = 3;
 std::string arrivalsCsv(const PolarInputs& in, const PolarLevels& L, const std::string& caseName) {
   const auto n = [](double v) { return csvNumber(v, kDecimals); };
   platform::CsvTable table;
-  table.comment("case " + caseName + "; source (" + n(in.xso) + " " + n(in.yso) + ") m; receptor (" + n(in.xre) +
-                " " + n(in.yre) + ") m; height offset " + n(in.Hr) + " m; total " + n(L.LTa) + " dB; direct " +
-                n(L.Lso) + " dB; reflected " + n(L.LT) + " dB; level in dB re 20 uPa; delay in ms after the " +
+  table.comment("case " + caseName + "; source (" + n(in.xso) + " " + n(in.yso) + ") m; receptor (" +
+                n(in.xre) + " " + n(in.yre) + ") m; height offset " + n(in.Hr) + " m; total " + n(L.LTa) +
+                " dB; direct " + n(L.Lso) + " dB; reflected " + n(L.LT) +
+                " dB; level in dB re 20 uPa; delay in ms after the " +
                 "direct sound; angle in degrees between source and image seen from the receptor");
   table.row({"kind", "wall", "level", "delay", "angle"});
   // A blocked direct sound is still listed (the diagram draws it dashed) but not summed.
@@ -36,7 +37,7 @@ std::string arrivalsCsv(const Runtime& rt, Handle mainWindow) {
   const PolarInputs in = readPolarInputs(rt, mainWindow);
   const PolarComputation c = computePolarLevels(in);
   if (c.refusal) throw Error(*c.refusal);
-  return arrivalsCsv(in, c.levels, shell::readCase(rt, mainWindow).name);
+  return arrivalsCsv(in, c.levels, document::readCase(rt, mainWindow).name);
 }
 
 }  // namespace velmora::polar

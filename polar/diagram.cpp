@@ -6,25 +6,26 @@
 #include <cmath>
 #include <numbers>
 
+#include "document/drawing_objects.h"
+#include "document/tags.h"
+#include "document/window.h"
 #include "platform/colormaps.h"
 #include "platform/numbers.h"
 #include "polar/polar.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 
 namespace velmora::polar {
 
+using document::createObject;
+using document::MenuItem;
 using platform::Graphics;
 using platform::Matrix;
 using platform::ObjectType;
 using platform::Value;
-using shell::createObject;
-using shell::MenuItem;
 
 namespace {
 
 constexpr double kWindowSize = 420;
-inline constexpr const char* kPolarTag = "acoupolar";
+inline constexpr const char* kPolarTag = tags::kPolarWindow;
 
 Value rowOf(std::vector<double> v) {
   return Value::row(std::move(v));
@@ -47,7 +48,7 @@ Handle makePolarWindow(Runtime& rt) {
   Graphics& g = rt.graphics();
   const Handle fig = g.create(ObjectType::Figure, platform::kRoot);
   const auto [screenWidth, screenHeight] = rt.ui().screenSize();
-  shell::setProperties(
+  document::setProperties(
       g, fig,
       {{"tag", kPolarTag},
        {"interruptible", "off"},
@@ -62,7 +63,7 @@ Handle makePolarWindow(Runtime& rt) {
        {"resize", "off"},
        {"paperunits", "points"},
        {"paperposition", rowOf({0, 0, 302.4, 302.4})}});
-  shell::setControlDefaults(g, fig);
+  document::setControlDefaults(g, fig);
   return fig;
 }
 
@@ -167,9 +168,9 @@ void polardiagram(Runtime& rt, const std::optional<RefreshRequest>& refresh) {
   Graphics& g = rt.graphics();
   const bool interactive = !refresh.has_value();
   if (refresh && !isPolarWindow(rt, refresh->figure)) return;
-  if (refresh && (!g.exists(refresh->mainWindow) || !shell::isMainWindow(rt, refresh->mainWindow))) return;
+  if (refresh && (!g.exists(refresh->mainWindow) || !document::isMainWindow(rt, refresh->mainWindow))) return;
 
-  const Handle mainWindow = interactive ? shell::currentMainWindow(rt) : refresh->mainWindow;
+  const Handle mainWindow = interactive ? document::currentMainWindow(rt) : refresh->mainWindow;
   const PolarInputs in = readPolarInputs(rt, mainWindow);
   const PolarComputation computed = computePolarLevels(in);
   if (computed.refusal) {
@@ -218,7 +219,7 @@ void polardiagram(Runtime& rt, const std::optional<RefreshRequest>& refresh) {
   const Handle ax = createObject(g, ObjectType::Axes, fig,
                                  {{"units", "normalized"},
                                   {"position", rowOf({0.18, 0.12, 0.8, 0.8})},
-                                  {"tag", "acoupolaraxes1"},
+                                  {"tag", tags::kPolarAxes1},
                                   {"box", "off"},
                                   {"xtick", Value(Matrix{})},
                                   {"ytick", Value(Matrix{})},
@@ -235,7 +236,7 @@ void polardiagram(Runtime& rt, const std::optional<RefreshRequest>& refresh) {
                                    {"color", "r"},
                                    {"linewidth", 2.0},
                                    {"linestyle", L.isov == 0 ? "--" : "-"},
-                                   {"tag", "acoupolardirectradius"}});
+                                   {"tag", tags::kPolarDirectRadius}});
   Handle hdie = platform::kNoHandle;
   if (interactive) {
     hdie = createObject(g, ObjectType::Line, ax,
@@ -244,7 +245,7 @@ void polardiagram(Runtime& rt, const std::optional<RefreshRequest>& refresh) {
                          {"linestyle", "none"},
                          {"color", "k"},
                          {"marker", "o"},
-                         {"tag", "acoupolardirect"},
+                         {"tag", tags::kPolarDirect},
                          {"hittest", "off"}});
   }
 
@@ -293,7 +294,7 @@ void polardiagram(Runtime& rt, const std::optional<RefreshRequest>& refresh) {
   double dd = 1.03 * std::max(xmax - xmin, ymax - ymin);
   if (!(dd > 0)) dd = 1;
   const Handle mini = createObject(g, ObjectType::Axes, fig,
-                                   {{"tag", "acoupolaraxes2"},
+                                   {{"tag", tags::kPolarAxes2},
                                     {"units", "normalized"},
                                     {"position", rowOf({0.02, 0.02, 0.25, 0.25})},
                                     {"color", "w"},
@@ -318,7 +319,7 @@ void polardiagram(Runtime& rt, const std::optional<RefreshRequest>& refresh) {
                 {"color", "k"},
                 {"marker", "."},
                 {"markersize", 6.0},
-                {"tag", "acoupolarsource"}});
+                {"tag", tags::kPolarSource}});
   createObject(g, ObjectType::Line, mini,
                {{"xdata", Value(in.xre)},
                 {"ydata", Value(in.yre)},
@@ -350,7 +351,7 @@ void polardiagram(Runtime& rt, const std::optional<RefreshRequest>& refresh) {
         MenuItem{"print angle", "velmoracopy('polardiagprint')"},
         MenuItem{"print delay", "velmoracopy('polardiagprint')"},
     };
-    const Handle menu = shell::makeContextMenu(g, fig, items, hra[i]);
+    const Handle menu = document::makeContextMenu(g, fig, items, hra[i]);
     PrintRecord print;
     print.hal = tips[i][0] < 0 ? "right" : "left";
     print.val = tips[i][1] < 0 ? "top" : "bottom";
@@ -361,7 +362,7 @@ void polardiagram(Runtime& rt, const std::optional<RefreshRequest>& refresh) {
     print.ye = tips[i][1];
     print.ax = ax;
     const auto shared = std::make_shared<const PrintRecord>(print);
-    const auto menuItems = shell::menuItemsInOrder(g, menu);
+    const auto menuItems = document::menuItemsInOrder(g, menu);
     for (std::size_t k = 5; k < menuItems.size(); ++k) g.setUserdata(menuItems[k], shared);
   }
 
@@ -382,8 +383,8 @@ void polardiagram(Runtime& rt, const std::optional<RefreshRequest>& refresh) {
   limits.hdie = hdie;
   limits.ax = ax;
   const std::array<MenuItem, 1> windowMenu = {MenuItem{"change dB limits", "velmoracopy('changedblimits')"}};
-  const Handle menu = shell::makeContextMenu(g, fig, windowMenu, fig);
-  const Handle item = shell::menuItemsInOrder(g, menu).front();
+  const Handle menu = document::makeContextMenu(g, fig, windowMenu, fig);
+  const Handle item = document::menuItemsInOrder(g, menu).front();
   g.setText(item, "interruptible", "off");
   g.setUserdata(item, std::move(limits));
 }

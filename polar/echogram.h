@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "document/tags.h"
 #include "engine/echo_risk.h"
 #include "platform/graphics.h"
 #include "platform/runtime.h"
@@ -14,7 +15,7 @@
 
 namespace velmora::polar {
 
-inline constexpr const char* kEchogramTag = "acouechogram";
+inline constexpr const char* kEchogramTag = tags::kEchogramWindow;
 
 struct Arrival {
   bool direct = false;
@@ -72,6 +73,6 @@ void refreshEchoRisk(Runtime& rt, Handle mainWindow);
 // Everything that follows the main windows: echograms and echo risk overlays.
 void refreshlinkedviews(Runtime& rt);
 
-void registerEchogramOperations(shell::Operations& ops);
+void registerEchogramOperations(document::Operations& ops);
 
 }  // namespace velmora::polar

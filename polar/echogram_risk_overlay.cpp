@@ -4,12 +4,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "document/acoustics.h"
+#include "document/drawing_objects.h"
+#include "document/tags.h"
+#include "document/window.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
 #include "polar/echogram.h"
-#include "shell/case/acoustics.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 
 namespace velmora::polar {
 
@@ -21,8 +22,8 @@ namespace {
 
 constexpr const char* kSwitch = "echorisk";            // application data of the main window: 0 / 1
 constexpr const char* kSettings = "echorisksettings";  // [delay ms, level dB]
-constexpr const char* kOutlineTag = "acouechorisk";
-constexpr const char* kLegendTag = "acouechorisklegend";
+constexpr const char* kOutlineTag = tags::kEchoRisk;
+constexpr const char* kLegendTag = tags::kEchoRiskLegend;
 constexpr double kMinDelay = 1, kMaxDelay = 500;
 constexpr double kMinLevel = 0, kMaxLevel = 60;
 
@@ -39,12 +40,12 @@ std::string legendText(const engine::EchoRiskThresholds& t) {
 // The points at risk on the map as it was last computed.
 std::vector<std::uint8_t> pointsAtRisk(const Runtime& rt, Handle fig, const engine::Matrix& xs,
                                        const engine::Matrix& ys) {
-  const shell::CaseRecord record = shell::readCase(rt, fig);
+  const document::CaseRecord record = document::readCase(rt, fig);
   if (!record.Pso || !record.inRW || !record.Pwall || !record.images) return {};
   engine::EchoRiskInputs in;
   in.xs = xs;
   in.ys = ys;
-  const engine::Point s = shell::firstPoint(rt, shell::objectInWindow(rt, fig, "acousource"));
+  const engine::Point s = document::firstPoint(rt, document::objectInWindow(rt, fig, tags::kSource));
   in.xso = s.x;
   in.yso = s.y;
   in.Pso = record.Pso->data;
@@ -62,8 +63,7 @@ void setIfChanged(Graphics& g, Handle h, const char* prop, const Value& v) {
   const Value old = g.get(h, prop);
   if (old.isMatrix() && v.isMatrix()) {
     const auto a = old.numbers(), b = v.numbers();
-    if (a.size() == b.size() &&
-        std::equal(a.begin(), a.end(), b.begin(), [](double x, double y) {
+    if (a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](double x, double y) {
           return x == y || (std::isnan(x) && std::isnan(y));
         }))
       return;
@@ -97,19 +97,19 @@ void refreshEchoRisk(Runtime& rt, Handle fig) {
     removeOverlay(g, fig);
     return;
   }
-  const Handle axes = shell::drawingAxes(rt, fig);
-  const shell::MapGrid grid = shell::audienceMapGrid(rt, fig);
+  const Handle axes = document::drawingAxes(rt, fig);
+  const document::MapGrid grid = document::audienceMapGrid(rt, fig);
   const std::vector<std::uint8_t> flags = pointsAtRisk(rt, fig, grid.xs, grid.ys);
   const engine::Outline outline = engine::echoRiskOutline(grid.xs, grid.ys, flags);
 
   auto outlines = g.findobj(axes, kOutlineTag);
   const Handle line = !outlines.empty() ? outlines.front()
-                                        : shell::createObject(g, ObjectType::Line, axes,
-                                                              {{"color", "k"},
-                                                               {"linewidth", 2.5},
-                                                               {"linestyle", "--"},
-                                                               {"hittest", "off"},
-                                                               {"tag", kOutlineTag}});
+                                        : document::createObject(g, ObjectType::Line, axes,
+                                                                 {{"color", "k"},
+                                                                  {"linewidth", 2.5},
+                                                                  {"linestyle", "--"},
+                                                                  {"hittest", "off"},
+                                                                  {"tag", kOutlineTag}});
   // An empty outline still needs one (invisible) point: lines hold at least one.
   setIfChanged(g, line, "xdata", outline.x.empty() ? Value(NAN) : Value::row(outline.x));
   setIfChanged(g, line, "ydata", outline.y.empty() ? Value(NAN) : Value::row(outline.y));
@@ -126,19 +126,19 @@ void refreshEchoRisk(Runtime& rt, Handle fig) {
 
   auto legends = g.findobj(axes, kLegendTag);
   const Handle legend = !legends.empty() ? legends.front()
-                                         : shell::createObject(g, ObjectType::Text, axes,
-                                                               {{"units", "normalized"},
-                                                                {"position", Value::row({0.01, 0.01})},
-                                                                {"horizontalalignment", "left"},
-                                                                {"verticalalignment", "bottom"},
-                                                                {"fontsize", 8.0},
-                                                                {"tag", kLegendTag}});
+                                         : document::createObject(g, ObjectType::Text, axes,
+                                                                  {{"units", "normalized"},
+                                                                   {"position", Value::row({0.01, 0.01})},
+                                                                   {"horizontalalignment", "left"},
+                                                                   {"verticalalignment", "bottom"},
+                                                                   {"fontsize", 8.0},
+                                                                   {"tag", kLegendTag}});
   setIfChanged(g, legend, "string", Value(legendText(t)));
 }
 
 void echorisk(Runtime& rt) {
   Graphics& g = rt.graphics();
-  const Handle fig = shell::currentMainWindow(rt);
+  const Handle fig = document::currentMainWindow(rt);
   const bool on = !switchedOn(g, fig);
   g.setAppData(fig, kSwitch, Value(on ? 1.0 : 0.0));
   for (Handle item : g.findIf(fig, [](const platform::GraphicsObject& o) {
@@ -150,7 +150,7 @@ void echorisk(Runtime& rt) {
 }
 
 void echorisksettings(Runtime& rt) {
-  const Handle fig = shell::currentMainWindow(rt);
+  const Handle fig = document::currentMainWindow(rt);
   const engine::EchoRiskThresholds now = echoRiskThresholds(rt, fig);
   platform::InputDialog dialog;
   dialog.title = "Echo risk settings";
@@ -191,7 +191,7 @@ void refreshlinkedviews(Runtime& rt) {
   }
   Graphics& g = rt.graphics();
   for (Handle fig : g.figures()) {
-    if (!shell::isMainWindow(rt, fig)) continue;
+    if (!document::isMainWindow(rt, fig)) continue;
     // A window without an overlay has nothing to search for.
     if (g.at(fig).appData(kSwitch) == nullptr) continue;
     try {

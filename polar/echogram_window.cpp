@@ -5,20 +5,21 @@
 #include <cmath>
 #include <map>
 
+#include "document/drawing_objects.h"
+#include "document/tags.h"
+#include "document/window.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
 #include "platform/output_file.h"
 #include "polar/echogram.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 
 namespace velmora::polar {
 
+using document::createObject;
 using platform::Graphics;
 using platform::Matrix;
 using platform::ObjectType;
 using platform::Value;
-using shell::createObject;
 
 namespace {
 
@@ -73,8 +74,8 @@ std::vector<double> ticks(double lo, double hi, double step) {
 }
 
 std::string arrivalText(const Arrival& a) {
-  const std::string what = a.direct ? (a.blocked ? "direct sound (blocked)" : "direct sound")
-                                    : "wall " + std::to_string(a.wall);
+  const std::string what =
+      a.direct ? (a.blocked ? "direct sound (blocked)" : "direct sound") : "wall " + std::to_string(a.wall);
   return what + ": " + shown(a.levelDb, 0.1) + " dB, delay " + shown(a.delayMs, 0.1) + " ms, angle " +
          shown(a.angleDeg, 0.1) + "\u00b0";
 }
@@ -83,19 +84,20 @@ Handle makeWindow(Runtime& rt) {
   Graphics& g = rt.graphics();
   const Handle fig = g.create(ObjectType::Figure, platform::kRoot);
   const auto [screenWidth, screenHeight] = rt.ui().screenSize();
-  shell::setProperties(g, fig,
-                       {{"tag", kEchogramTag},
-                        {"interruptible", "off"},
-                        {"color", "w"},
-                        {"menubar", "none"},
-                        {"numbertitle", "off"},
-                        {"name", "VELMORA - Echogram"},
-                        {"position", Value::row({std::floor((screenWidth - kWidth) / 2),
-                                                 std::floor((screenHeight - kHeight) / 2), kWidth, kHeight})},
-                        {"resize", "off"},
-                        {"paperunits", "points"},
-                        {"paperposition", Value::row({0, 0, 403.2, 302.4})}});
-  shell::setControlDefaults(g, fig);
+  document::setProperties(
+      g, fig,
+      {{"tag", kEchogramTag},
+       {"interruptible", "off"},
+       {"color", "w"},
+       {"menubar", "none"},
+       {"numbertitle", "off"},
+       {"name", "VELMORA - Echogram"},
+       {"position", Value::row({std::floor((screenWidth - kWidth) / 2),
+                                std::floor((screenHeight - kHeight) / 2), kWidth, kHeight})},
+       {"resize", "off"},
+       {"paperunits", "points"},
+       {"paperposition", Value::row({0, 0, 403.2, 302.4})}});
+  document::setControlDefaults(g, fig);
   return fig;
 }
 
@@ -123,14 +125,14 @@ void draw(Runtime& rt, Handle fig, const EchogramRecord& rec) {
                 {"position", Value::row({1, 1, 40, 20})},
                 {"string", "print"},
                 {"tooltipstring", "Print echogram"},
-                {"tag", "acouechogramprint"},
+                {"tag", tags::kEchogramPrint},
                 {"callback", "velmoracopy('printechogram')"}});
   createObject(g, ObjectType::UiControl, fig,
                {{"style", "pushbutton"},
                 {"position", Value::row({43, 1, 50, 20})},
                 {"string", "export"},
                 {"tooltipstring", "Export the arrivals as CSV"},
-                {"tag", "acouechogramexport"},
+                {"tag", tags::kEchogramExport},
                 {"callback", "velmoracopy('echogramexport')"}});
 
   const auto& arrivals = rec.figures.arrivals;
@@ -150,7 +152,7 @@ void draw(Runtime& rt, Handle fig, const EchogramRecord& rec) {
   const Handle ax = createObject(g, ObjectType::Axes, fig,
                                  {{"units", "normalized"},
                                   {"position", Value::row({0.11, 0.24, 0.85, 0.6})},
-                                  {"tag", "acouechogramaxes"},
+                                  {"tag", tags::kEchogramAxes},
                                   {"box", "on"},
                                   // A little room left of 0 keeps the direct sound's bar off the frame.
                                   {"xlim", Value::row({-xmax / 80, xmax})},
@@ -172,8 +174,8 @@ void draw(Runtime& rt, Handle fig, const EchogramRecord& rec) {
                   {"linestyle", ":"},
                   {"color", "k"},
                   {"hittest", "off"},
-                  {"tag", "acouechogrammark"}});
-    text(g, ax, " " + shown(mark, 1) + " ms", mark, top, "data", "left", "top", 7, "acouechogrammark");
+                  {"tag", tags::kEchogramMark}});
+    text(g, ax, " " + shown(mark, 1) + " ms", mark, top, "data", "left", "top", 7, tags::kEchogramMark);
   }
 
   // Bars, the direct sound red (dashed when blocked), the reflections blue.
@@ -185,7 +187,7 @@ void draw(Runtime& rt, Handle fig, const EchogramRecord& rec) {
                                      {"color", a.direct ? "r" : "b"},
                                      {"linewidth", 3.0},
                                      {"linestyle", a.blocked ? "--" : "-"},
-                                     {"tag", "acouechogrambar"},
+                                     {"tag", tags::kEchogramBar},
                                      {"buttondownfcn", kBarPress}});
     g.setUserdata(bar, platform::ValueUserData(Value(static_cast<double>(k + 1))));
   }
@@ -202,23 +204,24 @@ void draw(Runtime& rt, Handle fig, const EchogramRecord& rec) {
       label += std::to_string(a->wall);
     }
     const Handle t = text(g, ax, label, group.front()->delayMs, group.front()->levelDb, "data", "center",
-                          "bottom", 7, "acouechogramlabel");
+                          "bottom", 7, tags::kEchogramLabel);
     g.setText(t, "color", "b");
   }
   const bool blocked = !arrivals.empty() && arrivals.front().blocked;
-  const Handle directKey = text(g, ax, blocked ? "direct sound (blocked: dashed, not counted)" : "direct sound",
-                                0, 1.01, "normalized", "left", "bottom", 7);
+  const Handle directKey =
+      text(g, ax, blocked ? "direct sound (blocked: dashed, not counted)" : "direct sound", 0, 1.01,
+           "normalized", "left", "bottom", 7);
   g.setText(directKey, "color", "r");
-  const Handle reflectionKey = text(g, ax, "reflections (wall number)", 1, 1.01, "normalized", "right", "bottom", 7);
+  const Handle reflectionKey =
+      text(g, ax, "reflections (wall number)", 1, 1.01, "normalized", "right", "bottom", 7);
   g.setText(reflectionKey, "color", "b");
 
-  const std::string summary = rec.refusal.empty()
-                                  ? "first-order arrivals only:  " + echogramSummary(rec.figures)
-                                  : rec.refusal;
-  text(g, ax, summary, 0.5, 1.08, "normalized", "center", "bottom", 9, "acouechogramsummary");
+  const std::string summary =
+      rec.refusal.empty() ? "first-order arrivals only:  " + echogramSummary(rec.figures) : rec.refusal;
+  text(g, ax, summary, 0.5, 1.08, "normalized", "center", "bottom", 9, tags::kEchogramSummary);
   const std::string where = "S (" + shown(rec.xso, 0.01) + "," + shown(rec.yso, 0.01) + ")  R (" +
                             shown(rec.xre, 0.01) + "," + shown(rec.yre, 0.01) + ")    ";
-  text(g, ax, where + kPrompt, 0.5, -0.2, "normalized", "center", "top", 8, "acouechograminfo");
+  text(g, ax, where + kPrompt, 0.5, -0.2, "normalized", "center", "top", 8, tags::kEchogramInfo);
   g.setUserdata(fig, rec);
 }
 
@@ -244,7 +247,7 @@ EchogramRecord compute(Handle mainWindow, const PolarInputs& in) {
 
 void echogram(Runtime& rt) {
   Graphics& g = rt.graphics();
-  const Handle main = shell::currentMainWindow(rt);
+  const Handle main = document::currentMainWindow(rt);
   const PolarInputs in = readPolarInputs(rt, main);
   EchogramRecord rec = compute(main, in);
   if (!rec.refusal.empty()) {
@@ -266,7 +269,8 @@ void refreshEchograms(Runtime& rt, Handle mainWindow) {
   const Handle current = g.currentFigure();
   for (Handle fig : echogramWindows(g)) {
     const EchogramRecord* old = recordOf(g, fig);
-    if (old == nullptr || !g.exists(old->mainWindow) || !shell::isMainWindow(rt, old->mainWindow)) continue;
+    if (old == nullptr || !g.exists(old->mainWindow) || !document::isMainWindow(rt, old->mainWindow))
+      continue;
     if (mainWindow != platform::kNoHandle && old->mainWindow != mainWindow) continue;
     const PolarInputs in = readPolarInputs(rt, old->mainWindow);
     const std::vector<double> now = fingerprint(in);
@@ -295,10 +299,10 @@ void echogramshowarrival(Runtime& rt) {
   if (k < 1 || k > rec->figures.arrivals.size()) return;
   const Arrival arrival = rec->figures.arrivals[k - 1];
   const Handle mainWindow = rec->mainWindow;
-  for (Handle info : g.findobj(fig, "acouechograminfo")) g.setText(info, "string", arrivalText(arrival));
+  for (Handle info : g.findobj(fig, tags::kEchogramInfo)) g.setText(info, "string", arrivalText(arrival));
 
-  if (arrival.direct || !g.exists(mainWindow) || !shell::isMainWindow(rt, mainWindow)) return;
-  const std::vector<Handle> walls = shell::wallsInWallOrder(rt, mainWindow);
+  if (arrival.direct || !g.exists(mainWindow) || !document::isMainWindow(rt, mainWindow)) return;
+  const std::vector<Handle> walls = document::wallsInWallOrder(rt, mainWindow);
   if (arrival.wall < 1 || static_cast<std::size_t>(arrival.wall) > walls.size()) return;
   const Handle wall = walls[static_cast<std::size_t>(arrival.wall) - 1];
   const Value colour = g.get(wall, "color");
@@ -318,7 +322,7 @@ void echogramexport(Runtime& rt, const std::optional<std::string>& path) {
   if (!isEchogramWindow(g, fig)) fig = g.currentFigure();
   // Called as a verb from a script while the main window is current: that window's echogram.
   if (!isEchogramWindow(g, fig)) {
-    if (const auto main = shell::findMainWindow(rt)) {
+    if (const auto main = document::findMainWindow(rt)) {
       for (Handle f : echogramWindows(g)) {
         if (const auto* r = recordOf(g, f); r && r->mainWindow == *main) fig = f;
       }

@@ -7,10 +7,11 @@
 #include <limits>
 #include <numbers>
 
+#include "document/tags.h"
+#include "document/window.h"
 #include "engine/energy.h"
 #include "platform/numbers.h"
 #include "polar/polar.h"
-#include "shell/case/window.h"
 
 namespace velmora::polar {
 
@@ -201,15 +202,15 @@ PolarComputation computePolarLevels(const PolarInputs& in) {
 
 PolarInputs readPolarInputs(const Runtime& rt, Handle fig) {
   PolarInputs in;
-  in.walls = shell::wallGeometry(rt, fig);
-  in.alpha = shell::wallAbsorptions(rt, fig);
-  const engine::Point s = shell::firstPoint(rt, shell::objectInWindow(rt, fig, "acousource"));
-  const engine::Point r = shell::firstPoint(rt, shell::objectInWindow(rt, fig, "acoureceptor"));
+  in.walls = document::wallGeometry(rt, fig);
+  in.alpha = document::wallAbsorptions(rt, fig);
+  const engine::Point s = document::firstPoint(rt, document::objectInWindow(rt, fig, tags::kSource));
+  const engine::Point r = document::firstPoint(rt, document::objectInWindow(rt, fig, tags::kReceptor));
   in.xso = s.x;
   in.yso = s.y;
   in.xre = r.x;
   in.yre = r.y;
-  const shell::CaseRecord record = shell::readCase(rt, fig);
+  const document::CaseRecord record = document::readCase(rt, fig);
   in.Lw = record.Lw;
   in.Hr = record.Hr;
   if (record.images) in.images = *record.images;

@@ -23,8 +23,8 @@ std::vector<double> numbersArg(const std::vector<Value>& args, std::size_t k) {
 
 }  // namespace
 
-void registerPolarOperations(shell::Operations& ops) {
-  ops.add(shell::makeOperation(
+void registerPolarOperations(document::Operations& ops) {
+  ops.add(document::makeOperation(
       "polardiagram", 5, 0, [](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
         if (args.empty()) {
           polardiagram(rt);
@@ -40,10 +40,10 @@ void registerPolarOperations(shell::Operations& ops) {
         return {};
       }));
   registerEchogramOperations(ops);
-  ops.add(shell::makeOperation("polardiagprint", 0, 0, shell::withoutArguments(polardiagprint)));
-  ops.add(shell::makeOperation("polardiagshowwall", 0, 0, shell::withoutArguments(polardiagshowwall)));
-  ops.add(shell::makeOperation("changedblimits", 0, 0, shell::withoutArguments(changedblimits)));
-  ops.add(shell::makeOperation(
+  ops.add(document::makeOperation("polardiagprint", 0, 0, document::withoutArguments(polardiagprint)));
+  ops.add(document::makeOperation("polardiagshowwall", 0, 0, document::withoutArguments(polardiagshowwall)));
+  ops.add(document::makeOperation("changedblimits", 0, 0, document::withoutArguments(changedblimits)));
+  ops.add(document::makeOperation(
       "movepolarlabel", 1, 0, [](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
         const std::string mode = !args.empty() && args[0].isText() ? args[0].text() : std::string();
         movepolarlabel(rt, mode);
@@ -51,21 +51,23 @@ void registerPolarOperations(shell::Operations& ops) {
       }));
 }
 
-void registerEchogramOperations(shell::Operations& ops) {
-  ops.add(shell::makeOperation("echogram", 0, 0, shell::withoutArguments(echogram)));
-  ops.add(shell::makeOperation("echogramshowarrival", 0, 0, shell::withoutArguments(echogramshowarrival)));
-  ops.add(shell::makeOperation(
-      "echogramexport", 1, 0, [](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
-        if (!args.empty() && args[0].isText()) {
-          echogramexport(rt, args[0].text());
-        } else {
-          echogramexport(rt);
-        }
-        return {};
-      }));
-  ops.add(shell::makeOperation("echorisk", 0, 0, shell::withoutArguments(echorisk)));
-  ops.add(shell::makeOperation("echorisksettings", 0, 0, shell::withoutArguments(echorisksettings)));
-  ops.add(shell::makeOperation("refreshlinkedviews", 0, 0, shell::withoutArguments(refreshlinkedviews)));
+void registerEchogramOperations(document::Operations& ops) {
+  ops.add(document::makeOperation("echogram", 0, 0, document::withoutArguments(echogram)));
+  ops.add(
+      document::makeOperation("echogramshowarrival", 0, 0, document::withoutArguments(echogramshowarrival)));
+  ops.add(document::makeOperation("echogramexport", 1, 0,
+                                  [](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
+                                    if (!args.empty() && args[0].isText()) {
+                                      echogramexport(rt, args[0].text());
+                                    } else {
+                                      echogramexport(rt);
+                                    }
+                                    return {};
+                                  }));
+  ops.add(document::makeOperation("echorisk", 0, 0, document::withoutArguments(echorisk)));
+  ops.add(document::makeOperation("echorisksettings", 0, 0, document::withoutArguments(echorisksettings)));
+  ops.add(
+      document::makeOperation("refreshlinkedviews", 0, 0, document::withoutArguments(refreshlinkedviews)));
 }
 
 }  // namespace velmora::polar

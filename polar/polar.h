@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "document/operations.h"
 #include "engine/geometry.h"
 #include "engine/images.h"
 #include "platform/graphics.h"
 #include "platform/runtime.h"
 #include "platform/value.h"
-#include "shell/operations.h"
 
 namespace velmora::polar {
 
@@ -108,6 +108,6 @@ void changedblimits(Runtime& rt);
 // Spokes, circles and circle labels of a diagram of this range above `lower`, tagged "polaraxes".
 void drawPolarGrid(platform::Graphics& g, Handle axes, double range, double lower);
 
-void registerPolarOperations(shell::Operations& ops);
+void registerPolarOperations(document::Operations& ops);
 
 }  // namespace velmora::polar

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "document/drawing_objects.h"
 #include "platform/numbers.h"
 #include "polar/polar.h"
-#include "shell/case/drawing_objects.h"
 
 namespace velmora::polar {
 
@@ -59,15 +59,15 @@ void polardiagprint(Runtime& rt) {
   } else {
     text = record->dela;
   }
-  shell::createObject(g, ObjectType::Text, record->ax,
-                      {{"units", "data"},
-                       {"position", Value::row({x, y})},
-                       {"string", text},
-                       {"horizontalalignment", record->hal},
-                       {"verticalalignment", record->val},
-                       {"fontname", "Times New Roman"},
-                       {"tag", "polarlabel"},
-                       {"buttondownfcn", kLabelPress}});
+  document::createObject(g, ObjectType::Text, record->ax,
+                         {{"units", "data"},
+                          {"position", Value::row({x, y})},
+                          {"string", text},
+                          {"horizontalalignment", record->hal},
+                          {"verticalalignment", record->val},
+                          {"fontname", "Times New Roman"},
+                          {"tag", "polarlabel"},
+                          {"buttondownfcn", kLabelPress}});
 }
 
 void movepolarlabel(Runtime& rt, const std::string& mode) {
@@ -174,7 +174,7 @@ void changedblimits(Runtime& rt) {
     // The "print" items place their labels at the arrow as it is now drawn.
     const Value menu = g.get(arrow, "uicontextmenu");
     if (!menu.isObject() || !g.exists(menu.object())) continue;
-    for (Handle entry : shell::menuItemsInOrder(g, menu.object())) {
+    for (Handle entry : document::menuItemsInOrder(g, menu.object())) {
       if (const auto* print = g.at(entry).userdataAs<PrintRecord>()) {
         PrintRecord moved = *print;
         moved.xe = t[0];

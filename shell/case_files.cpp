@@ -6,17 +6,20 @@
 #include <system_error>
 #include <vector>
 
+#include "document/acoustics.h"
+#include "document/tags.h"
+#include "document/window.h"
 #include "platform/error.h"
 #include "platform/graphics.h"
 #include "platform/matfile.h"
 #include "platform/numbers.h"
-#include "shell/case/acoustics.h"
-#include "shell/case/window.h"
 #include "shell/init.h"
 #include "shell/recent_cases.h"
 #include "shell/update.h"
 
 namespace velmora::shell {
+
+using namespace velmora::document;
 
 using platform::Graphics;
 using platform::Handle;
@@ -59,14 +62,15 @@ Handle drawingObject(const platform::Runtime& rt, Handle fig, std::string_view t
 
 // Limits of the fields that set how much the window builds from a case: a file beyond them is refused
 // before the rebuild allocates anything for it.
-constexpr int kMostMapIntervals = 400;       // the largest audience map precision
-constexpr double kLargestZoneSide = 10000;   // metres: a grid over it stays a few thousand points wide
+constexpr int kMostMapIntervals = 400;              // the largest audience map precision
+constexpr double kLargestZoneSide = 10000;          // metres: a grid over it stays a few thousand points wide
 constexpr int kFewestSteps = 5, kMostSteps = 2000;  // animation steps, as its dialog keeps them
 constexpr double kLongestPause = 2;                 // seconds between animation steps
 
 // Whole numbers in full (a refused 100000 reads as such), others as the console shows numbers.
 std::string shownNumber(double v) {
-  if (std::isfinite(v) && v == std::floor(v) && std::fabs(v) < 1e15) return std::to_string(static_cast<long long>(v));
+  if (std::isfinite(v) && v == std::floor(v) && std::fabs(v) < 1e15)
+    return std::to_string(static_cast<long long>(v));
   return platform::formatNumber(v);
 }
 
@@ -80,7 +84,8 @@ void checkCount(const std::string& shown, const std::string& field, std::size_t 
                 std::initializer_list<std::size_t> allowed, const char* what) {
   for (std::size_t a : allowed)
     if (n == a) return;
-  throw Error("file " + shown + ": field " + field + " must hold " + what + ", not " + std::to_string(n) + " values");
+  throw Error("file " + shown + ": field " + field + " must hold " + what + ", not " + std::to_string(n) +
+              " values");
 }
 
 void checkLimits(const CaseDescription& d, const std::string& shown) {
@@ -178,7 +183,7 @@ CaseDescription describeCase(const platform::Runtime& rt, Handle fig, const std:
 
   // As the drawing area lists the corners: newest first, corner 4 down to corner 1.
   std::vector<double> xaud, yaud;
-  for (Handle corner : objectsByTag(rt, fig, "acouaudiencevertex")) {
+  for (Handle corner : objectsByTag(rt, fig, tags::kAudienceVertex)) {
     const engine::Point p = firstPoint(rt, corner);
     xaud.push_back(p.x);
     yaud.push_back(p.y);
@@ -186,17 +191,17 @@ CaseDescription describeCase(const platform::Runtime& rt, Handle fig, const std:
   d.xaud = std::move(xaud);
   d.yaud = std::move(yaud);
 
-  const engine::Point source = firstPoint(rt, drawingObject(rt, fig, "acousource"));
+  const engine::Point source = firstPoint(rt, drawingObject(rt, fig, tags::kSource));
   d.xso = source.x;
   d.yso = source.y;
-  const engine::Point receptor = firstPoint(rt, drawingObject(rt, fig, "acoureceptor"));
+  const engine::Point receptor = firstPoint(rt, drawingObject(rt, fig, tags::kReceptor));
   d.xre = receptor.x;
   d.yre = receptor.y;
   d.Lw = record.Lw;
   if (record.animationparameters) d.animationparameters = record.animationparameters;
   if (!record.curves.empty()) d.curves = record.curves;
 
-  const Handle map = drawingObject(rt, fig, "acouaudiencesurface");
+  const Handle map = drawingObject(rt, fig, tags::kAudienceMap);
   d.Nsurface = audienceMapIntervals(g, map);
   return d;
 }

@@ -6,12 +6,16 @@
 #include <string>
 #include <string_view>
 
+#include "document/case_record.h"
+#include "document/operations.h"
 #include "platform/runtime.h"
 #include "platform/value.h"
-#include "shell/case/case_record.h"
-#include "shell/operations.h"
 
 namespace velmora::shell {
+
+using document::CaseDescription;
+using document::CaseRecord;
+using document::Operations;
 
 inline constexpr std::string_view kCaseExtension = ".ac";
 inline constexpr std::string_view kCaseVariable = "prop";

@@ -3,14 +3,16 @@
 #include <filesystem>
 #include <string>
 
+#include "document/case_record.h"
+#include "document/window.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
-#include "shell/case/case_record.h"
-#include "shell/case/window.h"
 #include "shell/recent_cases.h"
 #include "shell/scale_bar.h"
 
 namespace velmora::shell {
+
+using namespace velmora::document;
 
 using platform::Value;
 using Kind = VerbStep::Kind;
@@ -67,8 +69,8 @@ std::vector<Verb> buildVerbTable() {
   t.push_back(simple("save", "savecase"));
   t.push_back(simple("exportmap"));  // no name: asks for the file
   // Verbs whose handler has another name.
-  t.push_back(simple("zoom", "acouzoom"));
-  t.push_back(simple("view", "acouview"));
+  t.push_back(simple("zoom", document::kZoomOperation));
+  t.push_back(simple("view", document::kViewOperation));
   t.push_back(simple("expand", "expandzone"));
   t.push_back(simple("select", "selectvalue"));
   t.push_back(simple("print", "printcase"));
@@ -139,15 +141,15 @@ std::vector<Verb> buildVerbTable() {
   t.push_back({"refreshmwp",
                {"movewallpoint"},
                {call("stoplivemap"), call("resetcurves"), step(Kind::EndDrag), call("checkroomconvexity"),
-                call("refreshimages"),
-                call("refreshsurfacevalues"), call("selectvalue"), call("refreshwallmenu"),
-                step(Kind::RestorePointer)},
+                call("refreshimages"), call("refreshsurfacevalues"), call("selectvalue"),
+                call("refreshwallmenu"), step(Kind::RestorePointer)},
                "move wall"});
-  t.push_back({"refreshmap",
-               {"moveaudiencepoint"},
-               {call("stoplivemap"), step(Kind::EndDrag), call("refreshsurfaceposition"), call("checkroomconvexity"),
-                call("refreshsurfacevalues"), call("selectvalue"), step(Kind::RestorePointer)},
-               "move audience"});
+  t.push_back(
+      {"refreshmap",
+       {"moveaudiencepoint"},
+       {call("stoplivemap"), step(Kind::EndDrag), call("refreshsurfaceposition"), call("checkroomconvexity"),
+        call("refreshsurfacevalues"), call("selectvalue"), step(Kind::RestorePointer)},
+       "move audience"});
   t.push_back(
       {"refreshmax",
        {"moveaxis", "refreshcoordinates"},
@@ -307,7 +309,8 @@ const Verb* findVerb(std::string_view lowerCaseVerb) {
 }
 
 void velmoracopy(platform::Runtime& rt, const Operations& ops, const std::vector<Value>& args) {
-  // The scale bar, the colour bar caption and the recent cases follow every call, however it changed the view or ended.
+  // The scale bar, the colour bar caption and the recent cases follow every call, however it changed the view
+  // or ended.
   struct AfterCall {
     platform::Runtime& rt;
     ~AfterCall() {

@@ -7,11 +7,13 @@
 #include <string_view>
 #include <vector>
 
+#include "document/operations.h"
 #include "platform/runtime.h"
 #include "platform/value.h"
-#include "shell/operations.h"
 
 namespace velmora::shell {
+
+using document::Operations;
 
 // Dispatches with the table of operations given (the program's from app/, or a test's own).
 void velmoracopy(platform::Runtime& rt, const Operations& ops, const std::vector<platform::Value>& args);

@@ -1,16 +1,19 @@
 #include "shell/enable_objects.h"
 
+#include "document/tags.h"
+#include "document/window.h"
 #include "platform/numbers.h"
-#include "shell/case/window.h"
 
 namespace velmora::shell {
+
+using namespace velmora::document;
 
 void enableobjects(platform::Runtime& rt, std::string_view state) {
   auto& g = rt.graphics();
   const Handle fig = currentMainWindow(rt);
   std::vector<Handle> drawing;
-  for (const char* tag : {"acouwall", "acouwallvertex", "acouaudiencesurface", "acouaudiencevertex",
-                          "acousource", "acoureceptor", "acouXaxis", "acouYaxis"}) {
+  for (const char* tag : {tags::kWall, tags::kWallVertex, tags::kAudienceMap, tags::kAudienceVertex,
+                          tags::kSource, tags::kReceptor, tags::kXAxis, tags::kYAxis}) {
     for (Handle h : objectsByTag(rt, fig, tag)) drawing.push_back(h);
   }
   const auto controls = g.findIf(
@@ -29,7 +32,7 @@ void enableobjects(platform::Runtime& rt, std::string_view state) {
     const std::string s = stringOf(h);
     if (s == "objects" || s == "utils") g.setText(h, "enable", "inactive");
   }
-  const auto receptor = findInWindow(rt, fig, "acoureceptor");
+  const auto receptor = findInWindow(rt, fig, tags::kReceptor);
   if (receptor && !g.at(*receptor).visible()) {
     for (Handle h : controls) {
       if (stringOf(h) == "polar") g.setText(h, "enable", "off");

@@ -5,15 +5,18 @@
 #include <cmath>
 #include <string>
 
+#include "document/arrows.h"
+#include "document/case_record.h"
+#include "document/drawing_objects.h"
+#include "document/tags.h"
+#include "document/window.h"
 #include "platform/colormaps.h"
 #include "platform/numbers.h"
-#include "shell/case/arrows.h"
-#include "shell/case/case_record.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 #include "shell/shortcuts.h"
 
 namespace velmora::shell {
+
+using namespace velmora::document;
 
 using platform::Graphics;
 using platform::Handle;
@@ -45,22 +48,22 @@ const std::vector<ControlSpec>& controlTable() {
       {"pushbutton",
        {1, 1, 40, 20},
        "grid",
-       "acougridbutton",
+       tags::kGridButton,
        {},
        "Set grid spacing",
        "velmoracopy('changegrid')"},
-      {"togglebutton", {41, 1, 40, 20}, "snap", "acousnapbutton", 1.0, "Set points to snap to grid", ""},
+      {"togglebutton", {41, 1, 40, 20}, "snap", tags::kSnapButton, 1.0, "Set points to snap to grid", ""},
       {"togglebutton",
        {81, 1, 60, 20},
        "constrain",
-       "acouconstrainbutton",
+       tags::kConstrainButton,
        0.0,
        "Constrain wall points to be between neighbours",
        ""},
       {"pushbutton",
        {141, 1, 55, 20},
        "objects",
-       "acouobjects",
+       tags::kObjectsButton,
        {},
        "Hide or display graphical objects",
        "",
@@ -82,28 +85,28 @@ const std::vector<ControlSpec>& controlTable() {
       {"togglebutton",
        {305, 1, 35, 20},
        "zoom",
-       "acouzoombutton",
+       tags::kZoomButton,
        0.0,
        "View drawing zone only or include images",
        "velmoracopy('zoom')"},
       {"togglebutton",
        {340, 1, 35, 20},
        "view",
-       "acouviewbutton",
+       tags::kViewButton,
        0.0,
        "Set drawing zone size, center drawing, ...",
        "velmoracopy('view')"},
       {"pushbutton",
        {290, 50, 20, 20},
        "C",
-       "acoucenter",
+       tags::kCenterButton,
        {},
        "Center drawing",
        "velmoracopy('movedrawing')"},
       {"pushbutton",
        {290, 70, 20, 20},
        "",
-       "acoumoveup",
+       tags::kMoveUp,
        {},
        "Move drawing up",
        "velmoracopy('movedrawing')",
@@ -112,7 +115,7 @@ const std::vector<ControlSpec>& controlTable() {
       {"pushbutton",
        {310, 50, 20, 20},
        "",
-       "acoumoveright",
+       tags::kMoveRight,
        {},
        "Move drawing right",
        "velmoracopy('movedrawing')",
@@ -121,7 +124,7 @@ const std::vector<ControlSpec>& controlTable() {
       {"pushbutton",
        {290, 30, 20, 20},
        "",
-       "acoumovedown",
+       tags::kMoveDown,
        {},
        "Move drawing down",
        "velmoracopy('movedrawing')",
@@ -130,7 +133,7 @@ const std::vector<ControlSpec>& controlTable() {
       {"pushbutton",
        {270, 50, 20, 20},
        "",
-       "acoumoveleft",
+       tags::kMoveLeft,
        {},
        "Move drawing left",
        "velmoracopy('movedrawing')",
@@ -139,63 +142,63 @@ const std::vector<ControlSpec>& controlTable() {
       {"pushbutton",
        {420, 50, 20, 20},
        ">>",
-       "acouexpand++",
+       tags::kExpandMost,
        {},
        "Expand working zone (+5)",
        "velmoracopy('expand')"},
       {"pushbutton",
        {400, 50, 20, 20},
        ">",
-       "acouexpand+",
+       tags::kExpandMore,
        {},
        "Expand working zone (+1)",
        "velmoracopy('expand')"},
       {"pushbutton",
        {380, 50, 20, 20},
        "M",
-       "acouexpandm",
+       tags::kExpandFit,
        {},
        "Set working zone to match drawing",
        "velmoracopy('expand')"},
       {"pushbutton",
        {360, 50, 20, 20},
        "<",
-       "acouexpand-",
+       tags::kExpandLess,
        {},
        "Reduce working zone (-1)",
        "velmoracopy('expand')"},
       {"pushbutton",
        {340, 50, 20, 20},
        "<<",
-       "acouexpand--",
+       tags::kExpandLeast,
        {},
        "Reduce working zone (+5)",
        "velmoracopy('expand')"},
       {"listbox",
        {555, 460, 70, 75},
        "all|direct|wall 1|wall 2|wall 3|wall 4",
-       "acouselectbutton",
+       tags::kValueList,
        1.0,
        "Select wall",
        "velmoracopy('select')"},
       {"radiobutton",
        {565, 70, 70, 20},
        "reflections",
-       "acouselectreflection",
+       tags::kSelectReflection,
        1.0,
        "View reflection number",
        "velmoracopy('select')"},
       {"radiobutton",
        {565, 50, 70, 20},
        "decibels",
-       "acouselectdecibel",
+       tags::kSelectDecibel,
        0.0,
        "View sound power value",
        "velmoracopy('select')"},
       {"radiobutton",
        {565, 30, 70, 20},
        "direct",
-       "acouselectdirect",
+       tags::kSelectDirect,
        0.0,
        "Add direct sound",
        "velmoracopy('select')"},
@@ -203,32 +206,38 @@ const std::vector<ControlSpec>& controlTable() {
       {"pushbutton",
        {425, 1, 50, 20},
        "polar",
-       "acoucreatepolar",
+       tags::kPolarButton,
        {},
        "Create a polar diagram of receptor received sound",
        "velmoracopy('polardiagram')"},
       {"pushbutton",
        {475, 1, 40, 20},
        "scan",
-       "acouscan",
+       tags::kScanButton,
        {},
        "Import room design from a scanned plan",
        "velmoracopy('scan')"},
       {"pushbutton",
        {519, 1, 40, 20},
        "print",
-       "acouprint",
+       tags::kPrintButton,
        {},
        "Print current figure",
        "velmoracopy('print')"},
       {"pushbutton",
        {559, 1, 40, 20},
        "load",
-       "acouload",
+       tags::kLoadButton,
        {},
        "Load an existing case",
        "velmoracopy('load')"},
-      {"pushbutton", {599, 1, 40, 20}, "save", "acousave", {}, "Save current case", "velmoracopy('save')"},
+      {"pushbutton",
+       {599, 1, 40, 20},
+       "save",
+       tags::kSaveButton,
+       {},
+       "Save current case",
+       "velmoracopy('save')"},
   };
   return table;
 }
@@ -242,7 +251,7 @@ Handle makeFigure(platform::Runtime& rt, Graphics& g) {
   const auto [screenWidth, screenHeight] = rt.ui().screenSize();
   const Value controlBackground = g.get(fig, "defaultuicontrolbackgroundcolor");
   setProperties(g, fig,
-                {{"tag", "acoufig"},
+                {{"tag", tags::kMainWindow},
                  {"color", controlBackground},
                  {"interruptible", "off"},
                  {"colormap", Value(platform::jetColormap(256))},
@@ -256,7 +265,7 @@ Handle makeFigure(platform::Runtime& rt, Graphics& g) {
                  {"resize", "off"},
                  {"paperunits", "points"},
                  {"paperposition", Value::row({0, 0, 614.4, 537.6})}});
-  shell::setControlDefaults(g, fig);
+  document::setControlDefaults(g, fig);
   return fig;
 }
 
@@ -268,16 +277,16 @@ void makeColourBar(Graphics& g, Handle fig) {
                                      {"cdata", Value::row({0, 0, 4, 4})},
                                      {"facecolor", "interp"},
                                      {"edgecolor", "none"},
-                                     {"tag", "acoucbpatch"}});
+                                     {"tag", tags::kColorBarPatch}});
   const std::array<MenuItem, 4> items = {
-      MenuItem{"color", "velmoracopy('changecolormap')", false, true, "acouuimencolor"},
-      MenuItem{"gray", "velmoracopy('changecolormap')", false, false, "acouuimengray"},
-      MenuItem{"CL auto", "velmoracopy('changecolorlimits')", true, true, "acouuimenclimauto"},
-      MenuItem{"CL manual", "velmoracopy('changecolorlimits')", false, false, "acouuimenclimman"},
+      MenuItem{"color", "velmoracopy('changecolormap')", false, true, tags::kMenuColor},
+      MenuItem{"gray", "velmoracopy('changecolormap')", false, false, tags::kMenuGray},
+      MenuItem{"CL auto", "velmoracopy('changecolorlimits')", true, true, tags::kMenuColorLimitsAuto},
+      MenuItem{"CL manual", "velmoracopy('changecolorlimits')", false, false, tags::kMenuColorLimitsManual},
   };
   makeContextMenu(g, fig, items, patch);
   setProperties(g, axes,
-                {{"tag", "acoucbaxes"},
+                {{"tag", tags::kColorBarAxes},
                  {"position", Value::row({0.89, 0.2, 0.05, 0.6})},
                  {"xtick", Value(Matrix{})},
                  {"yaxislocation", "right"},
@@ -291,7 +300,7 @@ void makeColourBar(Graphics& g, Handle fig) {
 
 Handle makeDrawingArea(Graphics& g, Handle fig, double zone) {
   const Handle axes = createObject(g, ObjectType::Axes, fig,
-                                   {{"tag", "acouaxes"},
+                                   {{"tag", tags::kDrawingAxes},
                                     {"position", Value::row({0, 0.05, 0.9, 0.9})},
                                     {"box", "on"},
                                     {"xtick", Value(Matrix{})},
@@ -312,7 +321,7 @@ Handle makeDrawingArea(Graphics& g, Handle fig, double zone) {
                 {"ydata", Value::row({0, 0})},
                 {"zdata", Value::row({-2, -2})},
                 {"color", "k"},
-                {"tag", "acouXaxis"},
+                {"tag", tags::kXAxis},
                 {"hittest", "on"},
                 {"buttondownfcn", axisPress}});
   createObject(g, ObjectType::Line, axes,
@@ -320,7 +329,7 @@ Handle makeDrawingArea(Graphics& g, Handle fig, double zone) {
                 {"ydata", Value::row({-kFar, kFar})},
                 {"zdata", Value::row({-2, -2})},
                 {"color", "k"},
-                {"tag", "acouYaxis"},
+                {"tag", tags::kYAxis},
                 {"hittest", "on"},
                 {"buttondownfcn", axisPress}});
   createObject(g, ObjectType::Line, axes,
@@ -331,7 +340,7 @@ Handle makeDrawingArea(Graphics& g, Handle fig, double zone) {
                 {"marker", "."},
                 {"color", "k"},
                 {"markersize", 1.0},
-                {"tag", "acougrid"},
+                {"tag", tags::kGrid},
                 {"hittest", "off"}});
   return axes;
 }
@@ -345,7 +354,7 @@ void makeMarkers(Graphics& g, Handle fig, Handle axes, const DefaultRoom& room) 
                                       {"markersize", 8.0},
                                       {"markerfacecolor", "r"},
                                       {"markeredgecolor", "k"},
-                                      {"tag", "acousource"},
+                                      {"tag", tags::kSource},
                                       {"buttondownfcn", "velmoracopy('preparemovesource')"},
                                       {"interruptible", "off"}});
   const std::array<MenuItem, 1> sourceMenu = {MenuItem{"position", "velmoracopy('setsourceposition')"}};
@@ -359,7 +368,7 @@ void makeMarkers(Graphics& g, Handle fig, Handle axes, const DefaultRoom& room) 
                                         {"markersize", 12.0},
                                         {"markerfacecolor", "y"},
                                         {"markeredgecolor", "k"},
-                                        {"tag", "acoureceptor"},
+                                        {"tag", tags::kReceptor},
                                         {"buttondownfcn", "velmoracopy('preparemovereceptor')"},
                                         {"interruptible", "off"}});
   const std::array<MenuItem, 1> receptorMenu = {MenuItem{"position", "velmoracopy('setreceptorposition')"}};
@@ -479,7 +488,7 @@ Handle init(platform::Runtime& rt, const Operations& ops, double zone) {
                 {"horizontalalignment", "center"},
                 {"verticalalignment", "bottom"},
                 {"interpreter", "none"},
-                {"tag", "acoutext"}});
+                {"tag", tags::kText}});
 
   CaseRecord record = newCaseRecord(zone);
   record.gsize = gsize;
@@ -490,7 +499,7 @@ Handle init(platform::Runtime& rt, const Operations& ops, double zone) {
   gridArgs.emplace_back(gsize);
   runIfRegistered(rt, ops, "changegrid", gridArgs);
   for (const char* step :
-       {"acouview", "refreshsurfaceposition", "checkroomconvexity", "refreshimages", "setlayer",
+       {document::kViewOperation, "refreshsurfaceposition", "checkroomconvexity", "refreshimages", "setlayer",
         "refreshsurfacevalues", "selectvalue", "hidegrid", "refreshwallmenu"}) {
     runIfRegistered(rt, ops, step);
   }

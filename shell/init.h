@@ -5,11 +5,13 @@
 #include <string_view>
 #include <vector>
 
+#include "document/operations.h"
 #include "platform/runtime.h"
 #include "platform/value.h"
-#include "shell/operations.h"
 
 namespace velmora::shell {
+
+using document::Operations;
 
 inline constexpr std::string_view kWindowTitle = "VELMORA  (room acoustics in plan, by the VELMORA authors)";
 inline constexpr double kWindowWidth = 640;

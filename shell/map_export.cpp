@@ -3,13 +3,16 @@
 #include <string_view>
 #include <vector>
 
+#include "document/tags.h"
+#include "document/window.h"
 #include "engine/energy.h"
 #include "platform/csv.h"
 #include "platform/error.h"
-#include "shell/case/window.h"
 #include "shell/case_files.h"
 
 namespace velmora::shell {
+
+using namespace velmora::document;
 
 using platform::csvNumber;
 
@@ -30,7 +33,7 @@ double valueAt(const std::optional<engine::Matrix>& m, std::size_t i) {
 
 std::string audienceMapCsv(const platform::Runtime& rt, platform::Handle fig) {
   const CaseRecord record = readCase(rt, fig);
-  const auto map = findInWindow(rt, fig, "acouaudiencesurface");
+  const auto map = findInWindow(rt, fig, tags::kAudienceMap);
   if (!map || !record.RT || !record.PT || !record.Pso) throw Error("the audience map is not computed");
   const platform::Matrix xs = rt.graphics().at(*map).matrix("xdata");
   const platform::Matrix ys = rt.graphics().at(*map).matrix("ydata");
@@ -44,7 +47,8 @@ std::string audienceMapCsv(const platform::Runtime& rt, platform::Handle fig) {
       if (i >= 1 && i <= points) inside[i - 1] = false;
     }
   }
-  std::vector<std::vector<std::optional<double>>> wallLevel(walls, std::vector<std::optional<double>>(points));
+  std::vector<std::vector<std::optional<double>>> wallLevel(walls,
+                                                            std::vector<std::optional<double>>(points));
   for (std::size_t k = 0; k < walls && record.inRW && record.Pwall; ++k) {
     if (k >= record.inRW->size() || k >= record.Pwall->size()) break;
     const auto& reached = (*record.inRW)[k];

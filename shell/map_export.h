@@ -5,10 +5,12 @@
 #include <optional>
 #include <string>
 
+#include "document/operations.h"
 #include "platform/runtime.h"
-#include "shell/operations.h"
 
 namespace velmora::shell {
+
+using document::Operations;
 
 // The table of a main window's computed map (CSV text, RFC 4180, one leading "# " comment line with
 // the case name and the units). Raises an Error when the window has no computed map.

@@ -1,9 +1,12 @@
 #include "shell/print_case.h"
 
+#include "document/tags.h"
+#include "document/window.h"
 #include "platform/numbers.h"
-#include "shell/case/window.h"
 
 namespace velmora::shell {
+
+using namespace velmora::document;
 
 using platform::Graphics;
 using platform::Handle;
@@ -78,25 +81,25 @@ struct CaseColours {
   void prepare(bool gray) {
     Graphics& g = rt.graphics();
     if (gray) {
-      if (auto source = findInWindow(rt, fig, "acousource")) {
+      if (auto source = findInWindow(rt, fig, tags::kSource)) {
         g.setText(*source, "markerfacecolor", "k");
         g.setText(*source, "markeredgecolor", "w");
       }
     }
-    setAll(g, objectsByTag(rt, fig, "acouwallvertex"), "visible", "off");
-    setAll(g, objectsByTag(rt, fig, "acouimage"), "color", "k");
-    setAll(g, objectsByTag(rt, fig, "acouradius"), "color", "k");
+    setAll(g, objectsByTag(rt, fig, tags::kWallVertex), "visible", "off");
+    setAll(g, objectsByTag(rt, fig, tags::kImage), "color", "k");
+    setAll(g, objectsByTag(rt, fig, tags::kRadius), "color", "k");
   }
   void restore() {
     Graphics& g = rt.graphics();
     if (!g.exists(fig)) return;
-    if (auto source = findInWindow(rt, fig, "acousource")) {
+    if (auto source = findInWindow(rt, fig, tags::kSource)) {
       g.setText(*source, "markerfacecolor", "r");
       g.setText(*source, "markeredgecolor", "k");
     }
-    setAll(g, objectsByTag(rt, fig, "acouwallvertex"), "visible", "on");
-    setAll(g, objectsByTag(rt, fig, "acouimage"), "color", "b");
-    setAll(g, objectsByTag(rt, fig, "acouradius"), "color", "b");
+    setAll(g, objectsByTag(rt, fig, tags::kWallVertex), "visible", "on");
+    setAll(g, objectsByTag(rt, fig, tags::kImage), "color", "b");
+    setAll(g, objectsByTag(rt, fig, tags::kRadius), "color", "b");
   }
 };
 
@@ -158,13 +161,13 @@ void printpolar(platform::Runtime& rt, const std::optional<std::string>& folder,
                 const std::optional<std::string>& file) {
   Graphics& g = rt.graphics();
   const Handle fig = g.currentFigure();
-  if (fig == platform::kNoHandle || !platform::equalsIgnoreCase(g.at(fig).tag(), "acoupolar")) return;
+  if (fig == platform::kNoHandle || !platform::equalsIgnoreCase(g.at(fig).tag(), tags::kPolarWindow)) return;
   const auto choice = chooseFile(rt, folder, file, "Print current polar diagram");
   if (!choice) return;
 
-  const auto directRadius = inAxes(g, fig, "acoupolaraxes1", "acoupolardirectradius");
-  const auto direct = inAxes(g, fig, "acoupolaraxes1", "acoupolardirect");
-  const auto miniatureSource = inAxes(g, fig, "acoupolaraxes2", "acoupolarsource");
+  const auto directRadius = inAxes(g, fig, tags::kPolarAxes1, tags::kPolarDirectRadius);
+  const auto direct = inAxes(g, fig, tags::kPolarAxes1, tags::kPolarDirect);
+  const auto miniatureSource = inAxes(g, fig, tags::kPolarAxes2, tags::kPolarSource);
   setAll(g, directRadius, "color", "k");
   const PrintTarget target = polarPrintTarget(choice->file);
   const bool plotter = target.device == "-dhpgl";
@@ -194,7 +197,7 @@ void printpolar(platform::Runtime& rt, const std::optional<std::string>& folder,
 void printechogram(platform::Runtime& rt, const std::optional<std::string>& folder,
                    const std::optional<std::string>& file) {
   const Handle fig = rt.graphics().currentFigure();
-  if (fig == platform::kNoHandle || rt.graphics().at(fig).tag() != "acouechogram") return;
+  if (fig == platform::kNoHandle || rt.graphics().at(fig).tag() != tags::kEchogramWindow) return;
   const auto choice = chooseFile(rt, folder, file, "Print echogram");
   if (!choice) return;
   const PrintTarget target = polarPrintTarget(choice->file);

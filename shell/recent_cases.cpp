@@ -3,13 +3,16 @@
 #include <filesystem>
 #include <vector>
 
+#include "document/drawing_objects.h"
+#include "document/tags.h"
+#include "document/window.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
 #include "platform/recent_cases.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 
 namespace velmora::shell {
+
+using namespace velmora::document;
 
 namespace {
 
@@ -21,11 +24,11 @@ using platform::Value;
 constexpr std::string_view kRecentCallback = "velmoracopy('loadrecent')";
 
 std::optional<Handle> submenuOf(const Graphics& g, Handle fig) {
-  return controlMenuItem(g, fig, "acouobjects", kRecentCasesItem);
+  return controlMenuItem(g, fig, tags::kObjectsButton, kRecentCasesItem);
 }
 
 std::optional<Handle> objectsMenu(const Graphics& g, Handle fig) {
-  const auto controls = g.findobj(fig, "acouobjects");
+  const auto controls = g.findobj(fig, tags::kObjectsButton);
   if (controls.empty()) return std::nullopt;
   const Value menu = g.get(controls.front(), "uicontextmenu");
   if (!menu.isObject() || !g.exists(menu.object())) return std::nullopt;
@@ -70,7 +73,8 @@ void loadrecent(platform::Runtime& rt, const Operations& ops) {
   if (item == platform::kNoHandle || !g.exists(item) || g.at(item).type() != ObjectType::UiMenu) return;
   const std::string path = g.at(item).text("label");
   // As "load NAME": a missing file is named, and the old room's curves go with it.
-  if (std::error_code ec; !std::filesystem::is_regular_file(path, ec)) throw Error("file " + path + " not found ...");
+  if (std::error_code ec; !std::filesystem::is_regular_file(path, ec))
+    throw Error("file " + path + " not found ...");
   if (ops.has("resetcurves")) ops.call(rt, "resetcurves");
   ops.call(rt, "loadcase", {Value(path)});
 }

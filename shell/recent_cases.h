@@ -5,10 +5,12 @@
 #include <string>
 #include <string_view>
 
+#include "document/operations.h"
 #include "platform/runtime.h"
-#include "shell/operations.h"
 
 namespace velmora::shell {
+
+using document::Operations;
 
 inline constexpr std::string_view kRecentCasesItem = "recent cases";
 

@@ -3,12 +3,15 @@
 #include <cmath>
 #include <vector>
 
+#include "document/case_record.h"
+#include "document/tags.h"
+#include "document/window.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
-#include "shell/case/case_record.h"
-#include "shell/case/window.h"
 
 namespace velmora::shell {
+
+using namespace velmora::document;
 
 namespace {
 
@@ -37,7 +40,7 @@ Handle childWithTag(Graphics& g, Handle parent, std::string_view tag, ObjectType
 }
 
 std::optional<Handle> scaleBarItem(const Graphics& g, Handle fig) {
-  return controlMenuItem(g, fig, "acouobjects", kScaleBarItem);
+  return controlMenuItem(g, fig, tags::kObjectsButton, kScaleBarItem);
 }
 
 // A see-through axes over the drawing area, with its place and limits: the bar lives there, so the
@@ -54,7 +57,8 @@ Handle overlayAxes(Graphics& g, Handle fig, Handle drawing) {
     g.setText(overlay, "hittest", "off");
     g.set(fig, "currentaxes", current);  // the drawing area stays the current axes
   }
-  for (const char* name : {"units", "position", "dataaspectratio", "dataaspectratiomode", "xdir", "ydir", "xlim", "ylim"})
+  for (const char* name :
+       {"units", "position", "dataaspectratio", "dataaspectratiomode", "xdir", "ydir", "xlim", "ylim"})
     put(g, overlay, name, g.get(drawing, name));
   return overlay;
 }
@@ -93,7 +97,7 @@ void refreshScaleBar(Graphics& g, Handle fig, Handle drawing) {
 
 void refreshCaption(platform::Runtime& rt, Handle fig) {
   Graphics& g = rt.graphics();
-  const auto bars = g.findobj(fig, "acoucbaxes");
+  const auto bars = g.findobj(fig, tags::kColorBarAxes);
   const auto* record = g.at(fig).userdataAs<CaseRecord>();
   if (bars.empty() || record == nullptr) return;
   const Handle text = childWithTag(g, bars.front(), kColorBarUnitTag, ObjectType::Text);

@@ -7,16 +7,19 @@
 #include <string>
 #include <string_view>
 
+#include "document/operations.h"
+#include "document/tags.h"
 #include "platform/runtime.h"
-#include "shell/operations.h"
 
 namespace velmora::shell {
 
-inline constexpr std::string_view kScaleBarAxesTag = "acouscalebaraxes";
-inline constexpr std::string_view kScaleBarTag = "acouscalebar";
-inline constexpr std::string_view kScaleBarBackTag = "acouscalebarback";
-inline constexpr std::string_view kScaleBarTextTag = "acouscalebartext";
-inline constexpr std::string_view kColorBarUnitTag = "acoucbunit";
+using document::Operations;
+
+inline constexpr std::string_view kScaleBarAxesTag = tags::kScaleBarAxes;
+inline constexpr std::string_view kScaleBarTag = tags::kScaleBar;
+inline constexpr std::string_view kScaleBarBackTag = tags::kScaleBarBack;
+inline constexpr std::string_view kScaleBarTextTag = tags::kScaleBarText;
+inline constexpr std::string_view kColorBarUnitTag = tags::kColorBarUnit;
 inline constexpr std::string_view kScaleBarItem = "scale bar";
 
 // 1, 2 or 5 times a power of ten, the nearest such length (by ratio) to a fifth of `width`.

@@ -1,10 +1,12 @@
 #include "shell/shortcuts.h"
 
+#include "document/window.h"
 #include "platform/error.h"
-#include "shell/case/window.h"
 #include "shell/update.h"
 
 namespace velmora::shell {
+
+using namespace velmora::document;
 
 using platform::Handle;
 using platform::Value;
@@ -49,7 +51,8 @@ void historystep(platform::Runtime& rt, const Operations& ops, int step) {
   snapshot.name.reset();
   if (!snapshot.curves) snapshot.curves = platform::Matrix{};
   update(rt, ops, snapshot);
-  g.setAppData(fig, kHistoryCursorAppData, Value::row({static_cast<double>(place), static_cast<double>(count)}));
+  g.setAppData(fig, kHistoryCursorAppData,
+               Value::row({static_cast<double>(place), static_cast<double>(count)}));
 }
 
 void escapekey(platform::Runtime& rt, const Operations& ops) {
@@ -70,12 +73,10 @@ void escapekey(platform::Runtime& rt, const Operations& ops) {
 
 void registerShortcutOperations(Operations& ops) {
   const Operations* table = &ops;
-  ops.add(makeOperation("historyback", 0, 0, withoutArguments([table](platform::Runtime& rt) {
-                          historystep(rt, *table, -1);
-                        })));
-  ops.add(makeOperation("historyforward", 0, 0, withoutArguments([table](platform::Runtime& rt) {
-                          historystep(rt, *table, +1);
-                        })));
+  ops.add(makeOperation("historyback", 0, 0,
+                        withoutArguments([table](platform::Runtime& rt) { historystep(rt, *table, -1); })));
+  ops.add(makeOperation("historyforward", 0, 0,
+                        withoutArguments([table](platform::Runtime& rt) { historystep(rt, *table, +1); })));
   ops.add(makeOperation("escapekey", 0, 0,
                         withoutArguments([table](platform::Runtime& rt) { escapekey(rt, *table); })));
 }

@@ -6,11 +6,13 @@
 #include <string_view>
 #include <vector>
 
+#include "document/operations.h"
 #include "platform/accelerators.h"
 #include "platform/runtime.h"
-#include "shell/operations.h"
 
 namespace velmora::shell {
+
+using document::Operations;
 
 // Ctrl+S save, Ctrl+O load, Ctrl+Z / Ctrl+Shift+Z one history step back / forward, Ctrl+P print,
 // Escape ends a measuring (and, in the runtime, a pointer-input wait).

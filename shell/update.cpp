@@ -4,15 +4,18 @@
 #include <stdexcept>
 #include <string>
 
+#include "document/acoustics.h"
+#include "document/drawing_objects.h"
+#include "document/early_map.h"
+#include "document/tags.h"
+#include "document/window.h"
 #include "engine/chain.h"
 #include "platform/error.h"
-#include "shell/case/acoustics.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/early_map.h"
-#include "shell/case/window.h"
 #include "shell/init.h"
 
 namespace velmora::shell {
+
+using namespace velmora::document;
 
 using platform::Graphics;
 using platform::Handle;
@@ -65,43 +68,23 @@ void restartHistory(platform::Runtime& rt, const Operations& ops, Handle fig, co
 // or one the step would refuse.
 std::optional<engine::CaseInputs> expectedMapInputs(const platform::Runtime& rt, Handle fig,
                                                     const CaseDescription& prop) {
-  engine::CaseInputs in;
+  InputOverrides overrides;
   if (prop.xwall && prop.ywall) {
-    in.walls = engine::wallsFromOutline(*prop.xwall, *prop.ywall);
-    in.alpha = prop.alpha.value_or(std::vector<double>(in.walls.size(), 0.0));
-  } else {
-    in.walls = wallGeometry(rt, fig);
-    in.alpha = wallAbsorptions(rt, fig);
+    overrides.walls = engine::wallsFromOutline(*prop.xwall, *prop.ywall);
+    overrides.alpha = prop.alpha.value_or(std::vector<double>(overrides.walls->size(), 0.0));
   }
   if (prop.xso && prop.yso) {
-    in.xso = *prop.xso;
-    in.yso = *prop.yso;
-  } else if (const auto s = sourcePoint(rt, fig)) {
-    in.xso = s->x;
-    in.yso = s->y;
-  } else {
+    overrides.source = engine::Point{*prop.xso, *prop.yso};
+  } else if (!sourcePoint(rt, fig)) {
     return std::nullopt;
   }
-  AudienceCorners corners;
-  if (prop.xaud && prop.yaud) {
-    corners = {*prop.xaud, *prop.yaud};
-  } else {
-    corners = audienceCorners(rt, fig);
-  }
-  int intervals = 0;
-  if (prop.Nsurface) {
-    intervals = *prop.Nsurface;
-  } else if (const auto map = findInWindow(rt, fig, "acouaudiencesurface")) {
-    intervals = audienceMapIntervals(rt.graphics(), *map).value_or(0);
-  }
-  if (corners.x.size() < 4 || corners.y.size() < 4 || intervals < 1) return std::nullopt;
-  engine::AudienceGrid grid = engine::audiencegrid(corners.x, corners.y, intervals);
-  in.xs = std::move(grid.xs);
-  in.ys = std::move(grid.ys);
-  const CaseRecord& record = viewCase(rt, fig);
-  in.curves = convexCurves(prop.curves ? *prop.curves : record.curves);
-  in.diffusion = diffusionChecked(rt, fig);
-  in.noprogressbar = record.noprogressbar.has_value();
+  overrides.xaud = prop.xaud;
+  overrides.yaud = prop.yaud;
+  overrides.intervals = prop.Nsurface;
+  overrides.curves = prop.curves;
+  overrides.gridFromCorners = true;
+  engine::CaseInputs in = gatherEngineInputs(rt, fig, overrides);
+  if (in.xs.empty()) return std::nullopt;
   return in;
 }
 
@@ -130,10 +113,10 @@ void rebuild(platform::Runtime& rt, const Operations& ops, const CaseDescription
     newWalls = true;
     const std::size_t n = prop.xwall->size();
     std::vector<double> alpha = prop.alpha.value_or(std::vector<double>(n, 0.0));
-    for (Handle h : objectsByTag(rt, fig, "acouwall")) deleteWithMenu(g, h);
-    for (Handle h : objectsByTag(rt, fig, "acouwallvertex")) deleteWithMenu(g, h);
+    for (Handle h : objectsByTag(rt, fig, tags::kWall)) deleteWithMenu(g, h);
+    for (Handle h : objectsByTag(rt, fig, tags::kWallVertex)) deleteWithMenu(g, h);
     makeWallChain(g, axes, *prop.xwall, *prop.ywall, alpha);
-    if (auto list = findInWindow(rt, fig, "acouselectbutton")) {
+    if (auto list = findInWindow(rt, fig, tags::kValueList)) {
       if (!prop.noselectchange) g.set(*list, "value", Value(1.0));
       g.set(*list, "string", Value(wallListString(n)));
     }
@@ -142,10 +125,10 @@ void rebuild(platform::Runtime& rt, const Operations& ops, const CaseDescription
   // Audience area.
   if (prop.xaud && prop.yaud) {
     std::string visibility = "on";
-    const auto oldEdges = objectsByTag(rt, fig, "acouaudienceedge");
+    const auto oldEdges = objectsByTag(rt, fig, tags::kAudienceEdge);
     if (!oldEdges.empty()) visibility = g.at(oldEdges.front()).text("visible");
     for (Handle h : oldEdges) deleteWithMenu(g, h);
-    for (Handle h : objectsByTag(rt, fig, "acouaudiencevertex")) deleteWithMenu(g, h);
+    for (Handle h : objectsByTag(rt, fig, tags::kAudienceVertex)) deleteWithMenu(g, h);
     const AudienceArea area = makeAudienceArea(g, axes, *prop.xaud, *prop.yaud);
     for (Handle h : area.edges) g.set(h, "visible", Value(visibility));
     for (Handle h : area.corners) g.set(h, "visible", Value(visibility));
@@ -158,12 +141,12 @@ void rebuild(platform::Runtime& rt, const Operations& ops, const CaseDescription
 
   // Audience map.
   if (prop.Nsurface) {
-    for (Handle h : objectsByTag(rt, fig, "acouaudiencesurface")) deleteWithMenu(g, h);
+    for (Handle h : objectsByTag(rt, fig, tags::kAudienceMap)) deleteWithMenu(g, h);
     makeAudienceMap(g, axes, *prop.Nsurface);
   }
 
   // Source: kept where it is unless the new room leaves it outside.
-  const auto source = findInWindow(rt, fig, "acousource");
+  const auto source = findInWindow(rt, fig, tags::kSource);
   if (source) {
     if (prop.xso && prop.yso) {
       moveMarker(g, *source, *prop.xso, *prop.yso);
@@ -192,7 +175,7 @@ void rebuild(platform::Runtime& rt, const Operations& ops, const CaseDescription
   if (newWalls && !newView) runIfRegistered(rt, ops, "expandzone", {Value("auto")});
 
   // Receptor: where the description puts it, else in the middle of the view.
-  if (const auto receptor = findInWindow(rt, fig, "acoureceptor")) {
+  if (const auto receptor = findInWindow(rt, fig, tags::kReceptor)) {
     if (prop.xre && prop.yre) {
       moveMarker(g, *receptor, *prop.xre, *prop.yre);
     } else {

@@ -1,11 +1,14 @@
 #pragma once
 // The display rebuild: makes the current main window show a case description.
 
+#include "document/case_record.h"
+#include "document/operations.h"
 #include "platform/runtime.h"
-#include "shell/case/case_record.h"
-#include "shell/operations.h"
 
 namespace velmora::shell {
+
+using document::CaseDescription;
+using document::Operations;
 
 // Rebuilds the parts of the drawing that the description carries (walls, audience area, map,
 // source, view, grid, receptor), copies `Lw`, `name` and `curves`, then runs the computation chain

@@ -3,11 +3,14 @@
 #include <cmath>
 #include <numbers>
 
+#include "document/drawing_objects.h"
+#include "document/tags.h"
+#include "document/window.h"
 #include "platform/numbers.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 
 namespace velmora::shell {
+
+using namespace velmora::document;
 
 WallInfo wallInfo(double x1, double y1, double x2, double y2, double alpha) {
   const double length = std::hypot(x2 - x1, y2 - y1);
@@ -23,7 +26,7 @@ WallInfo wallInfo(double x1, double y1, double x2, double y2, double alpha) {
 void refreshwallmenu(platform::Runtime& rt) {
   auto& g = rt.graphics();
   const Handle fig = currentMainWindow(rt);
-  for (Handle wall : objectsByTag(rt, fig, "acouwall")) {
+  for (Handle wall : objectsByTag(rt, fig, tags::kWall)) {
     const auto& line = g.at(wall);
     const auto* record = line.userdataAs<WallRecord>();
     // Read in place: only the menu items change below, never the line.

@@ -1,8 +1,8 @@
 #include "shell/window_operations.h"
 
-#include "shell/case/acoustics.h"
-#include "shell/case/arrows.h"
-#include "shell/case/case_record.h"
+#include "document/acoustics.h"
+#include "document/arrows.h"
+#include "document/case_record.h"
 #include "shell/enable_objects.h"
 #include "shell/init.h"
 #include "shell/print_case.h"
@@ -10,6 +10,8 @@
 #include "shell/wall_menu.h"
 
 namespace velmora::shell {
+
+using namespace velmora::document;
 
 using platform::Runtime;
 using platform::Value;

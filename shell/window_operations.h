@@ -1,8 +1,10 @@
 #pragma once
 
-#include "shell/operations.h"
+#include "document/operations.h"
 
 namespace velmora::shell {
+
+using document::Operations;
 
 // Registers the main-window operations: getzonesize, init, update, refreshwallmenu, enableobjects,
 // printcase, printpolar, createarrow and the window adapters of the acoustic engine.

@@ -15,12 +15,12 @@
 #include <vector>
 
 #include "animation/animation.h"
+#include "app/operation_table.h"
+#include "document/window.h"
 #include "platform/error.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
-#include "shell/case/window.h"
 #include "shell/dispatcher.h"
-#include "app/operation_table.h"
 #include "support/main_window.h"
 
 namespace velmora::animation {
@@ -30,6 +30,7 @@ using platform::ObjectType;
 using platform::ScriptedAnswer;
 using platform::Value;
 using namespace velmora::shell;
+using namespace velmora::document;
 
 class AnimationTest : public test_support::MainWindowFixture<> {
  protected:

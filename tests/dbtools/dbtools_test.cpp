@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "app/operation_table.h"
 #include "dbtools/dbtools.h"
+#include "document/drawing_objects.h"
+#include "document/window.h"
 #include "engine/energy.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 #include "shell/dispatcher.h"
-#include "app/operation_table.h"
 #include "support/main_window.h"
 
 namespace velmora::dbtools {
@@ -83,7 +83,7 @@ TEST_F(DbToolsTest, SumOfKnownLevelsRoundedToATenth) {
 }
 
 TEST_F(DbToolsTest, CancelAndGarbageChangeNothing) {
-  const Value record = shell::readCase(rt, fig).toValue();
+  const Value record = document::readCase(rt, fig).toValue();
   const std::size_t windows = rt.graphics().figures().size();
   const std::vector<std::optional<std::vector<std::string>>> sums = {std::nullopt,
                                                                      std::vector<std::string>{""},
@@ -106,18 +106,18 @@ TEST_F(DbToolsTest, CancelAndGarbageChangeNothing) {
   for (const auto& answer : decreases) run("dB decrease", answer);
   EXPECT_TRUE(messages().empty());
   EXPECT_EQ(rt.graphics().figures().size(), windows);
-  EXPECT_EQ(shell::readCase(rt, fig).toValue(), record);
+  EXPECT_EQ(document::readCase(rt, fig).toValue(), record);
   EXPECT_EQ(ui.dialogs.size(), sums.size() + decreases.size());
 }
 
 TEST_F(DbToolsTest, FadingWindowWithTheDefaults) {
-  const Value record = shell::readCase(rt, fig).toValue();
+  const Value record = document::readCase(rt, fig).toValue();
   run("dB decrease", std::vector<std::string>{});  // every field keeps its default
   ASSERT_EQ(ui.dialogs.size(), 1u);
   EXPECT_EQ(ui.dialogs[0].title, "dB decrease");
   EXPECT_EQ(ui.dialogs[0].prompts, (std::vector<std::string>{"Source level (dB):", "Distance (m):"}));
   EXPECT_EQ(ui.dialogs[0].defaults, (std::vector<std::string>{"100", "30"}));
-  EXPECT_EQ(shell::readCase(rt, fig).toValue(), record);
+  EXPECT_EQ(document::readCase(rt, fig).toValue(), record);
 
   const auto windows = fadingWindows();
   ASSERT_EQ(windows.size(), 1u);

@@ -8,13 +8,13 @@
 #include <tuple>
 #include <vector>
 
+#include "app/operation_table.h"
+#include "document/drawing_objects.h"
+#include "document/window.h"
 #include "editor/editor_operations.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 #include "shell/dispatcher.h"
-#include "app/operation_table.h"
 #include "support/main_window.h"
 
 namespace velmora::editor {
@@ -23,6 +23,7 @@ namespace {
 using platform::ScriptedAnswer;
 using platform::Value;
 using namespace velmora::shell;
+using namespace velmora::document;
 
 TEST(ReflectionTicksTest, Table) {
   const auto range = [](double from, double step, double to) {
@@ -48,8 +49,12 @@ TEST(GridPositionsTest, AlignedOnTheOriginOrOnTheZone) {
   EXPECT_DOUBLE_EQ(shifted.front(), 0.3);
   EXPECT_DOUBLE_EQ(shifted.back(), 10.3);
   // Sides that hold no position (once endless loops): not numbers, infinite, no spacing.
-  for (const auto& [lo, hi, g] : std::vector<std::tuple<double, double, double>>{{0.0, NAN, 1.0}, {NAN, 1.0, 1.0}, {0.0, INFINITY, 1.0},
-                                 {-INFINITY, 0.0, 1.0}, {0.0, 1.0, 0.0}, {0.0, 1.0, NAN}}) {
+  for (const auto& [lo, hi, g] : std::vector<std::tuple<double, double, double>>{{0.0, NAN, 1.0},
+                                                                                 {NAN, 1.0, 1.0},
+                                                                                 {0.0, INFINITY, 1.0},
+                                                                                 {-INFINITY, 0.0, 1.0},
+                                                                                 {0.0, 1.0, 0.0},
+                                                                                 {0.0, 1.0, NAN}}) {
     EXPECT_TRUE(gridPositions(lo, hi, g).empty()) << lo << " " << hi << " " << g;
   }
 }

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "app/operation_table.h"
+#include "document/window.h"
 #include "editor/drag.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
-#include "shell/case/window.h"
 #include "shell/dispatcher.h"
-#include "app/operation_table.h"
 #include "support/main_window.h"
 
 namespace velmora::editor {
@@ -23,6 +23,7 @@ using engine::Point;
 using platform::ScriptedAnswer;
 using platform::Value;
 using namespace velmora::shell;
+using namespace velmora::document;
 
 class DragTest : public test_support::MainWindowFixture<> {
  protected:

@@ -18,6 +18,7 @@ namespace {
 
 using platform::Value;
 using namespace velmora::shell;
+using namespace velmora::document;
 
 CaseDescription lRoom() {
   CaseDescription d;
@@ -55,7 +56,7 @@ class LiveMapTest : public test_support::MainWindowFixture<> {
   std::vector<std::string> drawing() {
     std::vector<std::string> out;
     const auto& g = rt.graphics();
-    for (Handle h : g.at(shell::drawingAxes(rt, fig)).children()) {
+    for (Handle h : g.at(document::drawingAxes(rt, fig)).children()) {
       const auto& o = g.at(h);
       std::string line = std::string(platform::typeName(o.type())) + " " + o.tag() + " " + o.text("visible");
       for (const char* p : {"xdata", "ydata", "cdata"}) {
@@ -229,15 +230,16 @@ TEST(LiveComputeTest, AStopRequestAbandonsTheComputation) {
   job.inputs.alpha = {0, 0, 0, 0};
   job.inputs.xso = 5;
   job.inputs.yso = 5;
-  job.xaud = {1, 9, 9, 1};
-  job.yaud = {1, 1, 9, 9};
-  job.nsurface = 10;
+  const std::vector<double> xaud{1, 9, 9, 1}, yaud{1, 1, 9, 9};
+  engine::AudienceGrid grid = engine::audiencegrid(xaud, yaud, 10);
+  job.inputs.xs = grid.xs;
+  job.inputs.ys = grid.ys;
   job.inputs.noprogressbar = false;
   const auto done = computeLive(job);
   ASSERT_TRUE(done);
   EXPECT_EQ(done->xs.size(), 121u);
   EXPECT_FALSE(computeLive(job, [] { return true; }));
-  job.xaud.resize(3);  // not an audience area: nothing to show, no crash
+  job.inputs.xs = {};  // not an audience area: nothing to show, no crash
   EXPECT_FALSE(computeLive(job));
 }
 

@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "app/operation_table.h"
+#include "document/drawing_objects.h"
+#include "document/window.h"
 #include "editor/placement.h"
 #include "platform/error.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 #include "shell/dispatcher.h"
-#include "app/operation_table.h"
 #include "support/main_window.h"
 
 namespace velmora::editor {
@@ -25,6 +25,7 @@ using engine::Point;
 using platform::ScriptedAnswer;
 using platform::Value;
 using namespace velmora::shell;
+using namespace velmora::document;
 
 class PlacementTest : public test_support::MainWindowFixture<> {
  protected:

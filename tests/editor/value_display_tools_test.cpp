@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "app/operation_table.h"
+#include "document/drawing_objects.h"
+#include "document/window.h"
 #include "editor/editor_operations.h"
 #include "platform/numbers.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 #include "shell/dispatcher.h"
-#include "app/operation_table.h"
 #include "support/main_window.h"
 
 namespace velmora::editor {
@@ -25,6 +25,7 @@ using platform::ObjectType;
 using platform::ScriptedAnswer;
 using platform::Value;
 using namespace velmora::shell;
+using namespace velmora::document;
 
 class ValueToolsTest : public test_support::MainWindowFixture<test_support::DialogRecordingUi> {
  protected:

@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "app/operation_table.h"
+#include "document/drawing_objects.h"
+#include "document/window.h"
 #include "editor/editor_operations.h"
 #include "platform/numbers.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 #include "shell/dispatcher.h"
-#include "app/operation_table.h"
 #include "support/main_window.h"
 
 namespace velmora::editor {
@@ -24,6 +24,7 @@ namespace {
 using platform::ScriptedAnswer;
 using platform::Value;
 using namespace velmora::shell;
+using namespace velmora::document;
 
 void expectDialog(const platform::InputDialog& d, const std::string& prompt, const std::string& title,
                   const std::string& typed) {

@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "app/operation_table.h"
+#include "document/drawing_objects.h"
+#include "document/window.h"
 #include "editor/wall_editing.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 #include "shell/dispatcher.h"
-#include "app/operation_table.h"
 #include "support/main_window.h"
 
 namespace velmora::editor {
@@ -26,6 +26,7 @@ namespace {
 using platform::ScriptedAnswer;
 using platform::Value;
 using namespace velmora::shell;
+using namespace velmora::document;
 
 // Scripted dialogs that let a test look at the window while a question is open.
 class PeekingUi : public platform::ScriptedUi {

@@ -54,7 +54,7 @@ class DxfHostileTest : public test_support::MainWindowFixture<OfferedAnswersUi> 
     EXPECT_LE(shown.size(), errors + 1);
     return shown.size() > errors ? shown.back() : "";
   }
-  shell::CaseDescription room() const { return shell::describeCase(rt, fig, "x"); }
+  document::CaseDescription room() const { return shell::describeCase(rt, fig, "x"); }
   // The imported room is a room: three to 1000 finite walls within reach of the origin.
   void expectSaneRoom() const {
     const auto d = room();
@@ -62,8 +62,8 @@ class DxfHostileTest : public test_support::MainWindowFixture<OfferedAnswersUi> 
     EXPECT_GE(d.xwall->size(), 3u);
     EXPECT_LE(d.xwall->size(), kMaxDxfWalls);
     for (std::size_t k = 0; k < d.xwall->size(); ++k) {
-      EXPECT_LE(std::abs((*d.xwall)[k]), shell::kFarthestCoordinate);
-      EXPECT_LE(std::abs((*d.ywall)[k]), shell::kFarthestCoordinate);
+      EXPECT_LE(std::abs((*d.xwall)[k]), document::kFarthestCoordinate);
+      EXPECT_LE(std::abs((*d.ywall)[k]), document::kFarthestCoordinate);
     }
   }
 };

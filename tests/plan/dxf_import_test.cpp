@@ -74,7 +74,7 @@ class DxfImportTest : public test_support::MainWindowFixture<test_support::Dialo
     if (!answers.empty()) ui.push(ScriptedAnswer::inputs(std::move(answers)));
     shell::velmoracopy(rt, ops, {Value("importdxf"), Value(path)});
   }
-  shell::CaseDescription shown() const { return shell::describeCase(rt, fig, "x"); }
+  document::CaseDescription shown() const { return shell::describeCase(rt, fig, "x"); }
   Vertices walls() const {
     const auto d = shown();
     Vertices v;
@@ -86,9 +86,9 @@ class DxfImportTest : public test_support::MainWindowFixture<test_support::Dialo
 struct RoomRow {
   const char* file;
   std::vector<std::string> answers;
-  Vertices corners;       // the straight walls' vertices, counter-clockwise
-  int arcWalls = 0;       // walls cut from the one arc
-  engine::Point centre{}; // of that arc
+  Vertices corners;        // the straight walls' vertices, counter-clockwise
+  int arcWalls = 0;        // walls cut from the one arc
+  engine::Point centre{};  // of that arc
   double radius = 0;
 };
 
@@ -129,7 +129,7 @@ TEST_F(DxfImportTest, PlansBecomeTheirRoomsCounterClockwiseInMetres) {
       EXPECT_NEAR(std::hypot(c(0, 5) - row.centre.x, c(0, 6) - row.centre.y), row.radius, 1e-3);
     }
     // The room opened as a traced plan does: history restarted, source and receptor inside.
-    const auto udf = shell::readCase(rt, fig);
+    const auto udf = document::readCase(rt, fig);
     EXPECT_EQ(udf.actionlist, std::vector<std::string>{"scanned plan"});
     EXPECT_EQ(shownOf("error"), std::vector<std::string>{});
   }
@@ -140,9 +140,10 @@ TEST_F(DxfImportTest, DialogListsLayersAndAsksTheUnitOnlyWhenTheFileHasNone) {
   ASSERT_EQ(ui.dialogs.size(), 1u);
   const platform::InputDialog& d = ui.dialogs.front();
   EXPECT_EQ(d.title, "Import DXF plan");
-  EXPECT_EQ(d.prompts, (std::vector<std::string>{
-                           "Layers in the file:\n  WALLS (1 entity)\n  FURNITURE (2 entities)\nLayer to import:",
-                           "Joining tolerance (mm):"}));
+  EXPECT_EQ(d.prompts,
+            (std::vector<std::string>{
+                "Layers in the file:\n  WALLS (1 entity)\n  FURNITURE (2 entities)\nLayer to import:",
+                "Joining tolerance (mm):"}));
   EXPECT_EQ(d.defaults, (std::vector<std::string>{"WALLS", "1"}));
   EXPECT_EQ(shownOf("open"), std::vector<std::string>{"Select DXF plan file: *.dxf"});
 
@@ -152,9 +153,10 @@ TEST_F(DxfImportTest, DialogListsLayersAndAsksTheUnitOnlyWhenTheFileHasNone) {
 
 TEST_F(DxfImportTest, SeveralOutlinesTakeTheLargestAndSaySo) {
   importFile(fixture("two-layers-m.dxf"), {"FURNITURE", "1"});
-  EXPECT_EQ(shownOf("message"), std::vector<std::string>{
-                                    "Import DXF plan: Layer \"FURNITURE\" holds 2 closed outlines: the largest "
-                                    "(2 m²) is imported."});
+  EXPECT_EQ(
+      shownOf("message"),
+      std::vector<std::string>{"Import DXF plan: Layer \"FURNITURE\" holds 2 closed outlines: the largest "
+                               "(2 m²) is imported."});
   EXPECT_TRUE(sameOutline(walls(), {{3, 3}, {5, 3}, {5, 4}, {3, 4}}));
 }
 
@@ -174,8 +176,9 @@ TEST_F(DxfImportTest, JoiningToleranceClosesSmallGapsOnly) {
   EXPECT_THAT(broken, HasSubstr("(0.003, 4) m"));
   EXPECT_THAT(broken, HasSubstr("(0, 4) m"));
   // Coordinates in their shortest form: 25.423, never 25.423000000000002.
-  writeFile("odd.dxf", "0\nSECTION\n2\nENTITIES\n0\nLINE\n8\n0\n10\n5.375\n20\n25.423\n11\n5.675\n21\n25.623\n"
-                       "0\nENDSEC\n0\nEOF\n");
+  writeFile("odd.dxf",
+            "0\nSECTION\n2\nENTITIES\n0\nLINE\n8\n0\n10\n5.375\n20\n25.423\n11\n5.675\n21\n25.623\n"
+            "0\nENDSEC\n0\nEOF\n");
   importFile("odd.dxf", {"0", "m", "1"});
   EXPECT_THAT(shownOf("error").back(), HasSubstr("breaks at (5.375, 25.423) m and (5.675, 25.623) m."));
   importFile("gap.dxf", {"0", "5"});
@@ -207,27 +210,43 @@ TEST_F(DxfImportTest, BadFilesAndAnswersSayWhyAndChangeNothing) {
   for (std::size_t k = 0; k <= kMaxDxfEntities; ++k) crowd += "0\nPOINT\n";
 
   const std::vector<BadRow> rows = {
-      {fixture("open-outline-m.dxf"), "", {"0", "1"},
+      {fixture("open-outline-m.dxf"),
+       "",
+       {"0", "1"},
        "The outline on layer \"0\" is not closed: it breaks at (0, 4) m and (5, 4) m. A larger joining "
        "tolerance closes small gaps."},
       {fixture("bow-tie-m.dxf"), "", {"0", "1"}, "The outline on layer \"0\" crosses itself at (2, 1.5) m."},
-      {fixture("binary.dxf"), "", {},
+      {fixture("binary.dxf"),
+       "",
+       {},
        "binary.dxf is a binary DXF file: save the plan as ASCII DXF and import it again."},
       {"empty.dxf", " \n", {}, "empty.dxf is empty: it holds no drawing."},
       {"notes.dxf", "Kitchen: 4 x 3 m\nliving room\n", {}, "notes.dxf is not a DXF file."},
       {"photo.dxf", std::string("\x89PNG\r\n\x1a\n\0\0", 10), {}, "photo.dxf is not a DXF file."},
       {"liar.dxf", liar, {}, "liar.dxf is damaged: the LWPOLYLINE at line"},
       {"shy.dxf", shy, {}, "does not hold the points it announces."},
-      {"crowd.dxf", crowd, {}, "crowd.dxf holds more than 200000 drawing entities: too many for a floor plan."},
+      {"crowd.dxf",
+       crowd,
+       {},
+       "crowd.dxf holds more than 200000 drawing entities: too many for a floor plan."},
       {"header-only.dxf", header, {}, "header-only.dxf holds no lines, polylines, arcs or circles."},
-      {"many.dxf", many, {"0", "m", "1"},
+      {"many.dxf",
+       many,
+       {"0", "m", "1"},
        "The outline on layer \"0\" makes 1001 walls: a room may have at most 1000."},
       {"missing.dxf", "", {}, "file missing.dxf not found ..."},
-      {fixture("rectangle-mm.dxf"), "", {"KITCHEN", "1"},
+      {fixture("rectangle-mm.dxf"),
+       "",
+       {"KITCHEN", "1"},
        "There is no layer \"KITCHEN\" with lines, arcs or circles in this file."},
-      {fixture("bulge-room-cm.dxf"), "", {"0", "parsec", "1"},
+      {fixture("bulge-room-cm.dxf"),
+       "",
+       {"0", "parsec", "1"},
        "Unknown drawing unit \"parsec\": give mm, cm, m, inch or foot."},
-      {fixture("rectangle-mm.dxf"), "", {"WALLS", "1+1"}, "The joining tolerance must be one number of millimetres."},
+      {fixture("rectangle-mm.dxf"),
+       "",
+       {"WALLS", "1+1"},
+       "The joining tolerance must be one number of millimetres."},
   };
   const auto before = shown();
   for (const BadRow& row : rows) {
@@ -244,13 +263,12 @@ TEST_F(DxfImportTest, BadFilesAndAnswersSayWhyAndChangeNothing) {
 }
 
 TEST_F(DxfImportTest, OversizedFileIsRefusedBeforeReading) {
-  {
-    std::ofstream("huge.dxf") << "0\nSECTION\n";
-  }
+  { std::ofstream("huge.dxf") << "0\nSECTION\n"; }
   std::filesystem::resize_file("huge.dxf", kMaxDxfBytes + 1);  // sparse: nothing is written
   importFile("huge.dxf", {});
   EXPECT_EQ(shownOf("error"),
-            std::vector<std::string>{"Import DXF plan: huge.dxf is larger than 32 MB: too large for a floor plan."});
+            std::vector<std::string>{
+                "Import DXF plan: huge.dxf is larger than 32 MB: too large for a floor plan."});
 }
 
 TEST_F(DxfImportTest, CancelledChooserOrDialogChangesNothing) {
@@ -268,7 +286,7 @@ TEST_F(DxfImportTest, ImportedRoomSavesAndLoadsBack) {
   const auto imported = shown();
   ui.push(ScriptedAnswer::chosenFile((std::filesystem::current_path() / "arc.ac").string()));
   shell::velmoracopy(rt, ops, {Value("save")});
-  const auto saved = shell::CaseDescription::fromValue(platform::readMatVariable("arc.ac", "prop"));
+  const auto saved = document::CaseDescription::fromValue(platform::readMatVariable("arc.ac", "prop"));
   EXPECT_EQ(saved.xwall, imported.xwall);
   EXPECT_EQ(saved.ywall, imported.ywall);
   EXPECT_EQ(saved.curves, imported.curves);
@@ -280,7 +298,7 @@ class DxfCommandLineTest : public test_support::MainWindowFixture<> {};
 TEST_F(DxfCommandLineTest, TwoWordsOpenANewMainWindow) {
   ui.push(ScriptedAnswer::inputs(std::vector<std::string>{"0", "1"}));
   shell::velmoracopy(rt, ops, {Value("importdxf"), Value(fixture("l-room-m.dxf"))});
-  const auto main = shell::findMainWindow(rt);
+  const auto main = document::findMainWindow(rt);
   ASSERT_TRUE(main);
   EXPECT_EQ(shell::describeCase(rt, *main, "x").xwall->size(), 6u);
 

@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "app/operation_table.h"
+#include "document/window.h"
 #include "platform/error.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
-#include "shell/case/window.h"
 #include "shell/dispatcher.h"
 
 namespace velmora::plan {
@@ -115,10 +115,10 @@ class ScalePlanPrint : public ::testing::Test {
     shell::installDispatcher(rt, ops);
     ui.push(ScriptedAnswer::inputs(std::vector<std::string>{"20"}));
     rt.dispatch({});
-    main = shell::currentMainWindow(rt);
+    main = document::currentMainWindow(rt);
   }
   void setAlpha(const std::vector<double>& alpha) {
-    shell::CaseDescription d;
+    document::CaseDescription d;
     d.xwall = std::vector<double>{3, 17, 17, 3};
     d.ywall = std::vector<double>{-7, -7, 7, 7};
     d.alpha = alpha;
@@ -131,7 +131,7 @@ class ScalePlanPrint : public ::testing::Test {
   }
   platform::ScriptedUi ui;
   platform::Runtime rt{ui};
-  shell::Operations ops;
+  document::Operations ops;
   Handle main = platform::kNoHandle;
 };
 
@@ -156,7 +156,7 @@ std::vector<double> boundingBox(const std::string& ps) {
 TEST_F(ScalePlanPrint, DefaultRoomPrintsTrueToScale) {
   const std::string path = (fs::current_path() / "plan").string();
   ui.push(ScriptedAnswer::chosenFile(path));
-  const auto before = shell::readCase(rt, main).actionlist;
+  const auto before = document::readCase(rt, main).actionlist;
   rt.runCallback(platform::kNoHandle, "velmoracopy('plan')");
   ASSERT_TRUE(fs::exists(path + ".ps")) << ::testing::PrintToString(ui.consoleLines());
   std::ifstream in(path + ".ps");
@@ -175,7 +175,7 @@ TEST_F(ScalePlanPrint, DefaultRoomPrintsTrueToScale) {
   // Nothing is left behind and nothing in the case changed.
   EXPECT_EQ(rt.graphics().figures().size(), 1u);
   EXPECT_EQ(rt.graphics().currentFigure(), main);
-  EXPECT_EQ(shell::readCase(rt, main).actionlist, before);
+  EXPECT_EQ(document::readCase(rt, main).actionlist, before);
   EXPECT_EQ(ui.shown().back().title, "Print true scale plan");
 }
 

@@ -14,12 +14,12 @@
 #include <vector>
 
 #include "app/operation_table.h"
+#include "document/window.h"
 #include "platform/error.h"
 #include "platform/image_reader.h"
 #include "platform/matfile.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
-#include "shell/case/window.h"
 #include "shell/dispatcher.h"
 
 namespace velmora::plan {
@@ -133,7 +133,7 @@ class ScanTest : public ::testing::Test {
 
   platform::ScriptedUi ui;
   platform::Runtime rt{ui};
-  shell::Operations ops;
+  document::Operations ops;
   FakeImageReader reader;
   std::deque<std::function<void()>> events;
 };
@@ -148,7 +148,7 @@ TEST_F(ScanTest, RectangleCounterClockwiseBecomesRoomInMetres) {
   ASSERT_NE(scanFig(), platform::kNoHandle);
   EXPECT_EQ(resultWalls(), (Walls{{0, 0}, {0, -10}, {10, -10}, {10, 0}}));
   EXPECT_FALSE(said("change wall order"));
-  const shell::CaseDescription d = scanDescription(rt, scanFig());
+  const document::CaseDescription d = scanDescription(rt, scanFig());
   EXPECT_EQ(*d.xso, 5);
   EXPECT_EQ(*d.yso, -5);
   EXPECT_EQ(*d.xaud, (std::vector<double>{0, 10, 10, 0}));
@@ -174,12 +174,12 @@ TEST_F(ScanTest, RectangleCounterClockwiseBecomesRoomInMetres) {
 
   rt.click(open);
   EXPECT_EQ(scanFig(), platform::kNoHandle);
-  const Handle main = shell::currentMainWindow(rt);
-  const engine::Walls walls = shell::wallGeometry(rt, main);
+  const Handle main = document::currentMainWindow(rt);
+  const engine::Walls walls = document::wallGeometry(rt, main);
   ASSERT_EQ(walls.size(), 4u);
   EXPECT_EQ(walls[1].x1, 0);
   EXPECT_EQ(walls[1].y1, -10);
-  EXPECT_EQ(shell::readCase(rt, main).actionlist, (std::vector<std::string>{"scanned plan"}));
+  EXPECT_EQ(document::readCase(rt, main).actionlist, (std::vector<std::string>{"scanned plan"}));
 }
 
 TEST_F(ScanTest, ClockwiseTracingIsReversed) {
@@ -210,7 +210,7 @@ TEST_F(ScanTest, CircularArcGivesWallsAndCurveRow) {
     EXPECT_NEAR(w[i].first, expected[i].first, 1e-9) << i;
     EXPECT_NEAR(w[i].second, expected[i].second, 1e-9) << i;
   }
-  const shell::CaseDescription d = scanDescription(rt, scanFig());
+  const document::CaseDescription d = scanDescription(rt, scanFig());
   ASSERT_TRUE(d.curves.has_value());
   ASSERT_EQ(d.curves->rows, 1u);
   const std::vector<double> row = {2, 0, 0, 10, 0, 5, -5, 1, 4};
@@ -239,7 +239,7 @@ TEST_F(ScanTest, ParabolaAndRemovingAWholeArc) {
   ASSERT_EQ(w.size(), 6u);
   EXPECT_EQ(w[3], (std::pair<double, double>{6.667, 11.778}));
   EXPECT_EQ(w[5], (std::pair<double, double>{0, 10}));
-  const shell::CaseDescription d = scanDescription(rt, scanFig());
+  const document::CaseDescription d = scanDescription(rt, scanFig());
   ASSERT_EQ(d.curves->rows, 1u);
   EXPECT_EQ((*d.curves)(0, 0), 1);
   EXPECT_EQ((*d.curves)(0, 7), 3);
@@ -326,7 +326,7 @@ TEST_F(ScanTest, SaveWritesCaseFileAndCancelKeepsWindow) {
   ui.push(ScriptedAnswer::chosenFile(path));
   rt.click(button("save"));
   ASSERT_TRUE(fs::exists(path + ".ac"));
-  const auto d = shell::CaseDescription::fromValue(platform::readMatVariable(path + ".ac", "prop"));
+  const auto d = document::CaseDescription::fromValue(platform::readMatVariable(path + ".ac", "prop"));
   EXPECT_EQ(*d.name, "traced");
   EXPECT_EQ(*d.xwall, (std::vector<double>{0, 0, 4}));
   EXPECT_EQ(*d.ywall, (std::vector<double>{0, -4, -4}));
@@ -339,22 +339,22 @@ TEST_F(ScanTest, SaveWritesCaseFileAndCancelKeepsWindow) {
 TEST_F(ScanTest, UpdateSendsRoomToMainWindowOfOrigin) {
   ui.push(ScriptedAnswer::inputs(std::vector<std::string>{"20"}));
   rt.dispatch({});
-  const Handle main = shell::currentMainWindow(rt);
+  const Handle main = document::currentMainWindow(rt);
   openImage();
   trace({{100, 100}, {100, 300}, {300, 300}, {300, 100}});
   finish(1, "10");
-  rt.click(shell::objectInWindow(rt, main, "acouscan"));
+  rt.click(document::objectInWindow(rt, main, "acouscan"));
   EXPECT_TRUE(rt.graphics().at(main).isOn("visible"));
-  EXPECT_EQ(shell::readCase(rt, main).name, "not saved");
+  EXPECT_EQ(document::readCase(rt, main).name, "not saved");
   const Handle update = button("update");
   ASSERT_NE(update, platform::kNoHandle);
   EXPECT_EQ(rt.graphics().at(update).text("tooltipstring"), "Update current case");
   rt.click(update);
   EXPECT_EQ(scanFig(), platform::kNoHandle);
   EXPECT_EQ(rt.graphics().figures().size(), 1u);
-  EXPECT_EQ(shell::wallGeometry(rt, main).size(), 4u);
-  EXPECT_EQ(shell::firstPoint(rt, shell::wallsInWallOrder(rt, main).at(2)).x, 10);
-  EXPECT_EQ(shell::readCase(rt, main).actionlist, (std::vector<std::string>{"scanned plan"}));
+  EXPECT_EQ(document::wallGeometry(rt, main).size(), 4u);
+  EXPECT_EQ(document::firstPoint(rt, document::wallsInWallOrder(rt, main).at(2)).x, 10);
+  EXPECT_EQ(document::readCase(rt, main).actionlist, (std::vector<std::string>{"scanned plan"}));
 }
 
 TEST_F(ScanTest, TracingEndsCleanly) {

@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "app/operation_table.h"
+#include "document/window.h"
 #include "plan/shapes.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
-#include "shell/case/window.h"
 #include "shell/case_files.h"
 #include "shell/dispatcher.h"
-#include "app/operation_table.h"
 #include "support/main_window.h"
 
 namespace velmora::plan {
@@ -52,7 +52,7 @@ class ShapesTest : public test_support::MainWindowFixture<test_support::DialogRe
     ui.push(ScriptedAnswer::inputs(std::move(answer)));
     rt.click(item(label));
   }
-  shell::CaseDescription shown() const { return shell::describeCase(rt, fig, "x"); }
+  document::CaseDescription shown() const { return shell::describeCase(rt, fig, "x"); }
   std::vector<std::string> errors() const { return shownOf("error"); }
   std::optional<Value> spiralTexts() const {
     const Value* v = rt.graphics().at(fig).appData(kSpiralAppData);
@@ -142,7 +142,7 @@ TEST_F(ShapesTest, EachShapeWithItsDefaults) {
     EXPECT_EQ(ui.dialogs[0].prompts, row.dialog.prompts);
     EXPECT_EQ(ui.dialogs[0].defaults, row.dialog.defaults);
 
-    const shell::CaseDescription d = shown();
+    const document::CaseDescription d = shown();
     const auto& x = *d.xwall;
     const auto& y = *d.ywall;
     ASSERT_EQ(x.size(), row.vertices);
@@ -164,7 +164,7 @@ TEST_F(ShapesTest, EachShapeWithItsDefaults) {
     } else {
       EXPECT_EQ(d.Nsurface, mapBefore);  // the window keeps its own
     }
-    const shell::CaseRecord record = shell::readCase(rt, fig);
+    const document::CaseRecord record = document::readCase(rt, fig);
     EXPECT_EQ(record.actionlist, std::vector<std::string>{"geometric shape"});
     EXPECT_EQ(record.proplist.size(), 1u);
   }
@@ -227,21 +227,21 @@ TEST_F(ShapesTest, WallNumberRoundedAndClamped) {
 }
 
 TEST_F(ShapesTest, HistoryRestartsAndViewHelpersHide) {
-  shell::CaseRecord before = shell::readCase(rt, fig);
-  before.animationparameters = shell::AnimationParameters{};
+  document::CaseRecord before = document::readCase(rt, fig);
+  before.animationparameters = document::AnimationParameters{};
   before.actionlist.push_back("move wall");
   before.proplist.push_back(before.proplist.front());
-  shell::storeCase(rt, fig, before);
+  document::storeCase(rt, fig, before);
 
   make("ellipse", std::vector<std::string>{});
-  const shell::CaseRecord after = shell::readCase(rt, fig);
+  const document::CaseRecord after = document::readCase(rt, fig);
   EXPECT_EQ(after.actionlist, std::vector<std::string>{"geometric shape"});
   ASSERT_EQ(after.proplist.size(), 1u);
   EXPECT_EQ(after.proplist[0].xwall->size(), 72u);
   EXPECT_FALSE(after.animationparameters);
 
   auto& g = rt.graphics();
-  const Handle objects = shell::objectInWindow(rt, fig, "acouobjects");
+  const Handle objects = document::objectInWindow(rt, fig, "acouobjects");
   for (Handle i : g.at(g.get(objects, "uicontextmenu").object()).children()) {
     const std::string label = g.at(i).text("label");
     const bool unchecked = label == "radius" || label == "axes" || label == "audience limits";
@@ -261,7 +261,7 @@ TEST_F(ShapesTest, CancelAndGarbageChangeNothing) {
   make("logarithmic spiral", std::vector<std::string>{"8", "80", "30", "100", "20"});
   const Value remembered = *spiralTexts();
   EXPECT_EQ(remembered, texts({"8", "80", "30", "100", "20"}));
-  const Value record = shell::readCase(rt, fig).toValue();
+  const Value record = document::readCase(rt, fig).toValue();
   const auto walls = shown().xwall;
 
   const std::vector<std::string> garbage = {"", "abc", "10 20", "Inf", "NaN", "1+1", "-"};
@@ -276,7 +276,7 @@ TEST_F(ShapesTest, CancelAndGarbageChangeNothing) {
       }
     }
   }
-  EXPECT_EQ(shell::readCase(rt, fig).toValue(), record);
+  EXPECT_EQ(document::readCase(rt, fig).toValue(), record);
   EXPECT_EQ(shown().xwall, walls);
   EXPECT_EQ(*spiralTexts(), remembered);
   EXPECT_TRUE(errors().empty());
@@ -285,7 +285,7 @@ TEST_F(ShapesTest, CancelAndGarbageChangeNothing) {
   ui.dialogs.clear();
   shell::velmoracopy(rt, ops, {Value("geometricshapes")});
   EXPECT_TRUE(ui.dialogs.empty());
-  EXPECT_EQ(shell::readCase(rt, fig).toValue(), record);
+  EXPECT_EQ(document::readCase(rt, fig).toValue(), record);
 }
 
 TEST_F(ShapesTest, RememberedSpiralTextsAreTheNextDefaults) {
@@ -314,7 +314,7 @@ TEST_F(ShapesTest, RememberedSpiralTextsAreTheNextDefaults) {
 TEST_F(ShapesTest, DegenerateAnswersAreRefusedWithAMessage) {
   make("logarithmic spiral", std::vector<std::string>{"8", "80", "30", "100", "20"});
   const Value remembered = *spiralTexts();
-  const Value record = shell::readCase(rt, fig).toValue();
+  const Value record = document::readCase(rt, fig).toValue();
   const std::vector<std::pair<const char*, std::vector<std::string>>> rows = {
       {"circle", {"0", "72"}},                                   // zero radius
       {"circle", {"1e-6", "72"}},                                // walls within the tolerance
@@ -336,7 +336,7 @@ TEST_F(ShapesTest, DegenerateAnswersAreRefusedWithAMessage) {
         0u)
         << errors().back();
   }
-  EXPECT_EQ(shell::readCase(rt, fig).toValue(), record);
+  EXPECT_EQ(document::readCase(rt, fig).toValue(), record);
   EXPECT_EQ(*spiralTexts(), remembered);
 }
 

@@ -39,7 +39,10 @@ TEST_F(ArrivalsTest, RowsAddUpToTheLevelsOfTheDiagram) {
   while (std::getline(in, line)) {
     std::vector<std::string> f(1);
     for (char c : line.substr(0, line.size() - 1)) {
-      if (c == ',') f.emplace_back(); else f.back() += c;
+      if (c == ',')
+        f.emplace_back();
+      else
+        f.back() += c;
     }
     ASSERT_EQ(f.size(), 5u) << line;
     const double energy = std::pow(10.0, std::stod(f[2]) / 10);
@@ -61,8 +64,8 @@ TEST_F(ArrivalsTest, RowsAddUpToTheLevelsOfTheDiagram) {
 }
 
 TEST_F(ArrivalsTest, RefusedDiagramGivesItsMessage) {
-  const shell::DefaultRoom room = shell::defaultRoom(20);
-  shell::CaseDescription d;
+  const document::DefaultRoom room = document::defaultRoom(20);
+  document::CaseDescription d;
   d.xre = room.xso + 0.5;
   d.yre = room.yso;
   rt.dispatch({"update", d.toValue()});

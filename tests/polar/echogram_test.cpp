@@ -54,7 +54,7 @@ class EchogramTest : public test_support::MainWindowFixture<PausingUi> {
   Handle one(Handle parent, const char* tag) { return g().findobj(parent, tag).at(0); }
   void setRoom(const std::vector<double>& xw, const std::vector<double>& yw, const std::vector<double>& alpha,
                double xso, double yso, double xre, double yre, double lw) {
-    shell::CaseDescription d = test_support::describe(xw, yw, alpha, xso, yso, xre, yre, lw);
+    document::CaseDescription d = test_support::describe(xw, yw, alpha, xso, yso, xre, yre, lw);
     const auto [x0, x1] = std::minmax_element(xw.begin(), xw.end());
     const auto [y0, y1] = std::minmax_element(yw.begin(), yw.end());
     d.xaud = {*x0 + 0.5, *x1 - 0.5, *x1 - 0.5, *x0 + 0.5};
@@ -70,13 +70,51 @@ TEST_F(EchogramTest, ArrivalsAndFiguresMatchTheImageSources) {
   using Image = test_support::HeardImage;
   using Row = test_support::HandRoom;
   const std::vector<Row> rows = {
-      {"default room", box, boy, {0, 0, 0, 0}, 3.5, 0, 16.5, 0, 100, false,
+      {"default room",
+       box,
+       boy,
+       {0, 0, 0, 0},
+       3.5,
+       0,
+       16.5,
+       0,
+       100,
+       false,
        {{1, 3.5, -14, 1}, {2, 30.5, 0, 1}, {3, 3.5, 14, 1}, {4, 2.5, 0, 1}}},
       {"L room", lx, ly, lalpha, 2, 2, 8, 3, 95, false, {{1, 2, -2, 1}, {2, 18, 2, 0.9}}},
-      {"L room, direct sound blocked", lx, ly, lalpha, 2, 2, 7, 9, 95, true, {{1, 2, -2, 1}, {2, 18, 2, 0.9}}},
-      {"walls at 50 % and 100 %", box, boy, {50, 100, 100, 100}, 3.5, 0, 16.5, 0, 100, false, {{1, 3.5, -14, 0.5}}},
+      {"L room, direct sound blocked",
+       lx,
+       ly,
+       lalpha,
+       2,
+       2,
+       7,
+       9,
+       95,
+       true,
+       {{1, 2, -2, 1}, {2, 18, 2, 0.9}}},
+      {"walls at 50 % and 100 %",
+       box,
+       boy,
+       {50, 100, 100, 100},
+       3.5,
+       0,
+       16.5,
+       0,
+       100,
+       false,
+       {{1, 3.5, -14, 0.5}}},
       {"no reflection arrives", box, boy, {100, 100, 100, 100}, 3.5, 0, 16.5, 0, 100, false, {}},
-      {"long hall, late far wall", {0, 40, 40, 0}, {0, 0, 6, 6}, {0, 0, 0, 0}, 1, 3, 25, 3, 100, false,
+      {"long hall, late far wall",
+       {0, 40, 40, 0},
+       {0, 0, 6, 6},
+       {0, 0, 0, 0},
+       1,
+       3,
+       25,
+       3,
+       100,
+       false,
        {{1, 1, -3, 1}, {2, 79, 3, 1}, {3, 1, 9, 1}, {4, -1, 3, 1}}},
   };
   for (const Row& row : rows) {
@@ -100,7 +138,8 @@ TEST_F(EchogramTest, ArrivalsAndFiguresMatchTheImageSources) {
       const double ri = std::hypot(row.xre - im.xi, row.yre - im.yi);
       const double delay = (ri - rso) / 340 * 1000, level = levelAt(row.lw, ri, im.factor);
       const double sx = row.xso - row.xre, sy = row.yso - row.yre, ix = im.xi - row.xre, iy = im.yi - row.yre;
-      const auto a = std::find_if(f.arrivals.begin(), f.arrivals.end(), [&](const Arrival& x) { return x.wall == im.wall; });
+      const auto a = std::find_if(f.arrivals.begin(), f.arrivals.end(),
+                                  [&](const Arrival& x) { return x.wall == im.wall; });
       ASSERT_NE(a, f.arrivals.end()) << im.wall;
       EXPECT_NEAR(a->delayMs, delay, 1e-9);
       EXPECT_NEAR(a->levelDb, level, 1e-9);
@@ -120,9 +159,10 @@ TEST_F(EchogramTest, ArrivalsAndFiguresMatchTheImageSources) {
     } else {
       EXPECT_NEAR(f.c80.value(), 10 * std::log10(early80 / late), 1e-9);
     }
-    const std::string summary = "ITDG = " + (row.heard.empty() ? "none" : shown(itdg, 0.1) + " ms") +
-                                "    D50 = " + shown(100 * early50 / all, 0.1) + " %    C80 = " +
-                                (late == 0 ? "no late energy" : shown(10 * std::log10(early80 / late), 0.1) + " dB");
+    const std::string summary =
+        "ITDG = " + (row.heard.empty() ? "none" : shown(itdg, 0.1) + " ms") +
+        "    D50 = " + shown(100 * early50 / all, 0.1) +
+        " %    C80 = " + (late == 0 ? "no late energy" : shown(10 * std::log10(early80 / late), 0.1) + " dB");
     EXPECT_EQ(text(one(*w, "acouechogramsummary"), "string"), "first-order arrivals only:  " + summary);
     EXPECT_EQ(g().get(*w, "userdata").record().at("summary").text(), summary);  // what scripts read
 
@@ -160,11 +200,12 @@ TEST_F(EchogramTest, BarClickFlashesTheWallAndTheWindowFollowsTheReceptor) {
   EXPECT_EQ(text(info, "string"), "S (3.5,0)  R (16.5,0)    click a bar to name its arrival");
   const auto barOf = [&](int wall) {
     for (Handle bar : g().findobj(*w, "acouechogrambar"))
-      if (record(*w).figures.arrivals[static_cast<std::size_t>(g().get(bar, "userdata").scalar()) - 1].wall == wall)
+      if (record(*w).figures.arrivals[static_cast<std::size_t>(g().get(bar, "userdata").scalar()) - 1].wall ==
+          wall)
         return bar;
     return platform::kNoHandle;
   };
-  const Handle wall2 = shell::wallsInWallOrder(rt, fig)[1];
+  const Handle wall2 = document::wallsInWallOrder(rt, fig)[1];
   const double widthBefore = g().at(wall2).number("linewidth");
   ui.onPause = [&] {
     EXPECT_EQ(g().at(wall2).color("color"), (platform::Rgb{1, 0, 0}));
@@ -174,14 +215,16 @@ TEST_F(EchogramTest, BarClickFlashesTheWallAndTheWindowFollowsTheReceptor) {
   EXPECT_EQ(ui.pauses, 1);
   EXPECT_EQ(g().at(wall2).color("color"), (platform::Rgb{0, 0, 0}));
   EXPECT_EQ(g().at(wall2).number("linewidth"), widthBefore);
-  EXPECT_EQ(text(info, "string"), "wall 2: " + shown(levelAt(100, 14), 0.1) + " dB, delay 2.9 ms, angle 180\u00b0");
+  EXPECT_EQ(text(info, "string"),
+            "wall 2: " + shown(levelAt(100, 14), 0.1) + " dB, delay 2.9 ms, angle 180\u00b0");
   // The direct sound has no wall to flash; a right click does nothing; nor does an action that
   // changes nothing the window shows.
   rt.press(barOf(0), 0, 60, "normal");
   rt.press(barOf(2), 2.9, 60, "alt");
   velmoracopy(rt, ops, {Value("select")});
   EXPECT_EQ(ui.pauses, 1);
-  EXPECT_EQ(text(info, "string"), "direct sound: " + shown(levelAt(100, 13), 0.1) + " dB, delay 0 ms, angle 0\u00b0");
+  EXPECT_EQ(text(info, "string"),
+            "direct sound: " + shown(levelAt(100, 13), 0.1) + " dB, delay 0 ms, angle 0\u00b0");
 
   // Dragging the receptor redraws nothing until its release.
   const Handle receptor = obj("acoureceptor");
@@ -256,7 +299,9 @@ TEST_F(EchogramTest, PrintAndCsvExport) {
 TEST_F(EchogramTest, EchoRiskOverlayOfALongHall) {
   setRoom({0, 40, 40, 0}, {0, 0, 6, 6}, {0, 0, 0, 0}, 1, 3, 25, 3, 100);
   const auto risk = [&] { return contextItem(obj("acouaudiencesurface"), "echo risk"); };
-  const auto points = [&] { return g().get(obj("acouechorisk"), "userdata").record().at("points").numbers(); };
+  const auto points = [&] {
+    return g().get(obj("acouechorisk"), "userdata").record().at("points").numbers();
+  };
   const auto byPolarLevels = [&](double delayMs, double levelDb) {
     const auto xs = nums(obj("acouaudiencesurface"), "xdata"), ys = nums(obj("acouaudiencesurface"), "ydata");
     PolarInputs in = readPolarInputs(rt, fig);
@@ -278,7 +323,8 @@ TEST_F(EchogramTest, EchoRiskOverlayOfALongHall) {
   rt.click(risk());
   EXPECT_EQ(text(risk(), "checked"), "on");
   EXPECT_EQ(text(obj("acouechorisk"), "linestyle"), "--");
-  const std::string legend = "- - echo risk: a reflection more than 50 ms after the direct sound, at most 10 dB below it";
+  const std::string legend =
+      "- - echo risk: a reflection more than 50 ms after the direct sound, at most 10 dB below it";
   EXPECT_EQ(text(obj("acouechorisklegend"), "string"), legend);
   const auto atRisk = points();
   EXPECT_FALSE(atRisk.empty());
@@ -304,9 +350,11 @@ TEST_F(EchogramTest, EchoRiskOverlayOfALongHall) {
   EXPECT_EQ(points(), byPolarLevels(30, 6));
 
   // A new map (another precision) keeps the switch; the source's release moves the zone.
-  rt.click(g().findIf(fig, [](const platform::GraphicsObject& o) {
-                return o.type() == ObjectType::UiMenu && o.text("label") == "10";
-              }).at(0));
+  rt.click(g().findIf(fig,
+                      [](const platform::GraphicsObject& o) {
+                        return o.type() == ObjectType::UiMenu && o.text("label") == "10";
+                      })
+               .at(0));
   EXPECT_EQ(nums(obj("acouaudiencesurface"), "xdata").size(), 121u);
   EXPECT_EQ(text(risk(), "checked"), "on");
   rt.press(obj("acousource"), 1, 3);

@@ -11,15 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "app/operation_table.h"
+#include "document/case_record.h"
+#include "document/drawing_objects.h"
+#include "document/window.h"
 #include "platform/error.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
 #include "polar/polar.h"
-#include "shell/case/case_record.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 #include "shell/dispatcher.h"
-#include "app/operation_table.h"
 #include "support/hand_rooms.h"
 #include "support/main_window.h"
 
@@ -62,7 +62,7 @@ class PolarTest : public test_support::MainWindowFixture<WatchingUi> {
   // Clicks the "polar" button of the main window; the new polar window, if one opened.
   std::optional<Handle> clickPolar() {
     const auto before = polarWindows().size();
-    rt.click(shell::objectInWindow(rt, main, "acoucreatepolar"));
+    rt.click(document::objectInWindow(rt, main, "acoucreatepolar"));
     const auto after = polarWindows();
     if (after.size() == before) return std::nullopt;
     return after.front();
@@ -74,11 +74,11 @@ class PolarTest : public test_support::MainWindowFixture<WatchingUi> {
   }
   Handle limitsItem(Handle fig) {
     const Handle menu = g().get(fig, "uicontextmenu").object();
-    return shell::menuItemsInOrder(g(), menu).front();
+    return document::menuItemsInOrder(g(), menu).front();
   }
   const LimitsRecord& limits(Handle fig) { return *g().at(limitsItem(fig)).userdataAs<LimitsRecord>(); }
   std::vector<Handle> menuItems(Handle arrow) {
-    return shell::menuItemsInOrder(g(), g().get(arrow, "uicontextmenu").object());
+    return document::menuItemsInOrder(g(), g().get(arrow, "uicontextmenu").object());
   }
   std::vector<std::string> menuLabels(Handle arrow) {
     std::vector<std::string> out;
@@ -95,7 +95,8 @@ class PolarTest : public test_support::MainWindowFixture<WatchingUi> {
   }
   void setRoom(const std::vector<double>& xw, const std::vector<double>& yw, const std::vector<double>& alpha,
                double xso, double yso, double xre, double yre, double lw) {
-    velmoracopy(rt, ops, {Value("update"), test_support::describe(xw, yw, alpha, xso, yso, xre, yre, lw).toValue()});
+    velmoracopy(rt, ops,
+                {Value("update"), test_support::describe(xw, yw, alpha, xso, yso, xre, yre, lw).toValue()});
   }
   void expectTip(Handle line, double x, double y) {
     const auto xs = nums(line, "xdata"), ys = nums(line, "ydata");
@@ -323,9 +324,9 @@ TEST_F(PolarTest, ReflectionsHeardInOtherRooms) {
 }
 
 TEST_F(PolarTest, ReceptorHeightLengthensEveryPath) {
-  shell::CaseRecord record = shell::readCase(rt, main);
+  document::CaseRecord record = document::readCase(rt, main);
   record.Hr = 5;
-  shell::storeCase(rt, main, record);
+  document::storeCase(rt, main, record);
   const auto fig = clickPolar();
   ASSERT_TRUE(fig);
   const LimitsRecord& rec = limits(*fig);
@@ -340,9 +341,9 @@ TEST_F(PolarTest, ReceptorHeightLengthensEveryPath) {
 // A source so weak that every level is negative still gets a diagram of 1 dB: no arrow, a direct
 // radius pointing away, and limits that give the axes an extent.
 TEST_F(PolarTest, VeryWeakSourceKeepsARangeOfOneDecibel) {
-  shell::CaseRecord record = shell::readCase(rt, main);
+  document::CaseRecord record = document::readCase(rt, main);
   record.Lw = 10;
-  shell::storeCase(rt, main, record);
+  document::storeCase(rt, main, record);
   const auto fig = clickPolar();
   ASSERT_TRUE(fig);
   const LimitsRecord& rec = limits(*fig);
@@ -354,7 +355,7 @@ TEST_F(PolarTest, VeryWeakSourceKeepsARangeOfOneDecibel) {
 }
 
 TEST_F(PolarTest, ReceptorTooCloseOutsideOrHiddenOpensNoWindow) {
-  const Handle receptor = shell::objectInWindow(rt, main, "acoureceptor");
+  const Handle receptor = document::objectInWindow(rt, main, "acoureceptor");
   struct Row {
     double x, y;
     const char* message;
@@ -380,12 +381,13 @@ TEST_F(PolarTest, ReceptorTooCloseOutsideOrHiddenOpensNoWindow) {
 
   // Hiding the receptor disables the button; a click on it then does nothing.
   g().setRow(receptor, "xdata", {16.5});
-  const auto objectsMenu = g().get(shell::objectInWindow(rt, main, "acouobjects"), "uicontextmenu").object();
-  for (Handle item : shell::menuItemsInOrder(g(), objectsMenu)) {
+  const auto objectsMenu =
+      g().get(document::objectInWindow(rt, main, "acouobjects"), "uicontextmenu").object();
+  for (Handle item : document::menuItemsInOrder(g(), objectsMenu)) {
     if (text(item, "label") == "receptor") rt.click(item);
   }
   EXPECT_FALSE(g().at(receptor).visible());
-  EXPECT_EQ(text(shell::objectInWindow(rt, main, "acoucreatepolar"), "enable"), "off");
+  EXPECT_EQ(text(document::objectInWindow(rt, main, "acoucreatepolar"), "enable"), "off");
   EXPECT_FALSE(clickPolar());
 }
 
@@ -628,7 +630,7 @@ TEST_F(PolarTest, PrintButtonWritesTheWindow) {
 TEST_F(PolarTest, RefreshRedrawsAnExistingWindow) {
   const auto fig = clickPolar();
   ASSERT_TRUE(fig);
-  const Handle receptor = shell::objectInWindow(rt, main, "acoureceptor");
+  const Handle receptor = document::objectInWindow(rt, main, "acoureceptor");
   g().setRow(receptor, "xdata", {12});
   ops.call(rt, "polardiagram",
            {Value::handle(*fig), Value::handle(main), Value::row({40, 80}), Value::row({10, 12}),

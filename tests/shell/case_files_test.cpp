@@ -17,17 +17,18 @@
 #include <string>
 #include <vector>
 
+#include "app/operation_table.h"
+#include "document/window.h"
 #include "platform/error.h"
 #include "platform/matfile.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
-#include "shell/case/window.h"
 #include "shell/dispatcher.h"
-#include "app/operation_table.h"
 #include "shell/update.h"
 #include "support/main_window.h"
 
 namespace velmora::shell {
+using namespace velmora::document;
 namespace {
 
 namespace fs = std::filesystem;
@@ -622,7 +623,8 @@ TEST_F(CaseFilesTest, BadNamesAndBadFilesChangeNothing) {
 // Fields that set how much the window builds: refused by the loader with the field named, before the
 // rebuild allocates anything, and the window keeps its case.
 TEST_F(CaseFilesTest, LoadRefusesFieldsBeyondTheirLimits) {
-  const CaseDescription room = CaseDescription::fromValue(platform::readMatVariable(fixture("curved-room.ac"), "prop"));
+  const CaseDescription room =
+      CaseDescription::fromValue(platform::readMatVariable(fixture("curved-room.ac"), "prop"));
   struct Row {
     const char* file;
     std::function<void(CaseDescription&)> change;
@@ -633,18 +635,32 @@ TEST_F(CaseFilesTest, LoadRefusesFieldsBeyondTheirLimits) {
        "case description: field Nsurface must be a whole number from 1 to 400, got 100000"},
       {"map1e9.ac", [](CaseDescription& d) { d.Nsurface = 1000000000; },
        "case description: field Nsurface must be a whole number from 1 to 400, got 1000000000"},
-      {"zone.ac", [](CaseDescription& d) { d.xlim = {0, 1e7}; },
-       "case description: field xlim must hold finite coordinates within 1000000 m of the origin, got 10000000"},
-      {"widezone.ac", [](CaseDescription& d) { d.xlim = {0, 5e5}; },
+      {"zone.ac",
+       [](CaseDescription& d) {
+         d.xlim = {0, 1e7};
+       },
+       "case description: field xlim must hold finite coordinates within 1000000 m of the origin, got "
+       "10000000"},
+      {"widezone.ac",
+       [](CaseDescription& d) {
+         d.xlim = {0, 5e5};
+       },
        "field xlim must rise by more than 0 and at most 10000 m, not 500000"},
-      {"flat.ac", [](CaseDescription& d) { d.ylim = {3, 3}; }, "case description: field ylim must run from a lower to a higher limit"},
+      {"flat.ac",
+       [](CaseDescription& d) {
+         d.ylim = {3, 3};
+       },
+       "case description: field ylim must run from a lower to a higher limit"},
       {"curvewall.ac", [](CaseDescription& d) { (*d.curves)(0, 8) = 99; },
        "field curves (wall number) must be between 1 and 7, not 99"},
       {"steps.ac", [](CaseDescription& d) { d.animationparameters->step = 1000000; },
        "case description: field animationparameters must be a whole number from 5 to 2000, got 1000000"},
       {"pause.ac", [](CaseDescription& d) { d.animationparameters->pause = 3600; },
        "field animationparameters.pause must be between 0 and 2, not 3600"},
-      {"axis.ac", [](CaseDescription& d) { d.animationparameters->axis = {1, 2, 3}; },
+      {"axis.ac",
+       [](CaseDescription& d) {
+         d.animationparameters->axis = {1, 2, 3};
+       },
        "field animationparameters.axis must hold 0 or 4 values, not 3 values"},
       {"path.ac", [](CaseDescription& d) { d.animationparameters->xpath->pop_back(); },
        "fields animationparameters.xpath and ypath must hold as many values"},
@@ -657,7 +673,8 @@ TEST_F(CaseFilesTest, LoadRefusesFieldsBeyondTheirLimits) {
     CaseDescription d = room;
     row.change(d);
     platform::writeMatVariable((folder / row.file).string(), "prop", d.toValue());
-    EXPECT_EQ(failure({Value("load"), Value(row.file)}), "file " + std::string(row.file) + ": " + row.message);
+    EXPECT_EQ(failure({Value("load"), Value(row.file)}),
+              "file " + std::string(row.file) + ": " + row.message);
     EXPECT_TRUE(sameRecord(record(), before)) << row.file;
     EXPECT_EQ(drawing(), drawn) << row.file;
   }
@@ -704,7 +721,8 @@ TEST_F(CaseFilesTest, DamagedFilesLeaveTheWindowAsItWas) {
 #else
   const std::size_t step = 1;
 #endif
-  for (std::size_t cut = 0; cut < room.size(); cut += 7 * step) load(room.substr(0, cut), "cut " + std::to_string(cut));
+  for (std::size_t cut = 0; cut < room.size(); cut += 7 * step)
+    load(room.substr(0, cut), "cut " + std::to_string(cut));
   for (std::size_t at = 128; at < room.size(); at += 61 * step) {
     for (int v : {0x00, 0x7F, 0xFF}) {
       std::string changed = room;

@@ -1,4 +1,4 @@
-#include "shell/case/case_record.h"
+#include "document/case_record.h"
 
 #include <gtest/gtest.h>
 
@@ -7,13 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "document/window.h"
 #include "platform/error.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
-#include "shell/case/window.h"
 #include "shell/dispatcher.h"
 
 namespace velmora::shell {
+using namespace velmora::document;
 namespace {
 
 using platform::Handle;

@@ -7,17 +7,18 @@
 
 #include <gtest/gtest.h>
 
+#include "app/operation_table.h"
+#include "document/case_record.h"
+#include "document/window.h"
 #include "platform/error.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
-#include "shell/case/case_record.h"
-#include "shell/case/window.h"
 #include "shell/dispatcher.h"
 #include "shell/init.h"
-#include "app/operation_table.h"
 #include "support/main_window.h"
 
 namespace velmora::shell {
+using namespace velmora::document;
 namespace {
 
 using platform::Handle;

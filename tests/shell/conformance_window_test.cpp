@@ -11,18 +11,19 @@
 #include <vector>
 
 #include "app/operation_table.h"
+#include "document/acoustics.h"
+#include "document/drawing_objects.h"
+#include "document/window.h"
 #include "engine/chain.h"
 #include "platform/error.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
-#include "shell/case/acoustics.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 #include "shell/dispatcher.h"
 #include "support/hand_rooms.h"
 #include "support/main_window.h"
 
 namespace velmora::shell {
+using namespace velmora::document;
 namespace {
 
 using platform::Handle;

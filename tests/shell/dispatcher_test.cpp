@@ -8,15 +8,16 @@
 #include <vector>
 
 #include "app/operation_table.h"
+#include "document/case_record.h"
+#include "document/operations.h"
+#include "document/window.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
-#include "shell/case/case_record.h"
-#include "shell/case/window.h"
-#include "shell/operations.h"
 
 namespace velmora::shell {
+using namespace velmora::document;
 namespace {
 
 using platform::Handle;

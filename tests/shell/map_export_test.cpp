@@ -15,6 +15,7 @@
 #include "support/main_window.h"
 
 namespace velmora::shell {
+using namespace velmora::document;
 namespace {
 
 using Row = std::vector<std::string>;
@@ -69,7 +70,8 @@ TEST_F(MapExportTest, EveryGridPointWithLevelsThatAddUp) {
   EXPECT_EQ(comment.rfind("# case not saved; x y in m; levels in dB re 20 uPa for a source of 100 dB", 0), 0u)
       << comment;
   ASSERT_EQ(rows.size(), 1u + 11 * 11);
-  EXPECT_EQ(rows[0], (Row{"x", "y", "inside", "reflections", "direct", "total", "wall1", "wall2", "wall3", "wall4"}));
+  EXPECT_EQ(rows[0],
+            (Row{"x", "y", "inside", "reflections", "direct", "total", "wall1", "wall2", "wall3", "wall4"}));
   for (std::size_t i = 1; i < rows.size(); ++i) {
     const Row& r = rows[i];
     ASSERT_EQ(r.size(), 10u);

@@ -13,6 +13,7 @@
 #include "support/main_window.h"
 
 namespace velmora::shell {
+using namespace velmora::document;
 namespace {
 
 using platform::Handle;

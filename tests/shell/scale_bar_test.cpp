@@ -11,14 +11,15 @@
 #include "support/main_window.h"
 
 namespace velmora::shell {
+using namespace velmora::document;
 namespace {
 
 using platform::Handle;
 using platform::Value;
 
 TEST(ScaleBarLengthTest, RoundLengthNearAFifthOfTheWidth) {
-  const std::vector<std::pair<double, double>> rows = {{20, 5},  {6.5, 1},     {10, 2},    {40, 10},
-                                                       {0.3, 0.05}, {640, 100}, {25, 5},   {1e-9, 2e-10}};
+  const std::vector<std::pair<double, double>> rows = {{20, 5},     {6.5, 1},   {10, 2}, {40, 10},
+                                                       {0.3, 0.05}, {640, 100}, {25, 5}, {1e-9, 2e-10}};
   for (const auto& [width, length] : rows) EXPECT_DOUBLE_EQ(scaleBarLength(width), length) << width;
   EXPECT_EQ(scaleBarLabel(0.5), "0.5 m");
   EXPECT_EQ(scaleBarLabel(200), "200 m");

@@ -13,6 +13,7 @@
 #include "support/main_window.h"
 
 namespace velmora::shell {
+using namespace velmora::document;
 namespace {
 
 using platform::Handle;
@@ -61,7 +62,7 @@ TEST_F(ShortcutsTest, CtrlSSavesAndCtrlOAsksForACaseAsTheirButtonsDo) {
   ui.push(ScriptedAnswer::chosenFile(file));
   rt.key(fig, "Ctrl+S");
   EXPECT_TRUE(std::filesystem::exists(file));
-  EXPECT_EQ(shell::CaseDescription::fromValue(platform::readMatVariable(file, "prop")).name, "keyed");
+  EXPECT_EQ(document::CaseDescription::fromValue(platform::readMatVariable(file, "prop")).name, "keyed");
 
   ui.push(ScriptedAnswer::chosenFile(std::nullopt));
   rt.key(fig, "ctrl+o");
@@ -82,7 +83,7 @@ TEST_F(ShortcutsTest, HistoryStepsBackAndForwardWithoutRecording) {
     int beeps;
   };
   const std::vector<Row> rows = {
-      {"ctrl+z", 3, 0}, {"ctrl+z", start, 0}, {"ctrl+z", start, 1},  // nothing older: a beep
+      {"ctrl+z", 3, 0},       {"ctrl+z", start, 0},   {"ctrl+z", start, 1},  // nothing older: a beep
       {"ctrl+shift+z", 3, 1}, {"ctrl+shift+z", 5, 1}, {"ctrl+shift+z", 5, 2},
   };
   for (const Row& row : rows) {

@@ -12,6 +12,7 @@
 #include "support/main_window.h"
 
 namespace velmora::shell {
+using namespace velmora::document;
 namespace {
 
 using platform::Json;
@@ -39,14 +40,22 @@ class UpdateLimits : public test_support::MainWindowFixture<> {
       for (double& d : v) d *= k;
       return v;
     };
-    return Json{{"xwall", scaled({3, 17, 17, 3})}, {"ywall", scaled({-7, -7, 7, 7})},
-                {"xaud", scaled({5, 15, 15, 5})},  {"yaud", scaled({-5, -5, 5, 5})},
-                {"xso", 3.5 * k},                  {"yso", 0}};
+    return Json{{"xwall", scaled({3, 17, 17, 3})},
+                {"ywall", scaled({-7, -7, 7, 7})},
+                {"xaud", scaled({5, 15, 15, 5})},
+                {"yaud", scaled({-5, -5, 5, 5})},
+                {"xso", 3.5 * k},
+                {"yso", 0}};
   }
   // An L-shaped room that changes walls, map, zone and grid.
   static Json lRoom() {
-    return Json{{"xwall", {0, 12, 12, 6, 6, 0}}, {"ywall", {0, 0, 6, 6, 12, 12}}, {"alpha", {0, 10, 20, 30, 40, 50}},
-                {"Nsurface", 30}, {"xlim", {-2, 14}}, {"ylim", {-2, 14}}, {"gsize", 1}};
+    return Json{{"xwall", {0, 12, 12, 6, 6, 0}},
+                {"ywall", {0, 0, 6, 6, 12, 12}},
+                {"alpha", {0, 10, 20, 30, 40, 50}},
+                {"Nsurface", 30},
+                {"xlim", {-2, 14}},
+                {"ylim", {-2, 14}},
+                {"gsize", 1}};
   }
   std::string lastConsoleLine() {
     const Json lines = request({{"op", "console"}})["lines"];
@@ -71,9 +80,11 @@ TEST_F(UpdateLimits, ValuesBeyondTheLimitsChangeNothing) {
   } rows[] = {
       // Once 8 s of listing grid positions, then "internal error: std::bad_alloc" with the walls replaced.
       {"the default room scaled by 1e7", defaultRoom(1e7),
-       "case description: field xwall must hold finite coordinates within 1000000 m of the origin, got 30000000"},
+       "case description: field xwall must hold finite coordinates within 1000000 m of the origin, got "
+       "30000000"},
       {"a zone of 1e12 m", with(lRoom(), "xlim", {0, 1e12}),
-       "case description: field xlim must hold finite coordinates within 1000000 m of the origin, got 1000000000000"},
+       "case description: field xlim must hold finite coordinates within 1000000 m of the origin, got "
+       "1000000000000"},
       {"a zone side that does not increase", with(lRoom(), "ylim", {5, -5}),
        "case description: field ylim must run from a lower to a higher limit"},
       {"a map of 1e5 intervals", with(lRoom(), "Nsurface", 1e5),

@@ -10,18 +10,19 @@
 #include <string>
 #include <vector>
 
+#include "app/operation_table.h"
+#include "document/arrows.h"
+#include "document/drawing_objects.h"
+#include "document/window.h"
 #include "platform/error.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
-#include "shell/case/arrows.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 #include "shell/dispatcher.h"
-#include "app/operation_table.h"
 #include "shell/wall_menu.h"
 #include "support/main_window.h"
 
 namespace velmora::shell {
+using namespace velmora::document;
 namespace {
 
 using platform::Handle;
@@ -541,7 +542,8 @@ TEST_F(MainWindowTest, RebuildWithAFullDescription) {
   EXPECT_EQ(nums(drawingAxes(rt, fig), "xlim"), (std::vector<double>{-2, 12}));
   EXPECT_EQ(r.images->size(), 5u);
   EXPECT_EQ(text(objectInWindow(rt, fig, "acoutext"), "string"), "case: hall - first reflection number");
-  // Old wall menus went with their walls: one wall menu per wall remains (the objects menu also has nine items).
+  // Old wall menus went with their walls: one wall menu per wall remains (the objects menu also has nine
+  // items).
   const Handle objectsMenu = menuOf(control(fig, "acouobjects"));
   const auto menus = rt.graphics().findIf(fig, [&](const platform::GraphicsObject& o) {
     return o.type() == ObjectType::UiContextMenu && o.handle() != objectsMenu &&

@@ -6,7 +6,7 @@
 #include <numbers>
 #include <vector>
 
-#include "shell/case/case_record.h"
+#include "document/case_record.h"
 
 namespace velmora::test_support {
 
@@ -31,10 +31,10 @@ struct HandRoom {
 };
 
 // The room as `update` takes it (the audience area left as the case gives it).
-inline shell::CaseDescription describe(const std::vector<double>& xw, const std::vector<double>& yw,
-                                       const std::vector<double>& alpha, double xso, double yso, double xre,
-                                       double yre, double lw) {
-  shell::CaseDescription d;
+inline document::CaseDescription describe(const std::vector<double>& xw, const std::vector<double>& yw,
+                                          const std::vector<double>& alpha, double xso, double yso,
+                                          double xre, double yre, double lw) {
+  document::CaseDescription d;
   d.xwall = xw;
   d.ywall = yw;
   d.alpha = alpha;

@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "app/operation_table.h"
+#include "document/case_record.h"
+#include "document/drawing_objects.h"
+#include "document/window.h"
 #include "platform/error.h"
 #include "platform/graphics.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
-#include "shell/case/case_record.h"
-#include "shell/case/drawing_objects.h"
-#include "shell/case/window.h"
 #include "shell/dispatcher.h"
 
 namespace velmora::test_support {
@@ -64,12 +64,12 @@ class MainWindowFixture : public ::testing::Test {
   // Opens a main window on a zone of 20 m; the window operations now find.
   platform::Handle openMainWindow() {
     start("20");
-    return shell::currentMainWindow(rt);
+    return document::currentMainWindow(rt);
   }
   // Undo snapshots read a stand-in description named "temporarysave", not the temporary case file.
   void snapshotsFromStandIn() {
     ops.add({"getcurrentprop", 0, 1, 1, [](platform::Runtime&, const std::vector<platform::Value>&) {
-               shell::CaseDescription d;
+               document::CaseDescription d;
                d.name = "temporarysave";
                return std::vector<platform::Value>{d.toValue()};
              }});
@@ -83,7 +83,7 @@ class MainWindowFixture : public ::testing::Test {
     }
   }
 
-  platform::Handle obj(const char* tag) { return shell::objectInWindow(rt, fig, tag); }
+  platform::Handle obj(const char* tag) { return document::objectInWindow(rt, fig, tag); }
   std::string text(platform::Handle h, const char* prop) const { return rt.graphics().at(h).text(prop); }
   std::vector<double> nums(platform::Handle h, const char* prop) const {
     return rt.graphics().at(h).numbers(prop);
@@ -91,7 +91,7 @@ class MainWindowFixture : public ::testing::Test {
   // The item of an object's context menu with this label.
   platform::Handle contextItem(platform::Handle owner, const std::string& label) {
     auto& g = rt.graphics();
-    for (platform::Handle i : shell::menuItemsInOrder(g, g.get(owner, "uicontextmenu").object())) {
+    for (platform::Handle i : document::menuItemsInOrder(g, g.get(owner, "uicontextmenu").object())) {
       if (g.at(i).text("label") == label) return i;
     }
     ADD_FAILURE() << "no item " << label;
@@ -114,7 +114,7 @@ class MainWindowFixture : public ::testing::Test {
 
   UiType ui;
   platform::Runtime rt{ui};
-  shell::Operations ops;
+  document::Operations ops;
   platform::Handle fig = platform::kNoHandle;
 };
 

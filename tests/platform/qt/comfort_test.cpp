@@ -13,15 +13,16 @@
 #include <memory>
 #include <string>
 
+#include "document/window.h"
 #include "platform/qt/figure_window.h"
 #include "platform/qt/qt_front_end.h"
 #include "platform/qt/settings_recent_cases.h"
 #include "platform/render.h"
-#include "shell/case/window.h"
 #include "support/main_window.h"
 #include "support/qt_application.h"
 
 namespace velmora::shell {
+using namespace velmora::document;
 namespace {
 
 using platform::Handle;
@@ -37,9 +38,13 @@ class ComfortQtTest : public test_support::MainWindowFixture<> {
   void TearDown() override { frontEnd.reset(); }
   platform::qt::FigureWindow* window() { return frontEnd->window(fig); }
   Handle button(const std::string& label) {
-    return rt.graphics().findIf(fig, [&](const platform::GraphicsObject& o) {
-      return o.type() == platform::ObjectType::UiControl && o.get("string") == platform::Value(label);
-    }).front();
+    return rt.graphics()
+        .findIf(fig,
+                [&](const platform::GraphicsObject& o) {
+                  return o.type() == platform::ObjectType::UiControl &&
+                         o.get("string") == platform::Value(label);
+                })
+        .front();
   }
   void press(int key, Qt::KeyboardModifiers mods) {
     QKeyEvent event(QEvent::KeyPress, key, mods);

@@ -13,19 +13,20 @@
 #include <memory>
 #include <string>
 
+#include "app/operation_table.h"
+#include "document/window.h"
 #include "platform/qt/figure_window.h"
 #include "platform/qt/print_service.h"
 #include "platform/qt/qt_front_end.h"
 #include "platform/render.h"
 #include "platform/runtime.h"
 #include "platform/scripted_ui.h"
-#include "shell/case/window.h"
 #include "shell/dispatcher.h"
-#include "app/operation_table.h"
 #include "support/main_window.h"
 #include "support/qt_application.h"
 
 namespace velmora::shell {
+using namespace velmora::document;
 namespace {
 
 using platform::Handle;

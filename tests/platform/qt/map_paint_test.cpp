@@ -9,10 +9,10 @@
 #include <numbers>
 #include <vector>
 
+#include "document/case_record.h"
+#include "document/window.h"
 #include "platform/qt/painter_canvas.h"
 #include "platform/render.h"
-#include "shell/case/case_record.h"
-#include "shell/case/window.h"
 #include "shell/dispatcher.h"
 #include "support/main_window.h"
 #include "support/qt_application.h"
@@ -27,7 +27,7 @@ using MapPaint = test_support::MainWindowFixture<>;
 TEST_F(MapPaint, AFineMapShowsNoPaperThrough) {
   test_support::qtApplication();
   const Handle fig = openMainWindow();
-  shell::CaseDescription d;
+  document::CaseDescription d;
   d.xwall.emplace();
   d.ywall.emplace();
   for (int k = 0; k < 40; ++k) {
@@ -50,7 +50,7 @@ TEST_F(MapPaint, AFineMapShowsNoPaperThrough) {
     qt::PainterCanvas canvas(painter, img.width(), img.height());
     renderFigure(rt.graphics(), fig, canvas);
   }
-  const AxesMapping m = axesMapping(rt.graphics(), shell::drawingAxes(rt, fig), img.width(), img.height());
+  const AxesMapping m = axesMapping(rt.graphics(), document::drawingAxes(rt, fig), img.width(), img.height());
   int paper = 0, inside = 0;
   for (int y = static_cast<int>(m.toPixelY(6.8)); y < m.toPixelY(-6.8); ++y) {
     for (int x = static_cast<int>(m.toPixelX(3.2)); x < m.toPixelX(16.8); ++x) {

@@ -5,14 +5,15 @@
 #include <optional>
 #include <vector>
 
+#include "document/case_record.h"
+#include "document/operations.h"
+#include "engine/chain.h"
 #include "engine/geometry.h"
 #include "engine/images.h"
 #include "engine/surface.h"
 #include "platform/runtime.h"
-#include "shell/case/case_record.h"
-#include "shell/operations.h"
 
-namespace velmora::shell {
+namespace velmora::document {
 
 // The audience-map grid of the window: the surface's xdata and ydata.
 struct MapGrid {
@@ -31,6 +32,32 @@ platform::Matrix toPlatform(const engine::Matrix& m);
 std::optional<engine::Point> sourcePoint(const platform::Runtime& rt, platform::Handle fig);
 std::vector<engine::Curve> convexCurves(const platform::Matrix& table);
 bool diffusionChecked(const platform::Runtime& rt, platform::Handle fig);
+
+// What a drag in progress puts in place of what the window holds; everything left unset is read from
+// the window. An empty curve table stands for none.
+struct InputOverrides {
+  std::optional<engine::Walls> walls;
+  std::optional<std::vector<double>> alpha;
+  std::optional<engine::Point> source;
+  std::optional<std::vector<double>> xaud, yaud;  // audience corners
+  std::optional<int> intervals;
+  std::optional<platform::Matrix> curves;
+  // The audience corners are being dragged: the grid follows them (and the precision), not the map.
+  bool gridFromCorners = false;
+};
+
+// The one place that gathers what the engine is given of a window: walls and absorptions, the source,
+// the audience-map grid, the convex curves, whether their diffusion factor is on, and whether the
+// progress bar is wanted. The release, the live map and the rebuild's early map all read through it.
+// Without a source marker the source is at the origin. The grid is the map's own unless corners or
+// the precision are given (or `gridFromCorners`); then it is laid out from them, and left empty when
+// there are not four corners or no precision. Raises the map-size Error for a map finer than any
+// precision (changed from outside).
+engine::CaseInputs gatherEngineInputs(const platform::Runtime& rt, platform::Handle fig,
+                                      const InputOverrides& overrides = {});
+
+// The map step's inputs: the case's inputs with what the record holds of convexity and images.
+engine::SurfaceInputs surfaceInputs(engine::CaseInputs in, const CaseRecord& record);
 
 // The derived fields of a case record from the engine's results: convexity (`iscnvx`, `ang`, `ina`),
 // the image set (`images`, `iwv`, `xwv`, `ywv`, `diffcoef`) and the map's values.
@@ -54,4 +81,4 @@ void test(platform::Runtime& rt);
 
 void registerAcousticsOperations(Operations& ops);
 
-}  // namespace velmora::shell
+}  // namespace velmora::document

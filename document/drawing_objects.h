@@ -13,7 +13,7 @@
 #include "platform/graphics.h"
 #include "platform/value.h"
 
-namespace velmora::shell {
+namespace velmora::document {
 
 using platform::Graphics;
 using platform::Handle;
@@ -99,4 +99,4 @@ Handle makeAudienceMap(Graphics& g, Handle axes, int intervals, double z = -0.5)
 // The items of a menu in the order they were created (children list the newest first).
 std::vector<Handle> menuItemsInOrder(const Graphics& g, Handle menu);
 
-}  // namespace velmora::shell
+}  // namespace velmora::document

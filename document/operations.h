@@ -10,10 +10,14 @@
 #include "platform/runtime.h"
 #include "platform/value.h"
 
-namespace velmora::shell {
+namespace velmora::document {
 
 using platform::Runtime;
 using platform::Value;
+
+// Operations whose names differ from the verbs that reach them ("zoom", "view").
+inline constexpr char kZoomOperation[] = "acouzoom";
+inline constexpr char kViewOperation[] = "acouview";
 
 // An operation of the program under its documented name, with its declared numbers of inputs and
 // outputs. Missing trailing inputs are absent (the operation then asks interactively).
@@ -59,4 +63,4 @@ class Operations {
 // For the dispatcher itself `name` is empty and the pieces read "velmoracopy" alone.
 std::string argumentCountMessage(std::string_view name, int line, int declared, bool outputs);
 
-}  // namespace velmora::shell
+}  // namespace velmora::document

@@ -1,11 +1,12 @@
-#include "shell/case/acoustics.h"
+#include "document/acoustics.h"
 
+#include "document/early_map.h"
+#include "document/tags.h"
+#include "document/window.h"
 #include "engine/surface.h"
 #include "platform/error.h"
-#include "shell/case/early_map.h"
-#include "shell/case/window.h"
 
-namespace velmora::shell {
+namespace velmora::document {
 
 using platform::Handle;
 using platform::Runtime;
@@ -35,12 +36,13 @@ Error mapTooLarge() {
 }  // namespace
 
 MapGrid audienceMapGrid(const Runtime& rt, Handle fig) {
-  const auto maps = objectsByTag(rt, fig, "acouaudiencesurface");
+  const auto maps = objectsByTag(rt, fig, tags::kAudienceMap);
   if (maps.empty()) return {};
   const auto& map = rt.graphics().at(maps.front());
   for (const char* coordinate : {"xdata", "ydata"}) {
     const auto& m = map.matrix(coordinate);
-    if (m.rows > kMostPoints || m.cols > kMostPoints || m.rows * m.cols > kMostPoints || m.numel() > kMostPoints)
+    if (m.rows > kMostPoints || m.cols > kMostPoints || m.rows * m.cols > kMostPoints ||
+        m.numel() > kMostPoints)
       throw mapTooLarge();
   }
   return {toEngine(map.matrix("xdata")), toEngine(map.matrix("ydata"))};
@@ -105,7 +107,7 @@ engine::Point shiftsource(const Runtime& rt, double xso, double yso) {
 }
 
 std::optional<engine::Point> sourcePoint(const Runtime& rt, Handle fig) {
-  const auto source = findInWindow(rt, fig, "acousource");
+  const auto source = findInWindow(rt, fig, tags::kSource);
   if (!source) return std::nullopt;
   return firstPoint(rt, *source);
 }
@@ -124,35 +126,70 @@ bool diffusionChecked(const Runtime& rt, Handle fig) {
   return controlItemChecked(rt.graphics(), fig, "hiddensettings", "diffusion factor for convex walls");
 }
 
-void refreshsurfacevalues(Runtime& rt) {
-  const Handle fig = currentMainWindow(rt);
-  engine::SurfaceInputs in;
-  in.walls = wallGeometry(rt, fig);
-  in.alpha = wallAbsorptions(rt, fig);
-  if (const auto s = sourcePoint(rt, fig)) {
+engine::CaseInputs gatherEngineInputs(const Runtime& rt, Handle fig, const InputOverrides& overrides) {
+  engine::CaseInputs in;
+  in.walls = overrides.walls ? *overrides.walls : wallGeometry(rt, fig);
+  in.alpha = overrides.alpha   ? *overrides.alpha
+             : overrides.walls ? std::vector<double>(in.walls.size(), 0.0)
+                               : wallAbsorptions(rt, fig);
+  if (const auto s = overrides.source ? overrides.source : sourcePoint(rt, fig)) {
     in.xso = s->x;
     in.yso = s->y;
   }
-  const MapGrid grid = audienceMapGrid(rt, fig);
-  in.xs = grid.xs;
-  in.ys = grid.ys;
-  std::shared_ptr<EarlyMap> early;
-  {
-    // Read in place, and only here: the progress bar below lets events in.
-    const CaseRecord& record = viewCase(rt, fig);
-    in.iscnvx = record.iscnvx.value_or(1);
-    in.diffcoef = record.diffcoef.value_or(std::vector<double>(in.walls.size(), 1.0));
-    in.iwv = record.iwv.value_or(std::vector<int>(in.walls.size(), 1));
-    in.visible = record.xwv && record.ywv ? engine::wallsFromMatrices(*record.xwv, *record.ywv) : in.walls;
-    if (record.images) {
-      in.images = *record.images;
-    } else {
-      for (const auto& w : in.walls)
-        in.images.push_back(engine::computeimage(w.x1, w.y1, w.x2, w.y2, in.xso, in.yso));
+  const bool fromCorners = overrides.gridFromCorners || overrides.xaud || overrides.intervals;
+  if (fromCorners) {
+    const AudienceCorners corners = overrides.xaud && overrides.yaud
+                                        ? AudienceCorners{*overrides.xaud, *overrides.yaud}
+                                        : audienceCorners(rt, fig);
+    int intervals = overrides.intervals.value_or(0);
+    if (!overrides.intervals) {
+      if (const auto map = findInWindow(rt, fig, tags::kAudienceMap))
+        intervals = audienceMapIntervals(rt.graphics(), *map).value_or(0);
     }
-    in.noprogressbar = record.noprogressbar.has_value();
-    early = record.earlyMap;
+    if (corners.x.size() >= 4 && corners.y.size() >= 4 && intervals >= 1) {
+      engine::AudienceGrid grid = engine::audiencegrid(corners.x, corners.y, intervals);
+      in.xs = std::move(grid.xs);
+      in.ys = std::move(grid.ys);
+    }
+  } else {
+    MapGrid grid = audienceMapGrid(rt, fig);
+    in.xs = std::move(grid.xs);
+    in.ys = std::move(grid.ys);
   }
+  const CaseRecord& record = viewCase(rt, fig);
+  in.curves = convexCurves(overrides.curves ? *overrides.curves : record.curves);
+  in.diffusion = diffusionChecked(rt, fig);
+  in.noprogressbar = record.noprogressbar.has_value();
+  return in;
+}
+
+engine::SurfaceInputs surfaceInputs(engine::CaseInputs in, const CaseRecord& record) {
+  engine::SurfaceInputs out;
+  out.walls = std::move(in.walls);
+  out.alpha = std::move(in.alpha);
+  out.xso = in.xso;
+  out.yso = in.yso;
+  out.xs = std::move(in.xs);
+  out.ys = std::move(in.ys);
+  out.iscnvx = record.iscnvx.value_or(1);
+  out.diffcoef = record.diffcoef.value_or(std::vector<double>(out.walls.size(), 1.0));
+  out.iwv = record.iwv.value_or(std::vector<int>(out.walls.size(), 1));
+  out.visible = record.xwv && record.ywv ? engine::wallsFromMatrices(*record.xwv, *record.ywv) : out.walls;
+  if (record.images) {
+    out.images = *record.images;
+  } else {
+    for (const auto& w : out.walls)
+      out.images.push_back(engine::computeimage(w.x1, w.y1, w.x2, w.y2, out.xso, out.yso));
+  }
+  out.noprogressbar = in.noprogressbar;
+  return out;
+}
+
+void refreshsurfacevalues(Runtime& rt) {
+  const Handle fig = currentMainWindow(rt);
+  // Read in place, and only here: the progress bar below lets events in.
+  const engine::SurfaceInputs in = surfaceInputs(gatherEngineInputs(rt, fig), viewCase(rt, fig));
+  const std::shared_ptr<EarlyMap> early = viewCase(rt, fig).earlyMap;
 
   bool progressShown = false;
   const engine::ProgressFn progress = [&](double fraction, const std::string& text) {
@@ -210,7 +247,7 @@ void registerAcousticsOperations(Operations& ops) {
         double x = numberArg(args, 0, 0), y = numberArg(args, 1, 0);
         if (args.size() < 2) {
           // Without a point: the source marker's position.
-          if (const auto source = findInWindow(rt, fig, "acousource")) {
+          if (const auto source = findInWindow(rt, fig, tags::kSource)) {
             const engine::Point s = firstPoint(rt, *source);
             x = s.x;
             y = s.y;
@@ -238,4 +275,4 @@ void registerAcousticsOperations(Operations& ops) {
   }));
 }
 
-}  // namespace velmora::shell
+}  // namespace velmora::document

@@ -1,10 +1,10 @@
-#include "shell/operations.h"
+#include "document/operations.h"
 
 #include <string>
 
 #include "platform/error.h"
 
-namespace velmora::shell {
+namespace velmora::document {
 
 void Operations::add(Operation op) {
   std::string name = op.name;
@@ -38,4 +38,4 @@ std::string argumentCountMessage(std::string_view name, int line, int declared, 
          (outputs ? "outputs" : "inputs") + " (" + std::to_string(declared) + ").";
 }
 
-}  // namespace velmora::shell
+}  // namespace velmora::document

@@ -14,7 +14,7 @@
 
 #include "engine/chain.h"
 
-namespace velmora::shell {
+namespace velmora::document {
 
 class EarlyMap {
  public:
@@ -51,4 +51,4 @@ class EarlyMap {
   tbb::task_group group_;  // last: waited for before anything it uses goes
 };
 
-}  // namespace velmora::shell
+}  // namespace velmora::document

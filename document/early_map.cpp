@@ -1,6 +1,6 @@
-#include "shell/case/early_map.h"
+#include "document/early_map.h"
 
-namespace velmora::shell {
+namespace velmora::document {
 
 namespace {
 
@@ -65,4 +65,4 @@ std::optional<engine::SurfaceValues> EarlyMap::take(const engine::SurfaceInputs&
   return std::move(results_.values);
 }
 
-}  // namespace velmora::shell
+}  // namespace velmora::document

@@ -1,12 +1,13 @@
-#include "shell/case/drawing_objects.h"
+#include "document/drawing_objects.h"
 
 #include <algorithm>
 #include <array>
 
+#include "document/case_record.h"
+#include "document/tags.h"
 #include "platform/error.h"
-#include "shell/case/case_record.h"
 
-namespace velmora::shell {
+namespace velmora::document {
 
 namespace {
 
@@ -126,7 +127,7 @@ WallChain makeWallChain(Graphics& g, Handle axes, std::span<const double> x, std
                                           {"buttondownfcn", "velmoracopy('setactivewall')"},
                                           {"xdata", pair(x[0], x[1 % n])},
                                           {"ydata", pair(y[0], y[1 % n])},
-                                          {"tag", "acouwall"},
+                                          {"tag", tags::kWall},
                                           {"linewidth", 1.0}}));
       chain.vertices.push_back(createObject(g, ObjectType::Line, axes,
                                             {{"color", "k"},
@@ -134,7 +135,7 @@ WallChain makeWallChain(Graphics& g, Handle axes, std::span<const double> x, std
                                              {"marker", "."},
                                              {"xdata", Value(x[0])},
                                              {"ydata", Value(y[0])},
-                                             {"tag", "acouwallvertex"},
+                                             {"tag", tags::kWallVertex},
                                              {"markersize", 15.0},
                                              {"buttondownfcn", std::string(kWallVertexPress)},
                                              {"interruptible", "off"}}));
@@ -187,7 +188,7 @@ AudienceArea makeAudienceArea(Graphics& g, Handle axes, std::span<const double> 
                    {"marker", "none"},
                    {"xdata", pair(x[k], x[q])},
                    {"ydata", pair(y[k], y[q])},
-                   {"tag", "acouaudienceedge"}});
+                   {"tag", tags::kAudienceEdge}});
 
     AudienceCornerRecord cornerRecord;
     cornerRecord.con = {area.edges[p], area.edges[k]};
@@ -198,7 +199,7 @@ AudienceArea makeAudienceArea(Graphics& g, Handle axes, std::span<const double> 
                    {"marker", "."},
                    {"xdata", Value(x[k])},
                    {"ydata", Value(y[k])},
-                   {"tag", "acouaudiencevertex"},
+                   {"tag", tags::kAudienceVertex},
                    {"markersize", 15.0},
                    {"buttondownfcn", std::string(kAudienceVertexPress)},
                    {"interruptible", "off"}});
@@ -229,7 +230,7 @@ Handle makeAudienceMap(Graphics& g, Handle axes, int intervals, double z) {
                                    {"cdata", Value(std::move(colour))},
                                    {"edgecolor", "none"},
                                    {"facecolor", "interp"},
-                                   {"tag", "acouaudiencesurface"},
+                                   {"tag", tags::kAudienceMap},
                                    {"buttondownfcn", "velmoracopy('zoomaxes')"}});
 
   const Handle menu = g.create(ObjectType::UiContextMenu, g.figureOf(axes));
@@ -238,15 +239,17 @@ Handle makeAudienceMap(Graphics& g, Handle axes, int intervals, double z) {
   for (const char* label : {"10", "50", "100", "200"}) {
     addMenuItem(g, predefined, {label, "velmoracopy('surfaceprecision')"});
   }
-  for (std::size_t k = 2; k + 1 < kAudienceMapMenuTop.size(); ++k) addMenuItem(g, menu, kAudienceMapMenuTop[k]);
+  for (std::size_t k = 2; k + 1 < kAudienceMapMenuTop.size(); ++k)
+    addMenuItem(g, menu, kAudienceMapMenuTop[k]);
   // The echo risk overlay, switched per window; "area=" stays last, where its label is rewritten.
   const Value* risk = g.at(g.figureOf(axes)).appData("echorisk");
-  addMenuItem(g, menu,
-              {"echo risk", "velmoracopy('echorisk')", true, risk && risk->isScalar() && risk->scalar() != 0});
+  addMenuItem(
+      g, menu,
+      {"echo risk", "velmoracopy('echorisk')", true, risk && risk->isScalar() && risk->scalar() != 0});
   addMenuItem(g, menu, {"echo risk settings...", "velmoracopy('echorisksettings')"});
   addMenuItem(g, menu, kAudienceMapMenuTop.back());
   g.set(map, "uicontextmenu", Value::handle(menu));
   return map;
 }
 
-}  // namespace velmora::shell
+}  // namespace velmora::document

@@ -1,11 +1,12 @@
-#include "shell/case/window.h"
+#include "document/window.h"
 
 #include <algorithm>
 #include <string>
 
+#include "document/tags.h"
 #include "platform/error.h"
 
-namespace velmora::shell {
+namespace velmora::document {
 
 using platform::ObjectType;
 
@@ -91,7 +92,8 @@ std::optional<Handle> controlMenuItem(const platform::Graphics& g, Handle fig, s
   return std::nullopt;
 }
 
-bool controlItemChecked(const platform::Graphics& g, Handle fig, std::string_view owner, std::string_view label) {
+bool controlItemChecked(const platform::Graphics& g, Handle fig, std::string_view owner,
+                        std::string_view label) {
   const auto item = controlMenuItem(g, fig, owner, label);
   return !item || g.at(*item).isOn("checked");
 }
@@ -102,7 +104,7 @@ Handle objectInWindow(const platform::Runtime& rt, Handle fig, std::string_view 
 }
 
 std::vector<Handle> wallsInWallOrder(const platform::Runtime& rt, Handle fig) {
-  return objectsInCreationOrder(rt, fig, "acouwall");
+  return objectsInCreationOrder(rt, fig, tags::kWall);
 }
 
 engine::Walls wallGeometry(const platform::Runtime& rt, Handle fig) {
@@ -137,7 +139,7 @@ engine::Point firstPoint(const platform::Runtime& rt, Handle h) {
 
 AudienceCorners audienceCorners(const platform::Runtime& rt, Handle fig) {
   AudienceCorners c;
-  for (Handle h : objectsInCreationOrder(rt, fig, "acouaudiencevertex")) {
+  for (Handle h : objectsInCreationOrder(rt, fig, tags::kAudienceVertex)) {
     const engine::Point p = firstPoint(rt, h);
     c.x.push_back(p.x);
     c.y.push_back(p.y);
@@ -153,4 +155,4 @@ std::optional<platform::Value> takeGuiData(platform::Runtime& rt, Handle fig) {
   return v;
 }
 
-}  // namespace velmora::shell
+}  // namespace velmora::document

@@ -5,7 +5,7 @@
 
 #include "platform/value.h"
 
-namespace velmora::shell {
+namespace velmora::document {
 
 // The grey behind the arrow, the colour of a push button's face.
 inline constexpr double kArrowBackground = 0.7529;
@@ -15,4 +15,4 @@ inline constexpr double kArrowBackground = 0.7529;
 // not text) the result is a 16 x 16 black matrix with a single plane.
 platform::Matrix createarrow(const std::optional<std::string>& direction);
 
-}  // namespace velmora::shell
+}  // namespace velmora::document

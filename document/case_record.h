@@ -15,7 +15,7 @@
 #include "platform/runtime.h"
 #include "platform/value.h"
 
-namespace velmora::shell {
+namespace velmora::document {
 
 class Operations;
 class EarlyMap;
@@ -173,4 +173,4 @@ void resetcurves(platform::Runtime& rt);
 // Registers the operations of this folder (`resetcurves`).
 void registerCaseOperations(Operations& ops);
 
-}  // namespace velmora::shell
+}  // namespace velmora::document

@@ -1,6 +1,6 @@
-#include "shell/case/arrows.h"
+#include "document/arrows.h"
 
-namespace velmora::shell {
+namespace velmora::document {
 
 namespace {
 constexpr std::size_t kSide = 16;
@@ -47,4 +47,4 @@ platform::Matrix createarrow(const std::optional<std::string>& direction) {
   return image;
 }
 
-}  // namespace velmora::shell
+}  // namespace velmora::document

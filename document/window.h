@@ -6,19 +6,20 @@
 #include <string_view>
 #include <vector>
 
+#include "document/case_record.h"
+#include "document/tags.h"
 #include "engine/geometry.h"
 #include "platform/runtime.h"
 #include "platform/value.h"
-#include "shell/case/case_record.h"
 
-namespace velmora::shell {
+namespace velmora::document {
 
 using platform::Handle;
 
-inline constexpr std::string_view kMainWindowTag = "acoufig";
-inline constexpr std::string_view kDrawingAxesTag = "acouaxes";
+inline constexpr std::string_view kMainWindowTag = tags::kMainWindow;
+inline constexpr std::string_view kDrawingAxesTag = tags::kDrawingAxes;
 
-// True for a figure tagged "acoufig".
+// True for a figure tagged tags::kMainWindow.
 bool isMainWindow(const platform::Runtime& rt, Handle fig);
 // The current main window: the current figure when it is a main window, otherwise the topmost main
 // window (a secondary window such as the polar diagram may be current). Nothing when none is open.
@@ -50,7 +51,7 @@ void changeCase(platform::Runtime& rt, Handle fig, Change&& change) {
 void storeCase(platform::Runtime& rt, Handle fig, CaseRecord record);
 void storeCase(platform::Runtime& rt, CaseRecord record);  // in the current main window
 
-// The drawing area of a main window (axes tagged "acouaxes"); raises an Error when it is missing.
+// The drawing area of a main window (axes tagged tags::kDrawingAxes); raises an Error when it is missing.
 Handle drawingAxes(const platform::Runtime& rt, Handle fig);
 // Objects of the drawing area with this tag, newest first (as the search returns them).
 std::vector<Handle> objectsByTag(const platform::Runtime& rt, Handle fig, std::string_view tag);
@@ -62,11 +63,12 @@ std::optional<Handle> findInWindow(const platform::Runtime& rt, Handle fig, std:
 std::optional<Handle> controlMenuItem(const platform::Graphics& g, Handle fig, std::string_view owner,
                                       std::string_view label);
 // Whether that item is checked; true when the window has no such item.
-bool controlItemChecked(const platform::Graphics& g, Handle fig, std::string_view owner, std::string_view label);
+bool controlItemChecked(const platform::Graphics& g, Handle fig, std::string_view owner,
+                        std::string_view label);
 // As above; raises "object <tag> not found" when there is none.
 Handle objectInWindow(const platform::Runtime& rt, Handle fig, std::string_view tag);
 
-// Wall lines ("acouwall") in wall order 1..N. The search returns newest first, so reverse it.
+// Wall lines (tags::kWall) in wall order 1..N. The search returns newest first, so reverse it.
 std::vector<Handle> wallsInWallOrder(const platform::Runtime& rt, Handle fig);
 // Their geometry: wall k from the first to the second point of line k.
 engine::Walls wallGeometry(const platform::Runtime& rt, Handle fig);
@@ -84,4 +86,4 @@ AudienceCorners audienceCorners(const platform::Runtime& rt, Handle fig);
 // Reads the window's GUI data slot and empties it.
 std::optional<platform::Value> takeGuiData(platform::Runtime& rt, Handle fig);
 
-}  // namespace velmora::shell
+}  // namespace velmora::document

@@ -1,14 +1,14 @@
-#include "shell/case/case_record.h"
+#include "document/case_record.h"
 
 #include <cmath>
 #include <string>
 
+#include "document/operations.h"
+#include "document/window.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
-#include "shell/case/window.h"
-#include "shell/operations.h"
 
-namespace velmora::shell {
+namespace velmora::document {
 
 using platform::List;
 using platform::Matrix;
@@ -247,7 +247,8 @@ namespace {
 
 // Whole numbers in full (a limit reads "1000000", not "1e+06"), others as the console writes them.
 std::string shown(double v) {
-  if (std::isfinite(v) && v == std::floor(v) && std::fabs(v) < 1e15) return std::to_string(static_cast<long long>(v));
+  if (std::isfinite(v) && v == std::floor(v) && std::fabs(v) < 1e15)
+    return std::to_string(static_cast<long long>(v));
   return platform::formatNumber(v);
 }
 
@@ -273,8 +274,7 @@ void checkSide(const char* field, const std::array<double, 2>& side) {
 
 void checkWholeIn(const char* field, double v, double low, double high) {
   if (!(v == std::floor(v) && v >= low && v <= high)) {
-    beyond(field, "must be a whole number from " + shown(low) + " to " +
-                      shown(high) + ", got " + shown(v));
+    beyond(field, "must be a whole number from " + shown(low) + " to " + shown(high) + ", got " + shown(v));
   }
 }
 
@@ -309,7 +309,8 @@ void CaseDescription::checkLimits() const {
     for (std::size_t r = 0; r < m.rows; ++r) {
       if (!std::isfinite(m(r, 0))) beyond("curves", "must hold finite numbers");
       for (std::size_t c = 1; c <= 6; ++c) checkCoordinate("curves", m(r, c));
-      for (std::size_t c = 7; c <= 8; ++c) checkWholeIn("curves", m(r, c), 1, static_cast<double>(kMostWalls));
+      for (std::size_t c = 7; c <= 8; ++c)
+        checkWholeIn("curves", m(r, c), 1, static_cast<double>(kMostWalls));
     }
   }
   if (animationparameters) {
@@ -447,4 +448,4 @@ void registerCaseOperations(Operations& ops) {
            }});
 }
 
-}  // namespace velmora::shell
+}  // namespace velmora::document
