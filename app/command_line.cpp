@@ -67,7 +67,7 @@ Start chooseFrontEnd(const std::vector<std::string>& words) {
   if (words.empty()) return {FrontEnd::Window, {}, {}};
   const std::string& first = words.front();
   const std::vector<std::string> rest(words.begin() + 1, words.end());
-  if (first == "--help") return {FrontEnd::Help, {}, {}};
+  if (first == "--help" || first == "-h") return {FrontEnd::Help, {}, {}};
   if (first == "--version") return {FrontEnd::Version, {}, {}};
   if (first == "--automation") return {FrontEnd::Automation, rest, {}};
   if (first == "batch") return {FrontEnd::Batch, rest, {}};
@@ -155,7 +155,7 @@ file, a verb such as 'init' runs it.
 
       --open [CASE.ac]    open a case file in a new window (as 'load CASE.ac')
       --automation        serve JSON requests, one per line, on standard input
-      --help              display this help and exit
+  -h, --help              display this help and exit
       --version           output version information and exit
 
 A batch run loads one case, recomputes it and writes the files asked for, with
