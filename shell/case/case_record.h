@@ -68,7 +68,7 @@ struct CaseDescription {
   std::optional<platform::Matrix> curves;  // one row of nine numbers per curved stretch
   std::optional<int> Nsurface;
   // Set only by other producers, obeyed by `update`.
-  std::optional<std::string> scan;             // "yes" from the scanned-plan import
+  std::optional<std::string> scan;             // "yes" from the scanned-plan import, "dxf" from a DXF plan
   std::optional<std::string> geometricshapes;  // "yes" from the shape generator
   bool noselectchange = false;
   bool noaudiencechange = false;
