@@ -58,9 +58,12 @@ TEST_F(StartUpTest, ZoneAnswersAreAskedAgainUntilTheyHoldANumber) {
     std::vector<std::string> kinds;
     for (std::size_t i = shownBefore; i < ui.shown().size(); ++i) {
       const auto& s = ui.shown()[i];
+      if (s.kind == "progress") continue;  // the new window's map
       kinds.push_back(s.kind);
       EXPECT_EQ(s.title, "Zone definition");
-      if (s.kind == "error") EXPECT_EQ(s.text, shell::kZoneAnswerError);
+      if (s.kind == "error") {
+        EXPECT_EQ(s.text, shell::kZoneAnswerError);
+      }
     }
     // Question, then an error box and the question again for each answer without a number.
     std::vector<std::string> expected = {"input"};
