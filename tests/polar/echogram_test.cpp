@@ -258,6 +258,20 @@ TEST_F(EchogramTest, PrintAndCsvExport) {
   EXPECT_EQ(console[0].rfind("cannot write file /no-such-folder/arrivals.csv", 0), 0u) << console[0];
 }
 
+// An echogram whose receptor left the room exports nothing: the diagram's reason, no file chooser.
+TEST_F(EchogramTest, RefusedEchogramExportsNothing) {
+  const auto w = clickEchogram();
+  ASSERT_TRUE(w);
+  g().setRow(obj("acoureceptor"), "xdata", {18});
+  velmoracopy(rt, ops, {Value("select")});
+  ASSERT_EQ(record(*w).refusal, "receptor is outside room ...");
+  const std::size_t shown = ui.shown().size();
+  ui.takeConsole();
+  rt.click(one(*w, "acouechogramexport"));
+  EXPECT_EQ(ui.shown().size(), shown);
+  EXPECT_EQ(ui.takeConsole(), std::vector<std::string>{"receptor is outside room ..."});
+}
+
 // The map's energies and the polar diagram's levels, asked the same question point by point, agree
 // (no map point of this hall lies on the edge of the zone).
 TEST_F(EchogramTest, EchoRiskOverlayOfALongHall) {
