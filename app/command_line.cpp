@@ -3,6 +3,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <set>
 #include <string_view>
 
@@ -67,7 +68,7 @@ Start chooseFrontEnd(const std::vector<std::string>& words) {
   if (words.empty()) return {FrontEnd::Window, {}, {}};
   const std::string& first = words.front();
   const std::vector<std::string> rest(words.begin() + 1, words.end());
-  if (first == "--help") return {FrontEnd::Help, {}, {}};
+  if (first == "--help" || first == "-h") return {FrontEnd::Help, {}, {}};
   if (first == "--version") return {FrontEnd::Version, {}, {}};
   if (first == "--automation") return {FrontEnd::Automation, rest, {}};
   if (first == "batch") return {FrontEnd::Batch, rest, {}};
@@ -139,8 +140,20 @@ BatchRequest parseBatchWords(const std::vector<std::string>& words) {
   return r;
 }
 
+std::string samplesFolder() {
+  // Installed beside the program: PREFIX/bin/velmora and PREFIX/share/velmora/samples.
+  std::error_code ec;
+  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec) {
+    const std::filesystem::path installed = program.parent_path().parent_path() / "share" / "velmora" / "samples";
+    if (std::filesystem::is_directory(installed, ec)) return installed.lexically_normal().string();
+  }
+  return "/usr/share/velmora/samples";
+}
+
 std::string usageText() {
-  return R"(Usage: velmora [WORD...]
+  // Appended piece by piece: GCC 12's -Wrestrict misreads "..." + std::string at -O3.
+  std::string text = R"(Usage: velmora [WORD...]
   or:  velmora --open [CASE.ac]
   or:  velmora batch CASE.ac [--intervals N] [--source X,Y] [--receptor X,Y]
                      [--csv MAP.csv] [--polar LEVELS.csv] [--print FILE]
@@ -155,7 +168,7 @@ file, a verb such as 'init' runs it.
 
       --open [CASE.ac]    open a case file in a new window (as 'load CASE.ac')
       --automation        serve JSON requests, one per line, on standard input
-      --help              display this help and exit
+  -h, --help              display this help and exit
       --version           output version information and exit
 
 A batch run loads one case, recomputes it and writes the files asked for, with
@@ -165,12 +178,27 @@ no window and no dialog; a failure ends it with one line on standard error.
       --receptor X,Y      move the receptor to X,Y (metres)
       --csv MAP.csv       the audience map, one row per grid point
       --polar LEVELS.csv  the sound arriving at the receptor: level, delay, angle
+                          (the echogram's export writes the same table)
       --print FILE        the main window, in the format of FILE's extension
       --report REPORT.pdf a PDF report: the plan and map, the walls, the polar
                           diagram and the sound arriving at the receptor
 
-Exit status: 0 if OK, 1 if a batch run failed, 2 for a bad option or word.
+Examples, with the sample cases of )";
+  const std::string samples = samplesFolder();
+  text += samples;
+  text += "\n(samples/ in the source tree):\n  velmora --open ";
+  text += samples;
+  text += "/hall.ac\n  velmora batch ";
+  text += samples;
+  text += "/l-room.ac --csv map.csv --polar arrivals.csv\n  velmora batch ";
+  text += samples;
+  text += R"(/hall.ac --report hall.pdf
+
+The windows need a display; batch runs and --automation do not.
+Exit status: 0 if OK, 1 if a batch run failed, a case file given at start-up
+could not be read or there is no display, 2 for a bad option or word.
 )";
+  return text;
 }
 
 std::string versionText() {

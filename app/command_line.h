@@ -23,6 +23,9 @@ struct Start {
 Start chooseFrontEnd(const std::vector<std::string>& words);
 
 std::string usageText();
+// The folder of the sample cases: PREFIX/share/velmora/samples beside an installed program, else
+// where the package puts them.
+std::string samplesFolder();
 std::string versionText();
 
 // A bad word of a batch run: one line, exit status 2.

@@ -4,6 +4,8 @@
 //   velmora --automation      the JSON-lines protocol on standard input and output, no display
 //   velmora batch CASE.ac ... one case recomputed and written to files, no window, no dialog
 //   velmora --help, --version GNU-style answers; an unknown "--" option gets the usage, exit 2
+// The windows need a display: without one the program says so in one line and ends (exit 1) where
+// Qt would abort with advice about reinstalling.
 
 #include <unistd.h>
 
@@ -11,7 +13,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <QApplication>
@@ -21,6 +25,7 @@
 #include "app/command_line.h"
 #include "app/operation_table.h"
 #include "app/report_pdf.h"
+#include "app/start_up.h"
 #include "platform/automation.h"
 #include "platform/error.h"
 #include "platform/qt/image_reader.h"
@@ -33,26 +38,55 @@
 
 namespace {
 
-using velmora::Error;
 using velmora::platform::Handle;
 using velmora::platform::Runtime;
-using velmora::platform::Value;
 namespace app = velmora::app;
 
-constexpr int kFailure = 1;
-constexpr int kBadUsage = 2;
+constexpr int kFailure = app::kExitFailure;
+constexpr int kBadUsage = app::kExitBadUsage;
 
-// Calls the dispatcher; an error is written to the console and the windows stay as they are.
-void dispatchWords(Runtime& rt, const std::vector<std::string>& words) {
-  std::vector<Value> args;
-  for (const std::string& w : words) args.emplace_back(w);
-  try {
-    rt.dispatch(args);
-  } catch (const Error& e) {
-    rt.console(e.what());
-  } catch (const std::exception& e) {
-    rt.console(std::string("internal error: ") + e.what());
+std::string noDisplayLine(const std::string& detail) {
+  return "velmora: the windows need a display" + detail +
+         "; 'velmora batch' and 'velmora --automation' work without one (see velmora --help)";
+}
+
+bool isSet(const char* variable) {
+  const char* value = std::getenv(variable);
+  return value != nullptr && *value != '\0';
+}
+
+// True when Qt would look for an X11 or Wayland display and neither is named. A platform chosen
+// otherwise (offscreen, vnc, a -platform or -display option) is left to Qt.
+bool displayMissing(int argc, char* argv[]) {
+  for (int i = 1; i < argc; ++i) {
+    std::string_view a = argv[i];
+    if (a.starts_with("--")) a.remove_prefix(1);
+    if (a == "-platform" || a.starts_with("-platform=") || a == "-display" || a.starts_with("-display=")) {
+      return false;
+    }
   }
+  if (isSet("QT_QPA_PLATFORM")) {
+    const std::string_view platform = std::getenv("QT_QPA_PLATFORM");
+    if (!platform.starts_with("xcb") && !platform.starts_with("wayland")) return false;
+  }
+  return !isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY");
+}
+
+// While the application is made: a display named but out of reach (Qt's fatal "no platform plugin
+// could be initialized") ends the program with the one line too, and Qt's notes about the platform
+// plugins that led to it are dropped.
+QtMessageHandler previousHandler = nullptr;
+void startUpMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type == QtFatalMsg) {
+    const char* display = std::getenv("DISPLAY");
+    std::cerr << noDisplayLine(display != nullptr && *display != '\0'
+                                   ? std::string(" and ") + display + " cannot be opened"
+                                   : std::string())
+              << std::endl;
+    std::_Exit(kFailure);
+  }
+  if (context.category != nullptr && std::string_view(context.category).starts_with("qt.qpa")) return;
+  if (previousHandler != nullptr) previousHandler(type, context, text);
 }
 
 // The operation table, the windows, the print and image services and the dispatcher, wired to one
@@ -85,7 +119,8 @@ int runAutomation(const std::vector<std::string>& words) {
 }
 
 int runBatch(int argc, char* argv[], const std::vector<std::string>& words) {
-  if (std::find(words.begin(), words.end(), "--help") != words.end()) {
+  if (std::find(words.begin(), words.end(), "--help") != words.end() ||
+      std::find(words.begin(), words.end(), "-h") != words.end()) {
     std::cout << app::usageText();
     return 0;
   }
@@ -135,7 +170,16 @@ int runBatch(int argc, char* argv[], const std::vector<std::string>& words) {
 }
 
 int runWindows(int argc, char* argv[]) {
-  QApplication qtApp(argc, argv);                  // takes Qt's own options out of argv
+  if (displayMissing(argc, argv)) {
+    std::cerr << noDisplayLine("") << std::endl;
+    return kFailure;
+  }
+  // Sizes follow the desktop's scale factor (Xft.dpi, the desktop's display scale, QT_SCALE_FACTOR),
+  // fractional ones included, so the fixed-size main window and its labels grow on a large screen.
+  QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+  previousHandler = qInstallMessageHandler(startUpMessages);
+  QApplication qtApp(argc, argv);  // takes Qt's own options out of argv
+  qInstallMessageHandler(previousHandler);
   QApplication::setQuitOnLastWindowClosed(false);  // the model's figures decide when to end
   const app::Start start = app::chooseFrontEnd(std::vector<std::string>(argv + 1, argv + argc));
 
@@ -145,9 +189,9 @@ int runWindows(int argc, char* argv[]) {
   auto& frontEnd = program.frontEnd;
   ui.setWindowsOpen([&rt] { return !rt.graphics().figures().empty(); });
 
-  dispatchWords(rt, start.words);
+  const std::optional<int> ended = app::runStartUpWords(rt, start.words);
   frontEnd.flush();
-  if (rt.graphics().figures().empty()) return 0;
+  if (ended) return *ended;
   frontEnd.setLastWindowClosed([] { QApplication::quit(); });
   return QApplication::exec();
 }

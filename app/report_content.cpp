@@ -58,7 +58,13 @@ double direction(double xq, double yq, double xre, double yre) {
 }
 
 std::string point(double x, double y) {
-  return std::string("(") + polar::shown(x, 0.01) + ", " + polar::shown(y, 0.01) + ") m";
+  // Appended piece by piece: GCC 12's -Wrestrict misreads string + string temporaries at -O3.
+  std::string text = "(";
+  text += polar::shown(x, 0.01);
+  text += ", ";
+  text += polar::shown(y, 0.01);
+  text += ") m";
+  return text;
 }
 
 ReportTable wallTable(const platform::Runtime& rt, Handle fig, const std::optional<std::vector<int>>& iwv) {

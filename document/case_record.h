@@ -68,7 +68,7 @@ struct CaseDescription {
   std::optional<platform::Matrix> curves;  // one row of nine numbers per curved stretch
   std::optional<int> Nsurface;
   // Set only by other producers, obeyed by `update`.
-  std::optional<std::string> scan;             // "yes" from the scanned-plan import
+  std::optional<std::string> scan;             // "yes" from the scanned-plan import, "dxf" from a DXF plan
   std::optional<std::string> geometricshapes;  // "yes" from the shape generator
   bool noselectchange = false;
   bool noaudiencechange = false;
@@ -124,7 +124,7 @@ class CaseRecord : public platform::UserData {
   // Present ("no") while the path animation's frame loop runs: no progress bars.
   std::optional<std::string> noprogressbar;
 
-  // During a rebuild, the map computation it started early (shell/case/early_map.h); never saved or
+  // During a rebuild, the map computation it started early (document/early_map.h); never saved or
   // shown.
   std::shared_ptr<EarlyMap> earlyMap;
 

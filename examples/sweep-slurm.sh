@@ -1,8 +1,8 @@
 #!/bin/bash
 # The same sweep as a Slurm job array: one array task per case file, each running the three map
 # precisions in turn. Submit with one task per case:
-#   n=$(ls cases/*.ac | wc -l)
-#   sbatch --array=0-$((n - 1)) examples/sweep-slurm.sh cases out
+#   n=$(ls samples/*.ac | wc -l)
+#   sbatch --array=0-$((n - 1)) examples/sweep-slurm.sh samples out
 # VELMORA=path/to/velmora picks a build; the tasks need no display.
 #SBATCH --job-name=velmora-sweep
 #SBATCH --cpus-per-task=1

@@ -7,24 +7,43 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/velmora.svg
   DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/velmora-mime.xml
   DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME velmora.xml)
+# The man page and the changelog go in compressed as Debian ships them: gzip -9, no name or time
+# stamp inside, so the package's bytes do not depend on when it was built.
 configure_file(${CMAKE_SOURCE_DIR}/packaging/velmora.1 ${CMAKE_BINARY_DIR}/velmora.1 @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/velmora.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_SOURCE_DIR}/docs/automation.md
+configure_file(${CMAKE_SOURCE_DIR}/packaging/changelog.in ${CMAKE_BINARY_DIR}/changelog @ONLY)
+find_program(VELMORA_GZIP gzip REQUIRED)
+foreach(page velmora.1 changelog)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${page}.gz
+    COMMAND ${VELMORA_GZIP} -9 -n -k -f ${CMAKE_BINARY_DIR}/${page}
+    DEPENDS ${CMAKE_BINARY_DIR}/${page} VERBATIM)
+endforeach()
+add_custom_target(velmora_compressed_docs ALL DEPENDS ${CMAKE_BINARY_DIR}/velmora.1.gz ${CMAKE_BINARY_DIR}/changelog.gz)
+add_dependencies(velmora velmora_compressed_docs)
+install(FILES ${CMAKE_BINARY_DIR}/velmora.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_BINARY_DIR}/changelog.gz ${CMAKE_SOURCE_DIR}/packaging/copyright
+  ${CMAKE_SOURCE_DIR}/docs/automation.md ${CMAKE_SOURCE_DIR}/docs/arrivals-csv.md
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Sample cases for a first try: velmora --open /usr/share/velmora/samples/hall.ac
+install(FILES ${CMAKE_SOURCE_DIR}/samples/hall.ac ${CMAKE_SOURCE_DIR}/samples/l-room.ac
+  ${CMAKE_SOURCE_DIR}/samples/curved-room.ac ${CMAKE_SOURCE_DIR}/samples/hall-plan.dxf
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/velmora/samples)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME velmora)
 set(CPACK_PACKAGE_VENDOR "The VELMORA developers")
 set(CPACK_PACKAGE_CONTACT "The VELMORA developers <velmora@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Room acoustics in plan: reflections, sound levels, polar diagrams")
+# Lines of at most 80 characters, as Debian's tools read the extended description.
 set(CPACK_PACKAGE_DESCRIPTION "Draw a room as a polygon of walls with a source, a receptor and an
-audience area; see the first-order reflections computed by the image-source method, a map of the
-reflections or of the sound level over the audience, and a polar diagram of what the receptor hears.
-Batch runs write the map and the arrivals as CSV without a window.")
+audience area; see the first-order reflections computed by the image-source
+method, a map of the reflections or of the sound level over the audience, and a
+polar diagram of what the receptor hears. Batch runs write the map and the
+arrivals as CSV, and a PDF report, without a window.")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
 # The Qt platform plugins and image formats are loaded at run time, so dpkg-shlibdeps cannot see them.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-image-formats-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "shared-mime-info, desktop-file-utils")

@@ -246,7 +246,7 @@ DxfImport importLayer(const DxfPlan& plan, const DxfImportChoice& choice) {
   d.yaud = std::vector<double>{*ymax, *ymax, *ymin, *ymin};
   d.Nsurface = 20;
   if (!room.curves.empty()) d.curves = room.curves;
-  d.scan = "yes";
+  d.scan = "dxf";  // the history names the import "DXF plan"
   return out;
 }
 

@@ -39,8 +39,20 @@ EchogramFigures echogramFigures(const PolarLevels& levels);
 
 // "ITDG = 12.4 ms    D50 = 63.1 %    C80 = 4.2 dB", with "none" and "no late energy" as they apply.
 std::string echogramSummary(const EchogramFigures& f);
-// The arrivals as CSV (RFC 4180: header row, CRLF line ends), numbers independent of the locale.
-std::string arrivalsCsv(const EchogramFigures& f);
+// A wall-number label above the bars. Reflections less than 1 ms apart share one ("16, 17, 18",
+// walls in rising order) over the tallest of their bars; a label that would cover another label or a
+// bar goes up until it is clear. Its text is centred on `delayMs` and stands on `levelDb`.
+struct EchogramLabel {
+  std::string text;
+  double delayMs = 0;
+  double levelDb = 0;
+  double widthMs = 0;   // the text's width and height in the plot's units
+  double heightDb = 0;
+};
+inline constexpr double kLabelMergeMs = 1;
+// `msPerPixel` and `dbPerPixel`: the plot's scale; the labels' text is about 7 pixels high.
+std::vector<EchogramLabel> echogramLabels(const std::vector<Arrival>& arrivals, double msPerPixel,
+                                          double dbPerPixel);
 
 // The record of an echogram window (its userdata): what it shows and for which main window.
 struct EchogramRecord : platform::UserData {
@@ -60,7 +72,8 @@ void echogram(Runtime& rt);
 void refreshEchograms(Runtime& rt, Handle mainWindow = platform::kNoHandle);
 // A click on a bar: names the arrival under the plot and flashes its wall in the main window.
 void echogramshowarrival(Runtime& rt);
-// Writes the arrivals of the current echogram window to a CSV file chosen in a save dialog.
+// Writes the arrivals of the current echogram window to a CSV file chosen in a save dialog, in the
+// layout of polar/arrivals_csv.h (the same as a batch run's --polar).
 void echogramexport(Runtime& rt, const std::optional<std::string>& path = std::nullopt);
 
 // The echo risk overlay of the audience map: switched by the map's menu, its thresholds in a dialog.

@@ -1,7 +1,6 @@
 // The arrivals of the echogram and the figures computed from them.
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -15,24 +14,6 @@ namespace {
 
 constexpr double kEarlyD50Ms = 50;
 constexpr double kEarlyC80Ms = 80;
-
-// The shortest text that reads back as the same double, whatever the locale.
-std::string exactNumber(double v) {
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
-  return std::string(buffer, result.ptr);
-}
-
-// RFC 4180: a field with a comma, a quote or a line end is quoted, its quotes doubled.
-std::string csvField(const std::string& s) {
-  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-  std::string out = "\"";
-  for (char c : s) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
 
 std::string kindOf(const Arrival& a) {
   if (!a.direct) return "reflection";
@@ -93,13 +74,59 @@ std::string echogramSummary(const EchogramFigures& f) {
   return s;
 }
 
-std::string arrivalsCsv(const EchogramFigures& f) {
-  std::string out = "kind,wall,delay_ms,level_dB,angle_deg\r\n";
-  for (const Arrival& a : f.arrivals) {
-    out += csvField(kindOf(a)) + "," + (a.direct ? std::string() : std::to_string(a.wall)) + "," +
-           exactNumber(a.delayMs) + "," + exactNumber(a.levelDb) + "," + exactNumber(a.angleDeg) + "\r\n";
+std::vector<EchogramLabel> echogramLabels(const std::vector<Arrival>& arrivals, double msPerPixel,
+                                          double dbPerPixel) {
+  // Generous for 7-pixel digits and commas, so that neighbouring texts keep a gap.
+  constexpr double kCharPixels = 5, kMarginPixels = 3, kLinePixels = 9, kBarPixels = 4;
+  struct Box {
+    double centre, width, low, high;
+  };
+  std::vector<Box> taken;
+  for (const Arrival& a : arrivals) taken.push_back({a.delayMs, kBarPixels * msPerPixel, -INFINITY, a.levelDb});
+
+  // Arrivals come by delay: a reflection within 1 ms of the one before joins its group.
+  std::vector<std::vector<const Arrival*>> groups;
+  double previous = -INFINITY;
+  for (const Arrival& a : arrivals) {
+    if (a.direct) continue;
+    if (groups.empty() || a.delayMs - previous >= kLabelMergeMs) groups.emplace_back();
+    groups.back().push_back(&a);
+    previous = a.delayMs;
   }
-  return out;
+  std::vector<EchogramLabel> labels;
+  for (auto& group : groups) {
+    std::vector<int> walls;
+    double level = -INFINITY;
+    for (const Arrival* a : group) {
+      walls.push_back(a->wall);
+      level = std::max(level, a->levelDb);
+    }
+    std::sort(walls.begin(), walls.end());
+    EchogramLabel label;
+    for (int w : walls) {
+      if (!label.text.empty()) label.text += ", ";
+      label.text += std::to_string(w);
+    }
+    label.delayMs = (group.front()->delayMs + group.back()->delayMs) / 2;
+    label.widthMs = (static_cast<double>(label.text.size()) * kCharPixels + kMarginPixels) * msPerPixel;
+    label.heightDb = kLinePixels * dbPerPixel;
+    label.levelDb = level;
+    // Up past whatever it would cover; every step goes strictly up, so this ends.
+    for (bool moved = true; moved;) {
+      moved = false;
+      for (const Box& b : taken) {
+        const bool acrossX = std::abs(label.delayMs - b.centre) < (label.widthMs + b.width) / 2;
+        const bool acrossY = label.levelDb < b.high && b.low < label.levelDb + label.heightDb;
+        if (acrossX && acrossY) {
+          label.levelDb = b.high;
+          moved = true;
+        }
+      }
+    }
+    taken.push_back({label.delayMs, label.widthMs, label.levelDb, label.levelDb + label.heightDb});
+    labels.push_back(std::move(label));
+  }
+  return labels;
 }
 
 Value EchogramRecord::toValue() const {

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 
 #include "document/drawing_objects.h"
 #include "document/tags.h"
@@ -11,6 +10,7 @@
 #include "platform/error.h"
 #include "platform/numbers.h"
 #include "platform/output_file.h"
+#include "polar/arrivals_csv.h"
 #include "polar/echogram.h"
 
 namespace velmora::polar {
@@ -24,6 +24,7 @@ using platform::Value;
 namespace {
 
 constexpr double kWidth = 560, kHeight = 420;
+constexpr double kPlotWidth = 0.85, kPlotHeight = 0.6;  // of the window
 constexpr const char* kBarPress = "velmoracopy('echogramshowarrival')";
 constexpr const char* kPrompt = "click a bar to name its arrival";
 
@@ -145,13 +146,23 @@ void draw(Runtime& rt, Handle fig, const EchogramRecord& rec) {
   if (arrivals.empty()) low = 0, high = 60;
   const double xstep = tickStep(std::max(100.0, maxDelay * 1.05 + 1));
   const double xmax = std::max(100.0, std::ceil((maxDelay * 1.05 + 1) / xstep) * xstep);
-  const double top = 10 * std::ceil((high + 3) / 10);
+  double top = 10 * std::ceil((high + 3) / 10);
   const double bottom = std::min(10 * std::floor((low - 5) / 10), top - 30);
+  // The wall labels, placed at the plot's scale; the plot grows upwards until the highest fits.
+  std::vector<EchogramLabel> labels;
+  for (int grown = 0; grown < 50; ++grown) {
+    labels = echogramLabels(arrivals, (xmax + xmax / 80) / (kPlotWidth * kWidth),
+                            (top - bottom) / (kPlotHeight * kHeight));
+    double highest = -INFINITY;
+    for (const EchogramLabel& l : labels) highest = std::max(highest, l.levelDb + l.heightDb);
+    if (highest <= top) break;
+    top += 10;
+  }
   const double ystep = top - bottom > 100 ? 20 : 10;
 
   const Handle ax = createObject(g, ObjectType::Axes, fig,
                                  {{"units", "normalized"},
-                                  {"position", Value::row({0.11, 0.24, 0.85, 0.6})},
+                                  {"position", Value::row({0.11, 0.24, kPlotWidth, kPlotHeight})},
                                   {"tag", tags::kEchogramAxes},
                                   {"box", "on"},
                                   // A little room left of 0 keeps the direct sound's bar off the frame.
@@ -191,20 +202,9 @@ void draw(Runtime& rt, Handle fig, const EchogramRecord& rec) {
                                      {"buttondownfcn", kBarPress}});
     g.setUserdata(bar, platform::ValueUserData(Value(static_cast<double>(k + 1))));
   }
-  // Wall numbers above the bars; arrivals that coincide share one label ("1,3").
-  std::map<std::pair<long, long>, std::vector<const Arrival*>> together;
-  for (const Arrival& a : arrivals) {
-    if (!a.direct) together[{std::lround(a.delayMs * 10), std::lround(a.levelDb * 10)}].push_back(&a);
-  }
-  for (const auto& [key, group] : together) {
-    std::string label;
-    for (const Arrival* a : group) {
-      // Appended piece by piece: GCC 12's -Wrestrict misreads "..." + std::string at -O3.
-      if (!label.empty()) label += ',';
-      label += std::to_string(a->wall);
-    }
-    const Handle t = text(g, ax, label, group.front()->delayMs, group.front()->levelDb, "data", "center",
-                          "bottom", 7, tags::kEchogramLabel);
+  // Wall numbers above the bars; arrivals less than 1 ms apart share one label ("16, 17, 18").
+  for (const EchogramLabel& l : labels) {
+    const Handle t = text(g, ax, l.text, l.delayMs, l.levelDb, "data", "center", "bottom", 7, tags::kEchogramLabel);
     g.setText(t, "color", "b");
   }
   const bool blocked = !arrivals.empty() && arrivals.front().blocked;
@@ -330,7 +330,13 @@ void echogramexport(Runtime& rt, const std::optional<std::string>& path) {
   }
   const EchogramRecord* rec = recordOf(g, fig);
   if (rec == nullptr) return;
-  const EchogramFigures figures = rec->figures;
+  // The arrivals table of batch runs (docs/arrivals-csv.md), computed for the main window this
+  // echogram follows; a refused diagram gives its reason and writes nothing.
+  const Handle mainWindow = rec->mainWindow;
+  if (!g.exists(mainWindow) || !document::isMainWindow(rt, mainWindow)) {
+    throw Error("the main window of this echogram is closed: nothing to export");
+  }
+  const std::string csv = arrivalsCsv(rt, mainWindow);
   std::string file;
   if (path) {
     file = *path;
@@ -343,7 +349,6 @@ void echogramexport(Runtime& rt, const std::optional<std::string>& path) {
     if (!choice) return;
     file = choice->folder + choice->file;
   }
-  const std::string csv = arrivalsCsv(figures);
   platform::OutputFile out(file);
   out.write(std::span(reinterpret_cast<const std::uint8_t*>(csv.data()), csv.size()));
   out.commit();

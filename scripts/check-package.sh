@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package of a configured build tree, unpacks it into a scratch root and checks what
-# a user gets: the installed program runs (version, and a batch run with no display), the desktop
-# entry validates, the MIME entry compiles into a MIME database.
+# a user gets: the installed program runs (version, and batch runs of the sample cases with no
+# display), the desktop entry validates, the MIME entry compiles into a MIME database and claims case
+# files by their name only, the man page and changelog are compressed, the binary is stripped, and
+# lintian finds nothing beyond the tags explained in packaging/lintian-explained.txt.
 #   scripts/check-package.sh <build dir>
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,19 +14,65 @@ echo "package: $(basename "$deb"), $(dpkg-deb -f "$deb" Depends | cut -c1-120)..
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg -x "$deb" "$root"
+fail() { echo "package: $*" >&2; exit 1; }
 
 "$root/usr/bin/velmora" --version | head -n 1
-desktop-file-validate "$root/usr/share/applications/velmora.desktop"
+echo "package: desktop-file-validate $root/usr/share/applications/velmora.desktop"
+# Hints count too: the entry stays free of every remark the validator makes.
+validation=$(desktop-file-validate "$root/usr/share/applications/velmora.desktop" 2>&1) ||
+  fail "the desktop entry does not validate: $validation"
+echo "package: desktop-file-validate: ${validation:-no errors, warnings or hints}"
+[ -z "$validation" ] || fail "desktop-file-validate has remarks"
 test -s "$root/usr/share/icons/hicolor/scalable/apps/velmora.svg"
-test -s "$root/usr/share/man/man1/velmora.1"
+gzip -t "$root/usr/share/man/man1/velmora.1.gz" "$root/usr/share/doc/velmora/changelog.gz"
+test -s "$root/usr/share/doc/velmora/copyright"
+file -b "$root/usr/bin/velmora" | grep -q ', stripped' || fail "usr/bin/velmora is not stripped"
+for sample in hall.ac l-room.ac curved-room.ac hall-plan.dxf; do
+  test -s "$root/usr/share/velmora/samples/$sample" || fail "sample $sample missing"
+done
+
 XDG_DATA_DIRS="$root/usr/share" update-mime-database "$root/usr/share/mime"
 test -f "$root/usr/share/mime/application/x-velmora-case.xml"
 if command -v gio >/dev/null; then
-  # A case file under another name is still recognised by its header.
-  cp "$top/tests/fixtures/l-room.ac" "$root/room.dat"
-  type=$(XDG_DATA_HOME="$root/usr/share" XDG_DATA_DIRS="$root/usr/share:/usr/share" \
-    gio info -a standard::content-type "$root/room.dat" | sed -n 's/.*content-type: //p')
-  [ "$type" = application/x-velmora-case ] || { echo "package: room.dat is $type" >&2; exit 1; }
+  # A case file is known by its .ac name; the same bytes under another name, or any other MAT-file
+  # (data.mat), are not claimed.
+  mkdir "$root/files"
+  cp "$top/samples/l-room.ac" "$root/files/room.ac"
+  cp "$top/samples/l-room.ac" "$root/files/room.dat"
+  cp "$top/samples/l-room.ac" "$root/files/data.mat"
+  for f in room.ac room.dat data.mat; do
+    type=$(XDG_DATA_HOME="$root/usr/share" XDG_DATA_DIRS="$root/usr/share:/usr/share" \
+      gio info -a standard::content-type "$root/files/$f" | sed -n 's/.*content-type: //p')
+    echo "package: gio info $f: $type"
+    if [ "$f" = room.ac ]; then
+      [ "$type" = application/x-velmora-case ] || fail "room.ac is $type"
+    else
+      [ "$type" != application/x-velmora-case ] || fail "$f is claimed as a case file"
+    fi
+  done
 fi
-(cd "$root" && "$root/usr/bin/velmora" batch "$top/tests/fixtures/l-room.ac" --csv map.csv && test -s map.csv)
-echo "package: installed program, desktop entry and MIME entry OK"
+
+# The installed program on its own sample cases, as the man page's examples run it.
+(cd "$root" && for sample in hall l-room curved-room; do
+  "$root/usr/bin/velmora" batch "$root/usr/share/velmora/samples/$sample.ac" --csv "$sample.csv" \
+    --polar "$sample-arrivals.csv" && test -s "$sample.csv" && test -s "$sample-arrivals.csv"
+done) || fail "a batch run of the samples failed"
+"$root/usr/bin/velmora" --help | grep -q "velmora --open $root/usr/share/velmora/samples/hall.ac" ||
+  fail "--help does not name the installed samples"
+
+# lintian: every tag it prints is shown; the run fails on a tag that packaging/lintian-explained.txt
+# does not explain.
+if command -v lintian >/dev/null; then
+  echo "package: lintian $(basename "$deb")"
+  report=$(lintian --no-cfg --display-level ">=pedantic" "$deb" 2>&1 || true)
+  echo "${report:-(no tags)}"
+  explained=$(sed -n 's/^\([a-z0-9][a-z0-9+.-]*\):.*/\1/p' "$top/packaging/lintian-explained.txt")
+  unexplained=$(printf '%s\n' "$report" | sed -n 's/^[EWIPX]: velmora[^:]*: \([a-z0-9+.-]*\).*/\1/p' |
+    sort -u | grep -vxF "$explained" || true)
+  [ -z "$unexplained" ] || fail "lintian tags not explained in packaging/lintian-explained.txt: $unexplained"
+  echo "package: lintian: only the tags explained in packaging/lintian-explained.txt"
+else
+  echo "package: lintian not installed (scripts/install-deps.sh --test installs it)" >&2
+  exit 1
+fi
+echo "package: installed program, desktop entry, MIME entry, samples and lintian OK"

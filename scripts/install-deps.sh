@@ -16,7 +16,7 @@ if [ "${1:-}" = --test ]; then
     clang-14 libclang-rt-14-dev
     imagemagick ghostscript hp2xx xvfb xauth
     poppler-utils librsvg2-bin libxml2-utils python3-ezdxf
-    desktop-file-utils shared-mime-info dpkg-dev file parallel
+    desktop-file-utils shared-mime-info dpkg-dev file parallel lintian libglib2.0-bin
   )
 fi
 

@@ -451,17 +451,24 @@ std::optional<double> getzonesize(platform::Runtime& rt) {
   dialog.title = "Zone definition";
   dialog.lines = 1;
   dialog.defaults = {"20"};
-  const auto answer = rt.ui().input(dialog);
-  if (!answer || answer->empty()) return std::nullopt;
-  const auto numbers = platform::readNumbers(answer->front());
-  if (!numbers || numbers->empty()) return std::nullopt;
-  // NaN answers count as nothing typed; the zone is at least 4 whatever was read.
-  double zone = kZoneMin;
-  for (double v : *numbers) {
-    if (!std::isnan(v)) zone = std::max(zone, v);
+  // An answer that does not read as a number is said so and asked again, so a slip such as "20 m"
+  // does not end the program silently; only Cancel ends the question with nothing.
+  for (;;) {
+    const auto answer = rt.ui().input(dialog);
+    if (!answer || answer->empty()) return std::nullopt;
+    const auto numbers = platform::readNumbers(answer->front());
+    if (!numbers || numbers->empty()) {
+      rt.ui().message(platform::MessageKind::Error, std::string(kZoneAnswerError), dialog.title);
+      continue;
+    }
+    // NaN answers count as nothing typed; the zone is at least 4 whatever was read.
+    double zone = kZoneMin;
+    for (double v : *numbers) {
+      if (!std::isnan(v)) zone = std::max(zone, v);
+    }
+    zone = std::min(kZoneMax, zone);
+    return 2 * std::ceil(zone / 2);
   }
-  zone = std::min(kZoneMax, zone);
-  return 2 * std::ceil(zone / 2);
 }
 
 Handle init(platform::Runtime& rt, const Operations& ops, double zone) {

@@ -203,7 +203,7 @@ void rebuild(platform::Runtime& rt, const Operations& ops, const CaseDescription
   }
 
   if (prop.scan) {
-    restartHistory(rt, ops, fig, "scanned plan");
+    restartHistory(rt, ops, fig, *prop.scan == "dxf" ? "DXF plan" : "scanned plan");
   } else if (prop.geometricshapes) {
     restartHistory(rt, ops, fig, "geometric shape");
   }

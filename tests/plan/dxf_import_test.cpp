@@ -130,7 +130,9 @@ TEST_F(DxfImportTest, PlansBecomeTheirRoomsCounterClockwiseInMetres) {
     }
     // The room opened as a traced plan does: history restarted, source and receptor inside.
     const auto udf = document::readCase(rt, fig);
-    EXPECT_EQ(udf.actionlist, std::vector<std::string>{"scanned plan"});
+    EXPECT_EQ(udf.actionlist, std::vector<std::string>{"DXF plan"});
+    EXPECT_EQ(shell::historyEntries(udf),
+              (std::vector<std::string>{"cancel", "DXF plan (" + std::to_string(v.size()) + " walls)"}));
     EXPECT_EQ(shownOf("error"), std::vector<std::string>{});
   }
 }
