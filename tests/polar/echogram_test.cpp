@@ -149,7 +149,7 @@ TEST_F(EchogramTest, NothingReachingTheReceptorGivesNoFigureAndSaysWhy) {
   ASSERT_EQ(f.arrivals.size(), 1u);
   EXPECT_TRUE(f.arrivals[0].blocked);
   EXPECT_FALSE(f.itdgMs || f.d50 || f.c80);
-  const std::string summary = "ITDG = none    D50 = none    C80 = none (nothing reaches the receptor)";
+  const std::string summary = "nothing reaches the receptor: ITDG, D50 and C80 = none";
   EXPECT_EQ(text(one(*w, "acouechogramsummary"), "string"), "first-order arrivals only:  " + summary);
   const auto userdata = g().get(*w, "userdata").record();
   EXPECT_EQ(userdata.at("summary").text(), summary);
