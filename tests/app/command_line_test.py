@@ -157,6 +157,11 @@ def window(*requests, cwd=None):
     return [json.loads(line) for line in r.stdout.splitlines()][2:]
 
 
+def default_signals():
+    for sig in (signal.SIGHUP, signal.SIGINT, signal.SIGQUIT, signal.SIGTERM, signal.SIGPIPE):
+        signal.signal(sig, signal.SIG_DFL)
+
+
 def listing(folder):
     return sorted(os.listdir(folder))
 
@@ -288,15 +293,17 @@ class Outputs(unittest.TestCase):
                 os.mkfifo(os.path.join(out, "fifo.csv"))
                 env = dict(os.environ)
                 env.pop("QT_QPA_PLATFORM", None)
+                # As from a terminal, whatever this test's parent ignores (nohup, a background job).
                 p = subprocess.Popen([VELMORA, "batch", room, *outputs], cwd=d, env=env, stdin=subprocess.DEVNULL,
-                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                     preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE, preexec_fn=default_signals)
+                self.addCleanup(lambda proc=p: proc.poll() is None and proc.kill())
                 deadline = time.monotonic() + 120
                 while sum(n.endswith(".part") for n in os.listdir(out)) < 3 and time.monotonic() < deadline:
                     self.assertIsNone(p.poll(), p.stderr.read() if p.poll() is not None else "")
                     time.sleep(0.05)
                 parts = sorted(n for n in os.listdir(out) if n.endswith(".part"))
-                self.assertEqual([re.sub(r"\.\d+-\w{6}\.part$", "", n) for n in parts], [".b.csv", ".p.pdf", ".r.pdf"])
+                self.assertEqual([re.sub(r"\.\d+-\w{6}\.part$", "", n) for n in parts],
+                                 [".b.csv", ".p.pdf", ".r.pdf"])
                 time.sleep(0.2)  # in the FIFO's open by now
                 p.send_signal(sig)
                 p.communicate(timeout=60)
@@ -334,8 +341,8 @@ class Outputs(unittest.TestCase):
                         os.remove(path)
             # Without an output option, one line on what the receptor hears, and no file.
             for case, moved, line in [
-                ("l-room.ac", [], r"l-room\.ac: receptor \(8 8\) m: direct blocked, reflected [\d.]+ dB, total [\d.]+ dB, "
-                 r"2 reflections"),
+                ("l-room.ac", [], r"l-room\.ac: receptor \(8 8\) m: direct blocked, reflected [\d.]+ dB, "
+                 r"total [\d.]+ dB, 2 reflections"),
                 ("default-room-z20.ac", ["--receptor", "14,-3"], r"default-room-z20\.ac: receptor \(14 -3\) m: "
                  r"direct [\d.]+ dB, reflected [\d.]+ dB, total [\d.]+ dB, \d+ reflections?"),
             ]:
