@@ -170,7 +170,6 @@ BatchRequest parseBatchWords(const std::vector<std::string>& words) {
       if (option == "--report" && !endsWithPdf(*value)) {
         throw UsageError("--report writes a PDF file, whose name ends in .pdf, not " + cited(*value));
       }
-      if (option == "--print") requirePrintExtension(*value);
       (option == "--csv"     ? r.csv
        : option == "--polar" ? r.polar
        : option == "--print" ? r.print
@@ -179,6 +178,7 @@ BatchRequest parseBatchWords(const std::vector<std::string>& words) {
   }
   if (!haveCase) throw UsageError("a case file is needed: velmora batch CASE.ac [options]");
   requireDistinctOutputs(r);
+  if (r.print) requirePrintExtension(*r.print);
   return r;
 }
 

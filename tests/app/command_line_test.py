@@ -198,7 +198,7 @@ class Outputs(unittest.TestCase):
                 ("a link to the case file", lambda: link("case.csv", "../hall.ac"), ["--polar", "out/case.csv"], 2,
                  "--polar 'out/case.csv' would replace the case file", ["case.csv"], None),
                 ("a print over the case file", None, ["--print", "hall.ac"], 2,
-                 "--print writes the format of its file's extension", [], None),
+                 "--print 'hall.ac' would replace the case file", [], None),
                 ("a missing folder after a print", None, ["--print", "out/p.pdf", "--csv", "missing/a.csv"], 1,
                  "velmora batch: hall.ac: cannot write file missing/a.csv: No such file or directory", [], None),
                 ("a missing folder after a table", None, ["--csv", "out/a.csv", "--polar", "missing/b.csv"], 1,
