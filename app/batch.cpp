@@ -1,5 +1,6 @@
 #include "app/batch.h"
 
+#include <cmath>
 #include <filesystem>
 
 #include "document/case_record.h"
@@ -12,6 +13,9 @@
 #include "platform/numbers.h"
 #include "platform/output_file.h"
 #include "polar/arrivals_csv.h"
+#include "polar/polar.h"
+#include "document/case_record.h"
+#include "document/window.h"
 #include "shell/case_files.h"
 #include "shell/map_export.h"
 
@@ -62,6 +66,22 @@ void requireInside(const engine::Walls& walls, const std::array<double, 2>& p, c
   }
 }
 
+// What the receptor hears, in one line: "hall.ac: receptor (8 3) m: direct 80.1 dB, reflected
+// 78.2 dB, total 82.3 dB, 4 reflections".
+std::string receptorSummary(const platform::Runtime& rt, platform::Handle fig, const std::string& casePath) {
+  const polar::PolarInputs in = polar::readPolarInputs(rt, fig);
+  const polar::PolarComputation c = polar::computePolarLevels(in);
+  if (c.refusal) throw Error(*c.refusal);
+  const polar::PolarLevels& L = c.levels;
+  const auto dB = [](double level) { return polar::shown(level, 0.1) + " dB"; };
+  std::size_t reflections = 0;
+  for (double level : L.Lwall) reflections += std::isnan(level) ? 0 : 1;
+  return casePath + ": receptor (" + platform::formatNumber(in.xre) + " " + platform::formatNumber(in.yre) +
+         ") m: direct " + (L.isov != 0 ? dB(L.Lso) : "blocked") + ", reflected " +
+         (reflections > 0 ? dB(L.LT) : "none") + ", total " + dB(L.LTa) + ", " + std::to_string(reflections) +
+         (reflections == 1 ? " reflection" : " reflections");
+}
+
 }  // namespace
 
 std::optional<std::vector<std::string>> BatchUi::input(const platform::InputDialog& d) {
@@ -81,8 +101,8 @@ std::optional<platform::FileChoice> BatchUi::saveFile(const platform::FileDialog
   dialogWouldOpen("file chooser", d.title);
 }
 
-std::string runBatch(platform::Runtime& rt, const document::Operations& ops, const BatchRequest& request,
-                     const ReportDocumentFactory& openReport) {
+BatchOutcome runBatch(platform::Runtime& rt, const document::Operations& ops, const BatchRequest& request,
+                      const ReportDocumentFactory& openReport) {
   document::CaseDescription prop = readCase(request.casePath);
   prop.name = shell::splitFileName(request.casePath).base;
   if (request.intervals) prop.Nsurface = *request.intervals;
@@ -103,30 +123,38 @@ std::string runBatch(platform::Runtime& rt, const document::Operations& ops, con
     prop.yre = (*request.receptor)[1];
   }
 
+  // Every output is checked before anything is computed: a folder that is missing or a file that may
+  // not be written ends the run at once.
+  for (const auto* output : {&request.csv, &request.polar, &request.print, &request.report}) {
+    if (*output) platform::checkOutputFile(**output);
+  }
+
   ops.call(rt, "init", {Value(kBatchZone)});
   ops.call(rt, "update", {prop.toValue()});
   const platform::Handle fig = document::currentMainWindow(rt);
 
-  // Both tables are computed before anything is written: a refusal leaves no file behind.
-  std::optional<std::string> mapText, arrivalsText;
-  if (request.csv) mapText = shell::audienceMapCsv(rt, fig);
-  if (request.polar) arrivalsText = polar::arrivalsCsv(rt, fig);
-  // The report's file is opened first, so an unwritable name stops the run before any file is written,
-  // and takes its name only at the end.
-  std::optional<platform::OutputFile> reportFile;
-  if (request.report) {
-    reportFile.emplace(*request.report);
-    reportFile->write(makeReport(rt, ops, gatherReport(rt, ops, fig, todaysDate()), openReport));
+  // Each file is written to a temporary file of its own; all take their names together at the end,
+  // or none does when anything fails on the way.
+  BatchOutcome outcome;
+  {
+    platform::AllOutputs outputs;
+    if (request.csv) platform::writeTextFile(*request.csv, shell::audienceMapCsv(rt, fig));
+    if (request.polar) platform::writeTextFile(*request.polar, polar::arrivalsCsv(rt, fig));
+    if (request.report) {
+      platform::OutputFile reportFile(*request.report);
+      reportFile.write(makeReport(rt, ops, gatherReport(rt, ops, fig, todaysDate()), openReport));
+      reportFile.commit();
+    }
+    if (request.print) {
+      const shell::FileNameParts parts = shell::splitFileName(*request.print);
+      ops.call(rt, "printcase",
+               {Value(parts.folder.empty() ? std::string("./") : parts.folder),
+                Value(parts.base + parts.extension)});
+    }
+    outputs.commit();
   }
-  if (request.print) {
-    const shell::FileNameParts parts = shell::splitFileName(*request.print);
-    ops.call(rt, "printcase",
-             {Value(parts.folder.empty() ? std::string("./") : parts.folder),
-              Value(parts.base + parts.extension)});
-  }
-  if (mapText) platform::writeTextFile(*request.csv, *mapText);
-  if (arrivalsText) platform::writeTextFile(*request.polar, *arrivalsText);
-  if (reportFile) reportFile->commit();
+  if (!request.csv && !request.polar && !request.print && !request.report)
+    outcome.receptorLine = receptorSummary(rt, fig, request.casePath);
 
   const auto map = document::findInWindow(rt, fig, tags::kAudienceMap);
   std::string summary = std::to_string(document::wallsInWallOrder(rt, fig).size()) + " walls";
@@ -134,7 +162,8 @@ std::string runBatch(platform::Runtime& rt, const document::Operations& ops, con
     const platform::Matrix xs = rt.graphics().at(*map).matrix("xdata");
     summary += ", map " + std::to_string(xs.rows) + "x" + std::to_string(xs.cols);
   }
-  return summary;
+  outcome.progress = summary;
+  return outcome;
 }
 
 }  // namespace velmora::app

@@ -30,11 +30,18 @@ class BatchUi : public platform::Ui {
   std::vector<std::string> consoleLines;
 };
 
+// What a finished run has to say: a short summary for the progress line ("4 walls, map 21x21"), and,
+// for a run asked to write nothing, one line on what the receptor hears (for standard output).
+struct BatchOutcome {
+  std::string progress;
+  std::string receptorLine;
+};
+
 // Runs the request on a runtime whose dispatcher routes to `ops`. Raises an Error with a one-line
-// message on any failure; files are written only once everything they hold was computed. Returns a
-// short summary for the progress line ("map 21x21, 4 walls"). A report is drawn on documents from
-// `openReport`.
-std::string runBatch(platform::Runtime& rt, const document::Operations& ops, const BatchRequest& request,
-                     const ReportDocumentFactory& openReport = {});
+// message on any failure. Every output is checked before anything is computed, then written to a
+// temporary file of its own; all take their names together at the end, or none does. A report is
+// drawn on documents from `openReport`.
+BatchOutcome runBatch(platform::Runtime& rt, const document::Operations& ops, const BatchRequest& request,
+                      const ReportDocumentFactory& openReport = {});
 
 }  // namespace velmora::app

@@ -7,9 +7,20 @@
 #include <set>
 #include <string_view>
 
+#include "platform/numbers.h"
+#include "platform/output_file.h"
+#include "platform/protocol_line.h"
+#include "shell/case_files.h"
+#include "shell/print_case.h"
+
 namespace velmora::app {
 
 namespace {
+
+// A word quoted in a message: cut to a line's worth.
+std::string cited(const std::string& word) {
+  return "'" + velmora::platform::excerpt(word) + "'";
+}
 
 // Qt takes these out of the command line itself, with one dash or two.
 bool isQtOption(std::string_view word) {
@@ -42,7 +53,7 @@ std::array<double, 2> readPoint(const std::string& option, const std::string& te
     const auto y = readNumber(std::string_view(text).substr(comma + 1));
     if (x && y) return {*x, *y};
   }
-  throw UsageError(option + " needs X,Y in metres (such as 3.5,-2), not '" + text + "'");
+  throw UsageError(option + " needs X,Y in metres (such as 3.5,-2), not " + cited(text));
 }
 
 int readIntervals(const std::string& text) {
@@ -50,7 +61,7 @@ int readIntervals(const std::string& text) {
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
   if (ec != std::errc() || end != text.data() + text.size() || n < kFewestIntervals || n > kMostIntervals) {
     throw UsageError("--intervals needs a whole number from " + std::to_string(kFewestIntervals) + " to " +
-                     std::to_string(kMostIntervals) + ", not '" + text + "'");
+                     std::to_string(kMostIntervals) + ", not " + cited(text));
   }
   return n;
 }
@@ -60,6 +71,36 @@ bool endsWithPdf(std::string_view name) {
   std::string ext(name.substr(name.size() - 4));
   for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
   return ext == ".pdf";
+}
+
+// The print formats that a batch run writes, one per extension: a name the window would print as
+// JPEG under another extension (or with ".jpg" appended) is refused rather than mislabelled.
+void requirePrintExtension(const std::string& file) {
+  const std::string extension = velmora::platform::lower(velmora::shell::splitFileName(file).extension);
+  std::string known;
+  for (const char* e : velmora::shell::kPrintExtensions) {
+    if (extension == e) return;
+    known += std::string(known.empty() ? "" : ", ") + e;
+  }
+  throw UsageError("--print writes the format of its file's extension (" + known + "), not " + cited(file));
+}
+
+// Outputs that would replace the case file, or that name one file twice: refused before anything runs.
+void requireDistinctOutputs(const BatchRequest& r) {
+  const std::pair<const char*, const std::optional<std::string>*> outputs[] = {
+      {"--csv", &r.csv}, {"--polar", &r.polar}, {"--print", &r.print}, {"--report", &r.report}};
+  for (std::size_t i = 0; i < std::size(outputs); ++i) {
+    const auto& [option, name] = outputs[i];
+    if (!*name) continue;
+    if (velmora::platform::sameOutputFile(**name, r.casePath))
+      throw UsageError(std::string(option) + " " + cited(**name) + " would replace the case file");
+    for (std::size_t j = i + 1; j < std::size(outputs); ++j) {
+      const auto& [other, otherName] = outputs[j];
+      if (*otherName && velmora::platform::sameOutputFile(**name, **otherName))
+        throw UsageError(std::string(option) + " and " + other + " name the same file " +
+                         cited(**otherName));
+    }
+  }
 }
 
 }  // namespace
@@ -99,7 +140,7 @@ BatchRequest parseBatchWords(const std::vector<std::string>& words) {
     const std::string& w = words[i];
     if (!isOption(w)) {
       if (haveCase) {
-        throw UsageError("one case file per run, not also '" + w + "' (run one process per case)");
+        throw UsageError("one case file per run, not also " + cited(w) + " (run one process per case)");
       }
       if (w.empty()) throw UsageError("the case file name is empty");
       r.casePath = w;
@@ -115,7 +156,7 @@ BatchRequest parseBatchWords(const std::vector<std::string>& words) {
     static const std::set<std::string> known = {"--intervals", "--source", "--receptor",
                                                  "--csv",       "--polar",  "--print",
                                                  "--report"};
-    if (!known.contains(option)) throw UsageError("unrecognized option '" + option + "'");
+    if (!known.contains(option)) throw UsageError("unrecognized option " + cited(option));
     if (!value) {
       if (i + 1 >= words.size()) throw UsageError(option + " needs a value");
       value = words[++i];
@@ -128,7 +169,7 @@ BatchRequest parseBatchWords(const std::vector<std::string>& words) {
       if (value->empty()) throw UsageError(option + " needs a file name");
       // A slip such as "--report hall.ac" must not overwrite a case file with a PDF.
       if (option == "--report" && !endsWithPdf(*value)) {
-        throw UsageError("--report writes a PDF file, whose name ends in .pdf, not '" + *value + "'");
+        throw UsageError("--report writes a PDF file, whose name ends in .pdf, not " + cited(*value));
       }
       (option == "--csv"     ? r.csv
        : option == "--polar" ? r.polar
@@ -137,6 +178,8 @@ BatchRequest parseBatchWords(const std::vector<std::string>& words) {
     }
   }
   if (!haveCase) throw UsageError("a case file is needed: velmora batch CASE.ac [options]");
+  requireDistinctOutputs(r);
+  if (r.print) requirePrintExtension(*r.print);
   return r;
 }
 
@@ -182,6 +225,9 @@ no window and no dialog; a failure ends it with one line on standard error.
       --print FILE        the main window, in the format of FILE's extension
       --report REPORT.pdf a PDF report: the plan and map, the walls, the polar
                           diagram and the sound arriving at the receptor
+Files are written all together at the end, or none is; --csv - and --polar -
+write to standard output. Without an output option, one line on what the
+receptor hears goes to standard output.
 
 Examples, with the sample cases of )";
   const std::string samples = samplesFolder();

@@ -149,9 +149,9 @@ int runBatch(int argc, char* argv[], const std::vector<std::string>& words) {
   velmora::shell::installDispatcher(rt, ops);
   velmora::platform::qt::QtPrintService printService(rt.graphics());
   rt.setPrintService(&printService);
-  std::string summary;
+  app::BatchOutcome outcome;
   try {
-    summary = app::runBatch(rt, ops, request, app::openPdfReport);
+    outcome = app::runBatch(rt, ops, request, app::openPdfReport);
   } catch (const std::exception& e) {
     // Messages about the case file name it already; the others get its name in front.
     const std::string message = e.what();
@@ -163,9 +163,10 @@ int runBatch(int argc, char* argv[], const std::vector<std::string>& words) {
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.2f", took.count());
-    std::cerr << "velmora batch: " << request.casePath << ": " << summary << ", done in " << seconds
+    std::cerr << "velmora batch: " << request.casePath << ": " << outcome.progress << ", done in " << seconds
               << " s\n";
   }
+  if (!outcome.receptorLine.empty()) std::cout << outcome.receptorLine << "\n";
   return 0;
 }
 

@@ -12,6 +12,8 @@
 #include "plan/shapes.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
+#include "platform/protocol_line.h"
+#include "document/window.h"
 
 namespace velmora::plan {
 
@@ -61,7 +63,8 @@ const DxfLayer& likelyLayer(const DxfPlan& plan) {
 std::string layerPrompt(const DxfPlan& plan) {
   std::string text = "Layers in the file:\n";
   for (std::size_t k = 0; k < plan.layers.size() && k < kListedLayers; ++k)
-    text += "  " + plan.layers[k].name + " (" + entityCount(plan.layers[k].entities) + ")\n";
+    text +=
+        "  " + platform::excerpt(plan.layers[k].name) + " (" + entityCount(plan.layers[k].entities) + ")\n";
   if (plan.layers.size() > kListedLayers)
     text += "  ... and " + std::to_string(plan.layers.size() - kListedLayers) + " more\n";
   return text + "Layer to import:";
@@ -87,11 +90,13 @@ std::optional<DxfImportChoice> askChoice(platform::Runtime& rt, const DxfPlan& p
   choice.layer = trimmedCopy(answer->front());
   const DxfLayer* layer = findLayer(plan, choice.layer);
   if (!layer)
-    throw Error("There is no layer \"" + choice.layer + "\" with lines, arcs or circles in this file.");
+    throw Error("There is no layer \"" + platform::excerpt(choice.layer) +
+                "\" with lines, arcs or circles in this file.");
   choice.layer = layer->name;
   const std::string typed = fileUnit ? *fileUnit : trimmedCopy((*answer)[1]);
   const auto unit = unitName(typed);
-  if (!unit) throw Error("Unknown drawing unit \"" + typed + "\": give mm, cm, m, inch or foot.");
+  if (!unit)
+    throw Error("Unknown drawing unit \"" + platform::excerpt(typed) + "\": give mm, cm, m, inch or foot.");
   choice.unit = *unit;
   choice.scale = *unitScale(*unit);
   const auto tolerance = platform::readNumbers(answer->back());
@@ -164,8 +169,9 @@ std::optional<std::string> unitOfInsunits(int code) {
 DxfImport importLayer(const DxfPlan& plan, const DxfImportChoice& choice) {
   const DxfLayer* layer = findLayer(plan, choice.layer);
   if (!layer)
-    throw Error("There is no layer \"" + choice.layer + "\" with lines, arcs or circles in this file.");
-  const std::string onLayer = "The outline on layer \"" + layer->name + "\"";
+    throw Error("There is no layer \"" + platform::excerpt(choice.layer) +
+                "\" with lines, arcs or circles in this file.");
+  const std::string onLayer = "The outline on layer \"" + platform::excerpt(layer->name) + "\"";
   const Chains chains = chainSegments(layer->pieces, choice.toleranceMetres / choice.scale);
 
   if (chains.loops.empty()) {
@@ -200,11 +206,12 @@ DxfImport importLayer(const DxfPlan& plan, const DxfImportChoice& choice) {
   DxfImport out;
   const std::string squareMetres = number(bestArea * choice.scale * choice.scale, 100) + " m²";
   if (chains.loops.size() > 1) {
-    out.note = "Layer \"" + layer->name + "\" holds " + std::to_string(chains.loops.size()) +
-               " closed outlines: the largest (" + squareMetres + ") is imported.";
+    out.note = "Layer \"" + platform::excerpt(layer->name) + "\" holds " +
+               std::to_string(chains.loops.size()) + " closed outlines: the largest (" + squareMetres +
+               ") is imported.";
   } else if (!chains.freeEnds.empty() || !chains.branchPoints.empty()) {
-    out.note = "Layer \"" + layer->name + "\" also holds lines outside the closed outline (" + squareMetres +
-               "); they are left out.";
+    out.note = "Layer \"" + platform::excerpt(layer->name) +
+               "\" also holds lines outside the closed outline (" + squareMetres + "); they are left out.";
   }
 
   // Counted before the arcs are cut, so that a huge outline is refused without being built.

@@ -173,6 +173,14 @@ VarPtr toVar(const std::string& name, const Value& v) {
 
 void writeMatVariable(const std::string& path, const std::string& name, const Value& value) {
   quietMatio();
+  // Never over what may not be replaced: a file nobody may write (mode 444, kept even from root), or
+  // something that is not a file at all (a FIFO, a device).
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) throw Error("cannot write file " + path + ": it is not a regular file");
+    if ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0)
+      throw Error("cannot write file " + path + ": Permission denied");
+  }
   VarPtr var = toVar(name, value);
   removeStaleSaves(path);
   // Written beside the target under a name of its own first, so a failed write leaves an existing

@@ -100,7 +100,10 @@ class Builder {
 
 std::string excerpt(std::string_view text, std::size_t most) {
   if (text.size() <= most) return std::string(text);
-  return std::string(text.substr(0, most)) + "...";
+  // Cut between characters: never inside a UTF-8 sequence.
+  std::size_t cut = most;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return std::string(text.substr(0, cut)) + "...";
 }
 
 std::string lineTooLongMessage(std::size_t length) {

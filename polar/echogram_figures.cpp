@@ -61,6 +61,8 @@ EchogramFigures echogramFigures(const PolarLevels& L) {
 }
 
 std::string echogramSummary(const EchogramFigures& f) {
+  // No energy at all (direct sound blocked, no reflection): none of the three figures exists.
+  if (!f.d50) return "nothing reaches the receptor: ITDG, D50 and C80 = none";
   std::string s = "ITDG = " + (f.itdgMs ? shown(*f.itdgMs, 0.1) + " ms" : std::string("none"));
   s += "    D50 = " + (f.d50 ? shown(*f.d50, 0.1) + " %" : std::string("none"));
   s += "    C80 = ";

@@ -8,7 +8,10 @@
 
 namespace velmora::shell {
 
-inline constexpr const char* kPrintFilter = "*.jpg;*.bmp;*.ps;*.hpg;*.tif;*.pdf;*.svg;*.png";
+inline constexpr const char* kPrintFilter = "*.jpg;*.bmp;*.ps;*.hpg;*.tif;*.pcx;*.pdf;*.svg;*.png";
+// The extensions whose format the print operations write as such (any other name becomes a JPEG).
+inline constexpr const char* kPrintExtensions[] = {".bmp", ".hpg", ".jpeg", ".jpg", ".pcx",
+                                                   ".pdf", ".png", ".ps",   ".svg", ".tif"};
 
 // Resolutions offered for PNG pictures, in dots per inch, and the one proposed.
 inline constexpr int kPngResolutions[] = {96, 150, 300, 600};

@@ -2,11 +2,15 @@
 
 #include <algorithm>
 
+#include <QBuffer>
+#include <QFileInfo>
+#include <QImageWriter>
 #include <QPixmap>
 #include <QTimer>
 #include <utility>
 
 #include "platform/error.h"
+#include "platform/output_file.h"
 #include "platform/qt/figure_window.h"
 
 namespace velmora::platform::qt {
@@ -87,9 +91,19 @@ void QtFrontEnd::saveWindowImage(Handle figure, const std::string& path) {
   FigureWindow* w = window(figure);
   if (w == nullptr) throw Error("window " + std::to_string(figure) + " is not shown");
   const QPixmap picture = w->grab();
-  if (!picture.save(QString::fromStdString(path))) {
-    throw Error("cannot write the picture \"" + path + "\" (unknown image type or folder)");
+  // Encoded first, in the format of the extension, then written as every output file is.
+  const QByteArray format = QFileInfo(QString::fromStdString(path)).suffix().toLower().toLatin1();
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format) ||
+      !picture.save(&buffer, format.constData())) {
+    throw Error("cannot write the picture \"" + path + "\" (unknown image type)");
   }
+  OutputFile out(path);
+  out.write(std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                      static_cast<std::size_t>(bytes.size())));
+  out.commit();
 }
 
 void QtFrontEnd::objectCreated(Handle h) {

@@ -6,10 +6,17 @@ words and bad files answered with one clear line, the GNU options, and the dispa
     command_line_test.py VELMORA FIXTURES
 """
 import csv
+import json
 import os
+import re
+import shutil
+import signal
+import stat
 import subprocess
 import sys
 import tempfile
+import threading
+import time
 import unittest
 
 VELMORA, FIXTURES = sys.argv[1], sys.argv[2]
@@ -118,6 +125,233 @@ class BatchRuns(unittest.TestCase):
                 self.assertIn(message, r.stderr, words)
                 self.assertTrue(r.stderr.startswith("velmora batch: "), r.stderr)
                 self.assertFalse(os.path.exists(csv_out), words)
+
+
+def read_only(path, text="old"):
+    with open(path, "w") as f:
+        f.write(text)
+    os.chmod(path, 0o444)
+
+
+class FifoReader:
+    """A FIFO made at `path` and a reader that takes all it is sent."""
+
+    def __init__(self, path):
+        os.mkfifo(path)
+        self.data = b""
+        self.thread = threading.Thread(target=self._read, args=(path,), daemon=True)
+        self.thread.start()
+
+    def _read(self, path):
+        with open(path, "rb") as f:
+            self.data = f.read()
+
+    def received(self):
+        self.thread.join(60)
+        return self.data
+
+
+def window(*requests, cwd=None):
+    """velmora --automation: a main window (zone 20), then the requests; the replies of the requests."""
+    lines = [{"op": "answer", "answers": [{"input": ["20"]}]}, {"op": "dispatch", "args": ["init"]}, *requests]
+    r = subprocess.run([VELMORA, "--automation"], input="".join(json.dumps(x) + "\n" for x in lines), cwd=cwd,
+                       env=dict(os.environ, QT_QPA_PLATFORM="offscreen"), capture_output=True, text=True,
+                       timeout=120)
+    return [json.loads(line) for line in r.stdout.splitlines()][2:]
+
+
+def default_signals():
+    for sig in (signal.SIGHUP, signal.SIGINT, signal.SIGQUIT, signal.SIGTERM, signal.SIGPIPE):
+        signal.signal(sig, signal.SIG_DFL)
+
+
+def listing(folder):
+    return sorted(os.listdir(folder))
+
+
+class Outputs(unittest.TestCase):
+    """Every output either written whole or not at all, never over the case, a read-only file or a pipe:
+    one row per case, from the batch command line and through the window's writers."""
+
+    def test_every_output_is_written_whole_or_refused(self):
+        with tempfile.TemporaryDirectory() as d, tempfile.TemporaryDirectory() as elsewhere:
+            hall = os.path.join(d, "hall.ac")
+            shutil.copy(os.path.join(FIXTURES, "l-room.ac"), hall)
+            with open(hall, "rb") as f:
+                case_bytes = f.read()
+            out = os.path.join(d, "out")
+            map_start, polar_start = "# case hall; x y in m;", "# case hall; source (2 2) m;"
+
+            def text_of(name):
+                with open(os.path.join(out, name), encoding="utf-8") as f:
+                    return f.read()
+
+            def link(name, to):
+                os.symlink(to, os.path.join(out, name))
+
+            # name, set-up (in out/), batch words or window requests, exit status (None: a window
+            # request, whose error is checked), message, what out/ then holds, a last check
+            rows = [
+                ("two outputs name one file", None, ["--print", "out/same.pdf", "--report", "out/same.pdf"], 2,
+                 "velmora batch: --print and --report name the same file 'out/same.pdf'", [], None),
+                ("one file under two spellings", None, ["--csv", "out/a.csv", "--polar", "./out/../out/a.csv"], 2,
+                 "--csv and --polar name the same file './out/../out/a.csv'", [], None),
+                ("a table over the case file", None, ["--csv", "hall.ac"], 2,
+                 "--csv 'hall.ac' would replace the case file", [], None),
+                ("a link to the case file", lambda: link("case.csv", "../hall.ac"), ["--polar", "out/case.csv"], 2,
+                 "--polar 'out/case.csv' would replace the case file", ["case.csv"], None),
+                ("a print over the case file", None, ["--print", "hall.ac"], 2,
+                 "--print 'hall.ac' would replace the case file", [], None),
+                ("a missing folder after a print", None, ["--print", "out/p.pdf", "--csv", "missing/a.csv"], 1,
+                 "velmora batch: hall.ac: cannot write file missing/a.csv: No such file or directory", [], None),
+                ("a missing folder after a table", None, ["--csv", "out/a.csv", "--polar", "missing/b.csv"], 1,
+                 "cannot write file missing/b.csv: No such file or directory", [], None),
+                ("a failure at the very end renames nothing", None,
+                 ["--csv", "out/a.csv", "--print", "out/p.ps", "--polar", "/dev/full"], 1,
+                 "cannot write file /dev/full: No space left on device", [], None),
+                ("a read-only map table", lambda: read_only(os.path.join(out, "ro.csv")), ["--csv", "out/ro.csv"],
+                 1, "cannot write file out/ro.csv: Permission denied", ["ro.csv"],
+                 lambda r, ctx: self.assertEqual(text_of("ro.csv"), "old")),
+                ("a read-only arrivals table", lambda: read_only(os.path.join(out, "ro.csv")),
+                 ["--csv", "out/a.csv", "--polar", "out/ro.csv"], 1,
+                 "cannot write file out/ro.csv: Permission denied", ["ro.csv"],
+                 lambda r, ctx: self.assertEqual(text_of("ro.csv"), "old")),
+                ("a read-only print", lambda: read_only(os.path.join(out, "ro.ps")), ["--print", "out/ro.ps"], 1,
+                 "velmora batch: hall.ac: cannot write file out/ro.ps: Permission denied", ["ro.ps"],
+                 lambda r, ctx: self.assertEqual(text_of("ro.ps"), "old")),
+                ("a read-only report", lambda: read_only(os.path.join(out, "ro.pdf")), ["--report", "out/ro.pdf"],
+                 1, "cannot write file out/ro.pdf: Permission denied", ["ro.pdf"],
+                 lambda r, ctx: self.assertEqual(text_of("ro.pdf"), "old")),
+                ("a FIFO gets the table and stays a FIFO", lambda: FifoReader(os.path.join(out, "fifo.csv")),
+                 ["--csv", "out/fifo.csv", "--polar", "out/b.csv"], 0, None, ["b.csv", "fifo.csv"],
+                 lambda r, reader: (self.assertTrue(reader.received().decode().startswith(map_start)),
+                                    self.assertTrue(stat.S_ISFIFO(os.stat(os.path.join(out, "fifo.csv")).st_mode)))),
+                ("a FIFO gets the print", lambda: FifoReader(os.path.join(out, "fifo.ps")),
+                 ["--print", "out/fifo.ps"], 0, None, ["fifo.ps"],
+                 lambda r, reader: self.assertTrue(reader.received().startswith(b"%!PS-Adobe-3.0"))),
+                ("a character device", None, ["--polar", "/dev/null", "--csv", "out/a.csv"], 0, None, ["a.csv"],
+                 lambda r, ctx: self.assertTrue(stat.S_ISCHR(os.stat("/dev/null").st_mode))),
+                ("- is standard output", None, ["--polar", "-"], 0, None, [],
+                 lambda r, ctx: self.assertTrue(r.stdout.startswith(polar_start), r.stdout[:80])),
+                ("a link to /proc/self/fd/1", lambda: link("stdout.csv", "/proc/self/fd/1"),
+                 ["--csv", "out/stdout.csv"], 0, None, ["stdout.csv"],
+                 lambda r, ctx: (self.assertTrue(r.stdout.startswith(map_start), r.stdout[:80]),
+                                 self.assertTrue(os.path.islink(os.path.join(out, "stdout.csv"))))),
+                ("a quoted word is cut", None, ["--source", "1;" + "9" * 100000], 2,
+                 "--source needs X,Y in metres (such as 3.5,-2), not '1;" + "9" * 78 + "...'", [], None),
+                ("the window's map export over a read-only file", lambda: read_only(os.path.join(out, "ro.csv")),
+                 [{"op": "dispatch", "args": ["exportmap", os.path.join(out, "ro.csv")]}], None,
+                 "cannot write file %s: Permission denied" % os.path.join(out, "ro.csv"), ["ro.csv"],
+                 lambda r, ctx: self.assertEqual(text_of("ro.csv"), "old")),
+                ("the window's print over a read-only file", lambda: read_only(os.path.join(out, "ro.jpg")),
+                 [{"op": "answer", "answers": [{"file": os.path.join(out, "ro.jpg")}]},
+                  {"op": "dispatch", "args": ["print"]}], None,
+                 "cannot write file %s: Permission denied" % os.path.join(out, "ro.jpg"), ["ro.jpg"],
+                 lambda r, ctx: self.assertEqual(text_of("ro.jpg"), "old")),
+                ("the echogram export over a read-only file", lambda: read_only(os.path.join(out, "ro.csv")),
+                 [{"op": "dispatch", "args": ["echogram"]},
+                  {"op": "answer", "answers": [{"file": os.path.join(out, "ro.csv")}]},
+                  {"op": "dispatch", "args": ["echogramexport"]}], None,
+                 "cannot write file %s: Permission denied" % os.path.join(out, "ro.csv"), ["ro.csv"],
+                 lambda r, ctx: self.assertEqual(text_of("ro.csv"), "old")),
+                ("the window's map export to a FIFO", lambda: FifoReader(os.path.join(out, "fifo.csv")),
+                 [{"op": "dispatch", "args": ["exportmap", os.path.join(out, "fifo.csv")]}], None, None,
+                 ["fifo.csv"], lambda r, reader: self.assertTrue(reader.received().startswith(b"# case "))),
+            ]
+            for name, setup, words, status, message, left, check in rows:
+                with self.subTest(name):
+                    shutil.rmtree(out, ignore_errors=True)
+                    os.mkdir(out)
+                    ctx = setup() if setup else None
+                    if status is None:
+                        replies = window(*words, cwd=elsewhere)  # where the window keeps its undo file
+                        errors = [x["error"] for x in replies if not x["ok"]]
+                        self.assertEqual(errors, [message] if message else [])
+                        r = None
+                    else:
+                        r = run("batch", "hall.ac", *words, cwd=d)
+                        self.assertEqual(r.returncode, status, r.stderr)
+                        if message:
+                            self.assertEqual(r.stderr.count("\n"), 1, r.stderr)
+                            self.assertIn(message, r.stderr)
+                            self.assertLess(len(r.stderr), 400)
+                        else:
+                            self.assertEqual(r.stderr, "")
+                    if check:
+                        check(r, ctx)
+                    self.assertEqual(listing(out), left)  # no temporary file either
+                    self.assertEqual(listing(d), ["hall.ac", "out"])
+                    with open(hall, "rb") as f:
+                        self.assertEqual(f.read(), case_bytes)
+
+    def test_a_run_killed_halfway_leaves_no_output_and_no_temporary_file(self):
+        # The map goes to a FIFO that nobody reads: the run waits there with every other file complete
+        # under its temporary name, not one renamed yet. Then it is ended by a signal.
+        room = os.path.join(FIXTURES, "l-room.ac")
+        outputs = ["--csv", "out/fifo.csv", "--polar", "out/b.csv", "--print", "out/p.pdf", "--report", "out/r.pdf"]
+        for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP, signal.SIGKILL):
+            with self.subTest(sig.name), tempfile.TemporaryDirectory() as d:
+                out = os.path.join(d, "out")
+                os.mkdir(out)
+                os.mkfifo(os.path.join(out, "fifo.csv"))
+                env = dict(os.environ)
+                env.pop("QT_QPA_PLATFORM", None)
+                # As from a terminal, whatever this test's parent ignores (nohup, a background job).
+                p = subprocess.Popen([VELMORA, "batch", room, *outputs], cwd=d, env=env, stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE, preexec_fn=default_signals)
+                self.addCleanup(lambda proc=p: proc.poll() is None and proc.kill())
+                deadline = time.monotonic() + 120
+                while sum(n.endswith(".part") for n in os.listdir(out)) < 3 and time.monotonic() < deadline:
+                    self.assertIsNone(p.poll(), p.stderr.read() if p.poll() is not None else "")
+                    time.sleep(0.05)
+                parts = sorted(n for n in os.listdir(out) if n.endswith(".part"))
+                self.assertEqual([re.sub(r"\.\d+-\w{6}\.part$", "", n) for n in parts],
+                                 [".b.csv", ".p.pdf", ".r.pdf"])
+                time.sleep(0.2)  # in the FIFO's open by now
+                p.send_signal(sig)
+                p.communicate(timeout=60)
+                self.assertEqual(p.returncode, -sig)
+                if sig == signal.SIGKILL:
+                    # Nothing could be removed; the next run writing the same files removes what is left.
+                    self.assertEqual(sorted(n for n in os.listdir(out) if n.endswith(".part")), parts)
+                    r = run("batch", room, *outputs[2:], cwd=d)
+                    self.assertEqual((r.returncode, r.stderr), (0, ""))
+                    self.assertEqual(listing(out), ["b.csv", "fifo.csv", "p.pdf", "r.pdf"])
+                else:
+                    self.assertEqual(listing(out), ["fifo.csv"])
+                self.assertEqual(listing(d), ["out"])
+
+    def test_print_extensions_and_a_run_without_outputs(self):
+        room = os.path.join(FIXTURES, "l-room.ac")
+        known = ".bmp, .hpg, .jpeg, .jpg, .pcx, .pdf, .png, .ps, .svg, .tif"
+        with tempfile.TemporaryDirectory() as out:
+            rows = [
+                ("x.eps", 2, None), ("x.gif", 2, None), ("x", 2, None), ("x.tiff", 2, None),
+                ("x.PCX", 0, b"\x0a\x05\x01\x08"), ("x.jpeg", 0, b"\xff\xd8\xff"), ("x.Ps", 0, b"%!PS-Adobe-3.0"),
+            ]
+            for name, status, magic in rows:
+                with self.subTest(name):
+                    path = os.path.join(out, name)
+                    r = run("batch", room, "--print", path)
+                    self.assertEqual(r.returncode, status, r.stderr)
+                    if status:
+                        self.assertEqual(r.stderr, "velmora batch: --print writes the format of its file's extension"
+                                         " (%s), not '%s' (see velmora --help)\n" % (known, path))
+                        self.assertEqual(os.listdir(out), [])
+                    else:
+                        with open(path, "rb") as f:
+                            self.assertEqual(f.read(len(magic)), magic)  # the extension's format
+                        os.remove(path)
+            # Without an output option, one line on what the receptor hears, and no file.
+            for case, moved, line in [
+                ("l-room.ac", [], r"l-room\.ac: receptor \(8 8\) m: direct blocked, reflected [\d.]+ dB, "
+                 r"total [\d.]+ dB, 2 reflections"),
+                ("default-room-z20.ac", ["--receptor", "14,-3"], r"default-room-z20\.ac: receptor \(14 -3\) m: "
+                 r"direct [\d.]+ dB, reflected [\d.]+ dB, total [\d.]+ dB, \d+ reflections?"),
+            ]:
+                r = run("batch", case, *moved, cwd=FIXTURES)
+                self.assertEqual((r.returncode, r.stderr), (0, ""))
+                self.assertRegex(r.stdout, "^" + line + "\n$")
 
 
 class Options(unittest.TestCase):

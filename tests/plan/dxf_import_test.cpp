@@ -187,6 +187,12 @@ TEST_F(DxfImportTest, JoiningToleranceClosesSmallGapsOnly) {
   EXPECT_EQ(walls().size(), 6u);
 }
 
+std::string repeated(const std::string& text, std::size_t times) {
+  std::string out;
+  for (std::size_t k = 0; k < times; ++k) out += text;
+  return out;
+}
+
 struct BadRow {
   std::string file;                  // a fixture name or a file the row writes
   std::string text;                  // written to `file` when not empty
@@ -245,10 +251,12 @@ TEST_F(DxfImportTest, BadFilesAndAnswersSayWhyAndChangeNothing) {
        "",
        {"0", "parsec", "1"},
        "Unknown drawing unit \"parsec\": give mm, cm, m, inch or foot."},
-      {fixture("rectangle-mm.dxf"),
-       "",
-       {"WALLS", "1+1"},
-       "The joining tolerance must be one number of millimetres."},
+      {fixture("rectangle-mm.dxf"), "", {"WALLS", "1+1"}, "The joining tolerance must be one number of millimetres."},
+      // Answers quoted in a box are cut to a line's worth, never inside a character.
+      {fixture("rectangle-mm.dxf"), "", {std::string(100000, 'x'), "1"},
+       "There is no layer \"" + std::string(80, 'x') + "...\" with lines, arcs or circles in this file."},
+      {fixture("bulge-room-cm.dxf"), "", {"0", "a" + repeated("\u00e9", 50000), "1"},
+       "Unknown drawing unit \"a" + repeated("\u00e9", 39) + "...\": give mm, cm, m, inch or foot."},
   };
   const auto before = shown();
   for (const BadRow& row : rows) {
@@ -259,6 +267,7 @@ TEST_F(DxfImportTest, BadFilesAndAnswersSayWhyAndChangeNothing) {
     const auto shownErrors = shownOf("error");
     ASSERT_EQ(shownErrors.size(), errors + 1);
     EXPECT_THAT(shownErrors.back(), HasSubstr(row.message));
+    EXPECT_LT(shownErrors.back().size(), 400u);
     EXPECT_EQ(shown(), before);
     EXPECT_EQ(ui.pending(), 0u);
   }

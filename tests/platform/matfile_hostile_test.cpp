@@ -308,6 +308,26 @@ TEST(MatFileHostile, SavesLeaveNoPartFilesBehind) {
   fs::create_directory(dir / "folder.ac");
   EXPECT_THROW(writeMatVariable((dir / "folder.ac").string(), "prop", Value(1.0)), Error);
   EXPECT_EQ(partFiles(), (std::vector<std::string>{".other.ac.1-a1b2c3.part"}));
+
+  // A read-only case file (even for root) and a FIFO are refused and stay as they are.
+  std::ofstream(dir / "kept.ac") << "kept";
+  fs::permissions(dir / "kept.ac", fs::perms(0444));
+  ASSERT_EQ(::mkfifo((dir / "pipe.ac").c_str(), 0600), 0);
+  for (const auto& [file, reason] : {std::pair{"kept.ac", "Permission denied"},
+                                     std::pair{"pipe.ac", "it is not a regular file"}}) {
+    try {
+      writeMatVariable((dir / file).string(), "prop", Value(1.0));
+      ADD_FAILURE() << file;
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()), "cannot write file " + (dir / file).string() + ": " + reason);
+    }
+  }
+  std::ifstream kept(dir / "kept.ac");
+  std::string content;
+  kept >> content;
+  EXPECT_EQ(content, "kept");
+  EXPECT_TRUE(fs::is_fifo(dir / "pipe.ac"));
+  EXPECT_EQ(partFiles(), (std::vector<std::string>{".other.ac.1-a1b2c3.part"}));
   fs::remove_all(dir);
 }
 

@@ -181,6 +181,22 @@ TEST_F(EchogramTest, ArrivalsAndFiguresMatchTheImageSources) {
   }
 }
 
+TEST_F(EchogramTest, NothingReachingTheReceptorGivesNoFigureAndSaysWhy) {
+  // The direct sound blocked by the L's corner, every wall absorbing everything.
+  setRoom({0, 10, 10, 5, 5, 0}, {0, 0, 10, 10, 5, 5}, {100, 100, 100, 100, 100, 100}, 2, 2, 7, 9, 95);
+  const auto w = clickEchogram();
+  ASSERT_TRUE(w);
+  const EchogramFigures& f = record(*w).figures;
+  ASSERT_EQ(f.arrivals.size(), 1u);
+  EXPECT_TRUE(f.arrivals[0].blocked);
+  EXPECT_FALSE(f.itdgMs || f.d50 || f.c80);
+  const std::string summary = "nothing reaches the receptor: ITDG, D50 and C80 = none";
+  EXPECT_EQ(text(one(*w, "acouechogramsummary"), "string"), "first-order arrivals only:  " + summary);
+  const auto userdata = g().get(*w, "userdata").record();
+  EXPECT_EQ(userdata.at("summary").text(), summary);
+  for (const char* figure : {"itdg", "d50", "c80"}) EXPECT_TRUE(std::isnan(userdata.at(figure).scalar())) << figure;
+}
+
 TEST_F(EchogramTest, RefusedLikeThePolarDiagram) {
   const Handle receptor = obj("acoureceptor");
   for (const auto& [x, message] : {std::pair{4.2, "receptor must be at least one meter far from source ..."},

@@ -799,6 +799,14 @@ TEST_F(MainWindowTest, PrintDialogCancelAndFailure) {
   ASSERT_EQ(printer.jobs.size(), 1u);
   EXPECT_EQ(printer.jobs[0].path, "/tmp/out/plan.jpg");
   EXPECT_EQ(ui.shown().back().title, "Print current case");
+  EXPECT_EQ(ui.shown().back().text, "*.jpg;*.bmp;*.ps;*.hpg;*.tif;*.pcx;*.pdf;*.svg;*.png");
+  // The window keeps its rule for other extensions: a JPEG under the name given.
+  ui.push(ScriptedAnswer::chosenFile("/tmp/out/plan.eps"));
+  velmoracopy(rt, ops, {Value("print")});
+  ASSERT_EQ(printer.jobs.size(), 2u);
+  EXPECT_EQ(printer.jobs[1].device, "-djpeg90");
+  EXPECT_EQ(printer.jobs[1].path, "/tmp/out/plan.eps");
+  printer.jobs.pop_back();
 
   ui.push(ScriptedAnswer::chosenFile(std::nullopt));
   velmoracopy(rt, ops, {Value("print")});

@@ -10,11 +10,13 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
 #include "app/operation_table.h"
 #include "document/window.h"
+#include "platform/error.h"
 #include "platform/qt/figure_window.h"
 #include "platform/qt/print_service.h"
 #include "platform/qt/qt_front_end.h"
@@ -90,6 +92,37 @@ bool isRed(const QColor& c) {
 }
 bool isWhite(const QColor& c) {
   return c.red() > 240 && c.green() > 240 && c.blue() > 240;
+}
+
+// The automation's "render": a picture in the extension's format, written as every output file is.
+TEST_F(MainWindowQtTest, WindowPictureIsWrittenLikeEveryOutput) {
+  const std::string png = folder() + "window.png";
+  frontEnd->saveWindowImage(fig, png);
+  QImage image;
+  ASSERT_TRUE(image.load(QString::fromStdString(png), "PNG"));
+  EXPECT_EQ(image.width() * 560, image.height() * 640);
+
+  const std::string kept = folder() + "kept.png";
+  std::ofstream(kept) << "old";
+  std::filesystem::permissions(kept, std::filesystem::perms(0444));
+  const std::vector<std::pair<std::string, std::string>> refusals = {
+      {kept, "cannot write file " + kept + ": Permission denied"},
+      {folder() + "missing/w.png", "cannot write file " + folder() + "missing/w.png: No such file or directory"},
+      {folder() + "w.xyz", "cannot write the picture \"" + folder() + "w.xyz\" (unknown image type)"},
+  };
+  for (const auto& [path, message] : refusals) {
+    try {
+      frontEnd->saveWindowImage(fig, path);
+      ADD_FAILURE() << path;
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()), message);
+    }
+  }
+  std::ifstream in(kept);
+  std::string content;
+  in >> content;
+  EXPECT_EQ(content, "old");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator{}), 2);
 }
 
 TEST_F(MainWindowQtTest, ScreenshotShowsRoomMapMarkersAndColourBar) {
