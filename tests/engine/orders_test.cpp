@@ -475,3 +475,109 @@ TEST(HigherOrders, CurvedStretchFacetsCarryTheirCoefficient) {
 
 }  // namespace
 }  // namespace velmora::engine
+
+namespace velmora::engine {
+namespace {
+
+// Rooms a user can draw badly (the robustness test's kinds), at order 3: no crash, no NaN, counts
+// within the beams traced, and the arrivals agreeing with the map at a grid point.
+TEST(HigherOrders, BadlyDrawnRoomsNeverPoisonTheMap) {
+  std::mt19937 rng(611);
+  std::uniform_real_distribution<double> u(0, 1);
+  for (int trial = 0; trial < 140; ++trial) {
+    Room room = testrooms::starRoom(rng, 3 + static_cast<int>(u(rng) * 12), 1 + 3 * u(rng), 5 + 6 * u(rng));
+    std::uniform_int_distribution<std::size_t> pick(0, room.x.size() - 1);
+    switch (trial % 6) {
+      case 1: {  // zero-length wall
+        const std::size_t k = pick(rng);
+        room.x.insert(room.x.begin() + static_cast<std::ptrdiff_t>(k), room.x[k]);
+        room.y.insert(room.y.begin() + static_cast<std::ptrdiff_t>(k), room.y[k]);
+        break;
+      }
+      case 2: {  // self-touching
+        const std::size_t a = pick(rng), b = pick(rng);
+        room.x[a] = room.x[b];
+        room.y[a] = room.y[b];
+        break;
+      }
+      case 3:  // clockwise
+        std::reverse(room.x.begin(), room.x.end());
+        std::reverse(room.y.begin(), room.y.end());
+        break;
+      case 4:  // self-crossing
+        std::shuffle(room.x.begin(), room.x.end(), rng);
+        break;
+      case 5:  // coarse snapping: collinear and coinciding vertices
+        for (double& v : room.x) v = std::round(v / 3) * 3;
+        for (double& v : room.y) v = std::round(v / 3) * 3;
+        break;
+      default:
+        break;
+    }
+    const Walls walls = room.walls();
+    CaseInputs in;
+    in.walls = walls;
+    for (std::size_t w = 0; w < walls.size(); ++w) in.alpha.push_back(std::round(u(rng) * 4) * 25);
+    const std::size_t w = pick(rng);
+    const P sources[4] = {{2 * u(rng) - 1, 2 * u(rng) - 1},
+                          {(walls[w].x1 + walls[w].x2) / 2, (walls[w].y1 + walls[w].y2) / 2},
+                          {walls[w].x1, walls[w].y1},
+                          {30, -30}};
+    in.xso = sources[trial % 4].x;
+    in.yso = sources[trial % 4].y;
+    const auto grid = testrooms::boxgrid(-12, -12, 12, 12, 10 + trial % 7);
+    in.xs = grid.xs;
+    in.ys = grid.ys;
+    in.order = 3;
+    CaseResults r;
+    ASSERT_NO_THROW(r = computecase(in));
+    SCOPED_TRACE("trial " + std::to_string(trial));
+    ASSERT_EQ(r.orders.RTorder.size(), 3u);
+    std::size_t beams = 0;
+    for (std::size_t b : r.orders.beams) beams += b;
+    for (std::size_t k = 0; k < grid.xs.size(); ++k) {
+      ASSERT_TRUE(std::isfinite(r.values.PT.data[k]) && r.values.PT.data[k] >= 0);
+      ASSERT_LE(r.values.RT.data[k], static_cast<double>(beams + walls.size()));
+      for (std::size_t o = 0; o < 3; ++o) ASSERT_TRUE(std::isfinite(r.orders.PTorder[o].data[k]));
+    }
+    Receptor rec;
+    rec.xre = grid.xs.data[grid.xs.size() / 2];
+    rec.yre = grid.ys.data[grid.xs.size() / 2];
+    rec.fromOrder = 2;
+    std::vector<PathArrival> arrivals;
+    ASSERT_NO_THROW(arrivals = higherorderarrivals(in, rec));
+    const double mapped = r.orders.RTorder[1].data[grid.xs.size() / 2] + r.orders.RTorder[2].data[grid.xs.size() / 2];
+    EXPECT_EQ(static_cast<double>(arrivals.size()), mapped);
+    for (const PathArrival& a : arrivals) ASSERT_TRUE(std::isfinite(a.delayMs) && std::isfinite(a.angleDeg));
+  }
+}
+
+TEST(HigherOrders, DegenerateInputsGiveNothingOrClampedOrders) {
+  const Room room = testrooms::lroom();
+  const auto grid = gridOver(room, 10);
+  CaseInputs in = caseOf(room, {2, 2}, grid, 0);
+  EXPECT_TRUE(computecase(in).orders.RTorder.empty());  // below 1: order 1
+  in.order = 99;                                        // above the highest: the highest
+  EXPECT_EQ(computecase(in).orders.RTorder.size(), static_cast<std::size_t>(kMaxOrder));
+  in.order = 3;
+  in.alpha = {std::nan(""), 100, 100, 100, 100, 100};  // NaN absorbs everything too
+  const CaseResults none = computecase(in);
+  for (std::size_t o = 1; o < 3; ++o)
+    for (double v : none.orders.RTorder[o].data) EXPECT_EQ(v, 0);
+  in.alpha.clear();  // missing absorption: none
+  EXPECT_GT(computecase(in).orders.beams[1], 0u);
+  in.xs = Matrix(1, 1, 3.0);
+  in.ys = Matrix(2, 1, 3.0);  // shapes that disagree: no higher-order grids
+  EXPECT_NO_THROW(computecase(in));
+  EXPECT_TRUE(computecase(in).orders.RTorder.empty());
+  in.walls.clear();
+  in.ys = Matrix(1, 1, 3.0);
+  EXPECT_NO_THROW(computecase(in));
+  in.walls = room.walls();
+  in.xso = std::nan("");
+  EXPECT_NO_THROW(computecase(in));
+  EXPECT_NO_THROW(higherorderarrivals(in, Receptor{}));
+}
+
+}  // namespace
+}  // namespace velmora::engine
