@@ -103,6 +103,17 @@ void BM_OrdersCircle72At200(benchmark::State& state) {
 }
 BENCHMARK(BM_OrdersCircle72At200)->Apply(orderArgs);
 
+// What one live drag step computes at order 2 in the L room at 100 intervals.
+void BM_OrdersLRoom100Order2(benchmark::State& state) {
+  CaseInputs in = makeCase({0, 10, 10, 5, 5, 0}, {0, 0, 10, 10, 5, 5}, 2, 2, {0, 10, 10, 0}, {0, 0, 10, 10}, 100);
+  in.order = 2;
+  for (auto _ : state) {
+    const auto r = velmora::engine::computecase(in);
+    benchmark::DoNotOptimize(r.values.PT.data.data());
+  }
+}
+BENCHMARK(BM_OrdersLRoom100Order2)->UseRealTime()->Unit(benchmark::kMillisecond);
+
 // The estimate a caller runs before starting: beams counted, no map.
 void BM_OrdersEstimateCircle72Order6(benchmark::State& state) {
   CaseInputs in = circle72();

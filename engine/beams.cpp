@@ -314,6 +314,42 @@ BeamTree trace(const Context& ctx, const ImageSet& images, int order, std::size_
   return tree;
 }
 
+// The zones of the beams of order 2 and above rasterised onto the grid, a chunk of beams at a time
+// (their hit lists, 1-based and increasing, held together). `reduce(k, first, last, hits, from, to)`
+// takes the chunk's beams first..last of order k over the grid points from..to (0-based, to
+// excluded), point ranges in parallel, each range seeing the beams in order: sums come out the same
+// at any thread count. `chunkDone(k, beamsDone, last)` follows each chunk (and opens each order
+// with last = 0) on the calling thread.
+template <class Reduce, class ChunkDone>
+void rasterise(const Context& ctx, const BeamTree& tree, const Matrix& xs, const Matrix& ys, Reduce&& reduce,
+               ChunkDone&& chunkDone) {
+  const GridScan scan(xs, ys);
+  const std::size_t points = xs.size();
+  const std::size_t threads = static_cast<std::size_t>(std::max(1, tbb::this_task_arena::max_concurrency()));
+  // A few dozen hit lists at once, however large the grid.
+  const std::size_t chunk = 32 * threads;
+  std::vector<IndexList> hits;
+  std::size_t done = 0;
+  for (int k = 2; k <= static_cast<int>(tree.orders.size()); ++k) {
+    const std::vector<Beam>& beams = tree.orders[static_cast<std::size_t>(k - 1)];
+    chunkDone(k, done, std::size_t{0});
+    for (std::size_t first = 0; first < beams.size(); first += chunk) {
+      const std::size_t last = std::min(beams.size(), first + chunk);
+      hits.assign(last - first, {});
+      tbb::parallel_for(tbb::blocked_range<std::size_t>(first, last, 1), [&](const auto& r) {
+        for (std::size_t i = r.begin(); i < r.end(); ++i) {
+          const ZonePolygon zone = sweepOf(ctx.walls, beams[i], true, false).zone;
+          hits[i - first] = scan.inside(zone.xp, zone.yp);
+        }
+      });
+      tbb::parallel_for(tbb::blocked_range<std::size_t>(0, points, 8192),
+                        [&](const auto& r) { reduce(k, first, last, hits, r.begin(), r.end()); });
+      done += last - first;
+      chunkDone(k, done, last);
+    }
+  }
+}
+
 std::string refusal(int order, std::size_t limit) {
   return "reflection order " + std::to_string(order) + " refused: more than " + std::to_string(limit) +
          " reflection paths to trace";
@@ -399,49 +435,34 @@ HigherOrderValues higherordermap(const CaseInputs& in, const ImageSet& images, c
   out.RTorder[0] = values.RT;
   out.PTorder[0] = values.PT;
 
-  const GridScan scan(xs, ys);
   const double* x = xs.data.data();
   const double* y = ys.data.data();
-  std::size_t work = 0, done = 0;
-  for (int k = 2; k <= order; ++k) work += tree.orders[static_cast<std::size_t>(k - 1)].size();
   const bool report = progress && !in.noprogressbar;
-  const std::size_t threads = static_cast<std::size_t>(std::max(1, tbb::this_task_arena::max_concurrency()));
-  // The zones of a chunk of beams are held at once: a few dozen hit lists, however large the grid.
-  const std::size_t chunk = 32 * threads;
-  std::vector<IndexList> hits;
-  for (int k = 2; k <= order; ++k) {
-    const std::vector<Beam>& beams = tree.orders[static_cast<std::size_t>(k - 1)];
-    const std::string label = "processing order " + std::to_string(k) + ": beam ";
-    const std::string total = " on " + std::to_string(beams.size());
-    if (report) progress(work > 0 ? static_cast<double>(done) / work : 0.0, label + "0" + total);
-    Matrix& RT = out.RTorder[static_cast<std::size_t>(k - 1)];
-    Matrix& PT = out.PTorder[static_cast<std::size_t>(k - 1)];
-    for (std::size_t first = 0; first < beams.size(); first += chunk) {
-      const std::size_t last = std::min(beams.size(), first + chunk);
-      hits.assign(last - first, {});
-      tbb::parallel_for(tbb::blocked_range<std::size_t>(first, last, 1), [&](const auto& r) {
-        for (std::size_t i = r.begin(); i < r.end(); ++i) {
-          const ZonePolygon zone = sweepOf(ctx.walls, beams[i], true, false).zone;
-          hits[i - first] = scan.inside(zone.xp, zone.yp);
-        }
-      });
-      // Sums per point in beam order, the points spread over the cores.
-      tbb::parallel_for(tbb::blocked_range<std::size_t>(0, points, 8192), [&](const auto& r) {
+  std::size_t work = 0;
+  for (int k = 2; k <= order; ++k) work += tree.orders[static_cast<std::size_t>(k - 1)].size();
+  rasterise(
+      ctx, tree, xs, ys,
+      [&](int k, std::size_t first, std::size_t last, const std::vector<IndexList>& hits, std::size_t from,
+          std::size_t to) {
+        const std::vector<Beam>& beams = tree.orders[static_cast<std::size_t>(k - 1)];
+        Matrix& RT = out.RTorder[static_cast<std::size_t>(k - 1)];
+        Matrix& PT = out.PTorder[static_cast<std::size_t>(k - 1)];
         for (std::size_t i = first; i < last; ++i) {
           const IndexList& h = hits[i - first];
           const Beam& b = beams[i];
-          for (auto it = std::lower_bound(h.begin(), h.end(), r.begin() + 1); it != h.end() && *it <= r.end();
-               ++it) {
+          for (auto it = std::lower_bound(h.begin(), h.end(), from + 1); it != h.end() && *it <= to; ++it) {
             const std::size_t p = *it - 1;
             RT.data[p] += 1;
             PT.data[p] += b.factor * pointsourceenergy(std::hypot(x[p] - b.image.x, y[p] - b.image.y));
           }
         }
+      },
+      [&](int k, std::size_t done, std::size_t last) {
+        if (!report) return;
+        progress(work > 0 ? static_cast<double>(done) / static_cast<double>(work) : 0.0,
+                 "processing order " + std::to_string(k) + ": beam " + std::to_string(last) + " on " +
+                     std::to_string(tree.orders[static_cast<std::size_t>(k - 1)].size()));
       });
-      done += last - first;
-      if (report) progress(static_cast<double>(done) / work, label + std::to_string(last) + total);
-    }
-  }
   tbb::parallel_for(tbb::blocked_range<std::size_t>(0, points, 8192), [&](const auto& r) {
     for (std::size_t p = r.begin(); p < r.end(); ++p)
       for (int k = 2; k <= order; ++k) {
@@ -450,6 +471,46 @@ HigherOrderValues higherordermap(const CaseInputs& in, const ImageSet& images, c
       }
   });
   return out;
+}
+
+bool higherorderechorisk(const CaseInputs& in, const ImageSet& images, const EchoRiskInputs& risk,
+                         const EchoRiskThresholds& t, std::vector<std::uint8_t>& flags, std::size_t limit) {
+  const std::size_t points = risk.xs.size();
+  if (risk.ys.rows != risk.xs.rows || risk.ys.cols != risk.xs.cols || risk.ys.size() != points ||
+      risk.Pso.size() != points || flags.size() != points || points != risk.xs.rows * risk.xs.cols)
+    return false;
+  const int order = std::clamp(in.order, 1, kMaxOrder);
+  const Context ctx = contextOf(in, images);
+  const BeamTree tree = trace(ctx, images, order, limit);
+  if (!tree.complete) return false;
+  std::vector<std::uint8_t> excluded(points, 0);
+  for (const IndexList* list : {&risk.inDS, &risk.ina})
+    for (std::size_t k : *list)
+      if (k >= 1 && k <= points) excluded[k - 1] = 1;
+  const double levelFactor = std::pow(10.0, -t.levelDb / 10);
+  const double* x = risk.xs.data.data();
+  const double* y = risk.ys.data.data();
+  rasterise(
+      ctx, tree, risk.xs, risk.ys,
+      [&](int k, std::size_t first, std::size_t last, const std::vector<IndexList>& hits, std::size_t from,
+          std::size_t to) {
+        const std::vector<Beam>& beams = tree.orders[static_cast<std::size_t>(k - 1)];
+        for (std::size_t i = first; i < last; ++i) {
+          const IndexList& h = hits[i - first];
+          const Beam& b = beams[i];
+          for (auto it = std::lower_bound(h.begin(), h.end(), from + 1); it != h.end() && *it <= to; ++it) {
+            const std::size_t p = *it - 1;
+            if (excluded[p] || flags[p]) continue;
+            const double direct = std::max(1.0, std::hypot(x[p] - risk.xso, y[p] - risk.yso));
+            const double distance = std::hypot(x[p] - b.image.x, y[p] - b.image.y);
+            const double delayMs = (std::max(1.0, distance) - direct) / kEchoSoundSpeed * 1000;
+            if (delayMs > t.delayMs && b.factor * pointsourceenergy(distance) >= risk.Pso[p] * levelFactor)
+              flags[p] = 1;
+          }
+        }
+      },
+      [](int, std::size_t, std::size_t) {});
+  return true;
 }
 
 std::vector<PathArrival> higherorderarrivals(const CaseInputs& in, const ImageSet& images, const Receptor& r,

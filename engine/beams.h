@@ -12,10 +12,12 @@
 // coefficient of its curve for the image that lights it (computeimagec with that image as the source).
 
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <string>
 #include <vector>
 
+#include "engine/echo_risk.h"
 #include "engine/geometry.h"
 #include "engine/images.h"
 #include "engine/surface.h"
@@ -91,6 +93,17 @@ struct HigherOrderValues {
 HigherOrderValues higherordermap(const CaseInputs& in, const ImageSet& images, const Matrix& xs,
                                  const Matrix& ys, SurfaceValues& values, const ProgressFn& progress = {},
                                  std::size_t limit = kBeamLimit);
+
+// ---- echo risk ----------------------------------------------------------------------------------
+// The echo risk of every order: `flags` (echoRiskPoints of the first order, one per grid point) also
+// gets the points where some path of order 2..N arrives more than t.delayMs after the direct sound at
+// no more than t.levelDb below it, energies and delays as echoRiskPoints takes them; points without
+// direct sound or outside the room never. `risk` gives the grid, the source, Pso, inDS and ina (its
+// per-wall fields are not read). False, `flags` untouched, when the beams pass the limit or the grid
+// and flags disagree.
+bool higherorderechorisk(const CaseInputs& in, const ImageSet& images, const EchoRiskInputs& risk,
+                         const EchoRiskThresholds& t, std::vector<std::uint8_t>& flags,
+                         std::size_t limit = kBeamLimit);
 
 // ---- arrivals at one receptor --------------------------------------------------------------------
 struct Receptor {

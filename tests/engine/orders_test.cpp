@@ -581,3 +581,93 @@ TEST(HigherOrders, DegenerateInputsGiveNothingOrClampedOrders) {
 
 }  // namespace
 }  // namespace velmora::engine
+
+namespace velmora::engine {
+namespace {
+
+TEST(HigherOrders, ProgressMayCancelBetweenChunks) {
+  // The live map stops a computation by throwing from the progress callback: it leaves the map
+  // computation cleanly, whatever order it had reached.
+  struct Cancelled {};
+  const Room room = testrooms::circle(72);
+  CaseInputs in = caseOf(room, {3, 1}, gridOver(room, 60), 4);
+  in.noprogressbar = false;
+  for (const std::string& at : {std::string("processing wall 10 on 72"), std::string("processing order 3: beam 0")}) {
+    bool thrown = false;
+    try {
+      computecase(in, [&](double, const std::string& text) {
+        if (text.rfind(at, 0) == 0) throw Cancelled{};
+      });
+    } catch (const Cancelled&) {
+      thrown = true;
+    }
+    EXPECT_TRUE(thrown) << at;
+  }
+  EXPECT_EQ(computecase(in).orders.beams.size(), 4u);  // and the next one runs to its end
+}
+
+}  // namespace
+}  // namespace velmora::engine
+
+namespace velmora::engine {
+namespace {
+
+TEST(HigherOrders, EchoRiskOfEveryOrderAgreesWithBruteForce) {
+  const EchoRiskThresholds t{12, 14};
+  long compared = 0, flaggedHigher = 0;
+  std::mt19937 rng(41);
+  for (const Room& room : {testrooms::lroom(), testrooms::uroom(), Room{"corridor", {0, 16, 16, 0}, {0, 0, 3, 3}}}) {
+    const Brute brute = bruteOf(room);
+    const P s = randomSource(brute, rng);
+    const auto grid = gridOver(room, 30);
+    std::vector<double> alpha(room.x.size(), 10.0);
+    const CaseInputs in = caseOf(room, s, grid, 3, alpha);
+    const CaseResults r = computecase(in);
+    EchoRiskInputs risk;
+    risk.xs = grid.xs;
+    risk.ys = grid.ys;
+    risk.xso = s.x;
+    risk.yso = s.y;
+    risk.Pso = r.values.Pso.data;
+    risk.inDS = r.values.inDS;
+    risk.ina = r.convexity.ina;
+    for (const ImageRecord& im : r.images.images) risk.images.push_back({im.xi, im.yi});
+    risk.inRW = r.values.inRW;
+    risk.Pwall = r.values.Pwall;
+    const std::vector<std::uint8_t> first = echoRiskPoints(risk, t);
+    std::vector<std::uint8_t> flags = first;
+    ASSERT_TRUE(higherorderechorisk(in, r.images, risk, t, flags));
+    const PathBrute paths(brute, s, 3, alpha);
+    for (std::size_t k = 0; k < grid.xs.size(); ++k) {
+      const P p{grid.xs.data[k], grid.ys.data[k]};
+      if (!brute.inside(p) || brute.distanceToWalls(p) < kBoundary || brute.nearShadowLine(s, p)) continue;
+      if (!brute.clear(s, p, brute.n())) {
+        EXPECT_EQ(flags[k], 0);  // no direct sound: no echo of it
+        continue;
+      }
+      bool near = false, risky = false;
+      const double direct = std::max(1.0, std::hypot(p.x - s.x, p.y - s.y));
+      for (const BrutePath& path : paths.paths()) {
+        if (path.walls.size() < 2 || paths.farOutside(path, p)) continue;
+        if (paths.nearBoundary(path, p)) near = true;
+        if (near) break;
+        if (!paths.reaches(path, p)) continue;
+        const P image = path.images.back();
+        const double delay = (std::max(1.0, std::hypot(p.x - image.x, p.y - image.y)) - direct) / 340 * 1000;
+        const double ratio = paths.energy(path, p) / (r.values.Pso.data[k] * std::pow(10.0, -t.levelDb / 10));
+        if (std::abs(delay - t.delayMs) < 1e-6 || std::abs(ratio - 1) < 1e-9) near = true;
+        risky = risky || (delay > t.delayMs && ratio >= 1);
+      }
+      if (near) continue;
+      ++compared;
+      flaggedHigher += risky && !first[k];
+      EXPECT_EQ(flags[k], first[k] || risky ? 1 : 0) << room.name << " (" << p.x << ", " << p.y << ")";
+    }
+  }
+  std::cout << "[ compared ] " << compared << " points, " << flaggedHigher << " at risk from higher orders only\n";
+  EXPECT_GT(compared, 1500);
+  EXPECT_GT(flaggedHigher, 50);
+}
+
+}  // namespace
+}  // namespace velmora::engine
