@@ -326,8 +326,9 @@ void rasterise(const Context& ctx, const BeamTree& tree, const Matrix& xs, const
   const GridScan scan(xs, ys);
   const std::size_t points = xs.size();
   const std::size_t threads = static_cast<std::size_t>(std::max(1, tbb::this_task_arena::max_concurrency()));
-  // A few dozen hit lists at once, however large the grid.
-  const std::size_t chunk = 32 * threads;
+  // A few dozen hit lists at once, fewer on a fine grid: at most about 8 million indices (64 MB).
+  constexpr std::size_t kHitBudget = std::size_t{1} << 23;
+  const std::size_t chunk = std::clamp(kHitBudget / std::max<std::size_t>(points, 1), threads, 32 * threads);
   std::vector<IndexList> hits;
   std::size_t done = 0;
   for (int k = 2; k <= static_cast<int>(tree.orders.size()); ++k) {
@@ -365,6 +366,9 @@ std::size_t BeamTree::count() const {
 
 std::vector<int> BeamTree::walls(int order, std::size_t index) const {
   std::vector<int> path;
+  if (order < 1 || static_cast<std::size_t>(order) > orders.size() ||
+      index >= orders[static_cast<std::size_t>(order - 1)].size())
+    return path;
   for (int k = order; k >= 1 && index != kNoParent; --k) {
     const Beam& b = orders[static_cast<std::size_t>(k - 1)][index];
     path.push_back(b.wall);
@@ -549,8 +553,11 @@ std::vector<PathArrival> higherorderarrivals(const CaseInputs& in, const ImageSe
       a.levelDb = 10 * std::log10(a.energy / kReferencePressure2);
       a.delayMs = (a.distance - rso) / r.soundSpeed * 1000;
       const double ix = b.image.x - r.xre, iy = b.image.y - r.yre;
-      const double cosine = ((images.xso - r.xre) * ix + (images.yso - r.yre) * iy) / horizontal / std::hypot(ix, iy);
-      a.angleDeg = std::acos(std::clamp(cosine, -1.0, 1.0)) / std::numbers::pi * 180;
+      const double lir = std::hypot(ix, iy);
+      if (horizontal > 0 && lir > 0) {  // else no direction to measure from: 0
+        const double cosine = ((images.xso - r.xre) * ix + (images.yso - r.yre) * iy) / horizontal / lir;
+        a.angleDeg = std::acos(std::clamp(cosine, -1.0, 1.0)) / std::numbers::pi * 180;
+      }
       out.push_back(std::move(a));
     }
   }

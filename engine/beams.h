@@ -31,7 +31,8 @@ inline constexpr int kMaxOrder = 6;
 // Beams at most, all orders together, before a computation is refused. A beam costs about 30 us of
 // one core for the map at 200 intervals (its zone swept and rasterised), so the limit keeps that map
 // near 3 s, under 10 s where zones have many corners or the grid is finer; and far under 1 GiB: a
-// beam holds under 100 bytes, and the map keeps the hits of a few dozen beams at a time.
+// beam holds under 100 bytes, and the map keeps at most 64 MB of zone hits at a time (besides its
+// grids, two per order).
 inline constexpr std::size_t kBeamLimit = 100000;
 inline constexpr std::size_t kNoParent = std::numeric_limits<std::size_t>::max();
 
@@ -49,7 +50,7 @@ struct BeamTree {
   std::vector<std::vector<Beam>> orders;
   bool complete = true;  // false: the tracing stopped at the beam limit
   std::size_t count() const;
-  // The path's walls, 1-based, first wall first.
+  // The path's walls, 1-based, first wall first (none for an order or index out of range).
   std::vector<int> walls(int order, std::size_t index) const;
 };
 
@@ -122,7 +123,7 @@ struct PathArrival {
   double energy = 0;       // squared pressure, Pa^2
   double levelDb = 0;      // 10 log10(energy / (20 uPa)^2)
   double delayMs = 0;      // after the direct sound
-  double angleDeg = 0;     // seen from the receptor, between the source and the image
+  double angleDeg = 0;     // seen from the receptor, between the source and the image (0 at either)
 };
 // Every path up to the case's `order` that reaches the receptor, in beam order (order by order).
 // Energies, delays and angles as the polar diagram computes the first order's: energy =
