@@ -72,7 +72,8 @@ void runOrders(benchmark::State& state, CaseInputs in) {
       for (std::size_t b : r.orders.beams) beams += static_cast<double>(b);
       benchmark::DoNotOptimize(r.values.PT.data.data());
     }
-    peakMB = std::max(peakMB, static_cast<double>(velmora::bench::heapPeakBytes() - before) / (1024.0 * 1024.0));
+    peakMB =
+        std::max(peakMB, static_cast<double>(velmora::bench::heapPeakBytes() - before) / (1024.0 * 1024.0));
   }
   state.counters["order"] = static_cast<double>(in.order);
   state.counters["beams"] = beams;
@@ -105,7 +106,8 @@ BENCHMARK(BM_OrdersCircle72At200)->Apply(orderArgs);
 
 // What one live drag step computes at order 2 in the L room at 100 intervals.
 void BM_OrdersLRoom100Order2(benchmark::State& state) {
-  CaseInputs in = makeCase({0, 10, 10, 5, 5, 0}, {0, 0, 10, 10, 5, 5}, 2, 2, {0, 10, 10, 0}, {0, 0, 10, 10}, 100);
+  CaseInputs in =
+      makeCase({0, 10, 10, 5, 5, 0}, {0, 0, 10, 10, 5, 5}, 2, 2, {0, 10, 10, 0}, {0, 0, 10, 10}, 100);
   in.order = 2;
   for (auto _ : state) {
     const auto r = velmora::engine::computecase(in);

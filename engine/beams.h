@@ -109,10 +109,10 @@ bool higherorderechorisk(const CaseInputs& in, const ImageSet& images, const Ech
 // ---- arrivals at one receptor --------------------------------------------------------------------
 struct Receptor {
   double xre = 0, yre = 0;
-  double Lw = 100;             // source level, dB re 1e-12 W
-  double Hr = 0;               // receptor height offset, m (distances are sqrt(d^2 + Hr^2), at least 1 m)
-  double soundSpeed = 340.0;   // m/s
-  int fromOrder = 1;           // arrivals of this order and above
+  double Lw = 100;            // source level, dB re 1e-12 W
+  double Hr = 0;              // receptor height offset, m (distances are sqrt(d^2 + Hr^2), at least 1 m)
+  double soundSpeed = 340.0;  // m/s
+  int fromOrder = 1;          // arrivals of this order and above
 };
 struct PathArrival {
   int order = 1;

@@ -21,9 +21,9 @@ struct CaseInputs {
 };
 
 struct CaseResults {
-  RoomConvexity convexity;  // iscnvx, ang, ina
-  ImageSet images;          // images, iwv, xwv/ywv, diffcoef, moved source
-  SurfaceValues values;     // PT, RT, Pso, Pwall, inDS, inRW, xpol, ypol
+  RoomConvexity convexity;   // iscnvx, ang, ina
+  ImageSet images;           // images, iwv, xwv/ywv, diffcoef, moved source
+  SurfaceValues values;      // PT, RT, Pso, Pwall, inDS, inRW, xpol, ypol
   HigherOrderValues orders;  // order above 1: RTorder, PTorder (RT and PT then count every order)
 };
 

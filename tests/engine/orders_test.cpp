@@ -62,7 +62,8 @@ AudienceGrid gridOver(const Room& room, int n) {
   return testrooms::boxgrid(*x0, *y0, *x1, *y1, n);
 }
 
-CaseInputs caseOf(const Room& room, P s, const AudienceGrid& grid, int order, std::vector<double> alpha = {}) {
+CaseInputs caseOf(const Room& room, P s, const AudienceGrid& grid, int order,
+                  std::vector<double> alpha = {}) {
   CaseInputs in;
   in.walls = room.walls();
   in.alpha = alpha.empty() ? std::vector<double>(in.walls.size(), 0.0) : std::move(alpha);
@@ -128,13 +129,16 @@ void checkRoom(const Room& room, P s, int order, const AudienceGrid& grid, const
       pt += energy[u];
       if (r.orders.RTorder[u - 1].data[k] != count[u])
         tally.fail(where.str() + "order " + std::to_string(o) + " paths " +
-                   std::to_string(r.orders.RTorder[u - 1].data[k]) + ", brute force " + std::to_string(count[u]));
+                   std::to_string(r.orders.RTorder[u - 1].data[k]) + ", brute force " +
+                   std::to_string(count[u]));
       if (!close(r.orders.PTorder[u - 1].data[k], energy[u]))
         tally.fail(where.str() + "order " + std::to_string(o) + " energy " +
-                   std::to_string(r.orders.PTorder[u - 1].data[k]) + ", brute force " + std::to_string(energy[u]));
+                   std::to_string(r.orders.PTorder[u - 1].data[k]) + ", brute force " +
+                   std::to_string(energy[u]));
     }
     if (r.values.RT.data[k] != rt) tally.fail(where.str() + "RT " + std::to_string(r.values.RT.data[k]));
-    if (!close(r.values.PT.data[k], pt)) tally.fail(where.str() + "PT " + std::to_string(r.values.PT.data[k]));
+    if (!close(r.values.PT.data[k], pt))
+      tally.fail(where.str() + "PT " + std::to_string(r.values.PT.data[k]));
   }
   tally.paths += static_cast<long>(paths.paths().size());
   if (tally.mismatches > before) {
@@ -157,10 +161,10 @@ void expectAgreement(const Tally& tally, const std::string& what, long atLeast) 
 
 TEST(HigherOrders, WindingRoomsAgreeWithBruteForce) {
   const std::vector<std::pair<Room, int>> rooms{
-      {testrooms::lroom(), 4},          {testrooms::troom(), 4},         {testrooms::uroom(), 4},
-      {testrooms::collinear(), 3},      {testrooms::star12(), 3},        {testrooms::pillar(), 3},
-      {testrooms::serpentine(2), 3},    {testrooms::comb(3), 3},         {testrooms::spiral(1, 9), 3},
-      {testrooms::spiral(1.25, 10), 2}, {testrooms::serpentine(3), 2},   {testrooms::gear(), 2}};
+      {testrooms::lroom(), 4},          {testrooms::troom(), 4},       {testrooms::uroom(), 4},
+      {testrooms::collinear(), 3},      {testrooms::star12(), 3},      {testrooms::pillar(), 3},
+      {testrooms::serpentine(2), 3},    {testrooms::comb(3), 3},       {testrooms::spiral(1, 9), 3},
+      {testrooms::spiral(1.25, 10), 2}, {testrooms::serpentine(3), 2}, {testrooms::gear(), 2}};
   std::mt19937 rng(19);
   Tally tally;
   for (const auto& [room, top] : rooms) {
@@ -179,7 +183,8 @@ TEST(HigherOrders, RandomStarAndOrthogonalRoomsAgreeWithBruteForce) {
   for (int k = 0; k < 240; ++k) {
     Room room;
     do {
-      room = k % 2 == 0 ? testrooms::starRoom(rng, walls(rng), 1, 8) : testrooms::orthogonalRoom(rng, columns(rng));
+      room = k % 2 == 0 ? testrooms::starRoom(rng, walls(rng), 1, 8)
+                        : testrooms::orthogonalRoom(rng, columns(rng));
     } while (!simple(bruteOf(room)));
     std::vector<double> alpha(room.x.size());
     for (double& a : alpha) a = absorption(rng);
@@ -232,10 +237,10 @@ TEST(HigherOrders, FirstOrderFieldsStayAsTheyAre) {
   EXPECT_EQ(three.images.images, one.images.images);
   double added = 0;
   for (std::size_t k = 0; k < grid.xs.size(); ++k) {
-    EXPECT_EQ(three.values.RT.data[k], one.values.RT.data[k] + three.orders.RTorder[1].data[k] +
-                                           three.orders.RTorder[2].data[k]);
-    EXPECT_EQ(three.values.PT.data[k], one.values.PT.data[k] + three.orders.PTorder[1].data[k] +
-                                           three.orders.PTorder[2].data[k]);
+    EXPECT_EQ(three.values.RT.data[k],
+              one.values.RT.data[k] + three.orders.RTorder[1].data[k] + three.orders.RTorder[2].data[k]);
+    EXPECT_EQ(three.values.PT.data[k],
+              one.values.PT.data[k] + three.orders.PTorder[1].data[k] + three.orders.PTorder[2].data[k]);
     added += three.orders.RTorder[2].data[k];
   }
   EXPECT_GT(added, 1000);
@@ -244,12 +249,14 @@ TEST(HigherOrders, FirstOrderFieldsStayAsTheyAre) {
 }
 
 bool sameBits(const std::vector<double>& a, const std::vector<double>& b) {
-  return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
+  return a.size() == b.size() &&
+         (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
 }
 
 TEST(HigherOrders, OneThreadGivesTheSameBitsAsAll) {
-  for (const auto& [room, s] : {std::pair{testrooms::gear(), P{2, 1}}, std::pair{testrooms::spiral(1.5, 19), P{3.3, 0.5}},
-                                std::pair{testrooms::circle(72), P{3, 1}}}) {
+  for (const auto& [room, s] :
+       {std::pair{testrooms::gear(), P{2, 1}}, std::pair{testrooms::spiral(1.5, 19), P{3.3, 0.5}},
+        std::pair{testrooms::circle(72), P{3, 1}}}) {
     std::vector<double> alpha(room.x.size());
     for (std::size_t w = 0; w < alpha.size(); ++w) alpha[w] = static_cast<double>(w % 7) * 9;
     const CaseInputs in = caseOf(room, s, gridOver(room, 80), 3, alpha);
@@ -291,7 +298,8 @@ TEST(HigherOrders, ProgressAdvancesOnTheCallingThread) {
   const std::string last = "processing order 3: beam " + std::to_string(r.orders.beams[2]) + " on " +
                            std::to_string(r.orders.beams[2]);
   EXPECT_EQ(texts.back(), last);
-  EXPECT_NE(std::find(texts.begin(), texts.end(), "processing order 2: beam 0 on " + std::to_string(r.orders.beams[1])),
+  EXPECT_NE(std::find(texts.begin(), texts.end(),
+                      "processing order 2: beam 0 on " + std::to_string(r.orders.beams[1])),
             texts.end());
   // The first order fills the first third of the bar.
   const auto wallsDone = std::find(texts.begin(), texts.end(), "processing wall 40 on 40");
@@ -406,7 +414,8 @@ TEST(HigherOrders, ArrivalsAtAReceptorAreTheBruteForcePaths) {
         EXPECT_EQ(a.order, static_cast<int>(a.walls.size()));
         const BrutePath& path = *expected[a.walls];
         const P image = path.images.back();
-        const double r = std::max(1.0, std::sqrt(std::pow(re.x - image.x, 2) + std::pow(re.y - image.y, 2) + 1.44));
+        const double r =
+            std::max(1.0, std::sqrt(std::pow(re.x - image.x, 2) + std::pow(re.y - image.y, 2) + 1.44));
         EXPECT_NEAR(a.distance, r, 1e-9);
         const double energy = path.factor * kRhoCOver4 * power / std::numbers::pi / (r * r);
         EXPECT_NEAR(a.energy / energy, 1, 1e-9);
@@ -420,12 +429,14 @@ TEST(HigherOrders, ArrivalsAtAReceptorAreTheBruteForcePaths) {
       for (const PathArrival& a : got) {
         if (a.order != 1) continue;
         const double alphaW = alpha[static_cast<std::size_t>(a.walls[0] - 1)];
-        EXPECT_EQ(a.energy, 1.0 * (1 - alphaW / 100) * kRhoCOver4 * power / std::numbers::pi / (a.distance * a.distance));
+        EXPECT_EQ(a.energy, 1.0 * (1 - alphaW / 100) * kRhoCOver4 * power / std::numbers::pi /
+                                (a.distance * a.distance));
       }
       rec.fromOrder = 2;
       const std::vector<PathArrival> higher = higherorderarrivals(in, rec);
-      EXPECT_EQ(higher.size(), static_cast<std::size_t>(std::count_if(
-                                   got.begin(), got.end(), [](const PathArrival& a) { return a.order >= 2; })));
+      EXPECT_EQ(higher.size(),
+                static_cast<std::size_t>(std::count_if(got.begin(), got.end(),
+                                                       [](const PathArrival& a) { return a.order >= 2; })));
     }
   }
   EXPECT_GT(checked, 60);
@@ -460,7 +471,8 @@ TEST(HigherOrders, CurvedStretchFacetsCarryTheirCoefficient) {
     }
     ++facets;
     const Wall& w = b.window;
-    const double d = computeimagec(b.wall, 2, in.curves, w.x1, w.y1, w.x2, w.y2, parent.image.x, parent.image.y).dcoef;
+    const double d =
+        computeimagec(b.wall, 2, in.curves, w.x1, w.y1, w.x2, w.y2, parent.image.x, parent.image.y).dcoef;
     const double whole =
         computeimagec(b.wall, 1, in.curves, w.x1, w.y1, w.x2, w.y2, parent.image.x, parent.image.y).dcoef;
     EXPECT_TRUE(b.factor == parent.factor * d || b.factor == parent.factor * whole);
@@ -546,7 +558,8 @@ TEST(HigherOrders, BadlyDrawnRoomsNeverPoisonTheMap) {
     rec.fromOrder = 2;
     std::vector<PathArrival> arrivals;
     ASSERT_NO_THROW(arrivals = higherorderarrivals(in, rec));
-    const double mapped = r.orders.RTorder[1].data[grid.xs.size() / 2] + r.orders.RTorder[2].data[grid.xs.size() / 2];
+    const double mapped =
+        r.orders.RTorder[1].data[grid.xs.size() / 2] + r.orders.RTorder[2].data[grid.xs.size() / 2];
     EXPECT_EQ(static_cast<double>(arrivals.size()), mapped);
     for (const PathArrival& a : arrivals) ASSERT_TRUE(std::isfinite(a.delayMs) && std::isfinite(a.angleDeg));
   }
@@ -592,7 +605,8 @@ TEST(HigherOrders, ProgressMayCancelBetweenChunks) {
   const Room room = testrooms::circle(72);
   CaseInputs in = caseOf(room, {3, 1}, gridOver(room, 60), 4);
   in.noprogressbar = false;
-  for (const std::string& at : {std::string("processing wall 10 on 72"), std::string("processing order 3: beam 0")}) {
+  for (const std::string& at :
+       {std::string("processing wall 10 on 72"), std::string("processing order 3: beam 0")}) {
     bool thrown = false;
     try {
       computecase(in, [&](double, const std::string& text) {
@@ -616,7 +630,8 @@ TEST(HigherOrders, EchoRiskOfEveryOrderAgreesWithBruteForce) {
   const EchoRiskThresholds t{12, 14};
   long compared = 0, flaggedHigher = 0;
   std::mt19937 rng(41);
-  for (const Room& room : {testrooms::lroom(), testrooms::uroom(), Room{"corridor", {0, 16, 16, 0}, {0, 0, 3, 3}}}) {
+  for (const Room& room :
+       {testrooms::lroom(), testrooms::uroom(), Room{"corridor", {0, 16, 16, 0}, {0, 0, 3, 3}}}) {
     const Brute brute = bruteOf(room);
     const P s = randomSource(brute, rng);
     const auto grid = gridOver(room, 30);
@@ -664,7 +679,8 @@ TEST(HigherOrders, EchoRiskOfEveryOrderAgreesWithBruteForce) {
       EXPECT_EQ(flags[k], first[k] || risky ? 1 : 0) << room.name << " (" << p.x << ", " << p.y << ")";
     }
   }
-  std::cout << "[ compared ] " << compared << " points, " << flaggedHigher << " at risk from higher orders only\n";
+  std::cout << "[ compared ] " << compared << " points, " << flaggedHigher
+            << " at risk from higher orders only\n";
   EXPECT_GT(compared, 1500);
   EXPECT_GT(flaggedHigher, 50);
 }
