@@ -130,4 +130,21 @@ void BM_OrdersEstimateCircle72Order6(benchmark::State& state) {
 }
 BENCHMARK(BM_OrdersEstimateCircle72Order6)->Unit(benchmark::kMillisecond);
 
+// The arrivals of every order up to 4 at one receptor (the polar diagram and the echogram): beams
+// traced and their zones tested at one point, no map.
+void BM_OrdersArrivalsCircle72Order4(benchmark::State& state) {
+  CaseInputs in = circle72();
+  in.order = 4;
+  velmora::engine::Receptor receptor;
+  receptor.xre = 12;
+  receptor.yre = -3;
+  std::size_t arrivals = 0;
+  for (auto _ : state) {
+    arrivals = velmora::engine::higherorderarrivals(in, receptor).size();
+    benchmark::DoNotOptimize(arrivals);
+  }
+  state.counters["arrivals"] = static_cast<double>(arrivals);
+}
+BENCHMARK(BM_OrdersArrivalsCircle72Order4)->Unit(benchmark::kMillisecond);
+
 }  // namespace

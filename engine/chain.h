@@ -21,10 +21,11 @@ struct CaseInputs {
 };
 
 struct CaseResults {
-  RoomConvexity convexity;   // iscnvx, ang, ina
-  ImageSet images;           // images, iwv, xwv/ywv, diffcoef, moved source
-  SurfaceValues values;      // PT, RT, Pso, Pwall, inDS, inRW, xpol, ypol
-  HigherOrderValues orders;  // order above 1: RTorder, PTorder (RT and PT then count every order)
+  RoomConvexity convexity;  // iscnvx, ang, ina
+  ImageSet images;          // images, iwv, xwv/ywv, diffcoef, moved source
+  SurfaceValues values;     // PT, RT, Pso, Pwall, inDS, inRW, xpol, ypol
+  // Order above 1: RTorder, PTorder, beams per order (RT and PT then count every order).
+  HigherOrderValues orders;
 };
 
 // At order 1 the first-order chain alone. Above, the first order's progress fills the first
