@@ -9,7 +9,11 @@
 // The first order stays the first-order chain's (surface.h): its images, seen parts, zones and
 // diffusion coefficients; the beams of order 1 are only the parents of the higher orders. A curved
 // stretch's walls reflect as plane facets beyond the first order, each carrying the diffusion
-// coefficient of its curve for the image that lights it (computeimagec with that image as the source).
+// coefficient of its curve for the image that lights it (computeimagec with that image as the
+// source). The facets are the walls as drawn, so their zones stay exact polygons (a true curve has
+// no image point beyond the first order); the coefficient, the spread of the flat facet's rays over
+// that of the curve it stands for, is taken for the sound actually arriving, and at order 1 it is
+// the first order's own coefficient.
 
 #include <cstddef>
 #include <cstdint>
@@ -125,10 +129,13 @@ struct PathArrival {
   double delayMs = 0;      // after the direct sound
   double angleDeg = 0;     // seen from the receptor, between the source and the image (0 at either)
 };
-// Every path up to the case's `order` that reaches the receptor, in beam order (order by order).
-// Energies, delays and angles as the polar diagram computes the first order's: energy =
-// factor rho c / 4 W / (pi r^2), delay (r - r_direct) / c. A receptor within 1e-7 of a zone's
-// boundary counts as reached (the map's convention). Nothing when the beams pass the limit.
+// Every path of orders fromOrder..N (the case's `order`) that reaches the receptor, in beam order
+// (order by order). Energies, delays and angles as the polar diagram computes the first order's:
+// energy = factor rho c / 4 W / (pi r^2), delay (r - r_direct) / c; levelDb is -inf for a path
+// that carries no energy. A receptor within 1e-7 of a zone's boundary counts as reached (the map's
+// convention). Nothing when the beams pass the limit. The order-1 arrivals found here use the exact
+// zones and plane images (a convex wall's reflection as a plane facet); a caller that keeps the
+// polar diagram's own first order asks from order 2.
 std::vector<PathArrival> higherorderarrivals(const CaseInputs& in, const ImageSet& images, const Receptor& r,
                                              std::size_t limit = kBeamLimit);
 std::vector<PathArrival> higherorderarrivals(const CaseInputs& in, const Receptor& r,
