@@ -13,6 +13,7 @@
 #include <oneapi/tbb/global_control.h>
 #include <oneapi/tbb/info.h>
 
+#include "bench/heap.h"
 #include "bench/rooms.h"
 #include "engine/engine.h"
 
@@ -62,6 +63,18 @@ void operator delete(void* p, std::size_t) noexcept {
 void operator delete[](void* p, std::size_t) noexcept {
   release(p);
 }
+
+namespace velmora::bench {
+std::size_t heapLiveBytes() {
+  return liveBytes.load();
+}
+std::size_t heapPeakBytes() {
+  return peakBytes.load();
+}
+void resetHeapPeak() {
+  peakBytes.store(liveBytes.load());
+}
+}  // namespace velmora::bench
 
 namespace {
 

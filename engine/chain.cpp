@@ -1,5 +1,7 @@
 #include "engine/chain.h"
 
+#include <algorithm>
+
 namespace velmora::engine {
 
 CaseResults computecase(const CaseInputs& in, const ProgressFn& progress) {
@@ -26,7 +28,19 @@ CaseResults computecase(const CaseInputs& in, const ProgressFn& progress) {
   si.visible = r.images.visible;
   si.images = r.images.images;
   si.noprogressbar = in.noprogressbar;
-  r.values = refreshsurfacevalues(si, in.xs, in.ys, progress);
+  const int order = std::clamp(in.order, 1, kMaxOrder);
+  if (order == 1) {
+    r.values = refreshsurfacevalues(si, in.xs, in.ys, progress);
+    return r;
+  }
+  const double share = 1.0 / order;
+  ProgressFn first, higher;
+  if (progress) {
+    first = [&](double f, const std::string& text) { progress(f * share, text); };
+    higher = [&](double f, const std::string& text) { progress(share + f * (1 - share), text); };
+  }
+  r.values = refreshsurfacevalues(si, in.xs, in.ys, first);
+  r.orders = higherordermap(in, r.images, in.xs, in.ys, r.values, higher);
   return r;
 }
 

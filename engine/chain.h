@@ -2,6 +2,7 @@
 // The whole computation chain after a change of geometry, for callers that hold plain data (the
 // path animation's frames, the benchmark, tests): convexity, images, audience map.
 
+#include "engine/beams.h"
 #include "engine/geometry.h"
 #include "engine/images.h"
 #include "engine/surface.h"
@@ -16,14 +17,19 @@ struct CaseInputs {
   std::vector<Curve> curves;
   bool diffusion = true;
   bool noprogressbar = true;
+  int order = 1;  // reflection order 1..kMaxOrder; above 1 the map adds the paths of every order
 };
 
 struct CaseResults {
   RoomConvexity convexity;  // iscnvx, ang, ina
   ImageSet images;          // images, iwv, xwv/ywv, diffcoef, moved source
   SurfaceValues values;     // PT, RT, Pso, Pwall, inDS, inRW, xpol, ypol
+  // Order above 1: RTorder, PTorder, beams per order (RT and PT then count every order).
+  HigherOrderValues orders;
 };
 
+// At order 1 the first-order chain alone. Above, the first order's progress fills the first
+// 1 / order of the bar and the higher orders (higherordermap) the rest.
 CaseResults computecase(const CaseInputs& in, const ProgressFn& progress = {});
 
 }  // namespace velmora::engine

@@ -19,9 +19,16 @@
 //                          (unless noprogressbar), close it after; store PT, RT, Pso, Pwall, inDS, inRW,
 //                          xpol, ypol; write console lines; beep `beeps` times.
 //
+//   reflection order    -> estimatebeams(in) first (refuse with its message when tooMuch); then
+//                          computecase(in) with in.order: RT and PT count every order, the first-order
+//                          fields stay first-order, orders.RTorder / PTorder hold each order apart;
+//                          higherorderarrivals(in, receptor) for the polar diagram and the echogram;
+//                          tracebeams(in, images, order) for the images of higher order and their windows.
+//
 // Walls come in wall order (the reverse of a search by tag); xs, ys are the audience-map surface's
 // xdata, ydata in column order. Stored indices (ina, inDS, inRW) count from 1, column order.
 
+#include "engine/beams.h"
 #include "engine/chain.h"
 #include "engine/energy.h"
 #include "engine/geometry.h"
