@@ -2,6 +2,7 @@
 
 #include "animation/animation.h"
 #include "dbtools/dbtools.h"
+#include "document/case_operations.h"
 #include "document/case_record.h"
 #include "editor/drag.h"
 #include "editor/editor_operations.h"

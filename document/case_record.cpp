@@ -4,7 +4,6 @@
 #include <string>
 
 #include "document/operations.h"
-#include "document/window.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
 
@@ -429,23 +428,6 @@ Value LinkRecord::toValue() const {
   Record r;
   r.set("con", handlePair(con));
   return Value(std::move(r));
-}
-
-// ---- resetcurves ---------------------------------------------------------------------------------
-
-void resetcurves(platform::Runtime& rt) {
-  const Handle fig = currentMainWindow(rt);
-  CaseRecord udf = readCase(rt, fig);
-  if (udf.curves.empty()) return;
-  udf.curves = Matrix{};
-  storeCase(rt, fig, std::move(udf));
-}
-
-void registerCaseOperations(Operations& ops) {
-  ops.add({"resetcurves", 0, 0, 1, [](platform::Runtime& rt, const std::vector<Value>&) {
-             resetcurves(rt);
-             return std::vector<Value>{};
-           }});
 }
 
 }  // namespace velmora::document

@@ -17,7 +17,6 @@
 
 namespace velmora::document {
 
-class Operations;
 class EarlyMap;
 
 // Limits of what a case may hold, checked before anything is built from it. Coordinates (walls,
@@ -166,11 +165,5 @@ struct LinkRecord : platform::UserData {
 struct VertexRecord : LinkRecord {};          // wall k-1 (wall N for k = 1), wall k
 struct AudienceEdgeRecord : LinkRecord {};    // corner k, corner k+1
 struct AudienceCornerRecord : LinkRecord {};  // edge k-1 (edge 4 for k = 1), edge k
-
-// Empties the current main window's curve table, if it holds any row.
-void resetcurves(platform::Runtime& rt);
-
-// Registers the operations of this folder (`resetcurves`).
-void registerCaseOperations(Operations& ops);
 
 }  // namespace velmora::document

@@ -1,4 +1,5 @@
 #include "document/case_record.h"
+#include "document/case_operations.h"
 
 #include <gtest/gtest.h>
 
