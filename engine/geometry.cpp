@@ -110,6 +110,67 @@ Bounds snappedBounds(std::span<const EdgeTest> edges) {
   return {out.xmin - slack, out.xmax + slack, out.ymin - slack, out.ymax + slack};
 }
 
+GridColumns::GridColumns(const Matrix& xs, const Matrix& ys) {
+  if (xs.rows != ys.rows || xs.cols != ys.cols || xs.size() != xs.rows * xs.cols || ys.size() != xs.size())
+    return;
+  rows_ = xs.rows;
+  xs_ = xs.data.data();
+  ys_ = ys.data.data();
+  columns_.resize(xs.cols);
+  tbb::parallel_for(tbb::blocked_range<std::size_t>(0, xs.cols, 16), [&](const auto& r) {
+    for (std::size_t j = r.begin(); j < r.end(); ++j) {
+      Column& c = columns_[j];
+      const double* x = xs_ + j * rows_;
+      const double* y = ys_ + j * rows_;
+      c = {x[0], y[0], 0, 0, 0, false};
+      double bound = 0;
+      for (std::size_t i = 0; i < rows_; ++i) bound = std::max(bound, std::abs(x[i]) + std::abs(y[i]) + 1);
+      c.bound = bound;
+      if (rows_ < 2) continue;
+      c.dx = (x[rows_ - 1] - x[0]) / static_cast<double>(rows_ - 1);
+      c.dy = (y[rows_ - 1] - y[0]) / static_cast<double>(rows_ - 1);
+      if (!(std::hypot(c.dx, c.dy) > 0) || !std::isfinite(bound)) continue;
+      bool line = true;
+      for (std::size_t i = 0; i < rows_; ++i) {
+        const double di = static_cast<double>(i);
+        const double scale = std::abs(x[i]) + std::abs(y[i]) + 1;
+        line &= std::abs(x[0] + di * c.dx - x[i]) <= 1e-12 * scale;
+        line &= std::abs(y[0] + di * c.dy - y[i]) <= 1e-12 * scale;
+      }
+      c.line = line;
+    }
+  });
+}
+
+HalfPlaneSpans halfPlaneSpans(const GridColumns::Column& column, std::size_t rows, double a, double b, double c,
+                              double t) {
+  const std::ptrdiff_t last = static_cast<std::ptrdiff_t>(rows) - 1;
+  const Span all{0, last}, none{0, -1};
+  if (rows == 0) return {none, none};
+  if (t == -std::numeric_limits<double>::infinity()) return {all, all};
+  if (!column.line) return {none, all};
+  // The value at point i is v0 + i dv up to the column's straightness (1e-12 of the bound) and the
+  // rounding of both evaluations: the margin is a hundred times both.
+  const double margin = 1e-10 * ((std::abs(a) + std::abs(b)) * column.bound + std::abs(c) + std::abs(t));
+  const double v0 = a * column.x0 + b * column.y0 + c, dv = a * column.dx + b * column.dy;
+  if (!std::isfinite(margin) || !std::isfinite(v0) || !std::isfinite(dv) || !std::isfinite(t)) return {none, all};
+  if (dv == 0) {
+    if (v0 > t + margin) return {all, all};
+    if (v0 < t - margin) return {none, none};
+    return {none, all};
+  }
+  // Positions where v0 + i dv crosses t + margin (sure beyond) and t - margin (may beyond), each
+  // widened by a point for the rounding of the division.
+  const double limit = static_cast<double>(rows) + 2;
+  const auto position = [&](double v) { return std::clamp((v - v0) / dv, -2.0, limit); };
+  const double qs = position(t + margin), qm = position(t - margin);
+  if (dv > 0)
+    return {{static_cast<std::ptrdiff_t>(std::floor(qs)) + 2, last},
+            {std::max<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(std::floor(qm)) - 1, 0), last}};
+  return {{0, std::min(static_cast<std::ptrdiff_t>(std::ceil(qs)) - 2, last)},
+          {0, std::min(static_cast<std::ptrdiff_t>(std::ceil(qm)) + 1, last)}};
+}
+
 Convexity checkconvexity(std::span<const double> xx, std::span<const double> yy, double rota) {
   const int r = sign(rota);
   const std::size_t n = std::min(xx.size(), yy.size());
@@ -292,6 +353,76 @@ bool InsidePolygon::contains(double x, double y) const {
   return true;
 }
 
+namespace {
+
+// The half-plane that a snapped edge test passes: s (a x + b y + c) above -tolerance / 2, or at or
+// above +tolerance / 2 when strict. A test with no side (s = 0) passes a band round its line: nothing
+// is sure about it.
+HalfPlaneSpans edgeSpans(const GridColumns::Column& column, std::size_t rows, const EdgeTest& e, bool strict) {
+  if (e.s == 0) return {Span{0, -1}, Span{0, static_cast<std::ptrdiff_t>(rows) - 1}};
+  const double s = e.s;
+  return halfPlaneSpans(column, rows, s * e.a, s * e.b, s * e.c, (strict ? 0.5 : -0.5) * kSnapTolerance);
+}
+
+// The box xmin <= x <= xmax, ymin <= y <= ymax.
+HalfPlaneSpans boxSpans(const GridColumns::Column& column, std::size_t rows, double xmin, double xmax,
+                        double ymin, double ymax) {
+  HalfPlaneSpans out = halfPlaneSpans(column, rows, 1, 0, 0, xmin);
+  for (const HalfPlaneSpans& h :
+       {halfPlaneSpans(column, rows, -1, 0, 0, -xmax), halfPlaneSpans(column, rows, 0, 1, 0, ymin),
+        halfPlaneSpans(column, rows, 0, -1, 0, -ymax)}) {
+    out.sure &= h.sure;
+    out.maybe &= h.maybe;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<unsigned char> InsidePolygon::contains(const GridColumns& grid) const {
+  const std::size_t rows = grid.rows();
+  std::vector<unsigned char> in(rows * grid.cols(), 0);
+  if (empty_) return in;
+  // Per column: 0 outside, 1 inside, 2 asked point by point.
+  tbb::parallel_for(tbb::blocked_range<std::size_t>(0, grid.cols(), 8), [&](const auto& r) {
+    std::vector<unsigned char> state(rows);
+    for (std::size_t j = r.begin(); j < r.end(); ++j) {
+      const GridColumns::Column& column = grid.column(j);
+      HalfPlaneSpans hull = boxSpans(column, rows, bounds_.xmin, bounds_.xmax, bounds_.ymin, bounds_.ymax);
+      for (const Edge& e : hull_) {
+        const HalfPlaneSpans h = edgeSpans(column, rows, e, false);
+        hull.sure &= h.sure;
+        hull.maybe &= h.maybe;
+      }
+      std::fill(state.begin(), state.end(), 0);
+      for (std::ptrdiff_t i = hull.maybe.lo; i <= hull.maybe.hi; ++i) state[static_cast<std::size_t>(i)] = 2;
+      for (std::ptrdiff_t i = hull.sure.lo; i <= hull.sure.hi; ++i) state[static_cast<std::size_t>(i)] = 1;
+      // A point that a notch surely holds is outside; one it may hold is asked.
+      for (const Notch& t : notches_) {
+        if (t.e[0].s == 0 && t.wall[0]) continue;  // a strict test with no side never passes
+        if (t.e[1].s == 0 && t.wall[1]) continue;
+        HalfPlaneSpans notch = boxSpans(column, rows, t.xmin, t.xmax, t.ymin, t.ymax);
+        notch.maybe &= hull.maybe;
+        if (notch.maybe.empty()) continue;
+        for (int e = 0; e < 3; ++e) {
+          if (t.e[e].s == 0) continue;  // passes everywhere (not strict)
+          const HalfPlaneSpans h = edgeSpans(column, rows, t.e[e], e < 2 && t.wall[e]);
+          notch.sure &= h.sure;
+          notch.maybe &= h.maybe;
+        }
+        for (std::ptrdiff_t i = notch.maybe.lo; i <= notch.maybe.hi; ++i) {
+          unsigned char& st = state[static_cast<std::size_t>(i)];
+          st = notch.sure.holds(i) ? 0 : st == 1 ? 2 : st;
+        }
+      }
+      const std::size_t base = j * rows;
+      for (std::size_t i = 0; i < rows; ++i)
+        in[base + i] = state[i] == 2 ? (contains(grid.xs()[base + i], grid.ys()[base + i]) ? 1 : 0) : state[i];
+    }
+  });
+  return in;
+}
+
 InsideResult removeouttersurface(std::span<const double> xs, std::span<const double> ys,
                                  std::span<const double> xx, std::span<const double> yy, double rota) {
   const InsidePolygon polygon(xx, yy, rota);
@@ -355,8 +486,12 @@ RoomConvexity checkroomconvexity(const Walls& walls, const Matrix& xs, const Mat
   RoomConvexity out;
   const std::vector<double> xx = wallStartsX(walls), yy = wallStartsY(walls);
   if (checkaudience(walls, xs, ys) == -1 && xs.size() == ys.size()) {
-    const InsideResult inside = removeouttersurface(xs.data, ys.data, xx, yy, 1);
-    out.ina = zeroIndices(inside.in);
+    const InsidePolygon room(xx, yy, 1);
+    const GridColumns grid(xs, ys);
+    if (grid.rows() > 0)
+      out.ina = zeroIndices(room.contains(grid));
+    else
+      out.ina = zeroIndices(removeouttersurface(xs.data, ys.data, xx, yy, 1).in);
   }
   Convexity c = checkconvexity(xx, yy, 1);
   out.iscnvx = c.iscnvx;

@@ -8,6 +8,7 @@
 //   0 means "none";
 // - grid indices are linear in column order, the first index running fastest.
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <span>
@@ -100,6 +101,57 @@ struct Bounds {
 // unbounded box.
 Bounds snappedBounds(std::span<const EdgeTest> edges);
 
+// ---- grid columns ------------------------------------------------------------------------------
+// Every audience grid is made of columns of evenly spaced points on a line (the first index runs
+// along a column). A linear test a x + b y + c > t therefore changes its answer at most once along
+// such a column, and the points it surely passes, surely fails or must be asked one by one follow
+// from the column's ends. The fast paths of the map use this to touch only the points a test
+// reaches; the points within rounding of a test's edge are still tested exactly as one by one, so
+// the answers are the same bits.
+class GridColumns {
+ public:
+  struct Column {
+    double x0, y0, dx, dy;  // point i is (x0 + i dx, y0 + i dy) within 1e-12 (|x| + |y| + 1)
+    double bound;           // the largest |x| + |y| + 1 over the column's points
+    bool line;              // false: the column's points are tested one by one
+  };
+  GridColumns() = default;
+  // A grid whose matrices differ in shape has no columns (rows() == 0).
+  GridColumns(const Matrix& xs, const Matrix& ys);
+  std::size_t rows() const { return rows_; }
+  std::size_t cols() const { return columns_.size(); }
+  const Column& column(std::size_t j) const { return columns_[j]; }
+  const double* xs() const { return xs_; }
+  const double* ys() const { return ys_; }
+
+ private:
+  std::size_t rows_ = 0;
+  const double* xs_ = nullptr;
+  const double* ys_ = nullptr;
+  std::vector<Column> columns_;
+};
+
+// Positions lo..hi along a column (empty when lo > hi).
+struct Span {
+  std::ptrdiff_t lo = 0, hi = -1;
+  bool empty() const { return lo > hi; }
+  bool holds(std::ptrdiff_t i) const { return i >= lo && i <= hi; }
+  Span& operator&=(const Span& o) {
+    lo = std::max(lo, o.lo);
+    hi = std::min(hi, o.hi);
+    return *this;
+  }
+};
+// The points of a column surely passing a x + b y + c > t (or >=, or the same test on the value
+// divided by the snapping tolerance: the margin covers every such rounding), and the points that may
+// pass: the rest surely fail. `sure` lies within `maybe`. A column that is not a line, or values that
+// are not finite, give nothing sure and everything maybe. t = -infinity passes everything.
+struct HalfPlaneSpans {
+  Span sure, maybe;
+};
+HalfPlaneSpans halfPlaneSpans(const GridColumns::Column& column, std::size_t rows, double a, double b, double c,
+                              double t);
+
 // ---- checkconvexity ----------------------------------------------------------------------------
 struct Convexity {
   int iscnvx = 1;        // 1 when no vertex is reflex
@@ -143,6 +195,9 @@ class InsidePolygon {
  public:
   InsidePolygon(std::span<const double> xx, std::span<const double> yy, double rota);
   bool contains(double x, double y) const;
+  // contains() at every point of a grid (1 inside or on the polygon), in the grid's order: the same
+  // answers, found column by column.
+  std::vector<unsigned char> contains(const GridColumns& grid) const;
   const Convexity& convexity() const { return convexity_; }
 
  private:

@@ -63,6 +63,7 @@ struct WallWork {
 
 class WallMap {
  public:
+  const GridColumns& columns() const { return scan_.columns(); }
   WallMap(const SurfaceInputs& in, const Matrix& xs, const Matrix& ys, std::size_t points)
       : in_(in), points_(points), xs_(xs.data.data(), points), ys_(ys.data.data(), points), scan_(xs, ys) {}
 
@@ -81,20 +82,43 @@ class WallMap {
     if (!std::isfinite(dcoef) || dcoef < 0) dcoef = 1.0;
     const double factor = dcoef * (1 - alpha / 100);
     w.energy.resize(w.hits.size());
-    for (std::size_t h = 0; h < w.hits.size(); ++h) {
-      const std::size_t k = w.hits[h] - 1;
-      w.energy[h] = factor * pointsourceenergy(std::hypot(xs_[k] - ima.xi, ys_[k] - ima.yi));
-    }
+    pointsourceenergies(xs_.data(), ys_.data(), w.hits, ima.xi, ima.yi, factor, w.energy.data());
     return w;
   }
 
  private:
+  // The wedge between the record's two boundary lines, column by column: only the points near its
+  // edges are tested, those well inside it are taken as they come.
   void convexZone(const ImageRecord& ima, IndexList& hits) const {
     const Line& l1 = ima.line1;
     const Line& l2 = ima.line2;
-    for (std::size_t k = 0; k < points_; ++k)
-      if (sideInclusive(l1.s, l1.value(xs_[k], ys_[k])) && sideStrict(l2.s, l2.value(xs_[k], ys_[k])))
-        hits.push_back(k + 1);
+    const auto reached = [&](std::size_t k) {
+      return sideInclusive(l1.s, l1.value(xs_[k], ys_[k])) && sideStrict(l2.s, l2.value(xs_[k], ys_[k]));
+    };
+    if (!(l2.s > 0 || l2.s < 0)) return;  // a strict test with no side passes nowhere
+    const GridColumns& grid = scan_.columns();
+    const std::size_t rows = grid.rows();
+    if (rows * grid.cols() != points_) {
+      for (std::size_t k = 0; k < points_; ++k)
+        if (reached(k)) hits.push_back(k + 1);
+      return;
+    }
+    const double tol = kSnapTolerance;
+    const double s1 = l1.s > 0 ? 1.0 : l1.s < 0 ? -1.0 : 0.0, s2 = l2.s > 0 ? 1.0 : -1.0;
+    for (std::size_t j = 0; j < grid.cols(); ++j) {
+      const GridColumns::Column& column = grid.column(j);
+      HalfPlaneSpans zone = halfPlaneSpans(column, rows, s2 * l2.a, s2 * l2.b, s2 * l2.c, 0.5 * tol);
+      if (s1 != 0) {
+        const HalfPlaneSpans h = halfPlaneSpans(column, rows, s1 * l1.a, s1 * l1.b, s1 * l1.c, -0.5 * tol);
+        zone.sure &= h.sure;
+        zone.maybe &= h.maybe;
+      }
+      const std::size_t base = j * rows;
+      for (std::ptrdiff_t i = zone.maybe.lo; i <= zone.maybe.hi; ++i) {
+        const std::size_t k = base + static_cast<std::size_t>(i);
+        if (zone.sure.holds(i) || reached(k)) hits.push_back(k + 1);
+      }
+    }
   }
 
   // Room that is not convex. The tracing still runs for its diagnostics; the zone itself is the
@@ -169,16 +193,20 @@ SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const Matrix& gridX,
   out.xpol.assign(n, {});
   out.ypol.assign(n, {});
 
+  const WallMap map(in, gridX, gridY, points);
   // Direct sound, none where the source is not seen.
   std::vector<unsigned char> seen;
   if (in.iscnvx == 0) {
-    seen = computedirectsound(in.iwv, in.visible, in.xso, in.yso, xspan, yspan);
+    seen = map.columns().rows() > 0 ? computedirectsound(in.iwv, in.visible, in.xso, in.yso, map.columns())
+                                     : computedirectsound(in.iwv, in.visible, in.xso, in.yso, xspan, yspan);
     out.inDS = zeroIndices(seen);
   }
   tbb::parallel_for(tbb::blocked_range<std::size_t>(0, points, 4096), [&](const auto& r) {
-    for (std::size_t k = r.begin(); k < r.end(); ++k)
-      out.Pso.data[k] =
-          seen.empty() || seen[k] ? pointsourceenergy(std::hypot(xs[k] - in.xso, ys[k] - in.yso)) : 0.0;
+    double* pso = out.Pso.data.data();
+    pointsourceenergies(xs + r.begin(), ys + r.begin(), r.size(), in.xso, in.yso, 1.0, pso + r.begin());
+    if (!seen.empty())
+      for (std::size_t k = r.begin(); k < r.end(); ++k)
+        if (!seen[k]) pso[k] = 0.0;
   });
 
   // The timing covers the reflections, from the opening of the progress bar.
@@ -190,7 +218,6 @@ SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const Matrix& gridX,
   // Walls are computed in parallel, each into its own slot, and added to the map in wall order, so
   // the sums are the same at any thread count. With a progress bar they go in chunks of a few walls
   // per thread, and the calling thread (which owns the bar) reports each chunk's walls in order.
-  const WallMap map(in, gridX, gridY, points);
   std::vector<WallWork> work(n);
   const std::size_t threads = static_cast<std::size_t>(std::max(1, tbb::this_task_arena::max_concurrency()));
   const std::size_t chunk = report ? 2 * threads : std::max<std::size_t>(n, 1);

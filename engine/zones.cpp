@@ -143,39 +143,13 @@ ZonePolygon reflectionzonepolygon(int nor, const Walls& walls, const Wall& windo
   return out;
 }
 
-GridScan::GridScan(const Matrix& xs, const Matrix& ys) {
-  if (xs.rows != ys.rows || xs.cols != ys.cols || xs.size() != xs.rows * xs.cols || ys.size() != xs.size())
-    return;
-  rows_ = xs.rows;
-  cols_ = xs.cols;
-  xs_ = xs.data.data();
-  ys_ = ys.data.data();
-  columns_.resize(cols_);
-  tbb::parallel_for(tbb::blocked_range<std::size_t>(0, cols_, 16), [&](const auto& r) {
-    for (std::size_t j = r.begin(); j < r.end(); ++j) {
-      Column& c = columns_[j];
-      const double* x = xs_ + j * rows_;
-      const double* y = ys_ + j * rows_;
-      c = {x[0], y[0], 0, 0, false};
-      if (rows_ < 2) continue;
-      c.dx = (x[rows_ - 1] - x[0]) / static_cast<double>(rows_ - 1);
-      c.dy = (y[rows_ - 1] - y[0]) / static_cast<double>(rows_ - 1);
-      if (!(std::hypot(c.dx, c.dy) > 0)) continue;
-      c.line = true;
-      for (std::size_t i = 0; i < rows_ && c.line; ++i) {
-        const double di = static_cast<double>(i);
-        const double scale = std::abs(x[i]) + std::abs(y[i]) + 1;
-        c.line = std::abs(x[0] + di * c.dx - x[i]) <= 1e-12 * scale &&
-                 std::abs(y[0] + di * c.dy - y[i]) <= 1e-12 * scale;
-      }
-    }
-  });
-}
-
 IndexList GridScan::inside(std::span<const double> xp, std::span<const double> yp) const {
   IndexList out;
   const std::size_t nv = std::min(xp.size(), yp.size());
-  if (nv < 3 || rows_ == 0) return out;
+  const std::size_t rows = grid_.rows(), cols = grid_.cols();
+  const double* xs = grid_.xs();
+  const double* ys = grid_.ys();
+  if (nv < 3 || rows == 0) return out;
   double xmin = xp[0], xmax = xp[0], ymin = yp[0], ymax = yp[0];
   for (std::size_t k = 1; k < nv; ++k) {
     xmin = std::min(xmin, xp[k]);
@@ -199,12 +173,12 @@ IndexList GridScan::inside(std::span<const double> xp, std::span<const double> y
   };
   std::vector<double> along(nv), across(nv), cuts;
   std::vector<std::pair<double, double>> spans;
-  for (std::size_t j = 0; j < cols_; ++j) {
-    const Column& c = columns_[j];
-    const std::size_t base = j * rows_;
+  for (std::size_t j = 0; j < cols; ++j) {
+    const GridColumns::Column& c = grid_.column(j);
+    const std::size_t base = j * rows;
     if (!c.line) {
-      for (std::size_t i = 0; i < rows_; ++i)
-        if (pointIn(xs_[base + i], ys_[base + i])) out.push_back(base + i + 1);
+      for (std::size_t i = 0; i < rows; ++i)
+        if (pointIn(xs[base + i], ys[base + i])) out.push_back(base + i + 1);
       continue;
     }
     // Column coordinates: along in point steps, across in metres.
@@ -250,7 +224,7 @@ IndexList GridScan::inside(std::span<const double> xp, std::span<const double> y
     for (std::size_t k = 0; k + 1 < cuts.size(); k += 2)
       spans.emplace_back(cuts[k] - slack, cuts[k + 1] + slack);
     std::sort(spans.begin(), spans.end());
-    const double last = static_cast<double>(rows_ - 1);
+    const double last = static_cast<double>(rows - 1);
     double from = 0;  // first position not yet emitted
     for (const auto& [lo, hi] : spans) {
       if (hi < from || lo > last) continue;
