@@ -1,5 +1,7 @@
 #include "engine/geometry.h"
 
+#include "engine/kernels.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -123,21 +125,15 @@ GridColumns::GridColumns(const Matrix& xs, const Matrix& ys) {
       const double* x = xs_ + j * rows_;
       const double* y = ys_ + j * rows_;
       c = {x[0], y[0], 0, 0, 0, false};
-      double bound = 0;
-      for (std::size_t i = 0; i < rows_; ++i) bound = std::max(bound, std::abs(x[i]) + std::abs(y[i]) + 1);
-      c.bound = bound;
       if (rows_ < 2) continue;
       c.dx = (x[rows_ - 1] - x[0]) / static_cast<double>(rows_ - 1);
       c.dy = (y[rows_ - 1] - y[0]) / static_cast<double>(rows_ - 1);
-      if (!(std::hypot(c.dx, c.dy) > 0) || !std::isfinite(bound)) continue;
-      bool line = true;
-      for (std::size_t i = 0; i < rows_; ++i) {
-        const double di = static_cast<double>(i);
-        const double scale = std::abs(x[i]) + std::abs(y[i]) + 1;
-        line &= std::abs(x[0] + di * c.dx - x[i]) <= 1e-12 * scale;
-        line &= std::abs(y[0] + di * c.dy - y[i]) <= 1e-12 * scale;
-      }
-      c.line = line;
+      if (!(std::hypot(c.dx, c.dy) > 0)) continue;
+      c.line = columnOnLine(x, y, rows_, c.dx, c.dy);
+      // |x| + |y| is convex, so on a straight column it is largest at an end (give or take the
+      // straightness).
+      const double ends = std::max(std::abs(x[0]) + std::abs(y[0]), std::abs(x[rows_ - 1]) + std::abs(y[rows_ - 1]));
+      c.bound = (ends + 1) * (1 + 1e-9);
     }
   });
 }

@@ -68,6 +68,27 @@ struct Matrix {
 // 1-based linear indices into a grid, increasing.
 using IndexList = std::vector<std::size_t>;
 
+// Grid points reached, as an IndexList and as runs of neighbouring points: run r holds the points
+// first .. first + count - 1 (0-based), which are the list's entries at .. at + count - 1. Points
+// are added in increasing order.
+struct ReachedPoints {
+  struct Run {
+    std::size_t first, count, at;
+  };
+  IndexList hits;
+  std::vector<Run> runs;
+  void add(std::size_t first, std::size_t count = 1) {
+    if (count == 0) return;
+    if (!runs.empty() && runs.back().first + runs.back().count == first)
+      runs.back().count += count;
+    else
+      runs.push_back({first, count, hits.size()});
+    const std::size_t at = hits.size();
+    hits.resize(at + count);
+    for (std::size_t q = 0; q < count; ++q) hits[at + q] = first + q + 1;
+  }
+};
+
 // Walls of a closed outline: wall k from vertex k to vertex k+1, the last one back to vertex 1.
 // Extra values of the longer list are ignored.
 Walls wallsFromOutline(std::span<const double> xx, std::span<const double> yy);

@@ -10,6 +10,7 @@
 #include <oneapi/tbb/task_arena.h>
 
 #include "engine/energy.h"
+#include "engine/kernels.h"
 #include "engine/visibility.h"
 #include "engine/zones.h"
 
@@ -53,7 +54,7 @@ namespace {
 
 // Everything one wall contributes to the map, computed on any thread and reduced in wall order.
 struct WallWork {
-  IndexList hits;
+  ReachedPoints reached;
   std::vector<double> energy;
   std::vector<double> xp, yp;
   std::vector<std::string> console;
@@ -75,21 +76,23 @@ class WallMap {
     const ImageRecord& ima = in_.images[i];
     if (ima.validity == 0 || std::isnan(ima.validity) || alpha == 100) return w;
     if (in_.iscnvx != 0)
-      convexZone(ima, w.hits);
+      convexZone(ima, w.reached);
     else
       tracedZone(i, ima, w);
     double dcoef = i < in_.diffcoef.size() ? in_.diffcoef[i] : 1.0;
     if (!std::isfinite(dcoef) || dcoef < 0) dcoef = 1.0;
     const double factor = dcoef * (1 - alpha / 100);
-    w.energy.resize(w.hits.size());
-    pointsourceenergies(xs_.data(), ys_.data(), w.hits, ima.xi, ima.yi, factor, w.energy.data());
+    w.energy.resize(w.reached.hits.size());
+    for (const ReachedPoints::Run& run : w.reached.runs)
+      pointsourceenergies(xs_.data() + run.first, ys_.data() + run.first, run.count, ima.xi, ima.yi, factor,
+                          w.energy.data() + run.at);
     return w;
   }
 
  private:
   // The wedge between the record's two boundary lines, column by column: only the points near its
   // edges are tested, those well inside it are taken as they come.
-  void convexZone(const ImageRecord& ima, IndexList& hits) const {
+  void convexZone(const ImageRecord& ima, ReachedPoints& hits) const {
     const Line& l1 = ima.line1;
     const Line& l2 = ima.line2;
     const auto reached = [&](std::size_t k) {
@@ -100,24 +103,39 @@ class WallMap {
     const std::size_t rows = grid.rows();
     if (rows * grid.cols() != points_) {
       for (std::size_t k = 0; k < points_; ++k)
-        if (reached(k)) hits.push_back(k + 1);
+        if (reached(k)) hits.add(k);
       return;
     }
     const double tol = kSnapTolerance;
     const double s1 = l1.s > 0 ? 1.0 : l1.s < 0 ? -1.0 : 0.0, s2 = l2.s > 0 ? 1.0 : -1.0;
+    std::vector<HalfPlaneSpans> zones(grid.cols());
+    std::size_t most = 0;
     for (std::size_t j = 0; j < grid.cols(); ++j) {
       const GridColumns::Column& column = grid.column(j);
-      HalfPlaneSpans zone = halfPlaneSpans(column, rows, s2 * l2.a, s2 * l2.b, s2 * l2.c, 0.5 * tol);
+      HalfPlaneSpans& zone = zones[j];
+      zone = halfPlaneSpans(column, rows, s2 * l2.a, s2 * l2.b, s2 * l2.c, 0.5 * tol);
       if (s1 != 0) {
         const HalfPlaneSpans h = halfPlaneSpans(column, rows, s1 * l1.a, s1 * l1.b, s1 * l1.c, -0.5 * tol);
         zone.sure &= h.sure;
         zone.maybe &= h.maybe;
       }
+      if (!zone.maybe.empty()) most += static_cast<std::size_t>(zone.maybe.hi - zone.maybe.lo + 1);
+    }
+    hits.hits.reserve(most);
+    for (std::size_t j = 0; j < grid.cols(); ++j) {
+      const HalfPlaneSpans& zone = zones[j];
       const std::size_t base = j * rows;
-      for (std::ptrdiff_t i = zone.maybe.lo; i <= zone.maybe.hi; ++i) {
-        const std::size_t k = base + static_cast<std::size_t>(i);
-        if (zone.sure.holds(i) || reached(k)) hits.push_back(k + 1);
+      const auto test = [&](std::ptrdiff_t from, std::ptrdiff_t to) {
+        for (std::ptrdiff_t i = from; i <= to; ++i)
+          if (reached(base + static_cast<std::size_t>(i))) hits.add(base + static_cast<std::size_t>(i));
+      };
+      if (zone.sure.empty()) {
+        test(zone.maybe.lo, zone.maybe.hi);
+        continue;
       }
+      test(zone.maybe.lo, zone.sure.lo - 1);
+      hits.add(base + static_cast<std::size_t>(zone.sure.lo), static_cast<std::size_t>(zone.sure.hi - zone.sure.lo + 1));
+      test(zone.sure.hi + 1, zone.maybe.hi);
     }
   }
 
@@ -137,7 +155,7 @@ class WallMap {
     w.gaveUp = zone.failed;
     if (exact) {
       ZonePolygon polygon = reflectionzonepolygon(nor, in_.walls, seen, *apex);
-      w.hits = scan_.inside(polygon.xp, polygon.yp);
+      scan_.inside(polygon.xp, polygon.yp, w.reached);
       w.xp = std::move(polygon.xp);
       w.yp = std::move(polygon.yp);
       return;
@@ -149,7 +167,7 @@ class WallMap {
     if (zone.failed)
       zone.E = exactreflectionzone(nor, in_.walls, ima, in_.xso, in_.yso, xs_, ys_, insideRoom());
     for (std::size_t k = 0; k < points_ && k < zone.E.size(); ++k)
-      if (zone.E[k]) w.hits.push_back(k + 1);
+      if (zone.E[k]) w.reached.add(k);
   }
 
   // Rare (the tracing gave up with the source on the wall's line), so not shared between walls: a
@@ -229,12 +247,17 @@ SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const Matrix& gridX,
     // Sums per point in wall order, the points spread over the cores.
     tbb::parallel_for(tbb::blocked_range<std::size_t>(0, points, 8192), [&](const auto& r) {
       for (std::size_t i = first; i < last; ++i) {
-        const IndexList& hits = work[i].hits;
-        auto h = std::lower_bound(hits.begin(), hits.end(), r.begin() + 1);
-        for (; h != hits.end() && *h <= r.end(); ++h) {
-          const std::size_t k = *h - 1;
-          out.RT.data[k] += 1;
-          out.PT.data[k] += work[i].energy[static_cast<std::size_t>(h - hits.begin())];
+        const std::vector<ReachedPoints::Run>& runs = work[i].reached.runs;
+        const double* energy = work[i].energy.data();
+        auto run = std::upper_bound(runs.begin(), runs.end(), r.begin(),
+                                    [](std::size_t k, const ReachedPoints::Run& u) { return k < u.first; });
+        if (run != runs.begin()) --run;
+        for (; run != runs.end() && run->first < r.end(); ++run) {
+          const std::size_t from = std::max(run->first, r.begin());
+          const std::size_t to = std::min(run->first + run->count, r.end());
+          if (from >= to) continue;
+          addreflections(out.PT.data.data() + from, out.RT.data.data() + from, energy + run->at + (from - run->first),
+                         to - from);
         }
       }
     });
@@ -245,7 +268,7 @@ SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const Matrix& gridX,
       out.console.insert(out.console.end(), w.console.begin(), w.console.end());
       if (w.beep) ++out.beeps;
       if (w.gaveUp) out.exactWalls.push_back(static_cast<int>(i) + 1);
-      out.inRW[i] = std::move(w.hits);
+      out.inRW[i] = std::move(w.reached.hits);
       out.Pwall[i] = std::move(w.energy);
       out.xpol[i] = std::move(w.xp);
       out.ypol[i] = std::move(w.yp);

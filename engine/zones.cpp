@@ -144,12 +144,17 @@ ZonePolygon reflectionzonepolygon(int nor, const Walls& walls, const Wall& windo
 }
 
 IndexList GridScan::inside(std::span<const double> xp, std::span<const double> yp) const {
-  IndexList out;
+  ReachedPoints out;
+  inside(xp, yp, out);
+  return std::move(out.hits);
+}
+
+void GridScan::inside(std::span<const double> xp, std::span<const double> yp, ReachedPoints& out) const {
   const std::size_t nv = std::min(xp.size(), yp.size());
   const std::size_t rows = grid_.rows(), cols = grid_.cols();
   const double* xs = grid_.xs();
   const double* ys = grid_.ys();
-  if (nv < 3 || rows == 0) return out;
+  if (nv < 3 || rows == 0) return;
   double xmin = xp[0], xmax = xp[0], ymin = yp[0], ymax = yp[0];
   for (std::size_t k = 1; k < nv; ++k) {
     xmin = std::min(xmin, xp[k]);
@@ -171,14 +176,26 @@ IndexList GridScan::inside(std::span<const double> xp, std::span<const double> y
     }
     return in;
   };
+  // Edge l -> k as a unit direction and a length, the same for every column.
+  struct Edge {
+    std::size_t l;
+    double ux, uy, el;
+  };
+  std::vector<Edge> edges;
+  edges.reserve(nv);
+  for (std::size_t k = 0, l = nv - 1; k < nv; l = k++) {
+    const double ex = xp[k] - xp[l], ey = yp[k] - yp[l], el = std::hypot(ex, ey);
+    if (el > 0) edges.push_back({l, ex / el, ey / el, el});
+  }
   std::vector<double> along(nv), across(nv), cuts;
   std::vector<std::pair<double, double>> spans;
+  std::vector<std::pair<std::size_t, std::size_t>> ranges;  // first point (0-based), count
   for (std::size_t j = 0; j < cols; ++j) {
     const GridColumns::Column& c = grid_.column(j);
     const std::size_t base = j * rows;
     if (!c.line) {
       for (std::size_t i = 0; i < rows; ++i)
-        if (pointIn(xs[base + i], ys[base + i])) out.push_back(base + i + 1);
+        if (pointIn(xs[base + i], ys[base + i])) ranges.emplace_back(base + i, 1);
       continue;
     }
     // Column coordinates: along in point steps, across in metres.
@@ -194,15 +211,14 @@ IndexList GridScan::inside(std::span<const double> xp, std::span<const double> y
     if (!left || !right) continue;
     cuts.clear();
     spans.clear();
-    for (std::size_t k = 0, l = nv - 1; k < nv; l = k++) {
+    for (std::size_t k = 0, l = nv - 1; k < nv; l = k++)
       if ((across[l] > 0) != (across[k] > 0))
         cuts.push_back(along[l] + (along[k] - along[l]) * across[l] / (across[l] - across[k]));
-      // The band within the tolerance of the edge: |g| <= tol, -tol <= h <= L + tol, with g and h
-      // linear in the column position.
-      const double ex = xp[k] - xp[l], ey = yp[k] - yp[l], el = std::hypot(ex, ey);
-      if (!(el > 0)) continue;
-      const double ux = ex / el, uy = ey / el;
-      const double px = c.x0 - xp[l], py = c.y0 - yp[l];
+    // The band within the tolerance of each edge: |g| <= tol, -tol <= h <= L + tol, with g and h
+    // linear in the column position.
+    for (const Edge& e : edges) {
+      const double ux = e.ux, uy = e.uy;
+      const double px = c.x0 - xp[e.l], py = c.y0 - yp[e.l];
       double lo = -std::numeric_limits<double>::infinity(), hi = std::numeric_limits<double>::infinity();
       bool none = false;
       const auto within = [&](double v0, double slope, double vmin, double vmax) {
@@ -216,7 +232,7 @@ IndexList GridScan::inside(std::span<const double> xp, std::span<const double> y
         hi = std::min(hi, b);
       };
       within(cross(ux, uy, px, py), cross(ux, uy, c.dx, c.dy), -tol, tol);
-      within(ux * px + uy * py, ux * c.dx + uy * c.dy, -tol, el + tol);
+      within(ux * px + uy * py, ux * c.dx + uy * c.dy, -tol, e.el + tol);
       if (!none && lo <= hi) spans.emplace_back(lo, hi);
     }
     std::sort(cuts.begin(), cuts.end());
@@ -230,11 +246,14 @@ IndexList GridScan::inside(std::span<const double> xp, std::span<const double> y
       if (hi < from || lo > last) continue;
       const double a = std::max(std::ceil(std::max(lo, 0.0)), from);
       const double b = std::floor(std::min(hi, last));
-      for (double i = a; i <= b; i += 1) out.push_back(base + static_cast<std::size_t>(i) + 1);
+      if (a <= b) ranges.emplace_back(base + static_cast<std::size_t>(a), static_cast<std::size_t>(b - a) + 1);
       from = std::max(from, b + 1);
     }
   }
-  return out;
+  std::size_t total = out.hits.size();
+  for (const auto& r : ranges) total += r.second;
+  out.hits.reserve(total);
+  for (const auto& [first, count] : ranges) out.add(first, count);
 }
 
 }  // namespace velmora::engine

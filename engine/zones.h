@@ -38,6 +38,8 @@ class GridScan {
   GridScan(const Matrix& xs, const Matrix& ys) : grid_(xs, ys) {}
   // 1-based indices, increasing, of the grid points inside or on the polygon.
   IndexList inside(std::span<const double> xp, std::span<const double> yp) const;
+  // The same points added to `out`.
+  void inside(std::span<const double> xp, std::span<const double> yp, ReachedPoints& out) const;
   const GridColumns& columns() const { return grid_; }
 
  private:
