@@ -69,17 +69,20 @@ Walls wallsFromMatrices(const Matrix& xw, const Matrix& yw) {
   return walls;
 }
 
+// Counted first: a map-sized list allocated once, at its size.
 IndexList zeroIndices(std::span<const unsigned char> mask) {
-  IndexList out;
-  for (std::size_t k = 0; k < mask.size(); ++k)
-    if (mask[k] == 0) out.push_back(k + 1);
+  const std::size_t zeros = static_cast<std::size_t>(std::count(mask.begin(), mask.end(), 0));
+  IndexList out(zeros);
+  for (std::size_t k = 0, at = 0; at < zeros; ++k)
+    if (mask[k] == 0) out[at++] = k + 1;
   return out;
 }
 
 IndexList nonZeroIndices(std::span<const unsigned char> mask) {
-  IndexList out;
-  for (std::size_t k = 0; k < mask.size(); ++k)
-    if (mask[k] != 0) out.push_back(k + 1);
+  const std::size_t ones = mask.size() - static_cast<std::size_t>(std::count(mask.begin(), mask.end(), 0));
+  IndexList out(ones);
+  for (std::size_t k = 0, at = 0; at < ones; ++k)
+    if (mask[k] != 0) out[at++] = k + 1;
   return out;
 }
 
