@@ -4,7 +4,12 @@ namespace velmora::engine {
 
 CaseResults computecase(const CaseInputs& in, const ProgressFn& progress) {
   CaseResults r;
-  r.convexity = checkroomconvexity(in.walls, in.xs, in.ys);
+  computecase(in, r, progress);
+  return r;
+}
+
+void computecase(const CaseInputs& in, CaseResults& r, const ProgressFn& progress) {
+  checkroomconvexity(in.walls, in.xs, in.ys, r.convexity);
   ImageSetInputs ii;
   ii.walls = in.walls;
   ii.ang = r.convexity.ang;
@@ -26,8 +31,7 @@ CaseResults computecase(const CaseInputs& in, const ProgressFn& progress) {
   si.visible = r.images.visible;
   si.images = r.images.images;
   si.noprogressbar = in.noprogressbar;
-  r.values = refreshsurfacevalues(si, in.xs, in.ys, progress);
-  return r;
+  refreshsurfacevalues(si, in.xs, in.ys, r.values, progress);
 }
 
 }  // namespace velmora::engine

@@ -25,5 +25,8 @@ struct CaseResults {
 };
 
 CaseResults computecase(const CaseInputs& in, const ProgressFn& progress = {});
+// The same into `out`, every field replaced, reusing the buffers of the results it held (see
+// refreshsurfacevalues): the live map recomputed after each move gets by without fresh memory.
+void computecase(const CaseInputs& in, CaseResults& out, const ProgressFn& progress = {});
 
 }  // namespace velmora::engine

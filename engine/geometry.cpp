@@ -71,11 +71,16 @@ Walls wallsFromMatrices(const Matrix& xw, const Matrix& yw) {
 
 // Counted first: a map-sized list allocated once, at its size.
 IndexList zeroIndices(std::span<const unsigned char> mask) {
+  IndexList out;
+  zeroIndices(mask, out);
+  return out;
+}
+
+void zeroIndices(std::span<const unsigned char> mask, IndexList& out) {
   const std::size_t zeros = static_cast<std::size_t>(std::count(mask.begin(), mask.end(), 0));
-  IndexList out(zeros);
+  out.resize(zeros);
   for (std::size_t k = 0, at = 0; at < zeros; ++k)
     if (mask[k] == 0) out[at++] = k + 1;
-  return out;
 }
 
 IndexList nonZeroIndices(std::span<const unsigned char> mask) {
@@ -483,19 +488,24 @@ int checkaudience(const Walls& walls, const Matrix& xs, const Matrix& ys) {
 
 RoomConvexity checkroomconvexity(const Walls& walls, const Matrix& xs, const Matrix& ys) {
   RoomConvexity out;
+  checkroomconvexity(walls, xs, ys, out);
+  return out;
+}
+
+void checkroomconvexity(const Walls& walls, const Matrix& xs, const Matrix& ys, RoomConvexity& out) {
   const std::vector<double> xx = wallStartsX(walls), yy = wallStartsY(walls);
+  out.ina.clear();
   if (checkaudience(walls, xs, ys) == -1 && xs.size() == ys.size()) {
     const InsidePolygon room(xx, yy, 1);
     const GridColumns grid(xs, ys);
     if (grid.rows() > 0)
-      out.ina = zeroIndices(room.contains(grid));
+      zeroIndices(room.contains(grid), out.ina);
     else
-      out.ina = zeroIndices(removeouttersurface(xs.data, ys.data, xx, yy, 1).in);
+      zeroIndices(removeouttersurface(xs.data, ys.data, xx, yy, 1).in, out.ina);
   }
   Convexity c = checkconvexity(xx, yy, 1);
   out.iscnvx = c.iscnvx;
   out.ang = std::move(c.ang);
-  return out;
 }
 
 std::vector<int> test(const Walls& walls) {

@@ -103,6 +103,8 @@ Walls wallsFromMatrices(const Matrix& xw, const Matrix& yw);
 
 // 1-based linear indices of the zero entries of a 0/1 mask.
 IndexList zeroIndices(std::span<const unsigned char> mask);
+// The same into `out`, reusing its buffer.
+void zeroIndices(std::span<const unsigned char> mask, IndexList& out);
 IndexList nonZeroIndices(std::span<const unsigned char> mask);
 
 // ---- bounds of a snapped half-plane test ------------------------------------------------------
@@ -258,6 +260,8 @@ struct RoomConvexity {
   IndexList ina;  // 1-based grid indices outside the room; empty when the audience lies inside
 };
 RoomConvexity checkroomconvexity(const Walls& walls, const Matrix& xs, const Matrix& ys);
+// The same into `out`, reusing its buffers.
+void checkroomconvexity(const Walls& walls, const Matrix& xs, const Matrix& ys, RoomConvexity& out);
 
 // ---- test --------------------------------------------------------------------------------------
 // The diagnostic walk highlights walls 1..N in wall order; the core only lists that order (1-based).

@@ -68,13 +68,16 @@ class WallMap {
   WallMap(const SurfaceInputs& in, const Matrix& xs, const Matrix& ys, std::size_t points)
       : in_(in), points_(points), xs_(xs.data.data(), points), ys_(ys.data.data(), points), scan_(xs, ys) {}
 
-  WallWork compute(std::size_t i) const {
-    WallWork w;
+  // Fills `w`, whose hit list and energies keep their capacity from an earlier computation.
+  void compute(std::size_t i, WallWork& w) const {
+    w.reached.hits.clear();
+    w.reached.runs.clear();
+    w.energy.clear();
     double alpha = i < in_.alpha.size() ? in_.alpha[i] : 0.0;
     alpha = std::isnan(alpha) ? 100.0 : std::clamp(alpha, 0.0, 100.0);
-    if (i >= in_.images.size()) return w;
+    if (i >= in_.images.size()) return;
     const ImageRecord& ima = in_.images[i];
-    if (ima.validity == 0 || std::isnan(ima.validity) || alpha == 100) return w;
+    if (ima.validity == 0 || std::isnan(ima.validity) || alpha == 100) return;
     if (in_.iscnvx != 0)
       convexZone(ima, w.reached);
     else
@@ -86,7 +89,6 @@ class WallMap {
     for (const ReachedPoints::Run& run : w.reached.runs)
       pointsourceenergies(xs_.data() + run.first, ys_.data() + run.first, run.count, ima.xi, ima.yi, factor,
                           w.energy.data() + run.at);
-    return w;
   }
 
  private:
@@ -195,6 +197,12 @@ SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const ProgressFn& pr
 SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const Matrix& gridX, const Matrix& gridY,
                                    const ProgressFn& progress) {
   SurfaceValues out;
+  refreshsurfacevalues(in, gridX, gridY, out, progress);
+  return out;
+}
+
+void refreshsurfacevalues(const SurfaceInputs& in, const Matrix& gridX, const Matrix& gridY, SurfaceValues& out,
+                          const ProgressFn& progress) {
   const std::size_t n = in.walls.size();
   const std::size_t rows = gridX.rows, cols = gridX.cols;
   const bool shapeOk =
@@ -203,13 +211,25 @@ SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const Matrix& gridX,
   const double* xs = gridX.data.data();
   const double* ys = gridY.data.data();
   const std::span<const double> xspan(xs, points), yspan(ys, points);
-  out.PT = Matrix(shapeOk ? rows : 0, shapeOk ? cols : 0);
-  out.RT = out.PT;
-  out.Pso = out.PT;
-  out.Pwall.assign(n, {});
-  out.inRW.assign(n, {});
+  // Every field is replaced; the buffers of an earlier result are filled again where they fit.
+  for (Matrix* m : {&out.PT, &out.RT, &out.Pso}) {
+    m->rows = shapeOk ? rows : 0;
+    m->cols = shapeOk ? cols : 0;
+    m->data.assign(points, 0.0);
+  }
+  std::vector<WallWork> work(n);
+  for (std::size_t i = 0; i < n && i < out.inRW.size() && i < out.Pwall.size(); ++i) {
+    work[i].reached.hits = std::move(out.inRW[i]);
+    work[i].energy = std::move(out.Pwall[i]);
+  }
+  out.Pwall.resize(n);
+  out.inRW.resize(n);
   out.xpol.assign(n, {});
   out.ypol.assign(n, {});
+  out.inDS.clear();
+  out.console.clear();
+  out.beeps = 0;
+  out.exactWalls.clear();
 
   const WallMap map(in, gridX, gridY, points);
   // Direct sound, none where the source is not seen.
@@ -217,7 +237,7 @@ SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const Matrix& gridX,
   if (in.iscnvx == 0) {
     seen = map.columns().rows() > 0 ? computedirectsound(in.iwv, in.visible, in.xso, in.yso, map.columns())
                                      : computedirectsound(in.iwv, in.visible, in.xso, in.yso, xspan, yspan);
-    out.inDS = zeroIndices(seen);
+    zeroIndices(seen, out.inDS);
   }
   tbb::parallel_for(tbb::blocked_range<std::size_t>(0, points, 4096), [&](const auto& r) {
     double* pso = out.Pso.data.data();
@@ -236,13 +256,12 @@ SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const Matrix& gridX,
   // Walls are computed in parallel, each into its own slot, and added to the map in wall order, so
   // the sums are the same at any thread count. With a progress bar they go in chunks of a few walls
   // per thread, and the calling thread (which owns the bar) reports each chunk's walls in order.
-  std::vector<WallWork> work(n);
   const std::size_t threads = static_cast<std::size_t>(std::max(1, tbb::this_task_arena::max_concurrency()));
   const std::size_t chunk = report ? 2 * threads : std::max<std::size_t>(n, 1);
   for (std::size_t first = 0; first < n; first += chunk) {
     const std::size_t last = std::min(n, first + chunk);
     tbb::parallel_for(tbb::blocked_range<std::size_t>(first, last, 1), [&](const auto& r) {
-      for (std::size_t i = r.begin(); i < r.end(); ++i) work[i] = map.compute(i);
+      for (std::size_t i = r.begin(); i < r.end(); ++i) map.compute(i, work[i]);
     });
     // Sums per point in wall order, the points spread over the cores.
     tbb::parallel_for(tbb::blocked_range<std::size_t>(0, points, 8192), [&](const auto& r) {
@@ -280,7 +299,6 @@ SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const Matrix& gridX,
     out.console.push_back("time for reflections computation: " + std::to_string(std::lround(seconds)) +
                           " sec");
   }
-  return out;
 }
 
 ColorTable calculate_colormap(const ColorTable& cm0, int n) {
