@@ -160,7 +160,8 @@ BENCHMARK(BM_LRoom100)->Arg(0)->Unit(benchmark::kMillisecond);
 // A 6 m L room (few walls, one reflex vertex) with the audience over its whole bounding square, so
 // a quarter of the grid lies outside the room.
 void BM_LRoom6At200(benchmark::State& state) {
-  runChain(state, makeCase({0, 6, 6, 3, 3, 0}, {0, 0, 6, 6, 3, 3}, 1.2, 1.5, {0, 6, 6, 0}, {0, 0, 6, 6}, 200));
+  runChain(state,
+           makeCase({0, 6, 6, 3, 3, 0}, {0, 0, 6, 6, 3, 3}, 1.2, 1.5, {0, 6, 6, 0}, {0, 0, 6, 6}, 200));
 }
 BENCHMARK(BM_LRoom6At200)->ArgName("threads")->Arg(1)->Arg(0)->UseRealTime()->Unit(benchmark::kMillisecond);
 
@@ -170,8 +171,8 @@ void BM_Circle72At200(benchmark::State& state) {
 BENCHMARK(BM_Circle72At200)->ArgName("threads")->Arg(1)->Arg(0)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 void BM_LRoom6At200Reusing(benchmark::State& state) {
-  runChainReusing(state,
-                  makeCase({0, 6, 6, 3, 3, 0}, {0, 0, 6, 6, 3, 3}, 1.2, 1.5, {0, 6, 6, 0}, {0, 0, 6, 6}, 200));
+  runChainReusing(
+      state, makeCase({0, 6, 6, 3, 3, 0}, {0, 0, 6, 6, 3, 3}, 1.2, 1.5, {0, 6, 6, 0}, {0, 0, 6, 6}, 200));
 }
 BENCHMARK(BM_LRoom6At200Reusing)
     ->ArgName("threads")

@@ -23,7 +23,8 @@ struct Triangle {
 };
 
 // The triangles (source, seen part of a wall) of the walls with a class other than 0 and 3.
-std::vector<Triangle> directTriangles(std::span<const int> iwv, const Walls& visible, double xso, double yso) {
+std::vector<Triangle> directTriangles(std::span<const int> iwv, const Walls& visible, double xso,
+                                      double yso) {
   std::vector<Triangle> triangles;
   const std::size_t n = std::min(iwv.size(), visible.size());
   for (std::size_t i = 0; i < n; ++i) {

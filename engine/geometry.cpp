@@ -140,14 +140,15 @@ GridColumns::GridColumns(const Matrix& xs, const Matrix& ys) {
       c.line = columnOnLine(x, y, rows_, c.dx, c.dy);
       // |x| + |y| is convex, so on a straight column it is largest at an end (give or take the
       // straightness).
-      const double ends = std::max(std::abs(x[0]) + std::abs(y[0]), std::abs(x[rows_ - 1]) + std::abs(y[rows_ - 1]));
+      const double ends =
+          std::max(std::abs(x[0]) + std::abs(y[0]), std::abs(x[rows_ - 1]) + std::abs(y[rows_ - 1]));
       c.bound = (ends + 1) * (1 + 1e-9);
     }
   });
 }
 
-HalfPlaneSpans halfPlaneSpans(const GridColumns::Column& column, std::size_t rows, double a, double b, double c,
-                              double t) {
+HalfPlaneSpans halfPlaneSpans(const GridColumns::Column& column, std::size_t rows, double a, double b,
+                              double c, double t) {
   const std::ptrdiff_t last = static_cast<std::ptrdiff_t>(rows) - 1;
   const Span all{0, last}, none{0, -1};
   if (rows == 0) return {none, none};
@@ -157,22 +158,24 @@ HalfPlaneSpans halfPlaneSpans(const GridColumns::Column& column, std::size_t row
   // rounding of both evaluations: the margin is a hundred times both.
   const double margin = 1e-10 * ((std::abs(a) + std::abs(b)) * column.bound + std::abs(c) + std::abs(t));
   const double v0 = a * column.x0 + b * column.y0 + c, dv = a * column.dx + b * column.dy;
-  if (!std::isfinite(margin) || !std::isfinite(v0) || !std::isfinite(dv) || !std::isfinite(t)) return {none, all};
+  if (!std::isfinite(margin) || !std::isfinite(v0) || !std::isfinite(dv) || !std::isfinite(t))
+    return {none, all};
   if (dv == 0) {
     if (v0 > t + margin) return {all, all};
     if (v0 < t - margin) return {none, none};
     return {none, all};
   }
-  // Positions where v0 + i dv crosses t + margin (sure beyond) and t - margin (may beyond), each
-  // widened by a point for the rounding of the division.
+  // Positions where v0 + i dv crosses t + margin (sure beyond) and t - margin (may beyond). The
+  // division's rounding moves them by far less than the margin does; the point at or before a
+  // crossing is still counted on the doubtful side.
   const double limit = static_cast<double>(rows) + 2;
   const auto position = [&](double v) { return std::clamp((v - v0) / dv, -2.0, limit); };
+  const auto at = [](double q) { return static_cast<std::ptrdiff_t>(q); };
   const double qs = position(t + margin), qm = position(t - margin);
   if (dv > 0)
-    return {{static_cast<std::ptrdiff_t>(std::floor(qs)) + 2, last},
-            {std::max<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(std::floor(qm)) - 1, 0), last}};
-  return {{0, std::min(static_cast<std::ptrdiff_t>(std::ceil(qs)) - 2, last)},
-          {0, std::min(static_cast<std::ptrdiff_t>(std::ceil(qm)) + 1, last)}};
+    return {{std::max<std::ptrdiff_t>(at(std::floor(qs)) + 1, 0), last},
+            {std::max<std::ptrdiff_t>(at(std::floor(qm)), 0), last}};
+  return {{0, std::min(at(std::ceil(qs)) - 1, last)}, {0, std::min(at(std::ceil(qm)), last)}};
 }
 
 Convexity checkconvexity(std::span<const double> xx, std::span<const double> yy, double rota) {
@@ -362,7 +365,8 @@ namespace {
 // The half-plane that a snapped edge test passes: s (a x + b y + c) above -tolerance / 2, or at or
 // above +tolerance / 2 when strict. A test with no side (s = 0) passes a band round its line: nothing
 // is sure about it.
-HalfPlaneSpans edgeSpans(const GridColumns::Column& column, std::size_t rows, const EdgeTest& e, bool strict) {
+HalfPlaneSpans edgeSpans(const GridColumns::Column& column, std::size_t rows, const EdgeTest& e,
+                         bool strict) {
   if (e.s == 0) return {Span{0, -1}, Span{0, static_cast<std::ptrdiff_t>(rows) - 1}};
   const double s = e.s;
   return halfPlaneSpans(column, rows, s * e.a, s * e.b, s * e.c, (strict ? 0.5 : -0.5) * kSnapTolerance);
@@ -421,7 +425,8 @@ std::vector<unsigned char> InsidePolygon::contains(const GridColumns& grid) cons
       }
       const std::size_t base = j * rows;
       for (std::size_t i = 0; i < rows; ++i)
-        in[base + i] = state[i] == 2 ? (contains(grid.xs()[base + i], grid.ys()[base + i]) ? 1 : 0) : state[i];
+        in[base + i] =
+            state[i] == 2 ? (contains(grid.xs()[base + i], grid.ys()[base + i]) ? 1 : 0) : state[i];
     }
   });
   return in;

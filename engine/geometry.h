@@ -172,8 +172,8 @@ struct Span {
 struct HalfPlaneSpans {
   Span sure, maybe;
 };
-HalfPlaneSpans halfPlaneSpans(const GridColumns::Column& column, std::size_t rows, double a, double b, double c,
-                              double t);
+HalfPlaneSpans halfPlaneSpans(const GridColumns::Column& column, std::size_t rows, double a, double b,
+                              double c, double t);
 
 // ---- checkconvexity ----------------------------------------------------------------------------
 struct Convexity {

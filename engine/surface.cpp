@@ -136,7 +136,8 @@ class WallMap {
         continue;
       }
       test(zone.maybe.lo, zone.sure.lo - 1);
-      hits.add(base + static_cast<std::size_t>(zone.sure.lo), static_cast<std::size_t>(zone.sure.hi - zone.sure.lo + 1));
+      hits.add(base + static_cast<std::size_t>(zone.sure.lo),
+               static_cast<std::size_t>(zone.sure.hi - zone.sure.lo + 1));
       test(zone.sure.hi + 1, zone.maybe.hi);
     }
   }
@@ -201,8 +202,8 @@ SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const Matrix& gridX,
   return out;
 }
 
-void refreshsurfacevalues(const SurfaceInputs& in, const Matrix& gridX, const Matrix& gridY, SurfaceValues& out,
-                          const ProgressFn& progress) {
+void refreshsurfacevalues(const SurfaceInputs& in, const Matrix& gridX, const Matrix& gridY,
+                          SurfaceValues& out, const ProgressFn& progress) {
   const std::size_t n = in.walls.size();
   const std::size_t rows = gridX.rows, cols = gridX.cols;
   const bool shapeOk =
@@ -275,8 +276,8 @@ void refreshsurfacevalues(const SurfaceInputs& in, const Matrix& gridX, const Ma
           const std::size_t from = std::max(run->first, r.begin());
           const std::size_t to = std::min(run->first + run->count, r.end());
           if (from >= to) continue;
-          addreflections(out.PT.data.data() + from, out.RT.data.data() + from, energy + run->at + (from - run->first),
-                         to - from);
+          addreflections(out.PT.data.data() + from, out.RT.data.data() + from,
+                         energy + run->at + (from - run->first), to - from);
         }
       }
     });

@@ -246,7 +246,8 @@ void GridScan::inside(std::span<const double> xp, std::span<const double> yp, Re
       if (hi < from || lo > last) continue;
       const double a = std::max(std::ceil(std::max(lo, 0.0)), from);
       const double b = std::floor(std::min(hi, last));
-      if (a <= b) ranges.emplace_back(base + static_cast<std::size_t>(a), static_cast<std::size_t>(b - a) + 1);
+      if (a <= b)
+        ranges.emplace_back(base + static_cast<std::size_t>(a), static_cast<std::size_t>(b - a) + 1);
       from = std::max(from, b + 1);
     }
   }
