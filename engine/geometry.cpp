@@ -77,10 +77,16 @@ IndexList zeroIndices(std::span<const unsigned char> mask) {
 }
 
 void zeroIndices(std::span<const unsigned char> mask, IndexList& out) {
-  const std::size_t zeros = static_cast<std::size_t>(std::count(mask.begin(), mask.end(), 0));
+  std::size_t zeros = 0;
+  for (const unsigned char m : mask) zeros += m == 0;
+  // Every index is written and the place moves on only past a zero: no branch per point.
+  out.resize(zeros + 1);
+  std::size_t at = 0;
+  for (std::size_t k = 0; k < mask.size(); ++k) {
+    out[at] = k + 1;
+    at += mask[k] == 0;
+  }
   out.resize(zeros);
-  for (std::size_t k = 0, at = 0; at < zeros; ++k)
-    if (mask[k] == 0) out[at++] = k + 1;
 }
 
 IndexList nonZeroIndices(std::span<const unsigned char> mask) {

@@ -12,11 +12,16 @@
 
 namespace velmora::engine {
 
-// Four points at a time where the processor has AVX2 (chosen once, when the program loads), two
-// elsewhere: the square root and the two divisions per point are most of the map's time.
+// Four points at a time where the processor has AVX2 (a clone chosen once, when the program loads),
+// two elsewhere: the square root and the two divisions per point are most of the map's time. No FMA
+// in either clone, so the lanes round as the one-point code does.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-__attribute__((target_clones("avx2", "default")))
+#define VELMORA_WIDE_LOOP __attribute__((target_clones("avx2", "default")))
+#else
+#define VELMORA_WIDE_LOOP
 #endif
+
+VELMORA_WIDE_LOOP
 void pointsourceenergies(const double* xs, const double* ys, std::size_t n, double x0, double y0,
                          double factor, double* out) {
   // distance() without its branches: both corrections are formed and the right one kept. A point
@@ -58,6 +63,7 @@ void pointsourceenergies(const double* xs, const double* ys, std::span<const std
   }
 }
 
+VELMORA_WIDE_LOOP
 void addreflections(double* pt, double* rt, const double* energy, std::size_t n) {
   for (std::size_t k = 0; k < n; ++k) {
     pt[k] += energy[k];
@@ -65,6 +71,7 @@ void addreflections(double* pt, double* rt, const double* energy, std::size_t n)
   }
 }
 
+VELMORA_WIDE_LOOP
 bool columnOnLine(const double* x, const double* y, std::size_t n, double dx, double dy) {
   if (n == 0) return false;
   if (n > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return false;
