@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <numbers>
 
@@ -77,12 +79,24 @@ IndexList zeroIndices(std::span<const unsigned char> mask) {
 }
 
 void zeroIndices(std::span<const unsigned char> mask, IndexList& out) {
+  const std::size_t n = mask.size();
   std::size_t zeros = 0;
   for (const unsigned char m : mask) zeros += m == 0;
-  // Every index is written and the place moves on only past a zero: no branch per point.
   out.resize(zeros + 1);
-  std::size_t at = 0;
-  for (std::size_t k = 0; k < mask.size(); ++k) {
+  // Eight entries at a time pass when none is zero (most of a map is inside the room, most of it
+  // seen); elsewhere every index is written and the place moves on only past a zero.
+  std::size_t at = 0, k = 0;
+  constexpr std::uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+  for (; k + 8 <= n; k += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, mask.data() + k, 8);
+    if (((word - ones) & ~word & highs) == 0) continue;
+    for (std::size_t q = k; q < k + 8; ++q) {
+      out[at] = q + 1;
+      at += mask[q] == 0;
+    }
+  }
+  for (; k < n; ++k) {
     out[at] = k + 1;
     at += mask[k] == 0;
   }
@@ -151,37 +165,6 @@ GridColumns::GridColumns(const Matrix& xs, const Matrix& ys) {
       c.bound = (ends + 1) * (1 + 1e-9);
     }
   });
-}
-
-HalfPlaneSpans halfPlaneSpans(const GridColumns::Column& column, std::size_t rows, double a, double b,
-                              double c, double t) {
-  const std::ptrdiff_t last = static_cast<std::ptrdiff_t>(rows) - 1;
-  const Span all{0, last}, none{0, -1};
-  if (rows == 0) return {none, none};
-  if (t == -std::numeric_limits<double>::infinity()) return {all, all};
-  if (!column.line) return {none, all};
-  // The value at point i is v0 + i dv up to the column's straightness (1e-12 of the bound) and the
-  // rounding of both evaluations: the margin is a hundred times both.
-  const double margin = 1e-10 * ((std::abs(a) + std::abs(b)) * column.bound + std::abs(c) + std::abs(t));
-  const double v0 = a * column.x0 + b * column.y0 + c, dv = a * column.dx + b * column.dy;
-  if (!std::isfinite(margin) || !std::isfinite(v0) || !std::isfinite(dv) || !std::isfinite(t))
-    return {none, all};
-  if (dv == 0) {
-    if (v0 > t + margin) return {all, all};
-    if (v0 < t - margin) return {none, none};
-    return {none, all};
-  }
-  // Positions where v0 + i dv crosses t + margin (sure beyond) and t - margin (may beyond). The
-  // division's rounding moves them by far less than the margin does; the point at or before a
-  // crossing is still counted on the doubtful side.
-  const double limit = static_cast<double>(rows) + 2;
-  const auto position = [&](double v) { return std::clamp((v - v0) / dv, -2.0, limit); };
-  const auto at = [](double q) { return static_cast<std::ptrdiff_t>(q); };
-  const double qs = position(t + margin), qm = position(t - margin);
-  if (dv > 0)
-    return {{std::max<std::ptrdiff_t>(at(std::floor(qs)) + 1, 0), last},
-            {std::max<std::ptrdiff_t>(at(std::floor(qm)), 0), last}};
-  return {{0, std::min(at(std::ceil(qs)) - 1, last)}, {0, std::min(at(std::ceil(qm)), last)}};
 }
 
 Convexity checkconvexity(std::span<const double> xx, std::span<const double> yy, double rota) {

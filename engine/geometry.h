@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <span>
 #include <string>
 #include <vector>
@@ -172,8 +173,43 @@ struct Span {
 struct HalfPlaneSpans {
   Span sure, maybe;
 };
-HalfPlaneSpans halfPlaneSpans(const GridColumns::Column& column, std::size_t rows, double a, double b,
-                              double c, double t);
+inline HalfPlaneSpans halfPlaneSpans(const GridColumns::Column& column, std::size_t rows, double a, double b,
+                                     double c, double t) {
+  const std::ptrdiff_t last = static_cast<std::ptrdiff_t>(rows) - 1;
+  const Span all{0, last}, none{0, -1};
+  if (rows == 0) return {none, none};
+  if (t == -std::numeric_limits<double>::infinity()) return {all, all};
+  if (!column.line) return {none, all};
+  // The value at point i is v0 + i dv up to the column's straightness (1e-12 of the bound) and the
+  // rounding of both evaluations: the margin is a hundred times both.
+  const double margin = 1e-10 * ((std::abs(a) + std::abs(b)) * column.bound + std::abs(c) + std::abs(t));
+  const double v0 = a * column.x0 + b * column.y0 + c, dv = a * column.dx + b * column.dy;
+  if (!std::isfinite(margin) || !std::isfinite(v0) || !std::isfinite(dv) || !std::isfinite(t))
+    return {none, all};
+  if (dv == 0) {
+    if (v0 > t + margin) return {all, all};
+    if (v0 < t - margin) return {none, none};
+    return {none, all};
+  }
+  // Positions where v0 + i dv crosses t + margin (sure beyond) and t - margin (may beyond). The
+  // division's rounding moves them by far less than the margin does; the point at or before a
+  // crossing is still counted on the doubtful side. Both lie in [-2, rows + 2].
+  const double limit = static_cast<double>(rows) + 2;
+  const auto position = [&](double v) { return std::clamp((v - v0) / dv, -2.0, limit); };
+  const auto below = [](double q) {  // floor
+    const auto i = static_cast<std::ptrdiff_t>(q);
+    return i - (q < static_cast<double>(i));
+  };
+  const auto above = [](double q) {  // ceil
+    const auto i = static_cast<std::ptrdiff_t>(q);
+    return i + (q > static_cast<double>(i));
+  };
+  const double qs = position(t + margin), qm = position(t - margin);
+  if (dv > 0)
+    return {{std::max<std::ptrdiff_t>(below(qs) + 1, 0), last},
+            {std::max<std::ptrdiff_t>(below(qm), 0), last}};
+  return {{0, std::min(above(qs) - 1, last)}, {0, std::min(above(qm), last)}};
+}
 
 // ---- checkconvexity ----------------------------------------------------------------------------
 struct Convexity {
