@@ -6,7 +6,12 @@ namespace velmora::engine {
 
 CaseResults computecase(const CaseInputs& in, const ProgressFn& progress) {
   CaseResults r;
-  r.convexity = checkroomconvexity(in.walls, in.xs, in.ys);
+  computecase(in, r, progress);
+  return r;
+}
+
+void computecase(const CaseInputs& in, CaseResults& r, const ProgressFn& progress) {
+  checkroomconvexity(in.walls, in.xs, in.ys, r.convexity);
   ImageSetInputs ii;
   ii.walls = in.walls;
   ii.ang = r.convexity.ang;
@@ -30,8 +35,9 @@ CaseResults computecase(const CaseInputs& in, const ProgressFn& progress) {
   si.noprogressbar = in.noprogressbar;
   const int order = std::clamp(in.order, 1, kMaxOrder);
   if (order == 1) {
-    r.values = refreshsurfacevalues(si, in.xs, in.ys, progress);
-    return r;
+    refreshsurfacevalues(si, in.xs, in.ys, r.values, progress);
+    r.orders = {};
+    return;
   }
   const double share = 1.0 / order;
   ProgressFn first, higher;
@@ -39,9 +45,8 @@ CaseResults computecase(const CaseInputs& in, const ProgressFn& progress) {
     first = [&](double f, const std::string& text) { progress(f * share, text); };
     higher = [&](double f, const std::string& text) { progress(share + f * (1 - share), text); };
   }
-  r.values = refreshsurfacevalues(si, in.xs, in.ys, first);
+  refreshsurfacevalues(si, in.xs, in.ys, r.values, first);
   r.orders = higherordermap(in, r.images, in.xs, in.ys, r.values, higher);
-  return r;
 }
 
 }  // namespace velmora::engine

@@ -31,5 +31,8 @@ struct CaseResults {
 // At order 1 the first-order chain alone. Above, the first order's progress fills the first
 // 1 / order of the bar and the higher orders (higherordermap) the rest.
 CaseResults computecase(const CaseInputs& in, const ProgressFn& progress = {});
+// The same into `out`, every field replaced, reusing the buffers of the results it held (see
+// refreshsurfacevalues): the live map recomputed after each move gets by without fresh memory.
+void computecase(const CaseInputs& in, CaseResults& out, const ProgressFn& progress = {});
 
 }  // namespace velmora::engine

@@ -2,8 +2,12 @@
 // The acoustic model: squared sound pressures of the direct sound and of the reflections, levels in
 // dB, and the direct-sound visibility in a room that is not convex.
 
+#include <algorithm>
+#include <cmath>
+#include <numbers>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "engine/geometry.h"
@@ -17,7 +21,42 @@ inline constexpr double kRhoCOver4 = 100.0;           // rho c / 4 with rho c = 
 inline constexpr double kReferencePressure2 = 4e-10;  // (20 micropascal) squared
 
 // Squared pressure of a source of power W at distance d (d below 1 m counts as 1 m).
-double pointsourceenergy(double distance, double power = kReferencePower);
+inline double pointsourceenergy(double distance, double power = kReferencePower) {
+  const double r = std::max(distance, 1.0);
+  return kRhoCOver4 * power / (std::numbers::pi * r * r);
+}
+
+// std::hypot(dx, dy) to the last bit, the common case inline for the loops over grid points: the
+// C library's hypot (glibc 2.35 and later, without FMA) squares and adds, takes the root and
+// corrects it by one step of the residual (Borges, "An improved algorithm for hypot(a, b)", 2019).
+// Arguments that are tiny, huge, far apart in size or not finite go to the library itself. A test
+// holds this to std::hypot over many random arguments.
+inline double distance(double dx, double dy) {
+  double ax = std::abs(dx), ay = std::abs(dy);
+  if (ax < ay) std::swap(ax, ay);
+  if (!(ax <= 0x1p511) || !(ay >= 0x1p-511) || !(ay > ax * 0x1p-54)) return std::hypot(dx, dy);
+  double h = std::sqrt(ax * ax + ay * ay);
+  double t1, t2;
+  if (h <= 2.0 * ay) {
+    const double delta = h - ay;
+    t1 = ax * (2.0 * delta - ax);
+    t2 = (delta - 2.0 * (ax - ay)) * delta;
+  } else {
+    const double delta = h - ax;
+    t1 = 2.0 * delta * (ax - 2.0 * ay);
+    t2 = (4.0 * delta - ay) * ay + delta * delta;
+  }
+  h -= (t1 + t2) / (2.0 * h);
+  return h;
+}
+
+// out[k] = factor * pointsourceenergy(distance(xs[k] - x0, ys[k] - y0)) for k < n, the same bits,
+// computed several points at a time.
+void pointsourceenergies(const double* xs, const double* ys, std::size_t n, double x0, double y0,
+                         double factor, double* out);
+// The same at the grid points `hits` (1-based, increasing): out[h] for the point hits[h].
+void pointsourceenergies(const double* xs, const double* ys, std::span<const std::size_t> hits, double x0,
+                         double y0, double factor, double* out);
 
 // Level in dB of the energy P for the case's source level Lw, floored at 0 dB; no level (nullopt)
 // for a non-positive or undefined energy.
@@ -28,6 +67,10 @@ std::optional<double> energylevel(double p, double lw);
 std::vector<unsigned char> computedirectsound(std::span<const int> iwv, const Walls& visible, double xso,
                                               double yso, std::span<const double> xs,
                                               std::span<const double> ys);
+
+// The same on a grid, column by column (the grid's matrices must outlive the call).
+std::vector<unsigned char> computedirectsound(std::span<const int> iwv, const Walls& visible, double xso,
+                                              double yso, const GridColumns& grid);
 
 // Level of the direct sound at distance d (at least 1 m) of a source of level Lw, never below 0 dB.
 double clp(double lw, double d);

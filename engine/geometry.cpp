@@ -1,7 +1,11 @@
 #include "engine/geometry.h"
 
+#include "engine/kernels.h"
+
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <numbers>
 
@@ -67,17 +71,43 @@ Walls wallsFromMatrices(const Matrix& xw, const Matrix& yw) {
   return walls;
 }
 
+// Counted first: a map-sized list allocated once, at its size.
 IndexList zeroIndices(std::span<const unsigned char> mask) {
   IndexList out;
-  for (std::size_t k = 0; k < mask.size(); ++k)
-    if (mask[k] == 0) out.push_back(k + 1);
+  zeroIndices(mask, out);
   return out;
 }
 
+void zeroIndices(std::span<const unsigned char> mask, IndexList& out) {
+  const std::size_t n = mask.size();
+  std::size_t zeros = 0;
+  for (const unsigned char m : mask) zeros += m == 0;
+  out.resize(zeros + 1);
+  // Eight entries at a time pass when none is zero (most of a map is inside the room, most of it
+  // seen); elsewhere every index is written and the place moves on only past a zero.
+  std::size_t at = 0, k = 0;
+  constexpr std::uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+  for (; k + 8 <= n; k += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, mask.data() + k, 8);
+    if (((word - ones) & ~word & highs) == 0) continue;
+    for (std::size_t q = k; q < k + 8; ++q) {
+      out[at] = q + 1;
+      at += mask[q] == 0;
+    }
+  }
+  for (; k < n; ++k) {
+    out[at] = k + 1;
+    at += mask[k] == 0;
+  }
+  out.resize(zeros);
+}
+
 IndexList nonZeroIndices(std::span<const unsigned char> mask) {
-  IndexList out;
-  for (std::size_t k = 0; k < mask.size(); ++k)
-    if (mask[k] != 0) out.push_back(k + 1);
+  const std::size_t ones = mask.size() - static_cast<std::size_t>(std::count(mask.begin(), mask.end(), 0));
+  IndexList out(ones);
+  for (std::size_t k = 0, at = 0; at < ones; ++k)
+    if (mask[k] != 0) out[at++] = k + 1;
   return out;
 }
 
@@ -108,6 +138,33 @@ Bounds snappedBounds(std::span<const EdgeTest> edges) {
       1e-12 *
       (1 + std::max({std::abs(out.xmin), std::abs(out.xmax), std::abs(out.ymin), std::abs(out.ymax)}));
   return {out.xmin - slack, out.xmax + slack, out.ymin - slack, out.ymax + slack};
+}
+
+GridColumns::GridColumns(const Matrix& xs, const Matrix& ys) {
+  if (xs.rows != ys.rows || xs.cols != ys.cols || xs.size() != xs.rows * xs.cols || ys.size() != xs.size())
+    return;
+  rows_ = xs.rows;
+  xs_ = xs.data.data();
+  ys_ = ys.data.data();
+  columns_.resize(xs.cols);
+  tbb::parallel_for(tbb::blocked_range<std::size_t>(0, xs.cols, 16), [&](const auto& r) {
+    for (std::size_t j = r.begin(); j < r.end(); ++j) {
+      Column& c = columns_[j];
+      const double* x = xs_ + j * rows_;
+      const double* y = ys_ + j * rows_;
+      c = {x[0], y[0], 0, 0, 0, false};
+      if (rows_ < 2) continue;
+      c.dx = (x[rows_ - 1] - x[0]) / static_cast<double>(rows_ - 1);
+      c.dy = (y[rows_ - 1] - y[0]) / static_cast<double>(rows_ - 1);
+      if (!(std::hypot(c.dx, c.dy) > 0)) continue;
+      c.line = columnOnLine(x, y, rows_, c.dx, c.dy);
+      // |x| + |y| is convex, so on a straight column it is largest at an end (give or take the
+      // straightness).
+      const double ends =
+          std::max(std::abs(x[0]) + std::abs(y[0]), std::abs(x[rows_ - 1]) + std::abs(y[rows_ - 1]));
+      c.bound = (ends + 1) * (1 + 1e-9);
+    }
+  });
 }
 
 Convexity checkconvexity(std::span<const double> xx, std::span<const double> yy, double rota) {
@@ -292,6 +349,78 @@ bool InsidePolygon::contains(double x, double y) const {
   return true;
 }
 
+namespace {
+
+// The half-plane that a snapped edge test passes: s (a x + b y + c) above -tolerance / 2, or at or
+// above +tolerance / 2 when strict. A test with no side (s = 0) passes a band round its line: nothing
+// is sure about it.
+HalfPlaneSpans edgeSpans(const GridColumns::Column& column, std::size_t rows, const EdgeTest& e,
+                         bool strict) {
+  if (e.s == 0) return {Span{0, -1}, Span{0, static_cast<std::ptrdiff_t>(rows) - 1}};
+  const double s = e.s;
+  return halfPlaneSpans(column, rows, s * e.a, s * e.b, s * e.c, (strict ? 0.5 : -0.5) * kSnapTolerance);
+}
+
+// The box xmin <= x <= xmax, ymin <= y <= ymax.
+HalfPlaneSpans boxSpans(const GridColumns::Column& column, std::size_t rows, double xmin, double xmax,
+                        double ymin, double ymax) {
+  HalfPlaneSpans out = halfPlaneSpans(column, rows, 1, 0, 0, xmin);
+  for (const HalfPlaneSpans& h :
+       {halfPlaneSpans(column, rows, -1, 0, 0, -xmax), halfPlaneSpans(column, rows, 0, 1, 0, ymin),
+        halfPlaneSpans(column, rows, 0, -1, 0, -ymax)}) {
+    out.sure &= h.sure;
+    out.maybe &= h.maybe;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<unsigned char> InsidePolygon::contains(const GridColumns& grid) const {
+  const std::size_t rows = grid.rows();
+  std::vector<unsigned char> in(rows * grid.cols(), 0);
+  if (empty_) return in;
+  // Per column: 0 outside, 1 inside, 2 asked point by point.
+  tbb::parallel_for(tbb::blocked_range<std::size_t>(0, grid.cols(), 8), [&](const auto& r) {
+    std::vector<unsigned char> state(rows);
+    for (std::size_t j = r.begin(); j < r.end(); ++j) {
+      const GridColumns::Column& column = grid.column(j);
+      HalfPlaneSpans hull = boxSpans(column, rows, bounds_.xmin, bounds_.xmax, bounds_.ymin, bounds_.ymax);
+      for (const Edge& e : hull_) {
+        const HalfPlaneSpans h = edgeSpans(column, rows, e, false);
+        hull.sure &= h.sure;
+        hull.maybe &= h.maybe;
+      }
+      std::fill(state.begin(), state.end(), 0);
+      for (std::ptrdiff_t i = hull.maybe.lo; i <= hull.maybe.hi; ++i) state[static_cast<std::size_t>(i)] = 2;
+      for (std::ptrdiff_t i = hull.sure.lo; i <= hull.sure.hi; ++i) state[static_cast<std::size_t>(i)] = 1;
+      // A point that a notch surely holds is outside; one it may hold is asked.
+      for (const Notch& t : notches_) {
+        if (t.e[0].s == 0 && t.wall[0]) continue;  // a strict test with no side never passes
+        if (t.e[1].s == 0 && t.wall[1]) continue;
+        HalfPlaneSpans notch = boxSpans(column, rows, t.xmin, t.xmax, t.ymin, t.ymax);
+        notch.maybe &= hull.maybe;
+        if (notch.maybe.empty()) continue;
+        for (int e = 0; e < 3; ++e) {
+          if (t.e[e].s == 0) continue;  // passes everywhere (not strict)
+          const HalfPlaneSpans h = edgeSpans(column, rows, t.e[e], e < 2 && t.wall[e]);
+          notch.sure &= h.sure;
+          notch.maybe &= h.maybe;
+        }
+        for (std::ptrdiff_t i = notch.maybe.lo; i <= notch.maybe.hi; ++i) {
+          unsigned char& st = state[static_cast<std::size_t>(i)];
+          st = notch.sure.holds(i) ? 0 : st == 1 ? 2 : st;
+        }
+      }
+      const std::size_t base = j * rows;
+      for (std::size_t i = 0; i < rows; ++i)
+        in[base + i] =
+            state[i] == 2 ? (contains(grid.xs()[base + i], grid.ys()[base + i]) ? 1 : 0) : state[i];
+    }
+  });
+  return in;
+}
+
 InsideResult removeouttersurface(std::span<const double> xs, std::span<const double> ys,
                                  std::span<const double> xx, std::span<const double> yy, double rota) {
   const InsidePolygon polygon(xx, yy, rota);
@@ -353,15 +482,24 @@ int checkaudience(const Walls& walls, const Matrix& xs, const Matrix& ys) {
 
 RoomConvexity checkroomconvexity(const Walls& walls, const Matrix& xs, const Matrix& ys) {
   RoomConvexity out;
+  checkroomconvexity(walls, xs, ys, out);
+  return out;
+}
+
+void checkroomconvexity(const Walls& walls, const Matrix& xs, const Matrix& ys, RoomConvexity& out) {
   const std::vector<double> xx = wallStartsX(walls), yy = wallStartsY(walls);
+  out.ina.clear();
   if (checkaudience(walls, xs, ys) == -1 && xs.size() == ys.size()) {
-    const InsideResult inside = removeouttersurface(xs.data, ys.data, xx, yy, 1);
-    out.ina = zeroIndices(inside.in);
+    const InsidePolygon room(xx, yy, 1);
+    const GridColumns grid(xs, ys);
+    if (grid.rows() > 0)
+      zeroIndices(room.contains(grid), out.ina);
+    else
+      zeroIndices(removeouttersurface(xs.data, ys.data, xx, yy, 1).in, out.ina);
   }
   Convexity c = checkconvexity(xx, yy, 1);
   out.iscnvx = c.iscnvx;
   out.ang = std::move(c.ang);
-  return out;
 }
 
 std::vector<int> test(const Walls& walls) {

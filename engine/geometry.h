@@ -8,8 +8,10 @@
 //   0 means "none";
 // - grid indices are linear in column order, the first index running fastest.
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <span>
 #include <string>
 #include <vector>
@@ -67,6 +69,27 @@ struct Matrix {
 // 1-based linear indices into a grid, increasing.
 using IndexList = std::vector<std::size_t>;
 
+// Grid points reached, as an IndexList and as runs of neighbouring points: run r holds the points
+// first .. first + count - 1 (0-based), which are the list's entries at .. at + count - 1. Points
+// are added in increasing order.
+struct ReachedPoints {
+  struct Run {
+    std::size_t first, count, at;
+  };
+  IndexList hits;
+  std::vector<Run> runs;
+  void add(std::size_t first, std::size_t count = 1) {
+    if (count == 0) return;
+    if (!runs.empty() && runs.back().first + runs.back().count == first)
+      runs.back().count += count;
+    else
+      runs.push_back({first, count, hits.size()});
+    const std::size_t at = hits.size();
+    hits.resize(at + count);
+    for (std::size_t q = 0; q < count; ++q) hits[at + q] = first + q + 1;
+  }
+};
+
 // Walls of a closed outline: wall k from vertex k to vertex k+1, the last one back to vertex 1.
 // Extra values of the longer list are ignored.
 Walls wallsFromOutline(std::span<const double> xx, std::span<const double> yy);
@@ -81,6 +104,8 @@ Walls wallsFromMatrices(const Matrix& xw, const Matrix& yw);
 
 // 1-based linear indices of the zero entries of a 0/1 mask.
 IndexList zeroIndices(std::span<const unsigned char> mask);
+// The same into `out`, reusing its buffer.
+void zeroIndices(std::span<const unsigned char> mask, IndexList& out);
 IndexList nonZeroIndices(std::span<const unsigned char> mask);
 
 // ---- bounds of a snapped half-plane test ------------------------------------------------------
@@ -99,6 +124,92 @@ struct Bounds {
 // edges; the box follows them. An edge with no side (s = 0) or two parallel neighbours give the
 // unbounded box.
 Bounds snappedBounds(std::span<const EdgeTest> edges);
+
+// ---- grid columns ------------------------------------------------------------------------------
+// Every audience grid is made of columns of evenly spaced points on a line (the first index runs
+// along a column). A linear test a x + b y + c > t therefore changes its answer at most once along
+// such a column, and the points it surely passes, surely fails or must be asked one by one follow
+// from the column's ends. The fast paths of the map use this to touch only the points a test
+// reaches; the points within rounding of a test's edge are still tested exactly as one by one, so
+// the answers are the same bits.
+class GridColumns {
+ public:
+  struct Column {
+    double x0, y0, dx, dy;  // point i is (x0 + i dx, y0 + i dy) within 1e-12 (|x| + |y| + 1)
+    double bound;           // the largest |x| + |y| + 1 over the column's points
+    bool line;              // false: the column's points are tested one by one
+  };
+  GridColumns() = default;
+  // A grid whose matrices differ in shape has no columns (rows() == 0).
+  GridColumns(const Matrix& xs, const Matrix& ys);
+  std::size_t rows() const { return rows_; }
+  std::size_t cols() const { return columns_.size(); }
+  const Column& column(std::size_t j) const { return columns_[j]; }
+  const double* xs() const { return xs_; }
+  const double* ys() const { return ys_; }
+
+ private:
+  std::size_t rows_ = 0;
+  const double* xs_ = nullptr;
+  const double* ys_ = nullptr;
+  std::vector<Column> columns_;
+};
+
+// Positions lo..hi along a column (empty when lo > hi).
+struct Span {
+  std::ptrdiff_t lo = 0, hi = -1;
+  bool empty() const { return lo > hi; }
+  bool holds(std::ptrdiff_t i) const { return i >= lo && i <= hi; }
+  Span& operator&=(const Span& o) {
+    lo = std::max(lo, o.lo);
+    hi = std::min(hi, o.hi);
+    return *this;
+  }
+};
+// The points of a column surely passing a x + b y + c > t (or >=, or the same test on the value
+// divided by the snapping tolerance: the margin covers every such rounding), and the points that may
+// pass: the rest surely fail. `sure` lies within `maybe`. A column that is not a line, or values that
+// are not finite, give nothing sure and everything maybe. t = -infinity passes everything.
+struct HalfPlaneSpans {
+  Span sure, maybe;
+};
+inline HalfPlaneSpans halfPlaneSpans(const GridColumns::Column& column, std::size_t rows, double a, double b,
+                                     double c, double t) {
+  const std::ptrdiff_t last = static_cast<std::ptrdiff_t>(rows) - 1;
+  const Span all{0, last}, none{0, -1};
+  if (rows == 0) return {none, none};
+  if (t == -std::numeric_limits<double>::infinity()) return {all, all};
+  if (!column.line) return {none, all};
+  // The value at point i is v0 + i dv up to the column's straightness (1e-12 of the bound) and the
+  // rounding of both evaluations: the margin is a hundred times both.
+  const double margin = 1e-10 * ((std::abs(a) + std::abs(b)) * column.bound + std::abs(c) + std::abs(t));
+  const double v0 = a * column.x0 + b * column.y0 + c, dv = a * column.dx + b * column.dy;
+  if (!std::isfinite(margin) || !std::isfinite(v0) || !std::isfinite(dv) || !std::isfinite(t))
+    return {none, all};
+  if (dv == 0) {
+    if (v0 > t + margin) return {all, all};
+    if (v0 < t - margin) return {none, none};
+    return {none, all};
+  }
+  // Positions where v0 + i dv crosses t + margin (sure beyond) and t - margin (may beyond). The
+  // division's rounding moves them by far less than the margin does; the point at or before a
+  // crossing is still counted on the doubtful side. Both lie in [-2, rows + 2].
+  const double limit = static_cast<double>(rows) + 2;
+  const auto position = [&](double v) { return std::clamp((v - v0) / dv, -2.0, limit); };
+  const auto below = [](double q) {  // floor
+    const auto i = static_cast<std::ptrdiff_t>(q);
+    return i - (q < static_cast<double>(i));
+  };
+  const auto above = [](double q) {  // ceil
+    const auto i = static_cast<std::ptrdiff_t>(q);
+    return i + (q > static_cast<double>(i));
+  };
+  const double qs = position(t + margin), qm = position(t - margin);
+  if (dv > 0)
+    return {{std::max<std::ptrdiff_t>(below(qs) + 1, 0), last},
+            {std::max<std::ptrdiff_t>(below(qm), 0), last}};
+  return {{0, std::min(above(qs) - 1, last)}, {0, std::min(above(qm), last)}};
+}
 
 // ---- checkconvexity ----------------------------------------------------------------------------
 struct Convexity {
@@ -143,6 +254,9 @@ class InsidePolygon {
  public:
   InsidePolygon(std::span<const double> xx, std::span<const double> yy, double rota);
   bool contains(double x, double y) const;
+  // contains() at every point of a grid (1 inside or on the polygon), in the grid's order: the same
+  // answers, found column by column.
+  std::vector<unsigned char> contains(const GridColumns& grid) const;
   const Convexity& convexity() const { return convexity_; }
 
  private:
@@ -182,6 +296,8 @@ struct RoomConvexity {
   IndexList ina;  // 1-based grid indices outside the room; empty when the audience lies inside
 };
 RoomConvexity checkroomconvexity(const Walls& walls, const Matrix& xs, const Matrix& ys);
+// The same into `out`, reusing its buffers.
+void checkroomconvexity(const Walls& walls, const Matrix& xs, const Matrix& ys, RoomConvexity& out);
 
 // ---- test --------------------------------------------------------------------------------------
 // The diagnostic walk highlights walls 1..N in wall order; the core only lists that order (1-based).

@@ -61,6 +61,12 @@ SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const ProgressFn& pr
 // own grid without copying it).
 SurfaceValues refreshsurfacevalues(const SurfaceInputs& in, const Matrix& xs, const Matrix& ys,
                                    const ProgressFn& progress = {});
+// The same into `out`, every field replaced, reusing the buffers of the result it held (the three
+// maps, each wall's list and energies): recomputing the map of the same grid, as after a move of
+// the source, then takes no fresh memory for them. Should `progress` throw, `out` is left partly
+// filled.
+void refreshsurfacevalues(const SurfaceInputs& in, const Matrix& xs, const Matrix& ys, SurfaceValues& out,
+                          const ProgressFn& progress = {});
 
 using ColorTable = std::vector<std::array<double, 3>>;
 // Resamples a colour table to n rows by linear interpolation (two copies of the first row when

@@ -143,39 +143,18 @@ ZonePolygon reflectionzonepolygon(int nor, const Walls& walls, const Wall& windo
   return out;
 }
 
-GridScan::GridScan(const Matrix& xs, const Matrix& ys) {
-  if (xs.rows != ys.rows || xs.cols != ys.cols || xs.size() != xs.rows * xs.cols || ys.size() != xs.size())
-    return;
-  rows_ = xs.rows;
-  cols_ = xs.cols;
-  xs_ = xs.data.data();
-  ys_ = ys.data.data();
-  columns_.resize(cols_);
-  tbb::parallel_for(tbb::blocked_range<std::size_t>(0, cols_, 16), [&](const auto& r) {
-    for (std::size_t j = r.begin(); j < r.end(); ++j) {
-      Column& c = columns_[j];
-      const double* x = xs_ + j * rows_;
-      const double* y = ys_ + j * rows_;
-      c = {x[0], y[0], 0, 0, false};
-      if (rows_ < 2) continue;
-      c.dx = (x[rows_ - 1] - x[0]) / static_cast<double>(rows_ - 1);
-      c.dy = (y[rows_ - 1] - y[0]) / static_cast<double>(rows_ - 1);
-      if (!(std::hypot(c.dx, c.dy) > 0)) continue;
-      c.line = true;
-      for (std::size_t i = 0; i < rows_ && c.line; ++i) {
-        const double di = static_cast<double>(i);
-        const double scale = std::abs(x[i]) + std::abs(y[i]) + 1;
-        c.line = std::abs(x[0] + di * c.dx - x[i]) <= 1e-12 * scale &&
-                 std::abs(y[0] + di * c.dy - y[i]) <= 1e-12 * scale;
-      }
-    }
-  });
+IndexList GridScan::inside(std::span<const double> xp, std::span<const double> yp) const {
+  ReachedPoints out;
+  inside(xp, yp, out);
+  return std::move(out.hits);
 }
 
-IndexList GridScan::inside(std::span<const double> xp, std::span<const double> yp) const {
-  IndexList out;
+void GridScan::inside(std::span<const double> xp, std::span<const double> yp, ReachedPoints& out) const {
   const std::size_t nv = std::min(xp.size(), yp.size());
-  if (nv < 3 || rows_ == 0) return out;
+  const std::size_t rows = grid_.rows(), cols = grid_.cols();
+  const double* xs = grid_.xs();
+  const double* ys = grid_.ys();
+  if (nv < 3 || rows == 0) return;
   double xmin = xp[0], xmax = xp[0], ymin = yp[0], ymax = yp[0];
   for (std::size_t k = 1; k < nv; ++k) {
     xmin = std::min(xmin, xp[k]);
@@ -197,14 +176,26 @@ IndexList GridScan::inside(std::span<const double> xp, std::span<const double> y
     }
     return in;
   };
+  // Edge l -> k as a unit direction and a length, the same for every column.
+  struct Edge {
+    std::size_t l;
+    double ux, uy, el;
+  };
+  std::vector<Edge> edges;
+  edges.reserve(nv);
+  for (std::size_t k = 0, l = nv - 1; k < nv; l = k++) {
+    const double ex = xp[k] - xp[l], ey = yp[k] - yp[l], el = std::hypot(ex, ey);
+    if (el > 0) edges.push_back({l, ex / el, ey / el, el});
+  }
   std::vector<double> along(nv), across(nv), cuts;
   std::vector<std::pair<double, double>> spans;
-  for (std::size_t j = 0; j < cols_; ++j) {
-    const Column& c = columns_[j];
-    const std::size_t base = j * rows_;
+  std::vector<std::pair<std::size_t, std::size_t>> ranges;  // first point (0-based), count
+  for (std::size_t j = 0; j < cols; ++j) {
+    const GridColumns::Column& c = grid_.column(j);
+    const std::size_t base = j * rows;
     if (!c.line) {
-      for (std::size_t i = 0; i < rows_; ++i)
-        if (pointIn(xs_[base + i], ys_[base + i])) out.push_back(base + i + 1);
+      for (std::size_t i = 0; i < rows; ++i)
+        if (pointIn(xs[base + i], ys[base + i])) ranges.emplace_back(base + i, 1);
       continue;
     }
     // Column coordinates: along in point steps, across in metres.
@@ -220,15 +211,14 @@ IndexList GridScan::inside(std::span<const double> xp, std::span<const double> y
     if (!left || !right) continue;
     cuts.clear();
     spans.clear();
-    for (std::size_t k = 0, l = nv - 1; k < nv; l = k++) {
+    for (std::size_t k = 0, l = nv - 1; k < nv; l = k++)
       if ((across[l] > 0) != (across[k] > 0))
         cuts.push_back(along[l] + (along[k] - along[l]) * across[l] / (across[l] - across[k]));
-      // The band within the tolerance of the edge: |g| <= tol, -tol <= h <= L + tol, with g and h
-      // linear in the column position.
-      const double ex = xp[k] - xp[l], ey = yp[k] - yp[l], el = std::hypot(ex, ey);
-      if (!(el > 0)) continue;
-      const double ux = ex / el, uy = ey / el;
-      const double px = c.x0 - xp[l], py = c.y0 - yp[l];
+    // The band within the tolerance of each edge: |g| <= tol, -tol <= h <= L + tol, with g and h
+    // linear in the column position.
+    for (const Edge& e : edges) {
+      const double ux = e.ux, uy = e.uy;
+      const double px = c.x0 - xp[e.l], py = c.y0 - yp[e.l];
       double lo = -std::numeric_limits<double>::infinity(), hi = std::numeric_limits<double>::infinity();
       bool none = false;
       const auto within = [&](double v0, double slope, double vmin, double vmax) {
@@ -242,7 +232,7 @@ IndexList GridScan::inside(std::span<const double> xp, std::span<const double> y
         hi = std::min(hi, b);
       };
       within(cross(ux, uy, px, py), cross(ux, uy, c.dx, c.dy), -tol, tol);
-      within(ux * px + uy * py, ux * c.dx + uy * c.dy, -tol, el + tol);
+      within(ux * px + uy * py, ux * c.dx + uy * c.dy, -tol, e.el + tol);
       if (!none && lo <= hi) spans.emplace_back(lo, hi);
     }
     std::sort(cuts.begin(), cuts.end());
@@ -250,17 +240,21 @@ IndexList GridScan::inside(std::span<const double> xp, std::span<const double> y
     for (std::size_t k = 0; k + 1 < cuts.size(); k += 2)
       spans.emplace_back(cuts[k] - slack, cuts[k + 1] + slack);
     std::sort(spans.begin(), spans.end());
-    const double last = static_cast<double>(rows_ - 1);
+    const double last = static_cast<double>(rows - 1);
     double from = 0;  // first position not yet emitted
     for (const auto& [lo, hi] : spans) {
       if (hi < from || lo > last) continue;
       const double a = std::max(std::ceil(std::max(lo, 0.0)), from);
       const double b = std::floor(std::min(hi, last));
-      for (double i = a; i <= b; i += 1) out.push_back(base + static_cast<std::size_t>(i) + 1);
+      if (a <= b)
+        ranges.emplace_back(base + static_cast<std::size_t>(a), static_cast<std::size_t>(b - a) + 1);
       from = std::max(from, b + 1);
     }
   }
-  return out;
+  std::size_t total = out.hits.size();
+  for (const auto& r : ranges) total += r.second;
+  out.hits.reserve(total);
+  for (const auto& [first, count] : ranges) out.add(first, count);
 }
 
 }  // namespace velmora::engine

@@ -35,19 +35,15 @@ std::optional<Point> reflectionapex(const ImageRecord& ima);
 inline constexpr double kZoneTolerance = 1e-7;
 class GridScan {
  public:
-  GridScan(const Matrix& xs, const Matrix& ys);
+  GridScan(const Matrix& xs, const Matrix& ys) : grid_(xs, ys) {}
   // 1-based indices, increasing, of the grid points inside or on the polygon.
   IndexList inside(std::span<const double> xp, std::span<const double> yp) const;
+  // The same points added to `out`.
+  void inside(std::span<const double> xp, std::span<const double> yp, ReachedPoints& out) const;
+  const GridColumns& columns() const { return grid_; }
 
  private:
-  struct Column {
-    double x0, y0, dx, dy;  // point i of the column is (x0 + i dx, y0 + i dy)
-    bool line;              // false: the column's points are tested one by one
-  };
-  std::size_t rows_ = 0, cols_ = 0;
-  const double* xs_ = nullptr;
-  const double* ys_ = nullptr;
-  std::vector<Column> columns_;
+  GridColumns grid_;
 };
 
 }  // namespace velmora::engine
