@@ -26,6 +26,7 @@
 #include "app/operation_table.h"
 #include "app/report_pdf.h"
 #include "app/start_up.h"
+#include "document/tags.h"
 #include "platform/automation.h"
 #include "platform/error.h"
 #include "platform/qt/image_reader.h"
@@ -114,6 +115,7 @@ int runAutomation(const std::vector<std::string>& words) {
   velmora::platform::Automation automation(rt, ui, std::cin, std::cout);
   automation.setRenderHook([&](Handle fig, const std::string& path) { frontEnd.saveWindowImage(fig, path); });
   automation.setCloseHook([&](Handle fig) { frontEnd.close(fig); });
+  automation.setMainWindowTag(velmora::tags::kMainWindow);
   automation.run();
   return 0;
 }

@@ -48,6 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::ostringstream out;
   {
     Automation automation(rt, ui, in, out);
+    automation.setMainWindowTag("acoufig");
     automation.run();
   }
   std::istringstream replies(out.str());

@@ -127,8 +127,8 @@ void checkKeys(const Json& req, std::initializer_list<const char*> allowed) {
     bool ok = it.key() == "op";
     for (const char* a : allowed) ok = ok || it.key() == a;
     if (!ok) {
-      throw Error("unknown field \"" + excerpt(it.key()) + "\" in a \"" + excerpt(req["op"].get<std::string>()) +
-                  "\" request");
+      throw Error("unknown field \"" + excerpt(it.key()) + "\" in a \"" +
+                  excerpt(req["op"].get<std::string>()) + "\" request");
     }
   }
 }
@@ -302,198 +302,240 @@ std::string Automation::handle(const std::string& line) {
 }
 
 Json Automation::request(const Json& req) {
+  using Answer = Json (Automation::*)(const Json&);
+  static constexpr std::pair<std::string_view, Answer> kOps[] = {
+      {"dispatch", &Automation::dispatch}, {"answer", &Automation::answer},
+      {"get", &Automation::get},           {"set", &Automation::set},
+      {"find", &Automation::find},         {"press", &Automation::press},
+      {"motion", &Automation::pointer},    {"release", &Automation::pointer},
+      {"key", &Automation::key},           {"callback", &Automation::callback},
+      {"figures", &Automation::figures},   {"console", &Automation::console},
+      {"dialogs", &Automation::dialogs},   {"render", &Automation::render},
+      {"close", &Automation::close},       {"quit", &Automation::quit},
+  };
   const std::string op = req["op"].get<std::string>();
-  Graphics& g = rt_.graphics();
-  const auto existing = [&](const char* key) {
-    if (!req.contains(key)) throw Error(std::string("\"") + key + "\" is missing");
-    const Handle h = handleOf(req[key], key);
-    if (h == kRoot || !g.exists(h)) throw Error("no graphics object with handle " + std::to_string(h));
-    return h;
-  };
-  const auto figureArg = [&] {
-    if (req.contains("figure")) {
-      const Handle h = existing("figure");
-      if (g.at(h).type() != ObjectType::Figure)
-        throw Error("object " + std::to_string(h) + " is not a window");
-      return h;
-    }
-    const Handle h = g.currentFigure();
-    if (h == kNoHandle) throw Error("no window is open");
-    return h;
-  };
-  Json ok{{"ok", true}};
-
-  if (op == "dispatch") {
-    checkKeys(req, {"args"});
-    std::vector<Value> args;
-    if (req.contains("args")) {
-      if (!req["args"].is_array()) throw Error("\"args\" must be an array");
-      // A text argument stays a text even when it reads "NaN" or "Inf"; records decode as values.
-      for (const Json& a : req["args"])
-        args.push_back(a.is_string() ? Value(a.get<std::string>()) : decodeValue(a));
-    }
-    try {
-      rt_.dispatch(args);
-    } catch (const Error& e) {
-      rt_.console(e.what());
-      return failure(e.what());
-    }
-    return ok;
-  }
-  if (op == "answer") {
-    checkKeys(req, {"answers"});
-    if (!req.contains("answers") || !req["answers"].is_array()) throw Error("\"answers\" must be an array");
-    std::vector<ScriptedAnswer> answers;
-    for (const Json& a : req["answers"]) answers.push_back(answerOf(a));
-    for (auto& a : answers) ui_.push(std::move(a));
-    return ok;
-  }
-  if (op == "get") {
-    checkKeys(req, {"what", "figure", "handle", "prop"});
-    if (req.contains("what")) {
-      if (textField(req, "what") != "udf") throw Error("\"what\" can only be \"udf\"");
-      const Handle fig = req.contains("figure") ? figureArg() : currentMainWindow();
-      const auto data = g.at(fig).userdata();
-      if (!data) throw Error("window " + std::to_string(fig) + " has no case record");
-      ok["value"] = encodeValue(data->toValue());
-      return ok;
-    }
-    const Handle h = existing("handle");
-    ok["value"] = property(h, textField(req, "prop"));
-    return ok;
-  }
-  if (op == "set") {
-    checkKeys(req, {"handle", "prop", "value"});
-    const Handle h = existing("handle");
-    const std::string prop = textField(req, "prop");
-    if (!req.contains("value")) throw Error("\"value\" is missing");
-    g.set(h, prop, decodeValue(req["value"]));
-    return ok;
-  }
-  if (op == "find") return find(req);
-  if (op == "press") {
-    checkKeys(req, {"handle", "figure", "at", "selectiontype", "button"});
-    if (req.contains("handle")) {
-      const Handle h = existing("handle");
-      const auto [x, y] = pointOf(req, true);
-      std::string type = "normal";
-      if (req.contains("selectiontype")) {
-        type = lower(textField(req, "selectiontype"));
-        if (type != "normal" && type != "alt" && type != "extend" && type != "open") {
-          throw Error("\"selectiontype\" is \"normal\", \"alt\", \"extend\" or \"open\"");
-        }
-      }
-      if (g.figureOf(h) == kNoHandle) throw Error("object " + std::to_string(h) + " is not in a window");
-      rt_.press(h, x, y, type);
-      return ok;
-    }
-    if (!req.contains("figure")) throw Error("a press needs \"handle\", or \"figure\" and \"button\"");
-    const Handle fig = figureArg();
-    int button = 1;
-    if (req.contains("button")) {
-      if (!req["button"].is_number_integer() || req["button"].get<int>() < 1 ||
-          req["button"].get<int>() > 3) {
-        throw Error("\"button\" is 1 (left), 2 (middle) or 3 (right)");
-      }
-      button = req["button"].get<int>();
-    }
-    const auto [x, y] = pointOf(req, false);
-    rt_.pressFigure(fig, x, y, button);
-    return ok;
-  }
-  if (op == "motion" || op == "release") {
-    checkKeys(req, {"at", "figure"});
-    const Handle fig = figureArg();
-    const auto [x, y] = pointOf(req, true);
-    if (op == "motion") {
-      rt_.motion(fig, x, y);
-    } else {
-      rt_.release(fig, x, y);
-    }
-    return ok;
-  }
-  if (op == "key") {
-    checkKeys(req, {"key", "figure"});
-    const std::string key = textField(req, "key");
-    if (key.empty()) throw Error("\"key\" must not be empty");
-    rt_.key(figureArg(), key);
-    return ok;
-  }
-  if (op == "callback") {
-    checkKeys(req, {"handle", "value"});
-    const Handle h = existing("handle");
-    const ObjectType t = g.at(h).type();
-    if (t != ObjectType::UiControl && t != ObjectType::UiMenu) {
-      throw Error("object " + std::to_string(h) + " is a " + std::string(typeName(t)) +
-                  ", not a control or menu item");
-    }
-    std::optional<Value> value;
-    if (req.contains("value")) {
-      if (t != ObjectType::UiControl) throw Error("a menu item has no value");
-      value = decodeValue(req["value"]);
-      if (!value->isMatrix()) throw Error("a control's \"value\" is a number or a matrix");
-      checkControlValue(value->matrix());
-    }
-    rt_.click(h, value);
-    return ok;
-  }
-  if (op == "figures") {
-    checkKeys(req, {});
-    std::vector<Handle> figs = g.figures();
-    std::sort(figs.begin(), figs.end());
-    Json list = Json::array();
-    for (Handle f : figs) {
-      const GraphicsObject& o = g.at(f);
-      list.push_back(Json{{"handle", f},
-                          {"tag", o.tag()},
-                          {"name", o.text("name")},
-                          {"visible", o.text("visible")},
-                          {"current", f == g.currentFigure()}});
-    }
-    ok["figures"] = std::move(list);
-    return ok;
-  }
-  if (op == "console") {
-    checkKeys(req, {});
-    ok["lines"] = ui_.takeConsole();
-    return ok;
-  }
-  if (op == "dialogs") {
-    checkKeys(req, {});
-    Json list = Json::array();
-    for (const auto& d : ui_.takeShown())
-      list.push_back({{"kind", d.kind}, {"title", d.title}, {"text", d.text}});
-    ok["dialogs"] = std::move(list);
-    return ok;
-  }
-  if (op == "render") {
-    checkKeys(req, {"handle", "file"});
-    const Handle fig = existing("handle");
-    if (g.at(fig).type() != ObjectType::Figure)
-      throw Error("object " + std::to_string(fig) + " is not a window");
-    const std::string file = textField(req, "file");
-    if (!render_) throw Error("rendering needs the window front end");
-    render_(fig, file);
-    return ok;
-  }
-  if (op == "close") {
-    checkKeys(req, {"handle"});
-    const Handle fig = existing("handle");
-    if (g.at(fig).type() != ObjectType::Figure)
-      throw Error("object " + std::to_string(fig) + " is not a window");
-    if (close_) {
-      close_(fig);
-    } else {
-      g.remove(fig);
-    }
-    return ok;
-  }
-  if (op == "quit") {
-    checkKeys(req, {});
-    finished_ = true;
-    return ok;
-  }
+  for (const auto& [name, answer] : kOps)
+    if (name == op) return (this->*answer)(req);
   throw Error("unknown op \"" + excerpt(op) + "\"");
+}
+
+namespace {
+Json done() {
+  return Json{{"ok", true}};
+}
+}  // namespace
+
+Handle Automation::existing(const Json& req, const char* key) const {
+  if (!req.contains(key)) throw Error(std::string("\"") + key + "\" is missing");
+  const Handle h = handleOf(req[key], key);
+  if (h == kRoot || !rt_.graphics().exists(h))
+    throw Error("no graphics object with handle " + std::to_string(h));
+  return h;
+}
+
+Handle Automation::figureArg(const Json& req) const {
+  const Graphics& g = rt_.graphics();
+  if (req.contains("figure")) {
+    const Handle h = existing(req, "figure");
+    if (g.at(h).type() != ObjectType::Figure) throw Error("object " + std::to_string(h) + " is not a window");
+    return h;
+  }
+  const Handle h = g.currentFigure();
+  if (h == kNoHandle) throw Error("no window is open");
+  return h;
+}
+
+Handle Automation::existingFigure(const Json& req) const {
+  const Handle fig = existing(req, "handle");
+  if (rt_.graphics().at(fig).type() != ObjectType::Figure)
+    throw Error("object " + std::to_string(fig) + " is not a window");
+  return fig;
+}
+
+Json Automation::dispatch(const Json& req) {
+  checkKeys(req, {"args"});
+  std::vector<Value> args;
+  if (req.contains("args")) {
+    if (!req["args"].is_array()) throw Error("\"args\" must be an array");
+    // A text argument stays a text even when it reads "NaN" or "Inf"; records decode as values.
+    for (const Json& a : req["args"])
+      args.push_back(a.is_string() ? Value(a.get<std::string>()) : decodeValue(a));
+  }
+  try {
+    rt_.dispatch(args);
+  } catch (const Error& e) {
+    rt_.console(e.what());
+    return failure(e.what());
+  }
+  return done();
+}
+
+Json Automation::answer(const Json& req) {
+  checkKeys(req, {"answers"});
+  if (!req.contains("answers") || !req["answers"].is_array()) throw Error("\"answers\" must be an array");
+  std::vector<ScriptedAnswer> answers;
+  for (const Json& a : req["answers"]) answers.push_back(answerOf(a));
+  for (auto& a : answers) ui_.push(std::move(a));
+  return done();
+}
+
+Json Automation::get(const Json& req) {
+  checkKeys(req, {"what", "figure", "handle", "prop"});
+  Json ok = done();
+  if (req.contains("what")) {
+    if (textField(req, "what") != "udf") throw Error("\"what\" can only be \"udf\"");
+    const Handle fig = req.contains("figure") ? figureArg(req) : currentMainWindow();
+    const auto data = rt_.graphics().at(fig).userdata();
+    if (!data) throw Error("window " + std::to_string(fig) + " has no case record");
+    ok["value"] = encodeValue(data->toValue());
+    return ok;
+  }
+  const Handle h = existing(req, "handle");
+  ok["value"] = property(h, textField(req, "prop"));
+  return ok;
+}
+
+Json Automation::set(const Json& req) {
+  checkKeys(req, {"handle", "prop", "value"});
+  const Handle h = existing(req, "handle");
+  const std::string prop = textField(req, "prop");
+  if (!req.contains("value")) throw Error("\"value\" is missing");
+  rt_.graphics().set(h, prop, decodeValue(req["value"]));
+  return done();
+}
+
+Json Automation::press(const Json& req) {
+  checkKeys(req, {"handle", "figure", "at", "selectiontype", "button"});
+  if (req.contains("handle")) return pressObject(req);
+  if (!req.contains("figure")) throw Error("a press needs \"handle\", or \"figure\" and \"button\"");
+  const Handle fig = figureArg(req);
+  int button = 1;
+  if (req.contains("button")) {
+    if (!req["button"].is_number_integer() || req["button"].get<int>() < 1 || req["button"].get<int>() > 3) {
+      throw Error("\"button\" is 1 (left), 2 (middle) or 3 (right)");
+    }
+    button = req["button"].get<int>();
+  }
+  const auto [x, y] = pointOf(req, false);
+  rt_.pressFigure(fig, x, y, button);
+  return done();
+}
+
+Json Automation::pressObject(const Json& req) {
+  const Handle h = existing(req, "handle");
+  const auto [x, y] = pointOf(req, true);
+  std::string type = "normal";
+  if (req.contains("selectiontype")) {
+    type = lower(textField(req, "selectiontype"));
+    if (type != "normal" && type != "alt" && type != "extend" && type != "open") {
+      throw Error("\"selectiontype\" is \"normal\", \"alt\", \"extend\" or \"open\"");
+    }
+  }
+  if (rt_.graphics().figureOf(h) == kNoHandle)
+    throw Error("object " + std::to_string(h) + " is not in a window");
+  rt_.press(h, x, y, type);
+  return done();
+}
+
+Json Automation::pointer(const Json& req) {
+  checkKeys(req, {"at", "figure"});
+  const Handle fig = figureArg(req);
+  const auto [x, y] = pointOf(req, true);
+  if (req["op"] == "motion") {
+    rt_.motion(fig, x, y);
+  } else {
+    rt_.release(fig, x, y);
+  }
+  return done();
+}
+
+Json Automation::key(const Json& req) {
+  checkKeys(req, {"key", "figure"});
+  const std::string name = textField(req, "key");
+  if (name.empty()) throw Error("\"key\" must not be empty");
+  rt_.key(figureArg(req), name);
+  return done();
+}
+
+Json Automation::callback(const Json& req) {
+  checkKeys(req, {"handle", "value"});
+  const Handle h = existing(req, "handle");
+  const ObjectType t = rt_.graphics().at(h).type();
+  if (t != ObjectType::UiControl && t != ObjectType::UiMenu) {
+    throw Error("object " + std::to_string(h) + " is a " + std::string(typeName(t)) +
+                ", not a control or menu item");
+  }
+  std::optional<Value> value;
+  if (req.contains("value")) {
+    if (t != ObjectType::UiControl) throw Error("a menu item has no value");
+    value = decodeValue(req["value"]);
+    if (!value->isMatrix()) throw Error("a control's \"value\" is a number or a matrix");
+    checkControlValue(value->matrix());
+  }
+  rt_.click(h, value);
+  return done();
+}
+
+Json Automation::figures(const Json& req) {
+  checkKeys(req, {});
+  const Graphics& g = rt_.graphics();
+  std::vector<Handle> figs = g.figures();
+  std::sort(figs.begin(), figs.end());
+  Json list = Json::array();
+  for (Handle f : figs) {
+    const GraphicsObject& o = g.at(f);
+    list.push_back(Json{{"handle", f},
+                        {"tag", o.tag()},
+                        {"name", o.text("name")},
+                        {"visible", o.text("visible")},
+                        {"current", f == g.currentFigure()}});
+  }
+  Json ok = done();
+  ok["figures"] = std::move(list);
+  return ok;
+}
+
+Json Automation::console(const Json& req) {
+  checkKeys(req, {});
+  Json ok = done();
+  ok["lines"] = ui_.takeConsole();
+  return ok;
+}
+
+Json Automation::dialogs(const Json& req) {
+  checkKeys(req, {});
+  Json list = Json::array();
+  for (const auto& d : ui_.takeShown())
+    list.push_back({{"kind", d.kind}, {"title", d.title}, {"text", d.text}});
+  Json ok = done();
+  ok["dialogs"] = std::move(list);
+  return ok;
+}
+
+Json Automation::render(const Json& req) {
+  checkKeys(req, {"handle", "file"});
+  const Handle fig = existingFigure(req);
+  const std::string file = textField(req, "file");
+  if (!render_) throw Error("rendering needs the window front end");
+  render_(fig, file);
+  return done();
+}
+
+Json Automation::close(const Json& req) {
+  checkKeys(req, {"handle"});
+  const Handle fig = existingFigure(req);
+  if (close_) {
+    close_(fig);
+  } else {
+    rt_.graphics().remove(fig);
+  }
+  return done();
+}
+
+Json Automation::quit(const Json& req) {
+  checkKeys(req, {});
+  finished_ = true;
+  return done();
 }
 
 Json Automation::property(Handle h, const std::string& name) const {
@@ -546,7 +588,7 @@ Handle Automation::currentMainWindow() const {
   const Graphics& g = rt_.graphics();
   const auto isMain = [&](Handle fig) {
     return fig != kNoHandle && g.exists(fig) && g.at(fig).type() == ObjectType::Figure &&
-           g.at(fig).tag() == "acoufig";
+           !mainWindowTag_.empty() && g.at(fig).tag() == mainWindowTag_;
   };
   if (isMain(g.currentFigure())) return g.currentFigure();
   for (Handle fig : g.figures())  // stacking order: topmost first

@@ -38,6 +38,10 @@ class Automation {
 
   void setRenderHook(RenderHook hook) { render_ = std::move(hook); }
   void setCloseHook(CloseHook hook) { close_ = std::move(hook); }
+  // The tag of the program's main windows: "get" with "what":"udf" and no "figure" reads the case
+  // record of the current one (or of the topmost, while another window is in front). The program
+  // says which tag that is; without it no window is a main window.
+  void setMainWindowTag(std::string tag) { mainWindowTag_ = std::move(tag); }
 
   // Reads and answers requests until the end of the input or "quit".
   void run();
@@ -48,9 +52,30 @@ class Automation {
  private:
   // Reads and answers the next non-blank line; false at the end of input or after "quit".
   bool step();
+  // Answers one request by its "op"; each op's answer below checks the request's keys first.
   Json request(const Json& req);
+  Json dispatch(const Json& req);
+  Json answer(const Json& req);
   Json get(const Json& req);
+  Json set(const Json& req);
   Json find(const Json& req);
+  Json press(const Json& req);
+  Json pressObject(const Json& req);  // a press with "handle"
+  Json pointer(const Json& req);      // "motion" and "release"
+  Json key(const Json& req);
+  Json callback(const Json& req);
+  Json figures(const Json& req);
+  Json console(const Json& req);
+  Json dialogs(const Json& req);
+  Json render(const Json& req);
+  Json close(const Json& req);
+  Json quit(const Json& req);
+  // The live object named by `key` (not the root); an Error when missing or gone.
+  Handle existing(const Json& req, const char* key) const;
+  // The window named by "figure", else the current one.
+  Handle figureArg(const Json& req) const;
+  // The window named by "handle".
+  Handle existingFigure(const Json& req) const;
   Json objectJson(Handle h) const;
   Json property(Handle h, const std::string& name) const;
   Handle currentMainWindow() const;
@@ -61,6 +86,7 @@ class Automation {
   std::ostream& out_;
   RenderHook render_;
   CloseHook close_;
+  std::string mainWindowTag_;
   bool finished_ = false;
 };
 

@@ -7,9 +7,13 @@
 #include <string_view>
 
 #include "platform/graphics.h"
-#include "platform/render.h"
 
 namespace velmora::platform {
+
+// A rectangle in canvas pixels, origin at the top-left corner of the canvas.
+struct PixelRect {
+  double x = 0, y = 0, width = 0, height = 0;
+};
 
 // A point in canvas pixels, origin at the top-left corner, y downwards.
 struct Point {

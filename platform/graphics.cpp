@@ -14,39 +14,6 @@ using namespace properties;
 
 namespace {
 
-// The name in lower case; without a copy when it is already (as the program's own names are).
-std::string_view lowered(std::string_view name, std::string& buffer) {
-  if (std::none_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; })) return name;
-  buffer = lower(name);
-  return buffer;
-}
-
-using Props = PropertyBag;
-
-// The stored value of a property by its table entry: every key is the very text of its entry.
-const Value* findIn(const Props& props, const PropDef& def) {
-  for (const auto& [key, value] : props)
-    if (key.data() == def.name.data()) return &value;
-  return nullptr;
-}
-
-// Sets a stored property; `name` is the static name of a property in the object's type table, the
-// very text its key was stored with.
-const Value& store(Props& props, std::string_view name, Value&& v) {
-  for (auto& [key, value] : props) {
-    if (key.data() == name.data()) {
-      value = std::move(v);
-      return value;
-    }
-  }
-  return props.emplace_back(name, std::move(v)).second;
-}
-
-// Properties every object answers but that are not stored in the bag.
-bool isSpecial(std::string_view lowered) {
-  return lowered == "type" || lowered == "parent" || lowered == "children" || lowered == "userdata";
-}
-
 // Setting a limit, tick or colour range by hand fixes its mode, as plotting objects do.
 const char* modeFor(std::string_view lowered) {
   if (lowered == "xlim") return "xlimmode";
@@ -79,189 +46,7 @@ bool canHold(ObjectType parent, ObjectType child) {
   }
 }
 
-struct ColorName {
-  const char* letter;
-  const char* name;
-  Rgb rgb;
-};
-constexpr std::array<ColorName, 8> kColors = {{
-    {"r", "red", {1, 0, 0}},
-    {"g", "green", {0, 1, 0}},
-    {"b", "blue", {0, 0, 1}},
-    {"c", "cyan", {0, 1, 1}},
-    {"m", "magenta", {1, 0, 1}},
-    {"y", "yellow", {1, 1, 0}},
-    {"k", "black", {0, 0, 0}},
-    {"w", "white", {1, 1, 1}},
-}};
-
 }  // namespace
-
-std::string_view typeName(ObjectType type) {
-  switch (type) {
-    case ObjectType::Root:
-      return "root";
-    case ObjectType::Figure:
-      return "figure";
-    case ObjectType::Axes:
-      return "axes";
-    case ObjectType::Line:
-      return "line";
-    case ObjectType::Surface:
-      return "surface";
-    case ObjectType::Patch:
-      return "patch";
-    case ObjectType::Text:
-      return "text";
-    case ObjectType::Image:
-      return "image";
-    case ObjectType::UiControl:
-      return "uicontrol";
-    case ObjectType::UiMenu:
-      return "uimenu";
-    case ObjectType::UiContextMenu:
-      return "uicontextmenu";
-  }
-  return "root";
-}
-
-std::optional<ObjectType> typeFromName(std::string_view name) {
-  const std::string l = lower(name);
-  for (ObjectType t : {ObjectType::Root, ObjectType::Figure, ObjectType::Axes, ObjectType::Line,
-                       ObjectType::Surface, ObjectType::Patch, ObjectType::Text, ObjectType::Image,
-                       ObjectType::UiControl, ObjectType::UiMenu, ObjectType::UiContextMenu}) {
-    if (typeName(t) == l) return t;
-  }
-  return std::nullopt;
-}
-
-std::optional<Rgb> colorOf(const Value& v) {
-  if (v.isText()) {
-    const std::string l = lower(v.text());
-    for (const ColorName& c : kColors) {
-      if (l == c.letter || l == c.name) return c.rgb;
-    }
-    return std::nullopt;
-  }
-  if (v.isMatrix() && v.matrix().numel() == 3) {
-    const auto& d = v.matrix().data;
-    return Rgb{d[0], d[1], d[2]};
-  }
-  return std::nullopt;
-}
-
-// ---------------------------------------------------------------------------------------------
-
-bool GraphicsObject::hasProperty(std::string_view name) const {
-  std::string buffer;
-  const std::string_view l = lowered(name, buffer);
-  return isSpecial(l) || findDef(type_, l) != nullptr;
-}
-
-Value GraphicsObject::get(std::string_view name) const {
-  std::string buffer;
-  const std::string_view l = lowered(name, buffer);
-  if (l == "type") return Value(std::string(typeName(type_)));
-  if (l == "parent") return parent_ == kNoHandle ? Value(Matrix{}) : Value::handle(parent_);
-  if (l == "children") {
-    List out;
-    for (Handle c : children()) out.items.push_back(Value::handle(c));
-    return Value(std::move(out));
-  }
-  if (l == "userdata") return userdata_ ? userdata_->toValue() : Value(Matrix{});
-  const Value* v = find(l);
-  if (v == nullptr) {
-    throw Error("There is no '" + std::string(name) + "' property in the '" + std::string(typeName(type_)) +
-                "' class.");
-  }
-  return *v;
-}
-
-const Value* GraphicsObject::find(std::string_view lowered) const {
-  const PropDef* def = findDef(type_, lowered);
-  if (def == nullptr) return nullptr;
-  const Value* v = findIn(props_, *def);
-  return v != nullptr ? v : &def->initial;
-}
-
-Value& GraphicsObject::slot(std::string_view lowered) {
-  const PropDef* def = findDef(type_, lowered);
-  if (def == nullptr) {
-    throw Error("There is no '" + std::string(lowered) + "' property in the '" + std::string(typeName(type_)) +
-                "' class.");
-  }
-  if (const Value* v = findIn(props_, *def)) return const_cast<Value&>(*v);
-  return const_cast<Value&>(store(props_, def->name, Value(def->initial)));
-}
-
-std::vector<std::string> GraphicsObject::propertyNames() const {
-  std::vector<std::string> names;
-  for (const PropDef& d : typeProps(type_)) names.emplace_back(d.name);
-  if (type_ != ObjectType::Root) {
-    for (const PropDef& d : commonProps()) names.emplace_back(d.name);
-  }
-  std::sort(names.begin(), names.end());
-  names.erase(std::unique(names.begin(), names.end()), names.end());
-  for (const char* special : {"type", "parent", "children", "userdata"}) names.emplace_back(special);
-  return names;
-}
-
-namespace {
-const Value& stored(const GraphicsObject& o, std::string_view name) {
-  std::string buffer;
-  const Value* v = o.find(lowered(name, buffer));
-  if (v == nullptr) {
-    throw Error("There is no '" + std::string(name) + "' property in the '" +
-                std::string(typeName(o.type())) + "' class.");
-  }
-  return *v;
-}
-}  // namespace
-
-std::string GraphicsObject::text(std::string_view name) const {
-  std::string buffer;
-  if (lowered(name, buffer) == "type") return std::string(typeName(type_));
-  const Value& v = stored(*this, name);
-  if (v.isText()) return v.text();
-  if (v.isList()) {
-    // Several lines: joined with newlines for a plain read.
-    std::string out;
-    for (const Value& item : v.list().items) {
-      if (!out.empty()) out += '\n';
-      if (item.isText()) out += item.text();
-    }
-    return out;
-  }
-  if (v.isEmptyMatrix()) return std::string();
-  return v.text();
-}
-
-double GraphicsObject::number(std::string_view name) const {
-  return stored(*this, name).scalar();
-}
-
-const Matrix& GraphicsObject::matrix(std::string_view name) const {
-  return stored(*this, name).matrix();
-}
-
-std::vector<double> GraphicsObject::numbers(std::string_view name) const {
-  return matrix(name).data;
-}
-
-bool GraphicsObject::isOn(std::string_view name) const {
-  return text(name) == "on";
-}
-
-std::optional<Rgb> GraphicsObject::color(std::string_view name) const {
-  return colorOf(stored(*this, name));
-}
-
-const Value* GraphicsObject::appData(std::string_view name) const {
-  auto it = appData_.find(name);
-  return it == appData_.end() ? nullptr : &it->second;
-}
-
-// ---------------------------------------------------------------------------------------------
 
 Graphics::Graphics() {
   auto root = std::make_unique<GraphicsObject>();
@@ -338,7 +123,8 @@ Handle Graphics::create(ObjectType type, Handle parent) {
     const std::string_view kind = typeName(type);
     for (const auto& [key, value] : at(fig).props_) {
       if (!key.starts_with("default") || !key.substr(7).starts_with(kind)) continue;
-      if (const PropDef* def = findDef(type, key.substr(7 + kind.size()))) store(obj->props_, def->name, Value(value));
+      if (const PropDef* def = findDef(type, key.substr(7 + kind.size())))
+        store(obj->props_, def->name, Value(value));
     }
   }
   const Handle h = adopt(std::move(obj), p);
@@ -464,9 +250,20 @@ void Graphics::set(Handle h, std::string_view name, Value v) {
   GraphicsObject& obj = object(h);
   std::string buffer;
   const std::string_view l = lowered(name, buffer);
+  if (setUnstored(h, name, l, v)) return;
+  const PropDef* def = findDef(obj.type_, l);
+  if (def == nullptr) {
+    throw Error("There is no '" + std::string(name) + "' property in the '" +
+                std::string(typeName(obj.type_)) + "' class.");
+  }
+  std::optional<Value> converted = checkedValue(obj.type_, *def, name, v);
+  storeValue(h, obj, *def, converted ? std::move(*converted) : std::move(v));
+}
+
+bool Graphics::setUnstored(Handle h, std::string_view name, std::string_view l, Value& v) {
   if (l == "userdata") {
     setUserdata(h, std::make_shared<ValueUserData>(std::move(v)));
-    return;
+    return true;
   }
   if (l == "children") {
     std::vector<Handle> order;
@@ -476,22 +273,21 @@ void Graphics::set(Handle h, std::string_view name, Value v) {
       for (double d : v.numbers()) order.push_back(static_cast<Handle>(d));
     }
     setChildren(h, order);
-    return;
+    return true;
   }
   if (l == "type" || l == "parent")
     throw Error("Attempt to modify read-only property: '" + std::string(name) + "'.");
-  const PropDef* def = findDef(obj.type_, l);
-  if (def == nullptr) {
-    throw Error("There is no '" + std::string(name) + "' property in the '" +
-                std::string(typeName(obj.type_)) + "' class.");
-  }
+  return false;
+}
+
+std::optional<Value> Graphics::checkedValue(ObjectType type, const PropDef& def, std::string_view name,
+                                            const Value& v) const {
   const auto bad = [&](const char* wanted) {
-    return Error("Bad value for " + std::string(typeName(obj.type_)) + " property '" + std::string(name) +
+    return Error("Bad value for " + std::string(typeName(type)) + " property '" + std::string(name) +
                  "': expected " + wanted + ", got " + v.kindName() + ".");
   };
-  // Most values are stored as given; the others are converted into `value`.
   std::optional<Value> converted;
-  switch (def->kind) {
+  switch (def.kind) {
     case Kind::Number:
       if (!v.isMatrix() || v.matrix().numel() != 1) throw bad("a single number");
       if (!v.matrix().isScalar() || v.matrix().pages != 1) converted = Value(v.matrix().data[0]);
@@ -509,7 +305,7 @@ void Graphics::set(Handle h, std::string_view name, Value v) {
     case Kind::OnOff: {
       if (!v.isText()) throw bad("'on' or 'off'");
       std::string t = lower(v.text());
-      if (t != "on" && t != "off" && !(l == "enable" && t == "inactive")) throw bad("'on' or 'off'");
+      if (t != "on" && t != "off" && !(def.name == "enable" && t == "inactive")) throw bad("'on' or 'off'");
       if (t != v.text()) converted = Value(std::move(t));
       break;
     }
@@ -544,7 +340,11 @@ void Graphics::set(Handle h, std::string_view name, Value v) {
     case Kind::Any:
       break;
   }
-  Value& value = converted ? *converted : v;
+  return converted;
+}
+
+void Graphics::storeValue(Handle h, GraphicsObject& obj, const PropDef& def, Value value) {
+  const std::string_view l = def.name;
   if (l == "uicontextmenu") setMenuUse(obj, value.isObject() ? value.object() : kNoHandle);
   if (l.starts_with("default")) {
     for (ObjectType t : {ObjectType::Root, ObjectType::Figure, ObjectType::Axes, ObjectType::Line,
@@ -558,7 +358,7 @@ void Graphics::set(Handle h, std::string_view name, Value v) {
     obj.tag_ = value.text();
     index(obj.tag_, h);
   }
-  const Value& stored = store(obj.props_, def->name, std::move(value));
+  const Value& stored = store(obj.props_, def.name, std::move(value));
   if (l == "currentfigure" && stored.isObject()) {
     // Making a window current brings it to the front of the root's children.
     const Handle fig = stored.object();
@@ -570,7 +370,7 @@ void Graphics::set(Handle h, std::string_view name, Value v) {
   if (obj.type_ == ObjectType::Axes) {
     if (const char* mode = modeFor(l)) store(obj.props_, findDef(obj.type_, mode)->name, Value("manual"));
   }
-  notifyChanged(h, def->name);
+  notifyChanged(h, def.name);
 }
 
 void Graphics::setUserdata(Handle h, std::shared_ptr<const UserData> data) {

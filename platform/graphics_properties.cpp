@@ -4,7 +4,31 @@
 #include <array>
 #include <string>
 
+#include "platform/numbers.h"
+
 namespace velmora::platform::properties {
+
+std::string_view lowered(std::string_view name, std::string& buffer) {
+  if (std::none_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; })) return name;
+  buffer = lower(name);
+  return buffer;
+}
+
+const Value* findIn(const PropertyBag& props, const PropDef& def) {
+  for (const auto& [key, value] : props)
+    if (key.data() == def.name.data()) return &value;
+  return nullptr;
+}
+
+const Value& store(PropertyBag& props, std::string_view name, Value&& v) {
+  for (auto& [key, value] : props) {
+    if (key.data() == name.data()) {
+      value = std::move(v);
+      return value;
+    }
+  }
+  return props.emplace_back(name, std::move(v)).second;
+}
 
 Value rgb(double r, double g, double b) {
   return Value::row({r, g, b});

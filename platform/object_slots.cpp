@@ -1,6 +1,6 @@
 #include "platform/object_slots.h"
 
-#include "platform/graphics.h"
+#include "platform/graphics_object.h"
 
 namespace velmora::platform {
 

@@ -2,16 +2,10 @@
 
 #include <string>
 
+#include "platform/canvas.h"
 #include "platform/graphics.h"
 
 namespace velmora::platform {
-
-class Canvas;  // the drawing surface interface (platform/canvas.h)
-
-// A rectangle in canvas pixels, origin at the top-left corner of the canvas.
-struct PixelRect {
-  double x = 0, y = 0, width = 0, height = 0;
-};
 
 // Draws one axes and its children (stacking order: the first child is drawn last, on top) into
 // `rect` of the canvas: data limits mapped with equal aspect when the axes asks for it, box,

@@ -160,6 +160,7 @@ struct Session {
     in.str(lines);
     out.str("");
     automation.emplace(rt, ui, in, out);
+    automation->setMainWindowTag("acoufig");
     if (setup) setup(*automation);
     automation->run();
     std::vector<Json> replies;
