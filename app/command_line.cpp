@@ -9,7 +9,6 @@
 
 #include "platform/numbers.h"
 #include "platform/output_file.h"
-#include "platform/protocol_line.h"
 #include "shell/case_files.h"
 #include "shell/print_case.h"
 

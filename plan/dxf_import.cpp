@@ -12,7 +12,6 @@
 #include "plan/shapes.h"
 #include "platform/error.h"
 #include "platform/numbers.h"
-#include "platform/protocol_line.h"
 #include "document/window.h"
 
 namespace velmora::plan {

@@ -139,4 +139,12 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+std::string excerpt(std::string_view text, std::size_t most) {
+  if (text.size() <= most) return std::string(text);
+  // Cut between characters: never inside a UTF-8 sequence.
+  std::size_t cut = most;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return std::string(text.substr(0, cut)) + "...";
+}
+
 }  // namespace velmora::platform

@@ -31,4 +31,8 @@ std::string lower(std::string_view s);
 // Equality ignoring the case of ASCII letters.
 bool equalsIgnoreCase(std::string_view a, std::string_view b);
 
+// A text cut to `most` bytes (at a UTF-8 character's start) with "..." appended, for messages that
+// quote input.
+std::string excerpt(std::string_view text, std::size_t most = 80);
+
 }  // namespace velmora::platform

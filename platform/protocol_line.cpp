@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/numbers.h"
 
 namespace velmora::platform {
 
@@ -97,14 +98,6 @@ class Builder {
 };
 
 }  // namespace
-
-std::string excerpt(std::string_view text, std::size_t most) {
-  if (text.size() <= most) return std::string(text);
-  // Cut between characters: never inside a UTF-8 sequence.
-  std::size_t cut = most;
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-  return std::string(text.substr(0, cut)) + "...";
-}
 
 std::string lineTooLongMessage(std::size_t length) {
   return "request line too long: " + std::to_string(length) + " bytes, at most " +

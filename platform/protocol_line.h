@@ -36,8 +36,4 @@ std::optional<ProtocolLine> readProtocolLine(std::istream& in);
 // The message for a refused over-long line.
 std::string lineTooLongMessage(std::size_t length);
 
-// A text cut to `most` bytes (at a UTF-8 character's start) with "..." appended, for messages that
-// quote input.
-std::string excerpt(std::string_view text, std::size_t most = 80);
-
 }  // namespace velmora::platform
