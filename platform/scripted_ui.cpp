@@ -4,12 +4,6 @@
 
 namespace velmora::platform {
 
-FileChoice splitPath(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return FileChoice{"", path};
-  return FileChoice{path.substr(0, slash + 1), path.substr(slash + 1)};
-}
-
 namespace {
 const char* kindName(ScriptedAnswer::Kind k) {
   switch (k) {

@@ -98,7 +98,4 @@ class ScriptedUi : public Ui {
   bool progressOpen_ = false;
 };
 
-// Splits a path into a folder ending with the separator and a file name.
-FileChoice splitPath(const std::string& path);
-
 }  // namespace velmora::platform

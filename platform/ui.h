@@ -36,6 +36,13 @@ struct FileChoice {
   std::string path() const { return folder + file; }
 };
 
+// Splits a path into a folder ending with the separator and a file name.
+inline FileChoice splitPath(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return FileChoice{"", path};
+  return FileChoice{path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
 // The dialog and process services every operation calls. Two implementations: real modal Qt
 // dialogs, and scripted answers for tests and automation.
 class Ui {
