@@ -27,14 +27,14 @@
 #include "app/report_pdf.h"
 #include "app/start_up.h"
 #include "document/tags.h"
-#include "platform/automation.h"
-#include "platform/error.h"
+#include "platform/automation/automation.h"
+#include "platform/model/error.h"
 #include "platform/qt/image_reader.h"
 #include "platform/qt/print_service.h"
 #include "platform/qt/qt_front_end.h"
 #include "platform/qt/qt_ui.h"
-#include "platform/runtime.h"
-#include "platform/scripted_ui.h"
+#include "platform/model/runtime.h"
+#include "platform/automation/scripted_ui.h"
 #include "shell/dispatcher.h"
 
 namespace {

@@ -7,10 +7,10 @@
 #include <sstream>
 #include <string>
 
-#include "platform/automation.h"
-#include "platform/error.h"
-#include "platform/runtime.h"
-#include "platform/scripted_ui.h"
+#include "platform/automation/automation.h"
+#include "platform/model/error.h"
+#include "platform/model/runtime.h"
+#include "platform/automation/scripted_ui.h"
 
 using namespace velmora::platform;
 

@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/automation.h"
-#include "platform/runtime.h"
-#include "platform/scripted_ui.h"
+#include "platform/automation/automation.h"
+#include "platform/model/runtime.h"
+#include "platform/automation/scripted_ui.h"
 
 namespace velmora::platform {
 namespace {
