@@ -12,8 +12,8 @@
 #include "document/window.h"
 #include "editor/editor_operations.h"
 #include "engine/surface.h"
-#include "platform/error.h"
-#include "platform/numbers.h"
+#include "platform/model/error.h"
+#include "platform/model/numbers.h"
 
 namespace velmora::animation {
 

@@ -5,7 +5,7 @@
 #include "animation/animation.h"
 #include "document/drawing_objects.h"
 #include "document/window.h"
-#include "platform/numbers.h"
+#include "platform/model/numbers.h"
 
 namespace velmora::animation {
 

@@ -7,8 +7,8 @@
 #include "app/command_line.h"
 #include "app/report.h"
 #include "document/operations.h"
-#include "platform/runtime.h"
-#include "platform/ui.h"
+#include "platform/model/runtime.h"
+#include "platform/model/ui.h"
 
 namespace velmora::app {
 

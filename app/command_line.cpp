@@ -7,9 +7,8 @@
 #include <set>
 #include <string_view>
 
-#include "platform/numbers.h"
-#include "platform/output_file.h"
-#include "platform/protocol_line.h"
+#include "platform/model/numbers.h"
+#include "platform/files/output_file.h"
 #include "shell/case_files.h"
 #include "shell/print_case.h"
 

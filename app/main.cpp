@@ -26,14 +26,15 @@
 #include "app/operation_table.h"
 #include "app/report_pdf.h"
 #include "app/start_up.h"
-#include "platform/automation.h"
-#include "platform/error.h"
+#include "document/tags.h"
+#include "platform/automation/automation.h"
+#include "platform/model/error.h"
 #include "platform/qt/image_reader.h"
 #include "platform/qt/print_service.h"
 #include "platform/qt/qt_front_end.h"
 #include "platform/qt/qt_ui.h"
-#include "platform/runtime.h"
-#include "platform/scripted_ui.h"
+#include "platform/model/runtime.h"
+#include "platform/automation/scripted_ui.h"
 #include "shell/dispatcher.h"
 
 namespace {
@@ -114,6 +115,7 @@ int runAutomation(const std::vector<std::string>& words) {
   velmora::platform::Automation automation(rt, ui, std::cin, std::cout);
   automation.setRenderHook([&](Handle fig, const std::string& path) { frontEnd.saveWindowImage(fig, path); });
   automation.setCloseHook([&](Handle fig) { frontEnd.close(fig); });
+  automation.setMainWindowTag(velmora::tags::kMainWindow);
   automation.run();
   return 0;
 }

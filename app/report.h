@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "document/operations.h"
-#include "platform/canvas.h"
-#include "platform/runtime.h"
+#include "platform/render/canvas.h"
+#include "platform/model/runtime.h"
 
 namespace velmora::app {
 

@@ -9,8 +9,8 @@
 #include "app/report.h"
 #include "document/tags.h"
 #include "document/window.h"
-#include "platform/error.h"
-#include "platform/numbers.h"
+#include "platform/model/error.h"
+#include "platform/model/numbers.h"
 #include "polar/polar.h"
 #include "shell/wall_menu.h"
 

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "app/report.h"
-#include "platform/error.h"
-#include "platform/placed_canvas.h"
-#include "platform/render.h"
+#include "platform/model/error.h"
+#include "platform/render/placed_canvas.h"
+#include "platform/render/render.h"
 
 namespace velmora::app {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <exception>
 
-#include "platform/error.h"
-#include "platform/numbers.h"
+#include "platform/model/error.h"
+#include "platform/model/numbers.h"
 
 namespace velmora::app {
 

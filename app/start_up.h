@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/runtime.h"
+#include "platform/model/runtime.h"
 
 namespace velmora::app {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/mat5_reader.h"
-#include "platform/matfile.h"
+#include "platform/files/mat5_reader.h"
+#include "platform/files/matfile.h"
 
 namespace {
 

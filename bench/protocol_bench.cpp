@@ -5,8 +5,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include "platform/automation.h"
-#include "platform/protocol_line.h"
+#include "platform/automation/automation.h"
+#include "platform/automation/protocol_line.h"
 
 namespace {
 

@@ -22,9 +22,9 @@
 #include "platform/qt/painter_canvas.h"
 #include "platform/qt/qt_front_end.h"
 #include "platform/qt/qt_ui.h"
-#include "platform/render.h"
-#include "platform/runtime.h"
-#include "platform/scripted_ui.h"
+#include "platform/render/render.h"
+#include "platform/model/runtime.h"
+#include "platform/automation/scripted_ui.h"
 #include "shell/dispatcher.h"
 
 namespace {

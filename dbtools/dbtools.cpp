@@ -5,9 +5,9 @@
 
 #include "document/drawing_objects.h"
 #include "engine/energy.h"
-#include "platform/graphics.h"
-#include "platform/numbers.h"
-#include "platform/ui.h"
+#include "platform/model/graphics.h"
+#include "platform/model/numbers.h"
+#include "platform/model/ui.h"
 
 namespace velmora::dbtools {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "document/operations.h"
-#include "platform/runtime.h"
+#include "platform/model/runtime.h"
 
 namespace velmora::dbtools {
 

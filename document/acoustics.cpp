@@ -4,7 +4,7 @@
 #include "document/tags.h"
 #include "document/window.h"
 #include "engine/surface.h"
-#include "platform/error.h"
+#include "platform/model/error.h"
 
 namespace velmora::document {
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/value.h"
+#include "platform/model/value.h"
 
 namespace velmora::document {
 

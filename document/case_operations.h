@@ -2,7 +2,7 @@
 // The case record's own operations, on the current main window.
 
 #include "document/operations.h"
-#include "platform/runtime.h"
+#include "platform/model/runtime.h"
 
 namespace velmora::document {
 

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "document/operations.h"
-#include "platform/error.h"
-#include "platform/numbers.h"
+#include "platform/model/error.h"
+#include "platform/model/numbers.h"
 
 namespace velmora::document {
 

@@ -11,9 +11,9 @@
 
 #include "engine/geometry.h"
 #include "engine/images.h"
-#include "platform/graphics.h"
-#include "platform/runtime.h"
-#include "platform/value.h"
+#include "platform/model/graphics.h"
+#include "platform/model/runtime.h"
+#include "platform/model/value.h"
 
 namespace velmora::document {
 

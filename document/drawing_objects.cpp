@@ -5,7 +5,7 @@
 
 #include "document/case_record.h"
 #include "document/tags.h"
-#include "platform/error.h"
+#include "platform/model/error.h"
 
 namespace velmora::document {
 

@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/graphics.h"
-#include "platform/value.h"
+#include "platform/model/graphics.h"
+#include "platform/model/value.h"
 
 namespace velmora::document {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/error.h"
+#include "platform/model/error.h"
 
 namespace velmora::document {
 

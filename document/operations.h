@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/runtime.h"
-#include "platform/value.h"
+#include "platform/model/runtime.h"
+#include "platform/model/value.h"
 
 namespace velmora::document {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "document/tags.h"
-#include "platform/error.h"
+#include "platform/model/error.h"
 
 namespace velmora::document {
 

@@ -9,8 +9,8 @@
 #include "document/case_record.h"
 #include "document/tags.h"
 #include "engine/geometry.h"
-#include "platform/runtime.h"
-#include "platform/value.h"
+#include "platform/model/runtime.h"
+#include "platform/model/value.h"
 
 namespace velmora::document {
 

@@ -7,7 +7,7 @@
 #include "document/window.h"
 #include "editor/editor_operations.h"
 #include "engine/surface.h"
-#include "platform/numbers.h"
+#include "platform/model/numbers.h"
 
 namespace velmora::editor {
 

@@ -9,8 +9,8 @@
 #include "editor/editor_operations.h"
 #include "engine/images.h"
 #include "engine/surface.h"
-#include "platform/colormaps.h"
-#include "platform/numbers.h"
+#include "platform/model/colormaps.h"
+#include "platform/model/numbers.h"
 
 namespace velmora::editor {
 

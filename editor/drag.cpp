@@ -12,7 +12,7 @@
 #include "document/window.h"
 #include "editor/editor_operations.h"
 #include "editor/live_map.h"
-#include "platform/numbers.h"
+#include "platform/model/numbers.h"
 
 namespace velmora::editor {
 

@@ -11,7 +11,7 @@
 #include "document/operations.h"
 #include "engine/images.h"
 #include "engine/surface.h"
-#include "platform/runtime.h"
+#include "platform/model/runtime.h"
 
 namespace velmora::editor {
 

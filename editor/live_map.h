@@ -21,7 +21,7 @@
 
 #include "document/operations.h"
 #include "engine/chain.h"
-#include "platform/runtime.h"
+#include "platform/model/runtime.h"
 
 namespace velmora::editor {
 

@@ -8,7 +8,7 @@
 #include "document/case_record.h"
 #include "document/tags.h"
 #include "document/window.h"
-#include "platform/numbers.h"
+#include "platform/model/numbers.h"
 
 namespace velmora::editor {
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "document/operations.h"
-#include "platform/runtime.h"
-#include "platform/value.h"
+#include "platform/model/runtime.h"
+#include "platform/model/value.h"
 
 namespace velmora::editor {
 

@@ -8,8 +8,8 @@
 #include "document/tags.h"
 #include "document/window.h"
 #include "editor/editor_operations.h"
-#include "platform/colormaps.h"
-#include "platform/numbers.h"
+#include "platform/model/colormaps.h"
+#include "platform/model/numbers.h"
 
 namespace velmora::editor {
 

@@ -15,7 +15,7 @@
 
 #include "document/operations.h"
 #include "engine/geometry.h"
-#include "platform/runtime.h"
+#include "platform/model/runtime.h"
 
 namespace velmora::editor {
 

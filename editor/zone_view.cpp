@@ -5,8 +5,8 @@
 #include "document/tags.h"
 #include "document/window.h"
 #include "editor/editor_operations.h"
-#include "platform/error.h"
-#include "platform/numbers.h"
+#include "platform/model/error.h"
+#include "platform/model/numbers.h"
 
 namespace velmora::editor {
 

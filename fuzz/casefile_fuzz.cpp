@@ -6,8 +6,8 @@
 #include <span>
 
 #include "document/case_record.h"
-#include "platform/error.h"
-#include "platform/mat5_reader.h"
+#include "platform/model/error.h"
+#include "platform/files/mat5_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   try {

@@ -8,7 +8,7 @@
 
 #include "plan/dxf_import.h"
 #include "plan/dxf_reader.h"
-#include "platform/error.h"
+#include "platform/model/error.h"
 
 using namespace velmora::plan;
 

@@ -7,10 +7,10 @@
 #include <sstream>
 #include <string>
 
-#include "platform/automation.h"
-#include "platform/error.h"
-#include "platform/runtime.h"
-#include "platform/scripted_ui.h"
+#include "platform/automation/automation.h"
+#include "platform/model/error.h"
+#include "platform/model/runtime.h"
+#include "platform/automation/scripted_ui.h"
 
 using namespace velmora::platform;
 
@@ -48,6 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::ostringstream out;
   {
     Automation automation(rt, ui, in, out);
+    automation.setMainWindowTag("acoufig");
     automation.run();
   }
   std::istringstream replies(out.str());

@@ -10,9 +10,8 @@
 
 #include "document/window.h"
 #include "plan/shapes.h"
-#include "platform/error.h"
-#include "platform/numbers.h"
-#include "platform/protocol_line.h"
+#include "platform/model/error.h"
+#include "platform/model/numbers.h"
 #include "document/window.h"
 
 namespace velmora::plan {

@@ -11,7 +11,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "platform/numbers.h"
+#include "platform/model/numbers.h"
 
 namespace velmora::plan {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/geometry.h"
-#include "platform/value.h"
+#include "platform/model/value.h"
 
 namespace velmora::plan {
 

@@ -16,8 +16,8 @@
 #include <sstream>
 #include <string_view>
 
-#include "platform/error.h"
-#include "platform/numbers.h"
+#include "platform/model/error.h"
+#include "platform/model/numbers.h"
 
 namespace velmora::plan {
 

@@ -7,11 +7,11 @@
 
 #include "document/drawing_objects.h"
 #include "document/window.h"
-#include "platform/error.h"
-#include "platform/numbers.h"
-#include "platform/output_file.h"
-#include "platform/ps_canvas.h"
-#include "platform/render.h"
+#include "platform/model/error.h"
+#include "platform/model/numbers.h"
+#include "platform/files/output_file.h"
+#include "platform/render/ps_canvas.h"
+#include "platform/render/render.h"
 
 namespace velmora::plan {
 

@@ -9,10 +9,10 @@
 
 #include "document/drawing_objects.h"
 #include "document/window.h"
-#include "platform/error.h"
-#include "platform/image_reader.h"
-#include "platform/matfile.h"
-#include "platform/numbers.h"
+#include "platform/model/error.h"
+#include "platform/files/image_reader.h"
+#include "platform/files/matfile.h"
+#include "platform/model/numbers.h"
 
 namespace velmora::plan {
 

@@ -12,8 +12,8 @@
 #include "document/case_record.h"
 #include "document/operations.h"
 #include "engine/geometry.h"
-#include "platform/runtime.h"
-#include "platform/value.h"
+#include "platform/model/runtime.h"
+#include "platform/model/value.h"
 
 namespace velmora::plan {
 

@@ -5,7 +5,7 @@
 #include <numbers>
 
 #include "plan/scan.h"
-#include "platform/numbers.h"
+#include "platform/model/numbers.h"
 
 namespace velmora::plan {
 

@@ -6,10 +6,10 @@
 
 #include "document/tags.h"
 #include "document/window.h"
-#include "platform/error.h"
-#include "platform/graphics.h"
-#include "platform/numbers.h"
-#include "platform/ui.h"
+#include "platform/model/error.h"
+#include "platform/model/graphics.h"
+#include "platform/model/numbers.h"
+#include "platform/model/ui.h"
 
 namespace velmora::plan {
 

@@ -11,7 +11,7 @@
 
 #include "document/case_record.h"
 #include "document/operations.h"
-#include "platform/runtime.h"
+#include "platform/model/runtime.h"
 
 namespace velmora::plan {
 

@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "document/window.h"
-#include "platform/csv.h"
-#include "platform/error.h"
+#include "platform/files/csv.h"
+#include "platform/model/error.h"
 
 namespace velmora::polar {
 

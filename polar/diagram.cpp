@@ -9,8 +9,8 @@
 #include "document/drawing_objects.h"
 #include "document/tags.h"
 #include "document/window.h"
-#include "platform/colormaps.h"
-#include "platform/numbers.h"
+#include "platform/model/colormaps.h"
+#include "platform/model/numbers.h"
 #include "polar/polar.h"
 
 namespace velmora::polar {

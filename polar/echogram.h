@@ -9,8 +9,8 @@
 
 #include "document/tags.h"
 #include "engine/echo_risk.h"
-#include "platform/graphics.h"
-#include "platform/runtime.h"
+#include "platform/model/graphics.h"
+#include "platform/model/runtime.h"
 #include "polar/polar.h"
 
 namespace velmora::polar {

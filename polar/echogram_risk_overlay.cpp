@@ -8,8 +8,8 @@
 #include "document/drawing_objects.h"
 #include "document/tags.h"
 #include "document/window.h"
-#include "platform/error.h"
-#include "platform/numbers.h"
+#include "platform/model/error.h"
+#include "platform/model/numbers.h"
 #include "polar/echogram.h"
 
 namespace velmora::polar {

@@ -7,9 +7,9 @@
 #include "document/drawing_objects.h"
 #include "document/tags.h"
 #include "document/window.h"
-#include "platform/error.h"
-#include "platform/numbers.h"
-#include "platform/output_file.h"
+#include "platform/model/error.h"
+#include "platform/model/numbers.h"
+#include "platform/files/output_file.h"
 #include "polar/arrivals_csv.h"
 #include "polar/echogram.h"
 

@@ -10,7 +10,7 @@
 #include "document/tags.h"
 #include "document/window.h"
 #include "engine/energy.h"
-#include "platform/numbers.h"
+#include "platform/model/numbers.h"
 #include "polar/polar.h"
 
 namespace velmora::polar {

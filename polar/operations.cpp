@@ -1,6 +1,6 @@
 // The operations of the polar diagram, under their documented names.
 
-#include "platform/error.h"
+#include "platform/model/error.h"
 #include "polar/echogram.h"
 #include "polar/polar.h"
 

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "document/drawing_objects.h"
-#include "platform/numbers.h"
+#include "platform/model/numbers.h"
 #include "polar/polar.h"
 
 namespace velmora::polar {

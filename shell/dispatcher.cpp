@@ -5,8 +5,8 @@
 
 #include "document/case_record.h"
 #include "document/window.h"
-#include "platform/error.h"
-#include "platform/numbers.h"
+#include "platform/model/error.h"
+#include "platform/model/numbers.h"
 #include "shell/recent_cases.h"
 #include "shell/scale_bar.h"
 

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "platform/runtime.h"
+#include "platform/model/runtime.h"
 
 namespace velmora::shell {
 

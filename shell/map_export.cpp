@@ -6,8 +6,8 @@
 #include "document/tags.h"
 #include "document/window.h"
 #include "engine/energy.h"
-#include "platform/csv.h"
-#include "platform/error.h"
+#include "platform/files/csv.h"
+#include "platform/model/error.h"
 #include "shell/case_files.h"
 
 namespace velmora::shell {

@@ -2,7 +2,7 @@
 
 #include "document/tags.h"
 #include "document/window.h"
-#include "platform/numbers.h"
+#include "platform/model/numbers.h"
 
 namespace velmora::shell {
 

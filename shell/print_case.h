@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/runtime.h"
+#include "platform/model/runtime.h"
 
 namespace velmora::shell {
 

@@ -6,9 +6,9 @@
 #include "document/drawing_objects.h"
 #include "document/tags.h"
 #include "document/window.h"
-#include "platform/error.h"
-#include "platform/numbers.h"
-#include "platform/recent_cases.h"
+#include "platform/model/error.h"
+#include "platform/model/numbers.h"
+#include "platform/files/recent_cases.h"
 
 namespace velmora::shell {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "document/operations.h"
-#include "platform/runtime.h"
+#include "platform/model/runtime.h"
 
 namespace velmora::shell {
 

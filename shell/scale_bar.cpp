@@ -6,8 +6,8 @@
 #include "document/case_record.h"
 #include "document/tags.h"
 #include "document/window.h"
-#include "platform/error.h"
-#include "platform/numbers.h"
+#include "platform/model/error.h"
+#include "platform/model/numbers.h"
 
 namespace velmora::shell {
 

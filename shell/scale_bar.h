@@ -9,7 +9,7 @@
 
 #include "document/operations.h"
 #include "document/tags.h"
-#include "platform/runtime.h"
+#include "platform/model/runtime.h"
 
 namespace velmora::shell {
 

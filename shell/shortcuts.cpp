@@ -1,7 +1,7 @@
 #include "shell/shortcuts.h"
 
 #include "document/window.h"
-#include "platform/error.h"
+#include "platform/model/error.h"
 #include "shell/update.h"
 
 namespace velmora::shell {

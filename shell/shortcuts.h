@@ -1,14 +1,14 @@
 #pragma once
 // Keyboard shortcuts of the main window and the operations only they reach: one step back or
 // forward in the history, and Escape ending a measuring. The keys are declared in the model
-// (platform/accelerators.h); a key press becomes the same dispatcher call as a click.
+// (platform/model/accelerators.h); a key press becomes the same dispatcher call as a click.
 
 #include <string_view>
 #include <vector>
 
 #include "document/operations.h"
-#include "platform/accelerators.h"
-#include "platform/runtime.h"
+#include "platform/model/accelerators.h"
+#include "platform/model/runtime.h"
 
 namespace velmora::shell {
 

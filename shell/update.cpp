@@ -10,7 +10,7 @@
 #include "document/tags.h"
 #include "document/window.h"
 #include "engine/chain.h"
-#include "platform/error.h"
+#include "platform/model/error.h"
 #include "shell/init.h"
 
 namespace velmora::shell {

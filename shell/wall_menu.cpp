@@ -6,7 +6,7 @@
 #include "document/drawing_objects.h"
 #include "document/tags.h"
 #include "document/window.h"
-#include "platform/numbers.h"
+#include "platform/model/numbers.h"
 
 namespace velmora::shell {
 

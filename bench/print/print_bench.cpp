@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/colormaps.h"
-#include "platform/graphics.h"
+#include "platform/model/colormaps.h"
+#include "platform/model/graphics.h"
 #include "platform/qt/print_service.h"
 
 namespace {

@@ -25,11 +25,11 @@
 #include <QScreen>
 #include <QSlider>
 
-#include "platform/accelerators.h"
-#include "platform/error.h"
-#include "platform/numbers.h"
+#include "platform/model/accelerators.h"
+#include "platform/model/error.h"
+#include "platform/model/numbers.h"
 #include "platform/qt/painter_canvas.h"
-#include "platform/render.h"
+#include "platform/render/render.h"
 
 namespace velmora::platform::qt {
 

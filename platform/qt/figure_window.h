@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "platform/runtime.h"
+#include "platform/model/runtime.h"
 
 class QMenu;
 

@@ -5,7 +5,7 @@
 #include <QImageReader>
 #include <QString>
 
-#include "platform/error.h"
+#include "platform/model/error.h"
 
 namespace velmora::platform::qt {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/image_reader.h"
-#include "platform/runtime.h"
+#include "platform/files/image_reader.h"
+#include "platform/model/runtime.h"
 
 namespace velmora::platform::qt {
 

@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-#include "platform/canvas.h"
+#include "platform/render/canvas.h"
 
 namespace velmora::platform::qt {
 

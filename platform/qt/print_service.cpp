@@ -10,15 +10,15 @@
 #include <sstream>
 #include <vector>
 
-#include "platform/error.h"
-#include "platform/hpgl_canvas.h"
-#include "platform/numbers.h"
-#include "platform/output_file.h"
-#include "platform/pcx.h"
-#include "platform/ps_canvas.h"
+#include "platform/model/error.h"
+#include "platform/render/hpgl_canvas.h"
+#include "platform/model/numbers.h"
+#include "platform/files/output_file.h"
+#include "platform/render/pcx.h"
+#include "platform/render/ps_canvas.h"
 #include "platform/qt/painter_canvas.h"
 #include "platform/qt/vector_canvases.h"
-#include "platform/render.h"
+#include "platform/render/render.h"
 
 namespace velmora::platform::qt {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/graphics.h"
-#include "platform/runtime.h"
+#include "platform/model/graphics.h"
+#include "platform/model/runtime.h"
 
 namespace velmora::platform::qt {
 

@@ -9,8 +9,8 @@
 #include <QTimer>
 #include <utility>
 
-#include "platform/error.h"
-#include "platform/output_file.h"
+#include "platform/model/error.h"
+#include "platform/files/output_file.h"
 #include "platform/qt/figure_window.h"
 
 namespace velmora::platform::qt {

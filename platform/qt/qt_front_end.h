@@ -9,8 +9,8 @@
 #include <QObject>
 #include <QPointer>
 
-#include "platform/graphics.h"
-#include "platform/runtime.h"
+#include "platform/model/graphics.h"
+#include "platform/model/runtime.h"
 
 namespace velmora::platform::qt {
 

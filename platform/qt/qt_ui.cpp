@@ -23,8 +23,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "platform/scripted_ui.h"
-
 namespace velmora::platform::qt {
 
 namespace {

@@ -8,7 +8,7 @@
 #include <QPointer>
 
 #include "platform/qt/settings_recent_cases.h"
-#include "platform/ui.h"
+#include "platform/model/ui.h"
 
 class QProgressDialog;
 

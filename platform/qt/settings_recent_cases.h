@@ -1,7 +1,7 @@
 #pragma once
 // The recent cases kept across runs in the user's settings (QSettings, key "recentCases").
 
-#include "platform/recent_cases.h"
+#include "platform/files/recent_cases.h"
 
 namespace velmora::platform::qt {
 

@@ -2,7 +2,7 @@
 
 #include <QPageSize>
 
-#include "platform/error.h"
+#include "platform/model/error.h"
 
 namespace velmora::platform::qt {
 

@@ -17,9 +17,9 @@
 #include "animation/animation.h"
 #include "app/operation_table.h"
 #include "document/window.h"
-#include "platform/error.h"
-#include "platform/runtime.h"
-#include "platform/scripted_ui.h"
+#include "platform/model/error.h"
+#include "platform/model/runtime.h"
+#include "platform/automation/scripted_ui.h"
 #include "shell/dispatcher.h"
 #include "support/main_window.h"
 

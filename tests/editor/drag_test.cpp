@@ -11,8 +11,8 @@
 #include "app/operation_table.h"
 #include "document/window.h"
 #include "editor/drag.h"
-#include "platform/runtime.h"
-#include "platform/scripted_ui.h"
+#include "platform/model/runtime.h"
+#include "platform/automation/scripted_ui.h"
 #include "shell/dispatcher.h"
 #include "support/main_window.h"
 

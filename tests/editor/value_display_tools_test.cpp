@@ -12,9 +12,9 @@
 #include "document/drawing_objects.h"
 #include "document/window.h"
 #include "editor/editor_operations.h"
-#include "platform/numbers.h"
-#include "platform/runtime.h"
-#include "platform/scripted_ui.h"
+#include "platform/model/numbers.h"
+#include "platform/model/runtime.h"
+#include "platform/automation/scripted_ui.h"
 #include "shell/dispatcher.h"
 #include "support/main_window.h"
 

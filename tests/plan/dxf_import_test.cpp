@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "plan/dxf_import.h"
-#include "platform/error.h"
-#include "platform/matfile.h"
+#include "platform/model/error.h"
+#include "platform/files/matfile.h"
 #include "shell/case_files.h"
 #include "support/main_window.h"
 

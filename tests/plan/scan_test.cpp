@@ -15,11 +15,11 @@
 
 #include "app/operation_table.h"
 #include "document/window.h"
-#include "platform/error.h"
-#include "platform/image_reader.h"
-#include "platform/matfile.h"
-#include "platform/runtime.h"
-#include "platform/scripted_ui.h"
+#include "platform/model/error.h"
+#include "platform/files/image_reader.h"
+#include "platform/files/matfile.h"
+#include "platform/model/runtime.h"
+#include "platform/automation/scripted_ui.h"
 #include "shell/dispatcher.h"
 
 namespace velmora::plan {

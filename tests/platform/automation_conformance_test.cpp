@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/automation.h"
-#include "platform/runtime.h"
-#include "platform/scripted_ui.h"
+#include "platform/automation/automation.h"
+#include "platform/model/runtime.h"
+#include "platform/automation/scripted_ui.h"
 
 namespace velmora::platform {
 namespace {
@@ -48,6 +48,7 @@ struct Protocol {
     std::istringstream in;
     std::ostringstream out;
     Automation automation(rt, ui, in, out);
+    automation.setMainWindowTag("acoufig");
     return Json::parse(automation.handle(line));
   }
 };
@@ -87,6 +88,28 @@ TEST(AutomationConformance, NoMainWindowBehindASecondaryOneIsAnError) {
   ASSERT_TRUE(p.one(R"({"op":"dispatch","args":["polar"]})")["ok"]);
   EXPECT_EQ(p.one(R"({"op":"get","what":"udf"})"),
             Json::parse(R"({"ok":false,"error":"no main window is current"})"));
+}
+
+// The protocol knows the program's main windows only by the tag the program gives it.
+TEST(AutomationConformance, MainWindowsAreThoseOfTheTagTheProgramGives) {
+  Protocol p;
+  ASSERT_TRUE(p.one(R"({"op":"dispatch","args":["main","hall"]})")["ok"]);
+  const Handle hall = p.rt.graphics().currentFigure();
+  std::istringstream in;
+  std::ostringstream out;
+  const auto ask = [&](const char* tag, const std::string& line) {
+    Automation automation(p.rt, p.ui, in, out);
+    if (tag != nullptr) automation.setMainWindowTag(tag);
+    return Json::parse(automation.handle(line));
+  };
+  const Json none = Json::parse(R"({"ok":false,"error":"no main window is current"})");
+  EXPECT_EQ(ask(nullptr, R"({"op":"get","what":"udf"})"), none);
+  EXPECT_EQ(ask("acoupolar", R"({"op":"get","what":"udf"})"), none);
+  EXPECT_EQ(ask("acoufig", R"({"op":"get","what":"udf"})")["value"]["name"], "hall");
+  // A window named by handle is read whatever its tag.
+  EXPECT_EQ(
+      ask(nullptr, R"({"op":"get","what":"udf","figure":)" + std::to_string(hall) + "}")["value"]["name"],
+      "hall");
 }
 
 TEST(AutomationConformance, DispatchTextsStayTextsAndOtherValuesDecode) {

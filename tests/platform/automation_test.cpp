@@ -1,4 +1,4 @@
-#include "platform/automation.h"
+#include "platform/automation/automation.h"
 
 #include <cmath>
 #include <limits>
@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/error.h"
-#include "platform/runtime.h"
-#include "platform/scripted_ui.h"
+#include "platform/model/error.h"
+#include "platform/model/runtime.h"
+#include "platform/automation/scripted_ui.h"
 
 namespace velmora::platform {
 namespace {
@@ -160,6 +160,7 @@ struct Session {
     in.str(lines);
     out.str("");
     automation.emplace(rt, ui, in, out);
+    automation->setMainWindowTag("acoufig");
     if (setup) setup(*automation);
     automation->run();
     std::vector<Json> replies;

@@ -1,4 +1,4 @@
-#include "platform/csv.h"
+#include "platform/files/csv.h"
 
 #include <gtest/gtest.h>
 

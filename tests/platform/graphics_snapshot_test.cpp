@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/graphics.h"
+#include "platform/model/graphics.h"
 
 namespace velmora::platform {
 namespace {

@@ -1,10 +1,10 @@
-#include "platform/graphics.h"
+#include "platform/model/graphics.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "platform/error.h"
+#include "platform/model/error.h"
 
 namespace velmora::platform {
 namespace {

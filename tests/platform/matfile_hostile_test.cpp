@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/error.h"
-#include "platform/mat5_reader.h"
-#include "platform/matfile.h"
+#include "platform/model/error.h"
+#include "platform/files/mat5_reader.h"
+#include "platform/files/matfile.h"
 
 namespace velmora::platform {
 namespace {

@@ -1,11 +1,11 @@
-#include "platform/matfile.h"
+#include "platform/files/matfile.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
-#include "platform/error.h"
+#include "platform/model/error.h"
 
 namespace velmora::platform {
 namespace {

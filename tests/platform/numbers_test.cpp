@@ -1,4 +1,4 @@
-#include "platform/numbers.h"
+#include "platform/model/numbers.h"
 
 #include <gtest/gtest.h>
 

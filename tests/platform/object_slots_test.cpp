@@ -1,10 +1,10 @@
 // The store of objects by handle: a long session makes millions of handles and deletes nearly all.
 
-#include "platform/object_slots.h"
+#include "platform/model/object_slots.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/graphics.h"
+#include "platform/model/graphics.h"
 
 namespace velmora::platform {
 namespace {

@@ -1,7 +1,7 @@
 // Every kind of target an output file may be given, one row each: what ends up there, what the error
 // says, and that no temporary file is left beside it; then several files written all or nothing.
 
-#include "platform/output_file.h"
+#include "platform/files/output_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/error.h"
+#include "platform/model/error.h"
 
 namespace velmora::platform {
 namespace {

@@ -6,11 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/automation.h"
-#include "platform/error.h"
-#include "platform/protocol_line.h"
-#include "platform/runtime.h"
-#include "platform/scripted_ui.h"
+#include "platform/automation/automation.h"
+#include "platform/model/error.h"
+#include "platform/automation/protocol_line.h"
+#include "platform/model/runtime.h"
+#include "platform/automation/scripted_ui.h"
 
 namespace velmora::platform {
 namespace {

@@ -10,14 +10,14 @@
 
 #include <unistd.h>
 
-#include "platform/canvas.h"
-#include "platform/colormaps.h"
-#include "platform/error.h"
-#include "platform/graphics.h"
-#include "platform/label_markup.h"
-#include "platform/output_file.h"
-#include "platform/pcx.h"
-#include "platform/render.h"
+#include "platform/render/canvas.h"
+#include "platform/model/colormaps.h"
+#include "platform/model/error.h"
+#include "platform/model/graphics.h"
+#include "platform/model/label_markup.h"
+#include "platform/files/output_file.h"
+#include "platform/render/pcx.h"
+#include "platform/render/render.h"
 
 namespace velmora::platform {
 namespace {

@@ -1,13 +1,13 @@
-#include "platform/runtime.h"
+#include "platform/model/runtime.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <thread>
 
-#include "platform/callbacks.h"
-#include "platform/error.h"
-#include "platform/scripted_ui.h"
+#include "platform/model/callbacks.h"
+#include "platform/model/error.h"
+#include "platform/automation/scripted_ui.h"
 
 namespace velmora::platform {
 namespace {

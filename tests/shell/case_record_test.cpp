@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "document/window.h"
-#include "platform/error.h"
-#include "platform/runtime.h"
-#include "platform/scripted_ui.h"
+#include "platform/model/error.h"
+#include "platform/model/runtime.h"
+#include "platform/automation/scripted_ui.h"
 #include "shell/dispatcher.h"
 
 namespace velmora::shell {

@@ -11,10 +11,10 @@
 #include "document/case_record.h"
 #include "document/operations.h"
 #include "document/window.h"
-#include "platform/error.h"
-#include "platform/numbers.h"
-#include "platform/runtime.h"
-#include "platform/scripted_ui.h"
+#include "platform/model/error.h"
+#include "platform/model/numbers.h"
+#include "platform/model/runtime.h"
+#include "platform/automation/scripted_ui.h"
 
 namespace velmora::shell {
 using namespace velmora::document;

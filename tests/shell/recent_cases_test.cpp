@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/recent_cases.h"
+#include "platform/files/recent_cases.h"
 #include "shell/case_files.h"
 #include "shell/recent_cases.h"
 #include "support/main_window.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/accelerators.h"
-#include "platform/matfile.h"
+#include "platform/model/accelerators.h"
+#include "platform/files/matfile.h"
 #include "shell/shortcuts.h"
 #include "support/main_window.h"
 

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/automation.h"
+#include "platform/automation/automation.h"
 #include "support/main_window.h"
 
 namespace velmora::shell {

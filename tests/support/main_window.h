@@ -15,10 +15,10 @@
 #include "document/case_record.h"
 #include "document/drawing_objects.h"
 #include "document/window.h"
-#include "platform/error.h"
-#include "platform/graphics.h"
-#include "platform/runtime.h"
-#include "platform/scripted_ui.h"
+#include "platform/model/error.h"
+#include "platform/model/graphics.h"
+#include "platform/model/runtime.h"
+#include "platform/automation/scripted_ui.h"
 #include "shell/dispatcher.h"
 
 namespace velmora::test_support {

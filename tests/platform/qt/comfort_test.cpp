@@ -17,7 +17,7 @@
 #include "platform/qt/figure_window.h"
 #include "platform/qt/qt_front_end.h"
 #include "platform/qt/settings_recent_cases.h"
-#include "platform/render.h"
+#include "platform/render/render.h"
 #include "support/main_window.h"
 #include "support/qt_application.h"
 

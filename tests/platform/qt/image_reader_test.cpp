@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/error.h"
-#include "platform/runtime.h"
-#include "platform/scripted_ui.h"
+#include "platform/model/error.h"
+#include "platform/model/runtime.h"
+#include "platform/automation/scripted_ui.h"
 #include "support/qt_application.h"
 
 namespace velmora::platform::qt {

@@ -12,7 +12,7 @@
 #include "document/case_record.h"
 #include "document/window.h"
 #include "platform/qt/painter_canvas.h"
-#include "platform/render.h"
+#include "platform/render/render.h"
 #include "shell/dispatcher.h"
 #include "support/main_window.h"
 #include "support/qt_application.h"

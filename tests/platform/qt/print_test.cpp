@@ -16,13 +16,13 @@
 
 #include <unistd.h>
 
-#include "platform/colormaps.h"
-#include "platform/error.h"
-#include "platform/hpgl_canvas.h"
+#include "platform/model/colormaps.h"
+#include "platform/model/error.h"
+#include "platform/render/hpgl_canvas.h"
 #include "platform/qt/painter_canvas.h"
 #include "platform/qt/print_service.h"
 #include "platform/qt/vector_canvases.h"
-#include "platform/render.h"
+#include "platform/render/render.h"
 #include "sample_figure.h"
 #include "support/qt_application.h"
 

@@ -1,6 +1,6 @@
 #include "sample_figure.h"
 
-#include "platform/colormaps.h"
+#include "platform/model/colormaps.h"
 
 namespace velmora::platform::testing {
 

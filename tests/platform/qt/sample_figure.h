@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/graphics.h"
+#include "platform/model/graphics.h"
 
 namespace velmora::platform::testing {
 

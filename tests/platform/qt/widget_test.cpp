@@ -25,13 +25,13 @@
 #include <string>
 #include <thread>
 
-#include "platform/error.h"
+#include "platform/model/error.h"
 #include "platform/qt/figure_window.h"
 #include "platform/qt/qt_front_end.h"
 #include "platform/qt/qt_ui.h"
-#include "platform/render.h"
-#include "platform/runtime.h"
-#include "platform/scripted_ui.h"
+#include "platform/render/render.h"
+#include "platform/model/runtime.h"
+#include "platform/automation/scripted_ui.h"
 #include "support/qt_application.h"
 
 namespace velmora::platform::qt {
