@@ -32,10 +32,6 @@ namespace {
 constexpr double kSplineGray = 0.43;
 constexpr double kPolarMinDistance = 1;  // metres between the moving and the still object
 
-void callIf(Runtime& rt, const Operations& ops, std::string_view name, const std::vector<Value>& args = {}) {
-  if (ops.has(name)) ops.call(rt, name, args);
-}
-
 void removeAll(Graphics& g, const std::vector<Handle>& handles) {
   for (Handle h : handles) {
     if (g.exists(h)) g.remove(h);
@@ -379,12 +375,9 @@ void animcase(Runtime& rt, const Operations& ops) {
   if (!chosen) return;
   AnimationParameters p = std::move(*chosen);
   const int type = p.animationtype;
-  if (type == 4 && !ops.has("polardiagram")) {
-    rt.ui().message(MessageKind::Error,
-                    "Polar animation is not available: the polar diagram cannot be drawn in this session.",
-                    "Error");
-    return;
-  }
+  // The program always registers the polar diagram; a table without it fails here, before the path
+  // entry changes anything.
+  if (type == 4) ops.require("polardiagram");
 
   // ---- path choice
   const int ns = p.step;
@@ -413,7 +406,7 @@ void animcase(Runtime& rt, const Operations& ops) {
   } else {
     ptype = p.pathtype == 3 ? "spline" : p.pathtype == 4 ? "manual" : "linear";
   }
-  callIf(rt, ops, "enableobjects", {Value("off")});
+  ops.call(rt, "enableobjects", {Value("off")});
   g.setCurrentFigure(fig);
   g.set(fig, "currentaxes", Value::handle(axes));
 
@@ -427,14 +420,14 @@ void animcase(Runtime& rt, const Operations& ops) {
     if (!entered) {
       removeAll(g, document::objectsByTag(rt, fig, "lines"));
       removeAll(g, document::objectsByTag(rt, fig, "startpoint"));
-      if (g.exists(fig)) callIf(rt, ops, "enableobjects", {Value("on")});
+      if (g.exists(fig)) ops.call(rt, "enableobjects", {Value("on")});
       return;
     }
     p.ptype = ptype;
     p.xp = entered->x;
     p.yp = entered->y;
   }
-  callIf(rt, ops, "enableobjects", {Value("on")});
+  ops.call(rt, "enableobjects", {Value("on")});
 
   Path frames;
   if (createpath || modifysteps) {
@@ -512,9 +505,9 @@ void animcase(Runtime& rt, const Operations& ops) {
       if (savedView) {
         g.set(axes, "xlim", Value::row({(*savedView)[0], (*savedView)[1]}));
         g.set(axes, "ylim", Value::row({(*savedView)[2], (*savedView)[3]}));
-        callIf(rt, ops, "setsurfacefob");
+        ops.call(rt, "setsurfacefob");
       }
-      if (!p.level.empty()) callIf(rt, ops, "changecolorlimits", {Value("auto")});
+      if (!p.level.empty()) ops.call(rt, "changecolorlimits", {Value("auto")});
       if (type == 3) {
         setVisible(g, document::objectsByTag(rt, fig, tags::kAudienceMap), true);
         for (const char* tag : {tags::kColorBarAxes, tags::kColorBarPatch}) {
@@ -530,10 +523,10 @@ void animcase(Runtime& rt, const Operations& ops) {
       setVisible(g, document::objectsByTag(rt, fig, tags::kGrid), seen.grid);
       // The map follows the source to its last position (images only did not recompute it).
       if (type == 1 || type == 3) {
-        callIf(rt, ops, "refreshimages");
-        callIf(rt, ops, "refreshsurfacevalues");
+        ops.call(rt, "refreshimages");
+        ops.call(rt, "refreshsurfacevalues");
       }
-      callIf(rt, ops, "selectvalue");
+      ops.call(rt, "selectvalue");
     }
     CaseRecord record = document::readCase(rt, fig);
     record.noprogressbar.reset();
@@ -567,10 +560,10 @@ void animcase(Runtime& rt, const Operations& ops) {
       g.setText(fig, "paperunits", "points");
       g.set(fig, "paperposition", Value::row({0, 0, 430.08, 376.32}));
       if (type == 1) {
-        callIf(rt, ops, document::kZoomOperation, {Value("room")});
+        ops.call(rt, document::kZoomOperation, {Value("room")});
       } else {
-        callIf(rt, ops, "hideviewobjects", {Value("images-on")});
-        callIf(rt, ops, document::kZoomOperation, {Value("images")});
+        ops.call(rt, "hideviewobjects", {Value("images-on")});
+        ops.call(rt, document::kZoomOperation, {Value("images")});
       }
       setVisible(g, {receptor}, false);
     }
@@ -616,16 +609,16 @@ void animcase(Runtime& rt, const Operations& ops) {
       const double mx = (p.axis[0] + p.axis[1]) / 2, my = (p.axis[2] + p.axis[3]) / 2;
       g.set(axes, "xlim", Value::row({mx - side / 2, mx + side / 2}));
       g.set(axes, "ylim", Value::row({my - side / 2, my + side / 2}));
-      callIf(rt, ops, "setsurfacefob");
+      ops.call(rt, "setsurfacefob");
     }
     if (p.level.size() == 2) {
       cmin = p.level[0];
       cmax = p.level[1];
       if (map) {
         if (reflection) {
-          callIf(rt, ops, "changecolorlimits", {Value("auto")});
+          ops.call(rt, "changecolorlimits", {Value("auto")});
         } else {
-          callIf(rt, ops, "changecolorlimits", {Value::row(p.level)});
+          ops.call(rt, "changecolorlimits", {Value::row(p.level)});
         }
       }
     }
@@ -654,9 +647,9 @@ void animcase(Runtime& rt, const Operations& ops) {
       if (map) {
         g.set(source, "xdata", Value(frames.x[k]));
         g.set(source, "ydata", Value(frames.y[k]));
-        callIf(rt, ops, "refreshimages");
-        if (type != 3) callIf(rt, ops, "refreshsurfacevalues");
-        callIf(rt, ops, "selectvalue");
+        ops.call(rt, "refreshimages");
+        if (type != 3) ops.call(rt, "refreshsurfacevalues");
+        ops.call(rt, "selectvalue");
         if (reflection && p.level.size() == 2) fixReflectionScale(rt, fig, p.level[1]);
         if (type == 3) {
           if (const auto status = document::findInWindow(rt, fig, tags::kText))
@@ -678,7 +671,7 @@ void animcase(Runtime& rt, const Operations& ops) {
         const Handle moving = movesReceptor ? receptor : source;
         g.set(moving, "xdata", Value(frames.x[k]));
         g.set(moving, "ydata", Value(frames.y[k]));
-        callIf(rt, ops, "refreshimages", {Value::handle(fig)});
+        ops.call(rt, "refreshimages", {Value::handle(fig)});
         if (!g.exists(polar)) throw Error("the polar diagram window was closed: the animation is stopped");
         const bool withPath = p.showpath != 0;
         ops.call(rt, "polardiagram",

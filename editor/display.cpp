@@ -298,7 +298,7 @@ void selectvalue(Runtime& rt, const Operations& ops) {
     // Counts index the colour table directly: count R (shown as R + 1) takes row R + 1 of the
     // maxr + 1 colours. Scaled limits [0.5, maxr + 1.5] give the same rows, centre on centre.
     g.set(axes, "clim", Value::row({0.5, clim[1] + 0.5}));
-  } else if (manual && ops.has("changecolorlimits")) {
+  } else if (manual) {
     // The manual limits of the level map hold through a look at the reflection numbers.
     const auto kept = levelLimits(rt, fig);
     const auto shown = g.at(axes).numbers("clim");

@@ -25,13 +25,9 @@ namespace {
 
 constexpr std::string_view kCanceled = "canceled";
 
-// Runs an operation of the computation chain when it is registered.
-void runStep(Runtime& rt, const Operations& ops, std::string_view name, const std::vector<Value>& args = {}) {
-  if (ops.has(name)) ops.call(rt, name, args);
-}
-
+// Runs the steps of the computation chain in order.
 void recompute(Runtime& rt, const Operations& ops, std::initializer_list<std::string_view> steps) {
-  for (std::string_view step : steps) runStep(rt, ops, step);
+  for (std::string_view step : steps) ops.call(rt, step);
 }
 
 bool isWallLine(const Graphics& g, Handle h) {
@@ -457,7 +453,7 @@ void changealphamanual(Runtime& rt, const Operations& ops) {
   const std::vector<double> before = wallAbsorptions(rt, fig);
   for (std::size_t k = 0; k < before.size(); ++k) lines.emplace_back(absorptionListLine(k + 1, before[k]));
 
-  runStep(rt, ops, "enableobjects", {Value("off")});
+  ops.call(rt, "enableobjects", {Value("off")});
   const Handle box = createObject(g, ObjectType::UiControl, fig,
                                   {{"style", "edit"},
                                    {"units", "normalized"},
@@ -479,7 +475,7 @@ void changealphamanual(Runtime& rt, const Operations& ops) {
 
   rt.waitfor(button);
   if (!g.exists(fig)) return;  // the window was closed while the list was open
-  runStep(rt, ops, "enableobjects", {Value("on")});
+  ops.call(rt, "enableobjects", {Value("on")});
   if (g.exists(button)) {
     // The wait ended without the button being pressed: the list is dropped unread.
     g.remove(button);

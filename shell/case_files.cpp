@@ -243,7 +243,7 @@ void savecase(platform::Runtime& rt, const Operations& ops, const std::optional<
     record.name = base;
     storeCase(rt, fig, std::move(record));
   }
-  runIfRegistered(rt, ops, "selectvalue");  // shows the case name above the drawing
+  ops.call(rt, "selectvalue");  // shows the case name above the drawing
 }
 
 void loadcase(platform::Runtime& rt, const Operations& ops, const std::optional<std::string>& filename) {

@@ -439,12 +439,6 @@ void makeControls(Graphics& g, Handle fig) {
 
 }  // namespace
 
-std::vector<Value> runIfRegistered(platform::Runtime& rt, const Operations& ops, std::string_view name,
-                                   const std::vector<Value>& args, int outputs) {
-  if (!ops.has(name)) return {};
-  return ops.call(rt, name, args, outputs);
-}
-
 std::optional<double> getzonesize(platform::Runtime& rt) {
   platform::InputDialog dialog;
   dialog.prompts = {"Enter drawing zone dimension in meter ([4 640]):"};
@@ -504,11 +498,11 @@ Handle init(platform::Runtime& rt, const Operations& ops, double zone) {
   // A named argument list: GCC 12 at -O3 takes the braced temporary for uninitialized.
   std::vector<Value> gridArgs;
   gridArgs.emplace_back(gsize);
-  runIfRegistered(rt, ops, "changegrid", gridArgs);
+  ops.call(rt, "changegrid", gridArgs);
   for (const char* step :
        {document::kViewOperation, "refreshsurfaceposition", "checkroomconvexity", "refreshimages", "setlayer",
         "refreshsurfacevalues", "selectvalue", "hidegrid", "refreshwallmenu"}) {
-    runIfRegistered(rt, ops, step);
+    ops.call(rt, step);
   }
   return fig;
 }

@@ -46,7 +46,7 @@ void moveMarker(Graphics& g, Handle marker, double x, double y) {
 }
 
 std::vector<Value> snapshotAnswer(platform::Runtime& rt, const Operations& ops) {
-  return runIfRegistered(rt, ops, "getcurrentprop", {}, 1);
+  return ops.call(rt, "getcurrentprop", {}, 1);
 }
 
 // Steps 12 and 13: the history restarts with one entry after a scanned plan or a shape.
@@ -98,7 +98,7 @@ void rebuild(platform::Runtime& rt, const Operations& ops, const CaseDescription
   // The map starts on the other core while this rebuilds the window; its step takes the values if
   // they are for what the window then shows. A guess that cannot be made (a window damaged from
   // outside) is no reason to refuse the rebuild: the steps say what is wrong, if anything still is.
-  if (ops.has("refreshsurfacevalues")) {
+  {
     std::shared_ptr<EarlyMap> early;
     try {
       if (auto expected = expectedMapInputs(rt, fig, prop); expected && EarlyMap::suits(*expected))
@@ -133,9 +133,9 @@ void rebuild(platform::Runtime& rt, const Operations& ops, const CaseDescription
     for (Handle h : area.edges) g.set(h, "visible", Value(visibility));
     for (Handle h : area.corners) g.set(h, "visible", Value(visibility));
   } else if (!prop.noaudiencechange) {
-    const auto inside = runIfRegistered(rt, ops, "checkaudience", {}, 1);
+    const auto inside = ops.call(rt, "checkaudience", {}, 1);
     if (!inside.empty() && inside.front().isScalar() && inside.front().scalar() == -1) {
-      runIfRegistered(rt, ops, "matchroom");
+      ops.call(rt, "matchroom");
     }
   }
 
@@ -152,8 +152,7 @@ void rebuild(platform::Runtime& rt, const Operations& ops, const CaseDescription
       moveMarker(g, *source, *prop.xso, *prop.yso);
     } else {
       const engine::Point s = firstPoint(rt, *source);
-      const auto cls =
-          runIfRegistered(rt, ops, "checksource", {Value(s.x), Value(s.y), Value::handle(fig)}, 1);
+      const auto cls = ops.call(rt, "checksource", {Value(s.x), Value(s.y), Value::handle(fig)}, 1);
       if (!cls.empty() && cls.front().isScalar() && cls.front().scalar() == 0) {
         const auto walls = wallsInWallOrder(rt, fig);
         if (!walls.empty()) {
@@ -168,11 +167,11 @@ void rebuild(platform::Runtime& rt, const Operations& ops, const CaseDescription
   bool newView = false;
   if (prop.xlim && prop.ylim) {
     newView = true;
-    runIfRegistered(rt, ops, "expandzone",
-                    {Value::row({(*prop.xlim)[0], (*prop.xlim)[1], (*prop.ylim)[0], (*prop.ylim)[1]})});
+    ops.call(rt, "expandzone",
+             {Value::row({(*prop.xlim)[0], (*prop.xlim)[1], (*prop.ylim)[0], (*prop.ylim)[1]})});
   }
-  if (prop.gsize) runIfRegistered(rt, ops, "changegrid", {Value(*prop.gsize)});
-  if (newWalls && !newView) runIfRegistered(rt, ops, "expandzone", {Value("auto")});
+  if (prop.gsize) ops.call(rt, "changegrid", {Value(*prop.gsize)});
+  if (newWalls && !newView) ops.call(rt, "expandzone", {Value("auto")});
 
   // Receptor: where the description puts it, else in the middle of the view.
   if (const auto receptor = findInWindow(rt, fig, tags::kReceptor)) {
@@ -196,7 +195,7 @@ void rebuild(platform::Runtime& rt, const Operations& ops, const CaseDescription
   for (const char* step :
        {"refreshsurfaceposition", "checkroomconvexity", "refreshimages", "setlayer", "refreshsurfacevalues",
         "selectvalue", "hidegrid", "setsurfacefob", "refreshwallmenu"}) {
-    runIfRegistered(rt, ops, step);
+    ops.call(rt, step);
   }
   if (viewCase(rt, fig).earlyMap) {
     changeCase(rt, fig, [](CaseRecord& record) { record.earlyMap.reset(); });
