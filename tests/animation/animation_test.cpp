@@ -218,7 +218,7 @@ TEST_F(AnimationTest, FixturePathGivesItsStoredFrames) {
   fig = currentMainWindow(rt);
   const auto saved = stored();
   ASSERT_TRUE(saved);
-  EXPECT_EQ(saved->animationtype, 2);
+  EXPECT_EQ(saved->animationtype, AnimationType::SurfaceAndImages);
   EXPECT_EQ(saved->level, (std::vector<double>{40, 100}));
   EXPECT_TRUE(saved->axis.empty());
   EXPECT_EQ(saved->ptype, "linear");
@@ -306,7 +306,7 @@ TEST_F(AnimationTest, PointerPathRunsTheAnimationAndKeepsItsParameters) {
   ASSERT_EQ(saved->xpath->size(), 7u);
   EXPECT_NEAR((*saved->xpath)[1], 4 + 4.0 / 3, 1e-12);
   EXPECT_EQ(saved->step, 6);
-  EXPECT_EQ(saved->animationtype, 2);
+  EXPECT_EQ(saved->animationtype, AnimationType::SurfaceAndImages);
   for (const char* tag : {"startpoint", "lines", "spline", "path"}) EXPECT_EQ(count(tag), 0u) << tag;
   EXPECT_NEAR(source().x, 12, 1e-9);
   EXPECT_TRUE(controlsEnabled());
