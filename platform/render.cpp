@@ -16,7 +16,7 @@ AxesContext makeContext(const Graphics& g, Handle axes, Canvas& canvas, const Ax
   // Qt's SVG writer) gets its geometry cut at the box exactly.
   const double guard = std::max(canvas.width(), canvas.height());
   ctx.clipRect = expanded(map.box, canvas.clipsItself() ? guard : 0);
-  const ColorSpec c = colorSpec(g.at(axes), "color", "none");
+  const ColorChoice c = colorChoice(g.at(axes), "color", "none");
   if (c.rgb) {
     ctx.axesColor = *c.rgb;
   } else if (const Handle fig = g.figureOf(axes); fig != kNoHandle) {
@@ -30,7 +30,7 @@ void renderAxesWith(const Graphics& g, Handle axes, Canvas& canvas, const AxesMa
   AxesContext ctx = makeContext(g, axes, canvas, map);
   const bool visible = isOn(a);
   if (visible) {
-    const ColorSpec bg = colorSpec(a, "color", "none");
+    const ColorChoice bg = colorChoice(a, "color", "none");
     if (bg.rgb) {
       canvas.setClip(std::nullopt);
       const PixelRect& b = map.box;

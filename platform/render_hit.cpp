@@ -93,7 +93,7 @@ bool hitPatch(const AxesMapping& map, const GraphicsObject& o, Point p) {
   const bool vector = xd.rows == 1 || xd.cols == 1;
   const std::size_t perFace = vector ? xd.numel() : xd.rows;
   const std::size_t faces = vector ? 1 : xd.cols;
-  const bool filled = !colorSpec(o, "facecolor", "flat").none();
+  const bool filled = !colorChoice(o, "facecolor", "flat").none();
   for (std::size_t f = 0; f < faces; ++f) {
     std::vector<Point> pts;
     for (std::size_t k = 0; k < perFace; ++k) {

@@ -35,13 +35,13 @@ const Matrix& matrixOf(const GraphicsObject& o, std::string_view name);  // empt
 bool onOr(const GraphicsObject& o, std::string_view name, bool fallback);
 
 // A colour property: a colour, or one of the words "none", "auto", "flat", "interp".
-struct ColorSpec {
+struct ColorChoice {
   std::optional<Rgb> rgb;
   std::string word;  // lower case, when not a colour
   bool none() const { return !rgb && (word == "none" || word.empty()); }
 };
 
-ColorSpec colorSpec(const GraphicsObject& o, std::string_view name, std::string_view fallback = "none");
+ColorChoice colorChoice(const GraphicsObject& o, std::string_view name, std::string_view fallback = "none");
 Rgb colorOr(const GraphicsObject& o, std::string_view name, Rgb fallback);
 bool isOn(const GraphicsObject& o);
 LineStyle lineStyleOf(const std::string& s, bool& none);

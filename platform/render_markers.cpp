@@ -84,8 +84,8 @@ MarkerStyle markerStyle(const AxesContext& ctx, const GraphicsObject& o, const R
   MarkerStyle m;
   m.marker = textOr(o, "marker", "none");
   m.size = numberOr(o, "markersize", 6) * kPixelsPerPoint;
-  const ColorSpec face = colorSpec(o, "markerfacecolor", "none");
-  const ColorSpec edge = colorSpec(o, "markeredgecolor", "auto");
+  const ColorChoice face = colorChoice(o, "markerfacecolor", "none");
+  const ColorChoice edge = colorChoice(o, "markeredgecolor", "auto");
   m.face = face.rgb ? face.rgb : (face.word == "auto" ? std::optional<Rgb>(ctx.axesColor) : std::nullopt);
   m.edge = edge.rgb ? edge.rgb : (edge.word == "auto" ? std::optional<Rgb>(lineColor) : std::nullopt);
   m.edgeWidth = strokeWidth(o);

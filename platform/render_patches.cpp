@@ -16,8 +16,8 @@ void drawPatch(AxesContext& ctx, const GraphicsObject& o) {
   const bool clip = onOr(o, "clipping", true);
   setClipFor(ctx, o);
   const ScaleFor mapping(ctx, o);
-  const ColorSpec face = colorSpec(o, "facecolor", "flat");
-  const ColorSpec edge = colorSpec(o, "edgecolor", "none");
+  const ColorChoice face = colorChoice(o, "facecolor", "flat");
+  const ColorChoice edge = colorChoice(o, "edgecolor", "none");
   bool noLine = false;
   const LineStyle style = lineStyleOf(textOr(o, "linestyle", "-"), noLine);
   // Colour data per vertex (as many values as vertices) or per face.

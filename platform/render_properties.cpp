@@ -47,7 +47,7 @@ bool onOr(const GraphicsObject& o, std::string_view name, bool fallback) {
   return fallback;
 }
 
-ColorSpec colorSpec(const GraphicsObject& o, std::string_view name, std::string_view fallback) {
+ColorChoice colorChoice(const GraphicsObject& o, std::string_view name, std::string_view fallback) {
   const auto v = prop(o, name);
   if (!v) return {std::nullopt, std::string(fallback)};
   if (auto c = colorOf(*v)) return {c, ""};
@@ -56,7 +56,7 @@ ColorSpec colorSpec(const GraphicsObject& o, std::string_view name, std::string_
 }
 
 Rgb colorOr(const GraphicsObject& o, std::string_view name, Rgb fallback) {
-  const ColorSpec c = colorSpec(o, name);
+  const ColorChoice c = colorChoice(o, name);
   return c.rgb ? *c.rgb : fallback;
 }
 

@@ -67,7 +67,7 @@ void drawSurface(AxesContext& ctx, const GraphicsObject& o) {
   const bool clip = onOr(o, "clipping", true);
   setClipFor(ctx, o);
   const ScaleFor mapping(ctx, o);
-  const ColorSpec face = colorSpec(o, "facecolor", "flat");
+  const ColorChoice face = colorChoice(o, "facecolor", "flat");
   if (!face.none()) {
     // Each grid point's pixel, and whether it is drawn at all, worked out once: up to four cells and a
     // strip share it.
@@ -193,7 +193,7 @@ void drawSurface(AxesContext& ctx, const GraphicsObject& o) {
       ctx.canvas.tableTriangles(tableTris, table);
     }
   }
-  const ColorSpec edge = colorSpec(o, "edgecolor", "none");
+  const ColorChoice edge = colorChoice(o, "edgecolor", "none");
   bool noLine = false;
   const LineStyle style = lineStyleOf(textOr(o, "linestyle", "-"), noLine);
   if (edge.none() || noLine) return;
