@@ -32,10 +32,6 @@ namespace {
 constexpr double kSplineGray = 0.43;
 constexpr double kPolarMinDistance = 1;  // metres between the moving and the still object
 
-void callIf(Runtime& rt, const Operations& ops, std::string_view name, const std::vector<Value>& args = {}) {
-  if (ops.has(name)) ops.call(rt, name, args);
-}
-
 void removeAll(Graphics& g, const std::vector<Handle>& handles) {
   for (Handle h : handles) {
     if (g.exists(h)) g.remove(h);
@@ -367,373 +363,482 @@ std::vector<std::string> summaryLines(std::size_t frames, const std::string& out
           time};
 }
 
-void animcase(Runtime& rt, const Operations& ops) {
-  auto& g = rt.graphics();
-  const Handle fig = document::currentMainWindow(rt);
-  const Handle axes = document::drawingAxes(rt, fig);
-  const CaseRecord stored = document::readCase(rt, fig);
+namespace {
 
-  std::optional<AnimationParameters> previous = stored.animationparameters;
-  if (previous) previous->pathtype = 1;
-  std::optional<AnimationParameters> chosen = getanimparameter(rt, previous);
-  if (!chosen) return;
-  AnimationParameters p = std::move(*chosen);
-  const int type = p.animationtype;
-  if (type == 4 && !ops.has("polardiagram")) {
-    rt.ui().message(MessageKind::Error,
-                    "Polar animation is not available: the polar diagram cannot be drawn in this session.",
-                    "Error");
-    return;
-  }
+using document::AnimationType;
+using document::PathType;
 
-  // ---- path choice
-  const int ns = p.step;
-  bool createpath = true, modifysteps = false;
+// Where the frames come from: a path entered now (of kind `ptype`), or the stored one, its frames
+// kept or spread again over its points for a new number of steps.
+struct PathChoice {
+  bool createpath = true;
+  bool modifysteps = false;
   std::string ptype;
+};
+
+PathChoice choosePath(const AnimationParameters& p, const CaseRecord& stored) {
   const auto sameLength = [](const std::optional<std::vector<double>>& a,
                              const std::optional<std::vector<double>>& b) {
     return a && b && !a->empty() && a->size() == b->size();
   };
-  if (p.pathtype == 1) {
-    // A stored path is used only when it is whole.
-    if (sameLength(p.xpath, p.ypath)) {
-      createpath = false;
-      ptype = p.ptype.value_or("linear");
-      if (stored.animationparameters && stored.animationparameters->step != ns) {
+  PathChoice c;
+  switch (p.pathtype) {
+    case PathType::Previous:
+      // A stored path is used only when it is whole.
+      if (!sameLength(p.xpath, p.ypath)) {
+        c.ptype = "linear";
+        break;
+      }
+      c.createpath = false;
+      c.ptype = p.ptype.value_or("linear");
+      if (stored.animationparameters && stored.animationparameters->step != p.step) {
         if (sameLength(p.xp, p.yp) && p.xp->size() >= 2) {
-          modifysteps = true;
+          c.modifysteps = true;
         } else {
-          createpath = true;  // the stored points are missing: a new path is drawn
-          ptype = "linear";
+          c.createpath = true;  // the stored points are missing: a new path is drawn
+          c.ptype = "linear";
         }
       }
-    } else {
-      ptype = "linear";
-    }
-  } else {
-    ptype = p.pathtype == 3 ? "spline" : p.pathtype == 4 ? "manual" : "linear";
+      break;
+    case PathType::Spline:
+      c.ptype = "spline";
+      break;
+    case PathType::Manual:
+      c.ptype = "manual";
+      break;
+    case PathType::Linear:
+    default:  // a number no kind has, read from a file
+      c.ptype = "linear";
+      break;
   }
-  callIf(rt, ops, "enableobjects", {Value("off")});
+  return c;
+}
+
+// The path entry with the window's controls off: the entered points go to `p`. False when the user
+// quits the entry (nothing is left drawn).
+bool enterPath(Runtime& rt, const Operations& ops, Handle fig, Handle axes, AnimationParameters& p,
+               const PathChoice& choice) {
+  auto& g = rt.graphics();
+  ops.call(rt, "enableobjects", {Value("off")});
   g.setCurrentFigure(fig);
   g.set(fig, "currentaxes", Value::handle(axes));
-
-  if (createpath) {
+  if (choice.createpath) {
     std::optional<Path> entered;
-    if (ptype == "manual") {
+    if (choice.ptype == "manual") {
       entered = manualPath(rt, axes);
     } else {
-      entered = pointerPath(rt, fig, axes, ptype == "spline");
+      entered = pointerPath(rt, fig, axes, choice.ptype == "spline");
     }
     if (!entered) {
       removeAll(g, document::objectsByTag(rt, fig, "lines"));
       removeAll(g, document::objectsByTag(rt, fig, "startpoint"));
-      if (g.exists(fig)) callIf(rt, ops, "enableobjects", {Value("on")});
-      return;
+      if (g.exists(fig)) ops.call(rt, "enableobjects", {Value("on")});
+      return false;
     }
-    p.ptype = ptype;
+    p.ptype = choice.ptype;
     p.xp = entered->x;
     p.yp = entered->y;
   }
-  callIf(rt, ops, "enableobjects", {Value("on")});
+  ops.call(rt, "enableobjects", {Value("on")});
+  return true;
+}
 
-  Path frames;
-  if (createpath || modifysteps) {
-    frames = setpathsegments(*p.xp, *p.yp, p.ptype.value_or("linear"), ns);
-  } else {
-    frames = {*p.xpath, *p.ypath};
+Path framePositions(const AnimationParameters& p, const PathChoice& choice) {
+  if (choice.createpath || choice.modifysteps)
+    return setpathsegments(*p.xp, *p.yp, p.ptype.value_or("linear"), p.step);
+  return {*p.xpath, *p.ypath};
+}
+
+// Shows the path dotted with the refused frames in red, says why, and takes both away again.
+void showRefusedFrames(Runtime& rt, Handle axes, const Path& frames, const std::vector<std::size_t>& bad,
+                       const std::string& message) {
+  auto& g = rt.graphics();
+  std::vector<double> rx, ry;
+  for (std::size_t i : bad) {
+    rx.push_back(frames.x[i]);
+    ry.push_back(frames.y[i]);
   }
-  const std::size_t count = frames.x.size();
+  const Handle line = createObject(
+      g, ObjectType::Line, axes,
+      {{"xdata", Value::row(frames.x)}, {"ydata", Value::row(frames.y)}, {"linestyle", ":"}, {"color", "k"}});
+  const Handle marks = createObject(g, ObjectType::Line, axes,
+                                    {{"xdata", Value::row(rx)},
+                                     {"ydata", Value::row(ry)},
+                                     {"linestyle", "none"},
+                                     {"marker", "."},
+                                     {"markersize", 12.0},
+                                     {"color", "r"}});
+  rt.ui().message(MessageKind::Error, message, "Error");
+  removeAll(g, {line, marks});
+}
 
-  // ---- path check
-  const auto source = document::objectInWindow(rt, fig, tags::kSource);
-  const auto receptor = document::objectInWindow(rt, fig, tags::kReceptor);
-  const auto reject = [&](const std::vector<std::size_t>& bad, const std::string& message) {
-    std::vector<double> rx, ry;
-    for (std::size_t i : bad) {
-      rx.push_back(frames.x[i]);
-      ry.push_back(frames.y[i]);
-    }
-    const Handle line = createObject(g, ObjectType::Line, axes,
-                                     {{"xdata", Value::row(frames.x)},
-                                      {"ydata", Value::row(frames.y)},
-                                      {"linestyle", ":"},
-                                      {"color", "k"}});
-    const Handle marks = createObject(g, ObjectType::Line, axes,
-                                      {{"xdata", Value::row(rx)},
-                                       {"ydata", Value::row(ry)},
-                                       {"linestyle", "none"},
-                                       {"marker", "."},
-                                       {"markersize", 12.0},
-                                       {"color", "r"}});
-    rt.ui().message(MessageKind::Error, message, "Error");
-    removeAll(g, {line, marks});
-  };
+// Every frame inside the room and, for the polar diagram, farther than a metre from the object that
+// stays. False (after showing the frames refused) otherwise.
+bool pathAccepted(Runtime& rt, Handle fig, Handle axes, const Path& frames, const AnimationParameters& p) {
+  const std::size_t count = frames.x.size();
+  const Handle source = document::objectInWindow(rt, fig, tags::kSource);
+  const Handle receptor = document::objectInWindow(rt, fig, tags::kReceptor);
   std::vector<std::size_t> outside;
   for (std::size_t i = 0; i < count; ++i) {
     if (document::checksource(rt, frames.x[i], frames.y[i], fig) == 0) outside.push_back(i);
   }
   if (!outside.empty()) {
-    reject(outside, "Some path points (in red) are outside room ...");
-    return;
+    showRefusedFrames(rt, axes, frames, outside, "Some path points (in red) are outside room ...");
+    return false;
   }
-  const bool movesReceptor = type == 4 && p.movingobject == 2;
-  if (type == 4) {
-    const engine::Point still = document::firstPoint(rt, movesReceptor ? source : receptor);
-    std::vector<std::size_t> close;
-    for (std::size_t i = 0; i < count; ++i) {
-      if (!(std::hypot(frames.x[i] - still.x, frames.y[i] - still.y) > kPolarMinDistance)) close.push_back(i);
+  if (p.animationtype != AnimationType::Polar) return true;
+  const bool movesReceptor = p.movingobject == 2;
+  const engine::Point still = document::firstPoint(rt, movesReceptor ? source : receptor);
+  std::vector<std::size_t> close;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!(std::hypot(frames.x[i] - still.x, frames.y[i] - still.y) > kPolarMinDistance)) close.push_back(i);
+  }
+  if (close.empty()) return true;
+  showRefusedFrames(rt, axes, frames, close,
+                    "Receptor is closer than one meter from source for some points (in "
+                    "red) ...");
+  return false;
+}
+
+// The frames of an accepted path: the drawing prepared, one frame a position (written out or paused
+// on), the drawing put back, the parameters kept and the summary shown.
+class FrameRun {
+ public:
+  FrameRun(Runtime& rt, const Operations& ops, Handle fig, Handle axes, AnimationParameters p, Path frames)
+      : rt_(rt),
+        ops_(ops),
+        g_(rt.graphics()),
+        fig_(fig),
+        axes_(axes),
+        p_(std::move(p)),
+        frames_(std::move(frames)),
+        type_(p_.animationtype),
+        map_(type_ != AnimationType::Polar),
+        movesReceptor_(type_ == AnimationType::Polar && p_.movingobject == 2),
+        reflection_(reflectionShown(rt, fig)),
+        source_(document::objectInWindow(rt, fig, tags::kSource)),
+        receptor_(document::objectInWindow(rt, fig, tags::kReceptor)),
+        roomBox_(roomBox(rt, fig)) {}
+
+  void play() {
+    const auto started = std::chrono::steady_clock::now();
+    try {
+      if (!prepare()) return;
+      for (std::size_t k = 0; k < frames_.x.size(); ++k) {
+        writeOrPause(k, map_ ? mapFrame(k) : polarFrame(k));
+      }
+    } catch (...) {
+      restoreDisplay();
+      throw;
     }
-    if (!close.empty()) {
-      reject(close, "Receptor is closer than one meter from source for some points (in red) ...");
-      return;
-    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    restoreDisplay();
+    finish(seconds);
   }
 
-  // ---- preparation
+ private:
+  // What the map animations hide, and how it was.
   struct Remembered {
     bool audience = true, receptor = true, axis = true, grid = true;
-  } seen;
-  const auto firstVisible = [&](std::string_view tag) {
-    const auto found = document::objectsInCreationOrder(rt, fig, tag);
-    return found.empty() || g.at(found.front()).visible();
-  };
-  const bool map = type <= 3;
-  const bool reflection = reflectionShown(rt, fig);
-  std::optional<std::array<double, 4>> savedView;
-  bool prepared = false;
-  Handle pathDrawn = platform::kNoHandle;
-  Handle polar = platform::kNoHandle;
-
-  // Puts the drawing back as it was before the frames (the moved object stays where it went).
-  const auto restoreDisplay = [&] {
-    if (!g.exists(fig)) return;
-    if (map && prepared) {
-      removeAll(g, {pathDrawn});
-      if (savedView) {
-        g.set(axes, "xlim", Value::row({(*savedView)[0], (*savedView)[1]}));
-        g.set(axes, "ylim", Value::row({(*savedView)[2], (*savedView)[3]}));
-        callIf(rt, ops, "setsurfacefob");
-      }
-      if (!p.level.empty()) callIf(rt, ops, "changecolorlimits", {Value("auto")});
-      if (type == 3) {
-        setVisible(g, document::objectsByTag(rt, fig, tags::kAudienceMap), true);
-        for (const char* tag : {tags::kColorBarAxes, tags::kColorBarPatch}) {
-          if (const auto h = document::findInWindow(rt, fig, tag)) setVisible(g, {*h}, true);
-        }
-      }
-      setVisible(g, document::objectsByTag(rt, fig, tags::kWallVertex), true);
-      setVisible(g, document::objectsByTag(rt, fig, tags::kAudienceVertex), seen.audience);
-      setVisible(g, document::objectsByTag(rt, fig, tags::kAudienceEdge), seen.audience);
-      setVisible(g, {receptor}, seen.receptor);
-      setVisible(g, document::objectsByTag(rt, fig, tags::kXAxis), seen.axis);
-      setVisible(g, document::objectsByTag(rt, fig, tags::kYAxis), seen.axis);
-      setVisible(g, document::objectsByTag(rt, fig, tags::kGrid), seen.grid);
-      // The map follows the source to its last position (images only did not recompute it).
-      if (type == 1 || type == 3) {
-        callIf(rt, ops, "refreshimages");
-        callIf(rt, ops, "refreshsurfacevalues");
-      }
-      callIf(rt, ops, "selectvalue");
-    }
-    CaseRecord record = document::readCase(rt, fig);
-    record.noprogressbar.reset();
-    document::storeCase(rt, fig, std::move(record));
   };
 
-  std::string outputDirectory, prefix;
-  const std::array<double, 4> roomBox = [&] {
+  // The walls' box, a metre wider each way: the extent of the frames holds at least this.
+  static std::array<double, 4> roomBox(const Runtime& rt, Handle fig) {
     const auto walls = document::wallGeometry(rt, fig);
     std::array<double, 4> b{INFINITY, -INFINITY, INFINITY, -INFINITY};
     for (const auto& w : walls) {
       b = {std::min(b[0], w.x1), std::max(b[1], w.x1), std::min(b[2], w.y1), std::max(b[3], w.y1)};
     }
     return std::array<double, 4>{b[0] - 1, b[1] + 1, b[2] - 1, b[3] + 1};
-  }();
-  std::optional<double> cmin, cmax;
-  std::array<double, 4> extent{INFINITY, -INFINITY, INFINITY, -INFINITY};
-  const auto started = std::chrono::steady_clock::now();
+  }
 
-  try {
-    if (map) {
-      seen.audience = firstVisible(tags::kAudienceVertex);
-      seen.receptor = g.at(receptor).visible();
-      seen.axis = firstVisible(tags::kXAxis);
-      seen.grid = firstVisible(tags::kGrid);
-      prepared = true;
-      for (const char* tag : {tags::kWallVertex, tags::kAudienceVertex, tags::kAudienceEdge, tags::kXAxis,
-                              tags::kYAxis, tags::kGrid}) {
-        setVisible(g, document::objectsByTag(rt, fig, tag), false);
-      }
-      g.setText(fig, "paperunits", "points");
-      g.set(fig, "paperposition", Value::row({0, 0, 430.08, 376.32}));
-      if (type == 1) {
-        callIf(rt, ops, document::kZoomOperation, {Value("room")});
-      } else {
-        callIf(rt, ops, "hideviewobjects", {Value("images-on")});
-        callIf(rt, ops, document::kZoomOperation, {Value("images")});
-      }
-      setVisible(g, {receptor}, false);
-    }
+  bool firstVisible(std::string_view tag) const {
+    const auto found = document::objectsInCreationOrder(rt_, fig_, tag);
+    return found.empty() || g_.at(found.front()).visible();
+  }
 
-    if (p.output != "no output") {
-      const std::filesystem::path out(p.output);
-      const std::filesystem::path dir = out.parent_path() / out.filename();
-      std::error_code ec;
-      bool ready = std::filesystem::is_directory(dir, ec);
-      if (!ready) ready = std::filesystem::create_directories(dir, ec) && !ec;
-      if (!ready) {
-        rt.ui().message(MessageKind::Warning, "Unable to create output directory " + dir.string() + " ...",
-                        "Error");
-      } else {
-        for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
-          if (entry.is_regular_file(ec) &&
-              platform::equalsIgnoreCase(entry.path().extension().string(), ".bmp")) {
-            std::filesystem::remove(entry.path(), ec);
-          }
-        }
-        outputDirectory = dir.string();
-        prefix = (dir / out.filename()).string();
-      }
-    }
-
-    CaseRecord record = document::readCase(rt, fig);
+  // Everything before the first frame. False when the polar diagram could not be drawn (said so, and
+  // the drawing put back).
+  bool prepare() {
+    if (map_) hideEditingObjects();
+    prepareOutputFolder();
+    CaseRecord record = document::readCase(rt_, fig_);
     record.noprogressbar = "no";
-    document::storeCase(rt, fig, std::move(record));
+    document::storeCase(rt_, fig_, std::move(record));
+    if (map_ && p_.showpath != 0) {
+      pathDrawn_ = createObject(g_, ObjectType::Line, axes_,
+                                {{"xdata", Value::row(p_.xp.value_or(frames_.x))},
+                                 {"ydata", Value::row(p_.yp.value_or(frames_.y))},
+                                 {"linestyle", ":"},
+                                 {"color", "k"},
+                                 {"tag", "path"}});
+    }
+    if (map_ && p_.axis.size() == 4) fixView();
+    if (p_.level.size() == 2) fixLevels();
+    if (type_ == AnimationType::Polar && !openPolarWindow()) return false;
+    if (type_ == AnimationType::ImagesOnly) hideMapForImages();
+    return true;
+  }
 
-    if (map && p.showpath != 0) {
-      pathDrawn = createObject(g, ObjectType::Line, axes,
-                               {{"xdata", Value::row(p.xp.value_or(frames.x))},
-                                {"ydata", Value::row(p.yp.value_or(frames.y))},
-                                {"linestyle", ":"},
-                                {"color", "k"},
-                                {"tag", "path"}});
+  // The map animations show the room and the images without the editing handles.
+  void hideEditingObjects() {
+    seen_.audience = firstVisible(tags::kAudienceVertex);
+    seen_.receptor = g_.at(receptor_).visible();
+    seen_.axis = firstVisible(tags::kXAxis);
+    seen_.grid = firstVisible(tags::kGrid);
+    prepared_ = true;
+    for (const char* tag : {tags::kWallVertex, tags::kAudienceVertex, tags::kAudienceEdge, tags::kXAxis,
+                            tags::kYAxis, tags::kGrid}) {
+      setVisible(g_, document::objectsByTag(rt_, fig_, tag), false);
     }
-    if (map && p.axis.size() == 4) {
-      const auto xl = g.at(axes).numbers("xlim");
-      const auto yl = g.at(axes).numbers("ylim");
-      savedView = std::array<double, 4>{xl[0], xl[1], yl[0], yl[1]};
-      const double side = std::max(p.axis[1] - p.axis[0], p.axis[3] - p.axis[2]);
-      const double mx = (p.axis[0] + p.axis[1]) / 2, my = (p.axis[2] + p.axis[3]) / 2;
-      g.set(axes, "xlim", Value::row({mx - side / 2, mx + side / 2}));
-      g.set(axes, "ylim", Value::row({my - side / 2, my + side / 2}));
-      callIf(rt, ops, "setsurfacefob");
+    g_.setText(fig_, "paperunits", "points");
+    g_.set(fig_, "paperposition", Value::row({0, 0, 430.08, 376.32}));
+    if (type_ == AnimationType::SurfaceOnly) {
+      ops_.call(rt_, document::kZoomOperation, {Value("room")});
+    } else {
+      ops_.call(rt_, "hideviewobjects", {Value("images-on")});
+      ops_.call(rt_, document::kZoomOperation, {Value("images")});
     }
-    if (p.level.size() == 2) {
-      cmin = p.level[0];
-      cmax = p.level[1];
-      if (map) {
-        if (reflection) {
-          callIf(rt, ops, "changecolorlimits", {Value("auto")});
-        } else {
-          callIf(rt, ops, "changecolorlimits", {Value::row(p.level)});
-        }
-      }
-    }
-    if (type == 4) {
-      ops.call(rt, "polardiagram", {});
-      polar = newestPolarWindow(g);
-      if (polar == platform::kNoHandle) {
-        restoreDisplay();
-        rt.ui().message(MessageKind::Error, "No polar diagram could be drawn: the animation is stopped.",
-                        "Error");
-        return;
-      }
-    }
-    std::string title;
-    if (type == 3) {
-      const CaseRecord r = document::readCase(rt, fig);
-      title = (r.name == "not saved" ? std::string() : "case: " + r.name + "  -  ") + "Moving images";
-      setVisible(g, document::objectsByTag(rt, fig, tags::kAudienceMap), false);
-      for (const char* tag : {tags::kColorBarAxes, tags::kColorBarPatch}) {
-        if (const auto h = document::findInWindow(rt, fig, tag)) setVisible(g, {*h}, false);
-      }
-    }
+    setVisible(g_, {receptor_}, false);
+  }
 
-    for (std::size_t k = 0; k < count; ++k) {
-      Handle shown = fig;
-      if (map) {
-        g.set(source, "xdata", Value(frames.x[k]));
-        g.set(source, "ydata", Value(frames.y[k]));
-        callIf(rt, ops, "refreshimages");
-        if (type != 3) callIf(rt, ops, "refreshsurfacevalues");
-        callIf(rt, ops, "selectvalue");
-        if (reflection && p.level.size() == 2) fixReflectionScale(rt, fig, p.level[1]);
-        if (type == 3) {
-          if (const auto status = document::findInWindow(rt, fig, tags::kText))
-            g.setText(*status, "string", title);
-        }
-        if (type == 1) {
-          setVisible(g, document::objectsByTag(rt, fig, tags::kImage), false);
-          setVisible(g, document::objectsByTag(rt, fig, tags::kRadius), false);
-        }
-        if (p.level.empty()) {
-          const CaseRecord r = document::readCase(rt, fig);
-          cmin = std::min(cmin.value_or(r.clim[0]), r.clim[0]);
-          cmax = std::max(cmax.value_or(r.clim[1]), r.clim[1]);
-        }
-        growExtent(rt, fig, tags::kImage, extent);
-        extent = {std::min(extent[0], roomBox[0]), std::max(extent[1], roomBox[1]),
-                  std::min(extent[2], roomBox[2]), std::max(extent[3], roomBox[3])};
-      } else {
-        const Handle moving = movesReceptor ? receptor : source;
-        g.set(moving, "xdata", Value(frames.x[k]));
-        g.set(moving, "ydata", Value(frames.y[k]));
-        callIf(rt, ops, "refreshimages", {Value::handle(fig)});
-        if (!g.exists(polar)) throw Error("the polar diagram window was closed: the animation is stopped");
-        const bool withPath = p.showpath != 0;
-        ops.call(rt, "polardiagram",
-                 {Value::handle(polar), Value::handle(fig), rowOrEmpty(p.level),
-                  withPath ? Value::row(p.xp.value_or(frames.x)) : Value(Matrix{}),
-                  withPath ? Value::row(p.yp.value_or(frames.y)) : Value(Matrix{})});
-        if (p.level.empty() && g.at(polar).userdata()) {
-          const auto limits = g.at(polar).userdata()->toValue();
-          if (limits.isMatrix() && limits.matrix().numel() == 2) {
-            const auto v = limits.numbers();
-            cmin = std::min(cmin.value_or(v[0]), v[0]);
-            cmax = std::max(cmax.value_or(v[1]), v[1]);
-          }
-        }
-        shown = polar;
-      }
-      if (!prefix.empty()) {
-        const std::string file = frameName(prefix, k + 1);
-        try {
-          rt.print(shown, "-dbmp", file);
-        } catch (const Error& e) {
-          // The run goes on without files rather than stopping half way.
-          rt.ui().message(MessageKind::Warning, "Unable to write frame file " + file + " ...", "Error");
-          rt.console(e.what());
-          prefix.clear();
-        }
-      } else if (p.pause > 0) {
-        rt.ui().pause(p.pause);
+  // The chosen output folder, made if needed and emptied of bitmaps; without one, no frames are written.
+  void prepareOutputFolder() {
+    if (p_.output == "no output") return;
+    const std::filesystem::path out(p_.output);
+    const std::filesystem::path dir = out.parent_path() / out.filename();
+    std::error_code ec;
+    bool ready = std::filesystem::is_directory(dir, ec);
+    if (!ready) ready = std::filesystem::create_directories(dir, ec) && !ec;
+    if (!ready) {
+      rt_.ui().message(MessageKind::Warning, "Unable to create output directory " + dir.string() + " ...",
+                       "Error");
+      return;
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+      if (entry.is_regular_file(ec) &&
+          platform::equalsIgnoreCase(entry.path().extension().string(), ".bmp")) {
+        std::filesystem::remove(entry.path(), ec);
       }
     }
-  } catch (...) {
+    outputDirectory_ = dir.string();
+    prefix_ = (dir / out.filename()).string();
+  }
+
+  // The given axis limits, squared about their middle; the view before is put back at the end.
+  void fixView() {
+    const auto xl = g_.at(axes_).numbers("xlim");
+    const auto yl = g_.at(axes_).numbers("ylim");
+    savedView_ = std::array<double, 4>{xl[0], xl[1], yl[0], yl[1]};
+    const double side = std::max(p_.axis[1] - p_.axis[0], p_.axis[3] - p_.axis[2]);
+    const double mx = (p_.axis[0] + p_.axis[1]) / 2, my = (p_.axis[2] + p_.axis[3]) / 2;
+    g_.set(axes_, "xlim", Value::row({mx - side / 2, mx + side / 2}));
+    g_.set(axes_, "ylim", Value::row({my - side / 2, my + side / 2}));
+    ops_.call(rt_, "setsurfacefob");
+  }
+
+  // The given dB levels hold for every frame of a level map.
+  void fixLevels() {
+    cmin_ = p_.level[0];
+    cmax_ = p_.level[1];
+    if (!map_) return;
+    if (reflection_) {
+      ops_.call(rt_, "changecolorlimits", {Value("auto")});
+    } else {
+      ops_.call(rt_, "changecolorlimits", {Value::row(p_.level)});
+    }
+  }
+
+  bool openPolarWindow() {
+    ops_.call(rt_, "polardiagram", {});
+    polar_ = newestPolarWindow(g_);
+    if (polar_ != platform::kNoHandle) return true;
     restoreDisplay();
-    throw;
+    rt_.ui().message(MessageKind::Error, "No polar diagram could be drawn: the animation is stopped.",
+                     "Error");
+    return false;
   }
 
-  // ---- ending
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  restoreDisplay();
-  p.xpath = frames.x;
-  p.ypath = frames.y;
-  CaseRecord record = document::readCase(rt, fig);
-  record.animationparameters = p;
-  document::storeCase(rt, fig, std::move(record));
+  // "images only": the map and its colour bar go, the status line names the animation.
+  void hideMapForImages() {
+    const CaseRecord r = document::readCase(rt_, fig_);
+    title_ = (r.name == "not saved" ? std::string() : "case: " + r.name + "  -  ") + "Moving images";
+    setVisible(g_, document::objectsByTag(rt_, fig_, tags::kAudienceMap), false);
+    for (const char* tag : {tags::kColorBarAxes, tags::kColorBarPatch}) {
+      if (const auto h = document::findInWindow(rt_, fig_, tag)) setVisible(g_, {*h}, false);
+    }
+  }
 
-  std::vector<double> levels;
-  if (cmin && cmax) {
-    levels = {std::max(0.0, platform::roundHalfAway(*cmin * 10) / 10),
-              std::max(0.0, platform::roundHalfAway(*cmax * 10) / 10)};
-    if (map && reflection) levels[1] -= 1;
+  // One frame of a map animation: the source at frame k, the display recomputed. The window shown.
+  Handle mapFrame(std::size_t k) {
+    g_.set(source_, "xdata", Value(frames_.x[k]));
+    g_.set(source_, "ydata", Value(frames_.y[k]));
+    ops_.call(rt_, "refreshimages");
+    if (type_ != AnimationType::ImagesOnly) ops_.call(rt_, "refreshsurfacevalues");
+    ops_.call(rt_, "selectvalue");
+    if (reflection_ && p_.level.size() == 2) fixReflectionScale(rt_, fig_, p_.level[1]);
+    if (type_ == AnimationType::ImagesOnly) {
+      if (const auto status = document::findInWindow(rt_, fig_, tags::kText))
+        g_.setText(*status, "string", title_);
+    }
+    if (type_ == AnimationType::SurfaceOnly) {
+      setVisible(g_, document::objectsByTag(rt_, fig_, tags::kImage), false);
+      setVisible(g_, document::objectsByTag(rt_, fig_, tags::kRadius), false);
+    }
+    if (p_.level.empty()) {
+      const CaseRecord r = document::readCase(rt_, fig_);
+      cmin_ = std::min(cmin_.value_or(r.clim[0]), r.clim[0]);
+      cmax_ = std::max(cmax_.value_or(r.clim[1]), r.clim[1]);
+    }
+    growExtent(rt_, fig_, tags::kImage, extent_);
+    extent_ = {std::min(extent_[0], roomBox_[0]), std::max(extent_[1], roomBox_[1]),
+               std::min(extent_[2], roomBox_[2]), std::max(extent_[3], roomBox_[3])};
+    return fig_;
   }
-  std::vector<double> box;
-  if (map && std::isfinite(extent[0])) {
-    box = {std::floor(extent[0]), std::ceil(extent[1]), std::floor(extent[2]), std::ceil(extent[3])};
+
+  // One frame of the polar animation: the moving object at frame k, the diagram drawn again. The
+  // diagram's window shown.
+  Handle polarFrame(std::size_t k) {
+    const Handle moving = movesReceptor_ ? receptor_ : source_;
+    g_.set(moving, "xdata", Value(frames_.x[k]));
+    g_.set(moving, "ydata", Value(frames_.y[k]));
+    ops_.call(rt_, "refreshimages", {Value::handle(fig_)});
+    if (!g_.exists(polar_)) throw Error("the polar diagram window was closed: the animation is stopped");
+    const bool withPath = p_.showpath != 0;
+    ops_.call(rt_, "polardiagram",
+              {Value::handle(polar_), Value::handle(fig_), rowOrEmpty(p_.level),
+               withPath ? Value::row(p_.xp.value_or(frames_.x)) : Value(Matrix{}),
+               withPath ? Value::row(p_.yp.value_or(frames_.y)) : Value(Matrix{})});
+    if (p_.level.empty() && g_.at(polar_).userdata()) {
+      const auto limits = g_.at(polar_).userdata()->toValue();
+      if (limits.isMatrix() && limits.matrix().numel() == 2) {
+        const auto v = limits.numbers();
+        cmin_ = std::min(cmin_.value_or(v[0]), v[0]);
+        cmax_ = std::max(cmax_.value_or(v[1]), v[1]);
+      }
+    }
+    return polar_;
   }
-  showSummary(rt, summaryLines(count, outputDirectory, levels, box, seconds));
+
+  // Frame k + 1 written as a numbered bitmap, or the pause between frames.
+  void writeOrPause(std::size_t k, Handle shown) {
+    if (!prefix_.empty()) {
+      const std::string file = frameName(prefix_, k + 1);
+      try {
+        rt_.print(shown, "-dbmp", file);
+      } catch (const Error& e) {
+        // The run goes on without files rather than stopping half way.
+        rt_.ui().message(MessageKind::Warning, "Unable to write frame file " + file + " ...", "Error");
+        rt_.console(e.what());
+        prefix_.clear();
+      }
+    } else if (p_.pause > 0) {
+      rt_.ui().pause(p_.pause);
+    }
+  }
+
+  // Puts the drawing back as it was before the frames (the moved object stays where it went).
+  void restoreDisplay() {
+    if (!g_.exists(fig_)) return;
+    if (map_ && prepared_) {
+      removeAll(g_, {pathDrawn_});
+      if (savedView_) {
+        g_.set(axes_, "xlim", Value::row({(*savedView_)[0], (*savedView_)[1]}));
+        g_.set(axes_, "ylim", Value::row({(*savedView_)[2], (*savedView_)[3]}));
+        ops_.call(rt_, "setsurfacefob");
+      }
+      if (!p_.level.empty()) ops_.call(rt_, "changecolorlimits", {Value("auto")});
+      if (type_ == AnimationType::ImagesOnly) {
+        setVisible(g_, document::objectsByTag(rt_, fig_, tags::kAudienceMap), true);
+        for (const char* tag : {tags::kColorBarAxes, tags::kColorBarPatch}) {
+          if (const auto h = document::findInWindow(rt_, fig_, tag)) setVisible(g_, {*h}, true);
+        }
+      }
+      setVisible(g_, document::objectsByTag(rt_, fig_, tags::kWallVertex), true);
+      setVisible(g_, document::objectsByTag(rt_, fig_, tags::kAudienceVertex), seen_.audience);
+      setVisible(g_, document::objectsByTag(rt_, fig_, tags::kAudienceEdge), seen_.audience);
+      setVisible(g_, {receptor_}, seen_.receptor);
+      setVisible(g_, document::objectsByTag(rt_, fig_, tags::kXAxis), seen_.axis);
+      setVisible(g_, document::objectsByTag(rt_, fig_, tags::kYAxis), seen_.axis);
+      setVisible(g_, document::objectsByTag(rt_, fig_, tags::kGrid), seen_.grid);
+      // The map follows the source to its last position (images only did not recompute it).
+      if (type_ == AnimationType::SurfaceOnly || type_ == AnimationType::ImagesOnly) {
+        ops_.call(rt_, "refreshimages");
+        ops_.call(rt_, "refreshsurfacevalues");
+      }
+      ops_.call(rt_, "selectvalue");
+    }
+    CaseRecord record = document::readCase(rt_, fig_);
+    record.noprogressbar.reset();
+    document::storeCase(rt_, fig_, std::move(record));
+  }
+
+  // The parameters kept with the case (the frames as the stored path) and the summary window.
+  void finish(double seconds) {
+    p_.xpath = frames_.x;
+    p_.ypath = frames_.y;
+    CaseRecord record = document::readCase(rt_, fig_);
+    record.animationparameters = p_;
+    document::storeCase(rt_, fig_, std::move(record));
+
+    std::vector<double> levels;
+    if (cmin_ && cmax_) {
+      levels = {std::max(0.0, platform::roundHalfAway(*cmin_ * 10) / 10),
+                std::max(0.0, platform::roundHalfAway(*cmax_ * 10) / 10)};
+      if (map_ && reflection_) levels[1] -= 1;
+    }
+    std::vector<double> box;
+    if (map_ && std::isfinite(extent_[0])) {
+      box = {std::floor(extent_[0]), std::ceil(extent_[1]), std::floor(extent_[2]), std::ceil(extent_[3])};
+    }
+    showSummary(rt_, summaryLines(frames_.x.size(), outputDirectory_, levels, box, seconds));
+  }
+
+  Runtime& rt_;
+  const Operations& ops_;
+  Graphics& g_;
+  const Handle fig_, axes_;
+  AnimationParameters p_;
+  const Path frames_;
+  const AnimationType type_;
+  const bool map_;            // a map animation (all but the polar one)
+  const bool movesReceptor_;  // the polar animation moves the receptor
+  const bool reflection_;     // the map shows reflection numbers
+  const Handle source_, receptor_;
+  const std::array<double, 4> roomBox_;
+
+  Remembered seen_;
+  bool prepared_ = false;  // the editing objects were hidden
+  std::optional<std::array<double, 4>> savedView_;
+  Handle pathDrawn_ = platform::kNoHandle;
+  Handle polar_ = platform::kNoHandle;
+  std::string title_;
+  std::string outputDirectory_, prefix_;
+  std::optional<double> cmin_, cmax_;
+  std::array<double, 4> extent_{INFINITY, -INFINITY, INFINITY, -INFINITY};
+};
+
+}  // namespace
+
+void animcase(Runtime& rt, const Operations& ops) {
+  const Handle fig = document::currentMainWindow(rt);
+  const Handle axes = document::drawingAxes(rt, fig);
+  const CaseRecord stored = document::readCase(rt, fig);
+
+  std::optional<AnimationParameters> previous = stored.animationparameters;
+  if (previous) previous->pathtype = PathType::Previous;
+  std::optional<AnimationParameters> chosen = getanimparameter(rt, previous);
+  if (!chosen) return;
+  AnimationParameters p = std::move(*chosen);
+  // The program always registers the polar diagram; a table without it fails here, before the path
+  // entry changes anything.
+  if (p.animationtype == AnimationType::Polar) ops.require("polardiagram");
+
+  const PathChoice choice = choosePath(p, stored);
+  if (!enterPath(rt, ops, fig, axes, p, choice)) return;
+  Path frames = framePositions(p, choice);
+  if (!pathAccepted(rt, fig, axes, frames, p)) return;
+  FrameRun(rt, ops, fig, axes, std::move(p), std::move(frames)).play();
 }
 
 }  // namespace velmora::animation

@@ -116,7 +116,7 @@ Handle makeDialog(Runtime& rt, const AnimationParameters& p) {
   Handle h =
       control(g, dialog, "popupmenu", "animationtype", "surface only|surface & images|images only|polar",
               {x, rowY(1), w, kRowHeight}, "Select animation type", "");
-  g.set(h, "value", Value(static_cast<double>(p.animationtype)));
+  g.set(h, "value", Value(static_cast<double>(static_cast<int>(p.animationtype))));
   label(g, dialog, 2, "Moving object");
   h = control(g, dialog, "popupmenu", "movingobject", "source|receptor", {x, rowY(2), w, kRowHeight},
               "Select moving object (only for polar animation)", "");
@@ -146,7 +146,7 @@ Handle makeDialog(Runtime& rt, const AnimationParameters& p) {
   g.set(h, "value", Value(p.showpath != 0 ? 1.0 : 0.0));
   h = control(g, dialog, "popupmenu", "pathtype", "previous path (if available)|linear|spline|manual",
               {x, rowY(7), w, kRowHeight}, "Select path type", "");
-  g.set(h, "value", Value(static_cast<double>(p.pathtype)));
+  g.set(h, "value", Value(static_cast<double>(static_cast<int>(p.pathtype))));
   control(g, dialog, "pushbutton", "output", Value(p.output), {x, rowY(8), w, kRowHeight},
           "Set output name for graphic sequence (only if you plan to create an animation file such as AVI)",
           kCallback);
@@ -229,9 +229,9 @@ std::optional<AnimationParameters> getanimparameter(Runtime& rt,
 
   AnimationParameters p = shown;
   const auto field = [&](std::string_view tag) { return inDialog(g, dialog, tag); };
-  if (auto h = field("animationtype")) p.animationtype = wholeIn(valueOf(g, *h, 1), 1, 4, 1);
+  if (auto h = field("animationtype")) p.animationtype = static_cast<document::AnimationType>(wholeIn(valueOf(g, *h, 1), 1, 4, 1));
   if (auto h = field("movingobject")) p.movingobject = wholeIn(valueOf(g, *h, 1), 1, 2, 1);
-  if (auto h = field("pathtype")) p.pathtype = wholeIn(valueOf(g, *h, 2), 1, 4, 2);
+  if (auto h = field("pathtype")) p.pathtype = static_cast<document::PathType>(wholeIn(valueOf(g, *h, 2), 1, 4, 2));
   if (auto h = field("showpath")) p.showpath = valueOf(g, *h, 1) != 0 ? 1 : 0;
   // The texts are read as numbers; a field left uncorrected is corrected now.
   if (auto h = field("level"))

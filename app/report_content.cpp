@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <ctime>
 #include <numbers>
-#include <string_view>
 
 #include "app/report.h"
 #include "document/tags.h"
 #include "document/window.h"
+#include "engine/kinds.h"
 #include "platform/model/error.h"
 #include "platform/model/numbers.h"
 #include "polar/polar.h"
@@ -29,25 +29,19 @@ std::string fixed(double v, int decimals) {
   return s;
 }
 
-// The number inside a wall menu line such as "length=5m": the table shows what the menu shows.
-std::string menuNumber(const std::string& line, std::string_view prefix, std::string_view suffix) {
-  if (line.size() < prefix.size() + suffix.size()) return line;
-  return line.substr(prefix.size(), line.size() - prefix.size() - suffix.size());
-}
-
 std::string seenFromSource(const std::optional<std::vector<int>>& iwv, std::size_t wall) {
   // Without visibility classes (a convex room) every wall is seen whole.
-  const int seen = iwv && wall < iwv->size() ? (*iwv)[wall] : 1;
-  switch (seen) {
-    case 0:
+  switch (engine::wallVisibility(iwv, wall)) {
+    case engine::WallVisibility::Hidden:
       return "no";
-    case 2:
+    case engine::WallVisibility::SeenInPart:
       return "in part";
-    case 3:
+    case engine::WallVisibility::SourceOnEndVertex:
       return "yes, from its end";
-    default:
-      return "yes";
+    case engine::WallVisibility::SeenWhole:
+      break;
   }
+  return "yes";
 }
 
 // The direction a sound arrives from at the receptor, as the diagram draws it: degrees from +x,
@@ -75,8 +69,8 @@ ReportTable wallTable(const platform::Runtime& rt, Handle fig, const std::option
   for (std::size_t i = 0; i < walls.size(); ++i) {
     const auto& w = walls[i];
     const shell::WallInfo info = shell::wallInfo(w.x1, w.y1, w.x2, w.y2, i < alpha.size() ? alpha[i] : 0.0);
-    t.rows.push_back({std::to_string(i + 1), menuNumber(info.length, "length=", "m"),
-                      menuNumber(info.angle, "angle=", "°"), menuNumber(info.absorption, "absorption=", "%"),
+    // The table shows the numbers the wall's menu shows.
+    t.rows.push_back({std::to_string(i + 1), info.lengthNumber, info.angleNumber, info.absorptionNumber,
                       seenFromSource(iwv, i)});
   }
   return t;

@@ -115,12 +115,12 @@ Value listOfRows(const std::vector<std::vector<double>>& lists) {
 
 Value AnimationParameters::toValue() const {
   Record r;
-  r.set("animationtype", animationtype);
+  r.set("animationtype", static_cast<int>(animationtype));
   r.set("movingobject", movingobject);
   r.set("level", rowOf(level));
   r.set("axis", rowOf(axis));
   r.set("showpath", showpath);
-  r.set("pathtype", pathtype);
+  r.set("pathtype", static_cast<int>(pathtype));
   r.set("step", step);
   r.set("pause", pause);
   r.set("output", output);
@@ -135,12 +135,12 @@ Value AnimationParameters::toValue() const {
 AnimationParameters AnimationParameters::fromValue(const Value& v) {
   FieldReader in(v, "animationparameters");
   AnimationParameters p;
-  if (auto* f = in.find("animationtype")) p.animationtype = in.whole("animationtype", *f);
+  if (auto* f = in.find("animationtype")) p.animationtype = static_cast<AnimationType>(in.whole("animationtype", *f));
   if (auto* f = in.find("movingobject")) p.movingobject = in.whole("movingobject", *f);
   if (auto* f = in.find("level")) p.level = in.numbers("level", *f);
   if (auto* f = in.find("axis")) p.axis = in.numbers("axis", *f);
   if (auto* f = in.find("showpath")) p.showpath = in.whole("showpath", *f);
-  if (auto* f = in.find("pathtype")) p.pathtype = in.whole("pathtype", *f);
+  if (auto* f = in.find("pathtype")) p.pathtype = static_cast<PathType>(in.whole("pathtype", *f));
   if (auto* f = in.find("step")) p.step = in.whole("step", *f);
   if (auto* f = in.find("pause")) p.pause = in.finiteNumber("pause", *f);
   if (auto* f = in.find("output")) p.output = in.text("output", *f);

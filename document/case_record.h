@@ -29,13 +29,20 @@ inline constexpr std::size_t kMostWalls = 1000;
 inline constexpr int kMostMapIntervals = 400;
 
 // Settings of the last path animation; also the result of the parameters dialog.
+// What an animation shows, numbered as the case file keeps it (the order of the dialog's list).
+enum class AnimationType { SurfaceOnly = 1, SurfaceAndImages = 2, ImagesOnly = 3, Polar = 4 };
+// Where an animation's path comes from, numbered as the case file keeps it.
+enum class PathType { Previous = 1, Linear = 2, Spline = 3, Manual = 4 };
+
+// A number read from a file is kept as read, in range or not: the case file check refuses one outside
+// 1..4 with its field's name.
 struct AnimationParameters {
-  int animationtype = 1;      // 1..4
+  AnimationType animationtype = AnimationType::SurfaceOnly;
   int movingobject = 1;       // 1 source, 2 receptor
   std::vector<double> level;  // empty (automatic) or [low, high] dB
   std::vector<double> axis;   // empty (automatic) or [xmin xmax ymin ymax]
   int showpath = 1;
-  int pathtype = 2;  // 1 previous, 2 linear, 3 spline, 4 manual
+  PathType pathtype = PathType::Linear;
   int step = 30;
   double pause = 0;
   std::string output = "no output";

@@ -98,12 +98,13 @@ Handle makeWallMenu(Graphics& g, Handle wall, Handle like) {
     // A copy of another wall's menu costs a fraction of making its items one property at a time.
     menu = g.copy(like, g.figureOf(wall));
     const auto items = menuItemsInOrder(g, menu);
-    for (std::size_t k = 3; k <= 5 && k < items.size(); ++k) g.setUserdata(items[k], wallLine);
+    for (std::size_t k = kWallMenuChangeAbsorption; k <= kWallMenuAbsorptionFull && k < items.size(); ++k)
+      g.setUserdata(items[k], wallLine);
   } else {
     menu = g.create(ObjectType::UiContextMenu, g.figureOf(wall));
     for (std::size_t k = 0; k < kWallMenuItems; ++k) {
       const Handle item = addMenuItem(g, menu, kWallMenu[k]);
-      if (k >= 3 && k <= 5) g.setUserdata(item, wallLine);
+      if (k >= kWallMenuChangeAbsorption && k <= kWallMenuAbsorptionFull) g.setUserdata(item, wallLine);
     }
   }
   g.set(wall, "uicontextmenu", Value::handle(menu));

@@ -70,6 +70,10 @@ inline constexpr std::string_view kAudienceVertexPress =
 // (creation order): they are the last three.
 inline constexpr std::size_t kWallMenuItems = 9;
 inline constexpr std::size_t kWallMenuFirstInfo = 6;
+// Index of the absorption items "change absorption", "set absorption to 0%", "set absorption to 100%".
+inline constexpr std::size_t kWallMenuChangeAbsorption = 3;
+inline constexpr std::size_t kWallMenuAbsorptionZero = 4;
+inline constexpr std::size_t kWallMenuAbsorptionFull = 5;
 
 // The objects of a wall chain in wall order: wall k runs from vertex k to vertex k+1.
 struct WallChain {

@@ -20,10 +20,16 @@ const Operation* Operations::find(std::string_view name) const {
   return it == ops_.end() ? nullptr : &it->second;
 }
 
+void Operations::require(std::string_view name) const {
+  // Every step a program calls is registered by the composition root: a missing one is a fault of the
+  // program, said with the name it was called by.
+  if (!has(name)) throw Error("the operation \"" + std::string(name) + "\" is not registered");
+}
+
 std::vector<Value> Operations::call(Runtime& rt, std::string_view name, const std::vector<Value>& args,
                                     int outputs) const {
+  require(name);
   const Operation* op = find(name);
-  if (!op) throw Error("unknown operation " + std::string(name));
   // The count check comes before anything else is done.
   if (static_cast<int>(args.size()) > op->inputs)
     throw Error(argumentCountMessage(name, op->line, op->inputs, false));

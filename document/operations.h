@@ -42,15 +42,20 @@ inline Operation::Run withoutArguments(std::function<void(Runtime&)> procedure) 
   };
 }
 
-// The table of operations the dispatcher routes to. Each folder registers its operations as it
-// lands; a verb whose operation is not registered answers "unknown argument", and a follow-up step
-// whose operation is not registered yet is skipped.
+// The table of operations the dispatcher routes to, filled by each folder's register function. A verb
+// whose operation is not registered answers "unknown argument" (the dispatcher checks); an operation
+// calling another by name goes through `call`, which raises for a name not registered: a missing
+// step is a fault of the program, never skipped.
 class Operations {
  public:
   void add(Operation op);
   bool has(std::string_view name) const;
   const Operation* find(std::string_view name) const;
-  // Checks the argument counts (raising the run-time error text), then runs the operation.
+  // Raises the error of `call` for a name not registered: for an operation that needs another one
+  // later, to fail before it has changed anything.
+  void require(std::string_view name) const;
+  // Raises "the operation "NAME" is not registered" for an unknown name, checks the argument counts
+  // (raising the run-time error text), then runs the operation.
   std::vector<Value> call(Runtime& rt, std::string_view name, const std::vector<Value>& args = {},
                           int outputs = 0) const;
 

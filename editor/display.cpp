@@ -8,6 +8,7 @@
 #include "document/window.h"
 #include "editor/editor_operations.h"
 #include "engine/images.h"
+#include "engine/kinds.h"
 #include "engine/surface.h"
 #include "platform/model/colormaps.h"
 #include "platform/model/numbers.h"
@@ -97,16 +98,12 @@ void refreshimages(Runtime& rt, std::optional<Handle> window) {
   changeCase(rt, fig, [&](CaseRecord& record) { recordImages(record, std::move(set)); });
 }
 
-void selectvalue(Runtime& rt, const Operations& ops) {
-  auto& g = rt.graphics();
-  const Handle fig = currentMainWindow(rt);
-  const Handle axes = drawingAxes(rt, fig);
-  // Read in place; what this step changes (the display value, the colour limits) is stored at the end.
-  const CaseRecord& record = viewCase(rt, fig);
-  std::string displayvalue = record.displayvalue;
-  std::array<double, 2> clim = record.clim;
+namespace {
 
-  // The radio buttons act as a pair.
+// The radio buttons act as a pair: the one clicked is set, the other cleared. Gives the value the
+// window shows from now on.
+std::string chooseDisplayValue(Runtime& rt, Handle fig, std::string displayvalue) {
+  auto& g = rt.graphics();
   const auto reflectionButton = findInWindow(rt, fig, tags::kSelectReflection);
   const auto decibelButton = findInWindow(rt, fig, tags::kSelectDecibel);
   const Handle caller = rt.callbackObject();
@@ -119,17 +116,40 @@ void selectvalue(Runtime& rt, const Operations& ops) {
     if (reflectionButton) g.set(*reflectionButton, "value", Value(0.0));
     displayvalue = "decibel";
   }
+  return displayvalue;
+}
 
-  const auto walls = wallsInWallOrder(rt, fig);
+// The wall list's entry: 1 "all", 2 "direct", k + 2 wall k. A value that names no entry (set from
+// outside, say NaN or 1e300) shows "all" rather than reaching an integer conversion.
+int chosenListEntry(const Runtime& rt, Handle fig, std::size_t walls) {
+  const double chosen = controlValue(rt, fig, tags::kValueList, 1);
+  return chosen == std::floor(chosen) && chosen >= 1 && chosen <= static_cast<double>(walls) + 2
+             ? static_cast<int>(chosen)
+             : 1;
+}
+
+// The colour of the wall chosen in the list: red when the source does not see it, cyan when it sees
+// a part, green otherwise.
+const char* wallColourFor(engine::WallVisibility seen) {
+  switch (seen) {
+    case engine::WallVisibility::Hidden:
+      return "r";
+    case engine::WallVisibility::SeenInPart:
+      return "c";
+    case engine::WallVisibility::SeenWhole:
+    case engine::WallVisibility::SourceOnEndVertex:
+      break;
+  }
+  return "g";
+}
+
+// Colours and line styles of the walls, and which images and radius lines show, for list entry `va`.
+void showWallsAndImages(Runtime& rt, Handle fig, const CaseRecord& record, const std::vector<Handle>& walls,
+                        int va) {
+  auto& g = rt.graphics();
   const auto images = objectsInCreationOrder(rt, fig, tags::kImage);
   const auto radius = objectsInCreationOrder(rt, fig, tags::kRadius);
   const std::size_t n = walls.size();
-  // The wall list's entry: 1 "all", 2 "direct", k + 2 wall k. A value that names no entry (set from
-  // outside, say NaN or 1e300) shows "all" rather than reaching an integer conversion.
-  const double chosen = controlValue(rt, fig, tags::kValueList, 1);
-  const int va = chosen == std::floor(chosen) && chosen >= 1 && chosen <= static_cast<double>(n) + 2
-                     ? static_cast<int>(chosen)
-                     : 1;
   const bool showImages = document::controlItemChecked(g, fig, tags::kObjectsButton, "images");
   const bool showRadius = document::controlItemChecked(g, fig, tags::kObjectsButton, "radius");
   // What each wall, image and radius line shows, set once each.
@@ -143,8 +163,7 @@ void selectvalue(Runtime& rt, const Operations& ops) {
     std::fill(radiusOn.begin(), radiusOn.end(), showRadius);
   } else if (va >= 3 && static_cast<std::size_t>(va - 2) <= n) {
     const std::size_t k = static_cast<std::size_t>(va - 3);
-    const int iwv = record.iwv && k < record.iwv->size() ? (*record.iwv)[k] : 1;
-    wallColour[k] = iwv == 0 ? "r" : iwv == 2 ? "c" : "g";
+    wallColour[k] = wallColourFor(engine::wallVisibility(record.iwv, k));
     show(imageOn, k, showImages);
     show(radiusOn, 2 * k, showRadius);
     show(radiusOn, 2 * k + 1, showRadius);
@@ -163,142 +182,140 @@ void selectvalue(Runtime& rt, const Operations& ops) {
   }
   for (std::size_t i = 0; i < images.size(); ++i) g.setText(images[i], "visible", imageOn[i] ? "on" : "off");
   for (std::size_t i = 0; i < radius.size(); ++i) g.setText(radius[i], "visible", radiusOn[i] ? "on" : "off");
+}
 
-  const auto mapHandles = objectsByTag(rt, fig, tags::kAudienceMap);
-  const Handle map = mapHandles.empty() ? platform::kNoHandle : mapHandles.front();
-  const bool hasMap = map != platform::kNoHandle;
-  const std::size_t rows = hasMap ? g.at(map).matrix("xdata").rows : 0;
-  const std::size_t cols = hasMap ? g.at(map).matrix("xdata").cols : 0;
-  const std::size_t points = rows * cols;
-  const auto cbAxes = findInWindow(rt, fig, tags::kColorBarAxes);
-  const auto cbPatch = findInWindow(rt, fig, tags::kColorBarPatch);
-  const auto climAuto = findInWindow(rt, fig, tags::kMenuColorLimitsAuto);
-  const auto climManual = findInWindow(rt, fig, tags::kMenuColorLimitsManual);
-  const auto directButton = findInWindow(rt, fig, tags::kSelectDirect);
-  const auto at = [&](const std::optional<engine::Matrix>& m, std::size_t i) {
-    return m && i < m->data.size() ? m->data[i] : 0.0;
-  };
-  const auto markIndices = [&](std::vector<double>& v, const std::optional<engine::IndexList>& idx,
-                               double value) {
-    if (!idx) return;
-    for (std::size_t i : *idx) {
-      if (i >= 1 && i <= v.size()) v[i - 1] = value;
-    }
-  };
-
+// What the audience map and its colour bar show.
+struct MapPicture {
   std::string title;
-  std::vector<double> shown(points, 0.0);
+  std::vector<double> shown;  // the map's colour data, one value a point
   int colours = 0;
-  double cmin = 0, cmax = 1;
+  double cmin = 0, cmax = 1;  // the colour bar's range
   std::vector<double> ticks;
-  Value tickLabels = Value(Matrix{});
-  const bool reflection = reflectionButton ? controlValue(rt, fig, tags::kSelectReflection, 1) == 1
-                                           : displayvalue == "reflection";
-  if (reflection) {
-    setEnable(g, climAuto, false);
-    setEnable(g, climManual, false);
-    setEnable(g, directButton, false);
-    title = "first reflection number";
-    std::vector<double> r(points, 0.0);
-    if (va == 1) {
-      for (std::size_t i = 0; i < points; ++i) r[i] = at(record.RT, i);
-    } else if (va == 2) {
-      std::fill(r.begin(), r.end(), 1.0);
-      markIndices(r, record.inDS, 0);
-    } else if (record.inRW && static_cast<std::size_t>(va - 3) < record.inRW->size()) {
-      const engine::IndexList& reached = (*record.inRW)[static_cast<std::size_t>(va - 3)];
-      markIndices(r, reached, 1);
-    }
-    markIndices(r, record.ina, kNaN);
-    double maxr = platform::nanMax(r);
-    if (std::isnan(maxr)) maxr = 0;
-    for (std::size_t i = 0; i < points; ++i) shown[i] = r[i] + 1;
-    ticks = reflectionTicks(maxr);
-    colours = static_cast<int>(maxr) + 1;
-    cmin = -0.5;
-    cmax = maxr + 0.5;
-    clim = {0, maxr + 1};
-    if (hasMap) g.setText(map, "cdatamapping", "direct");
-  } else {
-    setEnable(g, climAuto, true);
-    setEnable(g, climManual, true);
-    setEnable(g, directButton, va == 1);
-    title = "sound level (dB)";
-    std::vector<double> p(points, kNaN);
-    if (va == 1) {
-      const bool direct = controlValue(rt, fig, tags::kSelectDirect, 0) == 1;
-      for (std::size_t i = 0; i < points; ++i) {
-        p[i] = at(record.PT, i) + (direct ? at(record.Pso, i) : 0.0);
-        if (p[i] == 0) p[i] = kNaN;
-      }
-    } else if (va == 2) {
-      for (std::size_t i = 0; i < points; ++i) p[i] = at(record.Pso, i) + 0.000001;
-      markIndices(p, record.inDS, kNaN);
-    } else if (record.inRW && record.Pwall && static_cast<std::size_t>(va - 3) < record.inRW->size()) {
-      const auto k = static_cast<std::size_t>(va - 3);
-      const engine::IndexList& reached = (*record.inRW)[k];
-      for (std::size_t j = 0; j < reached.size(); ++j) {
-        const std::size_t i = reached[j];
-        if (i >= 1 && i <= points && k < record.Pwall->size() && j < (*record.Pwall)[k].size()) {
-          p[i - 1] = (*record.Pwall)[k][j];
-        }
-      }
-    }
-    std::vector<double> level(points, kNaN);
-    for (std::size_t i = 0; i < points; ++i) level[i] = 10 * std::log10(p[i] / 4e-10);
-    markIndices(level, record.ina, kNaN);
-    for (double& l : level) {
-      l = l - 100 + record.Lw;
-      if (l < 0) l = 0;  // NaN stays NaN
-    }
-    double minL = platform::nanMin(level), maxL = platform::nanMax(level);
-    if (std::isnan(minL) || std::isnan(maxL) || minL == maxL) {
-      minL = 0;
-      maxL = 100;
-    }
-    clim = {minL, maxL};
-    shown = level;
-    colours = 9;
-    cmin = minL;
-    cmax = maxL;
-    Matrix labels = Matrix::zeros(1, 10);
-    for (int i = 0; i < 10; ++i) {
-      const double t = minL + i * (maxL - minL) / 9;
-      ticks.push_back(t);
-      labels.data[static_cast<std::size_t>(i)] = platform::roundHalfAway(t * 10) / 10;
-    }
-    tickLabels = Value(labels);
-    if (hasMap) g.setText(map, "cdatamapping", "scaled");
-  }
+  Value tickLabels = Value(Matrix{});  // nothing: labels of their own
+  std::array<double, 2> clim{};        // the limits kept in the case record
+};
 
-  if (hasMap) g.set(map, "cdata", Value(Matrix{rows, cols, shown, 1}));
-  if (cbAxes) {
-    g.set(*cbAxes, "ylim", Value::row({cmin, cmax}));
-    g.set(*cbAxes, "ytick", Value::row(ticks));
-    if (tickLabels.isEmptyMatrix()) {
+double valueAt(const std::optional<engine::Matrix>& m, std::size_t i) {
+  return m && i < m->data.size() ? m->data[i] : 0.0;
+}
+
+void markIndices(std::vector<double>& v, const std::optional<engine::IndexList>& idx, double value) {
+  if (!idx) return;
+  for (std::size_t i : *idx) {
+    if (i >= 1 && i <= v.size()) v[i - 1] = value;
+  }
+}
+
+// The first reflection number at every point (shown plus one: counts index the colour table).
+MapPicture reflectionPicture(const CaseRecord& record, std::size_t points, int va) {
+  MapPicture out;
+  out.title = "first reflection number";
+  std::vector<double> r(points, 0.0);
+  if (va == 1) {
+    for (std::size_t i = 0; i < points; ++i) r[i] = valueAt(record.RT, i);
+  } else if (va == 2) {
+    std::fill(r.begin(), r.end(), 1.0);
+    markIndices(r, record.inDS, 0);
+  } else if (record.inRW && static_cast<std::size_t>(va - 3) < record.inRW->size()) {
+    const engine::IndexList& reached = (*record.inRW)[static_cast<std::size_t>(va - 3)];
+    markIndices(r, reached, 1);
+  }
+  markIndices(r, record.ina, kNaN);
+  double maxr = platform::nanMax(r);
+  if (std::isnan(maxr)) maxr = 0;
+  out.shown.assign(points, 0.0);
+  for (std::size_t i = 0; i < points; ++i) out.shown[i] = r[i] + 1;
+  out.ticks = reflectionTicks(maxr);
+  out.colours = static_cast<int>(maxr) + 1;
+  out.cmin = -0.5;
+  out.cmax = maxr + 0.5;
+  out.clim = {0, maxr + 1};
+  return out;
+}
+
+// The sound level in dB at every point, of everything, the direct sound or one wall's reflection.
+MapPicture levelPicture(const Runtime& rt, Handle fig, const CaseRecord& record, std::size_t points, int va) {
+  MapPicture out;
+  out.title = "sound level (dB)";
+  std::vector<double> p(points, kNaN);
+  if (va == 1) {
+    const bool direct = controlValue(rt, fig, tags::kSelectDirect, 0) == 1;
+    for (std::size_t i = 0; i < points; ++i) {
+      p[i] = valueAt(record.PT, i) + (direct ? valueAt(record.Pso, i) : 0.0);
+      if (p[i] == 0) p[i] = kNaN;
+    }
+  } else if (va == 2) {
+    for (std::size_t i = 0; i < points; ++i) p[i] = valueAt(record.Pso, i) + 0.000001;
+    markIndices(p, record.inDS, kNaN);
+  } else if (record.inRW && record.Pwall && static_cast<std::size_t>(va - 3) < record.inRW->size()) {
+    const auto k = static_cast<std::size_t>(va - 3);
+    const engine::IndexList& reached = (*record.inRW)[k];
+    for (std::size_t j = 0; j < reached.size(); ++j) {
+      const std::size_t i = reached[j];
+      if (i >= 1 && i <= points && k < record.Pwall->size() && j < (*record.Pwall)[k].size()) {
+        p[i - 1] = (*record.Pwall)[k][j];
+      }
+    }
+  }
+  std::vector<double> level(points, kNaN);
+  for (std::size_t i = 0; i < points; ++i) level[i] = 10 * std::log10(p[i] / 4e-10);
+  markIndices(level, record.ina, kNaN);
+  for (double& l : level) {
+    l = l - 100 + record.Lw;
+    if (l < 0) l = 0;  // NaN stays NaN
+  }
+  double minL = platform::nanMin(level), maxL = platform::nanMax(level);
+  if (std::isnan(minL) || std::isnan(maxL) || minL == maxL) {
+    minL = 0;
+    maxL = 100;
+  }
+  out.clim = {minL, maxL};
+  out.shown = std::move(level);
+  out.colours = 9;
+  out.cmin = minL;
+  out.cmax = maxL;
+  Matrix labels = Matrix::zeros(1, 10);
+  for (int i = 0; i < 10; ++i) {
+    const double t = minL + i * (maxL - minL) / 9;
+    out.ticks.push_back(t);
+    labels.data[static_cast<std::size_t>(i)] = platform::roundHalfAway(t * 10) / 10;
+  }
+  out.tickLabels = Value(labels);
+  return out;
+}
+
+// The map's colour data, the colour bar and the window's colour table.
+void drawMapPicture(Runtime& rt, Handle fig, std::optional<Handle> map, std::size_t rows, std::size_t cols,
+                    const MapPicture& picture, const std::string& colormap) {
+  auto& g = rt.graphics();
+  if (map) g.set(*map, "cdata", Value(Matrix{rows, cols, picture.shown, 1}));
+  if (const auto cbAxes = findInWindow(rt, fig, tags::kColorBarAxes)) {
+    g.set(*cbAxes, "ylim", Value::row({picture.cmin, picture.cmax}));
+    g.set(*cbAxes, "ytick", Value::row(picture.ticks));
+    if (picture.tickLabels.isEmptyMatrix()) {
       g.setText(*cbAxes, "yticklabelmode", "auto");
     } else {
-      g.set(*cbAxes, "yticklabel", tickLabels);
+      g.set(*cbAxes, "yticklabel", picture.tickLabels);
     }
   }
-  if (cbPatch) {
-    g.set(*cbPatch, "ydata", Value::row({cmin, cmin, cmax, cmax}));
-    g.set(*cbPatch, "cdata", Value::row({cmin, cmin, cmax, cmax}));
+  if (const auto cbPatch = findInWindow(rt, fig, tags::kColorBarPatch)) {
+    g.set(*cbPatch, "ydata", Value::row({picture.cmin, picture.cmin, picture.cmax, picture.cmax}));
+    g.set(*cbPatch, "cdata", Value::row({picture.cmin, picture.cmin, picture.cmax, picture.cmax}));
   }
   g.set(fig, "colormap",
-        Value(tableMatrix(engine::calculate_colormap(baseColorTable(record.colormap), colours))));
+        Value(tableMatrix(engine::calculate_colormap(baseColorTable(colormap), picture.colours))));
+}
 
-  const std::string name = record.name == "not saved" ? "..." : record.name;
-  const bool manual = !reflection && !platform::equalsIgnoreCase(record.climmode, "auto");
-  changeCase(rt, fig, [&](CaseRecord& changed) {
-    changed.displayvalue = std::move(displayvalue);
-    changed.clim = clim;
-  });
+// The drawing's colour limits: the counts' own, the manual limits kept for the level map, or the
+// level map's range.
+void applyColourLimits(Runtime& rt, const Operations& ops, Handle fig, Handle axes, bool reflection,
+                       bool manual, const std::array<double, 2>& clim) {
+  auto& g = rt.graphics();
   if (reflection) {
     // Counts index the colour table directly: count R (shown as R + 1) takes row R + 1 of the
     // maxr + 1 colours. Scaled limits [0.5, maxr + 1.5] give the same rows, centre on centre.
     g.set(axes, "clim", Value::row({0.5, clim[1] + 0.5}));
-  } else if (manual && ops.has("changecolorlimits")) {
+  } else if (manual) {
     // The manual limits of the level map hold through a look at the reflection numbers.
     const auto kept = levelLimits(rt, fig);
     const auto shown = g.at(axes).numbers("clim");
@@ -307,8 +324,51 @@ void selectvalue(Runtime& rt, const Operations& ops) {
     g.set(axes, "clim", Value::row({clim[0], clim[1]}));
     keepLevelLimits(rt, fig, clim);
   }
+}
+
+}  // namespace
+
+void selectvalue(Runtime& rt, const Operations& ops) {
+  auto& g = rt.graphics();
+  const Handle fig = currentMainWindow(rt);
+  const Handle axes = drawingAxes(rt, fig);
+  // Read in place; what this step changes (the display value, the colour limits) is stored at the end.
+  const CaseRecord& record = viewCase(rt, fig);
+  std::string displayvalue = chooseDisplayValue(rt, fig, record.displayvalue);
+
+  const auto walls = wallsInWallOrder(rt, fig);
+  const int va = chosenListEntry(rt, fig, walls.size());
+  showWallsAndImages(rt, fig, record, walls, va);
+
+  const auto mapHandles = objectsByTag(rt, fig, tags::kAudienceMap);
+  const std::optional<Handle> map =
+      mapHandles.empty() ? std::nullopt : std::optional<Handle>(mapHandles.front());
+  const std::size_t rows = map ? g.at(*map).matrix("xdata").rows : 0;
+  const std::size_t cols = map ? g.at(*map).matrix("xdata").cols : 0;
+  const auto climAuto = findInWindow(rt, fig, tags::kMenuColorLimitsAuto);
+  const auto climManual = findInWindow(rt, fig, tags::kMenuColorLimitsManual);
+  const auto directButton = findInWindow(rt, fig, tags::kSelectDirect);
+  const bool reflection = findInWindow(rt, fig, tags::kSelectReflection)
+                              ? controlValue(rt, fig, tags::kSelectReflection, 1) == 1
+                              : displayvalue == "reflection";
+  // Counts have no limits to choose and no direct sound to add.
+  setEnable(g, climAuto, !reflection);
+  setEnable(g, climManual, !reflection);
+  setEnable(g, directButton, !reflection && va == 1);
+  const MapPicture picture = reflection ? reflectionPicture(record, rows * cols, va)
+                                        : levelPicture(rt, fig, record, rows * cols, va);
+  if (map) g.setText(*map, "cdatamapping", reflection ? "direct" : "scaled");
+  drawMapPicture(rt, fig, map, rows, cols, picture, record.colormap);
+
+  const std::string name = record.name == "not saved" ? "..." : record.name;
+  const bool manual = !reflection && !platform::equalsIgnoreCase(record.climmode, "auto");
+  changeCase(rt, fig, [&](CaseRecord& changed) {
+    changed.displayvalue = std::move(displayvalue);
+    changed.clim = picture.clim;
+  });
+  applyColourLimits(rt, ops, fig, axes, reflection, manual, picture.clim);
   if (const auto status = findInWindow(rt, fig, tags::kText)) {
-    g.set(*status, "string", Value("case: " + name + " - " + title));
+    g.set(*status, "string", Value("case: " + name + " - " + picture.title));
   }
   refreshsurfacearea(rt);
 }

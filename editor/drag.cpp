@@ -231,12 +231,6 @@ void shiftObject(Runtime& rt, Handle h, double dx, double dy) {
   g.setRow(h, "ydata", std::move(ys));
 }
 
-std::vector<Value> callIfRegistered(Runtime& rt, const Operations& ops, std::string_view name,
-                                    const std::vector<Value>& args = {}) {
-  if (!ops.has(name)) return {};
-  return ops.call(rt, name, args);
-}
-
 }  // namespace
 
 std::optional<Point> nearestGridPoint(const std::vector<double>& xs, const std::vector<double>& ys, double x,
@@ -345,7 +339,7 @@ void refreshcoordinates(Runtime& rt, const Operations& ops) {
   record.ylim = {record.ylim[0] - y0, record.ylim[1] - y0};
   const double gsize = record.gsize;
   storeCase(rt, fig, std::move(record));
-  callIfRegistered(rt, ops, "changegrid", {Value(gsize)});
+  ops.call(rt, "changegrid", {Value(gsize)});
 }
 
 void preparemovesource(Runtime& rt) {
@@ -416,8 +410,8 @@ void movedrawing(Runtime& rt, const Operations& ops) {
   }
   const double gsize = record.gsize;
   storeCase(rt, fig, std::move(record));
-  callIfRegistered(rt, ops, "changegrid", {Value(gsize)});
-  if (zoom) callIfRegistered(rt, ops, document::kZoomOperation);
+  ops.call(rt, "changegrid", {Value(gsize)});
+  if (zoom) ops.call(rt, document::kZoomOperation);
 }
 
 void setactivewall(Runtime& rt, const Operations& ops) {
@@ -440,7 +434,7 @@ void setactivewall(Runtime& rt, const Operations& ops) {
   if (it == walls.end()) return;
   const auto i = static_cast<double>(it - walls.begin()) + 1;
   if (const auto list = findInWindow(rt, fig, tags::kValueList)) g.set(*list, "value", Value(i + 2));
-  callIfRegistered(rt, ops, "selectvalue");
+  ops.call(rt, "selectvalue");
 }
 
 void registerDragOperations(Operations& ops) {

@@ -114,9 +114,9 @@ void applyLive(Runtime& rt, const document::Operations& ops, const LiveJob& job,
     if (images) document::recordImages(record, std::move(*images));
     document::recordSurfaceValues(record, std::move(values));
   });
-  if (ops.has("selectvalue")) ops.call(rt, "selectvalue", {});
+  ops.call(rt, "selectvalue");
   // Echograms and the echo risk overlay follow the live result as they follow a release.
-  if (ops.has("refreshlinkedviews")) ops.call(rt, "refreshlinkedviews", {});
+  ops.call(rt, "refreshlinkedviews");
 }
 
 LiveMap::~LiveMap() = default;

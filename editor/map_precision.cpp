@@ -24,10 +24,6 @@ constexpr double kMostIntervals = 400;
 constexpr double kMapHeight = -0.5;  // below the lines of the drawing
 constexpr double kShrinkStepBeyondTable = 0.1;
 
-void runIfRegistered(Runtime& rt, const Operations& ops, std::string_view name) {
-  if (ops.has(name)) ops.call(rt, name);
-}
-
 // The precision a numbered menu item stands for: its label read as one number.
 std::optional<double> numberedItem(const Runtime& rt) {
   const auto& g = rt.graphics();
@@ -91,8 +87,8 @@ void surfaceprecision(Runtime& rt, const Operations& ops, std::optional<double> 
   g.set(map, "zdata", Value(Matrix{size, size, std::vector<double>(size * size, kMapHeight), 1}));
   g.set(map, "cdata", Value(Matrix{size, size, std::vector<double>(size * size, 1.0), 1}));
   refreshsurfaceposition(rt);
-  runIfRegistered(rt, ops, "checkroomconvexity");
-  runIfRegistered(rt, ops, "refreshsurfacevalues");
+  ops.call(rt, "checkroomconvexity");
+  ops.call(rt, "refreshsurfacevalues");
   selectvalue(rt, ops);
 }
 
@@ -141,8 +137,8 @@ void reducesurfacesize(Runtime& rt, const Operations& ops) {
   g.setText(fig, "pointer", "watch");
   try {
     refreshsurfaceposition(rt);
-    runIfRegistered(rt, ops, "checkroomconvexity");
-    runIfRegistered(rt, ops, "refreshsurfacevalues");
+    ops.call(rt, "checkroomconvexity");
+    ops.call(rt, "refreshsurfacevalues");
     selectvalue(rt, ops);
   } catch (...) {
     if (g.exists(fig)) g.setText(fig, "pointer", "arrow");

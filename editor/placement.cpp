@@ -137,10 +137,6 @@ std::optional<Outcome> place(Runtime& rt, const Kind& kind, const std::optional<
   return out;
 }
 
-void callIfRegistered(Runtime& rt, const Operations& ops, std::string_view name) {
-  if (ops.has(name)) ops.call(rt, name);
-}
-
 std::optional<Placement> givenPlacement(const std::vector<Value>& args) {
   if (args.empty()) return std::nullopt;
   return Placement{args[0], args.size() > 1 ? args[1] : Value()};
@@ -156,9 +152,9 @@ void setsourceposition(Runtime& rt, const Operations& ops, const std::optional<P
     const Handle fig = currentMainWindow(rt);
     g.setText(fig, "pointer", "watch");
     try {
-      callIfRegistered(rt, ops, "refreshimages");
-      callIfRegistered(rt, ops, "refreshsurfacevalues");
-      callIfRegistered(rt, ops, "selectvalue");
+      ops.call(rt, "refreshimages");
+      ops.call(rt, "refreshsurfacevalues");
+      ops.call(rt, "selectvalue");
     } catch (...) {
       if (g.exists(fig)) g.setText(fig, "pointer", "arrow");
       throw;
@@ -166,7 +162,7 @@ void setsourceposition(Runtime& rt, const Operations& ops, const std::optional<P
     g.setText(fig, "pointer", "arrow");
   } else if (outcome->valueChanged) {
     // The map of levels follows the level alone.
-    callIfRegistered(rt, ops, "selectvalue");
+    ops.call(rt, "selectvalue");
   }
 }
 

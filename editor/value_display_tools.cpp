@@ -23,11 +23,6 @@ namespace {
 
 constexpr int kColorBarTicks = 10;
 
-void runIfRegistered(Runtime& rt, const Operations& ops, std::string_view name,
-                     const std::vector<Value>& args = {}) {
-  if (ops.has(name)) ops.call(rt, name, args);
-}
-
 // The menu item that called the running operation, if a menu item did.
 std::optional<Handle> callingMenuItem(const Runtime& rt) {
   const auto& g = rt.graphics();
@@ -262,7 +257,7 @@ void diffusionfactor(Runtime& rt, const Operations& ops) {
   if (readCase(rt, fig).curves.empty()) return;  // no convex walls: nothing to recompute
   refreshimages(rt, fig);
   setlayer(rt);
-  runIfRegistered(rt, ops, "refreshsurfacevalues");
+  ops.call(rt, "refreshsurfacevalues");
   selectvalue(rt, ops);
 }
 
@@ -299,14 +294,14 @@ void setcursormeasure(Runtime& rt, const Operations& ops) {
                   {"string", ""},
                   {"horizontalalignment", "left"},
                   {"verticalalignment", "bottom"}});
-    runIfRegistered(rt, ops, "enableobjects", {Value("off")});
+    ops.call(rt, "enableobjects", {Value("off")});
     g.setText(*toggle, "enable", "on");
     // Pointer positions are read in the drawing area.
     g.set(fig, "currentaxes", Value::handle(axes));
     g.setText(fig, "windowbuttonmotionfcn", "velmoracopy('measure')");
     g.setText(fig, "pointer", "crosshair");
   } else {
-    runIfRegistered(rt, ops, "enableobjects", {Value("on")});
+    ops.call(rt, "enableobjects", {Value("on")});
     g.setText(fig, "windowbuttonmotionfcn", "");
     g.setText(fig, "pointer", "arrow");
   }

@@ -25,13 +25,9 @@ namespace {
 
 constexpr std::string_view kCanceled = "canceled";
 
-// Runs an operation of the computation chain when it is registered.
-void runStep(Runtime& rt, const Operations& ops, std::string_view name, const std::vector<Value>& args = {}) {
-  if (ops.has(name)) ops.call(rt, name, args);
-}
-
+// Runs the steps of the computation chain in order.
 void recompute(Runtime& rt, const Operations& ops, std::initializer_list<std::string_view> steps) {
-  for (std::string_view step : steps) runStep(rt, ops, step);
+  for (std::string_view step : steps) ops.call(rt, step);
 }
 
 bool isWallLine(const Graphics& g, Handle h) {
@@ -378,28 +374,56 @@ void symmetry(Runtime& rt) {
   rt.dispatch({Value("update"), prop.toValue()});
 }
 
+namespace {
+
+// The change an absorption item makes, from its place in its wall menu; nothing for another item.
+std::optional<AbsorptionChange> absorptionChangeOfItem(const Graphics& g, Handle item) {
+  const Handle menu = g.at(item).parent();
+  if (menu == platform::kNoHandle || !g.exists(menu)) return std::nullopt;
+  const auto items = menuItemsInOrder(g, menu);
+  const auto at = std::find(items.begin(), items.end(), item);
+  if (at == items.end()) return std::nullopt;
+  switch (static_cast<std::size_t>(at - items.begin())) {
+    case kWallMenuChangeAbsorption:
+      return AbsorptionChange::Ask;
+    case kWallMenuAbsorptionZero:
+      return AbsorptionChange::Zero;
+    case kWallMenuAbsorptionFull:
+      return AbsorptionChange::Full;
+    default:
+      return std::nullopt;
+  }
+}
+
+}  // namespace
+
 void changealpha(Runtime& rt, const Operations& ops) {
   Graphics& g = rt.graphics();
   const Handle fig = currentMainWindow(rt);
   const Handle item = rt.callbackObject();
   Handle wall = platform::kNoHandle;
-  std::string label;
+  std::optional<AbsorptionChange> change;
   if (item != platform::kNoHandle && g.exists(item) && g.at(item).type() == ObjectType::UiMenu) {
-    label = g.at(item).text("label");
+    change = absorptionChangeOfItem(g, item);
     if (const auto data = g.at(item).userdata()) {
       const Value v = data->toValue();
       if (v.isObject()) wall = v.object();
     }
   }
   if (!isWallLine(g, wall) || g.figureOf(wall) != fig) throw Error("no wall chosen: use the menu of a wall");
+  if (change) changeWallAbsorption(rt, ops, wall, *change);
+}
 
+void changeWallAbsorption(Runtime& rt, const Operations& ops, Handle wall, AbsorptionChange change) {
+  Graphics& g = rt.graphics();
+  const Handle fig = currentMainWindow(rt);
   const std::vector<Handle> walls = wallsInWallOrder(rt, fig);
   const std::size_t k = wallNumber(walls, wall);  // 0-based
   const double alpha0 = wallRecord(g, wall).alpha;
   std::size_t first = k, last = k;
   bool all = false;
   double value = 0;
-  if (label.find("change absorption") != std::string::npos) {
+  if (change == AbsorptionChange::Ask) {
     const auto answer = rt.ui().input({{"Enter wall absorption coefficient (%):"},
                                        "Set wall property",
                                        1,
@@ -413,12 +437,8 @@ void changealpha(Runtime& rt, const Operations& ops) {
     const auto typed = typedAbsorption(text);
     if (!typed) return;
     value = *typed;
-  } else if (label.find(" 0%") != std::string::npos) {
-    value = 0;
-  } else if (label.find(" 100%") != std::string::npos) {
-    value = 100;
   } else {
-    return;
+    value = change == AbsorptionChange::Zero ? 0 : 100;
   }
   if (value == alpha0 && !all) return;
 
@@ -457,7 +477,7 @@ void changealphamanual(Runtime& rt, const Operations& ops) {
   const std::vector<double> before = wallAbsorptions(rt, fig);
   for (std::size_t k = 0; k < before.size(); ++k) lines.emplace_back(absorptionListLine(k + 1, before[k]));
 
-  runStep(rt, ops, "enableobjects", {Value("off")});
+  ops.call(rt, "enableobjects", {Value("off")});
   const Handle box = createObject(g, ObjectType::UiControl, fig,
                                   {{"style", "edit"},
                                    {"units", "normalized"},
@@ -479,7 +499,7 @@ void changealphamanual(Runtime& rt, const Operations& ops) {
 
   rt.waitfor(button);
   if (!g.exists(fig)) return;  // the window was closed while the list was open
-  runStep(rt, ops, "enableobjects", {Value("on")});
+  ops.call(rt, "enableobjects", {Value("on")});
   if (g.exists(button)) {
     // The wait ended without the button being pressed: the list is dropped unread.
     g.remove(button);

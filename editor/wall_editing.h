@@ -27,8 +27,16 @@ void deletevertex(platform::Runtime& rt, const document::Operations& ops);
 // Shows the room joined with its mirror image across the current wall and, when confirmed, hands
 // the new outline to the display rebuild through the dispatcher's "update" form.
 void symmetry(platform::Runtime& rt);
-// Sets the absorption from the calling wall-menu item: typed (a "/" in the answer changes every
-// wall), 0% or 100%. A wall of a curved stretch changes its whole stretch.
+// What an absorption item of a wall menu does: ask for the coefficient (a "/" in the answer changes
+// every wall), or set 0% or 100%.
+enum class AbsorptionChange { Ask, Zero, Full };
+
+// Sets the absorption of `wall` (a wall line of the current main window) as `change` says. A wall of a
+// curved stretch changes its whole stretch.
+void changeWallAbsorption(platform::Runtime& rt, const document::Operations& ops, platform::Handle wall,
+                          AbsorptionChange change);
+// The operation behind the absorption items: the wall is the calling item's `userdata`, the change
+// the item's place in the wall menu. Nothing from another item.
 void changealpha(platform::Runtime& rt, const document::Operations& ops);
 // The editable list of every coefficient, with its update button; waits until the button is pressed.
 void changealphamanual(platform::Runtime& rt, const document::Operations& ops);

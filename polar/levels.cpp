@@ -10,6 +10,7 @@
 #include "document/tags.h"
 #include "document/window.h"
 #include "engine/energy.h"
+#include "engine/kinds.h"
 #include "platform/model/numbers.h"
 #include "polar/polar.h"
 
@@ -215,7 +216,7 @@ PolarInputs readPolarInputs(const Runtime& rt, Handle fig) {
   in.Hr = record.Hr;
   if (record.images) in.images = *record.images;
   if (record.diffcoef) in.diffcoef = *record.diffcoef;
-  in.convex = record.iscnvx.value_or(1) != 0;
+  in.convex = engine::convexityClass(record.iscnvx.value_or(1)) == engine::ConvexityClass::Convex;
   if (record.xwv && record.ywv) in.visible = engine::wallsFromMatrices(*record.xwv, *record.ywv);
   return in;
 }

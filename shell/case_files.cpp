@@ -13,7 +13,6 @@
 #include "platform/model/graphics.h"
 #include "platform/files/matfile.h"
 #include "platform/model/numbers.h"
-#include "shell/init.h"
 #include "shell/recent_cases.h"
 #include "shell/update.h"
 
@@ -104,10 +103,10 @@ void checkLimits(const CaseDescription& d, const std::string& shown) {
         checkRange(shown, "curves (wall number)", (*d.curves)(r, c), 1, walls);
   }
   if (const auto& a = d.animationparameters) {
-    checkRange(shown, "animationparameters.animationtype", a->animationtype, 1, 4);
+    checkRange(shown, "animationparameters.animationtype", static_cast<int>(a->animationtype), 1, 4);
     checkRange(shown, "animationparameters.movingobject", a->movingobject, 1, 2);
     checkRange(shown, "animationparameters.showpath", a->showpath, 0, 1);
-    checkRange(shown, "animationparameters.pathtype", a->pathtype, 1, 4);
+    checkRange(shown, "animationparameters.pathtype", static_cast<int>(a->pathtype), 1, 4);
     checkRange(shown, "animationparameters.step", a->step, kFewestSteps, kMostSteps);
     checkRange(shown, "animationparameters.pause", a->pause, 0, kLongestPause);
     checkCount(shown, "animationparameters.level", a->level.size(), {0, 2}, "0 or 2 values");
@@ -243,7 +242,7 @@ void savecase(platform::Runtime& rt, const Operations& ops, const std::optional<
     record.name = base;
     storeCase(rt, fig, std::move(record));
   }
-  runIfRegistered(rt, ops, "selectvalue");  // shows the case name above the drawing
+  ops.call(rt, "selectvalue");  // shows the case name above the drawing
 }
 
 void loadcase(platform::Runtime& rt, const Operations& ops, const std::optional<std::string>& filename) {

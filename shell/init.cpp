@@ -31,7 +31,7 @@ constexpr double kZoneMax = 640;
 constexpr double kFar = 100000;  // the axis lines run far beyond any drawing
 
 // One control of the main window, in creation order.
-struct ControlSpec {
+struct ControlRow {
   const char* style;
   std::array<double, 4> position;
   const char* string;
@@ -43,8 +43,8 @@ struct ControlSpec {
   const char* arrow = nullptr;  // direction of the arrow image
 };
 
-const std::vector<ControlSpec>& controlTable() {
-  static const std::vector<ControlSpec> table = {
+const std::vector<ControlRow>& controlTable() {
+  static const std::vector<ControlRow> table = {
       {"pushbutton",
        {1, 1, 40, 20},
        "grid",
@@ -422,28 +422,22 @@ void makeControls(Graphics& g, Handle fig) {
                                       {"backgroundcolor", g.get(fig, "color")}});
   makeControlMenu(g, fig, hidden, "hiddensettings");
 
-  for (const ControlSpec& spec : controlTable()) {
+  for (const ControlRow& row : controlTable()) {
     const Handle c = createObject(g, ObjectType::UiControl, fig,
-                                  {{"style", spec.style},
-                                   {"position", row4(spec.position)},
-                                   {"string", spec.string},
-                                   {"tag", spec.tag},
-                                   {"tooltipstring", spec.tooltip},
-                                   {"callback", spec.callback},
-                                   {"enable", spec.enable}});
-    if (spec.value) g.set(c, "value", Value(*spec.value));
-    if (spec.arrow != nullptr) g.set(c, "cdata", Value(createarrow(std::string(spec.arrow))));
-    makeControlMenu(g, fig, c, spec.string);
+                                  {{"style", row.style},
+                                   {"position", row4(row.position)},
+                                   {"string", row.string},
+                                   {"tag", row.tag},
+                                   {"tooltipstring", row.tooltip},
+                                   {"callback", row.callback},
+                                   {"enable", row.enable}});
+    if (row.value) g.set(c, "value", Value(*row.value));
+    if (row.arrow != nullptr) g.set(c, "cdata", Value(createarrow(std::string(row.arrow))));
+    makeControlMenu(g, fig, c, row.string);
   }
 }
 
 }  // namespace
-
-std::vector<Value> runIfRegistered(platform::Runtime& rt, const Operations& ops, std::string_view name,
-                                   const std::vector<Value>& args, int outputs) {
-  if (!ops.has(name)) return {};
-  return ops.call(rt, name, args, outputs);
-}
 
 std::optional<double> getzonesize(platform::Runtime& rt) {
   platform::InputDialog dialog;
@@ -504,11 +498,11 @@ Handle init(platform::Runtime& rt, const Operations& ops, double zone) {
   // A named argument list: GCC 12 at -O3 takes the braced temporary for uninitialized.
   std::vector<Value> gridArgs;
   gridArgs.emplace_back(gsize);
-  runIfRegistered(rt, ops, "changegrid", gridArgs);
+  ops.call(rt, "changegrid", gridArgs);
   for (const char* step :
        {document::kViewOperation, "refreshsurfaceposition", "checkroomconvexity", "refreshimages", "setlayer",
         "refreshsurfacevalues", "selectvalue", "hidegrid", "refreshwallmenu"}) {
-    runIfRegistered(rt, ops, step);
+    ops.call(rt, step);
   }
   return fig;
 }

@@ -27,12 +27,7 @@ inline constexpr std::string_view kZoneAnswerError =
 std::optional<double> getzonesize(platform::Runtime& rt);
 
 // Builds a new main window for a drawing zone of side `zone` and runs the start-up computations
-// (each one only once its operation is registered in `ops`). Returns the window.
+// (every one of them registered in `ops`). Returns the window.
 platform::Handle init(platform::Runtime& rt, const Operations& ops, double zone);
-
-// Runs an operation of the computation chain when it is registered; skipped otherwise.
-std::vector<platform::Value> runIfRegistered(platform::Runtime& rt, const Operations& ops,
-                                             std::string_view name,
-                                             const std::vector<platform::Value>& args = {}, int outputs = 0);
 
 }  // namespace velmora::shell

@@ -75,7 +75,7 @@ void loadrecent(platform::Runtime& rt, const Operations& ops) {
   // As "load NAME": a missing file is named, and the old room's curves go with it.
   if (std::error_code ec; !std::filesystem::is_regular_file(path, ec))
     throw Error("file " + path + " not found ...");
-  if (ops.has("resetcurves")) ops.call(rt, "resetcurves");
+  ops.call(rt, "resetcurves");
   ops.call(rt, "loadcase", {Value(path)});
 }
 

@@ -68,7 +68,7 @@ void escapekey(platform::Runtime& rt, const Operations& ops) {
   const auto value = g.at(toggles.front()).numbers("value");
   if (value.empty() || value.front() != 1) return;
   g.setNumber(toggles.front(), "value", 0);
-  if (ops.has("setcursormeasure")) ops.call(rt, "setcursormeasure");
+  ops.call(rt, "setcursormeasure");
 }
 
 void registerShortcutOperations(Operations& ops) {

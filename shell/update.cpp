@@ -11,7 +11,6 @@
 #include "document/window.h"
 #include "engine/chain.h"
 #include "platform/model/error.h"
-#include "shell/init.h"
 
 namespace velmora::shell {
 
@@ -46,7 +45,7 @@ void moveMarker(Graphics& g, Handle marker, double x, double y) {
 }
 
 std::vector<Value> snapshotAnswer(platform::Runtime& rt, const Operations& ops) {
-  return runIfRegistered(rt, ops, "getcurrentprop", {}, 1);
+  return ops.call(rt, "getcurrentprop", {}, 1);
 }
 
 // Steps 12 and 13: the history restarts with one entry after a scanned plan or a shape.
@@ -88,41 +87,40 @@ std::optional<engine::CaseInputs> expectedMapInputs(const platform::Runtime& rt,
   return in;
 }
 
-void rebuild(platform::Runtime& rt, const Operations& ops, const CaseDescription& prop) {
+// The map starts on the other core while this rebuilds the window; its step takes the values if they
+// are for what the window then shows. A guess that cannot be made (a window damaged from outside) is no
+// reason to refuse the rebuild: the steps say what is wrong, if anything still is.
+void startEarlyMap(platform::Runtime& rt, Handle fig, const CaseDescription& prop) {
+  std::shared_ptr<EarlyMap> early;
+  try {
+    if (auto expected = expectedMapInputs(rt, fig, prop); expected && EarlyMap::suits(*expected))
+      early = std::make_shared<EarlyMap>(std::move(*expected));
+  } catch (const std::exception&) {
+  }
+  if (early) changeCase(rt, fig, [&](CaseRecord& record) { record.earlyMap = std::move(early); });
+}
+
+// New walls and their vertices; the wall list offers them. Whether walls were given.
+bool replaceWalls(platform::Runtime& rt, Handle fig, Handle axes, const CaseDescription& prop) {
+  if (!prop.xwall || !prop.ywall) return false;
   Graphics& g = rt.graphics();
-  const Handle fig = currentMainWindow(rt);
-  const Handle axes = drawingAxes(rt, fig);
-  g.set(fig, "currentaxes", Value::handle(axes));
-  bool newWalls = false;
-
-  // The map starts on the other core while this rebuilds the window; its step takes the values if
-  // they are for what the window then shows. A guess that cannot be made (a window damaged from
-  // outside) is no reason to refuse the rebuild: the steps say what is wrong, if anything still is.
-  if (ops.has("refreshsurfacevalues")) {
-    std::shared_ptr<EarlyMap> early;
-    try {
-      if (auto expected = expectedMapInputs(rt, fig, prop); expected && EarlyMap::suits(*expected))
-        early = std::make_shared<EarlyMap>(std::move(*expected));
-    } catch (const std::exception&) {
-    }
-    if (early) changeCase(rt, fig, [&](CaseRecord& record) { record.earlyMap = std::move(early); });
+  const std::size_t n = prop.xwall->size();
+  std::vector<double> alpha = prop.alpha.value_or(std::vector<double>(n, 0.0));
+  for (Handle h : objectsByTag(rt, fig, tags::kWall)) deleteWithMenu(g, h);
+  for (Handle h : objectsByTag(rt, fig, tags::kWallVertex)) deleteWithMenu(g, h);
+  makeWallChain(g, axes, *prop.xwall, *prop.ywall, alpha);
+  if (auto list = findInWindow(rt, fig, tags::kValueList)) {
+    if (!prop.noselectchange) g.set(*list, "value", Value(1.0));
+    g.set(*list, "string", Value(wallListString(n)));
   }
+  return true;
+}
 
-  // Walls.
-  if (prop.xwall && prop.ywall) {
-    newWalls = true;
-    const std::size_t n = prop.xwall->size();
-    std::vector<double> alpha = prop.alpha.value_or(std::vector<double>(n, 0.0));
-    for (Handle h : objectsByTag(rt, fig, tags::kWall)) deleteWithMenu(g, h);
-    for (Handle h : objectsByTag(rt, fig, tags::kWallVertex)) deleteWithMenu(g, h);
-    makeWallChain(g, axes, *prop.xwall, *prop.ywall, alpha);
-    if (auto list = findInWindow(rt, fig, tags::kValueList)) {
-      if (!prop.noselectchange) g.set(*list, "value", Value(1.0));
-      g.set(*list, "string", Value(wallListString(n)));
-    }
-  }
-
-  // Audience area.
+// The given audience area, shown or hidden as the old one was; without one, the old area is made to
+// match the room when it no longer lies inside.
+void replaceAudienceArea(platform::Runtime& rt, const Operations& ops, Handle fig, Handle axes,
+                         const CaseDescription& prop) {
+  Graphics& g = rt.graphics();
   if (prop.xaud && prop.yaud) {
     std::string visibility = "on";
     const auto oldEdges = objectsByTag(rt, fig, tags::kAudienceEdge);
@@ -133,74 +131,101 @@ void rebuild(platform::Runtime& rt, const Operations& ops, const CaseDescription
     for (Handle h : area.edges) g.set(h, "visible", Value(visibility));
     for (Handle h : area.corners) g.set(h, "visible", Value(visibility));
   } else if (!prop.noaudiencechange) {
-    const auto inside = runIfRegistered(rt, ops, "checkaudience", {}, 1);
+    const auto inside = ops.call(rt, "checkaudience", {}, 1);
     if (!inside.empty() && inside.front().isScalar() && inside.front().scalar() == -1) {
-      runIfRegistered(rt, ops, "matchroom");
+      ops.call(rt, "matchroom");
     }
   }
+}
 
-  // Audience map.
-  if (prop.Nsurface) {
-    for (Handle h : objectsByTag(rt, fig, tags::kAudienceMap)) deleteWithMenu(g, h);
-    makeAudienceMap(g, axes, *prop.Nsurface);
-  }
-
-  // Source: kept where it is unless the new room leaves it outside.
+// Source: where the description puts it, else kept where it is unless the new room leaves it outside
+// (then on the first vertex).
+void placeSource(platform::Runtime& rt, const Operations& ops, Handle fig, const CaseDescription& prop) {
+  Graphics& g = rt.graphics();
   const auto source = findInWindow(rt, fig, tags::kSource);
-  if (source) {
-    if (prop.xso && prop.yso) {
-      moveMarker(g, *source, *prop.xso, *prop.yso);
-    } else {
-      const engine::Point s = firstPoint(rt, *source);
-      const auto cls =
-          runIfRegistered(rt, ops, "checksource", {Value(s.x), Value(s.y), Value::handle(fig)}, 1);
-      if (!cls.empty() && cls.front().isScalar() && cls.front().scalar() == 0) {
-        const auto walls = wallsInWallOrder(rt, fig);
-        if (!walls.empty()) {
-          const engine::Point v1 = firstPoint(rt, walls.front());
-          moveMarker(g, *source, v1.x, v1.y);
-        }
-      }
+  if (!source) return;
+  if (prop.xso && prop.yso) {
+    moveMarker(g, *source, *prop.xso, *prop.yso);
+    return;
+  }
+  const engine::Point s = firstPoint(rt, *source);
+  const auto cls = ops.call(rt, "checksource", {Value(s.x), Value(s.y), Value::handle(fig)}, 1);
+  if (!cls.empty() && cls.front().isScalar() && cls.front().scalar() == 0) {
+    const auto walls = wallsInWallOrder(rt, fig);
+    if (!walls.empty()) {
+      const engine::Point v1 = firstPoint(rt, walls.front());
+      moveMarker(g, *source, v1.x, v1.y);
     }
   }
+}
 
-  // View and grid.
+// View and grid: the given view, else one around new walls.
+void setViewAndGrid(platform::Runtime& rt, const Operations& ops, const CaseDescription& prop,
+                    bool newWalls) {
   bool newView = false;
   if (prop.xlim && prop.ylim) {
     newView = true;
-    runIfRegistered(rt, ops, "expandzone",
-                    {Value::row({(*prop.xlim)[0], (*prop.xlim)[1], (*prop.ylim)[0], (*prop.ylim)[1]})});
+    ops.call(rt, "expandzone",
+             {Value::row({(*prop.xlim)[0], (*prop.xlim)[1], (*prop.ylim)[0], (*prop.ylim)[1]})});
   }
-  if (prop.gsize) runIfRegistered(rt, ops, "changegrid", {Value(*prop.gsize)});
-  if (newWalls && !newView) runIfRegistered(rt, ops, "expandzone", {Value("auto")});
+  if (prop.gsize) ops.call(rt, "changegrid", {Value(*prop.gsize)});
+  if (newWalls && !newView) ops.call(rt, "expandzone", {Value("auto")});
+}
 
-  // Receptor: where the description puts it, else in the middle of the view.
-  if (const auto receptor = findInWindow(rt, fig, tags::kReceptor)) {
-    if (prop.xre && prop.yre) {
-      moveMarker(g, *receptor, *prop.xre, *prop.yre);
-    } else {
-      const auto xl = g.at(axes).numbers("xlim");
-      const auto yl = g.at(axes).numbers("ylim");
-      moveMarker(g, *receptor, (xl[0] + xl[1]) / 2, (yl[0] + yl[1]) / 2);
-    }
+// Receptor: where the description puts it, else in the middle of the view.
+void placeReceptor(platform::Runtime& rt, Handle fig, Handle axes, const CaseDescription& prop) {
+  Graphics& g = rt.graphics();
+  const auto receptor = findInWindow(rt, fig, tags::kReceptor);
+  if (!receptor) return;
+  if (prop.xre && prop.yre) {
+    moveMarker(g, *receptor, *prop.xre, *prop.yre);
+  } else {
+    const auto xl = g.at(axes).numbers("xlim");
+    const auto yl = g.at(axes).numbers("ylim");
+    moveMarker(g, *receptor, (xl[0] + xl[1]) / 2, (yl[0] + yl[1]) / 2);
   }
+}
 
-  if (prop.Lw || prop.name || prop.curves) {
-    CaseRecord record = readCase(rt, fig);
-    if (prop.Lw) record.Lw = *prop.Lw;
-    if (prop.name) record.name = *prop.name;
-    if (prop.curves) record.curves = *prop.curves;
-    storeCase(rt, fig, std::move(record));
-  }
+// The fields kept in the case record only.
+void storeRecordFields(platform::Runtime& rt, Handle fig, const CaseDescription& prop) {
+  if (!prop.Lw && !prop.name && !prop.curves) return;
+  CaseRecord record = readCase(rt, fig);
+  if (prop.Lw) record.Lw = *prop.Lw;
+  if (prop.name) record.name = *prop.name;
+  if (prop.curves) record.curves = *prop.curves;
+  storeCase(rt, fig, std::move(record));
+}
 
+// The computation chain over the rebuilt window; the early map is spent once its step has run.
+void recomputeWindow(platform::Runtime& rt, const Operations& ops, Handle fig) {
   for (const char* step :
        {"refreshsurfaceposition", "checkroomconvexity", "refreshimages", "setlayer", "refreshsurfacevalues",
         "selectvalue", "hidegrid", "setsurfacefob", "refreshwallmenu"}) {
-    runIfRegistered(rt, ops, step);
+    ops.call(rt, step);
   }
   if (viewCase(rt, fig).earlyMap) {
     changeCase(rt, fig, [](CaseRecord& record) { record.earlyMap.reset(); });
   }
+}
+
+void rebuild(platform::Runtime& rt, const Operations& ops, const CaseDescription& prop) {
+  Graphics& g = rt.graphics();
+  const Handle fig = currentMainWindow(rt);
+  const Handle axes = drawingAxes(rt, fig);
+  g.set(fig, "currentaxes", Value::handle(axes));
+
+  startEarlyMap(rt, fig, prop);
+  const bool newWalls = replaceWalls(rt, fig, axes, prop);
+  replaceAudienceArea(rt, ops, fig, axes, prop);
+  if (prop.Nsurface) {
+    for (Handle h : objectsByTag(rt, fig, tags::kAudienceMap)) deleteWithMenu(g, h);
+    makeAudienceMap(g, axes, *prop.Nsurface);
+  }
+  placeSource(rt, ops, fig, prop);
+  setViewAndGrid(rt, ops, prop, newWalls);
+  placeReceptor(rt, fig, axes, prop);
+  storeRecordFields(rt, fig, prop);
+  recomputeWindow(rt, ops, fig);
 
   if (prop.scan) {
     restartHistory(rt, ops, fig, *prop.scan == "dxf" ? "DXF plan" : "scanned plan");

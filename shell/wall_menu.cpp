@@ -18,9 +18,14 @@ WallInfo wallInfo(double x1, double y1, double x2, double y2, double alpha) {
   const double angle = length >= 0.000001 ? std::acos(std::min(1.0, std::abs(x2 - x1) / length)) : 0.0;
   const double degrees = platform::roundHalfAway(angle * 180 / std::numbers::pi);
   const double shownLength = platform::roundHalfAway(10 * length) / 10;
-  return {"length=" + platform::formatNumber(shownLength) + "m",
-          "angle=" + platform::formatNumber(degrees) + "°",
-          "absorption=" + platform::formatNumber(alpha) + "%"};
+  WallInfo info;
+  info.lengthNumber = platform::formatNumber(shownLength);
+  info.angleNumber = platform::formatNumber(degrees);
+  info.absorptionNumber = platform::formatNumber(alpha);
+  info.length = "length=" + info.lengthNumber + "m";
+  info.angle = "angle=" + info.angleNumber + "°";
+  info.absorption = "absorption=" + info.absorptionNumber + "%";
+  return info;
 }
 
 void refreshwallmenu(platform::Runtime& rt) {

@@ -18,6 +18,7 @@
 #include "app/operation_table.h"
 #include "document/window.h"
 #include "platform/model/error.h"
+#include "platform/model/numbers.h"
 #include "platform/model/runtime.h"
 #include "platform/automation/scripted_ui.h"
 #include "shell/dispatcher.h"
@@ -218,7 +219,7 @@ TEST_F(AnimationTest, FixturePathGivesItsStoredFrames) {
   fig = currentMainWindow(rt);
   const auto saved = stored();
   ASSERT_TRUE(saved);
-  EXPECT_EQ(saved->animationtype, 2);
+  EXPECT_EQ(saved->animationtype, AnimationType::SurfaceAndImages);
   EXPECT_EQ(saved->level, (std::vector<double>{40, 100}));
   EXPECT_TRUE(saved->axis.empty());
   EXPECT_EQ(saved->ptype, "linear");
@@ -306,7 +307,7 @@ TEST_F(AnimationTest, PointerPathRunsTheAnimationAndKeepsItsParameters) {
   ASSERT_EQ(saved->xpath->size(), 7u);
   EXPECT_NEAR((*saved->xpath)[1], 4 + 4.0 / 3, 1e-12);
   EXPECT_EQ(saved->step, 6);
-  EXPECT_EQ(saved->animationtype, 2);
+  EXPECT_EQ(saved->animationtype, AnimationType::SurfaceAndImages);
   for (const char* tag : {"startpoint", "lines", "spline", "path"}) EXPECT_EQ(count(tag), 0u) << tag;
   EXPECT_NEAR(source().x, 12, 1e-9);
   EXPECT_TRUE(controlsEnabled());
@@ -381,6 +382,49 @@ TEST_F(AnimationTest, ManualPathAsksAgainUntilTwoPoints) {
   for (const auto& s : ui.shown()) titles.push_back(s.title);
   EXPECT_EQ(std::count(titles.begin(), titles.end(), "Set path manually (fill at least 2 points)"), 3);
   EXPECT_EQ(std::count(titles.begin(), titles.end(), "Current path"), 2);
+}
+
+// The polar animation moves the receptor along a typed path, redraws the diagram at every frame and
+// leaves the main window's objects as they were (no map preparation); frames too near the source
+// are refused before anything moves.
+TEST_F(AnimationTest, PolarAnimationMovesTheReceptorAndRedrawsTheDiagram) {
+  const engine::Point s = source();
+  const auto receptorAt = [&] { return firstPoint(rt, objectInWindow(rt, fig, "acoureceptor")); };
+  const engine::Point r0 = receptorAt();
+  const auto typed = [](double x, double y) {
+    return platform::formatNumber(x) + " " + platform::formatNumber(y);
+  };
+
+  proceedWith({{"step", "5"}}, {{"pathtype", 4}, {"animationtype", 4}, {"movingobject", 2}});
+  ui.push(ScriptedAnswer::inputs(std::vector<std::string>{typed(s.x, s.y), typed(s.x + 3, s.y), "", "", ""}));
+  ui.push(ScriptedAnswer::button("Yes"));
+  anim();
+  EXPECT_FALSE(stored().has_value());
+  EXPECT_EQ(shownOf("error").back(),
+            "Error: Receptor is closer than one meter from source for some points (in red) ...");
+  EXPECT_EQ(receptorAt().x, r0.x);
+
+  proceedWith({{"step", "5"}}, {{"pathtype", 4}, {"animationtype", 4}, {"movingobject", 2}});
+  ui.push(
+      ScriptedAnswer::inputs(std::vector<std::string>{typed(s.x + 2, s.y), typed(s.x + 4, s.y), "", "", ""}));
+  ui.push(ScriptedAnswer::button("Yes"));
+  anim();
+  const auto saved = stored();
+  ASSERT_TRUE(saved);
+  EXPECT_EQ(saved->animationtype, AnimationType::Polar);
+  EXPECT_EQ(saved->pathtype, PathType::Manual);
+  ASSERT_EQ(saved->xpath->size(), 6u);
+  EXPECT_NEAR(receptorAt().x, s.x + 4, 1e-9);
+  EXPECT_NEAR(source().x, s.x, 1e-12);
+  int polarWindows = 0;
+  for (Handle f : rt.graphics().figures()) polarWindows += rt.graphics().at(f).tag() == "acoupolar" ? 1 : 0;
+  EXPECT_EQ(polarWindows, 1);
+  const auto lines = summaryText();
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[1], "Frame number: 6");
+  EXPECT_EQ(lines[4], "Axis limits: ");  // no map extent for the polar diagram
+  for (Handle h : objectsByTag(rt, fig, "acouwallvertex")) EXPECT_TRUE(rt.graphics().at(h).visible());
+  EXPECT_TRUE(controlsEnabled());
 }
 
 TEST_F(AnimationTest, FramesAreWrittenAsNumberedBitmaps) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "document/drawing_objects.h"
 #include "document/window.h"
 #include "editor/editor_operations.h"
+#include "engine/kinds.h"
 #include "platform/model/runtime.h"
 #include "platform/automation/scripted_ui.h"
 #include "shell/dispatcher.h"
@@ -108,6 +110,35 @@ TEST_F(DisplayTest, WallListValuesThatNameNoEntryShowAll) {
     EXPECT_EQ(shown, 4);
     EXPECT_EQ(readCase(rt, fig).clim, (std::array<double, 2>{0, 5}));
   }
+}
+
+// The wall chosen in the list takes the colour of how the source sees it; a code no class has (or no
+// list at all: a convex room) reads as seen whole.
+TEST_F(DisplayTest, ChosenWallColourByVisibilityCode) {
+  auto& g = rt.graphics();
+  struct Row {
+    std::optional<int> code;
+    platform::Rgb colour;
+  };
+  const std::vector<Row> rows = {{0, {1, 0, 0}}, {1, {0, 1, 0}},  {2, {0, 1, 1}},           {3, {0, 1, 0}},
+                                 {7, {0, 1, 0}}, {-1, {0, 1, 0}}, {std::nullopt, {0, 1, 0}}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.code ? std::to_string(*row.code) : "no list");
+    changeCase(rt, fig, [&](CaseRecord& r) {
+      if (row.code) {
+        r.iwv = std::vector<int>{1, *row.code, 1, 1};
+      } else {
+        r.iwv.reset();
+      }
+    });
+    rt.click(obj("acouselectbutton"), Value(4.0));  // wall 2
+    const auto walls = wallsInWallOrder(rt, fig);
+    EXPECT_EQ(g.at(walls[1]).color("color"), row.colour);
+    EXPECT_EQ(g.at(walls[0]).color("color"), (platform::Rgb{0, 0, 0}));
+  }
+  static_assert(engine::wallVisibility(2) == engine::WallVisibility::SeenInPart);
+  static_assert(engine::convexityClass(0) == engine::ConvexityClass::NotConvex);
+  static_assert(engine::convexityClass(-3) == engine::ConvexityClass::Convex);
 }
 
 TEST_F(DisplayTest, GridSpacingIsRoundedAndClamped) {

@@ -384,6 +384,32 @@ TEST_F(WallEditingTest, AbsorptionDialogOffersTheCurrentValue) {
   EXPECT_FALSE(recomputed());
 }
 
+// The item's place in the menu chooses what it does, whatever its label reads; the change itself
+// takes the wall and the action as arguments.
+TEST_F(WallEditingTest, AbsorptionItemsActByTheirPlaceInTheMenu) {
+  rt.graphics().setText(item(1, kFull), "label", "set absorption to 0%");
+  menu(1, kFull);
+  EXPECT_EQ(alphas(), (V{100, 20, 30, 40}));
+  rt.graphics().setText(item(2, kZero), "label", "set absorption to 100%");
+  menu(2, kZero);
+  EXPECT_EQ(alphas(), (V{100, 0, 30, 40}));
+  // Another item carrying the wall changes nothing.
+  rt.graphics().setUserdata(item(3, kSymmetry),
+                            std::shared_ptr<const platform::UserData>(
+                                std::make_shared<platform::ValueUserData>(Value::handle(wall(3)))));
+  rt.graphics().setText(item(3, kSymmetry), "callback", "velmoracopy('changealpha')");
+  log.clear();
+  menu(3, kSymmetry);
+  EXPECT_EQ(alphas(), (V{100, 0, 30, 40}));
+  EXPECT_FALSE(recomputed());
+
+  changeWallAbsorption(rt, ops, wall(4), AbsorptionChange::Zero);
+  EXPECT_EQ(alphas(), (V{100, 0, 30, 0}));
+  ui.push(ScriptedAnswer::inputs(std::vector<std::string>{"/ 45"}));
+  changeWallAbsorption(rt, ops, wall(1), AbsorptionChange::Ask);
+  EXPECT_EQ(alphas(), (V{45, 45, 45, 45}));
+}
+
 TEST_F(WallEditingTest, OneWallOfACurvedStretchSetsTheStretch) {
   room({0, 10, 10, 0, -2, -2}, {0, 0, 5, 5, 4, 1}, {0, 0, 0, 0, 0, 0});
   CaseRecord r = readCase(rt, fig);

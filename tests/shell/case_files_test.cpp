@@ -326,7 +326,7 @@ TEST_F(CaseFilesTest, SaveLoadRoundTripsEveryField) {
   dispatch({Value("update"), d.toValue()});
   CaseRecord r = record();
   AnimationParameters anim;
-  anim.animationtype = 3;
+  anim.animationtype = AnimationType::ImagesOnly;
   anim.level = {40, 90};
   anim.ptype = "manual";
   anim.xp = {1, 2};
@@ -491,7 +491,7 @@ TEST_F(CaseFilesTest, FixturesLoadWithTheirValues) {
     EXPECT_EQ(loaded.curves, platform::Matrix::row({2, 18, -8, 18, 8, 15, 0, 2, 5}));
     ASSERT_TRUE(loaded.animationparameters.has_value());
     const AnimationParameters& a = *loaded.animationparameters;
-    EXPECT_EQ(a.animationtype, 2);
+    EXPECT_EQ(a.animationtype, AnimationType::SurfaceAndImages);
     EXPECT_EQ(a.movingobject, 1);
     EXPECT_EQ(a.level, (std::vector<double>{40, 100}));
     EXPECT_TRUE(a.axis.empty());

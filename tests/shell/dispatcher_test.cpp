@@ -15,6 +15,7 @@
 #include "platform/model/numbers.h"
 #include "platform/model/runtime.h"
 #include "platform/automation/scripted_ui.h"
+#include "shell/window_operations.h"
 
 namespace velmora::shell {
 using namespace velmora::document;
@@ -501,6 +502,28 @@ TEST_F(DispatcherTest, OperationsReachTheDispatcherAgainThroughTheRuntime) {
   EXPECT_EQ(run({"symmetry"}), "");
   EXPECT_EQ(log, (std::vector<std::string>{"resetcurves", "symmetry", "update(record)", "getcurrentprop"}));
   EXPECT_EQ(history(fig), std::vector<std::string>{"symmetry"});
+}
+
+// A step an operation calls by name and the table lacks is a fault of the program: the call raises,
+// naming it, instead of going on without the step.
+TEST_F(DispatcherTest, AStepNotRegisteredRaisesWithItsName) {
+  EXPECT_THROW(ops.require("refreshimages"), Error);
+  try {
+    ops.call(rt, "refreshimages");
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), "the operation \"refreshimages\" is not registered");
+  }
+  // The window operations alone: the new window's first computation is missing.
+  registerWindowOperations(ops);
+  try {
+    ops.call(rt, "init", {Value(20.0)});
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), "the operation \"changegrid\" is not registered");
+  }
+  fake("refreshimages");
+  ops.require("refreshimages");
 }
 
 TEST_F(DispatcherTest, ProgramTableHoldsTheRegisteredOperations) {

@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -194,257 +195,152 @@ TEST_F(MainWindowTest, WindowProperties) {
   EXPECT_EQ(nums(status, "position"), (std::vector<double>{0.5, 1.015}));
 }
 
-TEST_F(MainWindowTest, EveryControlOfTheTable) {
+// The verb a callback text runs: "velmoracopy('VERB')"; nothing for any other text.
+std::optional<std::string> callbackVerb(const std::string& callback) {
+  static const std::regex call(R"(velmoracopy\('([a-z0-9]+)'\))");
+  std::smatch m;
+  if (!std::regex_match(callback, m, call)) return std::nullopt;
+  return m[1].str();
+}
+
+// The controls and menus of a new main window, checked by what must hold of them rather than row by
+// row: callbacks that reach registered operations, tags and positions that do not clash, the
+// specified labels and tooltips present, and the states a new window starts in.
+TEST_F(MainWindowTest, ControlsAndMenusOfANewWindow) {
   const Handle fig = open();
-  struct Row {
+  auto& g = rt.graphics();
+  const auto controls =
+      g.findIf(fig, [](const platform::GraphicsObject& o) { return o.type() == ObjectType::UiControl; });
+  const auto items =
+      g.findIf(fig, [](const platform::GraphicsObject& o) { return o.type() == ObjectType::UiMenu; });
+
+  // Every callback text of a control or menu item runs a verb whose operations are all registered.
+  for (const auto& group : {controls, items}) {
+    for (Handle h : group) {
+      const std::string callback = text(h, "callback");
+      if (callback.empty()) continue;
+      const auto verb = callbackVerb(callback);
+      ASSERT_TRUE(verb.has_value()) << callback;
+      const Verb* v = findVerb(*verb);
+      ASSERT_NE(v, nullptr) << callback;
+      for (const std::string& need : v->needs) EXPECT_TRUE(ops.has(need)) << callback << " needs " << need;
+    }
+  }
+  // The program's table holds every step of every verb: none is skipped for want of its operation.
+  for (const Verb& v : verbTable()) {
+    for (const VerbStep& step : v.steps) {
+      if (step.kind != VerbStep::Kind::Call) continue;
+      EXPECT_TRUE(ops.has(step.op)) << v.name << ": " << step.op;
+    }
+  }
+
+  // Tags name one control each; the controls placed in pixels do not overlap (edges may touch).
+  std::vector<std::string> tags;
+  struct Box {
+    std::string key;
+    double x, y, w, h;
+  };
+  std::vector<Box> boxes;
+  for (Handle c : controls) {
+    const std::string key = g.at(c).tag().empty() ? text(c, "string") : g.at(c).tag();
+    if (!g.at(c).tag().empty()) tags.push_back(g.at(c).tag());
+    if (text(c, "units") == "normalized") continue;
+    const auto p = nums(c, "position");
+    ASSERT_EQ(p.size(), 4u) << key;
+    EXPECT_GT(p[2], 0) << key;
+    EXPECT_GT(p[3], 0) << key;
+    boxes.push_back({key, p[0], p[1], p[2], p[3]});
+  }
+  std::sort(tags.begin(), tags.end());
+  EXPECT_EQ(std::adjacent_find(tags.begin(), tags.end()), tags.end());
+  for (std::size_t i = 0; i < boxes.size(); ++i) {
+    for (std::size_t j = i + 1; j < boxes.size(); ++j) {
+      const Box &a = boxes[i], &b = boxes[j];
+      const bool apart = a.x + a.w <= b.x || b.x + b.w <= a.x || a.y + a.h <= b.y || b.y + b.h <= a.y;
+      EXPECT_TRUE(apart) << a.key << " overlaps " << b.key;
+    }
+  }
+
+  // The specified controls: each one present once, with its label and tooltip.
+  struct Specified {
     std::string key;  // tag, or string for the untagged controls
-    std::string style;
-    std::vector<double> position;
-    std::string string;
-    std::optional<double> value;
-    std::string tooltip;
-    std::string callback;
-    std::string enable;
-    std::string visible;
+    std::string style, string, tooltip;
   };
-  const std::string md = "velmoracopy('movedrawing')", ex = "velmoracopy('expand')",
-                    sel = "velmoracopy('select')";
-  const std::vector<Row> rows = {
-      {"acougridbutton",
-       "pushbutton",
-       {1, 1, 40, 20},
-       "grid",
-       {},
-       "Set grid spacing",
-       "velmoracopy('changegrid')",
-       "on",
-       "on"},
-      {"acousnapbutton",
-       "togglebutton",
-       {41, 1, 40, 20},
-       "snap",
-       1,
-       "Set points to snap to grid",
-       "",
-       "on",
-       "on"},
-      {"acouconstrainbutton",
-       "togglebutton",
-       {81, 1, 60, 20},
-       "constrain",
-       0,
-       "Constrain wall points to be between neighbours",
-       "",
-       "on",
-       "on"},
-      {"acouobjects",
-       "pushbutton",
-       {141, 1, 55, 20},
-       "objects",
-       {},
-       "Hide or display graphical objects",
-       "",
-       "inactive",
-       "on"},
-      {"measure",
-       "togglebutton",
-       {196, 1, 55, 20},
-       "measure",
-       {},
-       "Display cursor point coordinates and value",
-       "velmoracopy('setcursormeasure')",
-       "on",
-       "on"},
-      {"history",
-       "pushbutton",
-       {251, 1, 50, 20},
-       "history",
-       {},
-       "Go back to a previous state",
-       "velmoracopy('history')",
-       "on",
-       "on"},
-      {"acouzoombutton",
-       "togglebutton",
-       {305, 1, 35, 20},
-       "zoom",
-       0,
-       "View drawing zone only or include images",
-       "velmoracopy('zoom')",
-       "on",
-       "on"},
-      {"acouviewbutton",
-       "togglebutton",
-       {340, 1, 35, 20},
-       "view",
-       0,
-       "Set drawing zone size, center drawing, ...",
-       "velmoracopy('view')",
-       "on",
-       "on"},
-      {"acoucenter", "pushbutton", {290, 50, 20, 20}, "C", {}, "Center drawing", md, "on", "off"},
-      {"acoumoveup", "pushbutton", {290, 70, 20, 20}, "", {}, "Move drawing up", md, "on", "off"},
-      {"acoumoveright", "pushbutton", {310, 50, 20, 20}, "", {}, "Move drawing right", md, "on", "off"},
-      {"acoumovedown", "pushbutton", {290, 30, 20, 20}, "", {}, "Move drawing down", md, "on", "off"},
-      {"acoumoveleft", "pushbutton", {270, 50, 20, 20}, "", {}, "Move drawing left", md, "on", "off"},
-      {"acouexpand++",
-       "pushbutton",
-       {420, 50, 20, 20},
-       ">>",
-       {},
-       "Expand working zone (+5)",
-       ex,
-       "on",
-       "off"},
-      {"acouexpand+", "pushbutton", {400, 50, 20, 20}, ">", {}, "Expand working zone (+1)", ex, "on", "off"},
-      {"acouexpandm",
-       "pushbutton",
-       {380, 50, 20, 20},
-       "M",
-       {},
-       "Set working zone to match drawing",
-       ex,
-       "on",
-       "off"},
-      {"acouexpand-", "pushbutton", {360, 50, 20, 20}, "<", {}, "Reduce working zone (-1)", ex, "on", "off"},
-      {"acouexpand--",
-       "pushbutton",
-       {340, 50, 20, 20},
-       "<<",
-       {},
-       "Reduce working zone (+5)",
-       ex,
-       "on",
-       "off"},
-      {"acouselectbutton",
-       "listbox",
-       {555, 460, 70, 75},
-       "all|direct|wall 1|wall 2|wall 3|wall 4",
-       1,
-       "Select wall",
-       sel,
-       "on",
-       "on"},
-      {"acouselectreflection",
-       "radiobutton",
-       {565, 70, 70, 20},
-       "reflections",
-       1,
-       "View reflection number",
-       sel,
-       "on",
-       "on"},
-      {"acouselectdecibel",
-       "radiobutton",
-       {565, 50, 70, 20},
-       "decibels",
-       0,
-       "View sound power value",
-       sel,
-       "on",
-       "on"},
-      // Disabled in reflection mode by the value display.
-      {"acouselectdirect",
-       "radiobutton",
-       {565, 30, 70, 20},
-       "direct",
-       0,
-       "Add direct sound",
-       sel,
-       "off",
-       "on"},
-      {"utils", "pushbutton", {380, 1, 45, 20}, "utils", {}, "Utilities", "", "inactive", "on"},
-      {"acoucreatepolar",
-       "pushbutton",
-       {425, 1, 50, 20},
-       "polar",
-       {},
-       "Create a polar diagram of receptor received sound",
-       "velmoracopy('polardiagram')",
-       "on",
-       "on"},
-      {"acouscan",
-       "pushbutton",
-       {475, 1, 40, 20},
-       "scan",
-       {},
-       "Import room design from a scanned plan",
-       "velmoracopy('scan')",
-       "on",
-       "on"},
-      {"acouprint",
-       "pushbutton",
-       {519, 1, 40, 20},
-       "print",
-       {},
-       "Print current figure",
-       "velmoracopy('print')",
-       "on",
-       "on"},
-      {"acouload",
-       "pushbutton",
-       {559, 1, 40, 20},
-       "load",
-       {},
-       "Load an existing case",
-       "velmoracopy('load')",
-       "on",
-       "on"},
-      {"acousave",
-       "pushbutton",
-       {599, 1, 40, 20},
-       "save",
-       {},
-       "Save current case",
-       "velmoracopy('save')",
-       "on",
-       "on"},
+  const std::vector<Specified> specified = {
+      {"acougridbutton", "pushbutton", "grid", "Set grid spacing"},
+      {"acousnapbutton", "togglebutton", "snap", "Set points to snap to grid"},
+      {"acouconstrainbutton", "togglebutton", "constrain", "Constrain wall points to be between neighbours"},
+      {"acouobjects", "pushbutton", "objects", "Hide or display graphical objects"},
+      {"measure", "togglebutton", "measure", "Display cursor point coordinates and value"},
+      {"history", "pushbutton", "history", "Go back to a previous state"},
+      {"acouzoombutton", "togglebutton", "zoom", "View drawing zone only or include images"},
+      {"acouviewbutton", "togglebutton", "view", "Set drawing zone size, center drawing, ..."},
+      {"acoucenter", "pushbutton", "C", "Center drawing"},
+      {"acoumoveup", "pushbutton", "", "Move drawing up"},
+      {"acoumoveright", "pushbutton", "", "Move drawing right"},
+      {"acoumovedown", "pushbutton", "", "Move drawing down"},
+      {"acoumoveleft", "pushbutton", "", "Move drawing left"},
+      {"acouexpand++", "pushbutton", ">>", "Expand working zone (+5)"},
+      {"acouexpand+", "pushbutton", ">", "Expand working zone (+1)"},
+      {"acouexpandm", "pushbutton", "M", "Set working zone to match drawing"},
+      {"acouexpand-", "pushbutton", "<", "Reduce working zone (-1)"},
+      {"acouexpand--", "pushbutton", "<<", "Reduce working zone (+5)"},
+      {"acouselectbutton", "listbox", "all|direct|wall 1|wall 2|wall 3|wall 4", "Select wall"},
+      {"acouselectreflection", "radiobutton", "reflections", "View reflection number"},
+      {"acouselectdecibel", "radiobutton", "decibels", "View sound power value"},
+      {"acouselectdirect", "radiobutton", "direct", "Add direct sound"},
+      {"utils", "pushbutton", "utils", "Utilities"},
+      {"acoucreatepolar", "pushbutton", "polar", "Create a polar diagram of receptor received sound"},
+      {"acouscan", "pushbutton", "scan", "Import room design from a scanned plan"},
+      {"acouprint", "pushbutton", "print", "Print current figure"},
+      {"acouload", "pushbutton", "load", "Load an existing case"},
+      {"acousave", "pushbutton", "save", "Save current case"},
   };
-  const auto controls = rt.graphics().findIf(
-      fig, [](const platform::GraphicsObject& o) { return o.type() == ObjectType::UiControl; });
-  EXPECT_EQ(controls.size(), rows.size() + 1);  // and the hidden settings text
-  for (const Row& row : rows) {
+  EXPECT_EQ(controls.size(), specified.size() + 1);  // and the hidden settings text
+  for (const Specified& row : specified) {
     const Handle c = control(fig, row.key);
     if (c == platform::kNoHandle) continue;
     EXPECT_EQ(text(c, "style"), row.style) << row.key;
-    EXPECT_EQ(nums(c, "position"), row.position) << row.key;
-    EXPECT_EQ(rt.graphics().get(c, "string"), Value(row.string)) << row.key;
-    if (row.value) {
-      EXPECT_EQ(nums(c, "value"), std::vector<double>{*row.value}) << row.key;
-    }
+    EXPECT_EQ(g.get(c, "string"), Value(row.string)) << row.key;
     EXPECT_EQ(text(c, "tooltipstring"), row.tooltip) << row.key;
-    EXPECT_EQ(text(c, "callback"), row.callback) << row.key;
-    EXPECT_EQ(text(c, "enable"), row.enable) << row.key;
-    EXPECT_EQ(text(c, "visible"), row.visible) << row.key;
     EXPECT_EQ(text(c, "fontweight"), "light") << row.key;
   }
-  // Creation order follows the table.
-  std::vector<Handle> inOrder;
-  for (const Row& row : rows) inOrder.push_back(control(fig, row.key));
-  EXPECT_TRUE(std::is_sorted(inOrder.begin(), inOrder.end()));
+
+  // The states a new window starts in: snapping on, reflection numbers shown (the direct sound only
+  // adds to levels), the two menu buttons inactive, the drawing's navigation buttons hidden.
+  const auto value = [&](const char* key) { return nums(control(fig, key), "value"); };
+  EXPECT_EQ(value("acousnapbutton"), std::vector<double>{1});
+  EXPECT_EQ(value("acouconstrainbutton"), std::vector<double>{0});
+  EXPECT_EQ(value("acouselectbutton"), std::vector<double>{1});
+  EXPECT_EQ(value("acouselectreflection"), std::vector<double>{1});
+  EXPECT_EQ(value("acouselectdecibel"), std::vector<double>{0});
+  EXPECT_EQ(value("acouselectdirect"), std::vector<double>{0});
+  EXPECT_EQ(text(control(fig, "acouselectdirect"), "enable"), "off");
+  for (const char* key : {"acouobjects", "utils"}) EXPECT_EQ(text(control(fig, key), "enable"), "inactive");
+  for (const char* key : {"acoucenter", "acoumoveup", "acoumoveright", "acoumovedown", "acoumoveleft",
+                          "acouexpand++", "acouexpand+", "acouexpandm", "acouexpand-", "acouexpand--"})
+    EXPECT_EQ(text(control(fig, key), "visible"), "off") << key;
 
   const Handle hidden = control(fig, "hiddensettings");
   EXPECT_EQ(text(hidden, "style"), "text");
   EXPECT_EQ(text(hidden, "units"), "normalized");
-  EXPECT_LT(hidden, inOrder.front());
   EXPECT_EQ(menuLabels(menuOf(hidden)), (std::vector<std::string>{"diffusion factor for convex walls",
                                                                   "change absorption manually", "zoom"}));
   EXPECT_EQ(menuLabels(menuOf(control(fig, "acouobjects"))),
             (std::vector<std::string>{"grid", "images", "radius", "axes", "receptor", "audience limits",
                                       "scale bar", "live map", "recent cases"}));
-  const auto objectItems = menuItemsInOrder(rt.graphics(), menuOf(control(fig, "acouobjects")));
+  const auto objectItems = menuItemsInOrder(g, menuOf(control(fig, "acouobjects")));
   EXPECT_EQ(text(objectItems[0], "checked"), "off");
   for (std::size_t i = 1; i < 8; ++i) EXPECT_EQ(text(objectItems[i], "checked"), "on");
   const Handle utilsMenu = menuOf(control(fig, "utils"));
   EXPECT_EQ(menuLabels(utilsMenu),
             (std::vector<std::string>{"dB sum", "dB decrease", "geometric shapes", "animation",
                                       "true scale plan (to printer)", "echogram", "import DXF plan..."}));
-  EXPECT_EQ(menuLabels(menuItemsInOrder(rt.graphics(), utilsMenu)[2]),
+  EXPECT_EQ(menuLabels(menuItemsInOrder(g, utilsMenu)[2]),
             (std::vector<std::string>{"circle", "ellipse", "parabola", "logarithmic spiral"}));
 
   // Arrow buttons carry their arrows.
-  const auto& up = rt.graphics().at(control(fig, "acoumoveup")).matrix("cdata");
-  EXPECT_EQ(up, createarrow(std::string("up")));
+  EXPECT_EQ(g.at(control(fig, "acoumoveup")).matrix("cdata"), createarrow(std::string("up")));
 }
 
 // ---- drawing objects -----------------------------------------------------------------------------
@@ -661,6 +557,10 @@ TEST(WallInfoTest, Labels) {
     EXPECT_EQ(info.length, r.length);
     EXPECT_EQ(info.angle, r.angle);
     EXPECT_EQ(info.absorption, r.absorption);
+    // The numbers alone are the lines' own: each line is its number between its words.
+    EXPECT_EQ("length=" + info.lengthNumber + "m", r.length);
+    EXPECT_EQ("angle=" + info.angleNumber + "°", r.angle);
+    EXPECT_EQ("absorption=" + info.absorptionNumber + "%", r.absorption);
   }
 }
 
