@@ -43,6 +43,12 @@ Matrix tableMatrix(const engine::ColorTable& t) {
   return m;
 }
 
+// The status line's title of the reflection counts above order 1: every order, or one.
+std::string orderTitle(int order, int shown) {
+  if (shown > 0) return "reflection number of order " + std::to_string(shown);
+  return "reflection number, orders 1 to " + std::to_string(order);
+}
+
 }  // namespace
 
 std::vector<double> reflectionTicks(double maxr) {
@@ -126,10 +132,13 @@ void selectvalue(Runtime& rt, const Operations& ops) {
   const std::size_t n = walls.size();
   // The wall list's entry: 1 "all", 2 "direct", k + 2 wall k. A value that names no entry (set from
   // outside, say NaN or 1e300) shows "all" rather than reaching an integer conversion.
+  // Above order 1, entry n + 1 + k shows order k (k = 2..order) apart.
+  const int order = record.RTorder && record.PTorder ? static_cast<int>(record.RTorder->size()) : 1;
   const double chosen = controlValue(rt, fig, tags::kValueList, 1);
-  const int va = chosen == std::floor(chosen) && chosen >= 1 && chosen <= static_cast<double>(n) + 2
+  const int va = chosen == std::floor(chosen) && chosen >= 1 && chosen <= static_cast<double>(n) + 1 + order
                      ? static_cast<int>(chosen)
                      : 1;
+  const int orderShown = va > static_cast<int>(n) + 2 ? va - static_cast<int>(n) - 1 : 0;
   const bool showImages = document::controlItemChecked(g, fig, tags::kObjectsButton, "images");
   const bool showRadius = document::controlItemChecked(g, fig, tags::kObjectsButton, "radius");
   // What each wall, image and radius line shows, set once each.
@@ -161,6 +170,7 @@ void selectvalue(Runtime& rt, const Operations& ops) {
       show(radiusOn, 2 * k + 1, false);
     }
   }
+  refreshHigherOrderImages(rt, fig, va == 1 ? 0 : orderShown > 0 ? orderShown : -1);
   for (std::size_t i = 0; i < images.size(); ++i) g.setText(images[i], "visible", imageOn[i] ? "on" : "off");
   for (std::size_t i = 0; i < radius.size(); ++i) g.setText(radius[i], "visible", radiusOn[i] ? "on" : "off");
 
@@ -198,9 +208,12 @@ void selectvalue(Runtime& rt, const Operations& ops) {
     setEnable(g, climAuto, false);
     setEnable(g, climManual, false);
     setEnable(g, directButton, false);
-    title = "first reflection number";
+    title = order > 1 ? orderTitle(order, orderShown) : "first reflection number";
     std::vector<double> r(points, 0.0);
-    if (va == 1) {
+    if (orderShown > 0) {
+      const engine::Matrix& counts = (*record.RTorder)[static_cast<std::size_t>(orderShown - 1)];
+      for (std::size_t i = 0; i < points && i < counts.data.size(); ++i) r[i] = counts.data[i];
+    } else if (va == 1) {
       for (std::size_t i = 0; i < points; ++i) r[i] = at(record.RT, i);
     } else if (va == 2) {
       std::fill(r.begin(), r.end(), 1.0);
@@ -225,7 +238,11 @@ void selectvalue(Runtime& rt, const Operations& ops) {
     setEnable(g, directButton, va == 1);
     title = "sound level (dB)";
     std::vector<double> p(points, kNaN);
-    if (va == 1) {
+    if (orderShown > 0) {
+      const engine::Matrix& energies = (*record.PTorder)[static_cast<std::size_t>(orderShown - 1)];
+      for (std::size_t i = 0; i < points && i < energies.data.size(); ++i)
+        if (energies.data[i] != 0) p[i] = energies.data[i];
+    } else if (va == 1) {
       const bool direct = controlValue(rt, fig, tags::kSelectDirect, 0) == 1;
       for (std::size_t i = 0; i < points; ++i) {
         p[i] = at(record.PT, i) + (direct ? at(record.Pso, i) : 0.0);
