@@ -159,9 +159,12 @@ Value EchogramRecord::toValue() const {
     ar.set("delay", Value(a.delayMs));
     ar.set("level", Value(a.levelDb));
     ar.set("angle", Value(a.angleDeg));
-    ar.set("order", Value(static_cast<double>(a.order)));
-    std::vector<double> walls(a.walls.begin(), a.walls.end());
-    ar.set("walls", Value::row(std::move(walls)));
+    // Above order 1 the paths: order 1 reads as it always did (its wall is its path).
+    if (figures.order > 1) {
+      ar.set("order", Value(static_cast<double>(a.order)));
+      std::vector<double> walls(a.walls.begin(), a.walls.end());
+      ar.set("walls", Value::row(std::move(walls)));
+    }
     arrivals.items.push_back(Value(std::move(ar)));
   }
   r.set("arrivals", Value(std::move(arrivals)));
