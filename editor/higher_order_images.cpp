@@ -46,7 +46,8 @@ void drawOrder(platform::Graphics& g, Handle axes, int order, const std::vector<
                {{"xdata", Value::row(std::move(xw))},
                 {"ydata", Value::row(std::move(yw))},
                 {"color", colourOf(order)},
-                {"linewidth", 3.0},
+                {"linewidth", 1.5},
+                {"linestyle", "--"},
                 {"tag", tags::kHigherWindow},
                 {"hittest", "off"}});
   createObject(g, platform::ObjectType::Line, axes,

@@ -26,7 +26,7 @@ struct Arrival {
   double angleDeg = 0;  // seen from the receptor, between the source and the image
   double energy = 0;    // squared pressure, Pa²
   int order = 1;        // walls on the path (0 for the direct sound)
-  std::vector<int> walls;  // 1-based, first wall first; `wall` is the first
+  std::vector<int> walls = {};  // 1-based, first wall first; `wall` is the first
 };
 
 struct EchogramFigures {

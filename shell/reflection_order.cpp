@@ -4,6 +4,7 @@
 #include <string>
 
 #include "document/case_record.h"
+#include "document/tags.h"
 #include "document/window.h"
 #include "engine/beams.h"
 #include "platform/error.h"
@@ -82,6 +83,12 @@ void reflectionorder(platform::Runtime& rt, const Operations& ops, const std::op
   prop.order = chosen;
   prop.noselectchange = true;
   prop.noaudiencechange = true;
+  // The rebuild puts a receptor the description leaves out in the middle of the view: it stays.
+  if (const auto receptor = document::findInWindow(rt, fig, tags::kReceptor)) {
+    const engine::Point r = document::firstPoint(rt, *receptor);
+    prop.xre = r.x;
+    prop.yre = r.y;
+  }
   update(rt, ops, prop);
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "platform/automation.h"
 #include "platform/matfile.h"
@@ -127,7 +128,10 @@ TEST_F(ReflectionOrder, TheSubmenuSetsTheOrderAsOneHistoryStepThatUndoAndRedoSte
   for (platform::Handle item : windowItems("3"))
     if (rt.graphics().at(rt.graphics().at(item).parent()).text("label") == "reflection order") three = item;
   ASSERT_NE(three, platform::kNoHandle);
+  const auto receptor = std::make_pair(nums(obj("acoureceptor"), "xdata"), nums(obj("acoureceptor"), "ydata"));
   rt.click(three);
+  // The rebuild that recomputes the case leaves the receptor where it was (not the middle of the view).
+  EXPECT_EQ(std::make_pair(nums(obj("acoureceptor"), "xdata"), nums(obj("acoureceptor"), "ydata")), receptor);
   CaseRecord r = readCase(rt, fig);
   EXPECT_EQ(r.order, 3);
   EXPECT_EQ(r.actionlist.back(), "reflection order");

@@ -427,11 +427,13 @@ TEST_F(MainWindowTest, EveryControlOfTheTable) {
   EXPECT_EQ(text(hidden, "style"), "text");
   EXPECT_EQ(text(hidden, "units"), "normalized");
   EXPECT_LT(hidden, inOrder.front());
-  EXPECT_EQ(menuLabels(menuOf(hidden)), (std::vector<std::string>{"diffusion factor for convex walls",
-                                                                  "change absorption manually", "zoom"}));
+  // The reflection order's submenu and the higher-order images come after the specified items.
+  EXPECT_EQ(menuLabels(menuOf(hidden)),
+            (std::vector<std::string>{"diffusion factor for convex walls", "change absorption manually", "zoom",
+                                      "reflection order"}));
   EXPECT_EQ(menuLabels(menuOf(control(fig, "acouobjects"))),
             (std::vector<std::string>{"grid", "images", "radius", "axes", "receptor", "audience limits",
-                                      "scale bar", "live map", "recent cases"}));
+                                      "scale bar", "live map", "higher-order images", "recent cases"}));
   const auto objectItems = menuItemsInOrder(rt.graphics(), menuOf(control(fig, "acouobjects")));
   EXPECT_EQ(text(objectItems[0], "checked"), "off");
   for (std::size_t i = 1; i < 8; ++i) EXPECT_EQ(text(objectItems[i], "checked"), "on");
