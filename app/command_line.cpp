@@ -164,8 +164,8 @@ BatchRequest parseBatchWords(const std::vector<std::string>& words) {
       option = w.substr(0, eq);
       value = w.substr(eq + 1);
     }
-    static const std::set<std::string> known = {"--intervals", "--order", "--source", "--receptor", "--csv",
-                                                 "--polar",     "--print", "--report"};
+    static const std::set<std::string> known = {"--intervals", "--order", "--source", "--receptor",
+                                                "--csv",       "--polar", "--print",  "--report"};
     if (!known.contains(option)) throw UsageError("unrecognized option " + cited(option));
     if (!value) {
       if (i + 1 >= words.size()) throw UsageError(option + " needs a value");

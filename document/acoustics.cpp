@@ -105,7 +105,8 @@ void refuseTooMuchWork(const engine::CaseInputs& in) {
   if (e.tooMuch) throw Error(e.message);
 }
 
-engine::ImageSet recordedImageSet(const CaseRecord& record, const engine::Walls& walls, engine::Point source) {
+engine::ImageSet recordedImageSet(const CaseRecord& record, const engine::Walls& walls,
+                                  engine::Point source) {
   engine::ImageSet set;
   set.xso = source.x;
   set.yso = source.y;

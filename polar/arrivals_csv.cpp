@@ -36,7 +36,8 @@ std::string arrivalsCsv(const PolarInputs& in, const PolarLevels& L, const std::
   for (const engine::PathArrival& a : L.higher) {
     std::string walls;
     for (int w : a.walls) walls += (walls.empty() ? "" : " ") + std::to_string(w);
-    table.row({"reflection order " + std::to_string(a.order), walls, n(a.levelDb), n(a.delayMs), n(a.angleDeg)});
+    table.row(
+        {"reflection order " + std::to_string(a.order), walls, n(a.levelDb), n(a.delayMs), n(a.angleDeg)});
   }
   return table.text();
 }

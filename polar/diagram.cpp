@@ -5,8 +5,8 @@
 #include <array>
 #include <cmath>
 #include <limits>
-#include <utility>
 #include <numbers>
+#include <utility>
 
 #include "document/drawing_objects.h"
 #include "document/tags.h"
@@ -282,7 +282,8 @@ Radii drawReflections(Graphics& g, Handle ax, const PolarInputs& in, const Polar
 }
 
 // The title (levels) and the information line; returns the information line.
-Handle drawTexts(Graphics& g, Handle ax, const PolarInputs& in, const PolarLevels& L, double Lmin, double Lmax) {
+Handle drawTexts(Graphics& g, Handle ax, const PolarInputs& in, const PolarLevels& L, double Lmin,
+                 double Lmax) {
   createObject(g, ObjectType::Text, ax,
                {{"fontsize", 10.0},
                 {"fontname", "Times New Roman"},
@@ -428,8 +429,9 @@ void attachRadiusMenus(Graphics& g, Handle fig, Handle ax, const PolarInputs& in
 
 // The "change dB limits" menu of the window; the higher-order radii follow the first order's in
 // its record (their images and levels after the walls').
-void attachLimitsMenu(Graphics& g, Handle fig, Handle ax, Handle ht, const PolarInputs& in, const PolarLevels& L,
-                      const Scale& scale, const Radii& radii, std::pair<Handle, Handle> direct) {
+void attachLimitsMenu(Graphics& g, Handle fig, Handle ax, Handle ht, const PolarInputs& in,
+                      const PolarLevels& L, const Scale& scale, const Radii& radii,
+                      std::pair<Handle, Handle> direct) {
   LimitsRecord limits;
   limits.ht = ht;
   limits.imag1 = in.images;

@@ -46,9 +46,10 @@ std::string echogramSummary(const EchogramFigures& f);
 // The line above the plot: "first-order arrivals only:  " and the summary at order 1,
 // "reflections up to order N:  " and the summary above it.
 std::string echogramTitle(const EchogramFigures& f);
-// A wall-number label above the bars of the first order (higher-order bars go unlabelled). Reflections less than 1 ms apart share one ("16, 17, 18",
-// walls in rising order) over the tallest of their bars; a label that would cover another label or a
-// bar goes up until it is clear. Its text is centred on `delayMs` and stands on `levelDb`.
+// A wall-number label above the bars of the first order (higher-order bars go unlabelled). Reflections less
+// than 1 ms apart share one ("16, 17, 18", walls in rising order) over the tallest of their bars; a label
+// that would cover another label or a bar goes up until it is clear. Its text is centred on `delayMs` and
+// stands on `levelDb`.
 struct EchogramLabel {
   std::string text;
   double delayMs = 0;

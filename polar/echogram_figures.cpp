@@ -37,8 +37,8 @@ EchogramFigures echogramFigures(const PolarLevels& L, int order) {
     reflections.push_back({false, false, wall, L.dela[i], L.Lwall[i], L.ang[i], L.Pwall[i], 1, {wall}});
   }
   for (const engine::PathArrival& a : L.higher) {
-    reflections.push_back({false, false, a.walls.empty() ? 0 : a.walls.front(), a.delayMs, a.levelDb, a.angleDeg,
-                           a.energy, a.order, a.walls});
+    reflections.push_back({false, false, a.walls.empty() ? 0 : a.walls.front(), a.delayMs, a.levelDb,
+                           a.angleDeg, a.energy, a.order, a.walls});
   }
   std::stable_sort(reflections.begin(), reflections.end(),
                    [](const Arrival& a, const Arrival& b) { return a.delayMs < b.delayMs; });
@@ -83,8 +83,8 @@ std::string echogramSummary(const EchogramFigures& f) {
 }
 
 std::string echogramTitle(const EchogramFigures& f) {
-  const std::string lead =
-      f.order > 1 ? "reflections up to order " + std::to_string(f.order) + ":  " : "first-order arrivals only:  ";
+  const std::string lead = f.order > 1 ? "reflections up to order " + std::to_string(f.order) + ":  "
+                                       : "first-order arrivals only:  ";
   return lead + echogramSummary(f);
 }
 

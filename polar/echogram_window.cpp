@@ -47,8 +47,15 @@ const EchogramRecord* recordOf(const Graphics& g, Handle fig) {
 
 // Everything the figures depend on, flattened: equal lists mean an identical echogram.
 std::vector<double> fingerprint(const PolarInputs& in) {
-  std::vector<double> v = {in.xso, in.yso, in.xre, in.yre, in.Lw, in.Hr, in.convex ? 1.0 : 0.0,
-                           static_cast<double>(in.order), in.diffusion ? 1.0 : 0.0};
+  std::vector<double> v = {in.xso,
+                           in.yso,
+                           in.xre,
+                           in.yre,
+                           in.Lw,
+                           in.Hr,
+                           in.convex ? 1.0 : 0.0,
+                           static_cast<double>(in.order),
+                           in.diffusion ? 1.0 : 0.0};
   for (const auto& c : in.curves) v.insert(v.end(), {c.type, c.xc1, c.yc1, c.xc2, c.yc2, c.xc3, c.yc3});
   for (const auto& w : in.walls) v.insert(v.end(), {w.x1, w.y1, w.x2, w.y2});
   v.insert(v.end(), in.alpha.begin(), in.alpha.end());
@@ -222,14 +229,13 @@ void draw(Runtime& rt, Handle fig, const EchogramRecord& rec) {
       text(g, ax, blocked ? "direct sound (blocked: dashed, not counted)" : "direct sound", 0, 1.01,
            "normalized", "left", "bottom", 7);
   g.setText(directKey, "color", "r");
-  const Handle reflectionKey =
-      text(g, ax,
-           rec.figures.order > 1 ? "reflections (wall number; higher orders lighter)" : "reflections (wall number)",
-           1, 1.01, "normalized", "right", "bottom", 7);
+  const Handle reflectionKey = text(g, ax,
+                                    rec.figures.order > 1 ? "reflections (wall number; higher orders lighter)"
+                                                          : "reflections (wall number)",
+                                    1, 1.01, "normalized", "right", "bottom", 7);
   g.setText(reflectionKey, "color", "b");
 
-  const std::string summary =
-      rec.refusal.empty() ? echogramTitle(rec.figures) : rec.refusal;
+  const std::string summary = rec.refusal.empty() ? echogramTitle(rec.figures) : rec.refusal;
   text(g, ax, summary, 0.5, 1.08, "normalized", "center", "bottom", 9, tags::kEchogramSummary);
   const std::string where = "S (" + shown(rec.xso, 0.01) + "," + shown(rec.yso, 0.01) + ")  R (" +
                             shown(rec.xre, 0.01) + "," + shown(rec.yre, 0.01) + ")    ";

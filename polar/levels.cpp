@@ -72,7 +72,8 @@ namespace {
 
 // Nothing is drawn for a receptor too close to the source or outside the room.
 std::optional<std::string> refusalOf(const PolarInputs& in) {
-  if (std::hypot(in.xre - in.xso, in.yre - in.yso) < 1) return "receptor must be at least one meter far from source ...";
+  if (std::hypot(in.xre - in.xso, in.yre - in.yso) < 1)
+    return "receptor must be at least one meter far from source ...";
   if (engine::checksource(in.xre, in.yre, in.walls) == 0) return "receptor is outside room ...";
   return std::nullopt;
 }
@@ -133,7 +134,8 @@ bool reachesUnobstructed(const PolarInputs& in, std::size_t i) {
   const engine::ImageRecord& im = in.images[i];
   double xq = im.xi, yq = im.yi;
   if (im.convex) {
-    const auto corrected = engine::computecorrectimage(im, part.x1, part.y1, part.x2, part.y2, in.xre, in.yre);
+    const auto corrected =
+        engine::computecorrectimage(im, part.x1, part.y1, part.x2, part.y2, in.xre, in.yre);
     xq = corrected.xi;
     yq = corrected.yi;
   }

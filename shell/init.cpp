@@ -388,8 +388,9 @@ void makeControlMenu(Graphics& g, Handle fig, Handle control, std::string_view o
     // The reflection order of the case: "1" (checked) to "6".
     const Handle orders = addMenuItem(g, menu, {kReflectionOrderLabel, "", true});
     for (int k = 1; k <= engine::kMaxOrder; ++k) {
-      addMenuItem(g, orders, {std::to_string(k), "velmoracopy('reflectionorder','" + std::to_string(k) + "')",
-                              false, k == 1});
+      addMenuItem(
+          g, orders,
+          {std::to_string(k), "velmoracopy('reflectionorder','" + std::to_string(k) + "')", false, k == 1});
     }
   } else if (owner == "objects") {
     const char* hide = "velmoracopy('hideviewobjects')";

@@ -19,8 +19,8 @@ using platform::Value;
 namespace {
 
 [[noreturn]] void badOrder(const std::string& shown) {
-  throw Error("reflection order: order must be a whole number from 1 to " + std::to_string(engine::kMaxOrder) +
-              ", not " + shown);
+  throw Error("reflection order: order must be a whole number from 1 to " +
+              std::to_string(engine::kMaxOrder) + ", not " + shown);
 }
 
 int readOrder(const Value& v) {
@@ -69,7 +69,8 @@ void reflectionorder(platform::Runtime& rt, const Operations& ops, const std::op
     chosen = readOrder(*order);
   } else {
     const Handle caller = rt.callbackObject();
-    if (caller == platform::kNoHandle || !g.exists(caller) || g.at(caller).type() != platform::ObjectType::UiMenu)
+    if (caller == platform::kNoHandle || !g.exists(caller) ||
+        g.at(caller).type() != platform::ObjectType::UiMenu)
       throw Error("reflection order: give the order, a whole number from 1 to " +
                   std::to_string(engine::kMaxOrder));
     chosen = readOrder(Value(g.at(caller).text("label")));

@@ -20,7 +20,8 @@ inline constexpr const char* kReflectionOrderLabel = "reflection order";
 // is not a whole number from 1 to engine::kMaxOrder is refused naming "order"; an order whose beams
 // pass the engine's limit is refused with its message; either way nothing changes. An order equal to
 // the present one changes nothing and leaves the cancel mark, so no history step is recorded.
-void reflectionorder(platform::Runtime& rt, const Operations& ops, const std::optional<platform::Value>& order);
+void reflectionorder(platform::Runtime& rt, const Operations& ops,
+                     const std::optional<platform::Value>& order);
 
 // Checks the submenu item of `order` (the `checked` property), unchecks the others.
 void checkOrderMenu(platform::Graphics& g, platform::Handle fig, int order);

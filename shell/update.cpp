@@ -138,7 +138,8 @@ void rebuild(platform::Runtime& rt, const Operations& ops, const CaseDescription
     if (auto list = findInWindow(rt, fig, tags::kValueList)) {
       const std::size_t n = wallsInWallOrder(rt, fig).size();
       const auto value = g.at(*list).numbers("value");
-      if (value.empty() || value.front() > static_cast<double>(n + 1 + order)) g.set(*list, "value", Value(1.0));
+      if (value.empty() || value.front() > static_cast<double>(n + 1 + order))
+        g.set(*list, "value", Value(1.0));
       g.set(*list, "string", Value(valueListString(n, order)));
     }
   }

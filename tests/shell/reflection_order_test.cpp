@@ -40,7 +40,8 @@ class ReflectionOrder : public test_support::MainWindowFixture<> {
     for (const char* k : {"1", "2", "3", "4", "5", "6"}) {
       for (platform::Handle item : windowItems(k)) {
         const auto parent = rt.graphics().at(item).parent();
-        if (rt.graphics().at(parent).text("label") == "reflection order" && rt.graphics().at(item).isOn("checked"))
+        if (rt.graphics().at(parent).text("label") == "reflection order" &&
+            rt.graphics().at(item).isOn("checked"))
           out.push_back(k);
       }
     }
@@ -53,8 +54,10 @@ TEST_F(ReflectionOrder, BadOrdersAreRefusedNamingTheFieldAndChangeNothing) {
   // A case file holding order 7, written as the program writes files.
   CaseDescription seven = CaseDescription::fromValue(ops.call(rt, "getcurrentprop", {}, 1).at(0));
   Json file;
-  for (const auto& [name, value] : std::vector<std::pair<std::string, platform::Value>>{
-           {"seven.ac", platform::Value(7.0)}, {"half.ac", platform::Value(2.5)}, {"text.ac", platform::Value("3")}}) {
+  for (const auto& [name, value] :
+       std::vector<std::pair<std::string, platform::Value>>{{"seven.ac", platform::Value(7.0)},
+                                                            {"half.ac", platform::Value(2.5)},
+                                                            {"text.ac", platform::Value("3")}}) {
     platform::Value v = seven.toValue();
     v.record().set("order", value);
     platform::writeMatVariable(path(name), "prop", v);
@@ -64,20 +67,34 @@ TEST_F(ReflectionOrder, BadOrdersAreRefusedNamingTheFieldAndChangeNothing) {
     Json args;
     std::string message;
   } rows[] = {
-      {"verb, 7", {"reflectionorder", "7"}, "reflection order: order must be a whole number from 1 to 6, not \"7\""},
-      {"verb, 0", {"reflectionorder", 0}, "reflection order: order must be a whole number from 1 to 6, not 0"},
-      {"verb, 1.5", {"reflectionorder", "1.5"},
+      {"verb, 7",
+       {"reflectionorder", "7"},
+       "reflection order: order must be a whole number from 1 to 6, not \"7\""},
+      {"verb, 0",
+       {"reflectionorder", 0},
+       "reflection order: order must be a whole number from 1 to 6, not 0"},
+      {"verb, 1.5",
+       {"reflectionorder", "1.5"},
        "reflection order: order must be a whole number from 1 to 6, not \"1.5\""},
-      {"verb, text", {"reflectionorder", "two"},
+      {"verb, text",
+       {"reflectionorder", "two"},
        "reflection order: order must be a whole number from 1 to 6, not \"two\""},
-      {"update, 7", {"update", {{"order", 7}}}, "case description: field order must be a whole number from 1 to 6, got 7"},
+      {"update, 7",
+       {"update", {{"order", 7}}},
+       "case description: field order must be a whole number from 1 to 6, got 7"},
       {"update, 2.5", {"update", {{"order", 2.5}}}, "case description: field order must be a whole number"},
-      {"update, text", {"update", {{"order", "2"}}}, "case description: field order must hold numbers, not a text"},
-      {"file, 7", {"load", path("seven.ac")},
-       "file " + path("seven.ac") + ": case description: field order must be a whole number from 1 to 6, got 7"},
-      {"file, 2.5", {"load", path("half.ac")},
+      {"update, text",
+       {"update", {{"order", "2"}}},
+       "case description: field order must hold numbers, not a text"},
+      {"file, 7",
+       {"load", path("seven.ac")},
+       "file " + path("seven.ac") +
+           ": case description: field order must be a whole number from 1 to 6, got 7"},
+      {"file, 2.5",
+       {"load", path("half.ac")},
        "file " + path("half.ac") + ": case description: field order must be a whole number"},
-      {"file, text", {"load", path("text.ac")},
+      {"file, text",
+       {"load", path("text.ac")},
        "file " + path("text.ac") + ": case description: field order must hold numbers, not a text"},
   };
   for (const auto& row : rows) {
@@ -101,8 +118,13 @@ TEST_F(ReflectionOrder, TooMuchWorkIsRefusedBeforeItStartsAndTheOrderStays) {
     y.push_back(r * std::sin(k * 2 * M_PI / 1000));
   }
   ASSERT_EQ(dispatch({"update",
-                      {{"xwall", x}, {"ywall", y}, {"xso", 13}, {"yso", 1}, {"Nsurface", 4},
-                       {"xaud", {8, 12, 12, 8}}, {"yaud", {-2, -2, 2, 2}}}})["ok"],
+                      {{"xwall", x},
+                       {"ywall", y},
+                       {"xso", 13},
+                       {"yso", 1},
+                       {"Nsurface", 4},
+                       {"xaud", {8, 12, 12, 8}},
+                       {"yaud", {-2, -2, 2, 2}}}})["ok"],
             true);
   ASSERT_EQ(dispatch({"reflectionorder", "2"})["ok"], true);
   const std::size_t steps = readCase(rt, fig).actionlist.size();
@@ -128,7 +150,8 @@ TEST_F(ReflectionOrder, TheSubmenuSetsTheOrderAsOneHistoryStepThatUndoAndRedoSte
   for (platform::Handle item : windowItems("3"))
     if (rt.graphics().at(rt.graphics().at(item).parent()).text("label") == "reflection order") three = item;
   ASSERT_NE(three, platform::kNoHandle);
-  const auto receptor = std::make_pair(nums(obj("acoureceptor"), "xdata"), nums(obj("acoureceptor"), "ydata"));
+  const auto receptor =
+      std::make_pair(nums(obj("acoureceptor"), "xdata"), nums(obj("acoureceptor"), "ydata"));
   rt.click(three);
   // The rebuild that recomputes the case leaves the receptor where it was (not the middle of the view).
   EXPECT_EQ(std::make_pair(nums(obj("acoureceptor"), "xdata"), nums(obj("acoureceptor"), "ydata")), receptor);
@@ -143,7 +166,8 @@ TEST_F(ReflectionOrder, TheSubmenuSetsTheOrderAsOneHistoryStepThatUndoAndRedoSte
     EXPECT_EQ(r.RT->data[i], (*r.RTorder)[0].data[i] + (*r.RTorder)[1].data[i] + (*r.RTorder)[2].data[i]);
   }
   // The value list offers each higher order apart, after the walls.
-  EXPECT_EQ(text(obj("acouselectbutton"), "string"), "all|direct|wall 1|wall 2|wall 3|wall 4|order 2|order 3");
+  EXPECT_EQ(text(obj("acouselectbutton"), "string"),
+            "all|direct|wall 1|wall 2|wall 3|wall 4|order 2|order 3");
   rt.click(obj("acouselectbutton"), platform::Value(7.0));
   const auto cdata = nums(obj("acouaudiencesurface"), "cdata");
   ASSERT_EQ(cdata.size(), (*r.RTorder)[1].data.size());
@@ -202,9 +226,12 @@ TEST_F(ReflectionOrder, CaseFilesCarryTheOrderOnlyAboveOneAndReadItBack) {
 TEST_F(ReflectionOrder, TheEchogramCountsEveryOrderAndNamesEachPath) {
   ASSERT_EQ(dispatch({"echogram"})["ok"], true);
   const auto shownSummary = [&] {
-    return request({{"op", "find"}, {"tag", "acouechogramsummary"}})["objects"][0]["props"]["string"].get<std::string>();
+    return request({{"op", "find"}, {"tag", "acouechogramsummary"}})["objects"][0]["props"]["string"]
+        .get<std::string>();
   };
-  const auto record = [&] { return request({{"op", "find"}, {"tag", "acouechogram"}})["objects"][0]["props"]["userdata"]; };
+  const auto record = [&] {
+    return request({{"op", "find"}, {"tag", "acouechogram"}})["objects"][0]["props"]["userdata"];
+  };
   const Json first = record();
   EXPECT_EQ(shownSummary(), "first-order arrivals only:  " + first["summary"].get<std::string>());
   EXPECT_FALSE(first["arrivals"][1].contains("order"));

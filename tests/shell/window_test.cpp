@@ -429,8 +429,8 @@ TEST_F(MainWindowTest, EveryControlOfTheTable) {
   EXPECT_LT(hidden, inOrder.front());
   // The reflection order's submenu and the higher-order images come after the specified items.
   EXPECT_EQ(menuLabels(menuOf(hidden)),
-            (std::vector<std::string>{"diffusion factor for convex walls", "change absorption manually", "zoom",
-                                      "reflection order"}));
+            (std::vector<std::string>{"diffusion factor for convex walls", "change absorption manually",
+                                      "zoom", "reflection order"}));
   EXPECT_EQ(menuLabels(menuOf(control(fig, "acouobjects"))),
             (std::vector<std::string>{"grid", "images", "radius", "axes", "receptor", "audience limits",
                                       "scale bar", "live map", "higher-order images", "recent cases"}));
