@@ -173,6 +173,19 @@ TEST_F(ReflectionOrder, TheSubmenuSetsTheOrderAsOneHistoryStepThatUndoAndRedoSte
   ASSERT_EQ(cdata.size(), (*r.RTorder)[1].data.size());
   for (std::size_t i = 0; i < cdata.size(); ++i) EXPECT_EQ(cdata[i], (*r.RTorder)[1].data[i] + 1);
 
+  // The higher-order images: off by default; on, one line of images and one of windows per order,
+  // only the chosen order's while the list shows one order.
+  const auto count = [&](const char* tag) { return objectsByTag(rt, fig, tag).size(); };
+  EXPECT_EQ(count("acouhigherimage"), 0u);
+  rt.click(windowItems("higher-order images").at(0));
+  EXPECT_EQ(count("acouhigherimage"), 1u);  // "order 2" is shown
+  EXPECT_EQ(count("acouhigherwindow"), 1u);
+  rt.click(obj("acouselectbutton"), platform::Value(1.0));
+  EXPECT_EQ(count("acouhigherimage"), 2u);
+  EXPECT_EQ(count("acouhigherwindow"), 2u);
+  rt.click(windowItems("higher-order images").at(0));
+  EXPECT_EQ(count("acouhigherimage") + count("acouhigherwindow"), 0u);
+
   // The same order again records nothing.
   const std::size_t steps = r.actionlist.size();
   ASSERT_EQ(dispatch({"reflectionorder", "3"})["ok"], true);
