@@ -268,5 +268,21 @@ TEST_F(ReflectionOrder, TheEchogramCountsEveryOrderAndNamesEachPath) {
   EXPECT_LT(second["d50"].get<double>(), first["d50"].get<double>());
 }
 
+TEST_F(ReflectionOrder, TheEchoRiskCountsEveryOrder) {
+  ASSERT_EQ(dispatch({"echorisk"})["ok"], true);
+  const auto atRisk = [&] {
+    const Json p = request({{"op", "find"}, {"tag", "acouechorisk"}})["objects"][0]["props"]["userdata"]["points"];
+    return p.is_number() ? 1u : p.is_array() ? p.size() : p["data"].size();
+  };
+  // In the default room every first-order reflection follows the direct sound closely; paths of two
+  // walls come late and loud enough at many points.
+  EXPECT_EQ(atRisk(), 0u);
+  ASSERT_EQ(dispatch({"reflectionorder", "2"})["ok"], true);
+  const std::size_t second = atRisk();
+  EXPECT_GT(second, 0u);
+  ASSERT_EQ(dispatch({"reflectionorder", "3"})["ok"], true);
+  EXPECT_GE(atRisk(), second);
+}
+
 }  // namespace
 }  // namespace velmora::shell
