@@ -271,7 +271,8 @@ TEST_F(ReflectionOrder, TheEchogramCountsEveryOrderAndNamesEachPath) {
 TEST_F(ReflectionOrder, TheEchoRiskCountsEveryOrder) {
   ASSERT_EQ(dispatch({"echorisk"})["ok"], true);
   const auto atRisk = [&] {
-    const Json p = request({{"op", "find"}, {"tag", "acouechorisk"}})["objects"][0]["props"]["userdata"]["points"];
+    const Json p =
+        request({{"op", "find"}, {"tag", "acouechorisk"}})["objects"][0]["props"]["userdata"]["points"];
     return p.is_number() ? 1u : p.is_array() ? p.size() : p["data"].size();
   };
   // In the default room every first-order reflection follows the direct sound closely; paths of two
