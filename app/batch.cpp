@@ -74,7 +74,7 @@ std::string receptorSummary(const platform::Runtime& rt, platform::Handle fig, c
   if (c.refusal) throw Error(*c.refusal);
   const polar::PolarLevels& L = c.levels;
   const auto dB = [](double level) { return polar::shown(level, 0.1) + " dB"; };
-  std::size_t reflections = 0;
+  std::size_t reflections = L.higher.size();  // the paths of orders 2..N, above order 1
   for (double level : L.Lwall) reflections += std::isnan(level) ? 0 : 1;
   return casePath + ": receptor (" + platform::formatNumber(in.xre) + " " + platform::formatNumber(in.yre) +
          ") m: direct " + (L.isov != 0 ? dB(L.Lso) : "blocked") + ", reflected " +
@@ -106,6 +106,7 @@ BatchOutcome runBatch(platform::Runtime& rt, const document::Operations& ops, co
   document::CaseDescription prop = readCase(request.casePath);
   prop.name = shell::splitFileName(request.casePath).base;
   if (request.intervals) prop.Nsurface = *request.intervals;
+  if (request.order) prop.order = *request.order;
 
   const engine::Walls walls = [&] {
     if (prop.xwall && prop.ywall) return engine::wallsFromOutline(*prop.xwall, *prop.ywall);

@@ -7,8 +7,10 @@
 #include <set>
 #include <string_view>
 
+#include "engine/beams.h"
 #include "platform/model/numbers.h"
 #include "platform/files/output_file.h"
+#include "platform/automation/protocol_line.h"
 #include "shell/case_files.h"
 #include "shell/print_case.h"
 
@@ -61,6 +63,16 @@ int readIntervals(const std::string& text) {
   if (ec != std::errc() || end != text.data() + text.size() || n < kFewestIntervals || n > kMostIntervals) {
     throw UsageError("--intervals needs a whole number from " + std::to_string(kFewestIntervals) + " to " +
                      std::to_string(kMostIntervals) + ", not " + cited(text));
+  }
+  return n;
+}
+
+int readOrder(const std::string& text) {
+  int n = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+  if (ec != std::errc() || end != text.data() + text.size() || n < 1 || n > velmora::engine::kMaxOrder) {
+    throw UsageError("--order needs a whole number from 1 to " + std::to_string(velmora::engine::kMaxOrder) +
+                     ", not " + cited(text));
   }
   return n;
 }
@@ -152,9 +164,8 @@ BatchRequest parseBatchWords(const std::vector<std::string>& words) {
       option = w.substr(0, eq);
       value = w.substr(eq + 1);
     }
-    static const std::set<std::string> known = {"--intervals", "--source", "--receptor",
-                                                 "--csv",       "--polar",  "--print",
-                                                 "--report"};
+    static const std::set<std::string> known = {"--intervals", "--order", "--source", "--receptor",
+                                                "--csv",       "--polar", "--print",  "--report"};
     if (!known.contains(option)) throw UsageError("unrecognized option " + cited(option));
     if (!value) {
       if (i + 1 >= words.size()) throw UsageError(option + " needs a value");
@@ -162,6 +173,8 @@ BatchRequest parseBatchWords(const std::vector<std::string>& words) {
     }
     if (option == "--intervals") {
       r.intervals = readIntervals(*value);
+    } else if (option == "--order") {
+      r.order = readOrder(*value);
     } else if (option == "--source" || option == "--receptor") {
       (option == "--source" ? r.source : r.receptor) = readPoint(option, *value);
     } else {
@@ -197,8 +210,8 @@ std::string usageText() {
   // Appended piece by piece: GCC 12's -Wrestrict misreads "..." + std::string at -O3.
   std::string text = R"(Usage: velmora [WORD...]
   or:  velmora --open [CASE.ac]
-  or:  velmora batch CASE.ac [--intervals N] [--source X,Y] [--receptor X,Y]
-                     [--csv MAP.csv] [--polar LEVELS.csv] [--print FILE]
+  or:  velmora batch CASE.ac [--intervals N] [--order N] [--source X,Y]
+                     [--receptor X,Y] [--csv MAP.csv] [--polar LEVELS.csv] [--print FILE]
                      [--report REPORT.pdf]
   or:  velmora --automation
 Room acoustics in plan: draw a room, place a source and a receptor, and see the
@@ -216,6 +229,7 @@ file, a verb such as 'init' runs it.
 A batch run loads one case, recomputes it and writes the files asked for, with
 no window and no dialog; a failure ends it with one line on standard error.
       --intervals N       audience map precision: N intervals a side (10 to 400)
+      --order N           reflection order (1 to 6): paths of up to N walls count
       --source X,Y        move the source to X,Y (metres)
       --receptor X,Y      move the receptor to X,Y (metres)
       --csv MAP.csv       the audience map, one row per grid point

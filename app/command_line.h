@@ -36,6 +36,7 @@ struct UsageError : std::runtime_error {
 struct BatchRequest {
   std::string casePath;
   std::optional<int> intervals;
+  std::optional<int> order;  // reflection order, 1 to engine::kMaxOrder
   std::optional<std::array<double, 2>> source, receptor;
   std::optional<std::string> csv, polar, print, report;
 };

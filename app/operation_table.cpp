@@ -16,6 +16,7 @@
 #include "shell/case_files.h"
 #include "shell/map_export.h"
 #include "shell/recent_cases.h"
+#include "shell/reflection_order.h"
 #include "shell/scale_bar.h"
 #include "shell/shortcuts.h"
 #include "shell/window_operations.h"
@@ -41,6 +42,7 @@ void registerAllOperations(document::Operations& ops) {
   shell::registerShortcutOperations(ops);
   shell::registerScaleBarOperations(ops);
   shell::registerRecentCaseOperations(ops);
+  shell::registerReflectionOrderOperations(ops);
   dbtools::registerDbToolsOperations(ops);
 }
 

@@ -169,6 +169,16 @@ void BM_LiveDragStepLRoom100(benchmark::State& state) {
 }
 BENCHMARK(BM_LiveDragStepLRoom100)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The same at reflection order 2: the live map counts the paths of two walls too (target < 33 ms).
+void BM_LiveDragStepLRoom100Order2(benchmark::State& state) {
+  CaseDescription d =
+      room({0, 10, 10, 5, 5, 0}, {0, 0, 10, 10, 5, 5}, 2, 2, {0, 10, 10, 0}, {0, 0, 10, 10}, 100);
+  d.order = 2;
+  liveDragStep(state, d, 5, {{{5.5, 4.5}, {4.5, 5.5}}});
+  state.counters["order"] = 2;
+}
+BENCHMARK(BM_LiveDragStepLRoom100Order2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 void BM_LiveDragStepGear40At100(benchmark::State& state) {
   auto [x, y] = velmora::bench::gearOutline(40, 10, 7);
   liveDragStep(state, room(x, y, 2, 1, {-10, 10, 10, -10}, {-10, -10, 10, 10}, 100), 1,

@@ -1,5 +1,7 @@
 #include "document/acoustics.h"
 
+#include <algorithm>
+
 #include "document/early_map.h"
 #include "document/tags.h"
 #include "document/window.h"
@@ -82,6 +84,41 @@ void recordSurfaceValues(CaseRecord& record, engine::SurfaceValues values) {
   record.ypol = std::move(values.ypol);
 }
 
+void recordOrders(CaseRecord& record, engine::HigherOrderValues orders) {
+  if (orders.RTorder.empty()) {
+    record.RTorder.reset();
+    record.PTorder.reset();
+    return;
+  }
+  record.RTorder = std::move(orders.RTorder);
+  record.PTorder = std::move(orders.PTorder);
+}
+
+int caseOrder(const Runtime& rt, Handle fig) {
+  const auto* record = rt.graphics().exists(fig) ? rt.graphics().at(fig).userdataAs<CaseRecord>() : nullptr;
+  return record != nullptr ? std::clamp(record->order, 1, engine::kMaxOrder) : 1;
+}
+
+void refuseTooMuchWork(const engine::CaseInputs& in) {
+  if (in.order <= 1) return;
+  const engine::BeamEstimate e = engine::estimatebeams(in);
+  if (e.tooMuch) throw Error(e.message);
+}
+
+engine::ImageSet recordedImageSet(const CaseRecord& record, const engine::Walls& walls,
+                                  engine::Point source) {
+  engine::ImageSet set;
+  set.xso = source.x;
+  set.yso = source.y;
+  if (record.images) set.images = *record.images;
+  set.iwv = record.iwv.value_or(std::vector<int>(walls.size(), 1));
+  set.visible = record.xwv && record.ywv ? engine::wallsFromMatrices(*record.xwv, *record.ywv) : walls;
+  set.diffcoef = record.diffcoef.value_or(std::vector<double>(walls.size(), 1.0));
+  for (std::size_t j = 0; j < set.images.size(); ++j)
+    if (set.images[j].convex) set.convexWalls.push_back(static_cast<int>(j) + 1);
+  return set;
+}
+
 void checkroomconvexity(Runtime& rt) {
   const Handle fig = currentMainWindow(rt);
   const MapGrid grid = audienceMapGrid(rt, fig);
@@ -160,6 +197,7 @@ engine::CaseInputs gatherEngineInputs(const Runtime& rt, Handle fig, const Input
   in.curves = convexCurves(overrides.curves ? *overrides.curves : record.curves);
   in.diffusion = diffusionChecked(rt, fig);
   in.noprogressbar = record.noprogressbar.has_value();
+  in.order = std::clamp(record.order, 1, engine::kMaxOrder);
   return in;
 }
 
@@ -188,30 +226,50 @@ engine::SurfaceInputs surfaceInputs(engine::CaseInputs in, const CaseRecord& rec
 void refreshsurfacevalues(Runtime& rt) {
   const Handle fig = currentMainWindow(rt);
   // Read in place, and only here: the progress bar below lets events in.
-  const engine::SurfaceInputs in = surfaceInputs(gatherEngineInputs(rt, fig), viewCase(rt, fig));
+  engine::CaseInputs gathered = gatherEngineInputs(rt, fig);
+  const int order = gathered.order;
+  engine::CaseInputs higher;  // above order 1: the case without its grid, which `in` keeps
+  if (order > 1) {
+    higher = gathered;
+    higher.xs = {};
+    higher.ys = {};
+  }
+  const engine::SurfaceInputs in = surfaceInputs(std::move(gathered), viewCase(rt, fig));
   const std::shared_ptr<EarlyMap> early = viewCase(rt, fig).earlyMap;
+  engine::ImageSet images;
+  if (order > 1) images = recordedImageSet(viewCase(rt, fig), in.walls, {in.xso, in.yso});
 
   bool progressShown = false;
+  // Above order 1 the first order fills the first 1 / order of the bar, the higher orders the rest.
+  const double share = 1.0 / order;
   const engine::ProgressFn progress = [&](double fraction, const std::string& text) {
     progressShown = true;
-    rt.ui().progress(text, fraction);
+    rt.ui().progress(text, order > 1 ? fraction * share : fraction);
+  };
+  const engine::ProgressFn higherProgress = [&](double fraction, const std::string& text) {
+    progressShown = true;
+    rt.ui().progress(text, share + fraction * (1 - share));
   };
   engine::SurfaceValues values;
+  engine::HigherOrderValues orders;
   try {
     std::optional<engine::SurfaceValues> ready;
     if (early) ready = early->take(in, progress);
     values = ready ? std::move(*ready) : engine::refreshsurfacevalues(in, progress);
+    if (order > 1) orders = engine::higherordermap(higher, images, in.xs, in.ys, values, higherProgress);
   } catch (...) {
     if (progressShown) rt.ui().closeProgress();
     throw;
   }
   // The diagnostics and the timing line are written while the bar still shows; then it closes.
   for (const std::string& line : values.console) rt.console(line);
+  if (orders.refused) rt.console(orders.message);
   for (int i = 0; i < values.beeps; ++i) rt.ui().beep();
   if (progressShown) rt.ui().closeProgress();
 
   changeCase(rt, fig, [&](CaseRecord& record) {
     recordSurfaceValues(record, std::move(values));
+    recordOrders(record, std::move(orders));
     record.earlyMap.reset();
   });
 }

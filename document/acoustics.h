@@ -56,6 +56,15 @@ struct InputOverrides {
 engine::CaseInputs gatherEngineInputs(const platform::Runtime& rt, platform::Handle fig,
                                       const InputOverrides& overrides = {});
 
+// The case's reflection order (the record's; 1 for a window without one).
+int caseOrder(const platform::Runtime& rt, platform::Handle fig);
+// Raises an Error with the engine's message ("reflection order N refused: ...") when the beams of
+// `in.order` pass the limit; nothing at order 1. Quick: beams are counted, no map is made.
+void refuseTooMuchWork(const engine::CaseInputs& in);
+// The first-order image set a record holds (as refreshimages stored it) for a source at `source`;
+// the walls with a tangent image (convex stretches) are those whose image says so.
+engine::ImageSet recordedImageSet(const CaseRecord& record, const engine::Walls& walls, engine::Point source);
+
 // The map step's inputs: the case's inputs with what the record holds of convexity and images.
 engine::SurfaceInputs surfaceInputs(engine::CaseInputs in, const CaseRecord& record);
 
@@ -65,6 +74,8 @@ void recordConvexity(CaseRecord& record, engine::RoomConvexity convexity);
 // Moves the results in: nothing is left to fail once the record changes.
 void recordImages(CaseRecord& record, engine::ImageSet set);
 void recordSurfaceValues(CaseRecord& record, engine::SurfaceValues values);
+// `RTorder` and `PTorder` from the higher orders' grids; removed when there are none (order 1, refused).
+void recordOrders(CaseRecord& record, engine::HigherOrderValues orders);
 
 // Stores `iscnvx`, `ang` and `ina` for the current walls and audience map.
 void checkroomconvexity(platform::Runtime& rt);
@@ -75,6 +86,8 @@ int checkaudience(const platform::Runtime& rt);
 // The source position moved off a vertex into the room (unchanged elsewhere).
 engine::Point shiftsource(const platform::Runtime& rt, double xso, double yso);
 // Computes the audience map's energies and stores them; progress bar and console lines through the UI.
+// Above order 1 the higher orders are added (RT, PT) and kept apart (RTorder, PTorder); a case whose
+// beams pass the limit keeps the first order and says why on the console.
 void refreshsurfacevalues(platform::Runtime& rt);
 // Highlights each wall in turn: green for a second, then black again.
 void test(platform::Runtime& rt);

@@ -4,6 +4,8 @@
 #include <string>
 
 #include "document/operations.h"
+#include "document/window.h"
+#include "engine/beams.h"
 #include "platform/model/error.h"
 #include "platform/model/numbers.h"
 
@@ -174,6 +176,7 @@ Value CaseDescription::toValue() const {
   if (animationparameters) r.set("animationparameters", animationparameters->toValue());
   if (curves) r.set("curves", *curves);
   if (Nsurface) r.set("Nsurface", *Nsurface);
+  if (order) r.set("order", *order);
   if (scan) r.set("scan", *scan);
   if (geometricshapes) r.set("geometricshapes", *geometricshapes);
   if (noselectchange) r.set("noselectchange", 1);
@@ -213,6 +216,7 @@ CaseDescription CaseDescription::fromValue(const Value& v) {
     d.Nsurface = in.whole("Nsurface", *f);
     if (*d.Nsurface < 1) in.fail("Nsurface", "must be at least 1");
   }
+  if (auto* f = in.find("order")) d.order = in.whole("order", *f);
   if (auto* f = in.find("scan")) d.scan = in.text("scan", *f);
   if (auto* f = in.find("geometricshapes")) d.geometricshapes = in.text("geometricshapes", *f);
   d.noselectchange = in.find("noselectchange") != nullptr;
@@ -302,6 +306,7 @@ void CaseDescription::checkLimits() const {
     if (v) checkCoordinate(field, *v);
   if (Lw && !std::isfinite(*Lw)) beyond("Lw", "must be a finite number");
   if (Nsurface) checkWholeIn("Nsurface", *Nsurface, 1, kMostMapIntervals);
+  if (order) checkWholeIn("order", *order, 1, engine::kMaxOrder);
   if (curves && !curves->empty()) {
     const Matrix& m = *curves;
     if (m.cols != 9) beyond("curves", "must have nine columns, not " + std::to_string(m.cols));
@@ -341,6 +346,7 @@ Value CaseRecord::toValue() const {
   r.set("proplist", Value(std::move(props)));
   r.set("curves", curves);
   if (animationparameters) r.set("animationparameters", animationparameters->toValue());
+  if (order > 1) r.set("order", order);
   if (iscnvx) r.set("iscnvx", *iscnvx);
   if (ang) r.set("ang", rowOf(asDoubles(*ang)));
   if (ina) r.set("ina", columnOf(asDoubles(*ina)));
@@ -361,6 +367,12 @@ Value CaseRecord::toValue() const {
   if (inRW) r.set("inRW", listOfColumns(*inRW));
   if (xpol) r.set("xpol", listOfRows(*xpol));
   if (ypol) r.set("ypol", listOfRows(*ypol));
+  for (const auto& [field, grids] : {std::pair{"RTorder", &RTorder}, std::pair{"PTorder", &PTorder}}) {
+    if (!*grids) continue;
+    List l;
+    for (const auto& m : **grids) l.items.push_back(gridOf(m));
+    r.set(field, Value(std::move(l)));
+  }
   if (noprogressbar) r.set("noprogressbar", *noprogressbar);
   return Value(std::move(r));
 }

@@ -73,6 +73,8 @@ struct CaseDescription {
   std::optional<AnimationParameters> animationparameters;
   std::optional<platform::Matrix> curves;  // one row of nine numbers per curved stretch
   std::optional<int> Nsurface;
+  // Reflection order 1..engine::kMaxOrder; case files carry it only above 1 (absent reads as 1).
+  std::optional<int> order;
   // Set only by other producers, obeyed by `update`.
   std::optional<std::string> scan;             // "yes" from the scanned-plan import, "dxf" from a DXF plan
   std::optional<std::string> geometricshapes;  // "yes" from the shape generator
@@ -88,7 +90,8 @@ struct CaseDescription {
   // Raises an Error naming the field when a value lies beyond what a case may hold: a coordinate not
   // finite or farther than kFarthestCoordinate, a zone side that does not increase, more than kMostWalls
   // walls, an absorption outside 0..100, `Nsurface` outside 1..kMostMapIntervals, a curve row naming a
-  // wall outside 1..kMostWalls, an animation step number outside 5..2000. `fromValue` checks this too;
+  // wall outside 1..kMostWalls, an animation step number outside 5..2000, an `order` outside
+  // 1..engine::kMaxOrder. `fromValue` checks this too;
   // the rebuild checks it again for descriptions made in the program, before it changes anything.
   void checkLimits() const;
   bool operator==(const CaseDescription&) const = default;
@@ -112,6 +115,7 @@ class CaseRecord : public platform::UserData {
   std::vector<CaseDescription> proplist;    // undo snapshots, parallel to actionlist
   platform::Matrix curves;                  // curve table, N-by-9; empty when no curved stretch
   std::optional<AnimationParameters> animationparameters;
+  int order = 1;  // reflection order of the map, the polar diagram and the echogram
 
   // Derived fields, rewritten after every change of geometry and never saved.
   std::optional<int> iscnvx;                               // checkroomconvexity
@@ -126,6 +130,8 @@ class CaseRecord : public platform::UserData {
   std::optional<engine::IndexList> inDS;
   std::optional<std::vector<engine::IndexList>> inRW;
   std::optional<std::vector<std::vector<double>>> xpol, ypol;
+  // Above order 1 only: one grid per order 1..N (RT and PT above count every order).
+  std::optional<std::vector<engine::Matrix>> RTorder, PTorder;
 
   // Present ("no") while the path animation's frame loop runs: no progress bars.
   std::optional<std::string> noprogressbar;
@@ -134,7 +140,7 @@ class CaseRecord : public platform::UserData {
   // shown.
   std::shared_ptr<EarlyMap> earlyMap;
 
-  // Every present field, in the order above.
+  // Every present field, in the order above (`order` only above 1).
   platform::Value toValue() const override;
 };
 

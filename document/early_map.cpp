@@ -20,6 +20,8 @@ bool EarlyMap::suits(const engine::CaseInputs& in) {
 }
 
 EarlyMap::EarlyMap(engine::CaseInputs in) : inputs_(std::move(in)) {
+  // The first order only: the map step adds the higher orders on what it takes.
+  inputs_.order = 1;
   group_.run([this] { run(); });
 }
 

@@ -14,6 +14,10 @@ inline constexpr char kWall[] = "acouwall";
 inline constexpr char kWallVertex[] = "acouwallvertex";
 inline constexpr char kImage[] = "acouimage";
 inline constexpr char kRadius[] = "acouradius";
+// Above order 1, with "higher-order images" checked: the images of every order from 2 (one line of
+// markers per order) and the windows they are seen through (one line per order, NaN between windows).
+inline constexpr char kHigherImage[] = "acouhigherimage";
+inline constexpr char kHigherWindow[] = "acouhigherwindow";
 inline constexpr char kSource[] = "acousource";
 inline constexpr char kReceptor[] = "acoureceptor";
 inline constexpr char kAudienceEdge[] = "acouaudienceedge";

@@ -44,6 +44,12 @@ Matrix tableMatrix(const engine::ColorTable& t) {
   return m;
 }
 
+// The status line's title of the reflection counts above order 1: every order, or one.
+std::string orderTitle(int order, int shown) {
+  if (shown > 0) return "reflection number of order " + std::to_string(shown);
+  return "reflection number, orders 1 to " + std::to_string(order);
+}
+
 }  // namespace
 
 std::vector<double> reflectionTicks(double maxr) {
@@ -119,13 +125,22 @@ std::string chooseDisplayValue(Runtime& rt, Handle fig, std::string displayvalue
   return displayvalue;
 }
 
-// The wall list's entry: 1 "all", 2 "direct", k + 2 wall k. A value that names no entry (set from
-// outside, say NaN or 1e300) shows "all" rather than reaching an integer conversion.
-int chosenListEntry(const Runtime& rt, Handle fig, std::size_t walls) {
+// The wall list's entry: 1 "all", 2 "direct", k + 2 wall k; above order 1, entry walls + 1 + k shows
+// order k (k = 2..order) apart. A value that names no entry (set from outside, say NaN or 1e300) shows
+// "all" rather than reaching an integer conversion.
+struct ListEntry {
+  int va = 1;
+  int order = 1;       // the highest order the map holds
+  int orderShown = 0;  // the one order shown apart, 0 for none
+};
+ListEntry chosenListEntry(const Runtime& rt, Handle fig, std::size_t walls, const CaseRecord& record) {
+  ListEntry e;
+  e.order = record.RTorder && record.PTorder ? static_cast<int>(record.RTorder->size()) : 1;
   const double chosen = controlValue(rt, fig, tags::kValueList, 1);
-  return chosen == std::floor(chosen) && chosen >= 1 && chosen <= static_cast<double>(walls) + 2
-             ? static_cast<int>(chosen)
-             : 1;
+  if (chosen == std::floor(chosen) && chosen >= 1 && chosen <= static_cast<double>(walls) + 1 + e.order)
+    e.va = static_cast<int>(chosen);
+  if (e.va > static_cast<int>(walls) + 2) e.orderShown = e.va - static_cast<int>(walls) - 1;
+  return e;
 }
 
 // The colour of the wall chosen in the list: red when the source does not see it, cyan when it sees
@@ -145,7 +160,7 @@ const char* wallColourFor(engine::WallVisibility seen) {
 
 // Colours and line styles of the walls, and which images and radius lines show, for list entry `va`.
 void showWallsAndImages(Runtime& rt, Handle fig, const CaseRecord& record, const std::vector<Handle>& walls,
-                        int va) {
+                        int va, int orderShown) {
   auto& g = rt.graphics();
   const auto images = objectsInCreationOrder(rt, fig, tags::kImage);
   const auto radius = objectsInCreationOrder(rt, fig, tags::kRadius);
@@ -180,6 +195,7 @@ void showWallsAndImages(Runtime& rt, Handle fig, const CaseRecord& record, const
       show(radiusOn, 2 * k + 1, false);
     }
   }
+  refreshHigherOrderImages(rt, fig, va == 1 ? 0 : orderShown > 0 ? orderShown : -1);
   for (std::size_t i = 0; i < images.size(); ++i) g.setText(images[i], "visible", imageOn[i] ? "on" : "off");
   for (std::size_t i = 0; i < radius.size(); ++i) g.setText(radius[i], "visible", radiusOn[i] ? "on" : "off");
 }
@@ -207,11 +223,15 @@ void markIndices(std::vector<double>& v, const std::optional<engine::IndexList>&
 }
 
 // The first reflection number at every point (shown plus one: counts index the colour table).
-MapPicture reflectionPicture(const CaseRecord& record, std::size_t points, int va) {
+MapPicture reflectionPicture(const CaseRecord& record, std::size_t points, const ListEntry& entry) {
+  const int va = entry.va;
   MapPicture out;
-  out.title = "first reflection number";
+  out.title = entry.order > 1 ? orderTitle(entry.order, entry.orderShown) : "first reflection number";
   std::vector<double> r(points, 0.0);
-  if (va == 1) {
+  if (entry.orderShown > 0) {
+    const engine::Matrix& counts = (*record.RTorder)[static_cast<std::size_t>(entry.orderShown - 1)];
+    for (std::size_t i = 0; i < points && i < counts.data.size(); ++i) r[i] = counts.data[i];
+  } else if (va == 1) {
     for (std::size_t i = 0; i < points; ++i) r[i] = valueAt(record.RT, i);
   } else if (va == 2) {
     std::fill(r.begin(), r.end(), 1.0);
@@ -234,11 +254,17 @@ MapPicture reflectionPicture(const CaseRecord& record, std::size_t points, int v
 }
 
 // The sound level in dB at every point, of everything, the direct sound or one wall's reflection.
-MapPicture levelPicture(const Runtime& rt, Handle fig, const CaseRecord& record, std::size_t points, int va) {
+MapPicture levelPicture(const Runtime& rt, Handle fig, const CaseRecord& record, std::size_t points,
+                        const ListEntry& entry) {
+  const int va = entry.va;
   MapPicture out;
   out.title = "sound level (dB)";
   std::vector<double> p(points, kNaN);
-  if (va == 1) {
+  if (entry.orderShown > 0) {
+    const engine::Matrix& energies = (*record.PTorder)[static_cast<std::size_t>(entry.orderShown - 1)];
+    for (std::size_t i = 0; i < points && i < energies.data.size(); ++i)
+      if (energies.data[i] != 0) p[i] = energies.data[i];
+  } else if (va == 1) {
     const bool direct = controlValue(rt, fig, tags::kSelectDirect, 0) == 1;
     for (std::size_t i = 0; i < points; ++i) {
       p[i] = valueAt(record.PT, i) + (direct ? valueAt(record.Pso, i) : 0.0);
@@ -337,8 +363,9 @@ void selectvalue(Runtime& rt, const Operations& ops) {
   std::string displayvalue = chooseDisplayValue(rt, fig, record.displayvalue);
 
   const auto walls = wallsInWallOrder(rt, fig);
-  const int va = chosenListEntry(rt, fig, walls.size());
-  showWallsAndImages(rt, fig, record, walls, va);
+  const ListEntry entry = chosenListEntry(rt, fig, walls.size(), record);
+  const int va = entry.va;
+  showWallsAndImages(rt, fig, record, walls, va, entry.orderShown);
 
   const auto mapHandles = objectsByTag(rt, fig, tags::kAudienceMap);
   const std::optional<Handle> map =
@@ -355,8 +382,8 @@ void selectvalue(Runtime& rt, const Operations& ops) {
   setEnable(g, climAuto, !reflection);
   setEnable(g, climManual, !reflection);
   setEnable(g, directButton, !reflection && va == 1);
-  const MapPicture picture = reflection ? reflectionPicture(record, rows * cols, va)
-                                        : levelPicture(rt, fig, record, rows * cols, va);
+  const MapPicture picture = reflection ? reflectionPicture(record, rows * cols, entry)
+                                        : levelPicture(rt, fig, record, rows * cols, entry);
   if (map) g.setText(*map, "cdatamapping", reflection ? "direct" : "scaled");
   drawMapPicture(rt, fig, map, rows, cols, picture, record.colormap);
 

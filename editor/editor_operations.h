@@ -29,6 +29,10 @@ void refreshimages(Runtime& rt, std::optional<Handle> window = std::nullopt);
 // Draws computed images and their radius lines in a window whose old ones are already gone.
 void drawImageLines(Runtime& rt, Handle fig, const engine::ImageSet& set);
 void selectvalue(Runtime& rt, const document::Operations& ops);
+// The images of orders 2 and above with the windows they are seen through (higher_order_images.cpp),
+// drawn when the case's order is above 1 and the objects menu's "higher-order images" is checked:
+// every order when `shown` is 0, order `shown` alone when above 1; removed otherwise (-1 included).
+void refreshHigherOrderImages(Runtime& rt, Handle fig, int shown);
 // Ticks of the colour bar in reflection mode for the largest count maxr.
 std::vector<double> reflectionTicks(double maxr);
 

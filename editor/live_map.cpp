@@ -109,10 +109,12 @@ void applyLive(Runtime& rt, const document::Operations& ops, const LiveJob& job,
   std::optional<engine::ImageSet> images;
   if (job.kind != LiveDrag::Audience) images = r.images;
   engine::SurfaceValues values = r.values;
+  engine::HigherOrderValues orders = r.orders;  // above order 1: the case's order, as the release
   changeCase(rt, fig, [&](CaseRecord& record) {
     if (convexity) document::recordConvexity(record, std::move(*convexity));
     if (images) document::recordImages(record, std::move(*images));
     document::recordSurfaceValues(record, std::move(values));
+    document::recordOrders(record, std::move(orders));
   });
   ops.call(rt, "selectvalue");
   // Echograms and the echo risk overlay follow the live result as they follow a release.

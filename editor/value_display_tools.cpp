@@ -233,7 +233,7 @@ void hideviewobjects(Runtime& rt, const Operations& ops, const std::optional<std
   const std::string label = g.at(*item).text("label");
   if (label == "grid") {
     hidegrid(rt);
-  } else if (label == "images" || label == "radius") {
+  } else if (label == "images" || label == "radius" || label == "higher-order images") {
     selectvalue(rt, ops);
   } else if (label == "axes") {
     for (const char* tag : {tags::kXAxis, tags::kYAxis}) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "document/acoustics.h"
 #include "document/case_record.h"
 #include "document/drawing_objects.h"
 #include "document/tags.h"
@@ -132,7 +133,9 @@ void rebuildWallList(Runtime& rt, Handle fig, std::size_t walls, bool valueFirst
   if (!list) return;
   Graphics& g = rt.graphics();
   if (valueFirst) g.set(*list, "value", Value(1.0));
-  g.setText(*list, "string", wallListEntries(walls));
+  std::string entries = wallListEntries(walls);
+  for (int k = 2; k <= caseOrder(rt, fig); ++k) entries += "|order " + std::to_string(k);  // above order 1
+  g.setText(*list, "string", entries);
   if (!valueFirst) g.set(*list, "value", Value(1.0));
 }
 

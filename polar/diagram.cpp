@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <numbers>
+#include <utility>
 
 #include "document/drawing_objects.h"
 #include "document/tags.h"
@@ -164,71 +166,64 @@ void drawPolarGrid(Graphics& g, Handle axes, double range, double lower) {
   g.setRow(axes, "ylim", {-margin, margin});
 }
 
-void polardiagram(Runtime& rt, const std::optional<RefreshRequest>& refresh) {
-  Graphics& g = rt.graphics();
-  const bool interactive = !refresh.has_value();
-  if (refresh && !isPolarWindow(rt, refresh->figure)) return;
-  if (refresh && (!g.exists(refresh->mainWindow) || !document::isMainWindow(rt, refresh->mainWindow))) return;
+namespace {
 
-  const Handle mainWindow = interactive ? document::currentMainWindow(rt) : refresh->mainWindow;
-  const PolarInputs in = readPolarInputs(rt, mainWindow);
-  const PolarComputation computed = computePolarLevels(in);
-  if (computed.refusal) {
-    rt.console(*computed.refusal);
-    rt.ui().beep();
-    return;
-  }
-  const PolarLevels& L = computed.levels;
-  const std::size_t n = in.walls.size();
-
-  double Lmin = L.Lmin;
-  double Lmax = L.Lmax;
-  const std::vector<double> automatic = {Lmin, Lmin + Lmax};
+// The diagram's limits: the automatic ones, or those a refresh asks for when they give it an extent.
+struct Scale {
+  double Lmin = 0, Lmax = 0;  // lower limit and range, dB
+  std::vector<double> automatic;
+};
+Scale scaleOf(const PolarLevels& L, const std::optional<RefreshRequest>& refresh) {
+  Scale s{L.Lmin, L.Lmax, {L.Lmin, L.Lmin + L.Lmax}};
   if (refresh && refresh->level.size() >= 2) {
     const double low = refresh->level[0], high = refresh->level[1];
-    // Limits that give the diagram no extent are not applied.
     if (std::isfinite(low) && std::isfinite(high) && high > low) {
-      Lmin = low;
-      Lmax = high - low;
+      s.Lmin = low;
+      s.Lmax = high - low;
     }
   }
+  return s;
+}
 
-  Handle fig;
-  if (interactive) {
-    fig = makePolarWindow(rt);
-  } else {
-    fig = refresh->figure;
-    g.setCurrentFigure(fig);
-    const std::vector<Handle> children = g.at(fig).children();
-    for (Handle h : children) {
-      if (g.exists(h)) g.remove(h);
-    }
-    g.set(fig, "uicontextmenu", Value(Matrix{}));
-  }
-  g.setUserdata(fig, platform::ValueUserData(rowOf(automatic)));
-
-  if (interactive) {
+// A new polar window, or the refreshed one emptied.
+Handle windowFor(Runtime& rt, const std::optional<RefreshRequest>& refresh) {
+  Graphics& g = rt.graphics();
+  if (!refresh) {
+    const Handle fig = makePolarWindow(rt);
     createObject(g, ObjectType::UiControl, fig,
                  {{"style", "pushbutton"},
                   {"position", rowOf({1, 210, 40, 20})},
                   {"string", "print"},
                   {"tooltipstring", "Print polar diagram"},
                   {"callback", "velmoracopy('printpolar')"}});
+    return fig;
   }
+  const Handle fig = refresh->figure;
+  g.setCurrentFigure(fig);
+  const std::vector<Handle> children = g.at(fig).children();
+  for (Handle h : children) {
+    if (g.exists(h)) g.remove(h);
+  }
+  g.set(fig, "uicontextmenu", Value(Matrix{}));
+  return fig;
+}
 
-  const Handle ax = createObject(g, ObjectType::Axes, fig,
-                                 {{"units", "normalized"},
-                                  {"position", rowOf({0.18, 0.12, 0.8, 0.8})},
-                                  {"tag", tags::kPolarAxes1},
-                                  {"box", "off"},
-                                  {"xtick", Value(Matrix{})},
-                                  {"ytick", Value(Matrix{})},
-                                  {"dataaspectratio", rowOf({1, 1, 1})},
-                                  {"nextplot", "add"},
-                                  {"visible", "off"}});
-  drawPolarGrid(g, ax, Lmax, Lmin);
+Handle makePolarAxes(Graphics& g, Handle fig) {
+  return createObject(g, ObjectType::Axes, fig,
+                      {{"units", "normalized"},
+                       {"position", rowOf({0.18, 0.12, 0.8, 0.8})},
+                       {"tag", tags::kPolarAxes1},
+                       {"box", "off"},
+                       {"xtick", Value(Matrix{})},
+                       {"ytick", Value(Matrix{})},
+                       {"dataaspectratio", rowOf({1, 1, 1})},
+                       {"nextplot", "add"},
+                       {"visible", "off"}});
+}
 
-  // Direct sound: dashed when a wall blocks it.
+// The direct sound's radius (dashed when a wall blocks it) and, in the interactive window, its tip.
+std::pair<Handle, Handle> drawDirect(Graphics& g, Handle ax, const PolarInputs& in, const PolarLevels& L,
+                                     double Lmin, bool interactive) {
   const auto direct = tipOf(L.Lso, Lmin, in.xso, in.yso, in.xre, in.yre);
   const Handle hdi = createObject(g, ObjectType::Line, ax,
                                   {{"xdata", rowOf({0, direct[0]})},
@@ -248,18 +243,47 @@ void polardiagram(Runtime& rt, const std::optional<RefreshRequest>& refresh) {
                          {"tag", tags::kPolarDirect},
                          {"hittest", "off"}});
   }
+  return {hdi, hdie};
+}
 
-  // One radius per reflection that arrives.
-  std::vector<Handle> hra(n, platform::kNoHandle);
-  std::vector<std::array<double, 2>> tips(n, {0, 0});
+// The radii of the reflections: first the first order's, one per wall (kNoHandle where none
+// arrives), then one per higher-order path, thinner and lighter with every order.
+struct Radii {
+  std::vector<Handle> handles;
+  std::vector<std::array<double, 2>> tips;
+};
+Value orderColour(int order) {
+  const double t = std::min(0.3 + 0.12 * (order - 2), 0.8);
+  return rowOf({t, t, 1});
+}
+Radii drawReflections(Graphics& g, Handle ax, const PolarInputs& in, const PolarLevels& L, double Lmin) {
+  const std::size_t n = in.walls.size();
+  Radii r;
+  r.handles.assign(n, platform::kNoHandle);
+  r.tips.assign(n, {0, 0});
   for (std::size_t i = 0; i < n; ++i) {
     if (std::isnan(L.Lwall[i]) || !(L.Lwall[i] > 0)) continue;
-    tips[i] = tipOf(L.Lwall[i], Lmin, in.images[i].xi, in.images[i].yi, in.xre, in.yre);
-    hra[i] = createObject(
+    r.tips[i] = tipOf(L.Lwall[i], Lmin, in.images[i].xi, in.images[i].yi, in.xre, in.yre);
+    r.handles[i] = createObject(
         g, ObjectType::Line, ax,
-        {{"xdata", rowOf({0, tips[i][0]})}, {"ydata", rowOf({0, tips[i][1]})}, {"linewidth", 2.0}});
+        {{"xdata", rowOf({0, r.tips[i][0]})}, {"ydata", rowOf({0, r.tips[i][1]})}, {"linewidth", 2.0}});
   }
+  for (const engine::PathArrival& a : L.higher) {
+    const auto tip = tipOf(a.levelDb, Lmin, a.image.x, a.image.y, in.xre, in.yre);
+    r.tips.push_back(tip);
+    r.handles.push_back(createObject(g, ObjectType::Line, ax,
+                                     {{"xdata", rowOf({0, tip[0]})},
+                                      {"ydata", rowOf({0, tip[1]})},
+                                      {"linewidth", 1.0},
+                                      {"color", orderColour(a.order)},
+                                      {"visible", a.levelDb > Lmin ? "on" : "off"}}));
+  }
+  return r;
+}
 
+// The title (levels) and the information line; returns the information line.
+Handle drawTexts(Graphics& g, Handle ax, const PolarInputs& in, const PolarLevels& L, double Lmin,
+                 double Lmax) {
   createObject(g, ObjectType::Text, ax,
                {{"fontsize", 10.0},
                 {"fontname", "Times New Roman"},
@@ -269,20 +293,25 @@ void polardiagram(Runtime& rt, const std::optional<RefreshRequest>& refresh) {
                 {"verticalalignment", "bottom"},
                 {"string", "L_p = " + shown(L.LTa, 0.1) + " dB    L_p^d = " + shown(L.Lso, 0.1) +
                                " dB    L_p^r = " + shown(L.LT, 0.1) + " dB"}});
-  const Handle ht =
-      createObject(g, ObjectType::Text, ax,
-                   {{"fontsize", 8.0},
-                    {"fontname", "Times New Roman"},
-                    {"units", "normalized"},
-                    {"position", rowOf({0.95, -0.1})},
-                    {"horizontalalignment", "right"},
-                    {"verticalalignment", "bottom"},
-                    {"string", std::to_string(L.received) + " refl.  S (" + shown(in.xso, 0.01) + "," +
-                                   shown(in.yso, 0.01) + ")  R (" + shown(in.xre, 0.01) + "," +
-                                   shown(in.yre, 0.01) + ") \\Delta_{R}=" + shown(in.Hr, 0.01) + " " + "  [" +
-                                   shown(Lmin + Lmax, 0.1) + " " + shown(Lmin, 0.1) + "]"}});
+  std::string line = std::to_string(L.reflections()) + " refl.  S (" + shown(in.xso, 0.01) + "," +
+                     shown(in.yso, 0.01) + ")  R (" + shown(in.xre, 0.01) + "," + shown(in.yre, 0.01) +
+                     ") \\Delta_{R}=" + shown(in.Hr, 0.01) + " " + "  [" + shown(Lmin + Lmax, 0.1) + " " +
+                     shown(Lmin, 0.1) + "]";
+  // Above order 1 the line says so, before the limits that "change dB limits" rewrites.
+  if (in.order > 1) line.insert(line.find("  ["), "  order " + std::to_string(in.order));
+  return createObject(g, ObjectType::Text, ax,
+                      {{"fontsize", 8.0},
+                       {"fontname", "Times New Roman"},
+                       {"units", "normalized"},
+                       {"position", rowOf({0.95, -0.1})},
+                       {"horizontalalignment", "right"},
+                       {"verticalalignment", "bottom"},
+                       {"string", line}});
+}
 
-  // Room miniature.
+// The room miniature with the source, the receptor and a refresh's path; its walls in wall order.
+std::vector<Handle> drawMiniature(Graphics& g, Handle fig, const PolarInputs& in,
+                                  const std::optional<RefreshRequest>& refresh) {
   double xmin = INFINITY, xmax = -INFINITY, ymin = INFINITY, ymax = -INFINITY;
   for (const engine::Wall& w : in.walls) {
     xmin = std::min(xmin, w.x1);
@@ -332,40 +361,77 @@ void polardiagram(Runtime& rt, const std::optional<RefreshRequest>& refresh) {
         g, ObjectType::Line, mini,
         {{"xdata", rowOf(refresh->xpa)}, {"ydata", rowOf(refresh->ypa)}, {"linestyle", ":"}, {"color", "k"}});
   }
-  if (!interactive) return;
+  return miniWalls;
+}
 
-  // Interactive extras: wall flashing, the value menus of the arrows, the dB limits menu.
+// What one radius's menu names: its level, angle and delay, its wall (or path) and what reflects.
+struct RadiusFacts {
+  double level = 0, angle = 0, delay = 0;
+  std::string which;   // "wall 3", or "walls 3, 1" above the first order
+  std::string detail;  // "absorption=20%", or "order 2"
+};
+
+// The click that flashes the radius's walls (the path's, in turn) and the value menu with its print items.
+void attachRadiusMenu(Graphics& g, Handle fig, Handle ax, Handle radius, const std::array<double, 2>& tip,
+                      const RadiusFacts& f, Value flashed) {
+  g.setUserdata(radius, platform::ValueUserData(std::move(flashed)));
+  g.setText(radius, "buttondownfcn", "velmoracopy('polardiagshowwall')");
+  const std::array<MenuItem, 8> items = {
+      MenuItem{"Lp=" + shown(f.level, 0.1) + "dB"},
+      MenuItem{"angle=" + shown(f.angle, 0.1) + "\u00b0"},
+      MenuItem{"delay=" + shown(f.delay, 1) + "ms"},
+      MenuItem{f.which, "", true},
+      MenuItem{f.detail},
+      MenuItem{"print Lp", "velmoracopy('polardiagprint')", true},
+      MenuItem{"print angle", "velmoracopy('polardiagprint')"},
+      MenuItem{"print delay", "velmoracopy('polardiagprint')"},
+  };
+  const Handle menu = document::makeContextMenu(g, fig, items, radius);
+  PrintRecord print;
+  print.hal = tip[0] < 0 ? "right" : "left";
+  print.val = tip[1] < 0 ? "top" : "bottom";
+  print.Lp = shown(f.level, 0.1) + " dB";
+  print.ang = shown(f.angle, 0.1) + "\u00b0";
+  print.dela = shown(f.delay, 1) + "ms";
+  print.xe = tip[0];
+  print.ye = tip[1];
+  print.ax = ax;
+  const auto shared = std::make_shared<const PrintRecord>(print);
+  const auto menuItems = document::menuItemsInOrder(g, menu);
+  for (std::size_t k = 5; k < menuItems.size(); ++k) g.setUserdata(menuItems[k], shared);
+}
+
+void attachRadiusMenus(Graphics& g, Handle fig, Handle ax, const PolarInputs& in, const PolarLevels& L,
+                       const Radii& radii, const std::vector<Handle>& miniWalls) {
+  const std::size_t n = in.walls.size();
   for (std::size_t i = 0; i < n; ++i) {
-    if (hra[i] == platform::kNoHandle) continue;
-    g.setUserdata(hra[i], platform::ValueUserData(Value::handle(miniWalls[i])));
-    g.setText(hra[i], "buttondownfcn", "velmoracopy('polardiagshowwall')");
-
+    if (radii.handles[i] == platform::kNoHandle) continue;
     const double alpha = i < in.alpha.size() ? in.alpha[i] : 0.0;
-    const std::array<MenuItem, 8> items = {
-        MenuItem{"Lp=" + shown(L.Lwall[i], 0.1) + "dB"},
-        MenuItem{"angle=" + shown(L.ang[i], 0.1) + "\u00b0"},
-        MenuItem{"delay=" + shown(L.dela[i], 1) + "ms"},
-        MenuItem{"wall " + std::to_string(i + 1), "", true},
-        MenuItem{"absorption=" + platform::formatNumber(alpha) + "%"},
-        MenuItem{"print Lp", "velmoracopy('polardiagprint')", true},
-        MenuItem{"print angle", "velmoracopy('polardiagprint')"},
-        MenuItem{"print delay", "velmoracopy('polardiagprint')"},
-    };
-    const Handle menu = document::makeContextMenu(g, fig, items, hra[i]);
-    PrintRecord print;
-    print.hal = tips[i][0] < 0 ? "right" : "left";
-    print.val = tips[i][1] < 0 ? "top" : "bottom";
-    print.Lp = shown(L.Lwall[i], 0.1) + " dB";
-    print.ang = shown(L.ang[i], 0.1) + "\u00b0";
-    print.dela = shown(L.dela[i], 1) + "ms";
-    print.xe = tips[i][0];
-    print.ye = tips[i][1];
-    print.ax = ax;
-    const auto shared = std::make_shared<const PrintRecord>(print);
-    const auto menuItems = document::menuItemsInOrder(g, menu);
-    for (std::size_t k = 5; k < menuItems.size(); ++k) g.setUserdata(menuItems[k], shared);
+    attachRadiusMenu(g, fig, ax, radii.handles[i], radii.tips[i],
+                     {L.Lwall[i], L.ang[i], L.dela[i], "wall " + std::to_string(i + 1),
+                      "absorption=" + platform::formatNumber(alpha) + "%"},
+                     Value::handle(miniWalls[i]));
   }
+  for (std::size_t p = 0; p < L.higher.size(); ++p) {
+    const engine::PathArrival& a = L.higher[p];
+    std::string which = "walls ";
+    platform::List path;
+    for (std::size_t k = 0; k < a.walls.size(); ++k) {
+      which += (k > 0 ? ", " : "") + std::to_string(a.walls[k]);
+      const auto w = static_cast<std::size_t>(a.walls[k]);
+      if (w >= 1 && w <= miniWalls.size()) path.items.push_back(Value::handle(miniWalls[w - 1]));
+    }
+    attachRadiusMenu(g, fig, ax, radii.handles[n + p], radii.tips[n + p],
+                     {a.levelDb, a.angleDeg, a.delayMs, which, "order " + std::to_string(a.order)},
+                     Value(std::move(path)));
+  }
+}
 
+// The "change dB limits" menu of the window; the higher-order radii follow the first order's in
+// its record (their images and levels after the walls').
+void attachLimitsMenu(Graphics& g, Handle fig, Handle ax, Handle ht, const PolarInputs& in,
+                      const PolarLevels& L, const Scale& scale, const Radii& radii,
+                      std::pair<Handle, Handle> direct) {
   LimitsRecord limits;
   limits.ht = ht;
   limits.imag1 = in.images;
@@ -373,20 +439,65 @@ void polardiagram(Runtime& rt, const std::optional<RefreshRequest>& refresh) {
   limits.yso = in.yso;
   limits.xre = in.xre;
   limits.yre = in.yre;
-  limits.Lmax = Lmin + Lmax;
-  limits.Lmin = Lmin;
+  limits.Lmax = scale.Lmin + scale.Lmax;
+  limits.Lmin = scale.Lmin;
   limits.Lw = in.Lw;
   limits.Lwall = L.Lwall;
   limits.Lso = L.Lso;
-  limits.hra = hra;
-  limits.hdi = hdi;
-  limits.hdie = hdie;
+  limits.hra = radii.handles;
+  if (!L.higher.empty()) {
+    limits.imag1.resize(in.walls.size());
+    limits.Lwall.resize(in.walls.size(), std::numeric_limits<double>::quiet_NaN());
+    for (const engine::PathArrival& a : L.higher) {
+      engine::ImageRecord image;
+      image.xi = a.image.x;
+      image.yi = a.image.y;
+      limits.imag1.push_back(image);
+      limits.Lwall.push_back(a.levelDb);
+    }
+  }
+  limits.hdi = direct.first;
+  limits.hdie = direct.second;
   limits.ax = ax;
   const std::array<MenuItem, 1> windowMenu = {MenuItem{"change dB limits", "velmoracopy('changedblimits')"}};
   const Handle menu = document::makeContextMenu(g, fig, windowMenu, fig);
   const Handle item = document::menuItemsInOrder(g, menu).front();
   g.setText(item, "interruptible", "off");
   g.setUserdata(item, std::move(limits));
+}
+
+}  // namespace
+
+void polardiagram(Runtime& rt, const std::optional<RefreshRequest>& refresh) {
+  Graphics& g = rt.graphics();
+  const bool interactive = !refresh.has_value();
+  if (refresh && !isPolarWindow(rt, refresh->figure)) return;
+  if (refresh && (!g.exists(refresh->mainWindow) || !document::isMainWindow(rt, refresh->mainWindow))) return;
+
+  const Handle mainWindow = interactive ? document::currentMainWindow(rt) : refresh->mainWindow;
+  const PolarInputs in = readPolarInputs(rt, mainWindow);
+  const PolarComputation computed = computePolarLevels(in);
+  if (computed.refusal) {
+    rt.console(*computed.refusal);
+    rt.ui().beep();
+    return;
+  }
+  const PolarLevels& L = computed.levels;
+  const Scale scale = scaleOf(L, refresh);
+
+  const Handle fig = windowFor(rt, refresh);
+  g.setUserdata(fig, platform::ValueUserData(rowOf(scale.automatic)));
+  const Handle ax = makePolarAxes(g, fig);
+  drawPolarGrid(g, ax, scale.Lmax, scale.Lmin);
+  const auto direct = drawDirect(g, ax, in, L, scale.Lmin, interactive);
+  const Radii radii = drawReflections(g, ax, in, L, scale.Lmin);
+  const Handle ht = drawTexts(g, ax, in, L, scale.Lmin, scale.Lmax);
+  const std::vector<Handle> miniWalls = drawMiniature(g, fig, in, refresh);
+  if (!interactive) return;
+
+  // Interactive extras: wall flashing, the value menus of the arrows, the dB limits menu.
+  attachRadiusMenus(g, fig, ax, in, L, radii, miniWalls);
+  attachLimitsMenu(g, fig, ax, ht, in, L, scale, radii, direct);
 }
 
 }  // namespace velmora::polar

@@ -25,6 +25,8 @@ struct Arrival {
   double levelDb = 0;
   double angleDeg = 0;  // seen from the receptor, between the source and the image
   double energy = 0;    // squared pressure, Pa²
+  int order = 1;        // walls on the path (0 for the direct sound)
+  std::vector<int> walls = {};  // 1-based, first wall first; `wall` is the first
 };
 
 struct EchogramFigures {
@@ -32,16 +34,22 @@ struct EchogramFigures {
   std::optional<double> itdgMs;   // first reflection minus direct sound; none without reflections
   std::optional<double> d50;      // percent; none when nothing is heard
   std::optional<double> c80;      // dB; +Inf: no late energy, -Inf: no early energy
+  int order = 1;                  // the case's reflection order
 };
 
-// From the levels of the polar diagram: the same arrivals, levels, delays and angles.
-EchogramFigures echogramFigures(const PolarLevels& levels);
+// From the levels of the polar diagram: the same arrivals, levels, delays and angles (the
+// higher-order paths among them above order 1, which ITDG, D50 and C80 count too).
+EchogramFigures echogramFigures(const PolarLevels& levels, int order = 1);
 
 // "ITDG = 12.4 ms    D50 = 63.1 %    C80 = 4.2 dB", with "none" and "no late energy" as they apply.
 std::string echogramSummary(const EchogramFigures& f);
-// A wall-number label above the bars. Reflections less than 1 ms apart share one ("16, 17, 18",
-// walls in rising order) over the tallest of their bars; a label that would cover another label or a
-// bar goes up until it is clear. Its text is centred on `delayMs` and stands on `levelDb`.
+// The line above the plot: "first-order arrivals only:  " and the summary at order 1,
+// "reflections up to order N:  " and the summary above it.
+std::string echogramTitle(const EchogramFigures& f);
+// A wall-number label above the bars of the first order (higher-order bars go unlabelled). Reflections less
+// than 1 ms apart share one ("16, 17, 18", walls in rising order) over the tallest of their bars; a label
+// that would cover another label or a bar goes up until it is clear. Its text is centred on `delayMs` and
+// stands on `levelDb`.
 struct EchogramLabel {
   std::string text;
   double delayMs = 0;
@@ -70,7 +78,8 @@ void echogram(Runtime& rt);
 // Redraws the echogram windows of `mainWindow` (of every main window when none is given) whose
 // source, receptor or room changed since they were drawn.
 void refreshEchograms(Runtime& rt, Handle mainWindow = platform::kNoHandle);
-// A click on a bar: names the arrival under the plot and flashes its wall in the main window.
+// A click on a bar: names the arrival under the plot and flashes its wall in the main window (each
+// wall of its path in turn, above the first order).
 void echogramshowarrival(Runtime& rt);
 // Writes the arrivals of the current echogram window to a CSV file chosen in a save dialog, in the
 // layout of polar/arrivals_csv.h (the same as a batch run's --polar).

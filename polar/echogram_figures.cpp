@@ -26,13 +26,19 @@ Value optionalNumber(const std::optional<double>& v) {
 
 }  // namespace
 
-EchogramFigures echogramFigures(const PolarLevels& L) {
+EchogramFigures echogramFigures(const PolarLevels& L, int order) {
   EchogramFigures f;
-  f.arrivals.push_back({true, L.isov == 0, 0, 0.0, L.Lso, 0.0, L.Pso});
+  f.order = order;
+  f.arrivals.push_back({true, L.isov == 0, 0, 0.0, L.Lso, 0.0, L.Pso, 0, {}});
   std::vector<Arrival> reflections;
   for (std::size_t i = 0; i < L.Lwall.size(); ++i) {
     if (i >= L.irecv.size() || L.irecv[i] == 0 || std::isnan(L.Lwall[i])) continue;
-    reflections.push_back({false, false, static_cast<int>(i) + 1, L.dela[i], L.Lwall[i], L.ang[i], L.Pwall[i]});
+    const int wall = static_cast<int>(i) + 1;
+    reflections.push_back({false, false, wall, L.dela[i], L.Lwall[i], L.ang[i], L.Pwall[i], 1, {wall}});
+  }
+  for (const engine::PathArrival& a : L.higher) {
+    reflections.push_back({false, false, a.walls.empty() ? 0 : a.walls.front(), a.delayMs, a.levelDb,
+                           a.angleDeg, a.energy, a.order, a.walls});
   }
   std::stable_sort(reflections.begin(), reflections.end(),
                    [](const Arrival& a, const Arrival& b) { return a.delayMs < b.delayMs; });
@@ -76,6 +82,12 @@ std::string echogramSummary(const EchogramFigures& f) {
   return s;
 }
 
+std::string echogramTitle(const EchogramFigures& f) {
+  const std::string lead = f.order > 1 ? "reflections up to order " + std::to_string(f.order) + ":  "
+                                       : "first-order arrivals only:  ";
+  return lead + echogramSummary(f);
+}
+
 std::vector<EchogramLabel> echogramLabels(const std::vector<Arrival>& arrivals, double msPerPixel,
                                           double dbPerPixel) {
   // Generous for 7-pixel digits and commas, so that neighbouring texts keep a gap.
@@ -90,7 +102,7 @@ std::vector<EchogramLabel> echogramLabels(const std::vector<Arrival>& arrivals, 
   std::vector<std::vector<const Arrival*>> groups;
   double previous = -INFINITY;
   for (const Arrival& a : arrivals) {
-    if (a.direct) continue;
+    if (a.direct || a.order > 1) continue;
     if (groups.empty() || a.delayMs - previous >= kLabelMergeMs) groups.emplace_back();
     groups.back().push_back(&a);
     previous = a.delayMs;
@@ -147,6 +159,12 @@ Value EchogramRecord::toValue() const {
     ar.set("delay", Value(a.delayMs));
     ar.set("level", Value(a.levelDb));
     ar.set("angle", Value(a.angleDeg));
+    // Above order 1 the paths: order 1 reads as it always did (its wall is its path).
+    if (figures.order > 1) {
+      ar.set("order", Value(static_cast<double>(a.order)));
+      std::vector<double> walls(a.walls.begin(), a.walls.end());
+      ar.set("walls", Value::row(std::move(walls)));
+    }
     arrivals.items.push_back(Value(std::move(ar)));
   }
   r.set("arrivals", Value(std::move(arrivals)));

@@ -54,7 +54,17 @@ std::vector<std::uint8_t> pointsAtRisk(const Runtime& rt, Handle fig, const engi
   for (const auto& im : *record.images) in.images.push_back({im.xi, im.yi});
   in.inRW = *record.inRW;
   in.Pwall = *record.Pwall;
-  return engine::echoRiskPoints(in, echoRiskThresholds(rt, fig));
+  const engine::EchoRiskThresholds t = echoRiskThresholds(rt, fig);
+  std::vector<std::uint8_t> flags = engine::echoRiskPoints(in, t);
+  if (record.order > 1) {
+    // Every order: the paths of orders 2..N at the same points, delays and levels.
+    engine::CaseInputs c = document::gatherEngineInputs(rt, fig);
+    const engine::ImageSet images = document::recordedImageSet(record, c.walls, {in.xso, in.yso});
+    c.xs = {};
+    c.ys = {};
+    engine::higherorderechorisk(c, images, in, t, flags);
+  }
+  return flags;
 }
 
 // Sets a property only when its value changes, so that an unchanged overlay causes no repaint. NaN

@@ -47,7 +47,16 @@ const EchogramRecord* recordOf(const Graphics& g, Handle fig) {
 
 // Everything the figures depend on, flattened: equal lists mean an identical echogram.
 std::vector<double> fingerprint(const PolarInputs& in) {
-  std::vector<double> v = {in.xso, in.yso, in.xre, in.yre, in.Lw, in.Hr, in.convex ? 1.0 : 0.0};
+  std::vector<double> v = {in.xso,
+                           in.yso,
+                           in.xre,
+                           in.yre,
+                           in.Lw,
+                           in.Hr,
+                           in.convex ? 1.0 : 0.0,
+                           static_cast<double>(in.order),
+                           in.diffusion ? 1.0 : 0.0};
+  for (const auto& c : in.curves) v.insert(v.end(), {c.type, c.xc1, c.yc1, c.xc2, c.yc2, c.xc3, c.yc3});
   for (const auto& w : in.walls) v.insert(v.end(), {w.x1, w.y1, w.x2, w.y2});
   v.insert(v.end(), in.alpha.begin(), in.alpha.end());
   v.insert(v.end(), in.diffcoef.begin(), in.diffcoef.end());
@@ -75,8 +84,13 @@ std::vector<double> ticks(double lo, double hi, double step) {
 }
 
 std::string arrivalText(const Arrival& a) {
-  const std::string what =
+  std::string what =
       a.direct ? (a.blocked ? "direct sound (blocked)" : "direct sound") : "wall " + std::to_string(a.wall);
+  if (a.order > 1) {
+    what = "walls ";
+    for (std::size_t k = 0; k < a.walls.size(); ++k) what += (k > 0 ? ", " : "") + std::to_string(a.walls[k]);
+    what += " (order " + std::to_string(a.order) + ")";
+  }
   return what + ": " + shown(a.levelDb, 0.1) + " dB, delay " + shown(a.delayMs, 0.1) + " ms, angle " +
          shown(a.angleDeg, 0.1) + "\u00b0";
 }
@@ -192,11 +206,14 @@ void draw(Runtime& rt, Handle fig, const EchogramRecord& rec) {
   // Bars, the direct sound red (dashed when blocked), the reflections blue.
   for (std::size_t k = 0; k < arrivals.size(); ++k) {
     const Arrival& a = arrivals[k];
+    // Higher orders thinner and lighter, order by order.
+    const double light = std::min(0.3 + 0.12 * (a.order - 2), 0.8);
+    const Value colour = a.order > 1 ? Value::row({light, light, 1}) : Value(a.direct ? "r" : "b");
     const Handle bar = createObject(g, ObjectType::Line, ax,
                                     {{"xdata", Value::row({a.delayMs, a.delayMs})},
                                      {"ydata", Value::row({bottom, a.levelDb})},
-                                     {"color", a.direct ? "r" : "b"},
-                                     {"linewidth", 3.0},
+                                     {"color", colour},
+                                     {"linewidth", a.order > 1 ? 1.5 : 3.0},
                                      {"linestyle", a.blocked ? "--" : "-"},
                                      {"tag", tags::kEchogramBar},
                                      {"buttondownfcn", kBarPress}});
@@ -212,12 +229,13 @@ void draw(Runtime& rt, Handle fig, const EchogramRecord& rec) {
       text(g, ax, blocked ? "direct sound (blocked: dashed, not counted)" : "direct sound", 0, 1.01,
            "normalized", "left", "bottom", 7);
   g.setText(directKey, "color", "r");
-  const Handle reflectionKey =
-      text(g, ax, "reflections (wall number)", 1, 1.01, "normalized", "right", "bottom", 7);
+  const Handle reflectionKey = text(g, ax,
+                                    rec.figures.order > 1 ? "reflections (wall number; higher orders lighter)"
+                                                          : "reflections (wall number)",
+                                    1, 1.01, "normalized", "right", "bottom", 7);
   g.setText(reflectionKey, "color", "b");
 
-  const std::string summary =
-      rec.refusal.empty() ? "first-order arrivals only:  " + echogramSummary(rec.figures) : rec.refusal;
+  const std::string summary = rec.refusal.empty() ? echogramTitle(rec.figures) : rec.refusal;
   text(g, ax, summary, 0.5, 1.08, "normalized", "center", "bottom", 9, tags::kEchogramSummary);
   const std::string where = "S (" + shown(rec.xso, 0.01) + "," + shown(rec.yso, 0.01) + ")  R (" +
                             shown(rec.xre, 0.01) + "," + shown(rec.yre, 0.01) + ")    ";
@@ -238,7 +256,7 @@ EchogramRecord compute(Handle mainWindow, const PolarInputs& in) {
   if (computed.refusal) {
     rec.refusal = *computed.refusal;
   } else {
-    rec.figures = echogramFigures(computed.levels);
+    rec.figures = echogramFigures(computed.levels, in.order);
   }
   return rec;
 }
@@ -303,17 +321,23 @@ void echogramshowarrival(Runtime& rt) {
 
   if (arrival.direct || !g.exists(mainWindow) || !document::isMainWindow(rt, mainWindow)) return;
   const std::vector<Handle> walls = document::wallsInWallOrder(rt, mainWindow);
-  if (arrival.wall < 1 || static_cast<std::size_t>(arrival.wall) > walls.size()) return;
-  const Handle wall = walls[static_cast<std::size_t>(arrival.wall) - 1];
-  const Value colour = g.get(wall, "color");
-  const Value width = g.get(wall, "linewidth");
-  g.setText(wall, "color", "r");
-  g.setNumber(wall, "linewidth", 1.5);
-  rt.ui().pause(1);
-  // The wall may have gone meanwhile (a rebuild during the pause).
-  if (!g.exists(wall)) return;
-  g.set(wall, "linewidth", width);
-  g.set(wall, "color", colour);
+  // The walls of the path in turn, first wall first (the one wall of a first-order arrival).
+  const std::vector<int> path = arrival.order > 1 ? arrival.walls : std::vector<int>{arrival.wall};
+  const double seconds = path.size() > 1 ? 0.5 : 1;
+  for (int number : path) {
+    if (number < 1 || static_cast<std::size_t>(number) > walls.size()) return;
+    const Handle wall = walls[static_cast<std::size_t>(number) - 1];
+    // The wall may have gone meanwhile (a rebuild during the pause).
+    if (!g.exists(wall)) return;
+    const Value colour = g.get(wall, "color");
+    const Value width = g.get(wall, "linewidth");
+    g.setText(wall, "color", "r");
+    g.setNumber(wall, "linewidth", 1.5);
+    rt.ui().pause(seconds);
+    if (!g.exists(wall)) return;
+    g.set(wall, "linewidth", width);
+    g.set(wall, "color", colour);
+  }
 }
 
 void echogramexport(Runtime& rt, const std::optional<std::string>& path) {

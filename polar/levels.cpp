@@ -6,7 +6,10 @@
 #include <cstdlib>
 #include <limits>
 #include <numbers>
+#include <optional>
+#include <string>
 
+#include "document/acoustics.h"
 #include "document/tags.h"
 #include "document/window.h"
 #include "engine/energy.h"
@@ -66,39 +69,39 @@ std::string shown(double v, double step) {
   return platform::formatNumber(std::strtod(buffer, nullptr));
 }
 
-PolarComputation computePolarLevels(const PolarInputs& in) {
-  PolarComputation out;
-  PolarLevels& L = out.levels;
-  const std::size_t n = in.walls.size();
+namespace {
 
-  // Guards: nothing is drawn for a receptor too close to the source or outside the room.
+// Nothing is drawn for a receptor too close to the source or outside the room.
+std::optional<std::string> refusalOf(const PolarInputs& in) {
+  if (std::hypot(in.xre - in.xso, in.yre - in.yso) < 1)
+    return "receptor must be at least one meter far from source ...";
+  if (engine::checksource(in.xre, in.yre, in.walls) == 0) return "receptor is outside room ...";
+  return std::nullopt;
+}
+
+double sourcePower(const PolarInputs& in) {
+  return 1e-12 * std::pow(10.0, in.Lw / 10);
+}
+
+void directSound(const PolarInputs& in, PolarLevels& L) {
   const double dxs = in.xre - in.xso, dys = in.yre - in.yso;
-  const double horizontal = std::hypot(dxs, dys);
-  if (horizontal < 1) {
-    out.refusal = "receptor must be at least one meter far from source ...";
-    return out;
-  }
-  if (engine::checksource(in.xre, in.yre, in.walls) == 0) {
-    out.refusal = "receptor is outside room ...";
-    return out;
-  }
-
-  // Direct sound.
-  const double W = 1e-12 * std::pow(10.0, in.Lw / 10);
   L.rso = std::max(1.0, std::sqrt(dxs * dxs + dys * dys + in.Hr * in.Hr));
-  L.Pso = engine::kRhoCOver4 * W / std::numbers::pi / (L.rso * L.rso);
+  L.Pso = engine::kRhoCOver4 * sourcePower(in) / std::numbers::pi / (L.rso * L.rso);
   L.isov = 1;
-  if (!in.convex) {
-    for (const engine::Wall& w : in.walls) {
-      const auto c = crossing(w, in.xso, in.yso, in.xre, in.yre);
-      if (c && inClosed(c->t) && inClosed(c->u)) {
-        L.isov = 0;
-        break;
-      }
+  if (in.convex) return;
+  for (const engine::Wall& w : in.walls) {
+    const auto c = crossing(w, in.xso, in.yso, in.xre, in.yre);
+    if (c && inClosed(c->t) && inClosed(c->u)) {
+      L.isov = 0;
+      return;
     }
   }
+}
 
-  // Reflections, first pass: the receptor in the zone of each image.
+// First pass: the receptor in the zone of each image.
+void reflectionsInZones(const PolarInputs& in, PolarLevels& L) {
+  const std::size_t n = in.walls.size();
+  const double W = sourcePower(in);
   L.irecv.assign(n, 1);
   L.Pwall.assign(n, engine::kReferencePressure2);
   L.rref.assign(n, kNaN);
@@ -122,46 +125,66 @@ PolarComputation computePolarLevels(const PolarInputs& in) {
       L.irecv[i] = 0;
     }
   }
+}
 
-  // Second pass in a room that is not convex: the reflection point must lie on the seen part of the
-  // wall, and the way from there to the receptor must cross no other wall.
-  if (!in.convex) {
-    for (std::size_t i = 0; i < n; ++i) {
-      if (L.irecv[i] != 1) continue;
-      const engine::Wall part = i < in.visible.size() ? in.visible[i] : in.walls[i];
-      const engine::ImageRecord& im = in.images[i];
-      double xq = im.xi, yq = im.yi;
-      if (im.convex) {
-        const auto corrected =
-            engine::computecorrectimage(im, part.x1, part.y1, part.x2, part.y2, in.xre, in.yre);
-        xq = corrected.xi;
-        yq = corrected.yi;
-      }
-      const auto c = crossing(part, xq, yq, in.xre, in.yre);
-      if (!c) continue;
-      if (inClosed(c->t) && inClosed(c->u)) {
-        const double px = part.x1 + c->t * (part.x2 - part.x1);
-        const double py = part.y1 + c->t * (part.y2 - part.y1);
-        for (std::size_t j = 0; j < n; ++j) {
-          if (j == i) continue;
-          const auto cj = crossing(in.walls[j], px, py, in.xre, in.yre);
-          if (cj && inClosed(cj->u) && cj->t >= 0 && cj->t < 1) {
-            L.irecv[i] = 0;
-            L.Pwall[i] = engine::kReferencePressure2;
-            break;
-          }
-        }
-      } else {
-        L.irecv[i] = 0;
-        L.Pwall[i] = engine::kReferencePressure2;
-      }
-    }
-    for (std::size_t i = 0; i < n; ++i) {
-      if (L.irecv[i] == 0) L.rref[i] = kNaN;
-    }
+// Whether the reflection of wall i, received by its zone, really reaches the receptor in a room that
+// is not convex: its reflection point lies on the seen part of the wall, and the way from there to
+// the receptor crosses no other wall.
+bool reachesUnobstructed(const PolarInputs& in, std::size_t i) {
+  const engine::Wall part = i < in.visible.size() ? in.visible[i] : in.walls[i];
+  const engine::ImageRecord& im = in.images[i];
+  double xq = im.xi, yq = im.yi;
+  if (im.convex) {
+    const auto corrected =
+        engine::computecorrectimage(im, part.x1, part.y1, part.x2, part.y2, in.xre, in.yre);
+    xq = corrected.xi;
+    yq = corrected.yi;
   }
+  const auto c = crossing(part, xq, yq, in.xre, in.yre);
+  if (!c) return true;  // parallel: left as the zone found it
+  if (!(inClosed(c->t) && inClosed(c->u))) return false;
+  const double px = part.x1 + c->t * (part.x2 - part.x1);
+  const double py = part.y1 + c->t * (part.y2 - part.y1);
+  for (std::size_t j = 0; j < in.walls.size(); ++j) {
+    if (j == i) continue;
+    const auto cj = crossing(in.walls[j], px, py, in.xre, in.yre);
+    if (cj && inClosed(cj->u) && cj->t >= 0 && cj->t < 1) return false;
+  }
+  return true;
+}
 
-  // Levels.
+// Second pass in a room that is not convex.
+void reflectionsSeen(const PolarInputs& in, PolarLevels& L) {
+  const std::size_t n = in.walls.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (L.irecv[i] != 1 || reachesUnobstructed(in, i)) continue;
+    L.irecv[i] = 0;
+    L.Pwall[i] = engine::kReferencePressure2;
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    if (L.irecv[i] == 0) L.rref[i] = kNaN;
+  }
+}
+
+// Above order 1: the paths of orders 2..N, from the beams, that carry some energy.
+void higherOrderPaths(const PolarInputs& in, PolarLevels& L) {
+  if (in.order <= 1) return;
+  engine::CaseInputs c;
+  c.walls = in.walls;
+  c.alpha = in.alpha;
+  c.xso = in.xso;
+  c.yso = in.yso;
+  c.curves = in.curves;
+  c.diffusion = in.diffusion;
+  c.order = in.order;
+  engine::Receptor r{in.xre, in.yre, in.Lw, in.Hr, kSoundSpeed, 2};
+  for (engine::PathArrival& a : engine::higherorderarrivals(c, r)) {
+    if (a.energy > 0 && std::isfinite(a.levelDb)) L.higher.push_back(std::move(a));
+  }
+}
+
+void sumLevels(PolarLevels& L) {
+  const std::size_t n = L.irecv.size();
   L.PT = 0;
   L.received = 0;
   for (std::size_t i = 0; i < n; ++i) {
@@ -170,7 +193,8 @@ PolarComputation computePolarLevels(const PolarInputs& in) {
       ++L.received;
     }
   }
-  if (L.received == 0) L.PT = engine::kReferencePressure2;
+  for (const engine::PathArrival& a : L.higher) L.PT += a.energy;
+  if (L.reflections() == 0) L.PT = engine::kReferencePressure2;
   L.Lso = levelOf(L.Pso);
   L.LT = levelOf(L.PT);
   L.LTa = levelOf(L.PT + L.isov * L.Pso);
@@ -180,15 +204,22 @@ PolarComputation computePolarLevels(const PolarInputs& in) {
     // A reflection that does not arrive carries exactly the reference pressure (0 dB).
     if (L.irecv[i] != 0 && level != 0 && std::isfinite(level)) L.Lwall[i] = level;
   }
+}
 
-  // Scale: the lower limit a little under the weakest reflection, the upper limit the direct level.
-  const double weakest = platform::nanMin(L.Lwall);
+// Scale: the lower limit a little under the weakest reflection, the upper limit the direct level.
+void diagramScale(PolarLevels& L) {
+  std::vector<double> levels = L.Lwall;
+  for (const engine::PathArrival& a : L.higher) levels.push_back(a.levelDb);
+  const double weakest = platform::nanMin(levels);
   L.Lmin = std::isnan(weakest) ? 0.0 : std::max(10 * std::floor(weakest / 10) - 2, 0.0);
   // A direct level at or below the lower limit (a very weak source) would leave the diagram no
   // extent: it keeps a range of 1 dB.
   L.Lmax = std::max(L.Lso - L.Lmin, 1.0);
+}
 
-  // Delays and angles.
+void delaysAndAngles(const PolarInputs& in, PolarLevels& L) {
+  const std::size_t n = in.walls.size();
+  const double horizontal = std::hypot(in.xre - in.xso, in.yre - in.yso);
   L.dela.assign(n, kNaN);
   L.ang.assign(n, kNaN);
   for (std::size_t i = 0; i < n && i < in.images.size(); ++i) {
@@ -198,6 +229,22 @@ PolarComputation computePolarLevels(const PolarInputs& in) {
     const double cosine = ((in.xso - in.xre) * ix + (in.yso - in.yre) * iy) / horizontal / lir;
     L.ang[i] = std::acos(std::clamp(cosine, -1.0, 1.0)) / std::numbers::pi * 180;
   }
+}
+
+}  // namespace
+
+PolarComputation computePolarLevels(const PolarInputs& in) {
+  PolarComputation out;
+  out.refusal = refusalOf(in);
+  if (out.refusal) return out;
+  PolarLevels& L = out.levels;
+  directSound(in, L);
+  reflectionsInZones(in, L);
+  if (!in.convex) reflectionsSeen(in, L);
+  higherOrderPaths(in, L);
+  sumLevels(L);
+  diagramScale(L);
+  delaysAndAngles(in, L);
   return out;
 }
 
@@ -218,6 +265,11 @@ PolarInputs readPolarInputs(const Runtime& rt, Handle fig) {
   if (record.diffcoef) in.diffcoef = *record.diffcoef;
   in.convex = engine::convexityClass(record.iscnvx.value_or(1)) == engine::ConvexityClass::Convex;
   if (record.xwv && record.ywv) in.visible = engine::wallsFromMatrices(*record.xwv, *record.ywv);
+  in.order = std::clamp(record.order, 1, engine::kMaxOrder);
+  if (in.order > 1) {
+    in.curves = document::convexCurves(record.curves);
+    in.diffusion = document::diffusionChecked(rt, fig);
+  }
   return in;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "document/operations.h"
+#include "engine/beams.h"
 #include "engine/geometry.h"
 #include "engine/images.h"
 #include "platform/model/graphics.h"
@@ -32,6 +33,10 @@ struct PolarInputs {
   std::vector<double> diffcoef;             // one per wall (missing ones count 1)
   bool convex = true;
   engine::Walls visible;  // seen part of each wall (missing rows: the whole wall)
+  // Above order 1 the paths of orders 2..order arrive too; the beams follow the curves as the map does.
+  int order = 1;
+  std::vector<engine::Curve> curves;
+  bool diffusion = true;
 };
 
 // What arrives at the receptor. Per-wall arrays are indexed by wall number - 1.
@@ -44,6 +49,11 @@ struct PolarLevels {
   int received = 0;  // walls with irecv = 1
   double Lmin = 0;   // automatic lower limit of the diagram, dB
   double Lmax = 0;   // automatic range (upper limit minus lower limit), dB
+  // Above order 1: the paths of orders 2..N that reach the receptor with some energy, order by order
+  // (their energies count in PT, LT and LTa, their levels in Lmin).
+  std::vector<engine::PathArrival> higher;
+  // Every reflection that arrives: `received` and the higher-order paths.
+  std::size_t reflections() const { return static_cast<std::size_t>(received) + higher.size(); }
 };
 
 // The levels at the receptor; the console message that refuses the diagram when the receptor is

@@ -103,15 +103,24 @@ void polardiagshowwall(Runtime& rt) {
   const auto data = g.at(arrow).userdata();
   if (!data) return;
   const Value wallRef = data->toValue();
-  if (!wallRef.isObject() || !g.exists(wallRef.object())) return;
-  const Handle wall = wallRef.object();
-  g.setText(wall, "color", "r");
-  g.setNumber(wall, "linewidth", 1.5);
-  rt.ui().pause(1);
-  // The window may have been closed meanwhile.
-  if (!g.exists(wall)) return;
-  g.setNumber(wall, "linewidth", 0.5);
-  g.setText(wall, "color", "k");
+  // A higher-order radius holds the walls of its path, first wall first: each flashes in turn.
+  std::vector<Handle> walls;
+  if (wallRef.isObject()) walls.push_back(wallRef.object());
+  if (wallRef.isList()) {
+    for (const Value& v : wallRef.list().items)
+      if (v.isObject()) walls.push_back(v.object());
+  }
+  const double seconds = walls.size() > 1 ? 0.5 : 1;
+  for (Handle wall : walls) {
+    // The window may have been closed meanwhile.
+    if (!g.exists(wall)) return;
+    g.setText(wall, "color", "r");
+    g.setNumber(wall, "linewidth", 1.5);
+    rt.ui().pause(seconds);
+    if (!g.exists(wall)) return;
+    g.setNumber(wall, "linewidth", 0.5);
+    g.setText(wall, "color", "k");
+  }
 }
 
 void changedblimits(Runtime& rt) {

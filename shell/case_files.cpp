@@ -199,6 +199,8 @@ CaseDescription describeCase(const platform::Runtime& rt, Handle fig, const std:
   d.Lw = record.Lw;
   if (record.animationparameters) d.animationparameters = record.animationparameters;
   if (!record.curves.empty()) d.curves = record.curves;
+  // Files written at order 1 stay as they were: the field only above it.
+  if (record.order > 1) d.order = record.order;
 
   const Handle map = drawingObject(rt, fig, tags::kAudienceMap);
   d.Nsurface = audienceMapIntervals(g, map);
@@ -272,7 +274,8 @@ void loadcase(platform::Runtime& rt, const Operations& ops, const std::optional<
   }
 
   const Handle fig = currentMainWindow(rt);
-  const CaseDescription prop = readCaseFile(path, shown);
+  CaseDescription prop = readCaseFile(path, shown);
+  if (!prop.order) prop.order = 1;  // a file without the field is a first-order case
   const std::string folderBefore = currentFolder();
   if (chosenFolder) changeFolder(*chosenFolder);
 
@@ -378,6 +381,7 @@ void history(platform::Runtime& rt, const Operations& ops) {
   // A snapshot without curves was taken when the room had none; the curves of a later room must not
   // survive into it.
   if (!snapshot.curves) snapshot.curves = platform::Matrix{};
+  if (!snapshot.order) snapshot.order = 1;  // and one without an order was taken at order 1
   if (g.exists(fig)) g.setCurrentFigure(fig);
   update(rt, ops, snapshot);
 }

@@ -39,6 +39,14 @@ Verb simple(const std::string& verb) {
   return simple(verb, verb);
 }
 
+// An order equal to the present one leaves the cancel mark: no history step.
+Verb reflectionOrderVerb(std::vector<Value> args) {
+  return {"reflectionorder",
+          {"reflectionorder"},
+          {call("reflectionorder", std::move(args)), step(Kind::TakeCancelMark)},
+          "reflection order"};
+}
+
 std::vector<Verb> buildVerbTable() {
   std::vector<Verb> t;
   // Verbs that call the operation of the same name.
@@ -130,6 +138,8 @@ std::vector<Verb> buildVerbTable() {
   for (const char* v : {"historyback", "historyforward", "escapekey"}) t.push_back(simple(v));
   t.push_back(simple("scalebar", "togglescalebar"));
   t.push_back(simple("loadrecent"));
+  // The reflection order, from its submenu (the item's number) or with the order as a second word.
+  t.push_back(reflectionOrderVerb({}));
   // The imported room restarts the history itself.
   t.push_back({"importdxf", {"importdxf"}, {call("importdxf")}, {}});
 
@@ -365,6 +375,10 @@ void dispatchOnce(platform::Runtime& rt, const Operations& ops, const std::vecto
       // The loaded walls are not the curved stretches of the old room.
       if (ops.has("resetcurves")) ops.call(rt, "resetcurves");
       ops.call(rt, "loadcase", {arg2});
+      return;
+    }
+    if (arg1.isText() && platform::equalsIgnoreCase(arg1.text(), "reflectionorder")) {
+      runVerb(rt, ops, reflectionOrderVerb({arg2}));
       return;
     }
     if (arg1.isText() && platform::equalsIgnoreCase(arg1.text(), "importdxf")) {

@@ -10,8 +10,10 @@
 #include "document/drawing_objects.h"
 #include "document/tags.h"
 #include "document/window.h"
+#include "engine/beams.h"
 #include "platform/model/colormaps.h"
 #include "platform/model/numbers.h"
+#include "shell/reflection_order.h"
 #include "shell/shortcuts.h"
 
 namespace velmora::shell {
@@ -382,7 +384,14 @@ void makeControlMenu(Graphics& g, Handle fig, Handle control, std::string_view o
         MenuItem{"change absorption manually", "velmoracopy('changealphamanual')", true},
         MenuItem{"zoom", "velmoracopy('zoomaxes')", true},
     };
-    makeContextMenu(g, fig, items, control);
+    const Handle menu = makeContextMenu(g, fig, items, control);
+    // The reflection order of the case: "1" (checked) to "6".
+    const Handle orders = addMenuItem(g, menu, {kReflectionOrderLabel, "", true});
+    for (int k = 1; k <= engine::kMaxOrder; ++k) {
+      addMenuItem(
+          g, orders,
+          {std::to_string(k), "velmoracopy('reflectionorder','" + std::to_string(k) + "')", false, k == 1});
+    }
   } else if (owner == "objects") {
     const char* hide = "velmoracopy('hideviewobjects')";
     const std::array<MenuItem, 6> items = {
@@ -394,6 +403,8 @@ void makeControlMenu(Graphics& g, Handle fig, Handle control, std::string_view o
     addMenuItem(g, menu, {"scale bar", "velmoracopy('scalebar')", true, true});
     // The map follows vertex, source and audience drags while this is checked (editor/live_map).
     addMenuItem(g, menu, {"live map", hide, false, true});
+    // Above order 1: the images of the higher orders, smaller and lighter, with their windows.
+    addMenuItem(g, menu, {"higher-order images", hide, false, false});
   } else if (owner == "utils") {
     const Handle menu = g.create(ObjectType::UiContextMenu, fig);
     addMenuItem(g, menu, {"dB sum", "velmoracopy('dbsum')"});

@@ -46,10 +46,11 @@ void historystep(platform::Runtime& rt, const Operations& ops, int step) {
   place = step < 0 ? place - 1 : place + 1;
   CaseDescription snapshot = record.proplist[place];
   // As the history list restores: the window keeps its map precision and case name, and a snapshot
-  // without curves clears those of a later room.
+  // without curves clears those of a later room, one without an order goes back to order 1.
   snapshot.Nsurface.reset();
   snapshot.name.reset();
   if (!snapshot.curves) snapshot.curves = platform::Matrix{};
+  if (!snapshot.order) snapshot.order = 1;  // taken at order 1
   update(rt, ops, snapshot);
   g.setAppData(fig, kHistoryCursorAppData,
                Value::row({static_cast<double>(place), static_cast<double>(count)}));

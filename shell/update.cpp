@@ -11,6 +11,7 @@
 #include "document/window.h"
 #include "engine/chain.h"
 #include "platform/model/error.h"
+#include "shell/reflection_order.h"
 
 namespace velmora::shell {
 
@@ -23,6 +24,12 @@ using platform::Value;
 std::string wallListString(std::size_t walls) {
   std::string s = "all|direct";
   for (std::size_t k = 1; k <= walls; ++k) s += "|wall " + std::to_string(k);
+  return s;
+}
+
+std::string valueListString(std::size_t walls, int order) {
+  std::string s = wallListString(walls);
+  for (int k = 2; k <= order; ++k) s += "|order " + std::to_string(k);
   return s;
 }
 
@@ -100,10 +107,32 @@ void startEarlyMap(platform::Runtime& rt, Handle fig, const CaseDescription& pro
   if (early) changeCase(rt, fig, [&](CaseRecord& record) { record.earlyMap = std::move(early); });
 }
 
-// New walls and their vertices; the wall list offers them. Whether walls were given.
-bool replaceWalls(platform::Runtime& rt, Handle fig, Handle axes, const CaseDescription& prop) {
-  if (!prop.xwall || !prop.ywall) return false;
+// The reflection order the description asks for, stored and checked in the settings menu; the
+// order the window computes at.
+int setReflectionOrder(platform::Runtime& rt, Handle fig, const CaseDescription& prop) {
+  const int order = prop.order.value_or(viewCase(rt, fig).order);
+  if (prop.order) {
+    changeCase(rt, fig, [&](CaseRecord& record) { record.order = order; });
+    checkOrderMenu(rt.graphics(), fig, order);
+  }
+  return order;
+}
+
+// New walls and their vertices; the value list offers them (and the orders above the first). Whether
+// walls were given.
+bool replaceWalls(platform::Runtime& rt, Handle fig, Handle axes, const CaseDescription& prop, int order) {
   Graphics& g = rt.graphics();
+  if (!prop.xwall || !prop.ywall) {
+    if (!prop.order) return false;
+    // The order entries follow the walls': an entry past the new end shows "all".
+    if (auto list = findInWindow(rt, fig, tags::kValueList)) {
+      const std::size_t n = wallsInWallOrder(rt, fig).size();
+      const auto value = g.at(*list).numbers("value");
+      if (value.empty() || value.front() > static_cast<double>(n + 1 + order)) g.set(*list, "value", Value(1.0));
+      g.set(*list, "string", Value(valueListString(n, order)));
+    }
+    return false;
+  }
   const std::size_t n = prop.xwall->size();
   std::vector<double> alpha = prop.alpha.value_or(std::vector<double>(n, 0.0));
   for (Handle h : objectsByTag(rt, fig, tags::kWall)) deleteWithMenu(g, h);
@@ -111,7 +140,7 @@ bool replaceWalls(platform::Runtime& rt, Handle fig, Handle axes, const CaseDesc
   makeWallChain(g, axes, *prop.xwall, *prop.ywall, alpha);
   if (auto list = findInWindow(rt, fig, tags::kValueList)) {
     if (!prop.noselectchange) g.set(*list, "value", Value(1.0));
-    g.set(*list, "string", Value(wallListString(n)));
+    g.set(*list, "string", Value(valueListString(n, order)));
   }
   return true;
 }
@@ -215,7 +244,8 @@ void rebuild(platform::Runtime& rt, const Operations& ops, const CaseDescription
   g.set(fig, "currentaxes", Value::handle(axes));
 
   startEarlyMap(rt, fig, prop);
-  const bool newWalls = replaceWalls(rt, fig, axes, prop);
+  const int order = setReflectionOrder(rt, fig, prop);
+  const bool newWalls = replaceWalls(rt, fig, axes, prop, order);
   replaceAudienceArea(rt, ops, fig, axes, prop);
   if (prop.Nsurface) {
     for (Handle h : objectsByTag(rt, fig, tags::kAudienceMap)) deleteWithMenu(g, h);
@@ -234,11 +264,28 @@ void rebuild(platform::Runtime& rt, const Operations& ops, const CaseDescription
   }
 }
 
+// The reflection order asked for, counted before anything changes: walls, source and curves as the
+// description gives them, the window's for the rest.
+void refuseTooMuchWork(const platform::Runtime& rt, Handle fig, const CaseDescription& prop) {
+  if (!prop.order || *prop.order <= 1) return;
+  InputOverrides overrides;
+  if (prop.xwall && prop.ywall) {
+    overrides.walls = engine::wallsFromOutline(*prop.xwall, *prop.ywall);
+    overrides.alpha = prop.alpha.value_or(std::vector<double>(overrides.walls->size(), 0.0));
+  }
+  if (prop.xso && prop.yso) overrides.source = engine::Point{*prop.xso, *prop.yso};
+  overrides.curves = prop.curves;
+  engine::CaseInputs in = gatherEngineInputs(rt, fig, overrides);
+  in.order = *prop.order;
+  document::refuseTooMuchWork(in);
+}
+
 }  // namespace
 
 void update(platform::Runtime& rt, const Operations& ops, const CaseDescription& prop) {
   // Everything a description may ask for is checked before the first object changes.
   prop.checkLimits();
+  refuseTooMuchWork(rt, currentMainWindow(rt), prop);
   // The window shows the new case whole or stays as it was: a failure anywhere in the rebuild or in the
   // computations after it (running out of memory included) puts back every object and the case record.
   Graphics& g = rt.graphics();

@@ -96,6 +96,36 @@ class BatchRuns(unittest.TestCase):
             comment, _ = read_table(polar)
             self.assertIn("source (4 1) m; receptor (14 -3) m;", comment)
 
+    def test_a_higher_order_joins_every_other_option(self):
+        with tempfile.TemporaryDirectory() as out:
+            room = os.path.join(FIXTURES, "l-room.ac")
+            tables = {}
+            for order in ("1", "3"):
+                polar, grid = os.path.join(out, order + "-p.csv"), os.path.join(out, order + "-m.csv")
+                r = run("batch", room, "--order", order, "--intervals", "12", "--receptor", "8,3", "--polar", polar,
+                        "--csv", grid, cwd=out)
+                self.assertEqual((r.returncode, r.stderr), (0, ""), order)
+                tables[order] = (read_table(polar), read_table(grid))
+            (comment1, rows1), (_, map1) = tables["1"]
+            (comment3, rows3), (_, map3) = tables["3"]
+            self.assertNotIn("reflection order", comment1)
+            self.assertTrue(comment3.rstrip().endswith("; reflection order 3"), comment3)
+            # The first order's rows come first and alike; then the paths of two and three walls.
+            self.assertEqual(rows3[:len(rows1)], rows1)
+            kinds = [row[0] for row in rows3[len(rows1):]]
+            self.assertTrue(kinds and set(kinds) <= {"reflection order 2", "reflection order 3"}, kinds)
+            self.assertEqual(kinds, sorted(kinds))
+            for row in rows3[len(rows1):]:
+                self.assertEqual(len(row[1].split(" ")), int(row[0][-1]), row)
+            # Every point counts at least as many reflections at order 3.
+            column = map1[0].index("reflections")
+            counts = [(float(a[column]), float(b[column])) for a, b in zip(map1[1:], map3[1:]) if a[column] != ""]
+            self.assertTrue(counts and all(b >= a for a, b in counts))
+            self.assertTrue(any(b > a for a, b in counts))
+            r = run("batch", room, "--order", "2", "--receptor", "8,3")
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertRegex(r.stdout, r"reflections\n$")
+
     def test_bad_files_and_words_give_one_line_and_write_nothing(self):
         with tempfile.TemporaryDirectory() as out:
             corrupt = os.path.join(out, "corrupt.ac")
@@ -114,6 +144,10 @@ class BatchRuns(unittest.TestCase):
                 (["batch"], 2, "a case file is needed"),
                 (["batch", room, room], 2, "one case file per run"),
                 (["batch", room, "--intervals", "5"], 2, "--intervals needs a whole number from 10 to 400, not '5'"),
+                (["batch", room, "--order", "7"], 2, "--order needs a whole number from 1 to 6, not '7'"),
+                (["batch", room, "--order=2.5"], 2, "--order needs a whole number from 1 to 6, not '2.5'"),
+                (["batch", room, "--order", "two", "--csv", csv_out], 2,
+                 "--order needs a whole number from 1 to 6, not 'two'"),
                 (["batch", room, "--source", "1;2"], 2, "--source needs X,Y in metres"),
                 (["batch", room, "--csv"], 2, "--csv needs a value"),
                 (["batch", room, "--colour", "red"], 2, "unrecognized option '--colour'"),

@@ -129,6 +129,28 @@ TEST_F(LiveMapTest, MapFollowsAVertexDragAndOnlyTheNewestResultShows) {
   EXPECT_EQ(after.actionlist.size(), before.actionlist.size() + 1);
 }
 
+// At reflection order 2 the live map counts the paths of two walls as the release does, and keeps
+// each order apart.
+TEST_F(LiveMapTest, AVertexDragAtOrderTwoShowsWhatTheReleaseComputes) {
+  velmoracopy(rt, ops, {Value("reflectionorder"), Value("2")});
+  const CaseRecord before = readCase(rt, fig);
+  ASSERT_TRUE(before.RTorder);
+  rt.press(nth("acouwallvertex", 5), 5, 5);
+  rt.motion(fig, 6, 4);
+  settle();
+  const CaseRecord live = readCase(rt, fig);
+  ASSERT_TRUE(live.RTorder && live.PTorder);
+  ASSERT_EQ(live.RTorder->size(), 2u);
+  EXPECT_NE(live.RT->data, before.RT->data);
+  rt.release(fig, 6, 4);
+  settle();
+  const CaseRecord released = readCase(rt, fig);
+  EXPECT_EQ(released.RT, live.RT);
+  EXPECT_EQ(released.PT, live.PT);
+  EXPECT_EQ(released.RTorder, live.RTorder);
+  EXPECT_EQ(released.PTorder, live.PTorder);
+}
+
 TEST_F(LiveMapTest, SwitchedOffTheMapWaitsForTheRelease) {
   setLive(false);
   const CaseRecord before = readCase(rt, fig);

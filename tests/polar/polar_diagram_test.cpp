@@ -566,6 +566,39 @@ TEST_F(PolarTest, LeftClickOnArrowFlashesItsWall) {
   EXPECT_TRUE(ui.takeConsole().empty());
 }
 
+// Above order 1: one thinner, lighter radius per path of two walls after the first order's, in the
+// limits record (the dB limits move them too); a click flashes each wall of the path in turn, first
+// wall first; the menu names the path and its order.
+TEST_F(PolarTest, HigherOrderRadiiNameTheirPathAndFlashItsWallsInTurn) {
+  velmoracopy(rt, ops, {Value("reflectionorder"), Value("2")});
+  const auto fig = clickPolar();
+  ASSERT_TRUE(fig);
+  const LimitsRecord rec = limits(*fig);
+  const std::size_t walls = 4;
+  ASSERT_GT(rec.hra.size(), walls);
+  ASSERT_EQ(rec.Lwall.size(), rec.hra.size());
+  ASSERT_EQ(rec.imag1.size(), rec.hra.size());
+  const Handle radius = rec.hra[walls];
+  EXPECT_EQ(nums(radius, "linewidth"), std::vector<double>{1});
+  EXPECT_EQ(nums(rec.hra[0], "linewidth"), std::vector<double>{2});
+  const auto labels = menuLabels(radius);
+  ASSERT_EQ(labels.size(), 8u);
+  EXPECT_EQ(labels[4], "order 2");
+  EXPECT_EQ(labels[3].rfind("walls ", 0), 0u) << labels[3];
+
+  const Value path = g().get(radius, "userdata");
+  ASSERT_TRUE(path.isList());
+  ASSERT_EQ(path.list().items.size(), 2u);
+  std::vector<Handle> flashed;
+  ui.onPause = [&] {
+    for (const Value& w : path.list().items)
+      if (g().at(w.object()).color("color") == platform::Rgb{1, 0, 0}) flashed.push_back(w.object());
+  };
+  rt.press(radius, 1, 1, "normal");
+  EXPECT_EQ(ui.pauses, (std::vector<double>{0.5, 0.5}));
+  EXPECT_EQ(flashed, (std::vector<Handle>{path.list().items[0].object(), path.list().items[1].object()}));
+}
+
 class FakePrinter : public platform::PrintService {
  public:
   explicit FakePrinter(platform::Runtime& rt) : rt_(rt) {}

@@ -7,7 +7,6 @@
 #include <array>
 #include <cmath>
 #include <optional>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -15,6 +14,7 @@
 #include "document/arrows.h"
 #include "document/drawing_objects.h"
 #include "document/window.h"
+#include "platform/model/callbacks.h"
 #include "platform/model/error.h"
 #include "platform/model/runtime.h"
 #include "platform/automation/scripted_ui.h"
@@ -195,12 +195,14 @@ TEST_F(MainWindowTest, WindowProperties) {
   EXPECT_EQ(nums(status, "position"), (std::vector<double>{0.5, 1.015}));
 }
 
-// The verb a callback text runs: "velmoracopy('VERB')"; nothing for any other text.
+// The verb a callback text runs, read by the program's own parser: one statement
+// "velmoracopy('VERB', ...)"; nothing for any other text.
 std::optional<std::string> callbackVerb(const std::string& callback) {
-  static const std::regex call(R"(velmoracopy\('([a-z0-9]+)'\))");
-  std::smatch m;
-  if (!std::regex_match(callback, m, call)) return std::nullopt;
-  return m[1].str();
+  const auto statements = platform::parseCallback(callback);
+  if (statements.size() != 1 || statements.front().kind != platform::CallbackStatement::Kind::Dispatch ||
+      statements.front().args.empty())
+    return std::nullopt;
+  return statements.front().args.front();
 }
 
 // The controls and menus of a new main window, checked by what must hold of them rather than row by
@@ -325,10 +327,12 @@ TEST_F(MainWindowTest, ControlsAndMenusOfANewWindow) {
   EXPECT_EQ(text(hidden, "style"), "text");
   EXPECT_EQ(text(hidden, "units"), "normalized");
   EXPECT_EQ(menuLabels(menuOf(hidden)), (std::vector<std::string>{"diffusion factor for convex walls",
-                                                                  "change absorption manually", "zoom"}));
+                                                                  "change absorption manually", "zoom",
+                                                                  "reflection order"}));
   EXPECT_EQ(menuLabels(menuOf(control(fig, "acouobjects"))),
             (std::vector<std::string>{"grid", "images", "radius", "axes", "receptor", "audience limits",
-                                      "scale bar", "live map", "recent cases"}));
+                                      "scale bar", "live map", "higher-order images",
+                                      "recent cases"}));
   const auto objectItems = menuItemsInOrder(g, menuOf(control(fig, "acouobjects")));
   EXPECT_EQ(text(objectItems[0], "checked"), "off");
   for (std::size_t i = 1; i < 8; ++i) EXPECT_EQ(text(objectItems[i], "checked"), "on");
