@@ -146,8 +146,27 @@ py::array_t<double> grid(std::size_t rows, std::size_t cols, const std::vector<d
   std::copy(data.begin(), data.end(), a.mutable_data());
   return a;
 }
-py::array_t<double> grid(const engine::Matrix& m) {
-  return grid(m.rows, m.cols, m.data);
+
+// The engine's own buffers handed to numpy without a copy: the array keeps the vector alive. A copy
+// of a map's results (several MB at 200 intervals) into fresh memory cost more than the rest of the
+// call together.
+template <class T>
+py::array_t<T> adopt(std::vector<T>&& v, std::vector<py::ssize_t> shape, std::vector<py::ssize_t> strides) {
+  if (v.empty()) return py::array_t<T>(shape, strides);
+  auto* owner = new std::vector<T>(std::move(v));
+  py::capsule release(owner, [](void* p) { delete static_cast<std::vector<T>*>(p); });
+  return py::array_t<T>(shape, strides, owner->data(), release);
+}
+template <class T>
+py::array_t<T> adopt(std::vector<T>&& v) {
+  const auto n = static_cast<py::ssize_t>(v.size());
+  return adopt(std::move(v), {n}, {static_cast<py::ssize_t>(sizeof(T))});
+}
+// A grid in its column order: a[i, j] is m(i, j).
+py::array_t<double> adopt(engine::Matrix&& m) {
+  const auto rows = static_cast<py::ssize_t>(m.rows), cols = static_cast<py::ssize_t>(m.cols);
+  const auto item = static_cast<py::ssize_t>(sizeof(double));
+  return adopt(std::move(m.data), {rows, cols}, {item, item * rows});
 }
 
 py::dict animationDict(const document::AnimationParameters& a) {
@@ -331,26 +350,21 @@ py::dict computeMap(const Room& room, const py::object& sourceArg, const py::obj
   if (refusal) throw Error(*refusal);
 
   py::dict d;
-  d["xs"] = grid(in.xs);
-  d["ys"] = grid(in.ys);
   d["xso"] = r.images.xso;
   d["yso"] = r.images.yso;
   d["iscnvx"] = r.convexity.iscnvx;
   d["ang"] = indices1d(r.convexity.ang);
-  d["ina"] = indices1d(r.convexity.ina);
+  d["ina"] = adopt(std::move(r.convexity.ina));
   d["iwv"] = indices1d(r.images.iwv);
   d["diffcoef"] = vector1d(r.images.diffcoef);
-  d["RT"] = grid(r.values.RT);
-  d["PT"] = grid(r.values.PT);
-  d["Pso"] = grid(r.values.Pso);
   py::list pwall, inrw, xpol, ypol;
-  for (const auto& p : r.values.Pwall) pwall.append(vector1d(p));
-  for (const auto& i : r.values.inRW) inrw.append(indices1d(i));
-  for (const auto& p : r.values.xpol) xpol.append(vector1d(p));
-  for (const auto& p : r.values.ypol) ypol.append(vector1d(p));
+  for (auto& p : r.values.Pwall) pwall.append(adopt(std::move(p)));
+  for (auto& i : r.values.inRW) inrw.append(adopt(std::move(i)));
+  for (auto& p : r.values.xpol) xpol.append(adopt(std::move(p)));
+  for (auto& p : r.values.ypol) ypol.append(adopt(std::move(p)));
   d["Pwall"] = pwall;
   d["inRW"] = inrw;
-  d["inDS"] = indices1d(r.values.inDS);
+  d["inDS"] = adopt(std::move(r.values.inDS));
   d["xpol"] = xpol;
   d["ypol"] = ypol;
   if (order > 1) {
@@ -370,6 +384,11 @@ py::dict computeMap(const Room& room, const py::object& sourceArg, const py::obj
   py::list console;
   for (const auto& line : r.images.console) console.append(line);
   d["console"] = console;
+  d["xs"] = adopt(std::move(in.xs));
+  d["ys"] = adopt(std::move(in.ys));
+  d["RT"] = adopt(std::move(r.values.RT));
+  d["PT"] = adopt(std::move(r.values.PT));
+  d["Pso"] = adopt(std::move(r.values.Pso));
   return d;
 }
 

@@ -126,3 +126,20 @@ def test_source_on_a_vertex_is_moved_into_the_room():
     room = velmora.Room([0, 10, 10, 0], [0, 0, 10, 10])
     m = velmora.compute_map(room, (10, 10), [(1, 1), (9, 1), (9, 9), (1, 9)], intervals=4)
     assert 9.98 < m["xso"] < 10 and 9.98 < m["yso"] < 10
+
+
+def test_results_are_arrays_of_their_own():
+    # The arrays hold the engine's buffers: they outlive the call and the dict, and may be changed.
+    room = velmora.Room([0, 20, 20, 0], [0, 0, 12, 12], alpha=10)
+    m = velmora.compute_map(room, (4, 6), [(2, 2), (18, 2), (18, 10), (2, 10)], intervals=40)
+    rt, pwall, reached = m["RT"], m["Pwall"][2], m["inRW"][2]
+    expected = (rt.copy(), pwall.copy(), reached.copy())
+    del m
+    import gc
+    gc.collect()
+    velmora.compute_map(room, (5, 5), [(2, 2), (18, 2), (18, 10), (2, 10)], intervals=40)
+    assert np.array_equal(rt, expected[0]) and np.array_equal(pwall, expected[1])
+    assert np.array_equal(reached, expected[2])
+    rt[0, 0] = -1
+    assert rt.flags.writeable and rt[0, 0] == -1
+    assert reached.dtype.kind == "u" and reached.min() >= 1
