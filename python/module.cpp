@@ -54,7 +54,8 @@ Value toValue(const py::handle& object, const std::string& field);
 
 // Numbers of any shape numpy reads as real numbers: one number, a row (1-D) or a matrix (2-D).
 std::optional<Value> numericValue(const py::handle& object, const std::string& field) {
-  if (py::isinstance<py::str>(object) || py::isinstance<py::bytes>(object) || py::isinstance<py::dict>(object))
+  if (py::isinstance<py::str>(object) || py::isinstance<py::bytes>(object) ||
+      py::isinstance<py::dict>(object))
     return std::nullopt;
   py::array_t<double, py::array::f_style | py::array::forcecast> a;
   try {
@@ -66,7 +67,8 @@ std::optional<Value> numericValue(const py::handle& object, const std::string& f
     PyErr_Clear();
     return std::nullopt;
   }
-  if (a.ndim() > 2) fieldError(field, "must be a plain matrix, not " + std::to_string(a.ndim()) + "-dimensional");
+  if (a.ndim() > 2)
+    fieldError(field, "must be a plain matrix, not " + std::to_string(a.ndim()) + "-dimensional");
   const double* data = a.data();
   const auto count = static_cast<std::size_t>(a.size());
   std::vector<double> values(data, data + count);
@@ -95,15 +97,34 @@ Value toValue(const py::handle& object, const std::string& field) {
     for (const auto& item : object) l.items.push_back(toValue(item, field));
     return Value(std::move(l));
   }
-  fieldError(field, std::string("cannot hold a Python ") + py::str(object.get_type().attr("__name__")).cast<std::string>());
+  fieldError(field, std::string("cannot hold a Python ") +
+                        py::str(object.get_type().attr("__name__")).cast<std::string>());
 }
 
 // The fields of a case description, in the order the program writes them.
 const std::vector<std::string>& caseFields() {
-  static const std::vector<std::string> fields{
-      "name",  "height", "gsize", "xlim", "ylim", "xwall", "ywall", "alpha", "xaud",  "yaud", "xso",
-      "yso",   "xre",    "yre",   "Lw",   "animationparameters", "curves", "Nsurface", "scan",
-      "geometricshapes", "noselectchange", "noaudiencechange"};
+  static const std::vector<std::string> fields{"name",
+                                               "height",
+                                               "gsize",
+                                               "xlim",
+                                               "ylim",
+                                               "xwall",
+                                               "ywall",
+                                               "alpha",
+                                               "xaud",
+                                               "yaud",
+                                               "xso",
+                                               "yso",
+                                               "xre",
+                                               "yre",
+                                               "Lw",
+                                               "animationparameters",
+                                               "curves",
+                                               "Nsurface",
+                                               "scan",
+                                               "geometricshapes",
+                                               "noselectchange",
+                                               "noaudiencechange"};
   return fields;
 }
 
@@ -236,7 +257,8 @@ Room makeRoom(const py::object& x, const py::object& y, const py::object& alpha,
   // One number stands for every wall.
   if (!alpha.is_none()) {
     Value a = toValue(alpha, "alpha");
-    if (a.isScalar() && xwall.isMatrix()) a = Value::row(std::vector<double>(xwall.matrix().numel(), a.scalar()));
+    if (a.isScalar() && xwall.isMatrix())
+      a = Value::row(std::vector<double>(xwall.matrix().numel(), a.scalar()));
     fields.set("alpha", std::move(a));
   }
   fields.set("xwall", std::move(xwall));
@@ -370,7 +392,8 @@ py::dict computeMap(const Room& room, const py::object& sourceArg, const py::obj
   if (order > 1) {
     const std::size_t rows = r.values.RT.rows, cols = r.values.RT.cols;
     const auto stack = [&](const std::vector<engine::Matrix>& grids) {
-      py::array_t<double, py::array::f_style> a({static_cast<py::ssize_t>(rows), static_cast<py::ssize_t>(cols),
+      py::array_t<double, py::array::f_style> a({static_cast<py::ssize_t>(rows),
+                                                 static_cast<py::ssize_t>(cols),
                                                  static_cast<py::ssize_t>(grids.size())});
       double* out = a.mutable_data();
       for (const engine::Matrix& m : grids) out = std::copy(m.data.begin(), m.data.end(), out);
@@ -552,7 +575,8 @@ Room(x, y, alpha=0, curves=None)
       .def("__len__", [](const Room& r) { return r.walls.size(); })
       .def("__repr__", [](const Room& r) {
         return "velmora.Room(" + std::to_string(r.walls.size()) + " walls" +
-               (r.curves.empty() ? std::string() : ", " + std::to_string(r.curves.rows) + " curved stretches") +
+               (r.curves.empty() ? std::string()
+                                 : ", " + std::to_string(r.curves.rows) + " curved stretches") +
                ")";
       });
 

@@ -19,7 +19,8 @@ using velmora::document::CaseDescription;
 
 const CaseDescription& sample(const std::string& name) {
   static const CaseDescription hall = velmora::document::readCaseFile(VELMORA_SAMPLES "/hall.ac", "hall.ac");
-  static const CaseDescription lroom = velmora::document::readCaseFile(VELMORA_SAMPLES "/l-room.ac", "l-room.ac");
+  static const CaseDescription lroom =
+      velmora::document::readCaseFile(VELMORA_SAMPLES "/l-room.ac", "l-room.ac");
   return name == "hall" ? hall : lroom;
 }
 
@@ -50,5 +51,15 @@ void BM_SampleChain_lroom(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_SampleChain_hall)->ArgName("intervals")->Arg(20)->Arg(200)->UseRealTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SampleChain_lroom)->ArgName("intervals")->Arg(20)->Arg(200)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SampleChain_hall)
+    ->ArgName("intervals")
+    ->Arg(20)
+    ->Arg(200)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SampleChain_lroom)
+    ->ArgName("intervals")
+    ->Arg(20)
+    ->Arg(200)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
