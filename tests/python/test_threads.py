@@ -16,16 +16,15 @@ AUDIENCE = [(1, 1), (29, 1), (29, 29), (1, 29)]
 def test_other_threads_run_while_the_engine_works():
     room = velmora.Room(**ROOM)
     velmora.compute_map(room, (3, 4), AUDIENCE, intervals=20)  # warm up
-    # Long enough to see: the map at the finest precision, several orders.
-    start = time.perf_counter()
-    velmora.compute_map(room, (3, 4), AUDIENCE, intervals=400, order=6)
-    alone = time.perf_counter() - start
-
     ticks = []
+    span = []
     done = threading.Event()
 
     def compute():
+        # Long enough to see: the finest map, every order.
+        span.append(time.perf_counter())
         velmora.compute_map(room, (3, 4), AUDIENCE, intervals=400, order=6)
+        span.append(time.perf_counter())
         done.set()
 
     worker = threading.Thread(target=compute)
@@ -35,10 +34,12 @@ def test_other_threads_run_while_the_engine_works():
         ticks.append(time.perf_counter())
         time.sleep(0.001)
     worker.join()
-    gaps = np.diff(ticks) if len(ticks) > 1 else np.array([alone])
-    assert len(ticks) > 20, f"{len(ticks)} ticks during a {alone:.2f} s computation"
-    # No pause anywhere near the computation's length: the GIL was free while it ran.
-    assert gaps.max() < max(0.5 * alone, 0.1), f"longest pause {gaps.max():.3f} s of {alone:.3f} s"
+    busy = span[1] - span[0]
+    during = np.array([span[0]] + [t for t in ticks if span[0] < t < span[1]] + [span[1]])
+    longest = np.diff(during).max()
+    assert len(during) > 20, f"{len(during) - 2} ticks during a {busy:.3f} s computation"
+    # Held, the GIL would stop this thread for the whole computation.
+    assert longest < 0.6 * busy, f"longest pause {longest:.3f} s of {busy:.3f} s"
 
 
 def test_concurrent_calls_give_the_same_bits():
