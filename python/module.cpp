@@ -372,6 +372,8 @@ py::dict computeMap(const Room& room, const py::object& sourceArg, const py::obj
   if (refusal) throw Error(*refusal);
 
   py::dict d;
+  // The grids first; they take their arrays last, once nothing else can fail.
+  for (const char* key : {"xs", "ys", "RT", "PT", "Pso"}) d[key] = py::none();
   d["xso"] = r.images.xso;
   d["yso"] = r.images.yso;
   d["iscnvx"] = r.convexity.iscnvx;
