@@ -70,8 +70,11 @@ if(TARGET velmora_python)
 of the reflections and levels of a room in plan, the direct sound and the
 first-order reflections at a receptor with ITDG, D50 and C80, and case files
 (.ac) read and written as the program does. The results are the program's.")
-  install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright ${CMAKE_BINARY_DIR}/changelog.gz
-    ${CMAKE_SOURCE_DIR}/docs/python.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/python3-velmora
-    COMPONENT python3-velmora)
+  # Its documents go with the module: python/CMakeLists.txt copies them beside it when it is built
+  # (the changelog made first), so that a tree that built the program alone installs none of them.
+  set(python_docs ${CMAKE_BINARY_DIR}/python/doc)
+  add_dependencies(velmora_python_files velmora_compressed_docs)
+  install(FILES ${python_docs}/copyright ${python_docs}/changelog.gz ${python_docs}/python.md
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/python3-velmora COMPONENT python3-velmora OPTIONAL)
 endif()
 include(CPack)
