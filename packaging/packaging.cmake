@@ -47,4 +47,34 @@ set(CPACK_STRIP_FILES ON)
 # The Qt platform plugins and image formats are loaded at run time, so dpkg-shlibdeps cannot see them.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-image-formats-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "shared-mime-info, desktop-file-utils")
+
+# The Python module (python/), when built, as a package of its own beside the program's, which stays
+# as it is: velmora_VERSION_ARCH.deb and python3-velmora_VERSION_ARCH.deb.
+if(TARGET velmora_python)
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_ALL Unspecified python3-velmora)
+  set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_NAME velmora)
+  set(CPACK_COMPONENT_UNSPECIFIED_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+  set(CPACK_DEBIAN_PYTHON3-VELMORA_PACKAGE_NAME python3-velmora)
+  set(CPACK_DEBIAN_PYTHON3-VELMORA_PACKAGE_SECTION python)
+  # Built for one Python version (the module's file name says which).
+  string(REGEX REPLACE "^([0-9]+)\\.([0-9]+)$" "\\1" python_major "${VELMORA_PYTHON_VERSION}")
+  string(REGEX REPLACE "^([0-9]+)\\.([0-9]+)$" "\\2" python_minor "${VELMORA_PYTHON_VERSION}")
+  math(EXPR python_next_minor "${python_minor} + 1")
+  set(CPACK_DEBIAN_PYTHON3-VELMORA_PACKAGE_DEPENDS
+    "python3 (>= ${VELMORA_PYTHON_VERSION}), python3 (<< ${python_major}.${python_next_minor}), python3-numpy")
+  set(CPACK_DEBIAN_PYTHON3-VELMORA_PACKAGE_RECOMMENDS "velmora")
+  set(CPACK_DEBIAN_PYTHON3-VELMORA_PACKAGE_SUGGESTS "python3-matplotlib")
+  # CPack puts the program's summary line first.
+  set(CPACK_DEBIAN_PYTHON3-VELMORA_DESCRIPTION "The engine of velmora as the Python module velmora, with numpy: audience maps
+of the reflections and levels of a room in plan, the direct sound and the
+first-order reflections at a receptor with ITDG, D50 and C80, and case files
+(.ac) read and written as the program does. The results are the program's.")
+  # Its documents go with the module: python/CMakeLists.txt copies them beside it when it is built
+  # (the changelog made first), so that a tree that built the program alone installs none of them.
+  set(python_docs ${CMAKE_BINARY_DIR}/python/doc)
+  add_dependencies(velmora_python_files velmora_compressed_docs)
+  install(FILES ${python_docs}/copyright ${python_docs}/changelog.gz ${python_docs}/python.md
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/python3-velmora COMPONENT python3-velmora OPTIONAL)
+endif()
 include(CPack)

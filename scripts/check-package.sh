@@ -3,7 +3,8 @@
 # a user gets: the installed program runs (version, and batch runs of the sample cases with no
 # display), the desktop entry validates, the MIME entry compiles into a MIME database and claims case
 # files by their name only, the man page and changelog are compressed, the binary is stripped, and
-# lintian finds nothing beyond the tags explained in packaging/lintian-explained.txt.
+# lintian finds nothing beyond the tags explained in packaging/lintian-explained.txt; where the tree
+# builds the Python module, its package python3-velmora is checked too.
 #   scripts/check-package.sh <build dir>
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -60,19 +61,44 @@ done) || fail "a batch run of the samples failed"
 "$root/usr/bin/velmora" --help | grep -q "velmora --open $root/usr/share/velmora/samples/hall.ac" ||
   fail "--help does not name the installed samples"
 
+# The Python module's package, where the tree builds the module: unpacked beside the program, it
+# imports with the system's Python and computes a sample's map and arrivals.
+debs=("$deb")
+pydeb=$(ls "$dir"/python3-velmora_*.deb 2>/dev/null || true)
+if [ -n "$pydeb" ]; then
+  debs+=("$pydeb")
+  echo "package: $(basename "$pydeb"), $(dpkg-deb -f "$pydeb" Depends | cut -c1-120)"
+  dpkg -x "$pydeb" "$root"
+  module=$(ls "$root"/usr/lib/python3/dist-packages/velmora/_velmora.*.so) || fail "the Python module is missing"
+  file -b "$module" | grep -q ', stripped' || fail "$module is not stripped"
+  test -s "$root/usr/share/doc/python3-velmora/copyright" || fail "python3-velmora has no copyright file"
+  (cd "$root" && PYTHONPATH="$root/usr/lib/python3/dist-packages" /usr/bin/python3 -c '
+import sys, velmora
+assert velmora.__file__.startswith(sys.argv[1]), velmora.__file__
+case = velmora.read_case(sys.argv[1] + "/usr/share/velmora/samples/hall.ac")
+m = velmora.compute_case(case)
+a = velmora.arrivals(velmora.room_of(case), (case["xso"], case["yso"]), (case["xre"], case["yre"]), Lw=case["Lw"])
+print("package: import velmora", velmora.__version__, "from", velmora.__file__[len(sys.argv[1]):] + ":",
+      "map", "x".join(map(str, m["RT"].shape)) + ",", a.summary)' "$root") ||
+    fail "the installed Python module does not work"
+fi
+
 # lintian: every tag it prints is shown; the run fails on a tag that packaging/lintian-explained.txt
 # does not explain.
 if command -v lintian >/dev/null; then
-  echo "package: lintian $(basename "$deb")"
-  report=$(lintian --no-cfg --display-level ">=pedantic" "$deb" 2>&1 || true)
-  echo "${report:-(no tags)}"
   explained=$(sed -n 's/^\([a-z0-9][a-z0-9+.-]*\):.*/\1/p' "$top/packaging/lintian-explained.txt")
-  unexplained=$(printf '%s\n' "$report" | sed -n 's/^[EWIPX]: velmora[^:]*: \([a-z0-9+.-]*\).*/\1/p' |
-    sort -u | grep -vxF "$explained" || true)
-  [ -z "$unexplained" ] || fail "lintian tags not explained in packaging/lintian-explained.txt: $unexplained"
+  for package in "${debs[@]}"; do
+    echo "package: lintian $(basename "$package")"
+    report=$(lintian --no-cfg --display-level ">=pedantic" "$package" 2>&1 || true)
+    echo "${report:-(no tags)}"
+    unexplained=$(printf '%s\n' "$report" |
+      sed -n 's/^[EWIPX]: \(python3-\)\{0,1\}velmora[^:]*: \([a-z0-9+.-]*\).*/\2/p' |
+      sort -u | grep -vxF "$explained" || true)
+    [ -z "$unexplained" ] || fail "lintian tags not explained in packaging/lintian-explained.txt: $unexplained"
+  done
   echo "package: lintian: only the tags explained in packaging/lintian-explained.txt"
 else
   echo "package: lintian not installed (scripts/install-deps.sh --test installs it)" >&2
   exit 1
 fi
-echo "package: installed program, desktop entry, MIME entry, samples and lintian OK"
+echo "package: installed program, desktop entry, MIME entry, samples${pydeb:+, Python module} and lintian OK"

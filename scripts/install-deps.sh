@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages VELMORA needs. Idempotent and quiet when everything is there.
 #   scripts/install-deps.sh          what building and running the program needs
-#   scripts/install-deps.sh --test   also what the tests, benchmarks, fuzzers and packaging need
+#   scripts/install-deps.sh --test   also what the tests, benchmarks, fuzzers and packaging need, and
+#                                    the Python module (python/, built when these are installed)
 set -euo pipefail
 
 packages=(
@@ -17,6 +18,7 @@ if [ "${1:-}" = --test ]; then
     imagemagick ghostscript hp2xx xvfb xauth
     poppler-utils librsvg2-bin libxml2-utils python3-ezdxf
     desktop-file-utils shared-mime-info dpkg-dev file parallel lintian libglib2.0-bin
+    python3-dev python3-pybind11 python3-numpy python3-pytest python3-matplotlib
   )
 fi
 

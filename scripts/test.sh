@@ -11,9 +11,10 @@ export QT_QPA_PLATFORM=offscreen
 "$top/scripts/build.sh" "$top/build"
 (cd "$top/build" && ctest --output-on-failure -j "$(nproc)")
 
-# The program as users and packagers build it: Release, packaged, installed into a scratch root.
+# The program and its Python module as users and packagers build them: Release, packaged, installed
+# into a scratch root.
 "$top/scripts/build.sh" "$top/build-release" -DCMAKE_BUILD_TYPE=Release -DVELMORA_BUILD_TESTS=OFF \
-  -DVELMORA_BUILD_BENCH=OFF -- velmora
+  -DVELMORA_BUILD_BENCH=OFF -- velmora velmora_python
 "$top/scripts/check-package.sh" "$top/build-release"
 
 if [ "${VELMORA_SKIP_SANITIZERS:-0}" != 1 ]; then

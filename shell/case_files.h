@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "document/case_file.h"
 #include "document/case_record.h"
 #include "document/operations.h"
 #include "platform/model/runtime.h"
@@ -17,8 +18,8 @@ using document::CaseDescription;
 using document::CaseRecord;
 using document::Operations;
 
-inline constexpr std::string_view kCaseExtension = ".ac";
-inline constexpr std::string_view kCaseVariable = "prop";
+using document::kCaseExtension;
+using document::kCaseVariable;
 inline constexpr std::string_view kTemporarySaveName = "temporarysave";
 inline constexpr std::string_view kTemporarySaveFile = "temporarysave.ac";
 
