@@ -198,7 +198,6 @@ bool isNothing(const std::vector<Value>& out) {
 
 // Appends the current case, saved and read back, to the window's history under `label`.
 void recordUndoStep(platform::Runtime& rt, const Operations& ops, const std::string& label) {
-  if (!ops.has("getcurrentprop")) return;  // snapshots come with case files
   const std::vector<Value> out = ops.call(rt, "getcurrentprop", {}, 1);
   if (isNothing(out)) return;
   CaseDescription snapshot = CaseDescription::fromValue(out.front());
@@ -221,7 +220,7 @@ void runVerb(platform::Runtime& rt, const Operations& ops, const Verb& verb) {
     for (const VerbStep& s : verb.steps) {
       switch (s.kind) {
         case Kind::Call:
-          if (ops.has(s.op)) ops.call(rt, s.op, s.args);
+          ops.call(rt, s.op, s.args);
           break;
         case Kind::EndDrag: {
           const platform::Handle fig = currentWindow(rt);
@@ -333,7 +332,7 @@ void velmoracopy(platform::Runtime& rt, const Operations& ops, const std::vector
   } afterCall{rt};
   dispatchOnce(rt, ops, args);
   // Windows that follow a main window (echograms, the echo risk overlay) catch up after each action.
-  if (!leavesLinkedViews(args) && ops.has("refreshlinkedviews")) ops.call(rt, "refreshlinkedviews");
+  if (!leavesLinkedViews(args)) ops.call(rt, "refreshlinkedviews");
 }
 
 namespace {
@@ -373,7 +372,7 @@ void dispatchOnce(platform::Runtime& rt, const Operations& ops, const std::vecto
         ops.call(rt, "init", {Value(kRecordFormZone)});
       }
       // The loaded walls are not the curved stretches of the old room.
-      if (ops.has("resetcurves")) ops.call(rt, "resetcurves");
+      ops.call(rt, "resetcurves");
       ops.call(rt, "loadcase", {arg2});
       return;
     }

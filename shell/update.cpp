@@ -128,7 +128,8 @@ bool replaceWalls(platform::Runtime& rt, Handle fig, Handle axes, const CaseDesc
     if (auto list = findInWindow(rt, fig, tags::kValueList)) {
       const std::size_t n = wallsInWallOrder(rt, fig).size();
       const auto value = g.at(*list).numbers("value");
-      if (value.empty() || value.front() > static_cast<double>(n + 1 + order)) g.set(*list, "value", Value(1.0));
+      if (value.empty() || value.front() > static_cast<double>(n + 1 + order))
+        g.set(*list, "value", Value(1.0));
       g.set(*list, "string", Value(valueListString(n, order)));
     }
     return false;

@@ -14,10 +14,10 @@
 #include "document/arrows.h"
 #include "document/drawing_objects.h"
 #include "document/window.h"
+#include "platform/automation/scripted_ui.h"
 #include "platform/model/callbacks.h"
 #include "platform/model/error.h"
 #include "platform/model/runtime.h"
-#include "platform/automation/scripted_ui.h"
 #include "shell/dispatcher.h"
 #include "shell/wall_menu.h"
 #include "support/main_window.h"
@@ -326,13 +326,12 @@ TEST_F(MainWindowTest, ControlsAndMenusOfANewWindow) {
   const Handle hidden = control(fig, "hiddensettings");
   EXPECT_EQ(text(hidden, "style"), "text");
   EXPECT_EQ(text(hidden, "units"), "normalized");
-  EXPECT_EQ(menuLabels(menuOf(hidden)), (std::vector<std::string>{"diffusion factor for convex walls",
-                                                                  "change absorption manually", "zoom",
-                                                                  "reflection order"}));
+  EXPECT_EQ(menuLabels(menuOf(hidden)),
+            (std::vector<std::string>{"diffusion factor for convex walls", "change absorption manually",
+                                      "zoom", "reflection order"}));
   EXPECT_EQ(menuLabels(menuOf(control(fig, "acouobjects"))),
             (std::vector<std::string>{"grid", "images", "radius", "axes", "receptor", "audience limits",
-                                      "scale bar", "live map", "higher-order images",
-                                      "recent cases"}));
+                                      "scale bar", "live map", "higher-order images", "recent cases"}));
   const auto objectItems = menuItemsInOrder(g, menuOf(control(fig, "acouobjects")));
   EXPECT_EQ(text(objectItems[0], "checked"), "off");
   for (std::size_t i = 1; i < 8; ++i) EXPECT_EQ(text(objectItems[i], "checked"), "on");
