@@ -4,7 +4,6 @@
 #include <string>
 
 #include "document/operations.h"
-#include "document/window.h"
 #include "engine/beams.h"
 #include "platform/model/error.h"
 #include "platform/model/numbers.h"
@@ -137,7 +136,8 @@ Value AnimationParameters::toValue() const {
 AnimationParameters AnimationParameters::fromValue(const Value& v) {
   FieldReader in(v, "animationparameters");
   AnimationParameters p;
-  if (auto* f = in.find("animationtype")) p.animationtype = static_cast<AnimationType>(in.whole("animationtype", *f));
+  if (auto* f = in.find("animationtype"))
+    p.animationtype = static_cast<AnimationType>(in.whole("animationtype", *f));
   if (auto* f = in.find("movingobject")) p.movingobject = in.whole("movingobject", *f);
   if (auto* f = in.find("level")) p.level = in.numbers("level", *f);
   if (auto* f = in.find("axis")) p.axis = in.numbers("axis", *f);

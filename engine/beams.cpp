@@ -8,7 +8,7 @@
 #include <oneapi/tbb/parallel_for.h>
 #include <oneapi/tbb/task_arena.h>
 
-#include "engine/chain.h"
+#include "engine/case_inputs.h"
 #include "engine/energy.h"
 
 namespace velmora::engine {

@@ -29,7 +29,7 @@
 
 namespace velmora::engine {
 
-struct CaseInputs;  // chain.h
+struct CaseInputs;  // case_inputs.h
 
 inline constexpr int kMaxOrder = 6;
 // Beams at most, all orders together, before a computation is refused. A beam costs about 30 us of

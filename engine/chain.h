@@ -3,22 +3,12 @@
 // path animation's frames, the benchmark, tests): convexity, images, audience map.
 
 #include "engine/beams.h"
+#include "engine/case_inputs.h"
 #include "engine/geometry.h"
 #include "engine/images.h"
 #include "engine/surface.h"
 
 namespace velmora::engine {
-
-struct CaseInputs {
-  Walls walls;
-  std::vector<double> alpha;  // percent per wall
-  double xso = 0, yso = 0;
-  Matrix xs, ys;  // audience-map grid
-  std::vector<Curve> curves;
-  bool diffusion = true;
-  bool noprogressbar = true;
-  int order = 1;  // reflection order 1..kMaxOrder; above 1 the map adds the paths of every order
-};
 
 struct CaseResults {
   RoomConvexity convexity;  // iscnvx, ang, ina

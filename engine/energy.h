@@ -50,14 +50,6 @@ inline double distance(double dx, double dy) {
   return h;
 }
 
-// out[k] = factor * pointsourceenergy(distance(xs[k] - x0, ys[k] - y0)) for k < n, the same bits,
-// computed several points at a time.
-void pointsourceenergies(const double* xs, const double* ys, std::size_t n, double x0, double y0,
-                         double factor, double* out);
-// The same at the grid points `hits` (1-based, increasing): out[h] for the point hits[h].
-void pointsourceenergies(const double* xs, const double* ys, std::span<const std::size_t> hits, double x0,
-                         double y0, double factor, double* out);
-
 // Level in dB of the energy P for the case's source level Lw, floored at 0 dB; no level (nullopt)
 // for a non-positive or undefined energy.
 std::optional<double> energylevel(double p, double lw);

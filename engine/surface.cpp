@@ -10,6 +10,7 @@
 #include <oneapi/tbb/task_arena.h>
 
 #include "engine/energy.h"
+#include "engine/energy_kernels.h"
 #include "engine/kernels.h"
 #include "engine/visibility.h"
 #include "engine/zones.h"
@@ -237,7 +238,7 @@ void refreshsurfacevalues(const SurfaceInputs& in, const Matrix& gridX, const Ma
   std::vector<unsigned char> seen;
   if (in.iscnvx == 0) {
     seen = map.columns().rows() > 0 ? computedirectsound(in.iwv, in.visible, in.xso, in.yso, map.columns())
-                                     : computedirectsound(in.iwv, in.visible, in.xso, in.yso, xspan, yspan);
+                                    : computedirectsound(in.iwv, in.visible, in.xso, in.yso, xspan, yspan);
     zeroIndices(seen, out.inDS);
   }
   tbb::parallel_for(tbb::blocked_range<std::size_t>(0, points, 4096), [&](const auto& r) {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/geometry.h"
-#include "engine/images.h"
+#include "engine/image_record.h"
 
 namespace velmora::engine {
 

@@ -9,7 +9,6 @@
 #include "engine/beams.h"
 #include "platform/model/error.h"
 #include "platform/model/numbers.h"
-#include "shell/update.h"
 
 namespace velmora::shell {
 
@@ -80,7 +79,7 @@ void reflectionorder(platform::Runtime& rt, const Operations& ops, const std::op
     g.setGuiData(fig, Value(std::string("canceled")));  // nothing changed: no history step
     return;
   }
-  CaseDescription prop;
+  document::CaseDescription prop;
   prop.order = chosen;
   prop.noselectchange = true;
   prop.noaudiencechange = true;
@@ -90,7 +89,7 @@ void reflectionorder(platform::Runtime& rt, const Operations& ops, const std::op
     prop.xre = r.x;
     prop.yre = r.y;
   }
-  update(rt, ops, prop);
+  ops.call(rt, "update", {prop.toValue()});
 }
 
 void registerReflectionOrderOperations(Operations& ops) {

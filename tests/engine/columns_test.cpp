@@ -11,6 +11,7 @@
 #include <limits>
 #include <random>
 
+#include "engine/energy_kernels.h"
 #include "tests/engine/rooms.h"
 
 namespace velmora::engine {
