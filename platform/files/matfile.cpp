@@ -14,8 +14,9 @@
 #include <memory>
 #include <vector>
 
-#include "platform/model/error.h"
 #include "platform/files/mat5_reader.h"
+#include "platform/files/output_file.h"
+#include "platform/model/error.h"
 
 namespace velmora::platform {
 
@@ -48,9 +49,9 @@ namespace fs = std::filesystem;
 struct TempFile {
   explicit TempFile(const std::string& target) {
     const fs::path t(target);
-    std::string pattern =
-        (t.parent_path() / (std::string(".") + t.filename().string() + "." + std::to_string(::getpid()) + "-XXXXXX.part"))
-            .string();
+    std::string pattern = (t.parent_path() / (std::string(".") + t.filename().string() + "." +
+                                              std::to_string(::getpid()) + "-XXXXXX.part"))
+                              .string();
     const int fd = ::mkstemps(pattern.data(), 5);
     if (fd < 0) throw Error("cannot write file " + target);
     // mkstemps makes the file private; a case file gets the usual permissions.
@@ -77,21 +78,7 @@ void removeStaleSaves(const std::string& target) {
   const std::string prefix = std::string(".") + t.filename().string() + ".";
   std::error_code ec;
   if (fs::is_regular_file(target + ".part", ec)) fs::remove(target + ".part", ec);
-  const fs::path folder = t.parent_path().empty() ? fs::path(".") : t.parent_path();
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string file = it->path().filename().string();
-    if (file.size() <= prefix.size() + 5 || file.compare(0, prefix.size(), prefix) != 0 ||
-        file.compare(file.size() - 5, 5, ".part") != 0)
-      continue;
-    const std::string rest = file.substr(prefix.size());
-    const auto dash = rest.find('-');
-    if (dash == std::string::npos || dash == 0 || rest.find_first_not_of("0123456789") != dash) continue;
-    const long pid = std::strtol(rest.substr(0, dash).c_str(), nullptr, 10);
-    if (pid <= 0 || pid == ::getpid()) continue;
-    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;  // still saving
-    std::error_code removeError;
-    fs::remove(it->path(), removeError);
-  }
+  removeTemporariesOfGoneProcesses(t.parent_path(), prefix);
 }
 
 std::u16string toUtf16(const std::string& s) {
@@ -189,7 +176,8 @@ void writeMatVariable(const std::string& path, const std::string& name, const Va
   {
     FilePtr file(Mat_CreateVer(temp.path.c_str(), nullptr, MAT_FT_MAT5));
     if (!file) throw Error("cannot write file " + path);
-    if (Mat_VarWrite(file.get(), var.get(), MAT_COMPRESSION_NONE) != 0) throw Error("cannot write file " + path);
+    if (Mat_VarWrite(file.get(), var.get(), MAT_COMPRESSION_NONE) != 0)
+      throw Error("cannot write file " + path);
   }
   std::error_code ec;
   std::filesystem::rename(temp.path, path, ec);
@@ -204,8 +192,8 @@ Value readMatVariable(const std::string& path, const std::string& name) {
   if (ec) throw Error("file " + path + " cannot be read");
   // Refused before a byte is read: the decoder would refuse it anyway.
   if (size > kMatMaxBytes)
-    throw Error("file " + path + " is too large for a case file (" + std::to_string(size) + " bytes, at most " +
-                std::to_string(kMatMaxBytes) + ")");
+    throw Error("file " + path + " is too large for a case file (" + std::to_string(size) +
+                " bytes, at most " + std::to_string(kMatMaxBytes) + ")");
   std::ifstream in(path, std::ios::binary);
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
   if (!in || !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))

@@ -167,21 +167,11 @@ Plan planOutput(const std::string& path) {
   return plan;
 }
 
-// ".NAME.<pid>-" for a target: the start of its temporary files' names (NAME cut so that the whole
-// stays within a file name's length).
-std::string temporaryPrefix(const fs::path& target) {
-  constexpr std::size_t kNameKept = 100;
-  return "." + target.filename().string().substr(0, kNameKept) + ".";
-}
+}  // namespace
 
-// What killed writes of the same file left: temporary files of processes that are gone, and the single
-// "NAME.partial" of older versions.
-void removeStaleTemporaries(const std::string& target) {
-  const fs::path t(target);
+void removeTemporariesOfGoneProcesses(const fs::path& parent, const std::string& prefix) {
   std::error_code ec;
-  if (fs::is_regular_file(target + ".partial", ec)) fs::remove(target + ".partial", ec);
-  const std::string prefix = temporaryPrefix(t);
-  const fs::path folder = t.parent_path().empty() ? fs::path(".") : t.parent_path();
+  const fs::path folder = parent.empty() ? fs::path(".") : parent;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string file = it->path().filename().string();
     if (file.size() <= prefix.size() + 5 || file.compare(0, prefix.size(), prefix) != 0 ||
@@ -196,6 +186,25 @@ void removeStaleTemporaries(const std::string& target) {
     std::error_code removeError;
     fs::remove(it->path(), removeError);
   }
+}
+
+namespace {
+
+// ".NAME.<pid>-" for a target: the start of its temporary files' names (NAME cut so that the whole
+// stays within a file name's length).
+std::string temporaryPrefix(const fs::path& target) {
+  constexpr std::size_t kNameKept = 100;
+  return "." + target.filename().string().substr(0, kNameKept) + ".";
+}
+
+// What killed writes of the same file left: temporary files of processes that are gone, and the single
+// "NAME.partial" of older versions.
+void removeStaleTemporaries(const std::string& target) {
+  const fs::path t(target);
+  std::error_code ec;
+  if (fs::is_regular_file(target + ".partial", ec)) fs::remove(target + ".partial", ec);
+  const std::string prefix = temporaryPrefix(t);
+  removeTemporariesOfGoneProcesses(t.parent_path(), prefix);
 }
 
 mode_t newFileMode() {

@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <span>
 #include <string>
@@ -58,6 +59,10 @@ class OutputFile {
 // Every check that the constructor of OutputFile makes, without creating anything: the folder exists
 // and may be written, the name is not a folder nor a file that may not be written. Throws the same error.
 void checkOutputFile(const std::string& path);
+
+// Removes the temporary files "<prefix><pid>-XXXXXX.part" in `folder` (empty: the current one) that
+// writers killed halfway left: those whose process is gone.
+void removeTemporariesOfGoneProcesses(const std::filesystem::path& folder, const std::string& prefix);
 
 // Whether two output names denote the same file: the same file on disk (links, "./a" and "a", hard
 // links alike), the same name once resolved for files still to be made; "-" is standard output.
