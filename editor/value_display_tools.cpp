@@ -113,7 +113,10 @@ void changecolormap(Runtime& rt) {
   const auto item = callingMenuItem(rt);
   if (!item) return;  // only the two menu items choose a scale
   const Handle fig = currentMainWindow(rt);
-  const bool color = g.at(*item).text("label") == "color";
+  const auto colorItem = findInWindow(rt, fig, tags::kMenuColor);
+  const auto grayItem = findInWindow(rt, fig, tags::kMenuGray);
+  if (*item != colorItem && *item != grayItem) return;
+  const bool color = *item == colorItem;
   check(g, findInWindow(rt, fig, tags::kMenuColor), color);
   check(g, findInWindow(rt, fig, tags::kMenuGray), !color);
   CaseRecord record = readCase(rt, fig);
@@ -152,9 +155,8 @@ void changecolorlimits(Runtime& rt, const std::optional<std::array<double, 2>>& 
   } else {
     const auto item = callingMenuItem(rt);
     if (!item) return;
-    const std::string label = g.at(*item).text("label");
-    if (label != "CL auto" && label != "CL manual") return;
-    manual = label == "CL manual";
+    if (*item != autoItem && *item != manualItem) return;
+    manual = *item == manualItem;
     fromMenu = true;
     if (reflectionMode(rt, fig, record)) {
       // Counts have no limits to set: only the choice is kept for the level map.

@@ -99,21 +99,27 @@ std::vector<SeenInterval> exactseenparts(const Walls& walls, double xso, double 
   return out;
 }
 
-WallVisibility checkwallvisibility(const Walls& walls, double xso, double yso, std::span<const int> ang,
-                                   bool noprogressbar) {
+namespace {
+
+// How the source sees each wall before any shadow: the wall's length, the source's distance and
+// polar angle of the wall's first vertex (one more entry closing the outline), and whether the
+// source is strictly on the room side of the wall's line. Sets the first classification in `out`.
+struct SourceView {
+  std::vector<double> length, radius, theta;
+  std::vector<bool> facing;
+};
+
+SourceView classifyBySide(const Walls& walls, double xso, double yso, std::span<const int> ang,
+                          WallVisibility& out) {
   const std::size_t n = walls.size();
-  WallVisibility out;
-  out.iwv.assign(n, 1);
-  out.visible = walls;
-  if (n == 0) return out;
   const auto angAt = [&](std::size_t k) { return k < ang.size() ? ang[k] : 1; };
-  std::vector<double> twv1(n, 0.0), twv2(n, 1.0), l0(n), radius(n + 1), theta(n + 1);
-  std::vector<bool> facing(n);  // the source strictly on the room side of the wall's line
+  SourceView view{std::vector<double>(n), std::vector<double>(n + 1), std::vector<double>(n + 1),
+                  std::vector<bool>(n)};
   for (std::size_t i = 0; i < n; ++i) {
     const Wall& w = walls[i];
-    l0[i] = std::hypot(w.x2 - w.x1, w.y2 - w.y1);
+    view.length[i] = std::hypot(w.x2 - w.x1, w.y2 - w.y1);
     const double ps = snap(-(w.y2 - w.y1) * (xso - w.x1) + (w.x2 - w.x1) * (yso - w.y1));
-    facing[i] = ps > 0;
+    view.facing[i] = ps > 0;
     if (ps < 0) {
       out.iwv[i] = 0;
     } else if (std::abs(ps) < kSnapTolerance) {
@@ -126,18 +132,22 @@ WallVisibility checkwallvisibility(const Walls& walls, double xso, double yso, s
       else if (t > 1 - kSnapTolerance)
         out.iwv[i] = angAt((i + 1) % n) == 0 ? 0 : 3;
     }
-    radius[i] = std::hypot(w.x1 - xso, w.y1 - yso);
-    if (radius[i] < kSnapTolerance) {
-      theta[i] = kNaN;
+    view.radius[i] = std::hypot(w.x1 - xso, w.y1 - yso);
+    if (view.radius[i] < kSnapTolerance) {
+      view.theta[i] = kNaN;
     } else {
-      theta[i] = clampedAcos((w.x1 - xso) / radius[i]);
-      if (w.y1 - yso < 0) theta[i] = -theta[i];
+      view.theta[i] = clampedAcos((w.x1 - xso) / view.radius[i]);
+      if (w.y1 - yso < 0) view.theta[i] = -view.theta[i];
     }
   }
-  if (std::find(out.iwv.begin(), out.iwv.end(), 0) == out.iwv.end()) {
-    out.console.push_back("All walls are visible");
-    return out;
-  }
+  return view;
+}
+
+// Closes the outline and unwinds the angles along it, in degrees, snapped.
+void unwindAngles(SourceView& view) {
+  std::vector<double>& theta = view.theta;
+  std::vector<double>& radius = view.radius;
+  const std::size_t n = theta.size() - 1;
   theta[n] = theta[0];
   radius[n] = radius[0];
   for (std::size_t i = 1; i <= n; ++i) {
@@ -151,107 +161,154 @@ WallVisibility checkwallvisibility(const Walls& walls, double xso, double yso, s
     theta[i] = snap(theta[i] * 180 / std::numbers::pi);
     radius[i] = snap(radius[i]);
   }
+}
+
+// One mask per run of consecutive walls turned away from the source.
+std::vector<Mask> hiddenRuns(const Walls& walls, const std::vector<int>& iwv, const SourceView& view) {
+  const std::size_t n = walls.size();
   std::vector<Mask> masks;
   for (std::size_t i = 0; i < n; ++i) {
-    if (out.iwv[i] != 0 || (i > 0 && out.iwv[i - 1] == 0)) continue;
+    if (iwv[i] != 0 || (i > 0 && iwv[i - 1] == 0)) continue;
     std::size_t i2 = i;
-    while (i2 + 1 < n && out.iwv[i2 + 1] == 0) ++i2;
+    while (i2 + 1 < n && iwv[i2 + 1] == 0) ++i2;
     const Wall& first = walls[i];
     const Wall& last = walls[i2];
-    masks.push_back(
-        {theta[i], radius[i], theta[i2 + 1], radius[i2 + 1], {first.x1, first.y1}, {last.x2, last.y2}});
+    masks.push_back({view.theta[i], view.radius[i], view.theta[i2 + 1], view.radius[i2 + 1],
+                     {first.x1, first.y1},
+                     {last.x2, last.y2}});
   }
-  for (const Mask& m : masks) {
-    for (std::size_t i = 0; i < n; ++i) {
-      if (out.iwv[i] == 0) continue;
-      const Wall& w = walls[i];
-      double th1 = theta[i], th2 = theta[i + 1];
-      const double r1 = radius[i], r2 = radius[i + 1];
-      if (th1 - m.thm1 > 220) {
-        th1 -= 360;
-        th2 -= 360;
-      } else if (th1 - m.thm1 < -220) {
-        th1 += 360;
-        th2 += 360;
-      }
-      const double a = -(w.y2 - w.y1), b = w.x2 - w.x1, c = -a * w.x1 - b * w.y1;
-      const int s = sign(a * (w.x1 + a) + b * (w.y1 + b) + c);
-      const auto behind = [&](const Point& p) { return s * snap(a * p.x + b * p.y + c) < 0; };
-      const double rmin = std::min(m.rm1, m.rm2);
-      const bool unaffected = th2 < m.thm2 || th1 > m.thm1 || (rmin >= r1 && rmin >= r2) ||
-                              (th1 < m.thm2 && m.thm2 < th2 && m.rm2 >= r1 && m.rm2 >= r2) ||
-                              (th1 < m.thm1 && m.thm1 < th2 && m.rm1 >= r1 && m.rm1 >= r2) ||
-                              (std::abs(m.rm1 - r2) < kSnapTolerance && behind(m.end)) ||
-                              (std::abs(m.rm2 - r1) < kSnapTolerance && behind(m.start));
-      if (unaffected) continue;
-      if (m.thm1 >= th2 && m.thm2 <= th1) {
-        out.iwv[i] = 0;
-        continue;
-      }
-      // Shadow edge from the source through a mask vertex, cut against the wall.
-      const auto shadow = [&](const Point& v) -> std::optional<double> {
-        const double vx = v.x - xso, vy = v.y - yso;
-        const double m11 = w.x2 - w.x1, m12 = -vx, m21 = w.y2 - w.y1, m22 = -vy;
-        const double det = m11 * m22 - m12 * m21;
-        if (!(std::abs(det) > kSnapTolerance)) return std::nullopt;
-        const double r1x = xso - w.x1, r2y = yso - w.y1;
-        const double t = snap((r1x * m22 - m12 * r2y) / det);
-        const double u = snap((m11 * r2y - r1x * m21) / det);
-        if (u > 1 && t > 0 && t < 1) return t;
-        return std::nullopt;
-      };
-      if (th1 < m.thm2 && m.thm2 < th2) {
-        out.iwv[i] = 2;
-        if (auto t = shadow(m.end); t && *t < twv2[i]) {
-          twv2[i] = *t;
-          out.visible[i].x2 = w.x1 + *t * (w.x2 - w.x1);
-          out.visible[i].y2 = w.y1 + *t * (w.y2 - w.y1);
-        }
-      }
-      if (th1 < m.thm1 && m.thm1 < th2) {
-        out.iwv[i] = 2;
-        if (auto t = shadow(m.start); t && *t > twv1[i]) {
-          twv1[i] = *t;
-          out.visible[i].x1 = w.x1 + *t * (w.x2 - w.x1);
-          out.visible[i].y1 = w.y1 + *t * (w.y2 - w.y1);
-        }
-      }
+  return masks;
+}
+
+// The seen part of each wall as parameters along it: [twv1, twv2].
+struct SeenParameters {
+  std::vector<double> t1, t2;
+};
+
+// Cuts wall i's seen part at the shadow edge through `end` (its second end) or `start` (its first).
+void cutAt(const Wall& w, double t, bool secondEnd, Wall& visible, SeenParameters& seen, std::size_t i) {
+  if (secondEnd) {
+    seen.t2[i] = t;
+    visible.x2 = w.x1 + t * (w.x2 - w.x1);
+    visible.y2 = w.y1 + t * (w.y2 - w.y1);
+  } else {
+    seen.t1[i] = t;
+    visible.x1 = w.x1 + t * (w.x2 - w.x1);
+    visible.y1 = w.y1 + t * (w.y2 - w.y1);
+  }
+}
+
+// The shadow of one run of hidden walls on every wall still seen: hides it whole, or cuts its ends.
+void applyMask(const Mask& m, const Walls& walls, double xso, double yso, const SourceView& view,
+               WallVisibility& out, SeenParameters& seen) {
+  for (std::size_t i = 0; i < walls.size(); ++i) {
+    if (out.iwv[i] == 0) continue;
+    const Wall& w = walls[i];
+    double th1 = view.theta[i], th2 = view.theta[i + 1];
+    const double r1 = view.radius[i], r2 = view.radius[i + 1];
+    if (th1 - m.thm1 > 220) {
+      th1 -= 360;
+      th2 -= 360;
+    } else if (th1 - m.thm1 < -220) {
+      th1 += 360;
+      th2 += 360;
+    }
+    const double a = -(w.y2 - w.y1), b = w.x2 - w.x1, c = -a * w.x1 - b * w.y1;
+    const int s = sign(a * (w.x1 + a) + b * (w.y1 + b) + c);
+    const auto behind = [&](const Point& p) { return s * snap(a * p.x + b * p.y + c) < 0; };
+    const double rmin = std::min(m.rm1, m.rm2);
+    const bool unaffected = th2 < m.thm2 || th1 > m.thm1 || (rmin >= r1 && rmin >= r2) ||
+                            (th1 < m.thm2 && m.thm2 < th2 && m.rm2 >= r1 && m.rm2 >= r2) ||
+                            (th1 < m.thm1 && m.thm1 < th2 && m.rm1 >= r1 && m.rm1 >= r2) ||
+                            (std::abs(m.rm1 - r2) < kSnapTolerance && behind(m.end)) ||
+                            (std::abs(m.rm2 - r1) < kSnapTolerance && behind(m.start));
+    if (unaffected) continue;
+    if (m.thm1 >= th2 && m.thm2 <= th1) {
+      out.iwv[i] = 0;
+      continue;
+    }
+    // Shadow edge from the source through a mask vertex, cut against the wall.
+    const auto shadow = [&](const Point& v) -> std::optional<double> {
+      const double vx = v.x - xso, vy = v.y - yso;
+      const double m11 = w.x2 - w.x1, m12 = -vx, m21 = w.y2 - w.y1, m22 = -vy;
+      const double det = m11 * m22 - m12 * m21;
+      if (!(std::abs(det) > kSnapTolerance)) return std::nullopt;
+      const double r1x = xso - w.x1, r2y = yso - w.y1;
+      const double t = snap((r1x * m22 - m12 * r2y) / det);
+      const double u = snap((m11 * r2y - r1x * m21) / det);
+      if (u > 1 && t > 0 && t < 1) return t;
+      return std::nullopt;
+    };
+    if (th1 < m.thm2 && m.thm2 < th2) {
+      out.iwv[i] = 2;
+      if (auto t = shadow(m.end); t && *t < seen.t2[i]) cutAt(w, *t, true, out.visible[i], seen, i);
+    }
+    if (th1 < m.thm1 && m.thm1 < th2) {
+      out.iwv[i] = 2;
+      if (auto t = shadow(m.start); t && *t > seen.t1[i]) cutAt(w, *t, false, out.visible[i], seen, i);
     }
   }
-  // Cross-check: the masks judge a run's depth by its two end vertices and cut each end of a wall
-  // on its own, so a run that bulges in front of a wall between its ends, or a run nested in another
-  // run's shadow, can mislead them. The exact seen part of every wall facing the source decides.
+}
+
+// Cross-check: the masks judge a run's depth by its two end vertices and cut each end of a wall on
+// its own, so a run that bulges in front of a wall between its ends, or a run nested in another run's
+// shadow, can mislead them. The exact seen part of every wall facing the source decides; the walls it
+// corrects are listed.
+void applyExactSeenParts(const Walls& walls, double xso, double yso, const SourceView& view,
+                         WallVisibility& out, SeenParameters& seen) {
   const std::vector<SeenInterval> exact = exactseenparts(walls, xso, yso);
-  for (std::size_t i = 0; i < n; ++i) {
-    if (!facing[i]) continue;
+  for (std::size_t i = 0; i < walls.size(); ++i) {
+    if (!view.facing[i]) continue;
     const SeenInterval& e = exact[i];
     const Wall& w = walls[i];
     const int cls = !e.seen ? 0 : (e.t1 == 0 && e.t2 == 1 ? 1 : 2);
     if (cls != out.iwv[i]) out.corrected.push_back(static_cast<int>(i) + 1);
     out.iwv[i] = cls;
     out.visible[i] = w;
-    twv1[i] = e.t1;
-    twv2[i] = e.t2;
+    seen.t1[i] = e.t1;
+    seen.t2[i] = e.t2;
     if (cls != 2) continue;
-    if (e.t1 > 0) {
-      out.visible[i].x1 = w.x1 + e.t1 * (w.x2 - w.x1);
-      out.visible[i].y1 = w.y1 + e.t1 * (w.y2 - w.y1);
-    }
-    if (e.t2 < 1) {
-      out.visible[i].x2 = w.x1 + e.t2 * (w.x2 - w.x1);
-      out.visible[i].y2 = w.y1 + e.t2 * (w.y2 - w.y1);
-    }
+    if (e.t1 > 0) cutAt(w, e.t1, false, out.visible[i], seen, i);
+    if (e.t2 < 1) cutAt(w, e.t2, true, out.visible[i], seen, i);
   }
+}
+
+// Walls whose seen part is under a thousandth of their length are hidden; returns the hidden walls,
+// 1-based.
+std::vector<int> hideSlivers(const Walls& walls, const SourceView& view, const SeenParameters& seen,
+                             WallVisibility& out) {
   std::vector<int> invisible;
-  for (std::size_t i = 0; i < n; ++i) {
+  for (std::size_t i = 0; i < walls.size(); ++i) {
     const Wall& v = out.visible[i];
-    const double seen = std::hypot(v.x2 - v.x1, v.y2 - v.y1);
-    if (seen < 0.001 * l0[i] || twv1[i] >= twv2[i]) out.iwv[i] = 0;
+    const double part = std::hypot(v.x2 - v.x1, v.y2 - v.y1);
+    if (part < 0.001 * view.length[i] || seen.t1[i] >= seen.t2[i]) out.iwv[i] = 0;
     if (out.iwv[i] == 0) {
       out.visible[i] = walls[i];
       invisible.push_back(static_cast<int>(i) + 1);
     }
   }
+  return invisible;
+}
+
+}  // namespace
+
+WallVisibility checkwallvisibility(const Walls& walls, double xso, double yso, std::span<const int> ang,
+                                   bool noprogressbar) {
+  const std::size_t n = walls.size();
+  WallVisibility out;
+  out.iwv.assign(n, 1);
+  out.visible = walls;
+  if (n == 0) return out;
+  SourceView view = classifyBySide(walls, xso, yso, ang, out);
+  if (std::find(out.iwv.begin(), out.iwv.end(), 0) == out.iwv.end()) {
+    out.console.push_back("All walls are visible");
+    return out;
+  }
+  unwindAngles(view);
+  SeenParameters seen{std::vector<double>(n, 0.0), std::vector<double>(n, 1.0)};
+  for (const Mask& m : hiddenRuns(walls, out.iwv, view)) applyMask(m, walls, xso, yso, view, out, seen);
+  applyExactSeenParts(walls, xso, yso, view, out, seen);
+  const std::vector<int> invisible = hideSlivers(walls, view, seen, out);
   if (!invisible.empty() && !noprogressbar)
     out.console.push_back("Invisible wall(s): " + joinNumbers(invisible));
   return out;
