@@ -437,11 +437,14 @@ py::dtype arrivalType() {
   field("level", "<f8");
   field("angle", "<f8");
   field("energy", "<f8");
+  field("order", "<i4");
+  field("walls", "U48");
   return py::dtype::from_args(fields);
 }
 
 Arrivals computeArrivals(const Room& room, const py::object& sourceArg, const py::object& receptorArg,
-                         double height, double lw, bool diffusion) {
+                         double height, double lw, int order, bool diffusion) {
+  checkedOrder(order);
   const std::array<double, 2> source = point(sourceArg, "source");
   const std::array<double, 2> receptor = point(receptorArg, "receptor");
   requireInside(room, source, "source");
@@ -470,8 +473,11 @@ Arrivals computeArrivals(const Room& room, const py::object& sourceArg, const py
     p.diffcoef = std::move(images.diffcoef);
     p.convex = engine::checkroomconvexity(room.walls, {}, {}).iscnvx != 0;
     p.visible = std::move(images.visible);
+    p.order = order;
+    p.curves = in.curves;
+    p.diffusion = diffusion;
     c = polar::computePolarLevels(p);
-    if (!c.refusal) f = polar::echogramFigures(c.levels);
+    if (!c.refusal) f = polar::echogramFigures(c.levels, order);
   }
   if (c.refusal) throw Error(*c.refusal);
 
@@ -483,7 +489,10 @@ Arrivals computeArrivals(const Room& room, const py::object& sourceArg, const py
   for (std::size_t i = 0; i < f.arrivals.size(); ++i) {
     const polar::Arrival& a = f.arrivals[i];
     const char* kind = !a.direct ? "reflection" : a.blocked ? "blocked direct" : "direct";
-    table.attr("__setitem__")(i, py::make_tuple(kind, a.wall, a.delayMs, a.levelDb, a.angleDeg, a.energy));
+    std::string walls;
+    for (int w : a.walls) walls += (walls.empty() ? "" : " ") + std::to_string(w);
+    table.attr("__setitem__")(
+        i, py::make_tuple(kind, a.wall, a.delayMs, a.levelDb, a.angleDeg, a.energy, a.order, walls));
   }
   out.itdg = f.itdgMs;
   out.d50 = f.d50;
@@ -625,11 +634,15 @@ xpol, ypol; with order > 1 also RTorder and PTorder (one grid per order, order f
 Energies are squared pressures (Pa^2) for a source of 100 dB; velmora.levels turns them into dB.)");
 
   m.def("arrivals", &computeArrivals, py::arg("room"), py::arg("source"), py::arg("receptor"),
-        py::arg("height") = 0.0, py::arg("Lw") = 100.0, py::arg("diffusion") = true,
-        R"(The direct sound and the first-order reflections reaching a receptor, as the echogram shows them.
+        py::arg("height") = 0.0, py::arg("Lw") = 100.0, py::arg("order") = 1, py::arg("diffusion") = true,
+        R"(The direct sound and the reflections reaching a receptor, as the echogram shows them: one row
+per arrival (kind, wall: the first wall of the path, delay in ms after the direct sound, level in dB,
+angle in degrees, energy in Pa^2, order: walls on the path, walls: the path's walls first to last).
 
 height  receptor height offset (m): distances are sqrt(d^2 + height^2), at least 1 m
-Lw      source level, dB re 1e-12 W)");
+Lw      source level, dB re 1e-12 W
+order   reflection order 1..6; above 1 the paths of orders 2..order arrive too (ITDG, D50, C80
+        count them))");
 
   m.def("levels", &levels, py::arg("P"), py::arg("Lw"),
         R"(Levels in dB of squared pressures computed for a 100 dB source, for a source of level Lw,

@@ -40,7 +40,8 @@ def test_arrivals_equal_the_echogram(session, path):
 def test_arrivals_table():
     room = velmora.Room([0, 20, 20, 0], [0, 0, 12, 12], alpha=[0, 0, 100, 0])
     a = velmora.arrivals(room, (4, 6), (15, 8), Lw=90)
-    assert a.table.dtype.names == ("kind", "wall", "delay", "level", "angle", "energy")
+    assert a.table.dtype.names == ("kind", "wall", "delay", "level", "angle", "energy", "order", "walls")
+    assert a.table["order"].tolist() == [0, 1, 1, 1] and a.table["walls"][0] == ""
     # The direct sound first, then the reflections by delay; a wall that absorbs all reflects nothing.
     assert a.table["kind"].tolist() == ["direct", "reflection", "reflection", "reflection"]
     assert sorted(a.table["wall"][1:].tolist()) == [1, 2, 4]
@@ -55,6 +56,24 @@ def test_arrivals_table():
     # A receptor above the source's plane: longer ways, less energy.
     c = velmora.arrivals(room, (4, 6), (15, 8), Lw=90, height=2)
     assert (c.table["energy"] < a.table["energy"]).all()
+
+
+def test_higher_orders_equal_the_echogram(session):
+    path = CASES[0]
+    session.verb("load", path)
+    session.verb("reflectionorder", 3)
+    session.verb("echogram")
+    shown = session({"op": "find", "tag": "acouechogram"})["objects"][0]["props"]["userdata"]
+    a = case_arrivals(velmora.read_case(path), order=3)
+    assert a.summary == shown["summary"]
+    assert len(a) == len(shown["arrivals"]) and max(a.table["order"]) == 3
+    for mine, theirs in zip(a.table, shown["arrivals"]):
+        assert mine["order"] == matrix(theirs["order"])[0]
+        assert mine["walls"] == " ".join(str(int(w)) for w in matrix(theirs["walls"]))
+        for field in ("delay", "level", "angle"):
+            assert mine[field] == matrix(theirs[field])[0], field
+    with pytest.raises(ValueError, match="order must be a whole number from 1 to 6, got 7"):
+        case_arrivals(velmora.read_case(path), order=7)
 
 
 def test_blocked_direct_sound_counts_nowhere():
