@@ -27,6 +27,8 @@ install(FILES ${CMAKE_BINARY_DIR}/changelog.gz ${CMAKE_SOURCE_DIR}/packaging/cop
 install(FILES ${CMAKE_SOURCE_DIR}/samples/hall.ac ${CMAKE_SOURCE_DIR}/samples/l-room.ac
   ${CMAKE_SOURCE_DIR}/samples/curved-room.ac ${CMAKE_SOURCE_DIR}/samples/hall-plan.dxf
   DESTINATION ${CMAKE_INSTALL_DATADIR}/velmora/samples)
+# The material library the "material..." dialog lists, found beside the program (../share/velmora).
+install(FILES ${CMAKE_SOURCE_DIR}/data/materials.csv DESTINATION ${CMAKE_INSTALL_DATADIR}/velmora)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME velmora)
