@@ -291,7 +291,7 @@ std::string shownFigure(double value, int decimals) {
 std::vector<std::vector<std::string>> roomAcousticsTable(const RoomAcoustics& room) {
   const auto& rv = room.reverberation;
   std::vector<std::vector<std::string>> rows{
-      {"band (Hz)", "total absorption (m²)", "mean coefficient", "Sabine T (s)", "Eyring T (s)"}};
+      {"band (Hz)", "absorption (m²)", "mean alpha", "Sabine T (s)", "Eyring T (s)"}};
   for (std::size_t b = 0; b < engine::kBandCount; ++b) {
     rows.push_back({bandLabel(b), shownFigure(rv.absorption[b], 1), shownFigure(rv.meanAbsorption[b], 3),
                     shownFigure(rv.sabine[b], 2), shownFigure(rv.eyring[b], 2)});
