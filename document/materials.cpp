@@ -1,5 +1,6 @@
 #include "document/materials.h"
 
+#include <unistd.h>
 #include <array>
 #include <cmath>
 #include <cstdlib>
@@ -8,7 +9,6 @@
 #include <mutex>
 #include <sstream>
 #include <system_error>
-#include <unistd.h>
 
 #include "platform/model/error.h"
 #include "platform/model/numbers.h"
@@ -133,7 +133,8 @@ std::vector<std::string> MaterialLibrary::search(std::string_view text) const {
 
 std::vector<std::string> materialLibraryPlaces() {
   std::vector<std::string> places;
-  if (const char* env = std::getenv("VELMORA_MATERIALS"); env != nullptr && *env != '\0') places.emplace_back(env);
+  if (const char* env = std::getenv("VELMORA_MATERIALS"); env != nullptr && *env != '\0')
+    places.emplace_back(env);
   if (const auto folder = programFolder())
     places.push_back((folder->parent_path() / "share" / "velmora" / kMaterialFileName).string());
 #ifdef VELMORA_SOURCE_MATERIALS
@@ -180,6 +181,11 @@ const MaterialLibrary& materialLibrary() {
   const LoadedLibrary& l = loadedLibrary();
   if (!l.library) throw Error(l.error);
   return *l.library;
+}
+
+std::string materialLibraryProblem() {
+  const LoadedLibrary& l = loadedLibrary();
+  return l.library ? std::string() : l.error;
 }
 
 const MaterialLibrary* materialLibraryIfLoaded() {

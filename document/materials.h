@@ -60,5 +60,7 @@ std::vector<std::string> materialLibraryPlaces();
 const MaterialLibrary& materialLibrary();
 // The same, or nothing when it cannot be read.
 const MaterialLibrary* materialLibraryIfLoaded();
+// Why it cannot be read (the load's message); empty when it was read.
+std::string materialLibraryProblem();
 
 }  // namespace velmora::document

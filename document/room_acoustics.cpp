@@ -10,7 +10,8 @@ namespace velmora::document {
 namespace {
 
 // The walls' bands averaged with their lengths as weights; zero for a room without length.
-engine::BandValues lengthWeightedMean(const engine::Walls& walls, const std::vector<engine::BandValues>& bands) {
+engine::BandValues lengthWeightedMean(const engine::Walls& walls,
+                                      const std::vector<engine::BandValues>& bands) {
   engine::BandValues mean{};
   double total = 0;
   for (std::size_t k = 0; k < walls.size() && k < bands.size(); ++k) {

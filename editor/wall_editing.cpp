@@ -483,8 +483,14 @@ void wallmaterial(Runtime& rt, const Operations& ops) {
   Graphics& g = rt.graphics();
   const Handle fig = currentMainWindow(rt);
   const Handle wall = wallOfItem(rt, fig);
-  // A library that does not read says which line and field, before any dialog.
-  const MaterialLibrary& library = materialLibrary();
+  // A library that does not read says which line and field, in a box (nobody may watch the console).
+  const MaterialLibrary* loaded = materialLibraryIfLoaded();
+  if (loaded == nullptr) {
+    rt.ui().message(platform::MessageKind::Error, materialLibraryProblem(), "Wall material");
+    setCancelMark(rt, fig);
+    return;
+  }
+  const MaterialLibrary& library = *loaded;
   const std::vector<Handle> walls = wallsInWallOrder(rt, fig);
   const std::size_t k = wallNumber(walls, wall);
   const WallRecord before = wallRecord(g, wall);

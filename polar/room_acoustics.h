@@ -19,8 +19,8 @@ std::string bandLabel(std::size_t band);
 // A time or area as the window shows it: "inf" for a room where nothing absorbs.
 std::string shownFigure(double value, int decimals);
 
-// The table's rows, a header first: band, total absorption (m²), mean absorption coefficient, Sabine and Eyring
-// times (s).
+// The table's rows, a header first: band, total absorption (m²), mean absorption coefficient, Sabine and
+// Eyring times (s).
 std::vector<std::vector<std::string>> roomAcousticsTable(const document::RoomAcoustics& room);
 // One line on the room: plan area, height, volume, every surface's area.
 std::string roomAcousticsSummary(const document::RoomAcoustics& room);

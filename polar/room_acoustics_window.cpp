@@ -73,7 +73,8 @@ std::vector<double> fingerprint(const RoomAcoustics& room) {
   v.insert(v.end(), room.floor.begin(), room.floor.end());
   v.insert(v.end(), room.ceiling.begin(), room.ceiling.end());
   // The names show in the window too.
-  for (const auto& name : room.wallMaterials) v.push_back(static_cast<double>(std::hash<std::string>{}(name)));
+  for (const auto& name : room.wallMaterials)
+    v.push_back(static_cast<double>(std::hash<std::string>{}(name)));
   for (const auto* m : {&room.floorMaterial, &room.ceilingMaterial})
     v.push_back(*m ? static_cast<double>(std::hash<std::string>{}((*m)->name)) : -1.0);
   return v;
@@ -84,7 +85,6 @@ std::string fixed(double v, int decimals) {
   std::snprintf(buffer, sizeof buffer, "%.*f", decimals, v);
   return buffer;
 }
-
 
 std::string surfaceText(const char* what, const std::optional<SurfaceMaterial>& m) {
   if (!m) return std::string(what) + ": as the walls on average";
@@ -103,8 +103,8 @@ Handle makeWindow(Runtime& rt) {
        {"menubar", "none"},
        {"numbertitle", "off"},
        {"name", "VELMORA - Room acoustics"},
-       {"position", Value::row({std::floor((screenWidth - kWidth) / 2), std::floor((screenHeight - kHeight) / 2),
-                                kWidth, kHeight})},
+       {"position", Value::row({std::floor((screenWidth - kWidth) / 2),
+                                std::floor((screenHeight - kHeight) / 2), kWidth, kHeight})},
        {"resize", "off"},
        {"paperunits", "points"},
        {"paperposition", Value::row({0, 0, 432, 360})}});
@@ -112,8 +112,8 @@ Handle makeWindow(Runtime& rt) {
   return fig;
 }
 
-Handle text(Graphics& g, Handle axes, const Value& s, double x, double y, const char* halign, const char* valign,
-            double size, const char* tag = "") {
+Handle text(Graphics& g, Handle axes, const Value& s, double x, double y, const char* halign,
+            const char* valign, double size, const char* tag = "") {
   return createObject(g, ObjectType::Text, axes,
                       {{"units", "normalized"},
                        {"position", Value::row({x, y})},
@@ -124,8 +124,8 @@ Handle text(Graphics& g, Handle axes, const Value& s, double x, double y, const 
                        {"tag", tag}});
 }
 
-void button(Graphics& g, Handle fig, double x, double width, const char* label, const char* tip, const char* tag,
-            const char* verb) {
+void button(Graphics& g, Handle fig, double x, double width, const char* label, const char* tip,
+            const char* tag, const char* verb) {
   createObject(g, ObjectType::UiControl, fig,
                {{"style", "pushbutton"},
                 {"position", Value::row({x, 1, width, 20})},
@@ -140,10 +140,12 @@ void draw(Runtime& rt, Handle fig, RoomAcousticsRecord rec) {
   for (Handle h : g.at(fig).children())
     if (g.exists(h)) g.remove(h);
   button(g, fig, 1, 60, "height...", "Set the room's height", tags::kRoomAcousticsHeight, "roomheight");
-  button(g, fig, 63, 60, "floor...", "Choose the floor's material", tags::kRoomAcousticsFloor, "floormaterial");
+  button(g, fig, 63, 60, "floor...", "Choose the floor's material", tags::kRoomAcousticsFloor,
+         "floormaterial");
   button(g, fig, 125, 60, "ceiling...", "Choose the ceiling's material", tags::kRoomAcousticsCeiling,
          "ceilingmaterial");
-  button(g, fig, 187, 50, "export", "Export the table as CSV", tags::kRoomAcousticsExport, "roomacousticsexport");
+  button(g, fig, 187, 50, "export", "Export the table as CSV", tags::kRoomAcousticsExport,
+         "roomacousticsexport");
 
   const RoomAcoustics& room = rec.room;
   const auto& rv = room.reverberation;
@@ -198,7 +200,8 @@ void draw(Runtime& rt, Handle fig, RoomAcousticsRecord rec) {
                 {"tag", tags::kRoomAcousticsEyring}});
   g.setText(text(g, ax, Value("Sabine"), 0.02, 1.01, "left", "bottom", 8), "color", "b");
   g.setText(text(g, ax, Value("Eyring"), 0.98, 1.01, "right", "bottom", 8), "color", "r");
-  text(g, ax, Value(roomAcousticsSummary(room)), 0.5, 1.1, "center", "bottom", 8, tags::kRoomAcousticsSummary);
+  text(g, ax, Value(roomAcousticsSummary(room)), 0.5, 1.1, "center", "bottom", 8,
+       tags::kRoomAcousticsSummary);
 
   // The table, one column per band: each figure a text of its own, right-aligned on its column, so
   // the columns line up in any font and on paper.
@@ -207,8 +210,8 @@ void draw(Runtime& rt, Handle fig, RoomAcousticsRecord rec) {
     const double y = -0.2 - 0.075 * static_cast<double>(c);
     text(g, ax, Value(table.front()[c]), -0.1, y, "left", "top", 8, tags::kRoomAcousticsTable);
     for (std::size_t r = 1; r < table.size(); ++r) {
-      const Handle cell = text(g, ax, Value(table[r][c]), 0.3 + 0.125 * static_cast<double>(r - 1), y, "right",
-                               "top", 8, tags::kRoomAcousticsTable);
+      const Handle cell = text(g, ax, Value(table[r][c]), 0.3 + 0.125 * static_cast<double>(r - 1), y,
+                               "right", "top", 8, tags::kRoomAcousticsTable);
       if (c == 0) g.setText(cell, "fontweight", "bold");
     }
   }
@@ -218,7 +221,8 @@ void draw(Runtime& rt, Handle fig, RoomAcousticsRecord rec) {
     if (!name.empty()) ++withMaterial;
   platform::List surfaces;
   surfaces.items.emplace_back("walls with a material: " + std::to_string(withMaterial) + " of " +
-                              std::to_string(room.walls.size()) + " (the others absorb their absorption in every band)");
+                              std::to_string(room.walls.size()) +
+                              " (the others absorb their absorption in every band)");
   surfaces.items.emplace_back(surfaceText("floor", room.floorMaterial) + ";  " +
                               surfaceText("ceiling", room.ceilingMaterial));
   text(g, ax, Value(std::move(surfaces)), -0.1, -0.62, "left", "top", 8, tags::kRoomAcousticsSurfaces);
@@ -236,8 +240,8 @@ RoomAcousticsRecord compute(const Runtime& rt, Handle mainWindow) {
 // The main window a button of the window acts on: the one the calling window follows, else the current.
 Handle targetMainWindow(const Runtime& rt) {
   const Graphics& g = rt.graphics();
-  if (const auto* rec = recordOf(g, rt.callbackFigure()); rec && g.exists(rec->mainWindow) &&
-                                                         document::isMainWindow(rt, rec->mainWindow))
+  if (const auto* rec = recordOf(g, rt.callbackFigure());
+      rec && g.exists(rec->mainWindow) && document::isMainWindow(rt, rec->mainWindow))
     return rec->mainWindow;
   return document::currentMainWindow(rt);
 }
@@ -247,13 +251,21 @@ Handle targetMainWindow(const Runtime& rt) {
 void cancel(Runtime& rt, Handle /*mainWindow*/) {
   Graphics& g = rt.graphics();
   const Handle current = g.currentFigure();
-  if (current != platform::kNoHandle && g.exists(current)) g.setGuiData(current, Value(std::string(kCanceled)));
+  if (current != platform::kNoHandle && g.exists(current))
+    g.setGuiData(current, Value(std::string(kCanceled)));
 }
 
 // The floor's or the ceiling's material from the library's list; "none" takes it back to the walls' mean.
 void chooseSurfaceMaterial(Runtime& rt, bool floor) {
   const Handle main = targetMainWindow(rt);
-  const auto& library = document::materialLibrary();
+  const auto* loaded = document::materialLibraryIfLoaded();
+  if (loaded == nullptr) {
+    rt.ui().message(platform::MessageKind::Error, document::materialLibraryProblem(),
+                    floor ? "Floor material" : "Ceiling material");
+    cancel(rt, main);
+    return;
+  }
+  const auto& library = *loaded;
   const auto& record = document::viewCase(rt, main);
   const std::optional<SurfaceMaterial> before = floor ? record.floor : record.ceiling;
   platform::ListDialog dialog;
@@ -337,7 +349,8 @@ void refreshroomacoustics(Runtime& rt) {
   const Handle current = g.currentFigure();
   for (Handle fig : roomAcousticsWindows(g)) {
     const RoomAcousticsRecord* old = recordOf(g, fig);
-    if (old == nullptr || !g.exists(old->mainWindow) || !document::isMainWindow(rt, old->mainWindow)) continue;
+    if (old == nullptr || !g.exists(old->mainWindow) || !document::isMainWindow(rt, old->mainWindow))
+      continue;
     // A view that cannot follow (a main window caught half rebuilt) keeps its last picture.
     try {
       RoomAcousticsRecord now = compute(rt, old->mainWindow);

@@ -138,5 +138,19 @@ TEST_F(WallMaterialTest, MaterialsSurviveSaveAndLoad) {
   EXPECT_FALSE(material(1).has_value());
 }
 
+TEST_F(WallMaterialTest, ASymmetryCopiesTheMaterialsAndKeepsTheRoomsHeight) {
+  chooseMaterial(1, "glass (ordinary window)");
+  changeCase(rt, fig, [](CaseRecord& r) { r.roomheight = 5; });
+  // Mirrored across wall 2: six walls, the bottom wall and its image glass.
+  ui.push(ScriptedAnswer::button("Yes"));
+  rt.press(wall(2), 10, 4, "alt");
+  rt.click(item(2, 2));
+  ASSERT_EQ(wallsInWallOrder(rt, fig).size(), 6u);
+  std::size_t glass = 0;
+  for (const auto& m : wallMaterials(rt, fig)) glass += m && m->name == "glass (ordinary window)";
+  EXPECT_EQ(glass, 2u);
+  EXPECT_EQ(roomAcoustics(rt, fig).height, 5);
+}
+
 }  // namespace
 }  // namespace velmora::editor

@@ -85,7 +85,8 @@ TEST_F(RoomAcousticsTest, ButtonsChangeTheRoomAsUndoStepsAndTheWindowFollows) {
   // A height out of range: the message, nothing changed, no step.
   answer("-2");
   press(tags::kRoomAcousticsHeight);
-  EXPECT_EQ(shownOf("error").back(), "Room acoustics: The room height must be a number above 0 and at most 1000 m.");
+  EXPECT_EQ(shownOf("error").back(),
+            "Room acoustics: The room height must be a number above 0 and at most 1000 m.");
   EXPECT_EQ(labels().size(), steps + 1);
 
   const Material& carpet = *materialLibrary().find("carpet (heavy; on concrete)");
@@ -127,7 +128,8 @@ TEST_F(RoomAcousticsTest, TheExportWritesOneRowPerBand) {
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.find('\r')));
   ASSERT_EQ(lines.size(), 8u);
-  EXPECT_EQ(lines[0].rfind("# room acoustics of not saved: plan area 80 m2, height 3 m, volume 240 m3", 0), 0u);
+  EXPECT_EQ(lines[0].rfind("# room acoustics of not saved: plan area 80 m2, height 3 m, volume 240 m3", 0),
+            0u);
   EXPECT_EQ(lines[1], "band_hz,absorption_m2,mean_alpha,sabine_s,eyring_s");
   EXPECT_EQ(lines[2], "125,26.8,0.1,1.4418,1.3684");
   EXPECT_EQ(lines[7].rfind("4000,", 0), 0u);

@@ -55,7 +55,8 @@ TEST(MaterialLibrary, AMalformedTableNamesLineAndField) {
       {header + "brick,0.1,0.1,0.1,1.5,0.1,0.1,[x]\n",
        "materials m.csv: line 3, field 1000 Hz: must be a number from 0 to 1, not 1.5"},
       {header + "brick,0.1,0.1,0.1,0.1,0.1,[x]\n",
-       "materials m.csv: line 3, field source: a material has 8 fields (name, six coefficients, source), not 7"},
+       "materials m.csv: line 3, field source: a material has 8 fields (name, six coefficients, source), not "
+       "7"},
       {header + "brick,0.1,0.1,0.1,0.1,0.1,0.1,\n",
        "materials m.csv: line 3, field source: is empty: every material cites where its figures come from"},
       {header + "brick,0.1,0.1,0.1,0.1,0.1,0.1,[x]\nbrick,0.2,0.1,0.1,0.1,0.1,0.1,[x]\n",
@@ -145,9 +146,10 @@ TEST_F(MaterialCaseTest, MaterialsGoThroughACaseFileAndBack) {
   EXPECT_EQ(file.ceilingbands, d.ceilingbands);
 
   // A case without materials, then the saved one loaded: everything comes back.
-  dispatch({Value("update"), CaseDescription::fromValue(
-                                 platform::readMatVariable(std::string(VELMORA_FIXTURES) + "/l-room.ac", "prop"))
-                                 .toValue()});
+  dispatch(
+      {Value("update"), CaseDescription::fromValue(
+                            platform::readMatVariable(std::string(VELMORA_FIXTURES) + "/l-room.ac", "prop"))
+                            .toValue()});
   EXPECT_EQ(roomAcoustics(rt, fig).height, kDefaultRoomHeight);
   EXPECT_FALSE(roomAcoustics(rt, fig).floorMaterial.has_value());
   dispatch({Value("load"), Value("furnished.ac")});
