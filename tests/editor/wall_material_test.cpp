@@ -64,6 +64,9 @@ TEST_F(WallMaterialTest, AChosenMaterialSetsTheBandsAndTheAbsorptionInOneStep) {
   EXPECT_EQ(material(2)->bands, carpet.absorption);
   EXPECT_EQ(wallAbsorptions(rt, fig), (std::vector<double>{10, 63, 30, 40}));
   EXPECT_EQ(absorptionLabel(2), "absorption=63%");
+  // The menu names the material; the other walls' menus do not.
+  EXPECT_EQ(rt.graphics().at(item(2, kWallMenuMaterial)).text("label"), "material... (" + carpet.name + ")");
+  EXPECT_EQ(rt.graphics().at(item(1, kWallMenuMaterial)).text("label"), "material...");
   EXPECT_EQ(labels().size(), steps + 1);
   EXPECT_EQ(labels().back(), "change wall material");
   // The dialog listed "none" first, then the library, and named the wall.
@@ -109,6 +112,7 @@ TEST_F(WallMaterialTest, NoneAndATypedAbsorptionClearTheMaterial) {
   EXPECT_FALSE(material(1).has_value());
   EXPECT_EQ(wallAbsorptions(rt, fig)[0], 15);
   EXPECT_EQ(roomAcoustics(rt, fig).wallBands[0], uniformBands(15));
+  EXPECT_EQ(rt.graphics().at(item(1, kWallMenuMaterial)).text("label"), "material...");
   EXPECT_EQ(labels().back(), "change wall material");
 
   // An absorption typed the usual way clears it too, even the same value.
