@@ -13,6 +13,7 @@
 #include "plan/scan.h"
 #include "plan/shapes.h"
 #include "polar/polar.h"
+#include "polar/room_acoustics.h"
 #include "shell/case_files.h"
 #include "shell/map_export.h"
 #include "shell/recent_cases.h"
@@ -37,6 +38,7 @@ void registerAllOperations(document::Operations& ops) {
   plan::registerScanOperations(ops);
   plan::registerScalePlanOperations(ops);
   polar::registerPolarOperations(ops);
+  polar::registerRoomAcousticsOperations(ops);
   plan::registerShapeOperations(ops);
   plan::registerDxfOperations(ops);
   shell::registerShortcutOperations(ops);

@@ -1,6 +1,7 @@
 #pragma once
 // A report of one case for people: the plan with its audience map and colour bar, a table of the
-// walls, the polar diagram at the receptor and a table of the sound arriving there, on A4 pages with
+// walls, the polar diagram at the receptor and a table of the sound arriving there, the room's
+// reverberation per octave band, on A4 pages with
 // the case name, the date and the program's version on each. The content is gathered and laid out
 // here without Qt; the paged document it is drawn on (a PDF) comes from the program's Qt side.
 
@@ -47,6 +48,8 @@ struct ReportContent {
   std::optional<platform::Handle> polar;  // the polar window; none when the diagram was refused
   std::string polarNote;                  // the levels, or why there is no diagram
   ReportTable arrivals;                   // direct sound first, then one row per reflection
+  std::vector<std::string> acousticsNotes;  // plan area, height, volume, surfaces; the materials
+  ReportTable acoustics;                  // reverberation per octave band, Sabine and Eyring
 };
 
 // Gathers the report of a main window that holds a computed case, opening its polar diagram through

@@ -6,12 +6,14 @@
 #include <numbers>
 
 #include "app/report.h"
+#include "document/room_acoustics.h"
 #include "document/tags.h"
 #include "document/window.h"
 #include "engine/kinds.h"
 #include "platform/model/error.h"
 #include "platform/model/numbers.h"
 #include "polar/polar.h"
+#include "polar/room_acoustics.h"
 #include "shell/wall_menu.h"
 
 namespace velmora::app {
@@ -76,6 +78,23 @@ ReportTable wallTable(const platform::Runtime& rt, Handle fig, const std::option
   return t;
 }
 
+// The room acoustics window's table and summary, with the materials the room has.
+void acousticsSection(const platform::Runtime& rt, Handle fig, ReportContent& c) {
+  const document::RoomAcoustics room = document::roomAcoustics(rt, fig);
+  auto rows = polar::roomAcousticsTable(room);
+  c.acoustics.header = rows.front();
+  c.acoustics.rows.assign(rows.begin() + 1, rows.end());
+  std::size_t withMaterial = 0;
+  for (const auto& name : room.wallMaterials) withMaterial += name.empty() ? 0 : 1;
+  const auto surface = [](const std::optional<document::SurfaceMaterial>& m) {
+    return m ? (m->name.empty() ? std::string("own bands") : m->name) : std::string("as the walls on average");
+  };
+  c.acousticsNotes = {polar::roomAcousticsSummary(room),
+                      "walls with a material of their own: " + std::to_string(withMaterial) + " of " +
+                          std::to_string(room.walls.size()) + " (the others absorb their absorption in every band)",
+                      "floor: " + surface(room.floorMaterial), "ceiling: " + surface(room.ceilingMaterial)};
+}
+
 ReportTable arrivalTable(const polar::PolarInputs& in, const polar::PolarLevels& L) {
   ReportTable t;
   t.header = {"wall", "level (dB)", "delay (ms)", "direction (°)", "from the direct sound (°)"};
@@ -122,6 +141,7 @@ ReportContent gatherReport(platform::Runtime& rt, const document::Operations& op
       (platform::equalsIgnoreCase(record.displayvalue, "decibel") ? "the sound level in dB"
                                                                   : "the number of reflections heard");
   c.walls = wallTable(rt, fig, record.iwv);
+  acousticsSection(rt, fig, c);
 
   // The diagram's own refusal ("receptor is outside room ...") is what the report says instead.
   const polar::PolarComputation computed = polar::computePolarLevels(in);

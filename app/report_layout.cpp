@@ -1,5 +1,5 @@
 // The pages of a report: a header (case, date) and a footer (program, page) on each, the plan and the
-// wall table, then the polar diagram and the arrivals table. Pages are planned first, so that every
+// wall table, then the polar diagram and the arrivals table, then the reverberation table. Pages are planned first, so that every
 // footer can say how many there are, then drawn.
 
 #include <algorithm>
@@ -129,6 +129,9 @@ std::vector<Page> planPages(const platform::Graphics& g, const ReportContent& c)
     p.heading("Sound arriving at the receptor", 2 * kRow);
     p.table(c.arrivals);
   }
+  p.heading("Reverberation by octave band", (c.acousticsNotes.size() + 2) * kRow);
+  for (const std::string& note : c.acousticsNotes) p.note(note);
+  p.table(c.acoustics);
   return std::move(p).pages();
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "document/materials.h"
 #include "platform/model/error.h"
 #include "platform/model/numbers.h"
 
@@ -12,6 +13,9 @@ using platform::Handle;
 using platform::Value;
 
 std::optional<int> runStartUpWords(platform::Runtime& rt, const std::vector<std::string>& words) {
+  // The material library is read once, at start: a table that does not read is said here (its line and
+  // field), and again by the dialogs that need it; the rest of the program works without it.
+  if (const std::string problem = document::materialLibraryProblem(); !problem.empty()) rt.console(problem);
   const std::vector<Handle> before = rt.graphics().figures();
   std::vector<Value> args;
   for (const std::string& w : words) args.emplace_back(w);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "document/materials.h"
 #include "document/operations.h"
 #include "engine/beams.h"
 #include "platform/model/error.h"
@@ -61,6 +62,21 @@ class FieldReader {
     double d = finiteNumber(field, v);
     if (d != std::round(d) || std::fabs(d) > 1e9) fail(field, "must be a whole number");
     return static_cast<int>(d);
+  }
+  std::vector<std::string> texts(const char* field, const Value& v) const {
+    if (v.isText()) return {v.text()};
+    if (!v.isList()) fail(field, std::string("must be a list of texts, not ") + v.kindName());
+    std::vector<std::string> out;
+    for (const Value& item : v.list().items) {
+      // An empty text may come back from a file as an empty matrix.
+      if (item.isEmptyMatrix()) {
+        out.emplace_back();
+        continue;
+      }
+      if (!item.isText()) fail(field, std::string("must be a list of texts, not of ") + item.kindName());
+      out.push_back(item.text());
+    }
+    return out;
   }
   std::array<double, 2> pair(const char* field, const Value& v) const {
     std::vector<double> n = finiteNumbers(field, v);
@@ -177,6 +193,13 @@ Value CaseDescription::toValue() const {
   if (curves) r.set("curves", *curves);
   if (Nsurface) r.set("Nsurface", *Nsurface);
   if (order) r.set("order", *order);
+  if (wallmaterial) r.set("wallmaterial", textList(*wallmaterial));
+  if (wallbands) r.set("wallbands", *wallbands);
+  if (roomheight) r.set("roomheight", *roomheight);
+  if (floormaterial) r.set("floormaterial", *floormaterial);
+  if (floorbands) r.set("floorbands", rowOf(*floorbands));
+  if (ceilingmaterial) r.set("ceilingmaterial", *ceilingmaterial);
+  if (ceilingbands) r.set("ceilingbands", rowOf(*ceilingbands));
   if (scan) r.set("scan", *scan);
   if (geometricshapes) r.set("geometricshapes", *geometricshapes);
   if (noselectchange) r.set("noselectchange", 1);
@@ -217,6 +240,16 @@ CaseDescription CaseDescription::fromValue(const Value& v) {
     if (*d.Nsurface < 1) in.fail("Nsurface", "must be at least 1");
   }
   if (auto* f = in.find("order")) d.order = in.whole("order", *f);
+  if (auto* f = in.find("wallmaterial")) d.wallmaterial = in.texts("wallmaterial", *f);
+  if (auto* f = in.find("wallbands")) {
+    in.finiteNumbers("wallbands", *f);
+    d.wallbands = f->matrix();
+  }
+  if (auto* f = in.find("roomheight")) d.roomheight = in.finiteNumber("roomheight", *f);
+  if (auto* f = in.find("floormaterial")) d.floormaterial = in.text("floormaterial", *f);
+  if (auto* f = in.find("floorbands")) d.floorbands = in.finiteNumbers("floorbands", *f);
+  if (auto* f = in.find("ceilingmaterial")) d.ceilingmaterial = in.text("ceilingmaterial", *f);
+  if (auto* f = in.find("ceilingbands")) d.ceilingbands = in.finiteNumbers("ceilingbands", *f);
   if (auto* f = in.find("scan")) d.scan = in.text("scan", *f);
   if (auto* f = in.find("geometricshapes")) d.geometricshapes = in.text("geometricshapes", *f);
   d.noselectchange = in.find("noselectchange") != nullptr;
@@ -234,6 +267,15 @@ CaseDescription CaseDescription::fromValue(const Value& v) {
     if (d.xwall && d.alpha->size() != d.xwall->size())
       in.fail("alpha", "must have one value per wall (" + std::to_string(d.xwall->size()) + ")");
   }
+  if (d.wallmaterial.has_value() != d.wallbands.has_value())
+    in.fail(d.wallmaterial ? "wallbands" : "wallmaterial", "is missing: wallmaterial and wallbands go together");
+  if (d.wallmaterial && !d.xwall) in.fail("wallmaterial", "needs the walls (xwall and ywall) beside it");
+  if (d.floormaterial.has_value() != d.floorbands.has_value())
+    in.fail(d.floormaterial ? "floorbands" : "floormaterial",
+            "is missing: floormaterial and floorbands go together");
+  if (d.ceilingmaterial.has_value() != d.ceilingbands.has_value())
+    in.fail(d.ceilingmaterial ? "ceilingbands" : "ceilingmaterial",
+            "is missing: ceilingmaterial and ceilingbands go together");
   if (d.xaud.has_value() != d.yaud.has_value())
     in.fail(d.xaud ? "yaud" : "xaud", "is missing: xaud and yaud go together");
   if (d.xaud && (d.xaud->size() != 4 || d.yaud->size() != 4))
@@ -281,6 +323,46 @@ void checkWholeIn(const char* field, double v, double low, double high) {
   }
 }
 
+void checkBands(const char* field, const std::vector<double>& bands) {
+  if (bands.size() != engine::kBandCount)
+    beyond(field, "must hold six band coefficients (125 to 4000 Hz), got " + std::to_string(bands.size()));
+  for (double b : bands)
+    if (!(b >= 0 && b <= 1)) beyond(field, "must hold coefficients from 0 to 1, got " + shown(b));
+}
+
+void checkMaterialName(const char* field, const std::string& name) {
+  if (name.empty()) return;
+  const MaterialLibrary* library = materialLibraryIfLoaded();
+  if (library != nullptr && library->find(name) == nullptr)
+    beyond(field, "names an unknown material \"" + name + "\"");
+}
+
+void checkMaterials(const CaseDescription& d) {
+  if (d.wallbands) {
+    const Matrix& m = *d.wallbands;
+    if (m.pages != 1 || (!m.empty() && m.cols != engine::kBandCount))
+      beyond("wallbands", "must have six columns (125 to 4000 Hz), not " + std::to_string(m.cols));
+    if (d.xwall && m.rows != d.xwall->size())
+      beyond("wallbands", "must have one row per wall (" + std::to_string(d.xwall->size()) + "), not " +
+                              std::to_string(m.rows));
+    for (double b : m.data)
+      if (!(b >= 0 && b <= 1)) beyond("wallbands", "must hold coefficients from 0 to 1, got " + shown(b));
+  }
+  if (d.wallmaterial) {
+    if (d.xwall && d.wallmaterial->size() != d.xwall->size())
+      beyond("wallmaterial", "must name one material per wall (" + std::to_string(d.xwall->size()) + "), not " +
+                                 std::to_string(d.wallmaterial->size()));
+    for (const std::string& name : *d.wallmaterial) checkMaterialName("wallmaterial", name);
+  }
+  if (d.roomheight && !(std::isfinite(*d.roomheight) && *d.roomheight > 0 && *d.roomheight <= kHighestRoom))
+    beyond("roomheight", "must be a height above 0 and at most " + shown(kHighestRoom) + " m, got " +
+                             shown(*d.roomheight));
+  if (d.floorbands) checkBands("floorbands", *d.floorbands);
+  if (d.ceilingbands) checkBands("ceilingbands", *d.ceilingbands);
+  if (d.floormaterial) checkMaterialName("floormaterial", *d.floormaterial);
+  if (d.ceilingmaterial) checkMaterialName("ceilingmaterial", *d.ceilingmaterial);
+}
+
 }  // namespace
 
 void CaseDescription::checkLimits() const {
@@ -307,6 +389,7 @@ void CaseDescription::checkLimits() const {
   if (Lw && !std::isfinite(*Lw)) beyond("Lw", "must be a finite number");
   if (Nsurface) checkWholeIn("Nsurface", *Nsurface, 1, kMostMapIntervals);
   if (order) checkWholeIn("order", *order, 1, engine::kMaxOrder);
+  checkMaterials(*this);
   if (curves && !curves->empty()) {
     const Matrix& m = *curves;
     if (m.cols != 9) beyond("curves", "must have nine columns, not " + std::to_string(m.cols));
@@ -347,6 +430,14 @@ Value CaseRecord::toValue() const {
   r.set("curves", curves);
   if (animationparameters) r.set("animationparameters", animationparameters->toValue());
   if (order > 1) r.set("order", order);
+  if (roomheight) r.set("roomheight", *roomheight);
+  for (const auto& [field, surface] : {std::pair{"floor", &floor}, std::pair{"ceiling", &ceiling}}) {
+    if (!*surface) continue;
+    Record m;
+    m.set("name", (*surface)->name);
+    m.set("bands", rowOf(std::vector<double>((*surface)->bands.begin(), (*surface)->bands.end())));
+    r.set(field, Value(std::move(m)));
+  }
   if (iscnvx) r.set("iscnvx", *iscnvx);
   if (ang) r.set("ang", rowOf(asDoubles(*ang)));
   if (ina) r.set("ina", columnOf(asDoubles(*ina)));
@@ -433,6 +524,10 @@ Value WallRecord::toValue() const {
   Record r;
   r.set("con", handlePair(con));
   r.set("alpha", alpha);
+  if (material) {
+    r.set("material", material->name);
+    r.set("bands", Value::row(std::vector<double>(material->bands.begin(), material->bands.end())));
+  }
   return Value(std::move(r));
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/bands.h"
 #include "engine/geometry.h"
 #include "engine/images.h"
 #include "platform/model/graphics.h"
@@ -27,6 +28,15 @@ inline constexpr double kFarthestCoordinate = 1e6;
 inline constexpr std::size_t kMostWalls = 1000;
 // Intervals along each side of the audience map (the precision dialog's upper bound).
 inline constexpr int kMostMapIntervals = 400;
+// The highest room a case may describe, metres.
+inline constexpr double kHighestRoom = 1000;
+
+// A surface's material: the library's name ("" for bands of no library material) and its bands.
+struct SurfaceMaterial {
+  std::string name;
+  engine::BandValues bands{};
+  bool operator==(const SurfaceMaterial&) const = default;
+};
 
 // Settings of the last path animation; also the result of the parameters dialog.
 // What an animation shows, numbered as the case file keeps it (the order of the dialog's list).
@@ -75,6 +85,15 @@ struct CaseDescription {
   std::optional<int> Nsurface;
   // Reflection order 1..engine::kMaxOrder; case files carry it only above 1 (absent reads as 1).
   std::optional<int> order;
+  // Materials, written only when the case has them. Per wall (wall order): the material's name from the
+  // library ("" for bands of no library material) and a row of six band coefficients 0..1 (125 to 4000
+  // Hz), the two fields together and with the walls. The room's height in metres (absent: 3 m). The
+  // floor's and the ceiling's material and bands, each name with its bands.
+  std::optional<std::vector<std::string>> wallmaterial;
+  std::optional<platform::Matrix> wallbands;  // one row per wall, six columns
+  std::optional<double> roomheight;
+  std::optional<std::string> floormaterial, ceilingmaterial;
+  std::optional<std::vector<double>> floorbands, ceilingbands;
   // Set only by other producers, obeyed by `update`.
   std::optional<std::string> scan;             // "yes" from the scanned-plan import, "dxf" from a DXF plan
   std::optional<std::string> geometricshapes;  // "yes" from the shape generator
@@ -91,7 +110,9 @@ struct CaseDescription {
   // finite or farther than kFarthestCoordinate, a zone side that does not increase, more than kMostWalls
   // walls, an absorption outside 0..100, `Nsurface` outside 1..kMostMapIntervals, a curve row naming a
   // wall outside 1..kMostWalls, an animation step number outside 5..2000, an `order` outside
-  // 1..engine::kMaxOrder. `fromValue` checks this too;
+  // 1..engine::kMaxOrder, a band coefficient outside 0..1 or a band row without six values, a material
+  // name the library does not list (when the library could be read), a room height not above 0 or
+  // above kHighestRoom. `fromValue` checks this too;
   // the rebuild checks it again for descriptions made in the program, before it changes anything.
   void checkLimits() const;
   bool operator==(const CaseDescription&) const = default;
@@ -116,6 +137,10 @@ class CaseRecord : public platform::UserData {
   platform::Matrix curves;                  // curve table, N-by-9; empty when no curved stretch
   std::optional<AnimationParameters> animationparameters;
   int order = 1;  // reflection order of the map, the polar diagram and the echogram
+  // The room's height (absent: document::kDefaultRoomHeight) and the floor's and the ceiling's
+  // material (name "" for bands of no library material; absent: no material of their own).
+  std::optional<double> roomheight;
+  std::optional<SurfaceMaterial> floor, ceiling;
 
   // Derived fields, rewritten after every change of geometry and never saved.
   std::optional<int> iscnvx;                               // checkroomconvexity
@@ -168,6 +193,9 @@ DefaultRoom defaultRoom(double zone);
 struct WallRecord : platform::UserData {
   std::array<platform::Handle, 2> con{platform::kNoHandle, platform::kNoHandle};  // start, end vertex marker
   double alpha = 0;                                                               // absorption, percent
+  // The wall's material, when one was chosen (or read from a case): its bands drive the reverberation;
+  // `alpha` stays the map's single absorption. Without one the wall absorbs alpha/100 in every band.
+  std::optional<SurfaceMaterial> material;
   platform::Value toValue() const override;
 };
 // Links of a marker or audience edge: `con` holds two object handles.

@@ -29,8 +29,8 @@ const std::array<MenuItem, 6> kAudienceMapMenuTop = {
     MenuItem{"area=", "", true},
 };
 
-// A wall's nine items in order; the absorption items (3 to 5) carry the wall line, so `changealpha`
-// knows which wall to change, and the information items come last.
+// A wall's ten items in order; the absorption items (3 to 5) and "material..." carry the wall line, so
+// `changealpha` and `wallmaterial` know which wall to change, and the information items come last.
 const std::array<MenuItem, kWallMenuItems> kWallMenu = {
     MenuItem{"split wall", "velmoracopy('splitwall')"},
     MenuItem{"delete vertex", "velmoracopy('deletevertex')"},
@@ -38,6 +38,7 @@ const std::array<MenuItem, kWallMenuItems> kWallMenu = {
     MenuItem{"change absorption", "velmoracopy('changealpha')", true},
     MenuItem{"set absorption to 0%", "velmoracopy('changealpha')"},
     MenuItem{"set absorption to 100%", "velmoracopy('changealpha')"},
+    MenuItem{"material...", "velmoracopy('wallmaterial')"},
     MenuItem{"length", "", true},
     MenuItem{"angle", ""},
     MenuItem{"absorption", ""}};
@@ -98,13 +99,13 @@ Handle makeWallMenu(Graphics& g, Handle wall, Handle like) {
     // A copy of another wall's menu costs a fraction of making its items one property at a time.
     menu = g.copy(like, g.figureOf(wall));
     const auto items = menuItemsInOrder(g, menu);
-    for (std::size_t k = kWallMenuChangeAbsorption; k <= kWallMenuAbsorptionFull && k < items.size(); ++k)
+    for (std::size_t k = kWallMenuChangeAbsorption; k <= kWallMenuMaterial && k < items.size(); ++k)
       g.setUserdata(items[k], wallLine);
   } else {
     menu = g.create(ObjectType::UiContextMenu, g.figureOf(wall));
     for (std::size_t k = 0; k < kWallMenuItems; ++k) {
       const Handle item = addMenuItem(g, menu, kWallMenu[k]);
-      if (k >= kWallMenuChangeAbsorption && k <= kWallMenuAbsorptionFull) g.setUserdata(item, wallLine);
+      if (k >= kWallMenuChangeAbsorption && k <= kWallMenuMaterial) g.setUserdata(item, wallLine);
     }
   }
   g.set(wall, "uicontextmenu", Value::handle(menu));

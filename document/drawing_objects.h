@@ -68,12 +68,14 @@ inline constexpr std::string_view kAudienceVertexPress =
 
 // Index of the information items "length", "angle", "absorption" in a wall menu's item list
 // (creation order): they are the last three.
-inline constexpr std::size_t kWallMenuItems = 9;
-inline constexpr std::size_t kWallMenuFirstInfo = 6;
+inline constexpr std::size_t kWallMenuItems = 10;
+inline constexpr std::size_t kWallMenuFirstInfo = 7;
 // Index of the absorption items "change absorption", "set absorption to 0%", "set absorption to 100%".
 inline constexpr std::size_t kWallMenuChangeAbsorption = 3;
 inline constexpr std::size_t kWallMenuAbsorptionZero = 4;
 inline constexpr std::size_t kWallMenuAbsorptionFull = 5;
+// Index of "material...", which carries the wall line as the absorption items do.
+inline constexpr std::size_t kWallMenuMaterial = 6;
 
 // The objects of a wall chain in wall order: wall k runs from vertex k to vertex k+1.
 struct WallChain {
@@ -85,7 +87,7 @@ struct WallChain {
 WallChain makeWallChain(Graphics& g, Handle axes, std::span<const double> x, std::span<const double> y,
                         std::span<const double> alpha);
 
-// Builds a wall line's context menu (nine items) and attaches it; as a copy of `like`, another wall's
+// Builds a wall line's context menu (ten items) and attaches it; as a copy of `like`, another wall's
 // menu whose information items were not filled yet, when given.
 Handle makeWallMenu(Graphics& g, Handle wall, Handle like = platform::kNoHandle);
 

@@ -92,4 +92,17 @@ inline constexpr char kEchogramExport[] = "acouechogramexport";
 inline constexpr char kEchoRisk[] = "acouechorisk";
 inline constexpr char kEchoRiskLegend[] = "acouechorisklegend";
 
+// The room acoustics window: the reverberation per octave band of a main window's room.
+inline constexpr char kRoomAcousticsWindow[] = "acouroomacoustics";
+inline constexpr char kRoomAcousticsAxes[] = "acouroomacousticsaxes";
+inline constexpr char kRoomAcousticsSabine[] = "acouroomacousticssabine";
+inline constexpr char kRoomAcousticsEyring[] = "acouroomacousticseyring";
+inline constexpr char kRoomAcousticsSummary[] = "acouroomacousticssummary";
+inline constexpr char kRoomAcousticsTable[] = "acouroomacousticstable";
+inline constexpr char kRoomAcousticsSurfaces[] = "acouroomacousticssurfaces";
+inline constexpr char kRoomAcousticsHeight[] = "acouroomacousticsheight";
+inline constexpr char kRoomAcousticsFloor[] = "acouroomacousticsfloor";
+inline constexpr char kRoomAcousticsCeiling[] = "acouroomacousticsceiling";
+inline constexpr char kRoomAcousticsExport[] = "acouroomacousticsexport";
+
 }  // namespace velmora::tags

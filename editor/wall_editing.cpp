@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "document/acoustics.h"
 #include "document/case_record.h"
 #include "document/drawing_objects.h"
+#include "document/materials.h"
+#include "document/room_acoustics.h"
 #include "document/tags.h"
 #include "document/window.h"
 #include "platform/model/error.h"
@@ -251,13 +254,16 @@ void splitwall(Runtime& rt) {
   x.insert(x.begin() + static_cast<std::ptrdiff_t>(i) + 1, (w.x1 + w.x2) / 2);
   y.insert(y.begin() + static_cast<std::ptrdiff_t>(i) + 1, (w.y1 + w.y2) / 2);
   alpha.insert(alpha.begin() + static_cast<std::ptrdiff_t>(i) + 1, alpha[i]);
+  std::vector<std::optional<SurfaceMaterial>> materials = wallMaterials(rt, fig);
+  materials.insert(materials.begin() + static_cast<std::ptrdiff_t>(i) + 1, materials[i]);
 
   // Wall order is creation order, so the chain is made again in order rather than two lines added
   // after the others; the objects are the same kind as before and both halves carry the record of
   // the split wall.
   for (Handle h : walls) deleteWithOwnMenu(g, h);
   for (Handle h : objectsByTag(rt, fig, tags::kWallVertex)) deleteWithOwnMenu(g, h);
-  makeWallChain(g, axes, x, y, alpha);
+  const WallChain chain = makeWallChain(g, axes, x, y, alpha);
+  setWallMaterials(g, chain.walls, materials);
 
   rebuildWallList(rt, fig, x.size(), false);
   wallsFirst(rt, fig);
@@ -315,6 +321,36 @@ void deletevertex(Runtime& rt, const Operations& ops) {
   recompute(rt, ops,
             {"checkroomconvexity", "refreshimages", "setlayer", "refreshsurfacevalues", "selectvalue"});
 }
+
+namespace {
+
+// The mirrored room's materials: each new wall takes the material of the wall it copies (found by
+// mirroring the wall numbers as absorptions), and the room keeps its height, floor and ceiling.
+void keepMaterials(const Runtime& rt, Handle fig, std::size_t mirrorWall, CaseDescription& prop) {
+  CaseDescription now;
+  describeMaterials(rt, fig, now);
+  prop.roomheight = now.roomheight;
+  prop.floormaterial = now.floormaterial;
+  prop.floorbands = now.floorbands;
+  prop.ceilingmaterial = now.ceilingmaterial;
+  prop.ceilingbands = now.ceilingbands;
+  if (!now.wallmaterial || !now.wallbands) return;
+  std::vector<double> numbers(now.wallmaterial->size());
+  for (std::size_t k = 0; k < numbers.size(); ++k) numbers[k] = static_cast<double>(k + 1);
+  const auto copied = mirroredRoom(wallGeometry(rt, fig), numbers, mirrorWall);
+  if (!copied) return;
+  std::vector<std::string> names;
+  platform::Matrix bands = platform::Matrix::zeros(copied->alpha.size(), engine::kBandCount);
+  for (std::size_t j = 0; j < copied->alpha.size(); ++j) {
+    const auto k = static_cast<std::size_t>(copied->alpha[j]) - 1;
+    names.push_back((*now.wallmaterial)[k]);
+    for (std::size_t b = 0; b < engine::kBandCount; ++b) bands(j, b) = (*now.wallbands)(k, b);
+  }
+  prop.wallmaterial = std::move(names);
+  prop.wallbands = std::move(bands);
+}
+
+}  // namespace
 
 void symmetry(Runtime& rt) {
   Graphics& g = rt.graphics();
@@ -374,6 +410,7 @@ void symmetry(Runtime& rt) {
   prop.xwall = room->x;
   prop.ywall = room->y;
   prop.alpha = room->alpha;
+  keepMaterials(rt, fig, icw, prop);
   rt.dispatch({Value("update"), prop.toValue()});
 }
 
@@ -399,6 +436,94 @@ std::optional<AbsorptionChange> absorptionChangeOfItem(const Graphics& g, Handle
 }
 
 }  // namespace
+
+namespace {
+
+// The walls (0-based, first and last) that share wall k's absorption: a wall of a curved stretch
+// carries the absorption of its whole stretch.
+std::pair<std::size_t, std::size_t> stretchOf(const Runtime& rt, Handle fig, std::size_t walls, std::size_t k) {
+  const platform::Matrix& curves = viewCase(rt, fig).curves;
+  if (!curves.empty() && curves.cols >= 9) {
+    const double number = static_cast<double>(k + 1);
+    for (std::size_t r = 0; r < curves.rows; ++r) {
+      if (curves(r, 7) <= number && number <= curves(r, 8)) {
+        const std::size_t first = static_cast<std::size_t>(std::max(1.0, curves(r, 7))) - 1;
+        const std::size_t last = std::min(walls, static_cast<std::size_t>(curves(r, 8))) - 1;
+        return {first, last};
+      }
+    }
+  }
+  return {k, k};
+}
+
+// A wall's record with this absorption and no material.
+WallRecord plainWall(const WallRecord& wall, double alpha) {
+  WallRecord plain;
+  plain.con = wall.con;
+  plain.alpha = alpha;
+  return plain;
+}
+
+// The wall whose menu item called: the item carries the wall line.
+Handle wallOfItem(const Runtime& rt, Handle fig) {
+  const Graphics& g = rt.graphics();
+  const Handle item = rt.callbackObject();
+  if (item != platform::kNoHandle && g.exists(item) && g.at(item).type() == ObjectType::UiMenu) {
+    if (const auto data = g.at(item).userdata()) {
+      const Value v = data->toValue();
+      if (v.isObject() && isWallLine(g, v.object()) && g.figureOf(v.object()) == fig) return v.object();
+    }
+  }
+  return chosenWall(rt, fig);
+}
+
+}  // namespace
+
+void wallmaterial(Runtime& rt, const Operations& ops) {
+  Graphics& g = rt.graphics();
+  const Handle fig = currentMainWindow(rt);
+  const Handle wall = wallOfItem(rt, fig);
+  // A library that does not read says which line and field, in a box (nobody may watch the console).
+  const MaterialLibrary* loaded = materialLibraryIfLoaded();
+  if (loaded == nullptr) {
+    rt.ui().message(platform::MessageKind::Error, materialLibraryProblem(), "Wall material");
+    setCancelMark(rt, fig);
+    return;
+  }
+  const MaterialLibrary& library = *loaded;
+  const std::vector<Handle> walls = wallsInWallOrder(rt, fig);
+  const std::size_t k = wallNumber(walls, wall);
+  const WallRecord before = wallRecord(g, wall);
+
+  platform::ListDialog dialog;
+  dialog.title = "Wall material";
+  dialog.prompt = "Material of wall " + std::to_string(k + 1) + " (\"" + std::string(kNoMaterial) +
+                  "\" keeps its absorption in every band):";
+  dialog.items.emplace_back(kNoMaterial);
+  for (const Material& m : library.materials()) dialog.items.push_back(m.name);
+  dialog.initial = before.material ? before.material->name : std::string(kNoMaterial);
+  const auto choice = rt.ui().choose(dialog);
+  std::optional<SurfaceMaterial> material;
+  double alpha = before.alpha;
+  if (choice && *choice != kNoMaterial) {
+    const Material* m = library.find(*choice);
+    if (m == nullptr) throw Error("unknown material \"" + *choice + "\"");
+    material = SurfaceMaterial{m->name, m->absorption};
+    alpha = midAbsorption(m->absorption);
+  }
+  if (!choice || (material == before.material && alpha == before.alpha)) {
+    setCancelMark(rt, fig);
+    return;
+  }
+  const auto [first, last] = stretchOf(rt, fig, walls.size(), k);
+  for (std::size_t j = first; j <= last; ++j) {
+    WallRecord rec = wallRecord(g, walls[j]);
+    rec.alpha = alpha;
+    rec.material = material;
+    g.setUserdata(walls[j], rec);
+  }
+  recompute(rt, ops, {"refreshimages", "refreshsurfacevalues", "selectvalue"});
+}
 
 void changealpha(Runtime& rt, const Operations& ops) {
   Graphics& g = rt.graphics();
@@ -443,29 +568,17 @@ void changeWallAbsorption(Runtime& rt, const Operations& ops, Handle wall, Absor
   } else {
     value = change == AbsorptionChange::Zero ? 0 : 100;
   }
-  if (value == alpha0 && !all) return;
+  if (value == alpha0 && !all && !wallRecord(g, wall).material) return;
 
   if (all) {
     first = 0;
     last = walls.size() - 1;
   } else {
-    // A wall of a curved stretch carries the absorption of its whole stretch.
-    const platform::Matrix curves = readCase(rt, fig).curves;
-    if (!curves.empty() && curves.cols >= 9) {
-      const double number = static_cast<double>(k + 1);
-      for (std::size_t r = 0; r < curves.rows; ++r) {
-        if (curves(r, 7) <= number && number <= curves(r, 8)) {
-          first = static_cast<std::size_t>(std::max(1.0, curves(r, 7))) - 1;
-          last = std::min(walls.size(), static_cast<std::size_t>(curves(r, 8))) - 1;
-          break;
-        }
-      }
-    }
+    std::tie(first, last) = stretchOf(rt, fig, walls.size(), k);
   }
   for (std::size_t j = first; j <= last; ++j) {
-    WallRecord rec = wallRecord(g, walls[j]);
-    rec.alpha = value;
-    g.setUserdata(walls[j], rec);
+    // A typed absorption is the wall's in every band: its material goes.
+    g.setUserdata(walls[j], plainWall(wallRecord(g, walls[j]), value));
   }
   recompute(rt, ops, {"refreshimages", "refreshsurfacevalues", "selectvalue"});
 }
@@ -518,10 +631,9 @@ void changealphamanual(Runtime& rt, const Operations& ops) {
   if (!alpha) return;
   bool changed = false;
   for (std::size_t k = 0; k < walls.size(); ++k) {
-    WallRecord rec = wallRecord(g, walls[k]);
+    const WallRecord& rec = wallRecord(g, walls[k]);
     if (rec.alpha == (*alpha)[k]) continue;
-    rec.alpha = (*alpha)[k];
-    g.setUserdata(walls[k], rec);
+    g.setUserdata(walls[k], plainWall(rec, (*alpha)[k]));
     changed = true;
   }
   if (changed) recompute(rt, ops, {"refreshimages", "refreshsurfacevalues", "selectvalue"});
@@ -535,6 +647,8 @@ void registerWallEditingOperations(Operations& ops) {
   ops.add(makeOperation("symmetry", 0, 0, withoutArguments([](Runtime& rt) { symmetry(rt); })));
   ops.add(makeOperation("changealpha", 0, 0,
                         withoutArguments([table](Runtime& rt) { changealpha(rt, *table); })));
+  ops.add(makeOperation("wallmaterial", 0, 0,
+                        withoutArguments([table](Runtime& rt) { wallmaterial(rt, *table); })));
   ops.add(makeOperation("changealphamanual", 0, 0,
                         withoutArguments([table](Runtime& rt) { changealphamanual(rt, *table); })));
 }

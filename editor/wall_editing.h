@@ -38,6 +38,10 @@ void changeWallAbsorption(platform::Runtime& rt, const document::Operations& ops
 // The operation behind the absorption items: the wall is the calling item's `userdata`, the change
 // the item's place in the wall menu. Nothing from another item.
 void changealpha(platform::Runtime& rt, const document::Operations& ops);
+// "material..." of a wall's menu: a list of the library's materials ("none" first, which clears it).
+// The chosen material gives the wall (its whole curved stretch) its bands and, as its absorption, the
+// mean of its 500 Hz and 1000 Hz coefficients. Leaves the cancel mark when nothing changed.
+void wallmaterial(platform::Runtime& rt, const document::Operations& ops);
 // The editable list of every coefficient, with its update button; waits until the button is pressed.
 void changealphamanual(platform::Runtime& rt, const document::Operations& ops);
 

@@ -22,11 +22,14 @@ add_dependencies(velmora velmora_compressed_docs)
 install(FILES ${CMAKE_BINARY_DIR}/velmora.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_BINARY_DIR}/changelog.gz ${CMAKE_SOURCE_DIR}/packaging/copyright
   ${CMAKE_SOURCE_DIR}/docs/automation.md ${CMAKE_SOURCE_DIR}/docs/arrivals-csv.md
+  ${CMAKE_SOURCE_DIR}/docs/materials.md
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # Sample cases for a first try: velmora --open /usr/share/velmora/samples/hall.ac
 install(FILES ${CMAKE_SOURCE_DIR}/samples/hall.ac ${CMAKE_SOURCE_DIR}/samples/l-room.ac
   ${CMAKE_SOURCE_DIR}/samples/curved-room.ac ${CMAKE_SOURCE_DIR}/samples/hall-plan.dxf
   DESTINATION ${CMAKE_INSTALL_DATADIR}/velmora/samples)
+# The material library the "material..." dialog lists, found beside the program (../share/velmora).
+install(FILES ${CMAKE_SOURCE_DIR}/data/materials.csv DESTINATION ${CMAKE_INSTALL_DATADIR}/velmora)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME velmora)

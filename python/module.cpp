@@ -22,6 +22,7 @@
 #include "document/acoustics.h"
 #include "document/case_file.h"
 #include "document/case_record.h"
+#include "engine/bands.h"
 #include "engine/beams.h"
 #include "engine/chain.h"
 #include "engine/energy.h"
@@ -122,6 +123,13 @@ const std::vector<std::string>& caseFields() {
                                                "curves",
                                                "Nsurface",
                                                "order",
+                                               "wallmaterial",
+                                               "wallbands",
+                                               "roomheight",
+                                               "floormaterial",
+                                               "floorbands",
+                                               "ceilingmaterial",
+                                               "ceilingbands",
                                                "scan",
                                                "geometricshapes",
                                                "noselectchange",
@@ -236,6 +244,21 @@ py::dict caseDict(const CaseDescription& c) {
   }
   if (c.Nsurface) d["Nsurface"] = *c.Nsurface;
   if (c.order) d["order"] = *c.order;
+  if (c.wallmaterial) {
+    py::list names;
+    for (const std::string& name : *c.wallmaterial) names.append(name);
+    d["wallmaterial"] = names;
+  }
+  if (c.wallbands) {
+    // Always N by 6, one row per wall.
+    const platform::Matrix& m = *c.wallbands;
+    d["wallbands"] = m.empty() ? grid(0, engine::kBandCount, {}) : grid(m.rows, m.cols, m.data);
+  }
+  if (c.roomheight) d["roomheight"] = *c.roomheight;
+  if (c.floormaterial) d["floormaterial"] = *c.floormaterial;
+  if (c.floorbands) d["floorbands"] = vector1d(*c.floorbands);
+  if (c.ceilingmaterial) d["ceilingmaterial"] = *c.ceilingmaterial;
+  if (c.ceilingbands) d["ceilingbands"] = vector1d(*c.ceilingbands);
   if (c.scan) d["scan"] = *c.scan;
   if (c.geometricshapes) d["geometricshapes"] = *c.geometricshapes;
   if (c.noselectchange) d["noselectchange"] = true;

@@ -31,6 +31,8 @@ file -b "$root/usr/bin/velmora" | grep -q ', stripped' || fail "usr/bin/velmora 
 for sample in hall.ac l-room.ac curved-room.ac hall-plan.dxf; do
   test -s "$root/usr/share/velmora/samples/$sample" || fail "sample $sample missing"
 done
+# The material library, found beside the unpacked program (../share/velmora) and read whole.
+test -s "$root/usr/share/velmora/materials.csv" || fail "material library missing"
 
 XDG_DATA_DIRS="$root/usr/share" update-mime-database "$root/usr/share/mime"
 test -f "$root/usr/share/mime/application/x-velmora-case.xml"

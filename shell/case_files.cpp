@@ -8,6 +8,7 @@
 
 #include "document/acoustics.h"
 #include "document/case_file.h"
+#include "document/room_acoustics.h"
 #include "document/tags.h"
 #include "document/window.h"
 #include "platform/model/error.h"
@@ -124,6 +125,8 @@ CaseDescription describeCase(const platform::Runtime& rt, Handle fig, const std:
 
   const Handle map = drawingObject(rt, fig, tags::kAudienceMap);
   d.Nsurface = audienceMapIntervals(g, map);
+  // Materials, height, floor and ceiling: only what the case has, after every field of before.
+  describeMaterials(rt, fig, d);
   return d;
 }
 

@@ -76,6 +76,18 @@ std::vector<Verb> buildVerbTable() {
     t.push_back(simple(v));
   t.push_back(simple("save", "savecase"));
   t.push_back(simple("exportmap"));  // no name: asks for the file
+  // The room acoustics window; its buttons change the case and leave the cancel mark when they do not.
+  t.push_back(simple("roomacoustics"));
+  t.push_back(simple("roomacousticsexport"));
+  t.push_back({"roomheight", {"roomheight"}, {call("roomheight"), step(Kind::TakeCancelMark)}, "change room height"});
+  t.push_back({"floormaterial",
+               {"floormaterial"},
+               {call("floormaterial"), step(Kind::TakeCancelMark)},
+               "change floor material"});
+  t.push_back({"ceilingmaterial",
+               {"ceilingmaterial"},
+               {call("ceilingmaterial"), step(Kind::TakeCancelMark)},
+               "change ceiling material"});
   // Verbs whose handler has another name.
   t.push_back(simple("zoom", document::kZoomOperation));
   t.push_back(simple("view", document::kViewOperation));
@@ -124,6 +136,11 @@ std::vector<Verb> buildVerbTable() {
                {"changealpha"},
                {call("changealpha"), call("refreshwallmenu")},
                "change wall absorption"});
+  // The material dialog leaves the cancel mark when nothing was chosen or nothing changed.
+  t.push_back({"wallmaterial",
+               {"wallmaterial"},
+               {call("wallmaterial"), step(Kind::TakeCancelMark), call("refreshwallmenu")},
+               "change wall material"});
   t.push_back({"changealphamanual",
                {"changealphamanual"},
                {call("changealphamanual"), call("refreshwallmenu")},
@@ -331,8 +348,12 @@ void velmoracopy(platform::Runtime& rt, const Operations& ops, const std::vector
     }
   } afterCall{rt};
   dispatchOnce(rt, ops, args);
-  // Windows that follow a main window (echograms, the echo risk overlay) catch up after each action.
-  if (!leavesLinkedViews(args)) ops.call(rt, "refreshlinkedviews");
+  // Windows that follow a main window (echograms, the echo risk overlay, room acoustics) catch up after
+  // each action.
+  if (!leavesLinkedViews(args)) {
+    ops.call(rt, "refreshlinkedviews");
+    if (ops.has("refreshroomacoustics")) ops.call(rt, "refreshroomacoustics");
+  }
 }
 
 namespace {

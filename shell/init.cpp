@@ -416,6 +416,7 @@ void makeControlMenu(Graphics& g, Handle fig, Handle control, std::string_view o
     addMenuItem(g, menu, {"animation", "velmoracopy('anim')", true});
     addMenuItem(g, menu, {"true scale plan (to printer)", "velmoracopy('scaleplan')", true});
     addMenuItem(g, menu, {"echogram", "velmoracopy('echogram')", true});
+    addMenuItem(g, menu, {"room acoustics...", "velmoracopy('roomacoustics')"});
     addMenuItem(g, menu, {"import DXF plan...", "velmoracopy('importdxf')"});
     g.set(control, "uicontextmenu", Value::handle(menu));
   }

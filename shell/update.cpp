@@ -7,6 +7,7 @@
 #include "document/acoustics.h"
 #include "document/drawing_objects.h"
 #include "document/early_map.h"
+#include "document/room_acoustics.h"
 #include "document/tags.h"
 #include "document/window.h"
 #include "engine/chain.h"
@@ -138,7 +139,8 @@ bool replaceWalls(platform::Runtime& rt, Handle fig, Handle axes, const CaseDesc
   std::vector<double> alpha = prop.alpha.value_or(std::vector<double>(n, 0.0));
   for (Handle h : objectsByTag(rt, fig, tags::kWall)) deleteWithMenu(g, h);
   for (Handle h : objectsByTag(rt, fig, tags::kWallVertex)) deleteWithMenu(g, h);
-  makeWallChain(g, axes, *prop.xwall, *prop.ywall, alpha);
+  const WallChain chain = makeWallChain(g, axes, *prop.xwall, *prop.ywall, alpha);
+  if (const auto materials = wallMaterialsOf(prop)) setWallMaterials(g, chain.walls, *materials);
   if (auto list = findInWindow(rt, fig, tags::kValueList)) {
     if (!prop.noselectchange) g.set(*list, "value", Value(1.0));
     g.set(*list, "string", Value(valueListString(n, order)));
@@ -216,13 +218,27 @@ void placeReceptor(platform::Runtime& rt, Handle fig, Handle axes, const CaseDes
   }
 }
 
-// The fields kept in the case record only.
+// The fields kept in the case record only. A description that gives the walls gives the whole room:
+// the height, the floor and the ceiling it leaves out go back to the defaults (an older case, an undo
+// step from before they were set); one without walls changes only what it gives.
 void storeRecordFields(platform::Runtime& rt, Handle fig, const CaseDescription& prop) {
-  if (!prop.Lw && !prop.name && !prop.curves) return;
+  const bool wholeRoom = prop.xwall.has_value();
+  const CaseRecord& now = viewCase(rt, fig);
+  const auto height = wholeRoom || prop.roomheight ? prop.roomheight : now.roomheight;
+  const auto floor =
+      wholeRoom || prop.floormaterial ? surfaceMaterialOf(prop.floormaterial, prop.floorbands) : now.floor;
+  const auto ceiling = wholeRoom || prop.ceilingmaterial
+                           ? surfaceMaterialOf(prop.ceilingmaterial, prop.ceilingbands)
+                           : now.ceiling;
+  const bool room = height != now.roomheight || floor != now.floor || ceiling != now.ceiling;
+  if (!prop.Lw && !prop.name && !prop.curves && !room) return;
   CaseRecord record = readCase(rt, fig);
   if (prop.Lw) record.Lw = *prop.Lw;
   if (prop.name) record.name = *prop.name;
   if (prop.curves) record.curves = *prop.curves;
+  record.roomheight = height;
+  record.floor = floor;
+  record.ceiling = ceiling;
   storeCase(rt, fig, std::move(record));
 }
 

@@ -28,6 +28,11 @@ WallInfo wallInfo(double x1, double y1, double x2, double y2, double alpha) {
   return info;
 }
 
+std::string materialItemLabel(const std::optional<std::string>& material) {
+  if (!material) return "material...";
+  return "material... (" + (material->empty() ? std::string("own bands") : *material) + ")";
+}
+
 void refreshwallmenu(platform::Runtime& rt) {
   auto& g = rt.graphics();
   const Handle fig = currentMainWindow(rt);
@@ -47,6 +52,14 @@ void refreshwallmenu(platform::Runtime& rt) {
     g.setText(items[n - 3], "label", info.length);
     g.setText(items[n - 2], "label", info.angle);
     g.setText(items[n - 1], "label", info.absorption);
+    // "material..." names the wall's material, when it has one.
+    if (n == kWallMenuItems) {
+      const auto& material = record != nullptr ? record->material : std::nullopt;
+      const std::string label =
+          materialItemLabel(material ? std::optional<std::string>(material->name) : std::nullopt);
+      if (g.at(items[kWallMenuMaterial]).text("label") != label)
+        g.setText(items[kWallMenuMaterial], "label", label);
+    }
   }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "platform/model/runtime.h"
@@ -16,8 +17,12 @@ struct WallInfo {
 };
 WallInfo wallInfo(double x1, double y1, double x2, double y2, double alpha);
 
+// The label of a wall menu's "material..." item: "material..." without a material, "material...
+// (NAME)" with one ("own bands" for bands of no library material).
+std::string materialItemLabel(const std::optional<std::string>& material);
+
 // Brings the length, angle and absorption lines of every wall menu of the current main window in
-// step with the drawing.
+// step with the drawing, and its "material..." item with the wall's material.
 void refreshwallmenu(platform::Runtime& rt);
 
 }  // namespace velmora::shell

@@ -137,7 +137,7 @@ ScriptedAnswer answerOf(const Json& a) {
   if (!a.is_object() || a.size() != 1) {
     throw Error(
         "an answer is one of {\"input\":[...]}, {\"question\":\"...\"}, {\"file\":\"...\"}, "
-        "{\"message\":true}");
+        "{\"choice\":\"...\"}, {\"message\":true}");
   }
   const std::string kind = a.begin().key();
   const Json& v = a.begin().value();
@@ -160,6 +160,11 @@ ScriptedAnswer answerOf(const Json& a) {
     if (v.is_null()) return ScriptedAnswer::chosenFile(std::nullopt);
     if (!v.is_string()) throw Error("a file answer is a path, or null to cancel");
     return ScriptedAnswer::chosenFile(v.get<std::string>());
+  }
+  if (kind == "choice") {
+    if (v.is_null()) return ScriptedAnswer::chosenItem(std::nullopt);
+    if (!v.is_string()) throw Error("a choice answer is an item of the list or a search text, or null to cancel");
+    return ScriptedAnswer::chosenItem(v.get<std::string>());
   }
   if (kind == "message") return ScriptedAnswer::messageClosed();
   throw Error("unknown answer kind \"" + excerpt(kind) + "\"");

@@ -2,6 +2,8 @@
 
 #include <iostream>
 
+#include "platform/model/numbers.h"
+
 namespace velmora::platform {
 
 namespace {
@@ -15,6 +17,8 @@ const char* kindName(ScriptedAnswer::Kind k) {
       return "file";
     case ScriptedAnswer::Kind::Message:
       return "message";
+    case ScriptedAnswer::Kind::Choice:
+      return "choice";
   }
   return "input";
 }
@@ -46,6 +50,21 @@ std::optional<std::vector<std::string>> ScriptedUi::input(const InputDialog& dia
     out.push_back(i < dialog.defaults.size() ? dialog.defaults[i] : std::string());
   }
   return out;
+}
+
+std::optional<std::string> ScriptedUi::choose(const ListDialog& dialog) {
+  shown_.push_back({"choose", dialog.title, dialog.prompt});
+  auto a = take(ScriptedAnswer::Kind::Choice, "list dialog '" + dialog.title + "'");
+  if (!a || !a->choice) return std::nullopt;
+  for (const std::string& item : dialog.items)
+    if (item == *a->choice) return item;
+  std::vector<std::string> left;
+  for (const std::string& item : dialog.items)
+    if (lower(item).find(lower(*a->choice)) != std::string::npos) left.push_back(item);
+  if (left.size() == 1) return left.front();
+  console("automation: \"" + *a->choice + "\" leaves " + std::to_string(left.size()) + " items in list dialog '" +
+          dialog.title + "'");
+  return std::nullopt;
 }
 
 std::optional<std::string> ScriptedUi::question(const QuestionDialog& dialog) {

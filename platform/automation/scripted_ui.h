@@ -12,11 +12,12 @@ namespace velmora::platform {
 
 // One queued answer for a modal dialog.
 struct ScriptedAnswer {
-  enum class Kind { Input, Question, File, Message };
+  enum class Kind { Input, Question, File, Message, Choice };
   Kind kind = Kind::Input;
   std::optional<std::vector<std::string>> input;  // nothing: cancel
   std::optional<std::string> question;            // nothing: closed without a button
   std::optional<std::string> file;                // a full path; nothing: cancel
+  std::optional<std::string> choice;              // an item or a search text; nothing: cancel
   static ScriptedAnswer inputs(std::optional<std::vector<std::string>> v) {
     ScriptedAnswer a;
     a.kind = Kind::Input;
@@ -33,6 +34,12 @@ struct ScriptedAnswer {
     ScriptedAnswer a;
     a.kind = Kind::File;
     a.file = std::move(path);
+    return a;
+  }
+  static ScriptedAnswer chosenItem(std::optional<std::string> item) {
+    ScriptedAnswer a;
+    a.kind = Kind::Choice;
+    a.choice = std::move(item);
     return a;
   }
   static ScriptedAnswer messageClosed() {
@@ -55,6 +62,9 @@ class ScriptedUi : public Ui {
 
   std::optional<std::vector<std::string>> input(const InputDialog& dialog) override;
   std::optional<std::string> question(const QuestionDialog& dialog) override;
+  // A choice answer names the item, or is typed in the search field: the one item it then leaves is
+  // chosen. One that names none, or leaves several, cancels and the console says so.
+  std::optional<std::string> choose(const ListDialog& dialog) override;
   void message(MessageKind kind, const std::string& text, const std::string& title) override;
   std::optional<FileChoice> openFile(const FileDialog& dialog) override;
   std::optional<FileChoice> saveFile(const FileDialog& dialog) override;
@@ -73,7 +83,7 @@ class ScriptedUi : public Ui {
 
   // What the program showed, for tests.
   struct Shown {
-    std::string kind;  // "input", "question", "message", "error", "warning", "open", "save", "progress"
+    std::string kind;  // "input", "choose", "question", "message", "error", "warning", "open", "save", "progress"
     std::string title;
     std::string text;
   };

@@ -21,6 +21,15 @@ struct QuestionDialog {
   std::string defaultButton;
 };
 
+// A list to choose one item from, with a search field that narrows it (any letter case, anywhere in
+// the item).
+struct ListDialog {
+  std::string title;
+  std::string prompt;
+  std::vector<std::string> items;
+  std::string initial;  // the item selected at first, if listed
+};
+
 enum class MessageKind { Message, Error, Warning };
 
 struct FileDialog {
@@ -53,6 +62,9 @@ class Ui {
   virtual std::optional<std::vector<std::string>> input(const InputDialog& dialog) = 0;
   // The text of the button pressed; nothing when closed without a button.
   virtual std::optional<std::string> question(const QuestionDialog& dialog) = 0;
+  // The item chosen from the list; nothing on cancel. Without a list dialog of its own (a batch run)
+  // nothing is chosen.
+  virtual std::optional<std::string> choose(const ListDialog& /*dialog*/) { return std::nullopt; }
   virtual void message(MessageKind kind, const std::string& text, const std::string& title) = 0;
   virtual std::optional<FileChoice> openFile(const FileDialog& dialog) = 0;
   virtual std::optional<FileChoice> saveFile(const FileDialog& dialog) = 0;

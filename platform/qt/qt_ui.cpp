@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
@@ -97,6 +98,47 @@ std::optional<std::vector<std::string>> QtUi::input(const InputDialog& d) {
   std::vector<std::string> out;
   for (const auto& read : readers) out.push_back(read().toStdString());
   return out;
+}
+
+std::optional<std::string> QtUi::choose(const ListDialog& d) {
+  QDialog dialog(dialogParent());
+  dialog.setWindowTitle(qs(d.title));
+  dialog.setModal(true);
+  auto* layout = new QVBoxLayout(&dialog);
+  if (!d.prompt.empty()) layout->addWidget(new QLabel(qs(d.prompt), &dialog));
+  auto* search = new QLineEdit(&dialog);
+  search->setPlaceholderText(QStringLiteral("search"));
+  search->setClearButtonEnabled(true);
+  layout->addWidget(search);
+  auto* list = new QListWidget(&dialog);
+  list->setMinimumSize(360, 320);
+  for (const std::string& item : d.items) {
+    auto* row = new QListWidgetItem(qs(item), list);
+    if (item == d.initial) list->setCurrentItem(row);
+  }
+  if (list->currentItem() == nullptr && list->count() > 0) list->setCurrentRow(0);
+  layout->addWidget(list);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  layout->addWidget(buttons);
+  // Typing narrows the list; the first item still shown is selected, so Enter takes it.
+  QObject::connect(search, &QLineEdit::textChanged, &dialog, [list](const QString& text) {
+    QListWidgetItem* first = nullptr;
+    for (int k = 0; k < list->count(); ++k) {
+      QListWidgetItem* row = list->item(k);
+      const bool shown = row->text().contains(text, Qt::CaseInsensitive);
+      row->setHidden(!shown);
+      if (shown && first == nullptr) first = row;
+    }
+    if (list->currentItem() == nullptr || list->currentItem()->isHidden()) list->setCurrentItem(first);
+  });
+  QObject::connect(list, &QListWidget::itemDoubleClicked, &dialog, &QDialog::accept);
+  search->setFocus();
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QListWidgetItem* chosen = list->currentItem();
+  if (chosen == nullptr || chosen->isHidden()) return std::nullopt;
+  return chosen->text().toStdString();
 }
 
 std::optional<std::string> QtUi::question(const QuestionDialog& d) {

@@ -25,6 +25,7 @@ class QtUi : public platform::Ui {
 
   std::optional<std::vector<std::string>> input(const InputDialog& dialog) override;
   std::optional<std::string> question(const QuestionDialog& dialog) override;
+  std::optional<std::string> choose(const ListDialog& dialog) override;
   void message(MessageKind kind, const std::string& text, const std::string& title) override;
   std::optional<FileChoice> openFile(const FileDialog& dialog) override;
   std::optional<FileChoice> saveFile(const FileDialog& dialog) override;

@@ -97,7 +97,7 @@ class WallEditingTest : public test_support::MainWindowFixture<PeekingUi> {
     return rt.graphics().at(objectInWindow(rt, fig, "acouselectbutton")).number("value");
   }
   std::string infoLabel(std::size_t k, std::size_t line) {
-    return rt.graphics().at(item(k, static_cast<Item>(6 + line))).text("label");
+    return rt.graphics().at(item(k, static_cast<Item>(kWallMenuFirstInfo + line))).text("label");
   }
   // Each wall ends where the next begins, and the links agree with the points.
   void expectClosedLinkedChain() {

@@ -338,7 +338,7 @@ TEST_F(MainWindowTest, ControlsAndMenusOfANewWindow) {
   const Handle utilsMenu = menuOf(control(fig, "utils"));
   EXPECT_EQ(menuLabels(utilsMenu),
             (std::vector<std::string>{"dB sum", "dB decrease", "geometric shapes", "animation",
-                                      "true scale plan (to printer)", "echogram", "import DXF plan..."}));
+                                      "true scale plan (to printer)", "echogram", "room acoustics...", "import DXF plan..."}));
   EXPECT_EQ(menuLabels(menuItemsInOrder(g, utilsMenu)[2]),
             (std::vector<std::string>{"circle", "ellipse", "parabola", "logarithmic spiral"}));
 
@@ -370,16 +370,18 @@ TEST_F(MainWindowTest, ThreeWallChainIsLinked) {
     menus.push_back(menu);
     EXPECT_EQ(menuLabels(menu),
               (std::vector<std::string>{"split wall", "delete vertex", "symmetry", "change absorption",
-                                        "set absorption to 0%", "set absorption to 100%", "length", "angle",
-                                        "absorption"}));
+                                        "set absorption to 0%", "set absorption to 100%", "material...", "length",
+                                        "angle", "absorption"}));
     const auto items = menuItemsInOrder(g, menu);
     for (std::size_t i : {3u, 4u, 5u}) {
       EXPECT_EQ(g.get(items[i], "userdata"), Value::handle(chain.walls[k]));
       EXPECT_EQ(text(items[i], "callback"), "velmoracopy('changealpha')");
     }
-    for (std::size_t i : {6u, 7u, 8u}) EXPECT_EQ(text(items[i], "callback"), "");
+    EXPECT_EQ(g.get(items[kWallMenuMaterial], "userdata"), Value::handle(chain.walls[k]));
+    EXPECT_EQ(text(items[kWallMenuMaterial], "callback"), "velmoracopy('wallmaterial')");
+    for (std::size_t i : {7u, 8u, 9u}) EXPECT_EQ(text(items[i], "callback"), "");
     EXPECT_EQ(text(items[3], "separator"), "on");
-    EXPECT_EQ(text(items[6], "separator"), "on");
+    EXPECT_EQ(text(items[kWallMenuFirstInfo], "separator"), "on");
     EXPECT_EQ(text(chain.vertices[k], "buttondownfcn"),
               "set(gcf,'windowbuttonmotionfcn','velmoracopy(''movewallpoint'')')");
   }
@@ -441,19 +443,18 @@ TEST_F(MainWindowTest, RebuildWithAFullDescription) {
   EXPECT_EQ(nums(drawingAxes(rt, fig), "xlim"), (std::vector<double>{-2, 12}));
   EXPECT_EQ(r.images->size(), 5u);
   EXPECT_EQ(text(objectInWindow(rt, fig, "acoutext"), "string"), "case: hall - first reflection number");
-  // Old wall menus went with their walls: one wall menu per wall remains (the objects menu also has nine
-  // items).
+  // Old wall menus went with their walls: one wall menu per wall remains.
   const Handle objectsMenu = menuOf(control(fig, "acouobjects"));
   const auto menus = rt.graphics().findIf(fig, [&](const platform::GraphicsObject& o) {
     return o.type() == ObjectType::UiContextMenu && o.handle() != objectsMenu &&
-           menuItemsInOrder(rt.graphics(), o.handle()).size() == 9;
+           menuItemsInOrder(rt.graphics(), o.handle()).size() == kWallMenuItems;
   });
   EXPECT_EQ(menus.size(), 5u);
   // Wall menus reflect the new walls.
   const auto items = menuItemsInOrder(rt.graphics(), menuOf(wallsInWallOrder(rt, fig)[2]));
-  EXPECT_EQ(text(items[6], "label"), "length=5.4m");
-  EXPECT_EQ(text(items[7], "label"), "angle=22°");
-  EXPECT_EQ(text(items[8], "label"), "absorption=30%");
+  EXPECT_EQ(text(items[kWallMenuFirstInfo], "label"), "length=5.4m");
+  EXPECT_EQ(text(items[kWallMenuFirstInfo + 1], "label"), "angle=22°");
+  EXPECT_EQ(text(items[kWallMenuFirstInfo + 2], "label"), "absorption=30%");
 }
 
 TEST_F(MainWindowTest, MirroringStyleDescriptionRebuildsOnlyTheWalls) {

@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -394,6 +395,40 @@ TEST(QtUiDialogs, InputDialogGivesTheTypedTextsOrNothing) {
     modal->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
   });
   EXPECT_EQ(ui.input({{"lines:"}, "t", 4, {""}}), std::vector<std::string>{"a\nb"});
+}
+
+TEST(QtUiDialogs, ListDialogNarrowsAsTheSearchIsTypedAndGivesTheChosenItem) {
+  test_support::qtApplication();
+  QtUi ui;
+  const ListDialog dialog{"Wall material", "Material of wall 2:",
+                          {"none", "brick (unglazed)", "carpet (thin; on concrete)", "carpet (heavy; on foam rubber)"},
+                          "none"};
+  QStringList shown;
+  whenModal([&](QWidget* modal) {
+    auto* list = modal->findChild<QListWidget*>();
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->currentItem()->text(), "none");
+    modal->findChild<QLineEdit*>()->setText("CARPET");
+    for (int k = 0; k < list->count(); ++k)
+      if (!list->item(k)->isHidden()) shown << list->item(k)->text();
+    // The first item left is selected; the user takes the second.
+    EXPECT_EQ(list->currentItem()->text(), "carpet (thin; on concrete)");
+    list->setCurrentRow(3);
+    // VELMORA_SCREENSHOTS=folder keeps a picture of the dialog, to look at.
+    if (const char* folder = std::getenv("VELMORA_SCREENSHOTS"))
+      modal->grab().save(QString::fromUtf8(folder) + "/material-dialog.png");
+    modal->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+  });
+  EXPECT_EQ(ui.choose(dialog), "carpet (heavy; on foam rubber)");
+  EXPECT_EQ(shown, (QStringList{"carpet (thin; on concrete)", "carpet (heavy; on foam rubber)"}));
+  // A search that leaves nothing gives nothing; so does cancel.
+  whenModal([](QWidget* modal) {
+    modal->findChild<QLineEdit*>()->setText("marzipan");
+    modal->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+  });
+  EXPECT_EQ(ui.choose(dialog), std::nullopt);
+  whenModal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+  EXPECT_EQ(ui.choose(dialog), std::nullopt);
 }
 
 TEST(QtUiDialogs, QuestionDialogGivesThePressedButton) {
