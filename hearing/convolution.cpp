@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include "hearing/fft.h"
+#include "hearing/impulse_response.h"
 
 namespace velmora::hearing {
 
@@ -47,6 +48,11 @@ std::vector<double> convolve(std::span<const double> dry, std::span<const double
   fft.inverse(a, out);
   out.resize(length);
   return out;
+}
+
+std::vector<double> auralise(std::span<const double> dry, int rate, const ImpulseResponse& response) {
+  const std::vector<double> atRate = resample(dry, rate, response.sampleRate);
+  return normalised(convolve(atRate, response.samples));
 }
 
 std::vector<double> normalised(std::vector<double> samples, double peak) {
