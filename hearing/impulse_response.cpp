@@ -104,7 +104,8 @@ ImpulseResponse impulseResponse(const ResponseInputs& in) {
   const double seconds = std::min(ir.transitionSeconds + 1.5 * longest, kLongestSeconds);
   const auto length = static_cast<std::size_t>(std::ceil(std::max(seconds, ir.transitionSeconds) * fs)) + 1;
   const auto transition = static_cast<std::size_t>(std::llround(ir.transitionSeconds * fs));
-  ir.earlyEnd = std::min(transition, length);
+  // The arrival on the transition's sample is the early part's last; the tail starts after it.
+  ir.earlyEnd = std::min(transition + 1, length);
 
   // The arrivals as impulses (the same in every band when their bands agree), then the tail.
   const std::size_t total = fftLength(length + 2 * kPadSamples);
@@ -115,14 +116,17 @@ ImpulseResponse impulseResponse(const ResponseInputs& in) {
     const auto at = static_cast<std::size_t>(std::llround(a.seconds * fs));
     if (at >= length) continue;
     const bool direct = a.direct;
+    // Energies first: arrivals on one sample add their energies, not their amplitudes.
     for (std::size_t b = 0; b < engine::kBandCount; ++b) {
-      bands[b][kPadSamples + at] += std::sqrt(std::max(a.energy[b], 0.0));
+      bands[b][kPadSamples + at] += std::max(a.energy[b], 0.0);
       if (!direct) reflectionEnergy[b] += std::max(a.energy[b], 0.0);
     }
     if (!direct) firstReflection = std::min(firstReflection, a.seconds);
   }
+  for (auto& band : bands)
+    for (double& v : band) v = std::sqrt(v);
   Noise noise(in.seed);
-  std::vector<double> n(length > transition ? length - transition : 0);
+  std::vector<double> n(length > ir.earlyEnd ? length - ir.earlyEnd : 0);
   for (double& v : n) v = noise.next();
   for (std::size_t b = 0; b < engine::kBandCount; ++b) {
     const double rate = decayRate(in.reverberationSeconds[b]);
@@ -134,7 +138,7 @@ ImpulseResponse impulseResponse(const ResponseInputs& in) {
     const double step = std::exp(-rate / (2 * fs));
     double amplitude = std::sqrt(ir.tailPower[b] / fs);
     for (std::size_t i = 0; i < n.size(); ++i, amplitude *= step)
-      bands[b][kPadSamples + transition + i] += amplitude * n[i];
+      bands[b][kPadSamples + ir.earlyEnd + i] += amplitude * n[i];
   }
 
   // The bank: every band's signal weighted in frequency, summed, and back in time.

@@ -26,6 +26,7 @@ install(FILES ${CMAKE_BINARY_DIR}/changelog.gz ${CMAKE_SOURCE_DIR}/packaging/cop
 # Sample cases for a first try: velmora --open /usr/share/velmora/samples/hall.ac
 install(FILES ${CMAKE_SOURCE_DIR}/samples/hall.ac ${CMAKE_SOURCE_DIR}/samples/l-room.ac
   ${CMAKE_SOURCE_DIR}/samples/curved-room.ac ${CMAKE_SOURCE_DIR}/samples/hall-plan.dxf
+  ${CMAKE_SOURCE_DIR}/samples/sounds/phrase.flac
   DESTINATION ${CMAKE_INSTALL_DATADIR}/velmora/samples)
 
 set(CPACK_GENERATOR DEB)

@@ -69,13 +69,10 @@ std::vector<double> Sound::mono() const {
   return out;
 }
 
-Sound readSound(const std::string& path) {
-  std::FILE* probe = std::fopen(path.c_str(), "rb");
-  if (probe == nullptr) cannotRead(path, std::strerror(errno));
-  std::fclose(probe);
-  SF_INFO info{};
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-  if (file == nullptr) cannotRead(path, std::string("not a sound file (") + sf_strerror(nullptr) + ")");
+namespace {
+
+// Everything of an opened file, which is closed here; refused when it holds no sound or too much.
+Sound readOpened(SNDFILE* file, const SF_INFO& info, const std::string& path) {
   Sound sound;
   sound.sampleRate = info.samplerate;
   sound.channels = info.channels;
@@ -93,6 +90,28 @@ Sound readSound(const std::string& path) {
                        static_cast<std::size_t>(info.channels));
   if (sound.samples.empty()) cannotRead(path, "no sound in it");
   return sound;
+}
+
+}  // namespace
+
+Sound readSound(const std::string& path) {
+  std::FILE* probe = std::fopen(path.c_str(), "rb");
+  if (probe == nullptr) cannotRead(path, std::strerror(errno));
+  std::fclose(probe);
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  if (file == nullptr) cannotRead(path, std::string("not a sound file (") + sf_strerror(nullptr) + ")");
+  return readOpened(file, info, path);
+}
+
+Sound readSoundBytes(std::span<const std::uint8_t> bytes, const std::string& name) {
+  MemoryFile memory;
+  memory.bytes.assign(bytes.begin(), bytes.end());
+  SF_VIRTUAL_IO io{memoryLength, memorySeek, memoryRead, memoryWrite, memoryTell};
+  SF_INFO info{};
+  SNDFILE* file = sf_open_virtual(&io, SFM_READ, &info, &memory);
+  if (file == nullptr) cannotRead(name, std::string("not a sound file (") + sf_strerror(nullptr) + ")");
+  return readOpened(file, info, name);
 }
 
 void writeWav(const std::string& path, std::span<const double> samples, int sampleRate) {

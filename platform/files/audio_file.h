@@ -4,6 +4,7 @@
 // FIFO or "-"). Errors read "cannot read file <path>: <reason>" and "cannot write file ...".
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
@@ -23,6 +24,8 @@ struct Sound {
 inline constexpr std::size_t kMostSoundSamples = std::size_t{10} * 60 * 48000 * 2;
 
 Sound readSound(const std::string& path);
+// The same from the bytes of a file, named `name` in messages.
+Sound readSoundBytes(std::span<const std::uint8_t> bytes, const std::string& name);
 
 // One channel at `sampleRate`, values clipped to -1..1.
 void writeWav(const std::string& path, std::span<const double> samples, int sampleRate);
