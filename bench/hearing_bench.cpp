@@ -24,9 +24,10 @@ ResponseInputs twoSecondRoom() {
   in.directSeconds = 0.01;
   in.reverberationSeconds = {1.27, 1.2, 1.1, 1.0, 0.9, 0.7};
   in.volume = 600;
-  in.arrivals.push_back({true, 0.01, {1, 1, 1, 1, 1, 1}});
+  in.arrivals.push_back({true, 0, 0.01, {1, 1, 1, 1, 1, 1}});
   for (int k = 1; k <= 300; ++k) {
     BandArrival a;
+    a.order = 1 + k / 100;
     a.seconds = 0.01 + 0.0004 * k;
     for (std::size_t b = 0; b < velmora::engine::kBandCount; ++b)
       a.energy[b] = 0.01 * std::exp(-velmora::hearing::kSixtyDecibels * (a.seconds - 0.01) / in.reverberationSeconds[b]);

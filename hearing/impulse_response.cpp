@@ -89,10 +89,20 @@ double bandWeight(std::size_t band, double hz) {
 }
 
 double transitionAfterDirect(const ResponseInputs& in) {
-  double latest = 0;
-  for (const BandArrival& a : in.arrivals) latest = std::max(latest, a.seconds - in.directSeconds);
+  // Up to the first path of the highest order computed, every path of fewer walls is there; after
+  // it the paths of more walls, which the case does not compute, would be missing.
+  int highest = 0;
+  double earliest = 0;
+  for (const BandArrival& a : in.arrivals) {
+    if (a.direct) continue;
+    const double delay = a.seconds - in.directSeconds;
+    if (a.order > highest || (a.order == highest && delay < earliest)) {
+      highest = a.order;
+      earliest = delay;
+    }
+  }
   const double mixing = std::sqrt(std::max(in.volume, 0.0)) / 1000;
-  return std::max(latest, mixing);
+  return std::max(earliest, mixing);
 }
 
 ImpulseResponse impulseResponse(const ResponseInputs& in) {
@@ -115,7 +125,8 @@ ImpulseResponse impulseResponse(const ResponseInputs& in) {
   for (const BandArrival& a : in.arrivals) {
     const auto at = static_cast<std::size_t>(std::llround(a.seconds * fs));
     if (at >= length) continue;
-    const bool direct = a.direct;
+    // Only the reflections of the early part set the tail's level.
+    const bool direct = a.direct || at >= ir.earlyEnd;
     // Energies first: arrivals on one sample add their energies, not their amplitudes.
     for (std::size_t b = 0; b < engine::kBandCount; ++b) {
       bands[b][kPadSamples + at] += std::max(a.energy[b], 0.0);
@@ -123,6 +134,7 @@ ImpulseResponse impulseResponse(const ResponseInputs& in) {
     }
     if (!direct) firstReflection = std::min(firstReflection, a.seconds);
   }
+  // Arrivals after the transition stay, on top of the tail.
   for (auto& band : bands)
     for (double& v : band) v = std::sqrt(v);
   Noise noise(in.seed);

@@ -21,6 +21,7 @@ inline constexpr double kSixtyDecibels = 13.815510557964274;
 // One arrival: its time after the emission and its energy (squared pressure, Pa²) in each band.
 struct BandArrival {
   bool direct = false;  // the direct sound: not a reflection, so it sets no tail level
+  int order = 0;        // walls on the path (0 for the direct sound)
   double seconds = 0;
   engine::BandValues energy{};
 };
@@ -41,8 +42,9 @@ struct ImpulseResponse {
   std::size_t earlyEnd = 0;        // samples before this index are the arrivals alone
 };
 
-// The transition time after the direct sound: the latest arrival, but at least the mixing time
-// sqrt(V) ms (V in m³).
+// The transition time after the direct sound: the first arrival of the highest order computed (up to
+// it no path of fewer walls is missing), but at least the mixing time sqrt(V) ms (V in m³). The early
+// part ends with the transition's sample; arrivals after it stay, on top of the tail.
 double transitionAfterDirect(const ResponseInputs& in);
 
 // The response, length: the transition plus 1.5 times the longest reverberation time (90 dB of

@@ -15,6 +15,7 @@ hearing::ResponseInputs responseInputs(const PolarInputs& in, const EchogramFigu
     if (a.blocked) continue;
     hearing::BandArrival heard;
     heard.direct = a.direct;
+    heard.order = a.order;
     heard.seconds = r.directSeconds + a.delayMs / 1000;
     heard.energy.fill(a.energy);
     const std::vector<int> walls = a.walls.empty() && !a.direct ? std::vector<int>{a.wall} : a.walls;

@@ -41,9 +41,10 @@ ResponseInputs someRoom() {
   in.directSeconds = 0.01;
   in.reverberationSeconds = {1.4, 1.2, 1.0, 0.9, 0.7, 0.5};
   in.volume = 400;
-  in.arrivals.push_back({true, 0.01, {0.1, 0.1, 0.1, 0.1, 0.1, 0.1}});  // beyond the critical distance
+  in.arrivals.push_back({true, 0, 0.01, {0.1, 0.1, 0.1, 0.1, 0.1, 0.1}});  // beyond the critical distance
   for (int k = 1; k <= 12; ++k) {
     BandArrival a;
+    a.order = k < 7 ? 1 : 2;
     a.seconds = 0.01 + 0.004 * k;
     for (std::size_t b = 0; b < engine::kBandCount; ++b)
       a.energy[b] = 0.05 * std::exp(-kSixtyDecibels * (a.seconds - 0.01) / in.reverberationSeconds[b]);
@@ -55,8 +56,12 @@ ResponseInputs someRoom() {
 TEST(ImpulseResponse, EachBandDecaysInItsOwnReverberationTime) {
   ResponseInputs in = someRoom();
   const ImpulseResponse ir = impulseResponse(in);
-  EXPECT_NEAR(ir.transitionSeconds, 0.01 + 0.048, 1e-12);  // the latest arrival, past sqrt(400) = 20 ms
-  EXPECT_EQ(ir.samples.size(), static_cast<std::size_t>(std::ceil((0.058 + 1.5 * 1.4) * kSampleRate)) + 1);
+  // The first arrival of the highest order (the seventh, at 28 ms), past sqrt(400) = 20 ms.
+  EXPECT_NEAR(ir.transitionSeconds, 0.01 + 0.028, 1e-12);
+  EXPECT_EQ(ir.samples.size(), static_cast<std::size_t>(std::ceil((0.038 + 1.5 * 1.4) * kSampleRate)) + 1);
+  ResponseInputs firstOrder = in;
+  for (BandArrival& a : firstOrder.arrivals) a.order = a.direct ? 0 : 1;
+  EXPECT_NEAR(transitionAfterDirect(firstOrder), 0.020, 1e-12);  // one order: the mixing time
   // One noise read in half an octave at 250 Hz gives its decay within about 10 %, as a measured
   // response does: each band's energy is averaged over 24 seeds, which leaves the decay itself.
   constexpr int kSeeds = 24;
