@@ -189,20 +189,8 @@ void draw(Runtime& rt, Handle fig, const EchogramRecord& rec) {
   for (Handle h : children) {
     if (g.exists(h)) g.remove(h);
   }
-  createObject(g, ObjectType::UiControl, fig,
-               {{"style", "pushbutton"},
-                {"position", Value::row({1, 1, 40, 20})},
-                {"string", "print"},
-                {"tooltipstring", "Print echogram"},
-                {"tag", tags::kEchogramPrint},
-                {"callback", "velmoracopy('printechogram')"}});
-  createObject(g, ObjectType::UiControl, fig,
-               {{"style", "pushbutton"},
-                {"position", Value::row({43, 1, 50, 20})},
-                {"string", "export"},
-                {"tooltipstring", "Export the arrivals as CSV"},
-                {"tag", tags::kEchogramExport},
-                {"callback", "velmoracopy('echogramexport')"}});
+  // The response's controls and decay first: a search for the window's newest objects finds what it
+  // always found (the arrivals' plot and its buttons).
   const auto button = [&](double x, double width, const char* label, const char* tip, const char* tag,
                           const char* callback) {
     createObject(g, ObjectType::UiControl, fig,
@@ -229,7 +217,22 @@ void draw(Runtime& rt, Handle fig, const EchogramRecord& rec) {
          "velmoracopy('echogramexportresponse')");
   button(382, 130, "export auralisation...", "Export the dry sound as heard, as WAV",
          tags::kEchogramExportAuralisation, "velmoracopy('echogramexportauralisation')");
+  if (rec.refusal.empty()) drawDecay(g, fig, rec);
 
+  createObject(g, ObjectType::UiControl, fig,
+               {{"style", "pushbutton"},
+                {"position", Value::row({1, 1, 40, 20})},
+                {"string", "print"},
+                {"tooltipstring", "Print echogram"},
+                {"tag", tags::kEchogramPrint},
+                {"callback", "velmoracopy('printechogram')"}});
+  createObject(g, ObjectType::UiControl, fig,
+               {{"style", "pushbutton"},
+                {"position", Value::row({43, 1, 50, 20})},
+                {"string", "export"},
+                {"tooltipstring", "Export the arrivals as CSV"},
+                {"tag", tags::kEchogramExport},
+                {"callback", "velmoracopy('echogramexport')"}});
   const auto& arrivals = rec.figures.arrivals;
   double maxDelay = 0, low = INFINITY, high = -INFINITY;
   for (const Arrival& a : arrivals) {
@@ -321,7 +324,6 @@ void draw(Runtime& rt, Handle fig, const EchogramRecord& rec) {
   const std::string where = "S (" + shown(rec.xso, 0.01) + "," + shown(rec.yso, 0.01) + ")  R (" +
                             shown(rec.xre, 0.01) + "," + shown(rec.yre, 0.01) + ")    ";
   text(g, ax, where + kPrompt, 0.5, -0.2, "normalized", "center", "top", 8, tags::kEchogramInfo);
-  if (rec.refusal.empty()) drawDecay(g, fig, rec);
   g.setUserdata(fig, rec);
 }
 
