@@ -58,6 +58,18 @@ void BM_ResponseAndDecayFigures(benchmark::State& state) {
 }
 BENCHMARK(BM_ResponseAndDecayFigures)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 
+// The longest response (12 s, a room that hardly absorbs, bands differing) with its figures: the
+// most an echogram redraw spends on the response.
+void BM_ResponseLongest(benchmark::State& state) {
+  ResponseInputs in = twoSecondRoom();
+  in.reverberationSeconds = {30, 25, 20, 15, 12, 9};
+  for (auto _ : state) {
+    const auto ir = velmora::hearing::impulseResponse(in);
+    benchmark::DoNotOptimize(velmora::hearing::decayFigures(ir.samples, ir.sampleRate).t30);
+  }
+}
+BENCHMARK(BM_ResponseLongest)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
 void BM_AuraliseFiveSeconds(benchmark::State& state) {
   const int rate = static_cast<int>(state.range(0));
   const auto ir = velmora::hearing::impulseResponse(twoSecondRoom());
