@@ -7,12 +7,15 @@
 #include "document/tags.h"
 #include "document/window.h"
 #include "engine/geometry.h"
+#include "hearing/convolution.h"
+#include "platform/files/audio_file.h"
 #include "platform/files/csv.h"
 #include "platform/model/error.h"
 #include "platform/files/matfile.h"
 #include "platform/model/numbers.h"
 #include "platform/files/output_file.h"
 #include "polar/arrivals_csv.h"
+#include "polar/echogram_response.h"
 #include "polar/polar.h"
 #include "document/case_record.h"
 #include "document/window.h"
@@ -126,9 +129,13 @@ BatchOutcome runBatch(platform::Runtime& rt, const document::Operations& ops, co
 
   // Every output is checked before anything is computed: a folder that is missing or a file that may
   // not be written ends the run at once.
-  for (const auto* output : {&request.csv, &request.polar, &request.print, &request.report}) {
+  for (const auto* output :
+       {&request.csv, &request.polar, &request.print, &request.report, &request.ir, &request.auraliseOut}) {
     if (*output) platform::checkOutputFile(**output);
   }
+  // The dry sound is read before anything is computed too.
+  std::optional<platform::Sound> dry;
+  if (request.auraliseDry) dry = platform::readSound(*request.auraliseDry);
 
   ops.call(rt, "init", {Value(kBatchZone)});
   ops.call(rt, "update", {prop.toValue()});
@@ -146,6 +153,14 @@ BatchOutcome runBatch(platform::Runtime& rt, const document::Operations& ops, co
       reportFile.write(makeReport(rt, ops, gatherReport(rt, ops, fig, todaysDate()), openReport));
       reportFile.commit();
     }
+    if (request.ir || request.auraliseOut) {
+      const polar::EchogramResponse heard = polar::echogramResponse(rt, fig);
+      if (heard.refusal) throw Error(*heard.refusal);
+      const hearing::ImpulseResponse& ir = heard.response;
+      if (request.ir) platform::writeWav(*request.ir, hearing::normalised(ir.samples), ir.sampleRate);
+      if (request.auraliseOut)
+        platform::writeWav(*request.auraliseOut, hearing::auralise(dry->mono(), dry->sampleRate, ir), ir.sampleRate);
+    }
     if (request.print) {
       const shell::FileNameParts parts = shell::splitFileName(*request.print);
       ops.call(rt, "printcase",
@@ -154,7 +169,7 @@ BatchOutcome runBatch(platform::Runtime& rt, const document::Operations& ops, co
     }
     outputs.commit();
   }
-  if (!request.csv && !request.polar && !request.print && !request.report)
+  if (!request.csv && !request.polar && !request.print && !request.report && !request.ir && !request.auraliseOut)
     outcome.receptorLine = receptorSummary(rt, fig, request.casePath);
 
   const auto map = document::findInWindow(rt, fig, tags::kAudienceMap);

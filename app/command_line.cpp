@@ -77,11 +77,21 @@ int readOrder(const std::string& text) {
   return n;
 }
 
-bool endsWithPdf(std::string_view name) {
-  if (name.size() <= 4) return false;
-  std::string ext(name.substr(name.size() - 4));
+bool endsWith(std::string_view name, std::string_view extension) {
+  if (name.size() <= extension.size()) return false;
+  std::string ext(name.substr(name.size() - extension.size()));
   for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  return ext == ".pdf";
+  return ext == extension;
+}
+
+bool endsWithPdf(std::string_view name) {
+  return endsWith(name, ".pdf");
+}
+
+// A sound written by a batch run: a WAV file, or "-" for standard output.
+void requireWav(const std::string& option, const std::string& file) {
+  if (file != "-" && !endsWith(file, ".wav"))
+    throw UsageError(option + " writes a WAV file, whose name ends in .wav, not " + cited(file));
 }
 
 // The print formats that a batch run writes, one per extension: a name the window would print as
@@ -99,7 +109,8 @@ void requirePrintExtension(const std::string& file) {
 // Outputs that would replace the case file, or that name one file twice: refused before anything runs.
 void requireDistinctOutputs(const BatchRequest& r) {
   const std::pair<const char*, const std::optional<std::string>*> outputs[] = {
-      {"--csv", &r.csv}, {"--polar", &r.polar}, {"--print", &r.print}, {"--report", &r.report}};
+      {"--csv", &r.csv},       {"--polar", &r.polar}, {"--print", &r.print},
+      {"--report", &r.report}, {"--ir", &r.ir},       {"--auralise", &r.auraliseOut}};
   for (std::size_t i = 0; i < std::size(outputs); ++i) {
     const auto& [option, name] = outputs[i];
     if (!*name) continue;
@@ -164,9 +175,18 @@ BatchRequest parseBatchWords(const std::vector<std::string>& words) {
       option = w.substr(0, eq);
       value = w.substr(eq + 1);
     }
-    static const std::set<std::string> known = {"--intervals", "--order", "--source", "--receptor",
-                                                "--csv",       "--polar", "--print",  "--report"};
+    static const std::set<std::string> known = {"--intervals", "--order", "--source", "--receptor", "--csv",
+                                                "--polar",     "--print", "--report", "--ir",       "--auralise"};
     if (!known.contains(option)) throw UsageError("unrecognized option " + cited(option));
+    if (option == "--auralise") {
+      // Two words: the dry sound read, the file written.
+      if (value || i + 2 >= words.size() || words[i + 1].empty() || words[i + 2].empty())
+        throw UsageError("--auralise needs two file names: DRY.wav OUT.wav");
+      r.auraliseDry = words[++i];
+      r.auraliseOut = words[++i];
+      requireWav(option, *r.auraliseOut);
+      continue;
+    }
     if (!value) {
       if (i + 1 >= words.size()) throw UsageError(option + " needs a value");
       value = words[++i];
@@ -183,9 +203,11 @@ BatchRequest parseBatchWords(const std::vector<std::string>& words) {
       if (option == "--report" && !endsWithPdf(*value)) {
         throw UsageError("--report writes a PDF file, whose name ends in .pdf, not " + cited(*value));
       }
+      if (option == "--ir") requireWav(option, *value);
       (option == "--csv"     ? r.csv
        : option == "--polar" ? r.polar
        : option == "--print" ? r.print
+       : option == "--ir"    ? r.ir
                              : r.report) = *value;
     }
   }
@@ -212,7 +234,8 @@ std::string usageText() {
   or:  velmora --open [CASE.ac]
   or:  velmora batch CASE.ac [--intervals N] [--order N] [--source X,Y]
                      [--receptor X,Y] [--csv MAP.csv] [--polar LEVELS.csv] [--print FILE]
-                     [--report REPORT.pdf]
+                     [--report REPORT.pdf] [--ir RESPONSE.wav]
+                     [--auralise DRY.wav OUT.wav]
   or:  velmora --automation
 Room acoustics in plan: draw a room, place a source and a receptor, and see the
 first-order reflections, the sound level over the audience and a polar diagram.
@@ -238,8 +261,12 @@ no window and no dialog; a failure ends it with one line on standard error.
       --print FILE        the main window, in the format of FILE's extension
       --report REPORT.pdf a PDF report: the plan and map, the walls, the polar
                           diagram and the sound arriving at the receptor
-Files are written all together at the end, or none is; --csv - and --polar -
-write to standard output. Without an output option, one line on what the
+      --ir RESPONSE.wav   the impulse response at the receptor (48 kHz WAV)
+      --auralise DRY.wav OUT.wav
+                          the sound of DRY.wav (WAV or FLAC) as the receptor
+                          hears it, through that response
+Files are written all together at the end, or none is; --csv -, --polar -,
+--ir - and --auralise DRY.wav - write to standard output. Without an output option, one line on what the
 receptor hears goes to standard output.
 
 Examples, with the sample cases of )";

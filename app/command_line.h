@@ -39,6 +39,8 @@ struct BatchRequest {
   std::optional<int> order;  // reflection order, 1 to engine::kMaxOrder
   std::optional<std::array<double, 2>> source, receptor;
   std::optional<std::string> csv, polar, print, report;
+  // The impulse response at the receptor (WAV), and a dry sound heard through it (read, written).
+  std::optional<std::string> ir, auraliseDry, auraliseOut;
 };
 
 inline constexpr int kFewestIntervals = 10;

@@ -89,6 +89,13 @@ inline constexpr char kEchogramInfo[] = "acouechograminfo";
 inline constexpr char kEchogramSummary[] = "acouechogramsummary";
 inline constexpr char kEchogramPrint[] = "acouechogramprint";
 inline constexpr char kEchogramExport[] = "acouechogramexport";
+inline constexpr char kEchogramDecayAxes[] = "acouechogramdecayaxes";
+inline constexpr char kEchogramDecay[] = "acouechogramdecay";
+inline constexpr char kEchogramDecayFigures[] = "acouechogramdecayfigures";
+inline constexpr char kEchogramListen[] = "acouechogramlisten";
+inline constexpr char kEchogramDry[] = "acouechogramdry";
+inline constexpr char kEchogramExportResponse[] = "acouechogramexportresponse";
+inline constexpr char kEchogramExportAuralisation[] = "acouechogramexportauralisation";
 inline constexpr char kEchoRisk[] = "acouechorisk";
 inline constexpr char kEchoRiskLegend[] = "acouechorisklegend";
 

@@ -27,6 +27,7 @@ install(FILES ${CMAKE_BINARY_DIR}/changelog.gz ${CMAKE_SOURCE_DIR}/packaging/cop
 # Sample cases for a first try: velmora --open /usr/share/velmora/samples/hall.ac
 install(FILES ${CMAKE_SOURCE_DIR}/samples/hall.ac ${CMAKE_SOURCE_DIR}/samples/l-room.ac
   ${CMAKE_SOURCE_DIR}/samples/curved-room.ac ${CMAKE_SOURCE_DIR}/samples/hall-plan.dxf
+  ${CMAKE_SOURCE_DIR}/samples/sounds/phrase.flac
   DESTINATION ${CMAKE_INSTALL_DATADIR}/velmora/samples)
 # The material library the "material..." dialog lists, found beside the program (../share/velmora).
 install(FILES ${CMAKE_SOURCE_DIR}/data/materials.csv DESTINATION ${CMAKE_INSTALL_DATADIR}/velmora)

@@ -9,6 +9,7 @@
 
 #include "document/tags.h"
 #include "engine/echo_risk.h"
+#include "hearing/decay.h"
 #include "platform/model/graphics.h"
 #include "platform/model/runtime.h"
 #include "polar/polar.h"
@@ -69,6 +70,13 @@ struct EchogramRecord : platform::UserData {
   std::string refusal;  // why nothing is shown (receptor too close or outside), else empty
   EchogramFigures figures;
   std::vector<double> inputs;  // what the figures were computed from, to skip needless redraws
+  // The impulse response at the receptor: its decay and figures (all of the response, every order),
+  // and where its tail starts after the direct sound.
+  hearing::DecayFigures decay;
+  double transitionMs = 0;
+  // The dry sound "listen" plays: 1 a click, 2 the spoken phrase, 4 the file `dryPath`.
+  int dryChoice = 1;
+  std::string dryPath;
   platform::Value toValue() const override;
 };
 
@@ -84,6 +92,20 @@ void echogramshowarrival(Runtime& rt);
 // Writes the arrivals of the current echogram window to a CSV file chosen in a save dialog, in the
 // layout of polar/arrivals_csv.h (the same as a batch run's --polar).
 void echogramexport(Runtime& rt, const std::optional<std::string>& path = std::nullopt);
+// The echogram window a verb acts on: the callback's window, else the current figure, else the echogram
+// of the current main window; none when there is none.
+Handle echogramOfCall(Runtime& rt);
+
+// The dry sound popup: "open dry sound..." asks for a WAV or FLAC file and keeps it as the fourth
+// choice; a file that cannot be read is refused in a message box and the choice stays as it was.
+void echogramdrysound(Runtime& rt);
+// The dry sound chosen, convolved with the response at the receptor, on the default audio output;
+// without an audio output device a message box says so and nothing else happens.
+void echogramlisten(Runtime& rt);
+// The response (normalised to -1 dBFS) and the dry sound heard through it, as 48 kHz WAV files chosen
+// in a save dialog (or given).
+void echogramexportresponse(Runtime& rt, const std::optional<std::string>& path = std::nullopt);
+void echogramexportauralisation(Runtime& rt, const std::optional<std::string>& path = std::nullopt);
 
 // The echo risk overlay of the audience map: switched by the map's menu, its thresholds in a dialog.
 engine::EchoRiskThresholds echoRiskThresholds(const Runtime& rt, Handle mainWindow);

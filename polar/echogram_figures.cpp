@@ -172,6 +172,17 @@ Value EchogramRecord::toValue() const {
   r.set("d50", optionalNumber(figures.d50));
   r.set("c80", optionalNumber(figures.c80));
   r.set("summary", Value(refusal.empty() ? echogramSummary(figures) : refusal));
+  // The impulse response's figures, read from all of it.
+  platform::Record response;
+  response.set("edt", optionalNumber(decay.edt));
+  response.set("t20", optionalNumber(decay.t20));
+  response.set("t30", optionalNumber(decay.t30));
+  response.set("d50", optionalNumber(decay.d50));
+  response.set("c80", optionalNumber(decay.c80));
+  response.set("transition", Value(transitionMs));
+  r.set("response", Value(std::move(response)));
+  r.set("dry", Value(static_cast<double>(dryChoice)));
+  r.set("dryfile", Value(dryPath));
   return Value(std::move(r));
 }
 

@@ -12,6 +12,7 @@
 #include "platform/files/output_file.h"
 #include "polar/arrivals_csv.h"
 #include "polar/echogram.h"
+#include "polar/echogram_response.h"
 
 namespace velmora::polar {
 
@@ -23,8 +24,11 @@ using platform::Value;
 
 namespace {
 
-constexpr double kWidth = 560, kHeight = 420;
-constexpr double kPlotWidth = 0.85, kPlotHeight = 0.6;  // of the window
+// The arrivals' plot keeps the window's first 560 pixels; the response's decay stands to its right.
+constexpr double kWidth = 560, kHeight = 420, kWindowWidth = 900;
+constexpr double kPlotWidth = 0.85, kPlotHeight = 0.6;  // of the first 560 pixels
+constexpr double kDecayLeft = 610, kDecayWidth = 270;    // pixels
+constexpr double kDecayFloorDb = -70;
 constexpr const char* kBarPress = "velmoracopy('echogramshowarrival')";
 constexpr const char* kPrompt = "click a bar to name its arrival";
 
@@ -46,7 +50,7 @@ const EchogramRecord* recordOf(const Graphics& g, Handle fig) {
 }
 
 // Everything the figures depend on, flattened: equal lists mean an identical echogram.
-std::vector<double> fingerprint(const PolarInputs& in) {
+std::vector<double> fingerprint(const PolarInputs& in, const document::RoomAcoustics& room) {
   std::vector<double> v = {in.xso,
                            in.yso,
                            in.xre,
@@ -66,6 +70,9 @@ std::vector<double> fingerprint(const PolarInputs& in) {
     v.insert(v.end(), row.begin(), row.end());
   }
   for (const auto& w : in.visible) v.insert(v.end(), {w.x1, w.y1, w.x2, w.y2});
+  v.push_back(room.height);
+  for (const auto& bands : {room.floor, room.ceiling}) v.insert(v.end(), bands.begin(), bands.end());
+  for (const auto& bands : room.wallBands) v.insert(v.end(), bands.begin(), bands.end());
   return v;
 }
 
@@ -107,11 +114,11 @@ Handle makeWindow(Runtime& rt) {
        {"menubar", "none"},
        {"numbertitle", "off"},
        {"name", "VELMORA - Echogram"},
-       {"position", Value::row({std::floor((screenWidth - kWidth) / 2),
-                                std::floor((screenHeight - kHeight) / 2), kWidth, kHeight})},
+       {"position", Value::row({std::floor((screenWidth - kWindowWidth) / 2),
+                                std::floor((screenHeight - kHeight) / 2), kWindowWidth, kHeight})},
        {"resize", "off"},
        {"paperunits", "points"},
-       {"paperposition", Value::row({0, 0, 403.2, 302.4})}});
+       {"paperposition", Value::row({0, 0, kWindowWidth * 0.72, kHeight * 0.72})}});
   document::setControlDefaults(g, fig);
   return fig;
 }
@@ -128,6 +135,53 @@ Handle text(Graphics& g, Handle axes, const std::string& s, double x, double y, 
                        {"tag", tag}});
 }
 
+std::string seconds(const std::optional<double>& t) {
+  return t ? shown(*t, 0.01) + " s" : std::string("none");
+}
+
+// The response's energy decay beside the arrivals, with the figures read from it.
+void drawDecay(Graphics& g, Handle fig, const EchogramRecord& rec) {
+  const hearing::DecayFigures& d = rec.decay;
+  std::vector<double> xs, ys;
+  for (std::size_t i = 0; i < d.decayDb.size() && d.decayDb[i] >= kDecayFloorDb - 10; ++i) {
+    xs.push_back(static_cast<double>(i) * d.stepSeconds * 1000);
+    ys.push_back(d.decayDb[i]);
+  }
+  const double span = xs.empty() ? 100 : std::max(100.0, xs.back());
+  const double step = tickStep(span);
+  const double xmax = std::ceil(span / step) * step;
+  const Handle ax = createObject(g, ObjectType::Axes, fig,
+                                 {{"units", "normalized"},
+                                  {"position", Value::row({kDecayLeft / kWindowWidth, 0.24,
+                                                           kDecayWidth / kWindowWidth, kPlotHeight})},
+                                  {"tag", tags::kEchogramDecayAxes},
+                                  {"box", "on"},
+                                  {"xlim", Value::row({0, xmax})},
+                                  {"ylim", Value::row({kDecayFloorDb, 0})},
+                                  {"xtick", Value::row(ticks(0, xmax, xmax / 4 >= step ? 2 * step : step))},
+                                  {"ytick", Value::row(ticks(kDecayFloorDb, 0, 10))},
+                                  {"fontsize", 8.0},
+                                  {"nextplot", "add"}});
+  text(g, ax, "time after the onset (ms)", 0.5, -0.09, "normalized", "center", "top", 8);
+  text(g, ax, "energy decay of the response (Schroeder)", 0.5, 1.01, "normalized", "center", "bottom", 8);
+  if (!xs.empty()) {
+    createObject(g, ObjectType::Line, ax,
+                 {{"xdata", Value::row(std::move(xs))},
+                  {"ydata", Value::row(std::move(ys))},
+                  {"color", Value::row({0.1, 0.5, 0.1})},
+                  {"linewidth", 1.5},
+                  {"hittest", "off"},
+                  {"tag", tags::kEchogramDecay}});
+  }
+  std::string c80 = "none";
+  if (d.c80) c80 = std::isinf(*d.c80) ? "no late energy" : shown(*d.c80, 0.1) + " dB";
+  const std::string decay = "EDT = " + seconds(d.edt) + "   T20 = " + seconds(d.t20) + "   T30 = " + seconds(d.t30);
+  const std::string whole = "whole response:  D50 = " + (d.d50 ? shown(*d.d50, 0.1) + " %" : std::string("none")) +
+                            "   C80 = " + c80;
+  text(g, ax, decay, 0.5, -0.2, "normalized", "center", "top", 8, tags::kEchogramDecayFigures);
+  text(g, ax, whole, 0.5, -0.28, "normalized", "center", "top", 8, tags::kEchogramDecayFigures);
+}
+
 // Draws the whole window anew from its record.
 void draw(Runtime& rt, Handle fig, const EchogramRecord& rec) {
   Graphics& g = rt.graphics();
@@ -135,6 +189,36 @@ void draw(Runtime& rt, Handle fig, const EchogramRecord& rec) {
   for (Handle h : children) {
     if (g.exists(h)) g.remove(h);
   }
+  // The response's controls and decay first: a search for the window's newest objects finds what it
+  // always found (the arrivals' plot and its buttons).
+  const auto button = [&](double x, double width, const char* label, const char* tip, const char* tag,
+                          const char* callback) {
+    createObject(g, ObjectType::UiControl, fig,
+                 {{"style", "pushbutton"},
+                  {"position", Value::row({x, 1, width, 20})},
+                  {"string", label},
+                  {"tooltipstring", tip},
+                  {"tag", tag},
+                  {"callback", callback}});
+  };
+  button(96, 45, "listen", "Play the dry sound as the receptor hears it", tags::kEchogramListen,
+         "velmoracopy('echogramlisten')");
+  std::string dry = "click|speech|open dry sound...";
+  if (!rec.dryPath.empty()) dry += "|" + platform::splitPath(rec.dryPath).file;
+  const Handle dryMenu = createObject(g, ObjectType::UiControl, fig,
+                                      {{"style", "popupmenu"},
+                                       {"position", Value::row({143, 1, 125, 20})},
+                                       {"string", dry},
+                                       {"tooltipstring", "The dry sound to listen to"},
+                                       {"tag", tags::kEchogramDry},
+                                       {"callback", "velmoracopy('echogramdrysound')"}});
+  g.setNumber(dryMenu, "value", rec.dryChoice);
+  button(270, 110, "export response...", "Export the impulse response as WAV", tags::kEchogramExportResponse,
+         "velmoracopy('echogramexportresponse')");
+  button(382, 130, "export auralisation...", "Export the dry sound as heard, as WAV",
+         tags::kEchogramExportAuralisation, "velmoracopy('echogramexportauralisation')");
+  if (rec.refusal.empty()) drawDecay(g, fig, rec);
+
   createObject(g, ObjectType::UiControl, fig,
                {{"style", "pushbutton"},
                 {"position", Value::row({1, 1, 40, 20})},
@@ -149,7 +233,6 @@ void draw(Runtime& rt, Handle fig, const EchogramRecord& rec) {
                 {"tooltipstring", "Export the arrivals as CSV"},
                 {"tag", tags::kEchogramExport},
                 {"callback", "velmoracopy('echogramexport')"}});
-
   const auto& arrivals = rec.figures.arrivals;
   double maxDelay = 0, low = INFINITY, high = -INFINITY;
   for (const Arrival& a : arrivals) {
@@ -176,7 +259,8 @@ void draw(Runtime& rt, Handle fig, const EchogramRecord& rec) {
 
   const Handle ax = createObject(g, ObjectType::Axes, fig,
                                  {{"units", "normalized"},
-                                  {"position", Value::row({0.11, 0.24, kPlotWidth, kPlotHeight})},
+                                  {"position", Value::row({0.11 * kWidth / kWindowWidth, 0.24,
+                                                           kPlotWidth * kWidth / kWindowWidth, kPlotHeight})},
                                   {"tag", tags::kEchogramAxes},
                                   {"box", "on"},
                                   // A little room left of 0 keeps the direct sound's bar off the frame.
@@ -244,19 +328,23 @@ void draw(Runtime& rt, Handle fig, const EchogramRecord& rec) {
 }
 
 // The echogram of a main window; a refused one carries the reason and no arrivals.
-EchogramRecord compute(Handle mainWindow, const PolarInputs& in) {
+EchogramRecord compute(Handle mainWindow, const PolarInputs& in, const document::RoomAcoustics& room) {
   EchogramRecord rec;
   rec.mainWindow = mainWindow;
   rec.xso = in.xso;
   rec.yso = in.yso;
   rec.xre = in.xre;
   rec.yre = in.yre;
-  rec.inputs = fingerprint(in);
+  rec.inputs = fingerprint(in, room);
   const PolarComputation computed = computePolarLevels(in);
   if (computed.refusal) {
     rec.refusal = *computed.refusal;
   } else {
     rec.figures = echogramFigures(computed.levels, in.order);
+    const hearing::ResponseInputs heard = responseInputs(in, rec.figures, room);
+    const hearing::ImpulseResponse ir = hearing::impulseResponse(heard);
+    rec.decay = hearing::decayFigures(ir.samples, ir.sampleRate);
+    rec.transitionMs = (ir.transitionSeconds - heard.directSeconds) * 1000;
   }
   return rec;
 }
@@ -267,7 +355,7 @@ void echogram(Runtime& rt) {
   Graphics& g = rt.graphics();
   const Handle main = document::currentMainWindow(rt);
   const PolarInputs in = readPolarInputs(rt, main);
-  EchogramRecord rec = compute(main, in);
+  EchogramRecord rec = compute(main, in, document::roomAcoustics(rt, main));
   if (!rec.refusal.empty()) {
     rt.console(rec.refusal);
     rt.ui().beep();
@@ -277,7 +365,12 @@ void echogram(Runtime& rt) {
   for (Handle f : echogramWindows(g)) {
     if (const auto* r = recordOf(g, f); r && r->mainWindow == main) fig = f;
   }
-  if (fig == platform::kNoHandle) fig = makeWindow(rt);
+  if (fig == platform::kNoHandle) {
+    fig = makeWindow(rt);
+  } else if (const auto* old = recordOf(g, fig)) {
+    rec.dryChoice = old->dryChoice;
+    rec.dryPath = old->dryPath;
+  }
   draw(rt, fig, rec);
   g.setCurrentFigure(fig);
 }
@@ -291,13 +384,17 @@ void refreshEchograms(Runtime& rt, Handle mainWindow) {
       continue;
     if (mainWindow != platform::kNoHandle && old->mainWindow != mainWindow) continue;
     const PolarInputs in = readPolarInputs(rt, old->mainWindow);
-    const std::vector<double> now = fingerprint(in);
+    const document::RoomAcoustics room = document::roomAcoustics(rt, old->mainWindow);
+    const std::vector<double> now = fingerprint(in, room);
     const bool same = now.size() == old->inputs.size() &&
                       std::equal(now.begin(), now.end(), old->inputs.begin(), [](double a, double b) {
                         return a == b || (std::isnan(a) && std::isnan(b));
                       });
     if (same) continue;
-    draw(rt, fig, compute(old->mainWindow, in));
+    EchogramRecord rec = compute(old->mainWindow, in, room);
+    rec.dryChoice = old->dryChoice;
+    rec.dryPath = old->dryPath;
+    draw(rt, fig, rec);
   }
   if (current != platform::kNoHandle && g.exists(current)) g.setCurrentFigure(current);
 }
@@ -340,18 +437,25 @@ void echogramshowarrival(Runtime& rt) {
   }
 }
 
-void echogramexport(Runtime& rt, const std::optional<std::string>& path) {
+Handle echogramOfCall(Runtime& rt) {
   Graphics& g = rt.graphics();
   Handle fig = rt.callbackFigure();
   if (!isEchogramWindow(g, fig)) fig = g.currentFigure();
   // Called as a verb from a script while the main window is current: that window's echogram.
   if (!isEchogramWindow(g, fig)) {
+    fig = platform::kNoHandle;
     if (const auto main = document::findMainWindow(rt)) {
       for (Handle f : echogramWindows(g)) {
         if (const auto* r = recordOf(g, f); r && r->mainWindow == *main) fig = f;
       }
     }
   }
+  return fig;
+}
+
+void echogramexport(Runtime& rt, const std::optional<std::string>& path) {
+  Graphics& g = rt.graphics();
+  const Handle fig = echogramOfCall(rt);
   const EchogramRecord* rec = recordOf(g, fig);
   if (rec == nullptr) return;
   // The arrivals table of batch runs (docs/arrivals-csv.md), computed for the main window this

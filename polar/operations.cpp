@@ -64,6 +64,16 @@ void registerEchogramOperations(document::Operations& ops) {
                                     }
                                     return {};
                                   }));
+  ops.add(document::makeOperation("echogramdrysound", 0, 0, document::withoutArguments(echogramdrysound)));
+  ops.add(document::makeOperation("echogramlisten", 0, 0, document::withoutArguments(echogramlisten)));
+  const auto withPath = [](void (*verb)(Runtime&, const std::optional<std::string>&)) {
+    return [verb](Runtime& rt, const std::vector<Value>& args) -> std::vector<Value> {
+      verb(rt, !args.empty() && args[0].isText() ? std::optional(args[0].text()) : std::nullopt);
+      return {};
+    };
+  };
+  ops.add(document::makeOperation("echogramexportresponse", 1, 0, withPath(echogramexportresponse)));
+  ops.add(document::makeOperation("echogramexportauralisation", 1, 0, withPath(echogramexportauralisation)));
   ops.add(document::makeOperation("echorisk", 0, 0, document::withoutArguments(echorisk)));
   ops.add(document::makeOperation("echorisksettings", 0, 0, document::withoutArguments(echorisksettings)));
   ops.add(

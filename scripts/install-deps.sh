@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-image-formats-plugins libgl-dev
   libmatio-dev zlib1g-dev libcairo2-dev libplot-dev libgsl-dev libtbb-dev libdxflib-dev libmimalloc-dev
   nlohmann-json3-dev fonts-dejavu-core
+  libsndfile1-dev libfftw3-dev qt6-multimedia-dev
 )
 if [ "${1:-}" = --test ]; then
   packages+=(
@@ -19,6 +20,7 @@ if [ "${1:-}" = --test ]; then
     poppler-utils librsvg2-bin libxml2-utils python3-ezdxf
     desktop-file-utils shared-mime-info dpkg-dev file parallel lintian libglib2.0-bin
     python3-dev python3-pybind11 python3-numpy python3-pytest python3-matplotlib
+    sox
   )
 fi
 

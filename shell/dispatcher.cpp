@@ -105,7 +105,8 @@ std::vector<Verb> buildVerbTable() {
   t.push_back(simple("scancaseupdate", "scancasecbfcn", {Value("update")}));
   // The echogram window and the echo risk overlay of the audience map.
   for (const char* v : {"echogram", "echogramshowarrival", "echogramexport", "printechogram", "echorisk",
-                        "echorisksettings", "refreshlinkedviews"})
+                        "echorisksettings", "refreshlinkedviews", "echogramlisten", "echogramdrysound",
+                        "echogramexportresponse", "echogramexportauralisation"})
     t.push_back(simple(v));
 
   // Verbs with further steps.
@@ -411,6 +412,14 @@ void dispatchOnce(platform::Runtime& rt, const Operations& ops, const std::vecto
       require(ops, "exportmap");
       ops.call(rt, "exportmap", {arg2});
       return;
+    }
+    // The echogram's sound written to a named file, without the save dialog.
+    for (const char* verb : {"echogramexportresponse", "echogramexportauralisation"}) {
+      if (arg1.isText() && arg2.isText() && platform::equalsIgnoreCase(arg1.text(), verb)) {
+        require(ops, verb);
+        ops.call(rt, verb, {arg2});
+        return;
+      }
     }
     throw Error("unknown syntax");
   }

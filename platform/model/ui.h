@@ -52,6 +52,15 @@ inline FileChoice splitPath(const std::string& path) {
   return FileChoice{path.substr(0, slash + 1), path.substr(slash + 1)};
 }
 
+// A sound for the default audio output: one channel, samples -1..1.
+struct AudioClip {
+  std::vector<float> samples;
+  int sampleRate = 48000;
+};
+
+// Why a sound is not heard where there is nothing to hear it with.
+inline constexpr char kNoAudioOutput[] = "no audio output device was found: the sound cannot be played";
+
 // The dialog and process services every operation calls. Two implementations: real modal Qt
 // dialogs, and scripted answers for tests and automation.
 class Ui {
@@ -80,6 +89,10 @@ class Ui {
   virtual void beep() = 0;
   // One diagnostic line.
   virtual void console(const std::string& line) = 0;
+  // Starts the clip on the default audio output and returns at once (a clip still playing stops).
+  // Without an audio output device, and in runs that have none (scripted, batch), nothing plays and
+  // the reason comes back.
+  virtual std::optional<std::string> play(const AudioClip&) { return std::string(kNoAudioOutput); }
   // Width and height of the screen in pixels, for centring windows.
   virtual std::pair<int, int> screenSize() const { return {1280, 1024}; }
 };

@@ -1,9 +1,16 @@
 #include "platform/qt/qt_ui.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <iostream>
 
 #include <QApplication>
+#include <QAudioDevice>
+#include <QAudioFormat>
+#include <QAudioSink>
+#include <QBuffer>
+#include <QMediaDevices>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QEventLoop>
@@ -58,6 +65,7 @@ QtUi::QtUi() {
 }
 
 QtUi::~QtUi() {
+  stopPlaying();
   installRecentCases(nullptr);
   delete progress_.data();
 }
@@ -282,6 +290,43 @@ std::pair<int, int> QtUi::screenSize() const {
   const QScreen* screen = QGuiApplication::primaryScreen();
   if (!screen) return {1280, 1024};
   return {screen->geometry().width(), screen->geometry().height()};
+}
+
+void QtUi::stopPlaying() {
+  if (sink_) sink_->stop();
+  sink_.reset();
+  playingBuffer_.reset();
+  playing_.clear();
+}
+
+std::optional<std::string> QtUi::play(const AudioClip& clip) {
+  stopPlaying();
+  const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+  if (device.isNull()) return std::string(kNoAudioOutput);
+  QAudioFormat format;
+  format.setSampleRate(clip.sampleRate);
+  format.setChannelCount(1);
+  format.setSampleFormat(QAudioFormat::Float);
+  if (device.isFormatSupported(format)) {
+    playing_ = QByteArray(reinterpret_cast<const char*>(clip.samples.data()),
+                          static_cast<qsizetype>(clip.samples.size() * sizeof(float)));
+  } else {
+    // Every output takes 16-bit samples.
+    format.setSampleFormat(QAudioFormat::Int16);
+    playing_.resize(static_cast<qsizetype>(clip.samples.size() * sizeof(std::int16_t)));
+    auto* out = reinterpret_cast<std::int16_t*>(playing_.data());
+    for (std::size_t i = 0; i < clip.samples.size(); ++i)
+      out[i] = static_cast<std::int16_t>(std::lround(std::clamp(clip.samples[i], -1.0f, 1.0f) * 32767));
+  }
+  playingBuffer_ = std::make_unique<QBuffer>(&playing_);
+  playingBuffer_->open(QIODevice::ReadOnly);
+  sink_ = std::make_unique<QAudioSink>(device, format);
+  sink_->start(playingBuffer_.get());
+  if (sink_->error() != QAudio::NoError) {
+    stopPlaying();
+    return std::string("the audio output refused the sound: nothing is played");
+  }
+  return std::nullopt;
 }
 
 }  // namespace velmora::platform::qt

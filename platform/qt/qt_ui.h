@@ -5,11 +5,14 @@
 #include <memory>
 #include <string>
 
+#include <QByteArray>
 #include <QPointer>
 
 #include "platform/qt/settings_recent_cases.h"
 #include "platform/model/ui.h"
 
+class QAudioSink;
+class QBuffer;
 class QProgressDialog;
 
 namespace velmora::platform::qt {
@@ -36,8 +39,11 @@ class QtUi : public platform::Ui {
   void beep() override;
   void console(const std::string& line) override;
   std::pair<int, int> screenSize() const override;
+  // On the default audio output through Qt Multimedia; none there: kNoAudioOutput.
+  std::optional<std::string> play(const AudioClip& clip) override;
 
  private:
+  void stopPlaying();
   void drawProgress();
 
   SettingsRecentCases recentCases_;  // installed while this front end lives
@@ -49,6 +55,10 @@ class QtUi : public platform::Ui {
   double progressFraction_ = 0;
   std::chrono::steady_clock::time_point progressOpened_, progressDrawn_;
   QPointer<QProgressDialog> progress_;
+  // The clip playing: its bytes, the device reading them and the output.
+  QByteArray playing_;
+  std::unique_ptr<QBuffer> playingBuffer_;
+  std::unique_ptr<QAudioSink> sink_;
 };
 
 // A file filter such as "*.jpg;*.bmp;*.ps" as a Qt filter: "Files (*.jpg *.bmp *.ps);;All files (*)".

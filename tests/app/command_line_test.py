@@ -18,6 +18,7 @@ import tempfile
 import threading
 import time
 import unittest
+import wave
 
 VELMORA, FIXTURES = sys.argv[1], sys.argv[2]
 CASES = ["l-room.ac", "curved-room.ac", "default-room-z20.ac"]
@@ -161,6 +162,20 @@ class BatchRuns(unittest.TestCase):
                 self.assertFalse(os.path.exists(csv_out), words)
 
 
+def write_click(path, rate, seconds):
+    """A dry click (one full-scale sample after 10 ms, then silence) in 16-bit WAV by Python's wave
+    module; its length in frames."""
+    frames = int(rate * seconds)
+    samples = bytearray(2 * frames)
+    samples[2 * (rate // 100):2 * (rate // 100) + 2] = (32767).to_bytes(2, "little", signed=True)
+    with wave.open(path, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(rate)
+        w.writeframes(bytes(samples))
+    return frames
+
+
 def read_only(path, text="old"):
     with open(path, "w") as f:
         f.write(text)
@@ -215,6 +230,8 @@ class Outputs(unittest.TestCase):
                 case_bytes = f.read()
             out = os.path.join(d, "out")
             map_start, polar_start = "# case hall; x y in m;", "# case hall; source (2 2) m;"
+            dry = os.path.join(elsewhere, "click.wav")
+            dry_frames = write_click(dry, 44100, 0.5)
 
             def text_of(name):
                 with open(os.path.join(out, name), encoding="utf-8") as f:
@@ -271,6 +288,30 @@ class Outputs(unittest.TestCase):
                  ["--csv", "out/stdout.csv"], 0, None, ["stdout.csv"],
                  lambda r, ctx: (self.assertTrue(r.stdout.startswith(map_start), r.stdout[:80]),
                                  self.assertTrue(os.path.islink(os.path.join(out, "stdout.csv"))))),
+                ("a response and an auralisation, read back by sox and Python", None,
+                 ["--ir", "out/r.wav", "--auralise", dry, "out/a.wav"], 0, None, ["a.wav", "r.wav"],
+                 lambda r, ctx: self.check_sounds(os.path.join(out, "r.wav"), os.path.join(out, "a.wav"),
+                                                  dry_frames * 48000 // 44100)),
+                ("a response over the case file by a link", lambda: link("case.wav", "../hall.ac"),
+                 ["--ir", "out/case.wav"], 2, "--ir 'out/case.wav' would replace the case file", ["case.wav"], None),
+                ("a response and an auralisation in one file", None,
+                 ["--ir", "out/a.wav", "--auralise", dry, "out/a.wav"], 2,
+                 "--ir and --auralise name the same file 'out/a.wav'", [], None),
+                ("an auralisation over the report", None,
+                 ["--report", "out/a.pdf", "--auralise", dry, "out/a.pdf"], 2,
+                 "--auralise writes a WAV file, whose name ends in .wav, not 'out/a.pdf'", [], None),
+                ("a read-only response", lambda: read_only(os.path.join(out, "ro.wav")), ["--ir", "out/ro.wav"],
+                 1, "cannot write file out/ro.wav: Permission denied", ["ro.wav"],
+                 lambda r, ctx: self.assertEqual(text_of("ro.wav"), "old")),
+                ("a dry sound that is missing writes nothing", None,
+                 ["--ir", "out/r.wav", "--auralise", "nope.wav", "out/a.wav"], 1,
+                 "velmora batch: hall.ac: cannot read file nope.wav: No such file or directory", [], None),
+                ("a dry sound that is no sound writes nothing", None,
+                 ["--csv", "out/m.csv", "--auralise", "hall.ac", "out/a.wav"], 1,
+                 "cannot read file hall.ac: not a sound file (", [], None),
+                ("a FIFO gets the auralisation", lambda: FifoReader(os.path.join(out, "fifo.wav")),
+                 ["--auralise", dry, "out/fifo.wav", "--ir", "out/r.wav"], 0, None, ["fifo.wav", "r.wav"],
+                 lambda r, reader: self.assertEqual(reader.received()[:4], b"RIFF")),
                 ("a quoted word is cut", None, ["--source", "1;" + "9" * 100000], 2,
                  "--source needs X,Y in metres (such as 3.5,-2), not '1;" + "9" * 78 + "...'", [], None),
                 ("the window's map export over a read-only file", lambda: read_only(os.path.join(out, "ro.csv")),
@@ -317,6 +358,27 @@ class Outputs(unittest.TestCase):
                     self.assertEqual(listing(d), ["hall.ac", "out"])
                     with open(hall, "rb") as f:
                         self.assertEqual(f.read(), case_bytes)
+
+    def check_sounds(self, response, auralised, dry_frames):
+        """Both files as soxi and Python's wave module read them: 48 kHz, one channel, 24 bits, the
+        auralisation as long as the dry sound and the response together, both peaking at -1 dBFS."""
+        lengths = {}
+        for path in (response, auralised):
+            info = tool("soxi", path)
+            self.assertEqual(info.returncode, 0, info.stderr)
+            self.assertRegex(info.stdout, r"Sample Rate\s*: 48000")
+            self.assertRegex(info.stdout, r"Channels\s*: 1")
+            self.assertRegex(info.stdout, r"Precision\s*: 24-bit")
+            with wave.open(path) as w:
+                self.assertEqual((w.getframerate(), w.getnchannels(), w.getsampwidth()), (48000, 1, 3))
+                lengths[path] = w.getnframes()
+                frames = w.readframes(w.getnframes())
+            self.assertEqual(int(tool("soxi", "-s", path).stdout), lengths[path])
+            peak = max(abs(int.from_bytes(frames[i:i + 3], "little", signed=True))
+                       for i in range(0, len(frames), 3)) / 2 ** 23
+            self.assertAlmostEqual(peak, 10 ** (-1 / 20), delta=1e-4)
+        self.assertGreater(lengths[response], 48000 // 10)
+        self.assertEqual(lengths[auralised], dry_frames + lengths[response] - 1)
 
     def test_a_run_killed_halfway_leaves_no_output_and_no_temporary_file(self):
         # The map goes to a FIFO that nobody reads: the run waits there with every other file complete

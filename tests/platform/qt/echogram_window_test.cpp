@@ -35,14 +35,17 @@ class EchogramWindowQtTest : public test_support::MainWindowFixture<> {
   }
   void TearDown() override { frontEnd.reset(); }
 
+  // The window's size in pixels (the arrivals' plot and the response's decay beside it).
+  double width() const { return rt.graphics().at(echogram).numbers("position").at(2); }
+  double height() const { return rt.graphics().at(echogram).numbers("position").at(3); }
   QPointF pixel(double x, double y) {
-    const auto m = platform::axesMapping(rt.graphics(), axes, 560, 420);
+    const auto m = platform::axesMapping(rt.graphics(), axes, width(), height());
     return {m.toPixelX(x), m.toPixelY(y)};
   }
   QColor colourAt(const QImage& image, double x, double y) {
     const QPointF p = pixel(x, y);
-    return image.pixelColor(static_cast<int>(p.x() * image.width() / 560),
-                            static_cast<int>(p.y() * image.height() / 420));
+    return image.pixelColor(static_cast<int>(p.x() * image.width() / width()),
+                            static_cast<int>(p.y() * image.height() / height()));
   }
 
   std::unique_ptr<platform::qt::QtFrontEnd> frontEnd;

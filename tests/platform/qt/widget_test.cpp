@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QAudioDevice>
+#include <QMediaDevices>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -494,6 +496,30 @@ TEST(QtUiFilter, FilterListsBecomeQtFilters) {
             "Files (*.jpg *.bmp *.ps *.hpg *.tif);;All files (*)");
   EXPECT_EQ(qtFileFilter("*.ac"), "Files (*.ac);;All files (*)");
   EXPECT_EQ(qtFileFilter(""), "All files (*)");
+}
+
+}  // namespace
+}  // namespace velmora::platform::qt
+
+namespace velmora::platform::qt {
+namespace {
+
+// Playback says why when there is no audio output (a headless test machine), and starts otherwise
+// (a null sink or a sound card), returning at once either way.
+TEST(QtUiPlayback, NoDeviceGivesTheMessageAndADeviceTakesTheSound) {
+  test_support::qtApplication();
+  QtUi ui;
+  AudioClip clip;
+  clip.samples.assign(4800, 0.0f);
+  clip.samples[100] = 0.5f;
+  const auto why = ui.play(clip);
+  if (QMediaDevices::defaultAudioOutput().isNull()) {
+    ASSERT_TRUE(why);
+    EXPECT_EQ(*why, kNoAudioOutput);
+  } else {
+    EXPECT_FALSE(why) << *why;
+  }
+  EXPECT_EQ(ui.play(clip), why);  // a second clip replaces the first
 }
 
 }  // namespace

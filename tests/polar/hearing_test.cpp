@@ -1,0 +1,152 @@
+// The response at the receptor of real rooms: its decay against the room's reverberation time, its
+// early part against the echogram's arrivals; and the echogram's sound driven from the window with no
+// audio device (scripted), its dry sounds and its WAV exports.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "document/room_acoustics.h"
+#include "platform/files/audio_file.h"
+#include "polar/echogram.h"
+#include "polar/echogram_response.h"
+#include "support/hand_rooms.h"
+#include "support/main_window.h"
+
+namespace velmora::polar {
+namespace {
+
+using platform::Handle;
+using platform::ScriptedAnswer;
+using platform::Value;
+using shell::velmoracopy;
+
+class HearingTest : public test_support::MainWindowFixture<> {
+ protected:
+  HearingTest() { fig = openMainWindow(); }
+  platform::Graphics& g() { return rt.graphics(); }
+  void setRoom(const std::vector<double>& xw, const std::vector<double>& yw, double alpha, double xso, double yso,
+               double xre, double yre, int order) {
+    document::CaseDescription d =
+        test_support::describe(xw, yw, std::vector<double>(xw.size(), alpha), xso, yso, xre, yre, 100);
+    d.order = order;
+    velmoracopy(rt, ops, {Value("update"), d.toValue()});
+  }
+  Handle echogramWindow() {
+    velmoracopy(rt, ops, {Value("echogram")});
+    return g().currentFigure();
+  }
+  const EchogramRecord& record(Handle w) { return *g().at(w).userdataAs<EchogramRecord>(); }
+  Handle one(Handle parent, const char* tag) { return g().findobj(parent, tag).at(0); }
+};
+
+struct Room {
+  const char* name;
+  std::vector<double> xw, yw;
+  double alpha;  // percent, every wall
+  double xso, yso, xre, yre;
+};
+
+// The decay of the response, broadband (the walls absorb alike in every band), gives back the room's
+// Eyring time; its part up to the transition holds exactly the energy of the arrivals heard there.
+TEST_F(HearingTest, DecayGivesBackTheReverberationTimeAndTheEarlyPartTheArrivals) {
+  const std::vector<Room> rooms = {
+      {"shoebox 12 x 8 m", {0, 12, 12, 0}, {0, 0, 8, 8}, 15, 2, 2, 10, 6.5},
+      {"L room", {0, 10, 10, 5, 5, 0}, {0, 0, 10, 10, 5, 5}, 10, 2, 2, 8, 3},
+  };
+  for (const Room& room : rooms) {
+    SCOPED_TRACE(room.name);
+    setRoom(room.xw, room.yw, room.alpha, room.xso, room.yso, room.xre, room.yre, 4);
+    const PolarInputs in = readPolarInputs(rt, fig);
+    const PolarComputation computed = computePolarLevels(in);
+    ASSERT_FALSE(computed.refusal);
+    const EchogramFigures figures = echogramFigures(computed.levels, in.order);
+    const document::RoomAcoustics acoustics = document::roomAcoustics(rt, fig);
+    const hearing::ResponseInputs heard = responseInputs(in, figures, acoustics);
+    const hearing::ImpulseResponse ir = hearing::impulseResponse(heard);
+
+    const double eyring = acoustics.reverberation.eyring[0];
+    const hearing::DecayFigures decay = hearing::decayFigures(ir.samples, ir.sampleRate);
+    ASSERT_TRUE(decay.t20 && decay.t30);
+    EXPECT_NEAR(*decay.t20 / eyring, 1, 0.05) << *decay.t20 << " s against " << eyring << " s";
+    EXPECT_NEAR(*decay.t30 / eyring, 1, 0.05) << *decay.t30 << " s against " << eyring << " s";
+
+    double arrivals = 0, early = 0;
+    for (const Arrival& a : figures.arrivals) {
+      const double t = heard.directSeconds + a.delayMs / 1000;
+      if (!a.blocked && std::llround(t * ir.sampleRate) < static_cast<long long>(ir.earlyEnd)) arrivals += a.energy;
+    }
+    for (std::size_t i = 0; i < ir.earlyEnd; ++i) early += ir.samples[i] * ir.samples[i];
+    EXPECT_GT(figures.arrivals.size(), 20u);
+    EXPECT_GT(arrivals, 0);
+    EXPECT_NEAR(early / arrivals, 1, 1e-12);
+
+    // The window shows the same response.
+    const Handle w = echogramWindow();
+    EXPECT_DOUBLE_EQ(*record(w).decay.t30, *decay.t30);
+    EXPECT_EQ(g().findobj(w, tags::kEchogramDecay).size(), 1u);
+  }
+}
+
+// "listen" with no audio device: the message, and nothing else changes. The exports write WAV files
+// that read back; a dry sound that is no sound is refused and the choice stays.
+TEST_F(HearingTest, ListenWithoutADeviceDrySoundsAndExports) {
+  const Handle w = echogramWindow();
+  const Value before = record(w).toValue();
+  const std::size_t objects = g().findobj(w, "").size();
+  const std::size_t shown = ui.shown().size();
+  rt.click(one(w, tags::kEchogramListen));
+  ASSERT_EQ(ui.shown().size(), shown + 1);
+  EXPECT_EQ(ui.shown().back().kind, "message");
+  EXPECT_EQ(ui.shown().back().title, "Listen");
+  EXPECT_EQ(ui.shown().back().text, platform::kNoAudioOutput);
+  EXPECT_EQ(record(w).toValue(), before);
+  EXPECT_EQ(g().findobj(w, "").size(), objects);
+
+  const std::string response = (std::filesystem::current_path() / "response.wav").string();
+  ui.push(ScriptedAnswer::chosenFile(response));
+  rt.click(one(w, tags::kEchogramExportResponse));
+  const platform::Sound ir = platform::readSound(response);
+  EXPECT_EQ(ir.sampleRate, 48000);
+  double peak = 0;
+  for (double s : ir.samples) peak = std::max(peak, std::abs(s));
+  EXPECT_NEAR(peak, std::pow(10, -1.0 / 20), 1e-6);
+
+  // The spoken phrase (22050 Hz FLAC inside the program) heard: its 3.73 s at 48 kHz and the response.
+  const Handle dry = one(w, tags::kEchogramDry);
+  g().setNumber(dry, "value", 2);
+  rt.click(dry);
+  EXPECT_EQ(record(w).dryChoice, 2);
+  const std::string heard = (std::filesystem::current_path() / "heard.wav").string();
+  velmoracopy(rt, ops, {Value("echogramexportauralisation"), Value(heard)});
+  EXPECT_EQ(platform::readSound(heard).samples.size(),
+            static_cast<std::size_t>(std::llround(82261 * 48000.0 / 22050)) + ir.samples.size() - 1);
+
+  // "open dry sound...": a text file is refused and the phrase stays; a WAV file becomes the fourth choice.
+  std::ofstream("notes.wav") << "not a sound";
+  g().setNumber(dry, "value", 3);
+  ui.push(ScriptedAnswer::chosenFile((std::filesystem::current_path() / "notes.wav").string()));
+  rt.click(dry);
+  EXPECT_EQ(ui.shown().back().kind, "error");
+  EXPECT_EQ(ui.shown().back().text.rfind("cannot read file ", 0), 0u) << ui.shown().back().text;
+  EXPECT_EQ(record(w).dryChoice, 2);
+  EXPECT_EQ(g().at(dry).number("value"), 2);
+  g().setNumber(dry, "value", 3);
+  ui.push(ScriptedAnswer::chosenFile(response));
+  rt.click(dry);
+  EXPECT_EQ(record(w).dryChoice, 4);
+  EXPECT_EQ(record(w).dryPath, response);
+  EXPECT_EQ(g().at(dry).text("string"), "click|speech|open dry sound...|response.wav");
+  // The choice outlives a redraw (the receptor moved).
+  g().setRow(obj(tags::kReceptor), "xdata", {9});
+  velmoracopy(rt, ops, {Value("select")});
+  ASSERT_EQ(record(w).xre, 9);
+  EXPECT_EQ(record(w).dryChoice, 4);
+  EXPECT_EQ(g().at(one(w, tags::kEchogramDry)).number("value"), 4);
+}
+
+}  // namespace
+}  // namespace velmora::polar
