@@ -8,6 +8,7 @@
 #include "platform/files/audio_file.h"
 #include "platform/model/error.h"
 #include "polar/echogram.h"
+#include "polar/window_parts.h"
 #include "polar/echogram_response.h"
 #include "polar/speech_sample.h"
 
@@ -50,18 +51,6 @@ platform::Sound drySound(const EchogramRecord& rec) {
 std::vector<double> auralised(const Runtime& rt, const EchogramRecord& rec) {
   const platform::Sound dry = drySound(rec);
   return hearing::auralise(dry.mono(), dry.sampleRate, responseOf(rt, rec));
-}
-
-std::optional<std::string> chosenFile(Runtime& rt, const std::optional<std::string>& path, const char* title,
-                                      const char* name) {
-  if (path) return path;
-  platform::FileDialog dialog;
-  dialog.filter = "*.wav";
-  dialog.title = title;
-  dialog.defaultName = name;
-  const auto choice = rt.ui().saveFile(dialog);
-  if (!choice) return std::nullopt;
-  return choice->path();
 }
 
 }  // namespace
@@ -111,7 +100,7 @@ void echogramexportresponse(Runtime& rt, const std::optional<std::string>& path)
   const EchogramRecord* rec = recordOfCall(rt);
   if (rec == nullptr) return;
   const hearing::ImpulseResponse ir = responseOf(rt, *rec);
-  const auto file = chosenFile(rt, path, "Export impulse response", "response.wav");
+  const auto file = savePath(rt, path, "*.wav", "Export impulse response", "response.wav");
   if (file) platform::writeWav(*file, hearing::normalised(ir.samples), ir.sampleRate);
 }
 
@@ -119,7 +108,7 @@ void echogramexportauralisation(Runtime& rt, const std::optional<std::string>& p
   const EchogramRecord* rec = recordOfCall(rt);
   if (rec == nullptr) return;
   const std::vector<double> heard = auralised(rt, *rec);
-  const auto file = chosenFile(rt, path, "Export auralisation", "auralisation.wav");
+  const auto file = savePath(rt, path, "*.wav", "Export auralisation", "auralisation.wav");
   if (file) platform::writeWav(*file, heard, hearing::kSampleRate);
 }
 

@@ -9,10 +9,11 @@
 #include "document/window.h"
 #include "platform/model/error.h"
 #include "platform/model/numbers.h"
-#include "platform/files/output_file.h"
+#include "platform/files/csv.h"
 #include "polar/arrivals_csv.h"
 #include "polar/echogram.h"
 #include "polar/echogram_response.h"
+#include "polar/window_parts.h"
 
 namespace velmora::polar {
 
@@ -103,36 +104,12 @@ std::string arrivalText(const Arrival& a) {
 }
 
 Handle makeWindow(Runtime& rt) {
-  Graphics& g = rt.graphics();
-  const Handle fig = g.create(ObjectType::Figure, platform::kRoot);
-  const auto [screenWidth, screenHeight] = rt.ui().screenSize();
-  document::setProperties(
-      g, fig,
-      {{"tag", kEchogramTag},
-       {"interruptible", "off"},
-       {"color", "w"},
-       {"menubar", "none"},
-       {"numbertitle", "off"},
-       {"name", "VELMORA - Echogram"},
-       {"position", Value::row({std::floor((screenWidth - kWindowWidth) / 2),
-                                std::floor((screenHeight - kHeight) / 2), kWindowWidth, kHeight})},
-       {"resize", "off"},
-       {"paperunits", "points"},
-       {"paperposition", Value::row({0, 0, kWindowWidth * 0.72, kHeight * 0.72})}});
-  document::setControlDefaults(g, fig);
-  return fig;
+  return makeFixedWindow(rt, kEchogramTag, "VELMORA - Echogram", kWindowWidth, kHeight);
 }
 
 Handle text(Graphics& g, Handle axes, const std::string& s, double x, double y, const char* units,
             const char* halign, const char* valign, double size, const char* tag = "") {
-  return createObject(g, ObjectType::Text, axes,
-                      {{"units", units},
-                       {"position", Value::row({x, y})},
-                       {"string", s},
-                       {"fontsize", size},
-                       {"horizontalalignment", halign},
-                       {"verticalalignment", valign},
-                       {"tag", tag}});
+  return placeText(g, axes, Value(s), x, y, units, halign, valign, size, tag);
 }
 
 std::string seconds(const std::optional<double>& t) {
@@ -192,15 +169,7 @@ void draw(Runtime& rt, Handle fig, const EchogramRecord& rec) {
   // The response's controls and decay first: a search for the window's newest objects finds what it
   // always found (the arrivals' plot and its buttons).
   const auto button = [&](double x, double width, const char* label, const char* tip, const char* tag,
-                          const char* callback) {
-    createObject(g, ObjectType::UiControl, fig,
-                 {{"style", "pushbutton"},
-                  {"position", Value::row({x, 1, width, 20})},
-                  {"string", label},
-                  {"tooltipstring", tip},
-                  {"tag", tag},
-                  {"callback", callback}});
-  };
+                          const char* callback) { bottomButton(g, fig, x, width, label, tip, tag, callback); };
   button(96, 45, "listen", "Play the dry sound as the receptor hears it", tags::kEchogramListen,
          "velmoracopy('echogramlisten')");
   std::string dry = "click|speech|open dry sound...";
@@ -465,21 +434,9 @@ void echogramexport(Runtime& rt, const std::optional<std::string>& path) {
     throw Error("the main window of this echogram is closed: nothing to export");
   }
   const std::string csv = arrivalsCsv(rt, mainWindow);
-  std::string file;
-  if (path) {
-    file = *path;
-  } else {
-    platform::FileDialog dialog;
-    dialog.filter = "*.csv";
-    dialog.title = "Export echogram arrivals";
-    dialog.defaultName = "arrivals.csv";
-    const auto choice = rt.ui().saveFile(dialog);
-    if (!choice) return;
-    file = choice->folder + choice->file;
-  }
-  platform::OutputFile out(file);
-  out.write(std::span(reinterpret_cast<const std::uint8_t*>(csv.data()), csv.size()));
-  out.commit();
+  const auto file = savePath(rt, path, "*.csv", "Export echogram arrivals", "arrivals.csv");
+  if (!file) return;
+  platform::writeTextFile(*file, csv);
 }
 
 }  // namespace velmora::polar

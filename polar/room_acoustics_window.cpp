@@ -14,6 +14,7 @@
 #include "platform/model/error.h"
 #include "platform/model/numbers.h"
 #include "polar/room_acoustics.h"
+#include "polar/window_parts.h"
 
 namespace velmora::polar {
 
@@ -92,47 +93,17 @@ std::string surfaceText(const char* what, const std::optional<SurfaceMaterial>& 
 }
 
 Handle makeWindow(Runtime& rt) {
-  Graphics& g = rt.graphics();
-  const Handle fig = g.create(ObjectType::Figure, platform::kRoot);
-  const auto [screenWidth, screenHeight] = rt.ui().screenSize();
-  document::setProperties(
-      g, fig,
-      {{"tag", tags::kRoomAcousticsWindow},
-       {"interruptible", "off"},
-       {"color", "w"},
-       {"menubar", "none"},
-       {"numbertitle", "off"},
-       {"name", "VELMORA - Room acoustics"},
-       {"position", Value::row({std::floor((screenWidth - kWidth) / 2),
-                                std::floor((screenHeight - kHeight) / 2), kWidth, kHeight})},
-       {"resize", "off"},
-       {"paperunits", "points"},
-       {"paperposition", Value::row({0, 0, 432, 360})}});
-  document::setControlDefaults(g, fig);
-  return fig;
+  return makeFixedWindow(rt, tags::kRoomAcousticsWindow, "VELMORA - Room acoustics", kWidth, kHeight);
 }
 
 Handle text(Graphics& g, Handle axes, const Value& s, double x, double y, const char* halign,
             const char* valign, double size, const char* tag = "") {
-  return createObject(g, ObjectType::Text, axes,
-                      {{"units", "normalized"},
-                       {"position", Value::row({x, y})},
-                       {"string", s},
-                       {"fontsize", size},
-                       {"horizontalalignment", halign},
-                       {"verticalalignment", valign},
-                       {"tag", tag}});
+  return placeText(g, axes, s, x, y, "normalized", halign, valign, size, tag);
 }
 
 void button(Graphics& g, Handle fig, double x, double width, const char* label, const char* tip,
             const char* tag, const char* verb) {
-  createObject(g, ObjectType::UiControl, fig,
-               {{"style", "pushbutton"},
-                {"position", Value::row({x, 1, width, 20})},
-                {"string", label},
-                {"tooltipstring", tip},
-                {"tag", tag},
-                {"callback", std::string("velmoracopy('") + verb + "')"}});
+  bottomButton(g, fig, x, width, label, tip, tag, std::string("velmoracopy('") + verb + "')");
 }
 
 void draw(Runtime& rt, Handle fig, RoomAcousticsRecord rec) {
@@ -403,19 +374,9 @@ void roomacousticsexport(Runtime& rt, const std::optional<std::string>& path) {
   const Handle main = targetMainWindow(rt);
   const RoomAcoustics room = document::roomAcoustics(rt, main);
   const std::string csv = roomAcousticsCsv(room, document::viewCase(rt, main).name);
-  std::string file;
-  if (path) {
-    file = *path;
-  } else {
-    platform::FileDialog dialog;
-    dialog.filter = "*.csv";
-    dialog.title = "Export room acoustics";
-    dialog.defaultName = "room-acoustics.csv";
-    const auto choice = rt.ui().saveFile(dialog);
-    if (!choice) return;
-    file = choice->folder + choice->file;
-  }
-  platform::writeTextFile(file, csv);
+  const auto file = savePath(rt, path, "*.csv", "Export room acoustics", "room-acoustics.csv");
+  if (!file) return;
+  platform::writeTextFile(*file, csv);
 }
 
 void registerRoomAcousticsOperations(document::Operations& ops) {
