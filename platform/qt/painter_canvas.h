@@ -34,8 +34,8 @@ class PainterCanvas : public Canvas {
 
  private:
   QFont qfont(const Font& font) const;
-  template <class PointOf, class Add>
-  void rasterise(std::size_t count, PointOf point, Add add);
+  template <class PointOf, class Make, class Add>
+  void rasterise(std::size_t count, PointOf point, Make make, Add add);
   bool lettersApart_ = false;
   QPainter& painter_;
   double width_, height_;
