@@ -300,6 +300,14 @@ class TableRaster {
   std::vector<QRgb> colours_;
 };
 
+bool sameStroke(const Stroke& a, const Stroke& b) {
+  return a.color == b.color && a.width == b.width && a.style == b.style;
+}
+
+bool sameRect(const PixelRect& a, const PixelRect& b) {
+  return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+}
+
 }  // namespace
 
 PainterCanvas::PainterCanvas(QPainter& painter, double width, double height)
@@ -308,18 +316,32 @@ PainterCanvas::PainterCanvas(QPainter& painter, double width, double height)
   painter_.setRenderHint(QPainter::TextAntialiasing, true);
 }
 
+void PainterCanvas::usePen(const std::optional<Stroke>& stroke) {
+  if (pen_ && pen_->has_value() == stroke.has_value() && (!stroke || sameStroke(**pen_, *stroke))) return;
+  painter_.setPen(stroke ? qpen(*stroke) : QPen(Qt::NoPen));
+  pen_ = stroke;
+}
+
+void PainterCanvas::useBrush(const std::optional<Rgb>& fill) {
+  if (brush_ && *brush_ == fill) return;
+  painter_.setBrush(fill ? QBrush(qcolor(*fill)) : QBrush(Qt::NoBrush));
+  brush_ = fill;
+}
+
 void PainterCanvas::setClip(const std::optional<PixelRect>& rect) {
+  if (clip_ && clip_->has_value() == rect.has_value() && (!rect || sameRect(**clip_, *rect))) return;
   if (rect) {
     painter_.setClipRect(QRectF(rect->x, rect->y, rect->width, rect->height));
   } else {
     painter_.setClipping(false);
   }
+  clip_ = rect;
 }
 
 void PainterCanvas::polyline(std::span<const Point> points, const Stroke& stroke) {
   if (points.size() < 2) return;
-  painter_.setPen(qpen(stroke));
-  painter_.setBrush(Qt::NoBrush);
+  usePen(stroke);
+  useBrush(std::nullopt);
   QPolygonF poly = qpoly(points);
   // A thin horizontal or vertical segment sits on device pixel centres, so it stays one sharp pixel wide.
   const qreal dpr = painter_.device() ? painter_.device()->devicePixelRatioF() : 1.0;
@@ -341,8 +363,8 @@ void PainterCanvas::polyline(std::span<const Point> points, const Stroke& stroke
 void PainterCanvas::polygon(std::span<const Point> points, const std::optional<Rgb>& fill,
                             const std::optional<Stroke>& edge) {
   if (points.size() < 3) return;
-  painter_.setPen(edge ? qpen(*edge) : QPen(Qt::NoPen));
-  painter_.setBrush(fill ? QBrush(qcolor(*fill)) : QBrush(Qt::NoBrush));
+  usePen(edge);
+  useBrush(fill);
   painter_.drawPolygon(qpoly(points), Qt::WindingFill);
 }
 
@@ -413,7 +435,10 @@ void PainterCanvas::rasterise(std::size_t count, PointOf point, Make make, Add a
   painter_.restore();
 }
 
-QFont PainterCanvas::qfont(const Font& font) const {
+QFont PainterCanvas::qfont(const Font& font) {
+  if (font_ && font_->name == font.name && font_->size == font.size && font_->weight == font.weight &&
+      font_->italic == font.italic)
+    return qfont_;
   QFont f = font.name.empty() || font.name == "default" || font.name == "Default"
                 ? QFontDatabase::systemFont(QFontDatabase::GeneralFont)
                 : QFont(QString::fromStdString(font.name));
@@ -438,11 +463,16 @@ QFont PainterCanvas::qfont(const Font& font) const {
   f.setItalic(font.italic);
   // Qt shapes text without ligatures once any letter spacing is set; 1/64 pixel is its smallest step.
   if (lettersApart_) f.setLetterSpacing(QFont::AbsoluteSpacing, 1.0 / 64);
+  font_ = font;
+  qfont_ = f;
+  metrics_.reset();
   return f;
 }
 
 TextMetrics PainterCanvas::measureText(std::string_view utf8, const Font& font) {
-  const QFontMetricsF m(qfont(font), painter_.device());
+  const QFont f = qfont(font);
+  if (!metrics_) metrics_.emplace(f, painter_.device());
+  const QFontMetricsF& m = *metrics_;
   return {m.horizontalAdvance(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()))),
           m.ascent(), m.descent()};
 }
