@@ -199,7 +199,8 @@ class TableRaster {
     }
   }
 
-  void add(const QPointF p[3], const double position[3]) {
+  // `line[k]`, when given, is the line (two device points) the side from vertex k to the next lies on.
+  void add(const QPointF p[3], const double position[3], const std::optional<std::array<QPointF, 2>> line[3]) {
     double area = cross(p[0], p[1], p[2]);
     if (std::abs(area) < 1e-12) return;
     int o[3] = {0, 1, 2};
@@ -213,13 +214,22 @@ class TableRaster {
     const int minY = std::max(y0_, static_cast<int>(std::floor(std::min({a.y(), b.y(), d.y()}))));
     const int maxY = std::min(y0_ + h_ - 1, static_cast<int>(std::floor(std::max({a.y(), b.y(), d.y()}))));
     if (minX > maxX || minY > maxY) return;
-    const Edge e[3] = {edgeOf(b, d), edgeOf(d, a), edgeOf(a, b)};
-    // The position as an affine function of the device point.
+    // The side from vertex i to vertex j, on its given line when it has one, run the same way.
+    const auto side = [&](int i, int j) {
+      const auto& given = line[j == (i + 1) % 3 ? i : j];
+      if (!given) return edgeOf(p[i], p[j]);
+      const QPointF along = p[j] - p[i], l = (*given)[1] - (*given)[0];
+      return along.x() * l.x() + along.y() * l.y() >= 0 ? edgeOf((*given)[0], (*given)[1])
+                                                        : edgeOf((*given)[1], (*given)[0]);
+    };
+    const Edge e[3] = {side(o[1], o[2]), side(o[2], o[0]), side(o[0], o[1])};
+    // The position as an affine function of the device point, from the sides themselves.
+    const Edge own[3] = {edgeOf(b, d), edgeOf(d, a), edgeOf(a, b)};
     const double ta = position[o[0]], tb = position[o[1]], td = position[o[2]];
     const double scale = 1 / area;
-    const double tx = (ta * e[0].a + tb * e[1].a + td * e[2].a) * scale,
-                 ty = (ta * e[0].b + tb * e[1].b + td * e[2].b) * scale,
-                 tc = (ta * e[0].c + tb * e[1].c + td * e[2].c) * scale;
+    const double tx = (ta * own[0].a + tb * own[1].a + td * own[2].a) * scale,
+                 ty = (ta * own[0].b + tb * own[1].b + td * own[2].b) * scale,
+                 tc = (ta * own[0].c + tb * own[1].c + td * own[2].c) * scale;
     const QRgb* const colours = colours_.data();
     const int lastRow = static_cast<int>(colours_.size()) - 1;
     const double last = lastRow;
@@ -386,10 +396,20 @@ bool PainterCanvas::paintsTableTriangles() const {
 
 void PainterCanvas::tableTriangles(std::span<const TableTriangle> triangles, std::span<const Rgb> table) {
   if (table.empty()) return;
+  const QTransform toDevice = painter_.deviceTransform();
   rasterise(
       triangles.size(), [&](std::size_t i, int k) { return triangles[i].p[k]; },
       [&](int x0, int y0, int w, int h) { return TableRaster(x0, y0, w, h, table); },
-      [&](auto& raster, std::size_t i, const QPointF p[3]) { raster.add(p, triangles[i].position); });
+      [&](auto& raster, std::size_t i, const QPointF p[3]) {
+        std::optional<std::array<QPointF, 2>> line[3];
+        for (int k = 0; k < 3; ++k) {
+          if (const auto& given = triangles[i].line[k]) {
+            line[k] = std::array<QPointF, 2>{toDevice.map(QPointF((*given)[0].x, (*given)[0].y)),
+                                             toDevice.map(QPointF((*given)[1].x, (*given)[1].y))};
+          }
+        }
+        raster.add(p, triangles[i].position, line);
+      });
 }
 
 // Paints triangles as one image in device pixels, over the part of the device (and of the clip) they
