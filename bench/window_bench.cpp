@@ -67,65 +67,6 @@ CaseDescription circleRoom(int walls, int nsurface) {
   return d;
 }
 
-velmora::engine::CaseInputs engineInputs(const CaseDescription& d) {
-  velmora::engine::CaseInputs in;
-  in.walls = velmora::engine::wallsFromOutline(*d.xwall, *d.ywall);
-  in.alpha = *d.alpha;
-  in.xso = *d.xso;
-  in.yso = *d.yso;
-  const auto grid = velmora::engine::audiencegrid(*d.xaud, *d.yaud, *d.Nsurface);
-  in.xs = grid.xs;
-  in.ys = grid.ys;
-  return in;
-}
-
-// The engine's share: the chain alone on the same room, for the ratio; on one thread and on all.
-void BM_Circle360At50Engine(benchmark::State& state) {
-  const auto in = engineInputs(circleRoom(360, 50));
-  const auto threads = state.range(0) > 0 ? static_cast<std::size_t>(state.range(0))
-                                          : static_cast<std::size_t>(tbb::info::default_concurrency());
-  const tbb::global_control limit(tbb::global_control::max_allowed_parallelism, threads);
-  for (auto _ : state) {
-    const auto r = velmora::engine::computecase(in);
-    benchmark::DoNotOptimize(r.values.PT.data.data());
-  }
-}
-BENCHMARK(BM_Circle360At50Engine)
-    ->ArgName("threads")
-    ->Arg(1)
-    ->Arg(0)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-
-// `update` of the window with the whole room: walls, audience area, map, source and the chain.
-void BM_Circle360At50Update(benchmark::State& state) {
-  Window w;
-  const Value prop = circleRoom(360, 50).toValue();
-  for (auto _ : state) {
-    velmora::shell::velmoracopy(w.rt, w.ops, {Value("update"), prop});
-  }
-  state.counters["objects"] = static_cast<double>(
-      w.rt.graphics().findIf(velmora::platform::kRoot, [](const auto&) { return true; }).size());
-}
-BENCHMARK(BM_Circle360At50Update)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// The same in the program as its user has it: the window on screen (the offscreen platform), the
-// Qt dialogs and progress bar, and the events after the rebuild, painting included.
-void BM_Circle360At50UpdateOnScreen(benchmark::State& state) {
-  qtApplication();
-  Window w;
-  velmora::platform::qt::QtUi qtUi;
-  w.rt.setUi(qtUi);
-  velmora::platform::qt::QtFrontEnd frontEnd(w.rt);
-  QCoreApplication::processEvents();
-  const Value prop = circleRoom(360, 50).toValue();
-  for (auto _ : state) {
-    velmora::shell::velmoracopy(w.rt, w.ops, {Value("update"), prop});
-    QCoreApplication::processEvents();
-  }
-}
-BENCHMARK(BM_Circle360At50UpdateOnScreen)->Unit(benchmark::kMillisecond)->UseRealTime();
-
 CaseDescription room(std::vector<double> x, std::vector<double> y, double xso, double yso,
                      std::vector<double> xaud, std::vector<double> yaud, int nsurface) {
   CaseDescription d;
@@ -139,6 +80,103 @@ CaseDescription room(std::vector<double> x, std::vector<double> y, double xso, d
   d.Nsurface = nsurface;
   return d;
 }
+
+// A gear of 20 teeth (40 walls, 20 reflex vertices), the source off centre.
+CaseDescription gearRoom(int nsurface) {
+  auto [x, y] = velmora::bench::gearOutline(40, 10, 7);
+  return room(x, y, 2, 1, {-10, 10, 10, -10}, {-10, -10, 10, 10}, nsurface);
+}
+
+velmora::engine::CaseInputs engineInputs(const CaseDescription& d) {
+  velmora::engine::CaseInputs in;
+  in.walls = velmora::engine::wallsFromOutline(*d.xwall, *d.ywall);
+  in.alpha = *d.alpha;
+  in.xso = *d.xso;
+  in.yso = *d.yso;
+  const auto grid = velmora::engine::audiencegrid(*d.xaud, *d.yaud, *d.Nsurface);
+  in.xs = grid.xs;
+  in.ys = grid.ys;
+  return in;
+}
+
+// The engine's share: the chain alone on the same room, for the ratio; on one thread and on all.
+void engineChain(benchmark::State& state, const CaseDescription& d) {
+  const auto in = engineInputs(d);
+  const auto threads = state.range(0) > 0 ? static_cast<std::size_t>(state.range(0))
+                                          : static_cast<std::size_t>(tbb::info::default_concurrency());
+  const tbb::global_control limit(tbb::global_control::max_allowed_parallelism, threads);
+  for (auto _ : state) {
+    const auto r = velmora::engine::computecase(in);
+    benchmark::DoNotOptimize(r.values.PT.data.data());
+  }
+}
+
+void BM_Circle360At50Engine(benchmark::State& state) {
+  engineChain(state, circleRoom(360, 50));
+}
+BENCHMARK(BM_Circle360At50Engine)
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+void BM_Gear40At200Engine(benchmark::State& state) {
+  engineChain(state, gearRoom(200));
+}
+BENCHMARK(BM_Gear40At200Engine)
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// `update` of the window with the whole room: walls, audience area, map, source and the chain.
+void update(benchmark::State& state, const CaseDescription& d) {
+  Window w;
+  const Value prop = d.toValue();
+  for (auto _ : state) {
+    velmora::shell::velmoracopy(w.rt, w.ops, {Value("update"), prop});
+  }
+  state.counters["objects"] = static_cast<double>(
+      w.rt.graphics().findIf(velmora::platform::kRoot, [](const auto&) { return true; }).size());
+}
+
+void BM_Circle360At50Update(benchmark::State& state) {
+  update(state, circleRoom(360, 50));
+}
+BENCHMARK(BM_Circle360At50Update)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_Gear40At200Update(benchmark::State& state) {
+  update(state, gearRoom(200));
+}
+BENCHMARK(BM_Gear40At200Update)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same in the program as its user has it: the window on screen (the offscreen platform), the
+// Qt dialogs and progress bar, and the events after the rebuild, painting included.
+void updateOnScreen(benchmark::State& state, const CaseDescription& d) {
+  qtApplication();
+  Window w;
+  velmora::platform::qt::QtUi qtUi;
+  w.rt.setUi(qtUi);
+  velmora::platform::qt::QtFrontEnd frontEnd(w.rt);
+  QCoreApplication::processEvents();
+  const Value prop = d.toValue();
+  for (auto _ : state) {
+    velmora::shell::velmoracopy(w.rt, w.ops, {Value("update"), prop});
+    QCoreApplication::processEvents();
+  }
+}
+
+void BM_Circle360At50UpdateOnScreen(benchmark::State& state) {
+  updateOnScreen(state, circleRoom(360, 50));
+}
+BENCHMARK(BM_Circle360At50UpdateOnScreen)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_Gear40At200UpdateOnScreen(benchmark::State& state) {
+  updateOnScreen(state, gearRoom(200));
+}
+BENCHMARK(BM_Gear40At200UpdateOnScreen)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // One step of a live vertex drag: the motion (placement, snapshot) and the worker's chain, until the
 // result shows in the window (images, record, map colours). Wall-clock time: the chain runs on the

@@ -620,17 +620,31 @@ void FigureWindow::controlContextMenu(Handle control, const QPoint& localPos) {
 
 void FigureWindow::paintEvent(QPaintEvent*) {
   repaintAsked_ = false;
-  QPainter p(this);
   const Graphics& g = rt_.graphics();
   if (!g.exists(figure_)) return;
-  try {
-    p.setRenderHint(QPainter::Antialiasing);
-    PainterCanvas canvas(p, width(), height());
-    renderFigure(g, figure_, canvas);
-  } catch (const std::exception& e) {
-    if (!paintFailed_) rt_.console(std::string("drawing failed: ") + e.what());
-    paintFailed_ = true;
+  const qreal dpr = devicePixelRatioF();
+  const QSize pixels(static_cast<int>(std::ceil(width() * dpr)), static_cast<int>(std::ceil(height() * dpr)));
+  if (!drawingValid_ || drawing_.size() != pixels || drawing_.devicePixelRatio() != dpr) {
+    // Opaque, as the window is: text keeps the screen's own antialiasing.
+    drawing_ = QImage(pixels, QImage::Format_RGB32);
+    drawing_.setDevicePixelRatio(dpr);
+    // Texts measured and drawn at the window's resolution.
+    drawing_.setDotsPerMeterX(static_cast<int>(std::lround(logicalDpiX() / 0.0254)));
+    drawing_.setDotsPerMeterY(static_cast<int>(std::lround(logicalDpiY() / 0.0254)));
+    drawing_.fill(palette().color(QPalette::Window));
+    drawingValid_ = true;
+    QPainter p(&drawing_);
+    try {
+      p.setRenderHint(QPainter::Antialiasing);
+      PainterCanvas canvas(p, width(), height());
+      renderFigure(g, figure_, canvas);
+    } catch (const std::exception& e) {
+      if (!paintFailed_) rt_.console(std::string("drawing failed: ") + e.what());
+      paintFailed_ = true;
+    }
   }
+  QPainter p(this);
+  p.drawImage(QPointF(0, 0), drawing_);
 }
 
 QPointF FigureWindow::dataPoint(Handle axes, const QPointF& pos) const {

@@ -3,6 +3,7 @@
 #include <map>
 #include <string>
 
+#include <QImage>
 #include <QPointer>
 #include <QWidget>
 
@@ -31,8 +32,10 @@ class FigureWindow : public QWidget {
   // Creates (or re-creates, when its style changed) and updates the widget of a control.
   void syncControl(Handle control);
   void removeControl(Handle control);
-  // Asks for a repaint of the drawing once until it happens: a rebuild changes thousands of objects.
+  // The drawing no longer shows the model: it is drawn again at the next paint, which is asked for once
+  // until it happens (a rebuild changes thousands of objects).
   void requestRepaint() {
+    drawingValid_ = false;
     if (repaintAsked_) return;
     repaintAsked_ = true;
     update();
@@ -92,6 +95,10 @@ class FigureWindow : public QWidget {
   std::map<Handle, Control> controls_;
   bool syncing_ = false;
   bool paintFailed_ = false;
+  // The figure as last drawn, in device pixels: the widgets on it, a second paint of the same changes
+  // and an uncovered window show it again without drawing every object anew.
+  QImage drawing_;
+  bool drawingValid_ = false;
 };
 
 }  // namespace velmora::platform::qt

@@ -50,6 +50,38 @@ QPolygonF qpoly(std::span<const Point> pts) {
   return poly;
 }
 
+// Edge functions w = A x + B y + C, positive inside; the top-left rule decides points on an edge.
+struct Edge {
+  double a, b, c;
+  bool topLeft;
+  bool inside(double x, double y) const {
+    const double w = a * x + b * y + c;
+    return w > 0 || (w == 0 && topLeft);
+  }
+};
+
+double cross(const QPointF& a, const QPointF& b, const QPointF& c) {
+  return (b.x() - a.x()) * (c.y() - a.y()) - (b.y() - a.y()) * (c.x() - a.x());
+}
+
+bool topLeft(const QPointF& from, const QPointF& to) {
+  const double dy = to.y() - from.y();
+  return dy < 0 || (dy == 0 && to.x() > from.x());
+}
+
+// The edge from `from` to `to` of a triangle whose vertices run counter-clockwise in device space.
+// cross(from, to, q) = (to - from) x (q - from) is worked out from the endpoints in one fixed order: the
+// two triangles that share an edge then get exactly opposite values at every point, and no pixel centre
+// on it falls to neither.
+Edge edgeOf(const QPointF& from, const QPointF& to) {
+  const bool reversed = to.y() < from.y() || (to.y() == from.y() && to.x() < from.x());
+  const QPointF& p = reversed ? to : from;
+  const QPointF& q = reversed ? from : to;
+  const double dx = q.x() - p.x(), dy = q.y() - p.y();
+  const double sign = reversed ? -1.0 : 1.0;
+  return Edge{-dy * sign, dx * sign, (dy * p.x() - dx * p.y()) * sign, topLeft(from, to)};
+}
+
 // Rasterises shaded triangles into premultiplied RGBA with four samples per pixel. Edges shared by two
 // triangles belong to exactly one of them (top-left rule), so a mesh has no seams and no double cover.
 class ShadeRaster {
@@ -59,7 +91,7 @@ class ShadeRaster {
 
   // A triangle whose colour varies linearly between its vertices.
   void add(const QPointF p[3], const Rgb c[3]) {
-    cover<true>(p, [&](const int o[3], const Edge e[3], double inv) {
+    cover(p, [&](const int o[3], const Edge e[3], double inv) {
       const Rgb ca = c[o[0]], cb = c[o[1]], cd = c[o[2]];
       // Colour as an affine function of position, pre-scaled by the sample weight.
       const double rx = (ca.r * e[0].a + cb.r * e[1].a + cd.r * e[2].a) * inv,
@@ -73,29 +105,6 @@ class ShadeRaster {
                    bc = (ca.b * e[0].c + cb.b * e[1].c + cd.b * e[2].c) * inv;
       return [=](double x, double y) {
         return Rgb{rx * x + ry * y + rc, gx * x + gy * y + gc, bx * x + by * y + bc};
-      };
-    });
-  }
-
-  // A triangle whose colour-table position varies linearly between its vertices: each sample takes the
-  // colour of the table row its position falls in, as a band of that row shows it.
-  void add(const QPointF p[3], const double position[3], std::span<const Rgb> table) {
-    // A pixel takes the colour at its centre, as a table lookup per pixel shows a map: its cells are
-    // often smaller than a pixel, and four samples of each would cost four times as much.
-    cover<false>(p, [&](const int o[3], const Edge e[3], double inv) {
-      const double ta = position[o[0]], tb = position[o[1]], td = position[o[2]];
-      const double scale = 4 * inv;  // 1 / area: the position itself, not pre-scaled
-      const double tx = (ta * e[0].a + tb * e[1].a + td * e[2].a) * scale,
-                   ty = (ta * e[0].b + tb * e[1].b + td * e[2].b) * scale,
-                   tc = (ta * e[0].c + tb * e[1].c + td * e[2].c) * scale;
-      const double last = static_cast<double>(table.size() - 1);
-      return [=](double x, double y) {
-        // Whole positions (counts mapped directly) sit on a row's start: rounding inside the triangle must
-        // not drop them into the row below.
-        const double t = std::floor(tx * x + ty * y + tc + 1e-7);
-        // Beyond the table (or not a number, from positions too far apart to interpolate): an end row.
-        const Rgb& c = table[t >= last ? table.size() - 1 : t > 0 ? static_cast<std::size_t>(t) : 0];
-        return Rgb{0.25 * c.r, 0.25 * c.g, 0.25 * c.b};
       };
     });
   }
@@ -115,21 +124,10 @@ class ShadeRaster {
   }
 
  private:
-  // Edge functions w = A x + B y + C, positive inside; the top-left rule decides points on an edge.
-  struct Edge {
-    double a, b, c;
-    bool topLeft;
-    bool inside(double x, double y) const {
-      const double w = a * x + b * y + c;
-      return w > 0 || (w == 0 && topLeft);
-    }
-  };
-
   // Accumulates the samples of the pixels a triangle covers. `shader(o, e, inv)` is given the vertex
   // order (counter-clockwise in device space), the edge opposite each vertex and 1 / (4 area); it
   // returns the colour at a device point, pre-scaled by the weight of one of four samples.
-  // Without `kAntialiased`, a pixel belongs wholly to the triangle that holds its centre.
-  template <bool kAntialiased, class Shader>
+  template <class Shader>
   void cover(const QPointF p[3], Shader shader) {
     double area = cross(p[0], p[1], p[2]);
     if (std::abs(area) < 1e-12) return;
@@ -144,18 +142,7 @@ class ShadeRaster {
     const int minY = std::max(y0_, static_cast<int>(std::floor(std::min({a.y(), b.y(), d.y()}))));
     const int maxY = std::min(y0_ + h_ - 1, static_cast<int>(std::floor(std::max({a.y(), b.y(), d.y()}))));
     static constexpr double kSamples[4][2] = {{0.375, 0.125}, {0.875, 0.375}, {0.625, 0.875}, {0.125, 0.625}};
-    auto edge = [](const QPointF& from, const QPointF& to) {
-      // cross(from, to, q) = (to - from) x (q - from), worked out from the endpoints in one fixed order:
-      // the two triangles that share an edge then get exactly opposite values at every point, and no
-      // pixel centre on it falls to neither.
-      const bool reversed = to.y() < from.y() || (to.y() == from.y() && to.x() < from.x());
-      const QPointF& p = reversed ? to : from;
-      const QPointF& q = reversed ? from : to;
-      const double dx = q.x() - p.x(), dy = q.y() - p.y();
-      const double sign = reversed ? -1.0 : 1.0;
-      return Edge{-dy * sign, dx * sign, (dy * p.x() - dx * p.y()) * sign, topLeft(from, to)};
-    };
-    const Edge e[3] = {edge(b, d), edge(d, a), edge(a, b)};
+    const Edge e[3] = {edgeOf(b, d), edgeOf(d, a), edgeOf(a, b)};
     const auto colourAt = shader(o, e, 0.25 / area);
     // A colour pre-scaled for one sample, added with the weight of `samples` of the four.
     const auto put = [](float* px, const Rgb& c, double samples) {
@@ -181,10 +168,6 @@ class ShadeRaster {
           put(px, colourAt(cx, cy), 4);
           continue;
         }
-        if constexpr (!kAntialiased) {
-          if (e[0].inside(cx, cy) && e[1].inside(cx, cy) && e[2].inside(cx, cy)) put(px, colourAt(cx, cy), 4);
-          continue;
-        }
         for (const auto& s : kSamples) {
           const double qx = x + s[0], qy = y + s[1];
           if (e[0].inside(qx, qy) && e[1].inside(qx, qy) && e[2].inside(qx, qy)) put(px, colourAt(qx, qy), 1);
@@ -193,17 +176,147 @@ class ShadeRaster {
     }
   }
 
-  static double cross(const QPointF& a, const QPointF& b, const QPointF& c) {
-    return (b.x() - a.x()) * (c.y() - a.y()) - (b.y() - a.y()) * (c.x() - a.x());
-  }
-  static bool topLeft(const QPointF& from, const QPointF& to) {
-    const double dy = to.y() - from.y();
-    return dy < 0 || (dy == 0 && to.x() > from.x());
-  }
-
   int x0_, y0_, w_, h_;
   std::vector<float> acc_;
 };
+
+// Paints triangles whose colour-table position varies linearly between their vertices straight into an
+// opaque picture, row span by row span: a pixel takes the colour of the table row of the position at
+// its centre, in the one triangle that holds the centre (the top-left rule gives a centre on a shared
+// edge to exactly one of its two triangles), so a mesh shows no seams. A map's cells are often smaller
+// than a pixel, and are coloured by band, not blended: one sample per pixel shows them as the bands do.
+class TableRaster {
+ public:
+  TableRaster(int x0, int y0, int w, int h, std::span<const Rgb> table)
+      : x0_(x0), y0_(y0), w_(w), h_(h), image_(w, h, QImage::Format_ARGB32_Premultiplied) {
+    image_.fill(Qt::transparent);
+    colours_.reserve(table.size());
+    for (const Rgb& c : table) {
+      const auto byte = [](double v) {
+        return static_cast<int>(std::clamp(static_cast<float>(v), 0.0f, 1.0f) * 255.0f + 0.5f);
+      };
+      colours_.push_back(qRgba(byte(c.r), byte(c.g), byte(c.b), 255));
+    }
+  }
+
+  // `line[k]`, when given, is the line (two device points) the side from vertex k to the next lies on.
+  void add(const QPointF p[3], const double position[3], const std::optional<std::array<QPointF, 2>> line[3]) {
+    double area = cross(p[0], p[1], p[2]);
+    if (std::abs(area) < 1e-12) return;
+    int o[3] = {0, 1, 2};
+    if (area < 0) {
+      std::swap(o[1], o[2]);
+      area = -area;
+    }
+    const QPointF a = p[o[0]], b = p[o[1]], d = p[o[2]];
+    const int minX = std::max(x0_, static_cast<int>(std::floor(std::min({a.x(), b.x(), d.x()}))));
+    const int maxX = std::min(x0_ + w_ - 1, static_cast<int>(std::floor(std::max({a.x(), b.x(), d.x()}))));
+    const int minY = std::max(y0_, static_cast<int>(std::floor(std::min({a.y(), b.y(), d.y()}))));
+    const int maxY = std::min(y0_ + h_ - 1, static_cast<int>(std::floor(std::max({a.y(), b.y(), d.y()}))));
+    if (minX > maxX || minY > maxY) return;
+    // The side from vertex i to vertex j, on its given line when it has one, run the same way.
+    const auto side = [&](int i, int j) {
+      const auto& given = line[j == (i + 1) % 3 ? i : j];
+      if (!given) return edgeOf(p[i], p[j]);
+      const QPointF along = p[j] - p[i], l = (*given)[1] - (*given)[0];
+      return along.x() * l.x() + along.y() * l.y() >= 0 ? edgeOf((*given)[0], (*given)[1])
+                                                        : edgeOf((*given)[1], (*given)[0]);
+    };
+    const Edge e[3] = {side(o[1], o[2]), side(o[2], o[0]), side(o[0], o[1])};
+    // The position as an affine function of the device point, from the sides themselves.
+    const Edge own[3] = {edgeOf(b, d), edgeOf(d, a), edgeOf(a, b)};
+    const double ta = position[o[0]], tb = position[o[1]], td = position[o[2]];
+    const double scale = 1 / area;
+    const double tx = (ta * own[0].a + tb * own[1].a + td * own[2].a) * scale,
+                 ty = (ta * own[0].b + tb * own[1].b + td * own[2].b) * scale,
+                 tc = (ta * own[0].c + tb * own[1].c + td * own[2].c) * scale;
+    const QRgb* const colours = colours_.data();
+    const int lastRow = static_cast<int>(colours_.size()) - 1;
+    const double last = lastRow;
+    // Along a row an edge's inside test changes once, where the edge crosses it: each edge bounds the row's
+    // run of centres on one side, found from the crossing and settled by the exact test around it.
+    double inverse[3];
+    for (int k = 0; k < 3; ++k) inverse[k] = e[k].a != 0 ? 1 / e[k].a : 0;
+    for (int y = minY; y <= maxY; ++y) {
+      const double cy = y + 0.5;
+      int from = minX, to = maxX;
+      for (int k = 0; k < 3 && from <= to; ++k) {
+        const Edge& edge = e[k];
+        const auto in = [&edge, cy](int x) { return edge.inside(x + 0.5, cy); };
+        if (edge.a == 0) {
+          if (!in(minX)) from = maxX + 1;
+          continue;
+        }
+        // Where the centres meet the edge, in pixel numbers; pixels well clear of it need no test.
+        const double crossing = -(edge.b * cy + edge.c) * inverse[k] - 0.5;
+        int x;
+        if (std::isnan(crossing)) {
+          x = minX;
+        } else {
+          const double clamped = std::clamp(crossing, minX - 1.0, maxX + 1.0);  // minX >= 0
+          x = static_cast<int>(clamped + 2) - 2;                                 // floor
+          const double fraction = clamped - x;
+          if (fraction > kClear && fraction < 1 - kClear) {
+            if (edge.a > 0) {
+              from = std::max(from, x + 1);
+            } else {
+              to = std::min(to, x);
+            }
+            continue;
+          }
+        }
+        if (edge.a > 0) {  // inside from some pixel on
+          if (in(x)) {
+            while (x > from && in(x - 1)) --x;
+          } else {
+            while (x <= to && !in(x)) ++x;
+          }
+          from = std::max(from, x);
+        } else {  // inside up to some pixel
+          if (in(x)) {
+            while (x < to && in(x + 1)) ++x;
+          } else {
+            while (x >= from && !in(x)) --x;
+          }
+          to = std::min(to, x);
+        }
+      }
+      QRgb* line = reinterpret_cast<QRgb*>(image_.scanLine(y - y0_)) - x0_;
+      const double rowPart = ty * cy;
+      for (int x = from; x <= to; ++x) {
+        // Whole positions (counts mapped directly) sit on a row's start: rounding inside the triangle must
+        // not drop them into the row below. The row is the whole part of the position; beyond the table
+        // (or not a number, from positions too far apart to interpolate) an end row.
+        const double t = tx * (x + 0.5) + rowPart + tc + 1e-7;
+        const QRgb c = colours[t >= last ? lastRow : t > 0 ? static_cast<int>(t) : 0];
+        // A pixel under two triangles (a surface folded over itself) shows their sum, as overlapping
+        // shaded triangles do.
+        const QRgb under = line[x];
+        line[x] = under == 0 ? c
+                             : qRgba(std::min(255, qRed(under) + qRed(c)), std::min(255, qGreen(under) + qGreen(c)),
+                                     std::min(255, qBlue(under) + qBlue(c)), 255);
+      }
+    }
+  }
+
+  QImage image() const { return image_; }
+
+ private:
+  // A pixel centre this far (in pixels) from where an edge crosses its row lies on the side the crossing
+  // says: the exact test could only disagree much closer, by rounding.
+  static constexpr double kClear = 1e-6;
+  int x0_, y0_, w_, h_;
+  QImage image_;
+  std::vector<QRgb> colours_;
+};
+
+bool sameStroke(const Stroke& a, const Stroke& b) {
+  return a.color == b.color && a.width == b.width && a.style == b.style;
+}
+
+bool sameRect(const PixelRect& a, const PixelRect& b) {
+  return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+}
 
 }  // namespace
 
@@ -213,18 +326,32 @@ PainterCanvas::PainterCanvas(QPainter& painter, double width, double height)
   painter_.setRenderHint(QPainter::TextAntialiasing, true);
 }
 
+void PainterCanvas::usePen(const std::optional<Stroke>& stroke) {
+  if (pen_ && pen_->has_value() == stroke.has_value() && (!stroke || sameStroke(**pen_, *stroke))) return;
+  painter_.setPen(stroke ? qpen(*stroke) : QPen(Qt::NoPen));
+  pen_ = stroke;
+}
+
+void PainterCanvas::useBrush(const std::optional<Rgb>& fill) {
+  if (brush_ && *brush_ == fill) return;
+  painter_.setBrush(fill ? QBrush(qcolor(*fill)) : QBrush(Qt::NoBrush));
+  brush_ = fill;
+}
+
 void PainterCanvas::setClip(const std::optional<PixelRect>& rect) {
+  if (clip_ && clip_->has_value() == rect.has_value() && (!rect || sameRect(**clip_, *rect))) return;
   if (rect) {
     painter_.setClipRect(QRectF(rect->x, rect->y, rect->width, rect->height));
   } else {
     painter_.setClipping(false);
   }
+  clip_ = rect;
 }
 
 void PainterCanvas::polyline(std::span<const Point> points, const Stroke& stroke) {
   if (points.size() < 2) return;
-  painter_.setPen(qpen(stroke));
-  painter_.setBrush(Qt::NoBrush);
+  usePen(stroke);
+  useBrush(std::nullopt);
   QPolygonF poly = qpoly(points);
   // A thin horizontal or vertical segment sits on device pixel centres, so it stays one sharp pixel wide.
   const qreal dpr = painter_.device() ? painter_.device()->devicePixelRatioF() : 1.0;
@@ -246,14 +373,15 @@ void PainterCanvas::polyline(std::span<const Point> points, const Stroke& stroke
 void PainterCanvas::polygon(std::span<const Point> points, const std::optional<Rgb>& fill,
                             const std::optional<Stroke>& edge) {
   if (points.size() < 3) return;
-  painter_.setPen(edge ? qpen(*edge) : QPen(Qt::NoPen));
-  painter_.setBrush(fill ? QBrush(qcolor(*fill)) : QBrush(Qt::NoBrush));
+  usePen(edge);
+  useBrush(fill);
   painter_.drawPolygon(qpoly(points), Qt::WindingFill);
 }
 
 void PainterCanvas::shadedTriangles(std::span<const ShadedTriangle> triangles) {
   rasterise(
       triangles.size(), [&](std::size_t i, int k) { return triangles[i].v[k].p; },
+      [](int x0, int y0, int w, int h) { return ShadeRaster(x0, y0, w, h); },
       [&](auto& raster, std::size_t i, const QPointF p[3]) {
         const Rgb c[3] = {triangles[i].v[0].color, triangles[i].v[1].color, triangles[i].v[2].color};
         raster.add(p, c);
@@ -268,15 +396,27 @@ bool PainterCanvas::paintsTableTriangles() const {
 
 void PainterCanvas::tableTriangles(std::span<const TableTriangle> triangles, std::span<const Rgb> table) {
   if (table.empty()) return;
+  const QTransform toDevice = painter_.deviceTransform();
   rasterise(
       triangles.size(), [&](std::size_t i, int k) { return triangles[i].p[k]; },
-      [&](auto& raster, std::size_t i, const QPointF p[3]) { raster.add(p, triangles[i].position, table); });
+      [&](int x0, int y0, int w, int h) { return TableRaster(x0, y0, w, h, table); },
+      [&](auto& raster, std::size_t i, const QPointF p[3]) {
+        std::optional<std::array<QPointF, 2>> line[3];
+        for (int k = 0; k < 3; ++k) {
+          if (const auto& given = triangles[i].line[k]) {
+            line[k] = std::array<QPointF, 2>{toDevice.map(QPointF((*given)[0].x, (*given)[0].y)),
+                                             toDevice.map(QPointF((*given)[1].x, (*given)[1].y))};
+          }
+        }
+        raster.add(p, triangles[i].position, line);
+      });
 }
 
 // Paints triangles as one image in device pixels, over the part of the device (and of the clip) they
-// can show on: `point(i, k)` is vertex k of triangle i, `add(raster, i, devicePoints)` adds triangle i.
-template <class PointOf, class Add>
-void PainterCanvas::rasterise(std::size_t count, PointOf point, Add add) {
+// can show on: `point(i, k)` is vertex k of triangle i, `make(x0, y0, w, h)` makes the raster of that
+// part, `add(raster, i, devicePoints)` adds triangle i.
+template <class PointOf, class Make, class Add>
+void PainterCanvas::rasterise(std::size_t count, PointOf point, Make make, Add add) {
   if (count == 0) return;
   // The painter's transform includes the device pixel ratio.
   const QTransform toDevice = painter_.deviceTransform();
@@ -305,7 +445,7 @@ void PainterCanvas::rasterise(std::size_t count, PointOf point, Add add) {
   const int x0 = static_cast<int>(std::floor(minX)), y0 = static_cast<int>(std::floor(minY));
   const int w = static_cast<int>(std::ceil(maxX)) - x0 + 1, h = static_cast<int>(std::ceil(maxY)) - y0 + 1;
   if (w <= 0 || h <= 0 || static_cast<long long>(w) * h > 64LL * 1024 * 1024) return;
-  ShadeRaster raster(x0, y0, w, h);
+  auto raster = make(x0, y0, w, h);
   for (std::size_t i = 0; i < count; ++i) add(raster, i, &pts[i * 3]);
   QImage img = raster.image();
   img.setDevicePixelRatio(dpr);
@@ -315,7 +455,10 @@ void PainterCanvas::rasterise(std::size_t count, PointOf point, Add add) {
   painter_.restore();
 }
 
-QFont PainterCanvas::qfont(const Font& font) const {
+QFont PainterCanvas::qfont(const Font& font) {
+  if (font_ && font_->name == font.name && font_->size == font.size && font_->weight == font.weight &&
+      font_->italic == font.italic)
+    return qfont_;
   QFont f = font.name.empty() || font.name == "default" || font.name == "Default"
                 ? QFontDatabase::systemFont(QFontDatabase::GeneralFont)
                 : QFont(QString::fromStdString(font.name));
@@ -340,11 +483,16 @@ QFont PainterCanvas::qfont(const Font& font) const {
   f.setItalic(font.italic);
   // Qt shapes text without ligatures once any letter spacing is set; 1/64 pixel is its smallest step.
   if (lettersApart_) f.setLetterSpacing(QFont::AbsoluteSpacing, 1.0 / 64);
+  font_ = font;
+  qfont_ = f;
+  metrics_.reset();
   return f;
 }
 
 TextMetrics PainterCanvas::measureText(std::string_view utf8, const Font& font) {
-  const QFontMetricsF m(qfont(font), painter_.device());
+  const QFont f = qfont(font);
+  if (!metrics_) metrics_.emplace(f, painter_.device());
+  const QFontMetricsF& m = *metrics_;
   return {m.horizontalAdvance(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()))),
           m.ascent(), m.descent()};
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QFont>
+#include <QFontMetricsF>
 #include <QPainter>
+#include <optional>
 
 #include "platform/render/canvas.h"
 
@@ -30,15 +33,30 @@ class PainterCanvas : public Canvas {
  protected:
   // Files whose texts are searched (PDF, SVG) keep every letter its own glyph: a ligature such as "fi"
   // would make "first" unfindable.
-  void keepLettersApart() { lettersApart_ = true; }
+  void keepLettersApart() {
+    lettersApart_ = true;
+    font_.reset();
+  }
 
  private:
-  QFont qfont(const Font& font) const;
-  template <class PointOf, class Add>
-  void rasterise(std::size_t count, PointOf point, Add add);
+  QFont qfont(const Font& font);
+  // The painter's pen and brush, set only when they change: a window draws thousands of lines of a few
+  // kinds, and Qt prepares its stroking anew for every pen it is given.
+  void usePen(const std::optional<Stroke>& stroke);
+  void useBrush(const std::optional<Rgb>& fill);
+  template <class PointOf, class Make, class Add>
+  void rasterise(std::size_t count, PointOf point, Make make, Add add);
   bool lettersApart_ = false;
   QPainter& painter_;
   double width_, height_;
+  // What the painter holds now; unknown (empty) after anything else may have changed it.
+  std::optional<std::optional<Stroke>> pen_;
+  std::optional<std::optional<Rgb>> brush_;
+  std::optional<std::optional<PixelRect>> clip_;
+  // The last font asked for and its Qt font and metrics (texts of a window use a few fonts).
+  std::optional<Font> font_;
+  QFont qfont_;
+  std::optional<QFontMetricsF> metrics_;
 };
 
 }  // namespace velmora::platform::qt

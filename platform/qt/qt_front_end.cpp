@@ -153,7 +153,7 @@ void QtFrontEnd::propertyChanged(Handle h, std::string_view name) {
       return;
     case ObjectType::Figure:
       dirtyFigures_.insert(h);
-      if (FigureWindow* w = window(h)) w->update();
+      if (FigureWindow* w = window(h)) w->requestRepaint();
       break;
     case ObjectType::UiControl:
       dirtyControls_.insert(h);
@@ -175,7 +175,7 @@ void QtFrontEnd::childrenReordered(Handle parent) {
     restack_.insert(parent);
     schedule();
   }
-  if (FigureWindow* w = windowOf(parent)) w->update();
+  if (FigureWindow* w = windowOf(parent)) w->requestRepaint();
 }
 
 void QtFrontEnd::objectDeleted(Handle h) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -54,6 +55,10 @@ struct ShadedTriangle {
 struct TableTriangle {
   Point p[3];
   double position[3];
+  // The line that the side from p[k] to p[(k + 1) % 3] lies on, as two points on it, when it is one side
+  // of several: a long side beside the short sides of neighbouring triangles along one straight line.
+  // Every side given the same line decides the pixels on it alike, so none falls to two or to none.
+  std::optional<std::array<Point, 2>> line[3];
 };
 
 // The drawing surface the renderer paints on: screen, raster files, PostScript, HP-GL. Everything is in

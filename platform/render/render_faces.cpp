@@ -77,7 +77,7 @@ void addShadedTriangle(const AxesContext& ctx, std::vector<ShadedTriangle>& out,
 // The colour-table row of an indexed value, or nothing for NaN.
 std::optional<std::size_t> tableRow(const ColorScale& scale, const VertexColor& v) {
   if (v.rgb || !std::isfinite(v.value)) return std::nullopt;
-  return static_cast<std::size_t>(std::min(scale.position(v.value), static_cast<double>(scale.rows() - 1)));
+  return scale.row(v.value);
 }
 
 // Colour data mapped directly ("direct": value k is table row k) or through the axes' limits.

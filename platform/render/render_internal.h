@@ -63,10 +63,14 @@ struct ColorScale {
     const double t = span > 0 ? (c - cmin) / span : 0.0;
     return std::clamp(t * static_cast<double>(rows()), 0.0, static_cast<double>(rows()));
   }
-  Rgb color(double c) const {
-    const auto row = static_cast<std::size_t>(std::min(position(c), static_cast<double>(rows() - 1)));
-    return colormapRow(map, row);
+  // The row a value falls in. A whole position (a count mapped directly) starts its row, and keeps it
+  // through the rounding of the division: (5 - 1) / 107 * 107 is 3.9999999999999996.
+  std::size_t row(double c) const {
+    return static_cast<std::size_t>(std::min(position(c) + kWhole, static_cast<double>(rows() - 1)));
   }
+  Rgb color(double c) const { return colormapRow(map, row(c)); }
+  // How far below a whole position rounding may leave it.
+  static constexpr double kWhole = 1e-7;
 };
 
 ColorScale colorScale(const Graphics& g, Handle axes);

@@ -90,6 +90,7 @@ class SurfaceFaces {
   bool byPixel_ = false;
   std::vector<ShadedTriangle> tris_;
   std::vector<TableTriangle> tableTris_;
+  std::vector<std::optional<std::array<Point, 2>>> columnLine_;  // see straightColumns
   // The strip of cells of one table row being joined down the current column.
   std::size_t stripStart_ = 0;
   std::optional<std::size_t> stripRow_;
@@ -122,7 +123,24 @@ class SurfaceFaces {
     }
     byPixel_ = indexedInterp_ && ctx_.canvas.paintsTableTriangles() &&
                bandCount(rowAt_, grid_.rows, grid_.cols) > kBandsAsShapes;
-    if (byPixel_) tableTris_.reserve(2 * (grid_.rows - 1) * (grid_.cols - 1));
+    if (byPixel_) {
+      tableTris_.reserve(2 * (grid_.rows - 1) * (grid_.cols - 1));
+      straightColumns();
+    }
+  }
+
+  // The line of each grid column that is straight end to end (a grid over a four-cornered area): the
+  // strips beside it have one long side on it, their neighbours short ones, and all test pixels
+  // against the line itself.
+  void straightColumns() {
+    const std::size_t rows = grid_.rows;
+    columnLine_.assign(grid_.cols, std::nullopt);
+    for (std::size_t c = 0; c < grid_.cols; ++c) {
+      bool finite = true;
+      for (std::size_t r = 0; r < rows && finite; ++r) finite = finiteAt_[c * rows + r] != 0;
+      if (finite && straight(pixel_, c * rows, 0, rows - 1))
+        columnLine_[c] = std::array<Point, 2>{pixel_[c * rows], pixel_[c * rows + rows - 1]};
+    }
   }
 
   // A colour value's position in the table (0 where the first row starts).
@@ -184,18 +202,31 @@ class SurfaceFaces {
   }
 
   // A strip painted with the other cells, pixel by pixel: one band row throughout, as two triangles
-  // when both sides of the strip are straight (a grid over a four-cornered area), else cell by cell.
+  // when both grid columns beside it are straight (a grid over a four-cornered area), else cell by cell.
   void addStripTriangles(std::size_t c, std::size_t endRow) {
     const std::size_t rows = grid_.rows;
     const double t = static_cast<double>(*stripRow_) + 0.5;
     const auto add = [&](std::size_t from, std::size_t to) {
       const Point a = pixel_[c * rows + from], b = pixel_[c * rows + to], d = pixel_[(c + 1) * rows + to],
                   e = pixel_[(c + 1) * rows + from];
-      tableTris_.push_back({{a, b, d}, {t, t, t}});
-      tableTris_.push_back({{a, d, e}, {t, t, t}});
+      tableTris_.push_back({{a, b, d}, {t, t, t}, {columnLine_[c], std::nullopt, std::nullopt}});
+      tableTris_.push_back({{a, d, e}, {t, t, t}, {std::nullopt, columnLine_[c + 1], std::nullopt}});
     };
-    if (straight(pixel_, c * rows, stripStart_, endRow) &&
-        straight(pixel_, (c + 1) * rows, stripStart_, endRow)) {
+    // Two triangles cover the strip only when it is convex: a grid that folds over itself twists
+    // its strips.
+    const auto convex = [&] {
+      const Point q[4] = {pixel_[c * rows + stripStart_], pixel_[c * rows + endRow], pixel_[(c + 1) * rows + endRow],
+                          pixel_[(c + 1) * rows + stripStart_]};
+      int positive = 0, negative = 0;
+      for (int k = 0; k < 4; ++k) {
+        const Point u = q[k], v = q[(k + 1) % 4], w = q[(k + 2) % 4];
+        const double turn = (v.x - u.x) * (w.y - v.y) - (v.y - u.y) * (w.x - v.x);
+        positive += turn > 0;
+        negative += turn < 0;
+      }
+      return positive == 4 || negative == 4;
+    };
+    if (columnLine_[c] && columnLine_[c + 1] && convex()) {
       add(stripStart_, endRow);
     } else {
       for (std::size_t r = stripStart_; r < endRow; ++r) add(r, r + 1);
@@ -217,8 +248,10 @@ class SurfaceFaces {
         if (!vc[0].valid() || !vc[2].valid()) return;  // NaN colour data is not drawn
         const double t[4] = {position(vc[0].value), position(vc[1].value), position(vc[2].value),
                              position(vc[3].value)};
-        if (vc[1].valid()) tableTris_.push_back({{p[0], p[1], p[2]}, {t[0], t[1], t[2]}});
-        if (vc[3].valid()) tableTris_.push_back({{p[0], p[2], p[3]}, {t[0], t[2], t[3]}});
+        if (vc[1].valid())
+          tableTris_.push_back({{p[0], p[1], p[2]}, {t[0], t[1], t[2]}, {columnLine_[c], std::nullopt, std::nullopt}});
+        if (vc[3].valid())
+          tableTris_.push_back({{p[0], p[2], p[3]}, {t[0], t[2], t[3]}, {std::nullopt, columnLine_[c + 1], std::nullopt}});
         return;
       }
       const Point t1[3] = {p[0], p[1], p[2]};

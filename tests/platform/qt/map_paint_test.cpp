@@ -5,11 +5,14 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QPolygonF>
 #include <cmath>
 #include <numbers>
 #include <vector>
 
 #include "document/case_record.h"
+#include "document/tags.h"
+#include "platform/model/colormaps.h"
 #include "document/window.h"
 #include "platform/qt/painter_canvas.h"
 #include "platform/render/render.h"
@@ -21,6 +24,117 @@ namespace velmora::platform {
 namespace {
 
 using MapPaint = test_support::MainWindowFixture<>;
+
+// A 360-wall circle about (10, 0): its map of first reflections spans many colour bands, so the screen
+// paints it pixel by pixel.
+document::CaseDescription circleRoom(std::vector<double> xaud, std::vector<double> yaud, int nsurface) {
+  document::CaseDescription d;
+  d.xwall.emplace();
+  d.ywall.emplace();
+  for (int k = 0; k < 360; ++k) {
+    d.xwall->push_back(10 + 10 * std::cos(2 * std::numbers::pi * k / 360));
+    d.ywall->push_back(10 * std::sin(2 * std::numbers::pi * k / 360));
+  }
+  d.alpha = std::vector<double>(360, 20.0);
+  d.xaud = std::move(xaud);
+  d.yaud = std::move(yaud);
+  d.xso = 6;
+  d.yso = 1;
+  d.Nsurface = nsurface;
+  return d;
+}
+
+// Every grid point of a map painted pixel by pixel shows the table row of its own count (the window
+// maps counts directly: count value k takes row k), whether its cells are of one colour or not. Judged
+// are the points whose neighbours hold no lower count and stay well under a row's change within a
+// pixel's reach; they must be many, for a convex and for a non-convex audience area.
+TEST_F(MapPaint, GridPointsShowTheRowOfTheirOwnCount) {
+  test_support::qtApplication();
+  const Handle fig = openMainWindow();
+  struct Audience {
+    const char* what;
+    std::vector<double> x, y;
+  };
+  const std::vector<Audience> audiences = {
+      {"convex, skewed", {3.5, 16.5, 15, 4}, {-6.5, -5, 6.5, 5.5}},
+      {"not convex (a reflex corner)", {3.5, 16.5, 11, 3.5}, {-6.5, -6.5, -1, 6.5}},
+  };
+  for (const Audience& a : audiences) {
+    shell::velmoracopy(rt, ops, {Value("update"), circleRoom(a.x, a.y, 100).toValue()});
+    Graphics& g = rt.graphics();
+    // The map alone: walls, images and their dotted radii cross it.
+    for (Handle h : g.findIf(fig, [](const GraphicsObject& o) { return o.type() == ObjectType::Line; }))
+      g.set(h, "visible", Value("off"));
+    const Handle axes = document::drawingAxes(rt, fig);
+    const GraphicsObject& map = g.at(document::objectInWindow(rt, fig, tags::kAudienceMap));
+    ASSERT_EQ(map.text("cdatamapping"), "direct");
+    const Matrix& xs = map.matrix("xdata");
+    const Matrix& ys = map.matrix("ydata");
+    const Matrix& counts = map.matrix("cdata");
+    const Matrix& table = g.at(fig).matrix("colormap");
+    ASSERT_GT(table.rows, 40u) << a.what;
+
+    QImage img(640, 560, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    {
+      QPainter painter(&img);
+      qt::PainterCanvas canvas(painter, 640, 560);
+      ASSERT_TRUE(canvas.paintsTableTriangles());
+      renderFigure(g, fig, canvas);
+    }
+    const AxesMapping m = axesMapping(g, axes, 640, 560);
+    // Where the grid of an area that is not convex folds over itself, two cells cover a pixel and show
+    // their sum: judged are pixels well inside one cell only.
+    std::vector<int> cover(640 * 560, 0);
+    const auto inTriangle = [](QPointF p, QPointF a, QPointF b, QPointF c) {
+      const auto side = [&](QPointF u, QPointF v) { return (v.x() - u.x()) * (p.y() - u.y()) - (v.y() - u.y()) * (p.x() - u.x()); };
+      const double s1 = side(a, b), s2 = side(b, c), s3 = side(c, a);
+      // Strictly: a centre on the map's outline falls to it or not by the rule that shares edges out.
+      return (s1 > 1e-9 && s2 > 1e-9 && s3 > 1e-9) || (s1 < -1e-9 && s2 < -1e-9 && s3 < -1e-9);
+    };
+    for (std::size_t r = 0; r + 1 < xs.rows; ++r) {
+      for (std::size_t c = 0; c + 1 < xs.cols; ++c) {
+        const auto at = [&](std::size_t i, std::size_t j) { return QPointF(m.toPixelX(xs(i, j)), m.toPixelY(ys(i, j))); };
+        const QPointF q[4] = {at(r, c), at(r + 1, c), at(r + 1, c + 1), at(r, c + 1)};
+        const QRectF box = QPolygonF({q[0], q[1], q[2], q[3]}).boundingRect();
+        for (int y = std::max(0, static_cast<int>(box.top())); y <= std::min(559, static_cast<int>(box.bottom())); ++y)
+          for (int x = std::max(0, static_cast<int>(box.left())); x <= std::min(639, static_cast<int>(box.right())); ++x) {
+            const QPointF centre(x + 0.5, y + 0.5);
+            cover[y * 640 + x] += inTriangle(centre, q[0], q[1], q[2]) || inTriangle(centre, q[0], q[2], q[3]);
+          }
+      }
+    }
+    int judged = 0, uniform = 0, wrong = 0;
+    for (std::size_t r = 1; r + 1 < xs.rows; ++r) {
+      for (std::size_t c = 1; c + 1 < xs.cols; ++c) {
+        const double px = m.toPixelX(xs(r, c)), py = m.toPixelY(ys(r, c));
+        const double own = counts(r, c);
+        double reach = 0;  // how far the count can rise from the point to the centre of its pixel
+        bool clear = std::isfinite(own) && own >= 1;
+        for (int dr = -1; dr <= 1 && clear; ++dr) {
+          for (int dc = -1; dc <= 1 && clear; ++dc) {
+            if (dr == 0 && dc == 0) continue;
+            const std::size_t nr = r + dr, nc = c + dc;
+            const double pixels = std::hypot(m.toPixelX(xs(nr, nc)) - px, m.toPixelY(ys(nr, nc)) - py);
+            clear = std::isfinite(counts(nr, nc)) && counts(nr, nc) >= own && pixels > 0;
+            if (clear) reach = std::max(reach, (counts(nr, nc) - own) * 0.71 / pixels);
+          }
+        }
+        if (!clear || reach >= 0.5) continue;
+        if (cover[static_cast<int>(py) * 640 + static_cast<int>(px)] != 1) continue;
+        ++judged;
+        uniform += reach == 0;
+        const Rgb want = colormapRow(table, static_cast<std::size_t>(own) - 1);
+        const QColor got = img.pixelColor(static_cast<int>(px), static_cast<int>(py));
+        const auto off = [](double want, int got) { return std::abs(want * 255 - got) > 1; };
+        if (off(want.r, got.red()) || off(want.g, got.green()) || off(want.b, got.blue())) ++wrong;
+      }
+    }
+    EXPECT_GT(judged - uniform, 300) << a.what;
+    EXPECT_GT(uniform, 300) << a.what;
+    EXPECT_EQ(wrong, 0) << a.what;
+  }
+}
 
 // A centre of a pixel on the edge two triangles share once fell to neither: single pixels of paper
 // showed through the map of a 40-wall circle at 400 intervals.

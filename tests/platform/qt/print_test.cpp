@@ -253,8 +253,8 @@ TEST_F(PrintTest, PixelPaintedMapKeepsWholePositionsInTheirRow) {
     for (int j = 0; j < 23; ++j) {
       const Point a{x0 + i * step, y0 + j * step}, b{a.x + step, a.y}, c{a.x + step, a.y + step},
           d{a.x, a.y + step};
-      mesh.push_back({{a, b, c}, {4, 4, 4}});
-      mesh.push_back({{a, c, d}, {4, 4, 4}});
+      mesh.push_back({{a, b, c}, {4, 4, 4}, {}});
+      mesh.push_back({{a, c, d}, {4, 4, 4}, {}});
     }
   }
   QImage img(340, 340, QImage::Format_RGB32);
