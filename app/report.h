@@ -37,6 +37,8 @@ inline constexpr double kReportPageHeight = 297 / 25.4 * 96;
 struct ReportTable {
   std::vector<std::string> header;
   std::vector<std::vector<std::string>> rows;
+  // The columns' shares of the page's width; none: five columns, the first narrow and the last widest.
+  std::vector<double> columns;
 };
 
 // What a report holds, all of it text except the two windows it shows.
@@ -47,7 +49,10 @@ struct ReportContent {
   ReportTable walls;
   std::optional<platform::Handle> polar;  // the polar window; none when the diagram was refused
   std::string polarNote;                  // the levels, or why there is no diagram
-  ReportTable arrivals;                   // direct sound first, then one row per reflection
+  // The direct sound first, then at order 1 one row per reflection by wall; above it every path that
+  // the echogram shows, by delay, with its walls and order (the heading says the order).
+  std::string arrivalsHeading = "Sound arriving at the receptor";
+  ReportTable arrivals;
   std::vector<std::string> acousticsNotes;  // plan area, height, volume, surfaces; the materials
   ReportTable acoustics;                  // reverberation per octave band, Sabine and Eyring
 };

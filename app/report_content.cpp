@@ -12,6 +12,7 @@
 #include "engine/kinds.h"
 #include "platform/model/error.h"
 #include "platform/model/numbers.h"
+#include "polar/echogram.h"
 #include "polar/polar.h"
 #include "polar/room_acoustics.h"
 #include "shell/wall_menu.h"
@@ -111,6 +112,34 @@ ReportTable arrivalTable(const polar::PolarInputs& in, const polar::PolarLevels&
   return t;
 }
 
+// Above order 1: every arrival of the echogram, by delay, each with the walls of its path and its order,
+// as the echogram names them ("3, 5"), and the direction of its image source.
+ReportTable pathTable(const polar::PolarInputs& in, const polar::PolarLevels& L) {
+  ReportTable t;
+  t.header = {"walls", "order", "level (dB)", "delay (ms)", "direction (°)", "from the direct sound (°)"};
+  t.columns = {0.22, 0.08, 0.13, 0.13, 0.15, 0.29};
+  for (const polar::Arrival& a : polar::echogramFigures(L, in.order).arrivals) {
+    if (a.direct) {
+      t.rows.push_back({a.blocked ? "direct (blocked)" : "direct", "0", fixed(a.levelDb, 1), fixed(0, 1),
+                        fixed(direction(in.xso, in.yso, in.xre, in.yre), 1), fixed(0, 1)});
+      continue;
+    }
+    std::string walls;
+    for (int w : a.walls) walls += (walls.empty() ? "" : ", ") + std::to_string(w);
+    double towards = NAN;
+    if (a.path >= 0 && static_cast<std::size_t>(a.path) < L.higher.size()) {
+      const engine::Point& image = L.higher[static_cast<std::size_t>(a.path)].image;
+      towards = direction(image.x, image.y, in.xre, in.yre);
+    } else if (a.wall >= 1 && static_cast<std::size_t>(a.wall) <= in.images.size()) {
+      const auto& image = in.images[static_cast<std::size_t>(a.wall) - 1];
+      towards = direction(image.xi, image.yi, in.xre, in.yre);
+    }
+    t.rows.push_back({walls, std::to_string(a.order), fixed(a.levelDb, 1), fixed(a.delayMs, 1), fixed(towards, 1),
+                      fixed(a.angleDeg, 1)});
+  }
+  return t;
+}
+
 bool isPolarWindow(const platform::Graphics& g, Handle fig) {
   return g.exists(fig) && platform::equalsIgnoreCase(g.at(fig).tag(), tags::kPolarWindow);
 }
@@ -159,9 +188,14 @@ ReportContent gatherReport(platform::Runtime& rt, const document::Operations& op
   const polar::PolarLevels& L = computed.levels;
   c.polarNote = "total " + fixed(L.LTa, 1) + " dB,  direct " + fixed(L.Lso, 1) + " dB" +
                 (L.isov != 0 ? "" : " (blocked)") + ",  reflected " + fixed(L.LT, 1) + " dB;  " +
-                std::to_string(L.received) + (L.received == 1 ? " reflection" : " reflections") +
+                std::to_string(L.reflections()) + (L.reflections() == 1 ? " reflection" : " reflections") +
                 ";  receptor height offset " + polar::shown(in.Hr, 0.01) + " m";
-  c.arrivals = arrivalTable(in, L);
+  if (in.order > 1) {
+    c.arrivalsHeading += ": reflections up to order " + std::to_string(in.order);
+    c.arrivals = pathTable(in, L);
+  } else {
+    c.arrivals = arrivalTable(in, L);
+  }
   return c;
 }
 

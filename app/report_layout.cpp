@@ -3,6 +3,7 @@
 // footer can say how many there are, then drawn.
 
 #include <algorithm>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -41,8 +42,8 @@ const Rgb kGrey{0.35, 0.35, 0.35};
 const Rgb kRule{0.6, 0.6, 0.6};
 const Rgb kShade{0.92, 0.92, 0.92};
 
-// Column widths of the two tables as shares of the content width: the wall (or "direct (blocked)"),
-// the values, and the last column widest.
+// Column widths of the tables as shares of the content width unless a table has its own: the wall (or
+// "direct (blocked)"), the values, and the last column widest.
 constexpr double kColumns[] = {0.2, 0.16, 0.16, 0.18, 0.3};
 
 enum class Kind { Heading, Note, Plan, Polar, TableHeader, TableRow };
@@ -126,7 +127,7 @@ std::vector<Page> planPages(const platform::Graphics& g, const ReportContent& c)
   p.note(c.polarNote);
   if (c.polar) {
     p.window(Kind::Polar, polar);
-    p.heading("Sound arriving at the receptor", 2 * kRow);
+    p.heading(c.arrivalsHeading, 2 * kRow);
     p.table(c.arrivals);
   }
   p.heading("Reverberation by octave band", (c.acousticsNotes.size() + 2) * kRow);
@@ -183,16 +184,18 @@ void rule(Canvas& c, double y, const Rgb& colour, double width = 0.75) {
   c.polyline(line, platform::Stroke{colour, width});
 }
 
-void drawTableRow(Canvas& c, const std::vector<std::string>& cells, double y, bool header, bool shaded) {
+void drawTableRow(Canvas& c, const ReportTable& t, const std::vector<std::string>& cells, double y, bool header,
+                  bool shaded) {
   if (shaded) {
     const Point box[4] = {
         {kMargin, y}, {kMargin + kContentWidth, y}, {kMargin + kContentWidth, y + kRow}, {kMargin, y + kRow}};
     c.polygon(box, kShade, std::nullopt);
   }
+  const std::span<const double> columns = t.columns.empty() ? std::span<const double>(kColumns) : t.columns;
   double x = kMargin + 6;
-  for (std::size_t i = 0; i < cells.size() && i < std::size(kColumns); ++i) {
+  for (std::size_t i = 0; i < cells.size() && i < columns.size(); ++i) {
     textAt(c, x, y + kRow - 4, cells[i], header ? kBold : kBody, kBlack);
-    x += kColumns[i] * kContentWidth;
+    x += columns[i] * kContentWidth;
   }
   if (header) rule(c, y + kRow, kBlack);
 }
@@ -235,10 +238,10 @@ std::vector<std::uint8_t> makeReport(platform::Runtime& rt, const document::Oper
           drawWindow(rt, ops, c, item, *content.polar, "printpolar");
           break;
         case Kind::TableHeader:
-          drawTableRow(c, item.table->header, item.y, true, false);
+          drawTableRow(c, *item.table, item.table->header, item.y, true, false);
           break;
         case Kind::TableRow:
-          drawTableRow(c, item.table->rows[item.row], item.y, false, item.row % 2 == 1);
+          drawTableRow(c, *item.table, item.table->rows[item.row], item.y, false, item.row % 2 == 1);
           break;
       }
     }

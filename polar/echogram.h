@@ -28,6 +28,7 @@ struct Arrival {
   double energy = 0;    // squared pressure, Pa²
   int order = 1;        // walls on the path (0 for the direct sound)
   std::vector<int> walls = {};  // 1-based, first wall first; `wall` is the first
+  int path = -1;                // above the first order: its index in PolarLevels::higher
 };
 
 struct EchogramFigures {

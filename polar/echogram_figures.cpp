@@ -36,9 +36,10 @@ EchogramFigures echogramFigures(const PolarLevels& L, int order) {
     const int wall = static_cast<int>(i) + 1;
     reflections.push_back({false, false, wall, L.dela[i], L.Lwall[i], L.ang[i], L.Pwall[i], 1, {wall}});
   }
-  for (const engine::PathArrival& a : L.higher) {
+  for (std::size_t p = 0; p < L.higher.size(); ++p) {
+    const engine::PathArrival& a = L.higher[p];
     reflections.push_back({false, false, a.walls.empty() ? 0 : a.walls.front(), a.delayMs, a.levelDb,
-                           a.angleDeg, a.energy, a.order, a.walls});
+                           a.angleDeg, a.energy, a.order, a.walls, static_cast<int>(p)});
   }
   std::stable_sort(reflections.begin(), reflections.end(),
                    [](const Arrival& a, const Arrival& b) { return a.delayMs < b.delayMs; });

@@ -20,7 +20,7 @@ if [ "${1:-}" = --test ]; then
     poppler-utils librsvg2-bin libxml2-utils python3-ezdxf
     desktop-file-utils shared-mime-info dpkg-dev file parallel lintian libglib2.0-bin
     python3-dev python3-pybind11 python3-numpy python3-pytest python3-matplotlib
-    sox
+    sox pulseaudio pulseaudio-utils
   )
 fi
 

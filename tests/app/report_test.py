@@ -109,6 +109,52 @@ class Reports(unittest.TestCase):
             self.assertEqual([page.count("seen from the source") for page in pages], [1, 1, 0])
             self.assertEqual([page.count("delay (ms)") for page in pages], [0, 0, 1])
 
+    def test_above_order_1_every_path_of_the_echogram_is_listed_with_its_walls_and_order(self):
+        with tempfile.TemporaryDirectory() as out:
+            room = os.path.join(FIXTURES, "l-room.ac")
+            texts, tables = {}, {}
+            for order in (1, 2):
+                pdf, arrivals = os.path.join(out, "o%d.pdf" % order), os.path.join(out, "o%d.csv" % order)
+                r = run("batch", room, "--order", str(order), "--report", pdf, "--polar", arrivals)
+                self.assertEqual((r.returncode, r.stderr), (0, ""), order)
+                texts[order] = tool("pdftotext", "-layout", pdf, "-")
+                with open(arrivals, newline="", encoding="utf-8") as f:
+                    f.readline()
+                    tables[order] = list(csv.reader(f))[1:]
+            text = texts[2]
+            self.assertRegex(text, r"(?m)^ *Sound arriving at the receptor: reflections up to order 2$")
+            self.assertRegex(texts[1], r"(?m)^ *Sound arriving at the receptor$")
+            self.assertNotIn("up to order", texts[1])
+            self.assertRegex(text, r"(?m)^ *walls +order +level \(dB\) +delay \(ms\) +direction \(°\) +"
+                                   r"from the direct sound \(°\) *$")
+            # One row per arrival, the direct sound first and then by delay: walls, order, level, delay,
+            # direction, angle from the direct sound.
+            rows = re.findall(r"(?m)^ *(direct(?: \(blocked\))?|\d+(?:, *\d+)*) +(\d) +(-?\d+\.\d) +(-?\d+\.\d) +"
+                              r"(\d+\.\d) +(\d+\.\d) *$", text)
+            self.assertEqual(len(rows), len(tables[2]), rows)
+            self.assertTrue(rows[0][0].startswith("direct") and rows[0][1] == "0", rows[0])
+            delays = [float(row[3]) for row in rows]
+            self.assertEqual(delays, sorted(delays))
+            by_path = {(tuple(int(w) for w in re.split(r", *", row[0])), int(row[1])): row for row in rows[1:]}
+            self.assertEqual(len(by_path), len(rows) - 1)
+            second = [path for path, order in by_path if order == 2]
+            self.assertTrue(second and all(len(path) == 2 for path in second), by_path)
+            self.assertIn("%d reflections;" % (len(rows) - 1), text)
+            direct_direction = float(rows[0][4])
+            # Each path as the --polar table has it (an independent listing of the same levels).
+            for kind, walls, level, delay, angle in tables[2][1:]:
+                order = int(kind.split()[-1]) if kind.startswith("reflection order") else 1
+                row = by_path[(tuple(int(w) for w in walls.split()), order)]
+                for got, want in zip((row[2], row[3], row[5]), (level, delay, angle)):
+                    self.assertAlmostEqual(float(got), float(want), delta=0.051, msg=(walls, order))
+                # The direction is the image's, so it lies the given angle from the direct sound's.
+                apart = abs(float(row[4]) - direct_direction) % 360
+                self.assertAlmostEqual(min(apart, 360 - apart), float(angle), delta=0.11, msg=(walls, order))
+            # The first-order rows say what the report at order 1 says.
+            for wall, level, delay, direction, angle in re.findall(
+                    r"(?m)^ *(\d+) +(-?\d+\.\d) +(-?\d+\.\d) +(\d+\.\d) +(\d+\.\d) *$", texts[1]):
+                self.assertEqual(by_path[((int(wall),), 1)][2:], (level, delay, direction, angle))
+
     def test_a_refused_diagram_is_said_in_the_report(self):
         with tempfile.TemporaryDirectory() as out:
             pdf = os.path.join(out, "near.pdf")
