@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 
 #include "document/drawing_objects.h"
 #include "document/tags.h"
@@ -388,7 +389,8 @@ void echogramshowarrival(Runtime& rt) {
   if (arrival.direct || !g.exists(mainWindow) || !document::isMainWindow(rt, mainWindow)) return;
   const std::vector<Handle> walls = document::wallsInWallOrder(rt, mainWindow);
   // The walls of the path in turn, first wall first (the one wall of a first-order arrival).
-  const std::vector<int> path = arrival.order > 1 ? arrival.walls : std::vector<int>{arrival.wall};
+  const std::span<const int> path =
+      arrival.order > 1 ? std::span<const int>(arrival.walls) : std::span<const int>(&arrival.wall, 1);
   const double seconds = path.size() > 1 ? 0.5 : 1;
   for (int number : path) {
     if (number < 1 || static_cast<std::size_t>(number) > walls.size()) return;
