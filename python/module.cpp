@@ -33,6 +33,7 @@
 #include "platform/model/value.h"
 #include "polar/echogram.h"
 #include "polar/polar.h"
+#include "python/heap_settings.h"
 
 namespace py = pybind11;
 
@@ -577,6 +578,7 @@ void writeCase(const std::string& path, const py::dict& fields) {
 PYBIND11_MODULE(_velmora, m) {
   using namespace velmora::python;
   using velmora::Error;
+  keepFreedMemoryForReuse();
   m.attr("__version__") = VELMORA_VERSION;
   m.doc() = "The VELMORA engine: audience maps, arrivals at a receptor, levels and case files.";
 

@@ -12,6 +12,7 @@
 #include "document/case_file.h"
 #include "engine/chain.h"
 #include "engine/surface.h"
+#include "python/heap_settings.h"
 
 namespace {
 
@@ -23,6 +24,9 @@ const CaseDescription& sample(const std::string& name) {
       velmora::document::readCaseFile(VELMORA_SAMPLES "/l-room.ac", "l-room.ac");
   return name == "hall" ? hall : lroom;
 }
+
+// The heap as the module sets it when Python imports it, before any computation.
+const bool heapSet = (velmora::python::keepFreedMemoryForReuse(), true);
 
 void chain(benchmark::State& state, const std::string& name) {
   const CaseDescription& d = sample(name);
