@@ -7,7 +7,9 @@
 #include <QPainterPath>
 #include <QPen>
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace velmora::platform::qt {
@@ -62,6 +64,36 @@ struct Edge {
 
 double cross(const QPointF& a, const QPointF& b, const QPointF& c) {
   return (b.x() - a.x()) * (c.y() - a.y()) - (b.y() - a.y()) * (c.x() - a.x());
+}
+
+// A triangle in device space with its vertices in counter-clockwise order (`o` maps the order to the
+// given vertices), its area and the pixel box it may touch within the raster [x0, x0 + w) x [y0, y0 + h).
+// Nothing for a triangle without area.
+struct PlacedTriangle {
+  std::array<int, 3> o;
+  QPointF a, b, d;
+  double area;
+  int minX, maxX, minY, maxY;
+};
+
+std::optional<PlacedTriangle> placeTriangle(const QPointF p[3], int x0, int y0, int w, int h) {
+  double area = cross(p[0], p[1], p[2]);
+  if (std::abs(area) < 1e-12) return std::nullopt;
+  std::array<int, 3> o = {0, 1, 2};
+  if (area < 0) {
+    std::swap(o[1], o[2]);
+    area = -area;
+  }
+  const QPointF a = p[o[0]], b = p[o[1]], d = p[o[2]];
+  return PlacedTriangle{o,
+                        a,
+                        b,
+                        d,
+                        area,
+                        std::max(x0, static_cast<int>(std::floor(std::min({a.x(), b.x(), d.x()})))),
+                        std::min(x0 + w - 1, static_cast<int>(std::floor(std::max({a.x(), b.x(), d.x()})))),
+                        std::max(y0, static_cast<int>(std::floor(std::min({a.y(), b.y(), d.y()})))),
+                        std::min(y0 + h - 1, static_cast<int>(std::floor(std::max({a.y(), b.y(), d.y()}))))};
 }
 
 bool topLeft(const QPointF& from, const QPointF& to) {
@@ -129,21 +161,12 @@ class ShadeRaster {
   // returns the colour at a device point, pre-scaled by the weight of one of four samples.
   template <class Shader>
   void cover(const QPointF p[3], Shader shader) {
-    double area = cross(p[0], p[1], p[2]);
-    if (std::abs(area) < 1e-12) return;
-    int o[3] = {0, 1, 2};
-    if (area < 0) {
-      std::swap(o[1], o[2]);
-      area = -area;
-    }
-    const QPointF a = p[o[0]], b = p[o[1]], d = p[o[2]];
-    const int minX = std::max(x0_, static_cast<int>(std::floor(std::min({a.x(), b.x(), d.x()}))));
-    const int maxX = std::min(x0_ + w_ - 1, static_cast<int>(std::floor(std::max({a.x(), b.x(), d.x()}))));
-    const int minY = std::max(y0_, static_cast<int>(std::floor(std::min({a.y(), b.y(), d.y()}))));
-    const int maxY = std::min(y0_ + h_ - 1, static_cast<int>(std::floor(std::max({a.y(), b.y(), d.y()}))));
+    const auto placed = placeTriangle(p, x0_, y0_, w_, h_);
+    if (!placed) return;
+    const auto& [o, a, b, d, area, minX, maxX, minY, maxY] = *placed;
     static constexpr double kSamples[4][2] = {{0.375, 0.125}, {0.875, 0.375}, {0.625, 0.875}, {0.125, 0.625}};
     const Edge e[3] = {edgeOf(b, d), edgeOf(d, a), edgeOf(a, b)};
-    const auto colourAt = shader(o, e, 0.25 / area);
+    const auto colourAt = shader(o.data(), e, 0.25 / area);
     // A colour pre-scaled for one sample, added with the weight of `samples` of the four.
     const auto put = [](float* px, const Rgb& c, double samples) {
       px[0] += static_cast<float>(samples * c.r);
@@ -201,18 +224,9 @@ class TableRaster {
 
   // `line[k]`, when given, is the line (two device points) the side from vertex k to the next lies on.
   void add(const QPointF p[3], const double position[3], const std::optional<std::array<QPointF, 2>> line[3]) {
-    double area = cross(p[0], p[1], p[2]);
-    if (std::abs(area) < 1e-12) return;
-    int o[3] = {0, 1, 2};
-    if (area < 0) {
-      std::swap(o[1], o[2]);
-      area = -area;
-    }
-    const QPointF a = p[o[0]], b = p[o[1]], d = p[o[2]];
-    const int minX = std::max(x0_, static_cast<int>(std::floor(std::min({a.x(), b.x(), d.x()}))));
-    const int maxX = std::min(x0_ + w_ - 1, static_cast<int>(std::floor(std::max({a.x(), b.x(), d.x()}))));
-    const int minY = std::max(y0_, static_cast<int>(std::floor(std::min({a.y(), b.y(), d.y()}))));
-    const int maxY = std::min(y0_ + h_ - 1, static_cast<int>(std::floor(std::max({a.y(), b.y(), d.y()}))));
+    const auto placed = placeTriangle(p, x0_, y0_, w_, h_);
+    if (!placed) return;
+    const auto& [o, a, b, d, area, minX, maxX, minY, maxY] = *placed;
     if (minX > maxX || minY > maxY) return;
     // The side from vertex i to vertex j, on its given line when it has one, run the same way.
     const auto side = [&](int i, int j) {
