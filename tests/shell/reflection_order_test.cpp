@@ -5,11 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <utility>
 
-#include "platform/automation/automation.h"
+#include "support/automation_request.h"
 #include "platform/files/matfile.h"
 #include "support/main_window.h"
 
@@ -23,12 +22,7 @@ class ReflectionOrder : public test_support::MainWindowFixture<> {
  protected:
   void SetUp() override { fig = openMainWindow(); }
 
-  Json request(const Json& req) {
-    std::istringstream in;
-    std::ostringstream out;
-    platform::Automation automation(rt, ui, in, out);
-    return Json::parse(automation.handle(req.dump()));
-  }
+  Json request(const Json& req) { return test_support::automationRequest(rt, ui, req); }
   Json dispatch(Json args) { return request({{"op", "dispatch"}, {"args", std::move(args)}}); }
   // The case record and every object of every window.
   Json window() {

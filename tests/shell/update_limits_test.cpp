@@ -5,10 +5,9 @@
 #include <cmath>
 #include <functional>
 #include <new>
-#include <sstream>
 #include <string>
 
-#include "platform/automation/automation.h"
+#include "support/automation_request.h"
 #include "support/main_window.h"
 
 namespace velmora::shell {
@@ -21,12 +20,7 @@ class UpdateLimits : public test_support::MainWindowFixture<> {
  protected:
   void SetUp() override { fig = openMainWindow(); }
 
-  Json request(const Json& req) {
-    std::istringstream in;
-    std::ostringstream out;
-    platform::Automation automation(rt, ui, in, out);
-    return Json::parse(automation.handle(req.dump()));
-  }
+  Json request(const Json& req) { return test_support::automationRequest(rt, ui, req); }
   // The case record and every object of every window, properties and userdata included.
   Json window() {
     return Json{request({{"op", "get"}, {"what", "udf"}})["value"], request({{"op", "find"}})["objects"]};
