@@ -252,6 +252,16 @@ void BM_PaintCircle360At200(benchmark::State& state) {
 }
 BENCHMARK(BM_PaintCircle360At200)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+void BM_PaintCircle360At50(benchmark::State& state) {
+  paintWindow(state, circleRoom(360, 50));
+}
+BENCHMARK(BM_PaintCircle360At50)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_PaintGear40At200(benchmark::State& state) {
+  paintWindow(state, gearRoom(200));
+}
+BENCHMARK(BM_PaintGear40At200)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 void BM_PaintCircle40At400(benchmark::State& state) {
   paintWindow(state, circleRoom(40, 400));
 }
