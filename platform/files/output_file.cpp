@@ -128,6 +128,17 @@ bool throughDevOrProc(const std::string& path) {
   return false;
 }
 
+// Whether a regular file starts as case files do: the text header of a Level 5 MAT-file.
+bool holdsCase(const std::string& path) {
+  static constexpr char kHeader[] = "MATLAB 5.0 MAT-file";
+  char head[sizeof kHeader - 1] = {};
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  const ssize_t n = ::read(fd, head, sizeof head);
+  ::close(fd);
+  return n == static_cast<ssize_t>(sizeof head) && std::memcmp(head, kHeader, sizeof head) == 0;
+}
+
 struct Plan {
   std::string target;
   bool inPlace = false;
@@ -154,6 +165,8 @@ Plan planOutput(const std::string& path) {
     // Read-only for everybody is kept even from root, whom access() would let through.
     if ((st.st_mode & 0222) == 0) failFor(path, std::strerror(EACCES));
     if (::access(plan.target.c_str(), W_OK) != 0) failFor(path, std::strerror(errno));
+    // A table, print or sound written over a case (the one open in the window, say) would lose it.
+    if (holdsCase(plan.target)) failFor(path, "it is a case file, which an export never replaces");
     plan.mode = st.st_mode & 07777;
   } else if (statError != ENOENT) {
     failFor(path, std::strerror(statError));

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <string>
 
 #include "document/room_acoustics.h"
 #include "platform/files/audio_file.h"
@@ -146,6 +148,44 @@ TEST_F(HearingTest, ListenWithoutADeviceDrySoundsAndExports) {
   ASSERT_EQ(record(w).xre, 9);
   EXPECT_EQ(record(w).dryChoice, 4);
   EXPECT_EQ(g().at(one(w, tags::kEchogramDry)).number("value"), 4);
+}
+
+// Every export of the windows refuses to write over a case file (the one just saved, here): the file
+// keeps its bytes and the error says why. Any other existing file is replaced as before.
+TEST_F(HearingTest, ExportsNeverReplaceACaseFile) {
+  const std::string casePath = (std::filesystem::current_path() / "room.ac").string();
+  ui.push(ScriptedAnswer::chosenFile(casePath));
+  velmoracopy(rt, ops, {Value("save")});
+  const auto bytes = [](const std::string& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string saved = bytes(casePath);
+  ASSERT_EQ(saved.rfind("MATLAB 5.0 MAT-file", 0), 0u);
+  echogramWindow();
+  velmoracopy(rt, ops, {Value("roomacoustics")});
+  const std::string refusal = "cannot write file " + casePath + ": it is a case file, which an export never replaces";
+  const std::vector<std::vector<Value>> calls = {
+      {Value("echogramexportresponse"), Value(casePath)},
+      {Value("echogramexportauralisation"), Value(casePath)},
+      {Value("exportmap"), Value(casePath)},
+      {Value("echogramexport")},
+      {Value("roomacousticsexport")},
+  };
+  for (const auto& call : calls) {
+    SCOPED_TRACE(call[0].text());
+    if (call.size() == 1) ui.push(ScriptedAnswer::chosenFile(casePath));
+    try {
+      velmoracopy(rt, ops, call);
+      ADD_FAILURE() << "written over the case";
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()), refusal);
+    }
+    EXPECT_EQ(bytes(casePath), saved);
+  }
+  std::ofstream("other.wav") << "an older export";
+  velmoracopy(rt, ops, {Value("echogramexportresponse"), Value("other.wav")});
+  EXPECT_EQ(platform::readSound("other.wav").sampleRate, 48000);
 }
 
 }  // namespace
