@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "document/case_record.h"
 #include "document/tags.h"
 #include "document/window.h"
 #include "platform/model/error.h"
@@ -204,6 +205,11 @@ std::optional<std::string> outlineProblem(const std::vector<double>& x, const st
   for (std::size_t k = 0; k < n; ++k) {
     if (!std::isfinite(x[k]) || !std::isfinite(y[k])) {
       return std::string(kNoRoom) + "its vertices are beyond the numbers that can be computed.";
+    }
+    // A case keeps its points within this distance: the rebuild would refuse the room with a console
+    // line only, leaving the dialog's user with no word.
+    if (std::abs(x[k]) > document::kFarthestCoordinate || std::abs(y[k]) > document::kFarthestCoordinate) {
+      return std::string(kNoRoom) + "its vertices lie more than 1000000 m from the origin.";
     }
   }
   const auto vertex = [&](std::size_t k) { return P{x[k % n], y[k % n]}; };

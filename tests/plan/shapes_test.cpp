@@ -322,6 +322,7 @@ TEST_F(ShapesTest, DegenerateAnswersAreRefusedWithAMessage) {
       {"ellipse", {"10", "0", "72"}},                            // flat
       {"parabola", {"0", "6", "72"}},                            // a straight line
       {"parabola", {"1", "0", "72"}},                            // no width
+      {"parabola", {"1e6", "1e6", "72"}},                        // beyond the case's 1000000 m
       {"logarithmic spiral", {"10", "3", "45", "120", "30"}},    // inclination below the step of 4
       {"logarithmic spiral", {"10", "75", "45", "360", "30"}},   // a whole turn crosses the closing walls
       {"logarithmic spiral", {"10", "75", "-120", "20", "30"}},  // starts on the closing line
