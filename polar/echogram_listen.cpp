@@ -100,16 +100,18 @@ void echogramexportresponse(Runtime& rt, const std::optional<std::string>& path)
   const EchogramRecord* rec = recordOfCall(rt);
   if (rec == nullptr) return;
   const hearing::ImpulseResponse ir = responseOf(rt, *rec);
-  const auto file = savePath(rt, path, "*.wav", "Export impulse response", "response.wav");
-  if (file) platform::writeWav(*file, hearing::normalised(ir.samples), ir.sampleRate);
+  const char* title = "Export impulse response";
+  const auto file = savePath(rt, path, "*.wav", title, "response.wav");
+  if (file) writeExport(rt, path, title, [&] { platform::writeWav(*file, hearing::normalised(ir.samples), ir.sampleRate); });
 }
 
 void echogramexportauralisation(Runtime& rt, const std::optional<std::string>& path) {
   const EchogramRecord* rec = recordOfCall(rt);
   if (rec == nullptr) return;
   const std::vector<double> heard = auralised(rt, *rec);
-  const auto file = savePath(rt, path, "*.wav", "Export auralisation", "auralisation.wav");
-  if (file) platform::writeWav(*file, heard, hearing::kSampleRate);
+  const char* title = "Export auralisation";
+  const auto file = savePath(rt, path, "*.wav", title, "auralisation.wav");
+  if (file) writeExport(rt, path, title, [&] { platform::writeWav(*file, heard, hearing::kSampleRate); });
 }
 
 }  // namespace velmora::polar

@@ -436,9 +436,10 @@ void echogramexport(Runtime& rt, const std::optional<std::string>& path) {
     throw Error("the main window of this echogram is closed: nothing to export");
   }
   const std::string csv = arrivalsCsv(rt, mainWindow);
-  const auto file = savePath(rt, path, "*.csv", "Export echogram arrivals", "arrivals.csv");
+  const char* title = "Export echogram arrivals";
+  const auto file = savePath(rt, path, "*.csv", title, "arrivals.csv");
   if (!file) return;
-  platform::writeTextFile(*file, csv);
+  writeExport(rt, path, title, [&] { platform::writeTextFile(*file, csv); });
 }
 
 }  // namespace velmora::polar

@@ -374,9 +374,10 @@ void roomacousticsexport(Runtime& rt, const std::optional<std::string>& path) {
   const Handle main = targetMainWindow(rt);
   const RoomAcoustics room = document::roomAcoustics(rt, main);
   const std::string csv = roomAcousticsCsv(room, document::viewCase(rt, main).name);
-  const auto file = savePath(rt, path, "*.csv", "Export room acoustics", "room-acoustics.csv");
+  const char* title = "Export room acoustics";
+  const auto file = savePath(rt, path, "*.csv", title, "room-acoustics.csv");
   if (!file) return;
-  platform::writeTextFile(*file, csv);
+  writeExport(rt, path, title, [&] { platform::writeTextFile(*file, csv); });
 }
 
 void registerRoomAcousticsOperations(document::Operations& ops) {

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "document/drawing_objects.h"
+#include "platform/model/error.h"
 #include "platform/model/ui.h"
 
 namespace velmora::polar {
@@ -65,6 +66,16 @@ std::optional<std::string> savePath(platform::Runtime& rt, const std::optional<s
   const auto choice = rt.ui().saveFile(dialog);
   if (!choice) return std::nullopt;
   return choice->path();
+}
+
+void writeExport(platform::Runtime& rt, const std::optional<std::string>& path, const char* title,
+                 const std::function<void()>& write) {
+  try {
+    write();
+  } catch (const Error& e) {
+    if (!path) rt.ui().message(platform::MessageKind::Error, e.what(), title);
+    throw;
+  }
 }
 
 }  // namespace velmora::polar

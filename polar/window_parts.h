@@ -2,6 +2,7 @@
 // Pieces the polar folder's windows share: a window of their kind, its push buttons, and where an
 // export writes (the path a verb was given, else the one the user picks in a save dialog).
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -26,5 +27,11 @@ platform::Handle placeText(platform::Graphics& g, platform::Handle axes, const p
 // Nothing when the dialog is cancelled.
 std::optional<std::string> savePath(platform::Runtime& rt, const std::optional<std::string>& path,
                                     const char* filter, const char* title, const char* defaultName);
+
+// Runs `write` for an export. When its file was picked in the save dialog `title` (no `path` given),
+// a failure is also shown in an error box of that title, since a window's user does not see the
+// console; the error is raised as before either way.
+void writeExport(platform::Runtime& rt, const std::optional<std::string>& path, const char* title,
+                 const std::function<void()>& write);
 
 }  // namespace velmora::polar

@@ -8,6 +8,7 @@
 #include "engine/energy.h"
 #include "platform/files/csv.h"
 #include "platform/model/error.h"
+#include "platform/model/ui.h"
 #include "shell/case_files.h"
 
 namespace velmora::shell {
@@ -97,7 +98,13 @@ void exportmap(platform::Runtime& rt, const std::optional<std::string>& file) {
   }
   // Built before the file is opened: a window without a map leaves no file behind.
   const std::string text = audienceMapCsv(rt, fig);
-  platform::writeTextFile(path, text);
+  try {
+    platform::writeTextFile(path, text);
+  } catch (const Error& e) {
+    // Picked in the dialog: the window's user sees the reason, not only the console.
+    if (!file) rt.ui().message(platform::MessageKind::Error, e.what(), "Export audience map");
+    throw;
+  }
 }
 
 void registerMapExportOperations(Operations& ops) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 
 #include "document/room_acoustics.h"
@@ -151,7 +152,8 @@ TEST_F(HearingTest, ListenWithoutADeviceDrySoundsAndExports) {
 }
 
 // Every export of the windows refuses to write over a case file (the one just saved, here): the file
-// keeps its bytes and the error says why. Any other existing file is replaced as before.
+// keeps its bytes and the error says why, in an error box too when the file was picked in the save
+// dialog (the console is out of a window user's sight). Any other existing file is replaced as before.
 TEST_F(HearingTest, ExportsNeverReplaceACaseFile) {
   const std::string casePath = (std::filesystem::current_path() / "room.ac").string();
   ui.push(ScriptedAnswer::chosenFile(casePath));
@@ -171,15 +173,28 @@ TEST_F(HearingTest, ExportsNeverReplaceACaseFile) {
       {Value("exportmap"), Value(casePath)},
       {Value("echogramexport")},
       {Value("roomacousticsexport")},
+      {Value("exportmap")},
   };
+  const std::map<std::string, std::string> titles = {{"echogramexport", "Export echogram arrivals"},
+                                                     {"roomacousticsexport", "Export room acoustics"},
+                                                     {"exportmap", "Export audience map"}};
   for (const auto& call : calls) {
     SCOPED_TRACE(call[0].text());
     if (call.size() == 1) ui.push(ScriptedAnswer::chosenFile(casePath));
+    const std::size_t shown = ui.shown().size();
     try {
       velmoracopy(rt, ops, call);
       ADD_FAILURE() << "written over the case";
     } catch (const Error& e) {
       EXPECT_EQ(std::string(e.what()), refusal);
+    }
+    if (call.size() == 1) {
+      ASSERT_EQ(ui.shown().size(), shown + 2);  // the save dialog, then the error box
+      EXPECT_EQ(ui.shown().back().kind, "error");
+      EXPECT_EQ(ui.shown().back().title, titles.at(call[0].text()));
+      EXPECT_EQ(ui.shown().back().text, refusal);
+    } else {
+      EXPECT_EQ(ui.shown().size(), shown);  // a script's file name: the reply carries the error
     }
     EXPECT_EQ(bytes(casePath), saved);
   }
