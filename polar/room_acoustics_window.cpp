@@ -209,11 +209,15 @@ RoomAcousticsRecord compute(const Runtime& rt, Handle mainWindow) {
 }
 
 // The main window a button of the window acts on: the one the calling window follows, else the current.
-Handle targetMainWindow(const Runtime& rt) {
+// A window whose main window is closed acts on none: another main window's room is not its own.
+Handle targetMainWindow(Runtime& rt) {
   const Graphics& g = rt.graphics();
-  if (const auto* rec = recordOf(g, rt.callbackFigure());
-      rec && g.exists(rec->mainWindow) && document::isMainWindow(rt, rec->mainWindow))
-    return rec->mainWindow;
+  if (const auto* rec = recordOf(g, rt.callbackFigure())) {
+    if (g.exists(rec->mainWindow) && document::isMainWindow(rt, rec->mainWindow)) return rec->mainWindow;
+    const std::string why = "the main window of this room acoustics window is closed: nothing to change";
+    rt.ui().message(platform::MessageKind::Error, why, "Room acoustics");
+    throw Error(why);
+  }
   return document::currentMainWindow(rt);
 }
 

@@ -120,6 +120,22 @@ TEST_F(RoomAcousticsTest, ButtonsChangeTheRoomAsUndoStepsAndTheWindowFollows) {
   EXPECT_DOUBLE_EQ(shown().record().at("volume").scalar(), 3 * shown().record().at("planarea").scalar());
 }
 
+// With its main window closed, the window's buttons change no other main window's room: they say
+// why in an error box and record nothing.
+TEST_F(RoomAcousticsTest, ButtonsOfAWindowWhoseMainWindowIsClosedTouchNoOtherRoom) {
+  const Handle other = openMainWindow();
+  ASSERT_NE(other, fig);
+  const std::vector<std::string> before = readCase(rt, other).actionlist;
+  rt.graphics().remove(fig);
+  ASSERT_EQ(document::currentMainWindow(rt), other);
+  answer("9");
+  press(tags::kRoomAcousticsHeight);
+  EXPECT_FALSE(readCase(rt, other).roomheight);
+  EXPECT_EQ(readCase(rt, other).actionlist, before);
+  EXPECT_EQ(shownOf("error").back(),
+            "Room acoustics: the main window of this room acoustics window is closed: nothing to change");
+}
+
 TEST_F(RoomAcousticsTest, TheExportWritesOneRowPerBand) {
   const std::string path = (std::filesystem::current_path() / "reverberation.csv").string();
   ui.push(ScriptedAnswer::chosenFile(path));
