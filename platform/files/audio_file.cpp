@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -89,6 +90,10 @@ Sound readOpened(SNDFILE* file, const SF_INFO& info, const std::string& path) {
   sound.samples.resize(static_cast<std::size_t>(std::max<sf_count_t>(got, 0)) *
                        static_cast<std::size_t>(info.channels));
   if (sound.samples.empty()) cannotRead(path, "no sound in it");
+  // A float file may hold NaN or infinities, which the convolution would spread over the whole result
+  // (heard as a full-scale blast).
+  if (!std::all_of(sound.samples.begin(), sound.samples.end(), [](double s) { return std::isfinite(s); }))
+    cannotRead(path, "it holds samples that are not numbers (NaN or infinite)");
   return sound;
 }
 

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <numbers>
+#include <string>
 
 #include "support/band_analysis.h"
 #include "hearing/convolution.h"
@@ -165,6 +168,34 @@ TEST(SoundFiles, WrittenAndReadBackAndRefusedWithTheirReason) {
     ADD_FAILURE();
   } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()).rfind("cannot read file notes.wav: not a sound file (", 0), 0u) << e.what();
+  }
+  // A 32-bit float WAV holding NaN and an infinity among its four samples: refused, not heard.
+  {
+    const float samples[4] = {std::nanf(""), 0.5f, INFINITY, -0.5f};
+    std::string bytes;
+    const auto little = [&bytes](std::uint32_t v, int n) {
+      for (int k = 0; k < n; ++k) bytes.push_back(static_cast<char>((v >> (8 * k)) & 0xff));
+    };
+    bytes += "RIFF";
+    little(4 + 8 + 16 + 8 + sizeof samples, 4);
+    bytes += "WAVEfmt ";
+    little(16, 4);
+    little(3, 2);  // IEEE float
+    little(1, 2);  // one channel
+    little(48000, 4);
+    little(48000 * 4, 4);
+    little(4, 2);
+    little(32, 2);
+    bytes += "data";
+    little(sizeof samples, 4);
+    bytes.append(reinterpret_cast<const char*>(samples), sizeof samples);
+    std::ofstream("nan.wav", std::ios::binary) << bytes;
+  }
+  try {
+    platform::readSound("nan.wav");
+    ADD_FAILURE();
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "cannot read file nan.wav: it holds samples that are not numbers (NaN or infinite)");
   }
   std::filesystem::permissions(path, std::filesystem::perms::owner_read);
   EXPECT_THROW(platform::writeWav(path, tone, 48000), Error);
