@@ -1,6 +1,7 @@
 #include "polar/window_parts.h"
 
 #include <cmath>
+#include <string_view>
 
 #include "document/drawing_objects.h"
 #include "platform/model/error.h"
@@ -65,6 +66,11 @@ std::optional<std::string> savePath(platform::Runtime& rt, const std::optional<s
   dialog.defaultName = defaultName;
   const auto choice = rt.ui().saveFile(dialog);
   if (!choice) return std::nullopt;
+  // A name typed without an extension gets the filter's (".wav" of "*.wav"), as the map export does.
+  const std::string_view extension = std::string_view(filter).substr(1);
+  if (choice->file.find('.') == std::string::npos && extension.size() > 1 &&
+      extension.find_first_of("*;") == std::string_view::npos)
+    return choice->path() + std::string(extension);
   return choice->path();
 }
 

@@ -203,5 +203,23 @@ TEST_F(HearingTest, ExportsNeverReplaceACaseFile) {
   EXPECT_EQ(platform::readSound("other.wav").sampleRate, 48000);
 }
 
+// A name typed in a save dialog without an extension gets the dialog's: "hall-response" is written
+// as "hall-response.wav", "reverberation" as "reverberation.csv"; a name with one keeps it.
+TEST_F(HearingTest, NamesTypedWithoutAnExtensionGetTheDialogs) {
+  echogramWindow();
+  const std::filesystem::path here = std::filesystem::current_path();
+  ui.push(ScriptedAnswer::chosenFile((here / "hall-response").string()));
+  velmoracopy(rt, ops, {Value("echogramexportresponse")});
+  EXPECT_EQ(platform::readSound((here / "hall-response.wav").string()).sampleRate, 48000);
+  EXPECT_FALSE(std::filesystem::exists(here / "hall-response"));
+  velmoracopy(rt, ops, {Value("roomacoustics")});
+  ui.push(ScriptedAnswer::chosenFile((here / "reverberation").string()));
+  velmoracopy(rt, ops, {Value("roomacousticsexport")});
+  EXPECT_TRUE(std::filesystem::exists(here / "reverberation.csv"));
+  ui.push(ScriptedAnswer::chosenFile((here / "response.v2").string()));
+  velmoracopy(rt, ops, {Value("echogramexportresponse")});
+  EXPECT_TRUE(std::filesystem::exists(here / "response.v2"));
+}
+
 }  // namespace
 }  // namespace velmora::polar
