@@ -130,7 +130,9 @@ std::vector<Page> planPages(const platform::Graphics& g, const ReportContent& c)
     p.heading(c.arrivalsHeading, 2 * kRow);
     p.table(c.arrivals);
   }
-  p.heading("Reverberation by octave band", (c.acousticsNotes.size() + 2) * kRow);
+  // Six bands: the table stays whole with its heading and notes rather than leave a row on a page
+  // of its own.
+  p.heading("Reverberation by octave band", (c.acousticsNotes.size() + 1 + c.acoustics.rows.size()) * kRow);
   for (const std::string& note : c.acousticsNotes) p.note(note);
   p.table(c.acoustics);
   return std::move(p).pages();

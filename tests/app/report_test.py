@@ -109,6 +109,19 @@ class Reports(unittest.TestCase):
             self.assertEqual([page.count("seen from the source") for page in pages], [1, 1, 0])
             self.assertEqual([page.count("delay (ms)") for page in pages], [0, 0, 1])
 
+    def test_the_reverberation_table_stays_whole_on_one_page(self):
+        # At order 3 the L room's arrivals end low on page 2: the six bands once broke there.
+        with tempfile.TemporaryDirectory() as out:
+            pdf = os.path.join(out, "l-room.pdf")
+            r = run("batch", os.path.join(FIXTURES, "l-room.ac"), "--order", "3", "--report", pdf)
+            self.assertEqual((r.returncode, r.stderr), (0, ""))
+            pages = tool("pdftotext", "-layout", pdf, "-").split("\f")[:pages_of(pdf)]
+            holding = [page for page in pages if "band (Hz)" in page]
+            self.assertEqual(len(holding), 1)
+            self.assertIn("Reverberation by octave band", holding[0])
+            bands = re.findall(r"^ *(125|250|500|1k|2k|4k) +\d", holding[0], re.M)
+            self.assertEqual(bands, ["125", "250", "500", "1k", "2k", "4k"])
+
     def test_above_order_1_every_path_of_the_echogram_is_listed_with_its_walls_and_order(self):
         with tempfile.TemporaryDirectory() as out:
             room = os.path.join(FIXTURES, "l-room.ac")
