@@ -85,6 +85,8 @@ void acousticsSection(const platform::Runtime& rt, Handle fig, ReportContent& c)
   auto rows = polar::roomAcousticsTable(room);
   c.acoustics.header = rows.front();
   c.acoustics.rows.assign(rows.begin() + 1, rows.end());
+  // "absorption (m²)" is wider than the default second column and ran into "mean alpha".
+  c.acoustics.columns = {0.2, 0.2, 0.16, 0.18, 0.26};
   std::size_t withMaterial = 0;
   for (const auto& name : room.wallMaterials) withMaterial += name.empty() ? 0 : 1;
   const auto surface = [](const std::optional<document::SurfaceMaterial>& m) {
