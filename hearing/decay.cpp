@@ -49,7 +49,7 @@ std::vector<double> schroederDb(std::span<const double> samples, std::size_t fro
   return db;
 }
 
-DecayFigures decayFigures(std::span<const double> samples, int sampleRate, double stepSeconds) {
+DecayFigures decayFigures(std::span<const double> samples, int sampleRate, double stepSeconds, double depthDb) {
   DecayFigures f;
   f.stepSeconds = stepSeconds;
   double peak = 0;
@@ -59,9 +59,10 @@ DecayFigures decayFigures(std::span<const double> samples, int sampleRate, doubl
 
   const std::vector<double> db = schroederDb(samples, f.onset);
   const double dt = 1.0 / sampleRate;
-  f.edt = reverberationFrom(db, dt, 0, -10);
-  f.t20 = reverberationFrom(db, dt, -5, -25);
-  f.t30 = reverberationFrom(db, dt, -5, -35);
+  constexpr double kMargin = 10;  // dB of decay still to come below a range's lower end
+  if (depthDb >= 10 + kMargin) f.edt = reverberationFrom(db, dt, 0, -10);
+  if (depthDb >= 25 + kMargin) f.t20 = reverberationFrom(db, dt, -5, -25);
+  if (depthDb >= 35 + kMargin) f.t30 = reverberationFrom(db, dt, -5, -35);
   const auto step = std::max<std::size_t>(1, static_cast<std::size_t>(std::llround(stepSeconds * sampleRate)));
   for (std::size_t i = 0; i < db.size(); i += step) f.decayDb.push_back(db[i]);
 

@@ -3,6 +3,7 @@
 // read from it (ISO 3382-1): EDT, T20 and T30 from straight lines fitted to the decay, D50 and C80
 // from the energy before and after 50 and 80 ms.
 
+#include <cmath>
 #include <cstddef>
 #include <optional>
 #include <span>
@@ -25,6 +26,11 @@ struct DecayFigures {
 // energy from `from` on (-Inf where none is left).
 std::vector<double> schroederDb(std::span<const double> samples, std::size_t from = 0);
 
-DecayFigures decayFigures(std::span<const double> samples, int sampleRate, double stepSeconds = 0.001);
+// `depthDb`: how far the response's tail has decayed where the response ends (ImpulseResponse::depthDb).
+// A response cut short of its decay drops to nothing at the cut, which would bend the fitted lines: a
+// figure is read only when the tail goes on at least 10 dB below its range (EDT 20 dB, T20 35 dB,
+// T30 45 dB), else it is none.
+DecayFigures decayFigures(std::span<const double> samples, int sampleRate, double stepSeconds = 0.001,
+                          double depthDb = INFINITY);
 
 }  // namespace velmora::hearing

@@ -113,6 +113,13 @@ ImpulseResponse impulseResponse(const ResponseInputs& in) {
   for (double t : in.reverberationSeconds) longest = std::max(longest, std::isfinite(t) ? t : kLongestSeconds);
   const double seconds = std::min(ir.transitionSeconds + 1.5 * longest, kLongestSeconds);
   const auto length = static_cast<std::size_t>(std::ceil(std::max(seconds, ir.transitionSeconds) * fs)) + 1;
+  bool decays = true;
+  for (double t : in.reverberationSeconds) decays = decays && std::isfinite(t);
+  if (!decays) {
+    ir.depthDb = 0;
+  } else if (longest > 0) {
+    ir.depthDb = 60 * (static_cast<double>(length - 1) / fs - ir.transitionSeconds) / longest;
+  }
   const auto transition = static_cast<std::size_t>(std::llround(ir.transitionSeconds * fs));
   // The arrival on the transition's sample is the early part's last; the tail starts after it.
   ir.earlyEnd = std::min(transition + 1, length);

@@ -4,6 +4,7 @@
 // decays by 60 dB in the band's reverberation time, starting at the level the early reflections set.
 // docs/hearing.md gives the formulas and the reasons for the choices.
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -40,6 +41,10 @@ struct ImpulseResponse {
   double transitionSeconds = 0;  // where the tail starts, after the emission
   engine::BandValues tailPower{};  // the tail's energy per second at the transition, per band
   std::size_t earlyEnd = 0;        // samples before this index are the arrivals alone
+  // How far the slowest band's tail has decayed where the response ends, in dB: 90 at full length,
+  // less when the response is cut at kLongestSeconds (0 for a tail that never decays); +Inf when
+  // there is no tail. Decay figures whose range reaches too close to it are not read (decay.h).
+  double depthDb = INFINITY;
 };
 
 // The transition time after the direct sound: the first arrival of the highest order computed (up to

@@ -41,7 +41,7 @@ EchogramResponse echogramResponse(const Runtime& rt, Handle mainWindow) {
   }
   const EchogramFigures figures = echogramFigures(computed.levels, in.order);
   out.response = hearing::impulseResponse(responseInputs(in, figures, document::roomAcoustics(rt, mainWindow)));
-  out.decay = hearing::decayFigures(out.response.samples, out.response.sampleRate);
+  out.decay = hearing::decayFigures(out.response.samples, out.response.sampleRate, 0.001, out.response.depthDb);
   return out;
 }
 

@@ -313,7 +313,7 @@ EchogramRecord compute(Handle mainWindow, const PolarInputs& in, const document:
     rec.figures = echogramFigures(computed.levels, in.order);
     const hearing::ResponseInputs heard = responseInputs(in, rec.figures, room);
     const hearing::ImpulseResponse ir = hearing::impulseResponse(heard);
-    rec.decay = hearing::decayFigures(ir.samples, ir.sampleRate);
+    rec.decay = hearing::decayFigures(ir.samples, ir.sampleRate, 0.001, ir.depthDb);
     rec.transitionMs = (ir.transitionSeconds - heard.directSeconds) * 1000;
   }
   return rec;

@@ -111,6 +111,36 @@ TEST(ImpulseResponse, SeededAndSilentWithoutReflections) {
   ResponseInputs hard = in;
   hard.reverberationSeconds.fill(INFINITY);
   EXPECT_EQ(impulseResponse(hard).samples.size(), static_cast<std::size_t>(kLongestSeconds * kSampleRate) + 1);
+  EXPECT_EQ(impulseResponse(hard).depthDb, 0);
+}
+
+// A response cut at the longest length before its tail has decayed drops to nothing at the cut, which
+// bends the backward-integrated decay: with 86 s of reverberation the lines read T30 = 26 s. A figure
+// is read only where the tail goes on 10 dB below its range; at full length (90 dB) all three are.
+TEST(ImpulseResponse, FiguresOfAResponseCutShortOfItsDecayAreNone) {
+  struct Row {
+    double seconds;  // every band
+    bool edt, t20, t30;
+  };
+  for (const Row& row : {Row{1.4, true, true, true}, Row{17, true, true, false}, Row{30, true, false, false},
+                         Row{86, false, false, false}}) {
+    SCOPED_TRACE(row.seconds);
+    ResponseInputs in = someRoom();
+    in.reverberationSeconds.fill(row.seconds);
+    const ImpulseResponse ir = impulseResponse(in);
+    const double tail = static_cast<double>(ir.samples.size() - 1) / kSampleRate - ir.transitionSeconds;
+    EXPECT_NEAR(ir.depthDb, std::min(90.0, 60 * tail / row.seconds), 1e-9);
+    const DecayFigures f = decayFigures(ir.samples, kSampleRate, 0.001, ir.depthDb);
+    EXPECT_EQ(f.edt.has_value(), row.edt);
+    EXPECT_EQ(f.t20.has_value(), row.t20);
+    EXPECT_EQ(f.t30.has_value(), row.t30);
+    if (f.t20) {
+      EXPECT_NEAR(*f.t20 / row.seconds, 1, 0.1);
+    }
+    if (f.t30) {
+      EXPECT_NEAR(*f.t30 / row.seconds, 1, 0.1);
+    }
+  }
 }
 
 TEST(Convolution, MatchesTheDirectSumAndKeepsAToneThroughResampling) {

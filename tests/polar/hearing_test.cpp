@@ -13,6 +13,7 @@
 #include <string>
 
 #include "document/room_acoustics.h"
+#include "platform/automation/automation.h"
 #include "platform/files/audio_file.h"
 #include "polar/echogram.h"
 #include "polar/echogram_response.h"
@@ -98,7 +99,8 @@ TEST_F(HearingTest, DecayGivesBackTheReverberationTimeAndTheEarlyPartTheArrivals
 // that read back; a dry sound that is no sound is refused and the choice stays.
 TEST_F(HearingTest, ListenWithoutADeviceDrySoundsAndExports) {
   const Handle w = echogramWindow();
-  const Value before = record(w).toValue();
+  // Compared as the protocol writes it: the default room's decay figures are none (NaN).
+  const auto before = platform::encodeValue(record(w).toValue());
   const std::size_t objects = g().findobj(w, "").size();
   const std::size_t shown = ui.shown().size();
   rt.click(one(w, tags::kEchogramListen));
@@ -106,7 +108,7 @@ TEST_F(HearingTest, ListenWithoutADeviceDrySoundsAndExports) {
   EXPECT_EQ(ui.shown().back().kind, "message");
   EXPECT_EQ(ui.shown().back().title, "Listen");
   EXPECT_EQ(ui.shown().back().text, platform::kNoAudioOutput);
-  EXPECT_EQ(record(w).toValue(), before);
+  EXPECT_EQ(platform::encodeValue(record(w).toValue()), before);
   EXPECT_EQ(g().findobj(w, "").size(), objects);
 
   const std::string response = (std::filesystem::current_path() / "response.wav").string();
