@@ -36,6 +36,15 @@ hearing::ImpulseResponse responseOf(const Runtime& rt, const EchogramRecord& rec
   return std::move(heard.response);
 }
 
+// An export asked for from a window whose main window is closed: refused, in a box too when the
+// window's button asked (the window still shows its last echogram).
+void requireMainWindow(Runtime& rt, const EchogramRecord& rec, const std::optional<std::string>& path,
+                       const char* title) {
+  const Graphics& g = rt.graphics();
+  if (g.exists(rec.mainWindow) && document::isMainWindow(rt, rec.mainWindow)) return;
+  writeExport(rt, path, title, [] { throw Error("the main window of this echogram is closed: nothing to hear"); });
+}
+
 // One channel at its own rate: a single full-scale sample after 20 ms of silence, the phrase, or the file.
 platform::Sound drySound(const EchogramRecord& rec) {
   if (rec.dryChoice == kSpeech) return platform::readSoundBytes(speechSample(), "phrase.flac");
@@ -92,15 +101,19 @@ void echogramlisten(Runtime& rt) {
   if (rec == nullptr) return;
   platform::AudioClip clip;
   clip.sampleRate = hearing::kSampleRate;
-  for (double s : auralised(rt, *rec)) clip.samples.push_back(static_cast<float>(s));
+  // Why nothing can be heard (the main window closed, the dry sound's file gone) is said in a box too.
+  std::vector<double> heard;
+  writeExport(rt, std::nullopt, "Listen", [&] { heard = auralised(rt, *rec); });
+  for (double s : heard) clip.samples.push_back(static_cast<float>(s));
   if (const auto why = rt.ui().play(clip)) rt.ui().message(platform::MessageKind::Message, *why, "Listen");
 }
 
 void echogramexportresponse(Runtime& rt, const std::optional<std::string>& path) {
   const EchogramRecord* rec = recordOfCall(rt);
   if (rec == nullptr) return;
-  const hearing::ImpulseResponse ir = responseOf(rt, *rec);
   const char* title = "Export impulse response";
+  requireMainWindow(rt, *rec, path, title);
+  const hearing::ImpulseResponse ir = responseOf(rt, *rec);
   const auto file = savePath(rt, path, "*.wav", title, "response.wav");
   if (file) writeExport(rt, path, title, [&] { platform::writeWav(*file, hearing::normalised(ir.samples), ir.sampleRate); });
 }
@@ -108,8 +121,11 @@ void echogramexportresponse(Runtime& rt, const std::optional<std::string>& path)
 void echogramexportauralisation(Runtime& rt, const std::optional<std::string>& path) {
   const EchogramRecord* rec = recordOfCall(rt);
   if (rec == nullptr) return;
-  const std::vector<double> heard = auralised(rt, *rec);
   const char* title = "Export auralisation";
+  requireMainWindow(rt, *rec, path, title);
+  platform::Sound dry;
+  writeExport(rt, path, title, [&] { dry = drySound(*rec); });  // its file may be gone since
+  const std::vector<double> heard = hearing::auralise(dry.mono(), dry.sampleRate, responseOf(rt, *rec));
   const auto file = savePath(rt, path, "*.wav", title, "auralisation.wav");
   if (file) writeExport(rt, path, title, [&] { platform::writeWav(*file, heard, hearing::kSampleRate); });
 }

@@ -432,11 +432,12 @@ void echogramexport(Runtime& rt, const std::optional<std::string>& path) {
   // The arrivals table of batch runs (docs/arrivals-csv.md), computed for the main window this
   // echogram follows; a refused diagram gives its reason and writes nothing.
   const Handle mainWindow = rec->mainWindow;
+  const char* title = "Export echogram arrivals";
   if (!g.exists(mainWindow) || !document::isMainWindow(rt, mainWindow)) {
-    throw Error("the main window of this echogram is closed: nothing to export");
+    // The window still shows its last echogram: its user is told in a box (a refusal the window shows).
+    writeExport(rt, path, title, [] { throw Error("the main window of this echogram is closed: nothing to export"); });
   }
   const std::string csv = arrivalsCsv(rt, mainWindow);
-  const char* title = "Export echogram arrivals";
   const auto file = savePath(rt, path, "*.csv", title, "arrivals.csv");
   if (!file) return;
   writeExport(rt, path, title, [&] { platform::writeTextFile(*file, csv); });

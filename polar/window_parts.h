@@ -28,9 +28,10 @@ platform::Handle placeText(platform::Graphics& g, platform::Handle axes, const p
 std::optional<std::string> savePath(platform::Runtime& rt, const std::optional<std::string>& path,
                                     const char* filter, const char* title, const char* defaultName);
 
-// Runs `write` for an export. When its file was picked in the save dialog `title` (no `path` given),
-// a failure is also shown in an error box of that title, since a window's user does not see the
-// console; the error is raised as before either way.
+// Runs `write` (an export's writing, or the work before it). When the export was asked for from the
+// window (no `path` given: its file is picked in the save dialog `title`), a failure is also shown in
+// an error box of that title, since a window's user does not see the console; the error is raised as
+// before either way.
 void writeExport(platform::Runtime& rt, const std::optional<std::string>& path, const char* title,
                  const std::function<void()>& write);
 

@@ -223,5 +223,40 @@ TEST_F(HearingTest, NamesTypedWithoutAnExtensionGetTheDialogs) {
   EXPECT_TRUE(std::filesystem::exists(here / "response.v2"));
 }
 
+// What the echogram's buttons cannot do is said in a box, not only on the console: a dry sound whose
+// file is gone since it was chosen, and a main window closed under the window (which still shows its
+// last echogram).
+TEST_F(HearingTest, ButtonsThatCannotWorkSayWhyInABox) {
+  const Handle w = echogramWindow();
+  const std::string dryPath = (std::filesystem::current_path() / "dry.wav").string();
+  platform::writeWav(dryPath, std::vector<double>(4800, 0.1), 48000);
+  const Handle dry = one(w, tags::kEchogramDry);
+  g().setNumber(dry, "value", 3);
+  ui.push(ScriptedAnswer::chosenFile(dryPath));
+  rt.click(dry);
+  ASSERT_EQ(record(w).dryChoice, 4);
+  std::filesystem::remove(dryPath);
+  rt.click(one(w, tags::kEchogramListen));
+  EXPECT_EQ(shownOf("error").back(), "Listen: cannot read file " + dryPath + ": No such file or directory");
+  g().setNumber(dry, "value", 1);  // the click again
+  rt.click(dry);
+
+  rt.graphics().remove(fig);
+  const std::vector<std::pair<const char*, std::string>> buttons = {
+      {tags::kEchogramListen, "Listen: the main window of this echogram is closed: nothing to hear"},
+      {tags::kEchogramExportResponse,
+       "Export impulse response: the main window of this echogram is closed: nothing to hear"},
+      {tags::kEchogramExportAuralisation,
+       "Export auralisation: the main window of this echogram is closed: nothing to hear"},
+      {tags::kEchogramExport, "Export echogram arrivals: the main window of this echogram is closed: nothing to export"},
+  };
+  for (const auto& [tag, box] : buttons) {
+    const std::size_t shown = ui.shown().size();
+    rt.click(one(w, tag));
+    ASSERT_EQ(ui.shown().size(), shown + 1) << tag;  // no save dialog
+    EXPECT_EQ(shownOf("error").back(), box);
+  }
+}
+
 }  // namespace
 }  // namespace velmora::polar
