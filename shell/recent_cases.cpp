@@ -8,6 +8,7 @@
 #include "document/window.h"
 #include "platform/model/error.h"
 #include "platform/model/numbers.h"
+#include "platform/model/ui.h"
 #include "platform/files/recent_cases.h"
 
 namespace velmora::shell {
@@ -72,11 +73,17 @@ void loadrecent(platform::Runtime& rt, const Operations& ops) {
   const Handle item = rt.callbackObject();
   if (item == platform::kNoHandle || !g.exists(item) || g.at(item).type() != ObjectType::UiMenu) return;
   const std::string path = g.at(item).text("label");
-  // As "load NAME": a missing file is named, and the old room's curves go with it.
-  if (std::error_code ec; !std::filesystem::is_regular_file(path, ec))
-    throw Error("file " + path + " not found ...");
-  ops.call(rt, "resetcurves");
-  ops.call(rt, "loadcase", {Value(path)});
+  try {
+    // As "load NAME": a missing file is named, and the old room's curves go with it.
+    if (std::error_code ec; !std::filesystem::is_regular_file(path, ec))
+      throw Error("file " + path + " not found ...");
+    ops.call(rt, "resetcurves");
+    ops.call(rt, "loadcase", {Value(path)});
+  } catch (const Error& e) {
+    // Chosen in a menu: the window's user sees why nothing opened, not only the console.
+    rt.ui().message(platform::MessageKind::Error, e.what(), "Recent cases");
+    throw;
+  }
 }
 
 void registerRecentCaseOperations(Operations& ops) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -78,8 +79,15 @@ TEST_F(RecentCasesTest, AVanishedCaseSaysSoAndChangesNothing) {
   const auto history = readCase(rt, fig).actionlist;
   rt.click(entries().front());
   EXPECT_EQ(ui.consoleLines().back(), "file " + path("gone.ac") + " not found ...");
+  // Also in a box: a window's user sees no console.
+  EXPECT_EQ(shownOf("error").back(), "Recent cases: file " + path("gone.ac") + " not found ...");
   EXPECT_EQ(describeCase(rt, fig, "x"), before);
   EXPECT_EQ(readCase(rt, fig).actionlist, history);
+  // A file that is no case any more: its reason in the box, nothing changed.
+  std::ofstream("gone.ac") << "not a case";
+  rt.click(entries().front());
+  EXPECT_EQ(shownOf("error").back(), "Recent cases: " + ui.consoleLines().back());
+  EXPECT_EQ(describeCase(rt, fig, "x"), before);
 }
 
 }  // namespace
