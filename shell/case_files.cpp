@@ -15,6 +15,7 @@
 #include "platform/model/graphics.h"
 #include "platform/files/matfile.h"
 #include "platform/model/numbers.h"
+#include "platform/model/ui.h"
 #include "shell/recent_cases.h"
 #include "shell/update.h"
 
@@ -157,7 +158,14 @@ void savecase(platform::Runtime& rt, const Operations& ops, const std::optional<
     base = splitFileName(path).base;
   }
 
-  writeCaseFile(path, describeCase(rt, fig, base));
+  try {
+    writeCaseFile(path, describeCase(rt, fig, base));
+  } catch (const Error& e) {
+    // Picked in the dialog: the window's user must see that the case was not saved (closing the
+    // window next would lose it), not only the console.
+    if (!filename) rt.ui().message(platform::MessageKind::Error, e.what(), kSaveTitle);
+    throw;
+  }
   noteRecentCase(rt, path);
   // Later snapshots and dialogs start in the folder of the file just written.
   if (chosenFolder) changeFolder(*chosenFolder);
@@ -195,7 +203,14 @@ void loadcase(platform::Runtime& rt, const Operations& ops, const std::optional<
   }
 
   const Handle fig = currentMainWindow(rt);
-  CaseDescription prop = readCaseFile(path, shown);
+  CaseDescription prop;
+  try {
+    prop = readCaseFile(path, shown);
+  } catch (const Error& e) {
+    // Picked in the dialog: why nothing opened is said in a box too.
+    if (!filename) rt.ui().message(platform::MessageKind::Error, e.what(), kLoadTitle);
+    throw;
+  }
   if (!prop.order) prop.order = 1;  // a file without the field is a first-order case
   const std::string folderBefore = currentFolder();
   if (chosenFolder) changeFolder(*chosenFolder);

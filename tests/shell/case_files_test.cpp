@@ -620,6 +620,32 @@ TEST_F(CaseFilesTest, BadNamesAndBadFilesChangeNothing) {
   EXPECT_EQ(drawing().xwall->size(), 6u);
 }
 
+// A save or load picked in its dialog that fails says why in a box as well as on the console: a window's
+// user who closes the window after a save that silently failed loses the case. Named by a script,
+// the error is the reply's alone, as before.
+TEST_F(CaseFilesTest, FailedSaveOrLoadPickedInTheDialogSaysWhyInABox) {
+  open();
+  std::ofstream(folder / "locked.ac") << "";
+  fs::permissions(folder / "locked.ac", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  const std::string locked = (folder / "locked.ac").string();
+  const std::string refusal = "cannot write file " + locked + ": Permission denied";
+  ui.push(ScriptedAnswer::chosenFile(locked));
+  EXPECT_EQ(failure({Value("save")}), refusal);
+  EXPECT_EQ(shownOf("error").back(), "Save current case: " + refusal);
+
+  std::ofstream(folder / "garbage.ac") << "this is not a case file\n";
+  const std::string garbage = (folder / "garbage.ac").string();
+  const CaseDescription drawn = drawing();
+  ui.push(ScriptedAnswer::chosenFile(garbage));
+  EXPECT_EQ(failure({Value("load")}), "file " + garbage + " cannot be read");
+  EXPECT_EQ(shownOf("error").back(), "Load an existing case: file " + garbage + " cannot be read");
+  EXPECT_EQ(drawing(), drawn);
+
+  const std::size_t boxes = shownOf("error").size();
+  EXPECT_EQ(failure({Value("load"), Value("garbage.ac")}), "file " + garbage + " cannot be read");
+  EXPECT_EQ(shownOf("error").size(), boxes);
+}
+
 // Fields that set how much the window builds: refused by the loader with the field named, before the
 // rebuild allocates anything, and the window keeps its case.
 TEST_F(CaseFilesTest, LoadRefusesFieldsBeyondTheirLimits) {
