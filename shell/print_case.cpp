@@ -2,7 +2,9 @@
 
 #include "document/tags.h"
 #include "document/window.h"
+#include "platform/model/error.h"
 #include "platform/model/numbers.h"
+#include "platform/model/ui.h"
 
 namespace velmora::shell {
 
@@ -52,11 +54,18 @@ std::optional<int> pngResolution(platform::Runtime& rt, bool ask) {
 }
 
 // Writes the window for a target; a PNG without a resolution is not written.
+// `title`: the save dialog's when the file was picked there (a failure is then shown in an error box
+// of that title too, since a window's user does not see the console), else null.
 void printTo(platform::Runtime& rt, Handle fig, const PrintTarget& target, const std::string& path,
-             bool ask) {
-  if (target.device != "-dpng") return rt.print(fig, target.device, path);
-  if (const auto dpi = pngResolution(rt, ask))
-    rt.print(fig, target.device + " -r" + std::to_string(*dpi), path);
+             const char* title) {
+  try {
+    if (target.device != "-dpng") return rt.print(fig, target.device, path);
+    if (const auto dpi = pngResolution(rt, title != nullptr))
+      rt.print(fig, target.device + " -r" + std::to_string(*dpi), path);
+  } catch (const Error& e) {
+    if (title != nullptr) rt.ui().message(platform::MessageKind::Error, e.what(), title);
+    throw;
+  }
 }
 
 std::optional<platform::FileChoice> chooseFile(platform::Runtime& rt,
@@ -144,10 +153,11 @@ void printcase(platform::Runtime& rt, const std::optional<std::string>& folder,
   CaseColours colours{rt, fig};
   colours.prepare(platform::equalsIgnoreCase(record.colormap, "gray"));
   try {
-    const auto choice = chooseFile(rt, folder, file, "Print current case");
+    const char* title = "Print current case";
+    const auto choice = chooseFile(rt, folder, file, title);
     if (choice) {
       const PrintTarget target = casePrintTarget(choice->file, record.colormap == "color");
-      printTo(rt, fig, target, choice->folder + target.file, !(folder && file));
+      printTo(rt, fig, target, choice->folder + target.file, folder && file ? nullptr : title);
     }
   } catch (...) {
     // A failed print leaves the window as it was before.
@@ -162,7 +172,8 @@ void printpolar(platform::Runtime& rt, const std::optional<std::string>& folder,
   Graphics& g = rt.graphics();
   const Handle fig = g.currentFigure();
   if (fig == platform::kNoHandle || !platform::equalsIgnoreCase(g.at(fig).tag(), tags::kPolarWindow)) return;
-  const auto choice = chooseFile(rt, folder, file, "Print current polar diagram");
+  const char* title = "Print current polar diagram";
+  const auto choice = chooseFile(rt, folder, file, title);
   if (!choice) return;
 
   const auto directRadius = inAxes(g, fig, tags::kPolarAxes1, tags::kPolarDirectRadius);
@@ -186,7 +197,7 @@ void printpolar(platform::Runtime& rt, const std::optional<std::string>& folder,
     }
   };
   try {
-    printTo(rt, fig, target, choice->folder + target.file, !(folder && file));
+    printTo(rt, fig, target, choice->folder + target.file, folder && file ? nullptr : title);
   } catch (...) {
     restore();
     throw;
@@ -198,10 +209,11 @@ void printechogram(platform::Runtime& rt, const std::optional<std::string>& fold
                    const std::optional<std::string>& file) {
   const Handle fig = rt.graphics().currentFigure();
   if (fig == platform::kNoHandle || rt.graphics().at(fig).tag() != tags::kEchogramWindow) return;
-  const auto choice = chooseFile(rt, folder, file, "Print echogram");
+  const char* title = "Print echogram";
+  const auto choice = chooseFile(rt, folder, file, title);
   if (!choice) return;
   const PrintTarget target = polarPrintTarget(choice->file);
-  printTo(rt, fig, target, choice->folder + target.file, !(folder && file));
+  printTo(rt, fig, target, choice->folder + target.file, folder && file ? nullptr : title);
 }
 
 }  // namespace velmora::shell

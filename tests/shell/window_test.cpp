@@ -718,7 +718,16 @@ TEST_F(MainWindowTest, PrintDialogCancelAndFailure) {
   for (Handle h : objectsByTag(rt, fig, "acouwallvertex")) EXPECT_TRUE(rt.graphics().at(h).visible());
 
   printer.fail = true;
+  const std::size_t shown = ui.shown().size();
   EXPECT_THROW(ops.call(rt, "printcase", {Value("/nowhere/"), Value("x.bmp")}), Error);
+  for (Handle h : objectsByTag(rt, fig, "acouwallvertex")) EXPECT_TRUE(rt.graphics().at(h).visible());
+  EXPECT_EQ(ui.shown().size(), shown);  // named by a script: the error is the caller's
+  // Picked in the dialog: the failure is said in a box too (a window's user sees no console).
+  ui.push(ScriptedAnswer::chosenFile("/nowhere/x.bmp"));
+  EXPECT_THROW(velmoracopy(rt, ops, {Value("print")}), Error);
+  ASSERT_EQ(ui.shown().size(), shown + 2);
+  EXPECT_EQ(ui.shown().back().kind, "error");
+  EXPECT_EQ(ui.shown().back().title, "Print current case");
   for (Handle h : objectsByTag(rt, fig, "acouwallvertex")) EXPECT_TRUE(rt.graphics().at(h).visible());
 }
 
