@@ -9,6 +9,7 @@
 #include "engine/beams.h"
 #include "platform/model/error.h"
 #include "platform/model/numbers.h"
+#include "platform/model/ui.h"
 
 namespace velmora::shell {
 
@@ -89,7 +90,15 @@ void reflectionorder(platform::Runtime& rt, const Operations& ops, const std::op
     prop.xre = r.x;
     prop.yre = r.y;
   }
-  ops.call(rt, "update", {prop.toValue()});
+  try {
+    ops.call(rt, "update", {prop.toValue()});
+  } catch (const Error& e) {
+    // Chosen in the menu: why the order stays (too many paths) is said in a box too.
+    const Handle caller = rt.callbackObject();
+    if (caller != platform::kNoHandle && g.exists(caller) && g.at(caller).type() == platform::ObjectType::UiMenu)
+      rt.ui().message(platform::MessageKind::Error, e.what(), "Reflection order");
+    throw;
+  }
 }
 
 void registerReflectionOrderOperations(Operations& ops) {

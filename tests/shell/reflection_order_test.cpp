@@ -134,6 +134,12 @@ TEST_F(ReflectionOrder, TooMuchWorkIsRefusedBeforeItStartsAndTheOrderStays) {
   EXPECT_EQ(readCase(rt, fig).order, 2);
   EXPECT_EQ(readCase(rt, fig).actionlist.size(), steps);
   EXPECT_EQ(checkedOrders(), std::vector<std::string>{"2"});
+  // Chosen in the submenu: the reason is said in a box too, and the order stays.
+  for (platform::Handle item : windowItems("6"))
+    if (rt.graphics().at(rt.graphics().at(item).parent()).text("label") == "reflection order") rt.click(item);
+  EXPECT_EQ(shownOf("error").back(), "Reflection order: " + message);
+  EXPECT_EQ(readCase(rt, fig).order, 2);
+  EXPECT_EQ(checkedOrders(), std::vector<std::string>{"2"});
 }
 
 TEST_F(ReflectionOrder, TheSubmenuSetsTheOrderAsOneHistoryStepThatUndoAndRedoStepOver) {
