@@ -324,6 +324,18 @@ std::array<double, 2> point(const py::object& p, const char* what) {
   return {x, y};
 }
 
+// The engine takes the room on the left of every wall: a clockwise outline would give a map of no
+// reflections and no error, the likeliest slip of a room typed by hand.
+void requireCounterClockwise(const Room& room) {
+  double area = 0;
+  for (std::size_t k = 0; k < room.x.size(); ++k) {
+    const std::size_t next = (k + 1) % room.x.size();
+    area += room.x[k] * room.y[next] - room.x[next] * room.y[k];
+  }
+  if (area < 0)
+    throw Error("the walls run clockwise: give the vertices counter-clockwise, the room on the left of every wall");
+}
+
 void requireInside(const Room& room, const std::array<double, 2>& p, const char* what) {
   if (engine::checksource(p[0], p[1], room.walls) == 0)
     throw Error(std::string(what) + " " + platform::formatNumber(p[0]) + "," + platform::formatNumber(p[1]) +
@@ -354,6 +366,7 @@ int checkedOrder(int order) {
 py::dict computeMap(const Room& room, const py::object& sourceArg, const py::object& audience, int intervals,
                     int order, bool diffusion) {
   const std::array<double, 2> source = point(sourceArg, "source");
+  requireCounterClockwise(room);
   requireInside(room, source, "source");
   checkedOrder(order);
   // The corners and the precision are checked as a case description's.
@@ -471,6 +484,7 @@ Arrivals computeArrivals(const Room& room, const py::object& sourceArg, const py
   checkedOrder(order);
   const std::array<double, 2> source = point(sourceArg, "source");
   const std::array<double, 2> receptor = point(receptorArg, "receptor");
+  requireCounterClockwise(room);
   requireInside(room, source, "source");
   py::dict fields;
   fields["Lw"] = lw;

@@ -36,6 +36,11 @@ BAD = [
     (lambda: velmora.Room(*SQUARE, alpha=object()), "case description: field alpha cannot hold a Python object"),
     # The map.
     (lambda: velmora.compute_map(room(), (50, 50), AUDIENCE), "source 50,50 lies outside the room"),
+    # A room typed clockwise once gave a map of no reflections and no error.
+    (lambda: velmora.compute_map(velmora.Room([0, 0, 10, 10], [0, 10, 10, 0]), (5, 5), AUDIENCE),
+     "the walls run clockwise: give the vertices counter-clockwise, the room on the left of every wall"),
+    (lambda: velmora.arrivals(velmora.Room([0, 0, 10, 10], [0, 10, 10, 0]), (2, 5), (8, 5)),
+     "the walls run clockwise: give the vertices counter-clockwise, the room on the left of every wall"),
     (lambda: velmora.compute_map(room(), (5,), AUDIENCE), r"source must be a point \(x, y\)"),
     (lambda: velmora.compute_map(room(), "ab", AUDIENCE), r"source must be a point \(x, y\)"),
     (lambda: velmora.compute_map(room(), (5, 5), AUDIENCE[:3]), r"audience must be 4 corners \(x, y\) in order around the area"),
