@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstddef>
 #include <numeric>
 
 #include "hearing/fft.h"
@@ -36,9 +37,41 @@ std::vector<double> resample(std::span<const double> samples, int fromRate, int 
   return time;
 }
 
+namespace {
+
+// Above this transform length (4194304 samples, 87 s at 48 kHz) the dry sound goes in blocks.
+constexpr std::size_t kLongestSingleTransform = std::size_t{1} << 22;
+constexpr std::size_t kBlock = std::size_t{1} << 20;
+
+}  // namespace
+
+std::vector<double> convolveInBlocks(std::span<const double> dry, std::span<const double> response,
+                                     std::size_t block) {
+  if (dry.empty() || response.empty()) return {};
+  block = std::max<std::size_t>(block, 1);
+  const std::size_t length = dry.size() + response.size() - 1;
+  RealFft fft(fftLength(block + response.size() - 1));
+  std::vector<std::complex<double>> heard, spectrum;
+  fft.forward(std::vector<double>(response.begin(), response.end()), heard);
+  std::vector<double> out(length, 0.0), part;
+  for (std::size_t start = 0; start < dry.size(); start += block) {
+    const std::size_t n = std::min(block, dry.size() - start);
+    fft.forward(std::vector<double>(dry.begin() + static_cast<std::ptrdiff_t>(start),
+                                    dry.begin() + static_cast<std::ptrdiff_t>(start + n)),
+                spectrum);
+    for (std::size_t k = 0; k < spectrum.size(); ++k) spectrum[k] *= heard[k];
+    fft.inverse(spectrum, part);
+    const std::size_t used = std::min(n + response.size() - 1, length - start);
+    for (std::size_t i = 0; i < used; ++i) out[start + i] += part[i];
+  }
+  return out;
+}
+
 std::vector<double> convolve(std::span<const double> dry, std::span<const double> response) {
   if (dry.empty() || response.empty()) return {};
   const std::size_t length = dry.size() + response.size() - 1;
+  if (fftLength(length) > kLongestSingleTransform && dry.size() > kBlock)
+    return convolveInBlocks(dry, response, kBlock);
   RealFft fft(fftLength(length));
   std::vector<std::complex<double>> a, b;
   fft.forward(std::vector<double>(dry.begin(), dry.end()), a);

@@ -154,6 +154,21 @@ TEST(Convolution, MatchesTheDirectSumAndKeepsAToneThroughResampling) {
     EXPECT_NEAR(c[n], sum, 1e-12) << n;
   }
   EXPECT_TRUE(convolve({}, b).empty());
+  // In blocks (as a dry sound longer than 87 s is taken): the same samples, blocks shorter or longer
+  // than the response, and a last block cut short.
+  {
+    std::vector<double> dry(10007), response(3001);
+    for (std::size_t i = 0; i < dry.size(); ++i) dry[i] = std::sin(0.37 * static_cast<double>(i)) * (i % 7 == 0 ? 1 : 0.3);
+    for (std::size_t i = 0; i < response.size(); ++i) response[i] = std::exp(-0.002 * static_cast<double>(i)) * std::cos(0.1 * static_cast<double>(i));
+    const std::vector<double> whole = convolve(dry, response);
+    for (std::size_t block : {std::size_t{1000}, std::size_t{4096}, std::size_t{20000}}) {
+      const std::vector<double> parts = convolveInBlocks(dry, response, block);
+      ASSERT_EQ(parts.size(), whole.size()) << block;
+      double worst = 0;
+      for (std::size_t i = 0; i < whole.size(); ++i) worst = std::max(worst, std::abs(parts[i] - whole[i]));
+      EXPECT_LT(worst, 1e-9) << block;
+    }
+  }
 
   // One second of 1 kHz at 44.1 kHz: at 48 kHz, the same second, amplitude and period.
   std::vector<double> tone(44100);
