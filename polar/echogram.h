@@ -96,6 +96,9 @@ void echogramexport(Runtime& rt, const std::optional<std::string>& path = std::n
 // The echogram window a verb acts on: the callback's window, else the current figure, else the echogram
 // of the current main window; none when there is none.
 Handle echogramOfCall(Runtime& rt);
+// What a verb of the echogram's sound or export says when no echogram window is open to act on.
+inline constexpr const char* kNoEchogram =
+    "no echogram window is open for this main window: open it with \"echogram\" first";
 
 // The dry sound popup: "open dry sound..." asks for a WAV or FLAC file and keeps it as the fourth
 // choice; a file that cannot be read is refused in a message box and the choice stays as it was.

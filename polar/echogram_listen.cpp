@@ -98,7 +98,7 @@ void echogramdrysound(Runtime& rt) {
 
 void echogramlisten(Runtime& rt) {
   const EchogramRecord* rec = recordOfCall(rt);
-  if (rec == nullptr) return;
+  if (rec == nullptr) throw Error(std::string(kNoEchogram));
   platform::AudioClip clip;
   clip.sampleRate = hearing::kSampleRate;
   // Why nothing can be heard (the main window closed, the dry sound's file gone) is said in a box too.
@@ -110,7 +110,7 @@ void echogramlisten(Runtime& rt) {
 
 void echogramexportresponse(Runtime& rt, const std::optional<std::string>& path) {
   const EchogramRecord* rec = recordOfCall(rt);
-  if (rec == nullptr) return;
+  if (rec == nullptr) throw Error(std::string(kNoEchogram));
   const char* title = "Export impulse response";
   requireMainWindow(rt, *rec, path, title);
   const hearing::ImpulseResponse ir = responseOf(rt, *rec);
@@ -120,7 +120,7 @@ void echogramexportresponse(Runtime& rt, const std::optional<std::string>& path)
 
 void echogramexportauralisation(Runtime& rt, const std::optional<std::string>& path) {
   const EchogramRecord* rec = recordOfCall(rt);
-  if (rec == nullptr) return;
+  if (rec == nullptr) throw Error(std::string(kNoEchogram));
   const char* title = "Export auralisation";
   requireMainWindow(rt, *rec, path, title);
   platform::Sound dry;

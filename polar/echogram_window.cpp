@@ -428,7 +428,7 @@ void echogramexport(Runtime& rt, const std::optional<std::string>& path) {
   Graphics& g = rt.graphics();
   const Handle fig = echogramOfCall(rt);
   const EchogramRecord* rec = recordOf(g, fig);
-  if (rec == nullptr) return;
+  if (rec == nullptr) throw Error(std::string(kNoEchogram));
   // The arrivals table of batch runs (docs/arrivals-csv.md), computed for the main window this
   // echogram follows; a refused diagram gives its reason and writes nothing.
   const Handle mainWindow = rec->mainWindow;

@@ -258,5 +258,24 @@ TEST_F(HearingTest, ButtonsThatCannotWorkSayWhyInABox) {
   }
 }
 
+// Called by a script with no echogram window open, the verbs of its sound and exports say so (they
+// once answered "ok" and wrote nothing).
+TEST_F(HearingTest, VerbsWithoutAnEchogramWindowSaySo) {
+  const std::size_t shown = ui.shown().size();
+  for (const char* verb : {"echogramexportresponse", "echogramexportauralisation", "echogramexport"}) {
+    SCOPED_TRACE(verb);
+    try {
+      velmoracopy(rt, ops, verb == std::string("echogramexport") ? std::vector<Value>{Value(verb)}
+                                                                  : std::vector<Value>{Value(verb), Value("out.wav")});
+      ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()), kNoEchogram);
+    }
+    EXPECT_FALSE(std::filesystem::exists("out.wav"));
+  }
+  EXPECT_THROW(velmoracopy(rt, ops, {Value("echogramlisten")}), Error);
+  EXPECT_EQ(ui.shown().size(), shown);  // no save dialog asked for nothing
+}
+
 }  // namespace
 }  // namespace velmora::polar
