@@ -330,13 +330,6 @@ void checkBands(const char* field, const std::vector<double>& bands) {
     if (!(b >= 0 && b <= 1)) beyond(field, "must hold coefficients from 0 to 1, got " + shown(b));
 }
 
-void checkMaterialName(const char* field, const std::string& name) {
-  if (name.empty()) return;
-  const MaterialLibrary* library = materialLibraryIfLoaded();
-  if (library != nullptr && library->find(name) == nullptr)
-    beyond(field, "names an unknown material \"" + name + "\"");
-}
-
 void checkMaterials(const CaseDescription& d) {
   if (d.wallbands) {
     const Matrix& m = *d.wallbands;
@@ -352,15 +345,14 @@ void checkMaterials(const CaseDescription& d) {
     if (d.xwall && d.wallmaterial->size() != d.xwall->size())
       beyond("wallmaterial", "must name one material per wall (" + std::to_string(d.xwall->size()) + "), not " +
                                  std::to_string(d.wallmaterial->size()));
-    for (const std::string& name : *d.wallmaterial) checkMaterialName("wallmaterial", name);
   }
   if (d.roomheight && !(std::isfinite(*d.roomheight) && *d.roomheight > 0 && *d.roomheight <= kHighestRoom))
     beyond("roomheight", "must be a height above 0 and at most " + shown(kHighestRoom) + " m, got " +
                              shown(*d.roomheight));
   if (d.floorbands) checkBands("floorbands", *d.floorbands);
   if (d.ceilingbands) checkBands("ceilingbands", *d.ceilingbands);
-  if (d.floormaterial) checkMaterialName("floormaterial", *d.floormaterial);
-  if (d.ceilingmaterial) checkMaterialName("ceilingmaterial", *d.ceilingmaterial);
+  // A material name is a label beside the bands saved with it: a name the library no longer has (a
+  // renamed material, a colleague's own library) still opens, with the bands it was saved with.
 }
 
 }  // namespace

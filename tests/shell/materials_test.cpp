@@ -159,6 +159,24 @@ TEST_F(MaterialCaseTest, MaterialsGoThroughACaseFileAndBack) {
   EXPECT_EQ(again.ceilingMaterial, room.ceilingMaterial);
 }
 
+// A case saved with a material the library no longer has (renamed, or from a colleague's own library)
+// still opens: the name stays as a label and the bands saved with it are used.
+TEST_F(MaterialCaseTest, MaterialsTheLibraryLacksOpenWithTheirSavedBands) {
+  CaseDescription d = furnished();
+  (*d.wallmaterial)[1] = "marzipan";
+  d.ceilingmaterial = "felt";
+  platform::writeMatVariable("elsewhere.ac", "prop", d.toValue());
+  dispatch({Value("load"), Value("elsewhere.ac")});
+  const RoomAcoustics room = roomAcoustics(rt, fig);
+  EXPECT_EQ(room.wallMaterials[1], "marzipan");
+  EXPECT_EQ(room.ceilingMaterial->name, "felt");
+  const auto& ceiling = room.ceilingMaterial->bands;
+  EXPECT_EQ(std::vector<double>(ceiling.begin(), ceiling.end()), *d.ceilingbands);
+  EXPECT_DOUBLE_EQ(room.wallBands[1][4], 0.1);
+  save("again.ac");
+  EXPECT_EQ(readCaseFile("again.ac", "again.ac").wallmaterial, d.wallmaterial);
+}
+
 TEST_F(MaterialCaseTest, ACaseWithoutMaterialsDescribesAndSavesAsBefore) {
   for (const char* file : {"l-room.ac", "curved-room.ac", "default-room-z20.ac"}) {
     const std::string path = std::string(VELMORA_FIXTURES) + "/" + file;
@@ -191,16 +209,12 @@ TEST_F(MaterialCaseTest, BadValuesAreRefusedNamingTheField) {
        "field wallbands must have one row per wall (4), not 3"},
       {[](CaseDescription& d) { d.wallmaterial->pop_back(); },
        "field wallmaterial must name one material per wall (4), not 3"},
-      {[](CaseDescription& d) { (*d.wallmaterial)[1] = "marzipan"; },
-       "field wallmaterial names an unknown material \"marzipan\""},
       {[](CaseDescription& d) { d.roomheight = 0; },
        "field roomheight must be a height above 0 and at most 1000 m, got 0"},
       {[](CaseDescription& d) { d.floorbands->pop_back(); },
        "field floorbands must hold six band coefficients (125 to 4000 Hz), got 5"},
       {[](CaseDescription& d) { (*d.ceilingbands)[0] = 2; },
        "field ceilingbands must hold coefficients from 0 to 1, got 2"},
-      {[](CaseDescription& d) { d.ceilingmaterial = "felt"; },
-       "field ceilingmaterial names an unknown material \"felt\""},
       {[](CaseDescription& d) { d.floorbands.reset(); },
        "field floorbands is missing: floormaterial and floorbands go together"},
       {[](CaseDescription& d) { d.wallbands.reset(); },
