@@ -213,6 +213,8 @@ class TableRaster {
   TableRaster(int x0, int y0, int w, int h, std::span<const Rgb> table)
       : x0_(x0), y0_(y0), w_(w), h_(h), image_(w, h, QImage::Format_ARGB32_Premultiplied) {
     image_.fill(Qt::transparent);
+    bits_ = image_.bits();
+    stride_ = image_.bytesPerLine();
     colours_.reserve(table.size());
     for (const Rgb& c : table) {
       const auto byte = [](double v) {
@@ -245,8 +247,7 @@ class TableRaster {
                  ty = (ta * own[0].b + tb * own[1].b + td * own[2].b) * scale,
                  tc = (ta * own[0].c + tb * own[1].c + td * own[2].c) * scale;
     const QRgb* const colours = colours_.data();
-    const int lastRow = static_cast<int>(colours_.size()) - 1;
-    const double last = lastRow;
+    const double last = static_cast<double>(colours_.size() - 1);
     // Along a row an edge's inside test changes once, where the edge crosses it: each edge bounds the row's
     // run of centres on one side, found from the crossing and settled by the exact test around it.
     double inverse[3];
@@ -295,21 +296,39 @@ class TableRaster {
           to = std::min(to, x);
         }
       }
-      QRgb* line = reinterpret_cast<QRgb*>(image_.scanLine(y - y0_)) - x0_;
+      if (from > to) continue;
+      QRgb* line = reinterpret_cast<QRgb*>(bits_ + static_cast<std::ptrdiff_t>(y - y0_) * stride_) - x0_;
       const double rowPart = ty * cy;
-      for (int x = from; x <= to; ++x) {
-        // Whole positions (counts mapped directly) sit on a row's start: rounding inside the triangle must
-        // not drop them into the row below. The row is the whole part of the position; beyond the table
-        // (or not a number, from positions too far apart to interpolate) an end row.
-        const double t = tx * (x + 0.5) + rowPart + tc + 1e-7;
-        const QRgb c = colours[t >= last ? lastRow : t > 0 ? static_cast<int>(t) : 0];
-        // A pixel under two triangles (a surface folded over itself) shows their sum, as overlapping
-        // shaded triangles do.
+      // Whole positions (counts mapped directly) sit on a row's start: rounding inside the triangle must
+      // not drop them into the row below. The row is the whole part of the position; beyond the table
+      // (or not a number, from positions too far apart to interpolate) an end row. Without branches: a
+      // map's pixels change rows at random.
+      const auto positionAt = [&](int x) { return tx * (x + 0.5) + rowPart + tc + 1e-7; };
+      const auto rowOf = [last](double t) {
+        const double above = t > 0 ? t : 0.0;
+        return static_cast<int>(above < last ? above : last);
+      };
+      // A pixel under two triangles (a surface folded over itself) shows their sum, as overlapping
+      // shaded triangles do.
+      const auto put = [line](int x, QRgb c) {
         const QRgb under = line[x];
         line[x] = under == 0 ? c
                              : qRgba(std::min(255, qRed(under) + qRed(c)), std::min(255, qGreen(under) + qGreen(c)),
                                      std::min(255, qBlue(under) + qBlue(c)), 255);
+      };
+      if (to - from >= kRunForOneRow) {
+        // The position runs linearly along the row: when both ends, widened by far more than rounding
+        // can move a pixel's sum, fall in one row, so does every pixel between (strips, wide cells).
+        const double first = positionAt(from), lastAt = positionAt(to);
+        const double margin = 1e-9 * (1 + std::abs(tx) * (to + 1.0) + std::abs(rowPart) + std::abs(tc));
+        const double lo = std::min(first, lastAt) - margin, hi = std::max(first, lastAt) + margin;
+        if (std::isfinite(lo) && std::isfinite(hi) && rowOf(lo) == rowOf(hi)) {
+          const QRgb c = colours[rowOf(lo)];
+          for (int x = from; x <= to; ++x) put(x, c);
+          continue;
+        }
       }
+      for (int x = from; x <= to; ++x) put(x, colours[rowOf(positionAt(x))]);
     }
   }
 
@@ -319,8 +338,12 @@ class TableRaster {
   // A pixel centre this far (in pixels) from where an edge crosses its row lies on the side the crossing
   // says: the exact test could only disagree much closer, by rounding.
   static constexpr double kClear = 1e-6;
+  // Runs of a row at least this many pixels long are first tried for one colour throughout.
+  static constexpr int kRunForOneRow = 3;
   int x0_, y0_, w_, h_;
   QImage image_;
+  uchar* bits_;  // the image's pixels, detached once
+  qsizetype stride_;
   std::vector<QRgb> colours_;
 };
 
@@ -417,7 +440,7 @@ void PainterCanvas::tableTriangles(std::span<const TableTriangle> triangles, std
       [&](auto& raster, std::size_t i, const QPointF p[3]) {
         std::optional<std::array<QPointF, 2>> line[3];
         for (int k = 0; k < 3; ++k) {
-          if (const auto& given = triangles[i].line[k]) {
+          if (const auto* given = triangles[i].line[k]) {
             line[k] = std::array<QPointF, 2>{toDevice.map(QPointF((*given)[0].x, (*given)[0].y)),
                                              toDevice.map(QPointF((*given)[1].x, (*given)[1].y))};
           }
@@ -434,6 +457,7 @@ void PainterCanvas::rasterise(std::size_t count, PointOf point, Make make, Add a
   if (count == 0) return;
   // The painter's transform includes the device pixel ratio.
   const QTransform toDevice = painter_.deviceTransform();
+  const bool identity = toDevice.isIdentity();
   const qreal dpr = painter_.device() ? painter_.device()->devicePixelRatioF() : 1.0;
   double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
   std::vector<QPointF> pts;
@@ -441,7 +465,7 @@ void PainterCanvas::rasterise(std::size_t count, PointOf point, Make make, Add a
   for (std::size_t i = 0; i < count; ++i) {
     for (int k = 0; k < 3; ++k) {
       const Point p = point(i, k);
-      const QPointF q = toDevice.map(QPointF(p.x, p.y));
+      const QPointF q = identity ? QPointF(p.x, p.y) : toDevice.map(QPointF(p.x, p.y));
       pts.push_back(q);
       minX = std::min(minX, q.x());
       minY = std::min(minY, q.y());

@@ -58,7 +58,9 @@ struct TableTriangle {
   // The line that the side from p[k] to p[(k + 1) % 3] lies on, as two points on it, when it is one side
   // of several: a long side beside the short sides of neighbouring triangles along one straight line.
   // Every side given the same line decides the pixels on it alike, so none falls to two or to none.
-  std::optional<std::array<Point, 2>> line[3];
+  // Null when the side is a line of its own; else held by the caller for the call (a map's triangles
+  // share a few hundred lines, and a list of tens of thousands of triangles is written on every paint).
+  const std::array<Point, 2>* line[3] = {nullptr, nullptr, nullptr};
 };
 
 // The drawing surface the renderer paints on: screen, raster files, PostScript, HP-GL. Everything is in
