@@ -257,6 +257,7 @@ void paintWindow(benchmark::State& state, const CaseDescription& d) {
   for (auto _ : state) {
     QPainter painter(&image);
     velmora::platform::qt::PainterCanvas canvas(painter, image.width(), image.height());
+    canvas.setEveryMapByPixel(true);  // as the window paints
     velmora::platform::renderFigure(w.rt.graphics(), fig, canvas);
   }
 }

@@ -710,6 +710,7 @@ void FigureWindow::drawFigure() {
   try {
     p.setRenderHint(QPainter::Antialiasing);
     PainterCanvas canvas(p, width(), height());
+    canvas.setEveryMapByPixel(true);
     renderFigure(rt_.graphics(), figure_, canvas);
   } catch (const std::exception& e) {
     if (!paintFailed_) rt_.console(std::string("drawing failed: ") + e.what());

@@ -97,6 +97,10 @@ class Canvas {
   // Whether tableTriangles paints. A canvas of pixels looks up the table row of each pixel, at the same
   // cost for any number of faces; otherwise the renderer draws the bands as polygons.
   virtual bool paintsTableTriangles() const { return false; }
+  // Whether a map of few bands is painted pixel by pixel too (when paintsTableTriangles): a window's
+  // does, at the cost of its area instead of a polygon per strip and band, each pixel exactly a table
+  // row; files written from the window keep the bands as they always drew them.
+  virtual bool paintsEveryMapByPixel() const { return false; }
   // Triangles coloured at every point by the table row their position falls in (positions beyond the
   // table take its first or last row), as the bands show them; neighbouring triangles without seams.
   virtual void tableTriangles(std::span<const TableTriangle> triangles, std::span<const Rgb> table) {

@@ -8,8 +8,9 @@ namespace velmora::platform::render_detail {
 
 namespace {
 
-// Up to this many bands, a map's cells that are not of one colour are drawn as band polygons; beyond,
-// a canvas of pixels paints them as one picture, which costs the same at any number of cells.
+// Up to this many bands, a map's cells that are not of one colour are drawn as band polygons; beyond (or
+// at any number on a canvas that paints every map so: the screen), a canvas of pixels paints them as one
+// picture, which costs the same at any number of cells.
 constexpr std::size_t kBandsAsShapes = 1000;
 
 using TableRows = std::vector<std::optional<std::size_t>>;
@@ -135,7 +136,7 @@ class SurfaceFaces {
       }
     }
     byPixel_ = indexedInterp_ && ctx_.canvas.paintsTableTriangles() &&
-               bandCount(rowAt_, grid_.rows, grid_.cols) > kBandsAsShapes;
+               (ctx_.canvas.paintsEveryMapByPixel() || bandCount(rowAt_, grid_.rows, grid_.cols) > kBandsAsShapes);
     if (byPixel_) {
       tableTris_.reserve(2 * (grid_.rows - 1) * (grid_.cols - 1));
       straightColumns();
