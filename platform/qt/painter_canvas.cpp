@@ -459,14 +459,19 @@ void PainterCanvas::rasterise(std::size_t count, PointOf point, Make make, Add a
   const QTransform toDevice = painter_.deviceTransform();
   const bool identity = toDevice.isIdentity();
   const qreal dpr = painter_.device() ? painter_.device()->devicePixelRatioF() : 1.0;
-  double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
-  std::vector<QPointF> pts;
-  pts.reserve(count * 3);
-  for (std::size_t i = 0; i < count; ++i) {
+  // The triangles' device points, worked out again for the raster rather than kept: a fine map has
+  // hundreds of thousands.
+  const auto devicePoints = [&](std::size_t i, QPointF q[3]) {
     for (int k = 0; k < 3; ++k) {
       const Point p = point(i, k);
-      const QPointF q = identity ? QPointF(p.x, p.y) : toDevice.map(QPointF(p.x, p.y));
-      pts.push_back(q);
+      q[k] = identity ? QPointF(p.x, p.y) : toDevice.map(QPointF(p.x, p.y));
+    }
+  };
+  double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
+  for (std::size_t i = 0; i < count; ++i) {
+    QPointF pts[3];
+    devicePoints(i, pts);
+    for (const QPointF& q : pts) {
       minX = std::min(minX, q.x());
       minY = std::min(minY, q.y());
       maxX = std::max(maxX, q.x());
@@ -484,7 +489,11 @@ void PainterCanvas::rasterise(std::size_t count, PointOf point, Make make, Add a
   const int w = static_cast<int>(std::ceil(maxX)) - x0 + 1, h = static_cast<int>(std::ceil(maxY)) - y0 + 1;
   if (w <= 0 || h <= 0 || static_cast<long long>(w) * h > 64LL * 1024 * 1024) return;
   auto raster = make(x0, y0, w, h);
-  for (std::size_t i = 0; i < count; ++i) add(raster, i, &pts[i * 3]);
+  for (std::size_t i = 0; i < count; ++i) {
+    QPointF pts[3];
+    devicePoints(i, pts);
+    add(raster, i, pts);
+  }
   QImage img = raster.image();
   img.setDevicePixelRatio(dpr);
   painter_.save();

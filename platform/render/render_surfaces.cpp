@@ -70,7 +70,9 @@ struct SurfaceGrid {
 class SurfaceFaces {
  public:
   SurfaceFaces(AxesContext& ctx, const SurfaceGrid& grid, const ColorChoice& face, bool clip)
-      : ctx_(ctx), grid_(grid), face_(face), clip_(clip) {}
+      : ctx_(ctx), grid_(grid), face_(face), clip_(clip) {
+    tableTris_.clear();
+  }
 
   void draw() {
     locateGridPoints();
@@ -85,15 +87,29 @@ class SurfaceFaces {
   const ColorChoice& face_;
   const bool clip_;
   const bool interp_ = face_.word == "interp";
-  std::vector<Point> pixel_;
-  std::vector<unsigned char> finiteAt_;
+  // The lists of one grid point or triangle each are kept from one map to the next on this thread: a
+  // window paints the same map size again and again, and fresh memory of that size costs page faults.
+  struct Lists {
+    std::vector<Point> pixel;
+    std::vector<unsigned char> finiteAt;
+    TableRows rowAt;
+    std::vector<double> positionAt;
+    std::vector<unsigned char> validAt;
+    std::vector<TableTriangle> tableTris;
+  };
+  static Lists& lists() {
+    static thread_local Lists kept;
+    return kept;
+  }
+  std::vector<Point>& pixel_ = lists().pixel;
+  std::vector<unsigned char>& finiteAt_ = lists().finiteAt;
   bool indexedInterp_ = false;
-  TableRows rowAt_;  // the table row of each grid point
-  std::vector<double> positionAt_;  // its position in the table
-  std::vector<unsigned char> validAt_;  // whether its colour value is a number
+  TableRows& rowAt_ = lists().rowAt;  // the table row of each grid point
+  std::vector<double>& positionAt_ = lists().positionAt;  // its position in the table
+  std::vector<unsigned char>& validAt_ = lists().validAt;  // whether its colour value is a number
   bool byPixel_ = false;
   std::vector<ShadedTriangle> tris_;
-  std::vector<TableTriangle> tableTris_;
+  std::vector<TableTriangle>& tableTris_ = lists().tableTris;
   std::vector<std::optional<std::array<Point, 2>>> columnLine_;  // see straightColumns
   // The line of column c for a triangle's side: null when the column is not straight.
   const std::array<Point, 2>* lineOf(std::size_t c) const { return columnLine_[c] ? &*columnLine_[c] : nullptr; }
@@ -128,19 +144,21 @@ class SurfaceFaces {
       rowAt_.resize(n);
       positionAt_.resize(n);
       validAt_.resize(n);
+      const double tableRows = static_cast<double>(ctx_.scale.rows());
       for (std::size_t k = 0; k < n; ++k) {
-        const VertexColor v = colorData(grid_.cd, k);
-        rowAt_[k] = tableRow(ctx_.scale, v);
+        const VertexColor v = colorData(grid_.cd, k);  // a value: the data has no colour pages
         validAt_[k] = v.valid();
         positionAt_[k] = v.valid() ? position(v.value) : 0.0;
+        // The row ColorScale::row gives, from the same position.
+        rowAt_[k] = v.valid() ? std::optional<std::size_t>(static_cast<std::size_t>(
+                                    std::min(std::clamp(positionAt_[k], 0.0, tableRows) + ColorScale::kWhole,
+                                             tableRows - 1)))
+                              : std::nullopt;
       }
     }
     byPixel_ = indexedInterp_ && ctx_.canvas.paintsTableTriangles() &&
                (ctx_.canvas.paintsEveryMapByPixel() || bandCount(rowAt_, grid_.rows, grid_.cols) > kBandsAsShapes);
-    if (byPixel_) {
-      tableTris_.reserve(2 * (grid_.rows - 1) * (grid_.cols - 1));
-      straightColumns();
-    }
+    if (byPixel_) straightColumns();
   }
 
   // The line of each grid column that is straight end to end (a grid over a four-cornered area): the
