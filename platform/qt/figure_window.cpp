@@ -682,8 +682,13 @@ void FigureWindow::requestRepaint() {
 
 void FigureWindow::redraw() {
   repaintAsked_ = false;
-  // Drawn meanwhile (an exposed or grabbed window), or not shown: the next paint draws it.
-  if (drawingValid_ || !isVisible() || !rt_.graphics().exists(figure_)) return;
+  // Not shown: the paint that shows the window draws it.
+  if (!isVisible() || !rt_.graphics().exists(figure_)) return;
+  // Drawn meanwhile, by a paint that may not have reached the screen (a grabbed picture): all of it.
+  if (drawingValid_) {
+    update();
+    return;
+  }
   const QImage before = drawing_;
   drawFigure();
   if (before.size() != drawing_.size() || before.devicePixelRatio() != drawing_.devicePixelRatio() ||

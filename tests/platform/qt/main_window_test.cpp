@@ -299,6 +299,10 @@ TEST_F(MainWindowQtTest, ScreenAfterEachChangeShowsTheWholeNewDrawing) {
                                                    {Value("update"), moved.toValue()}};
   for (std::size_t k = 0; k < changes.size(); ++k) {
     velmoracopy(rt, ops, changes[k]);
+    if (k == 1) {
+      frontEnd->flush();
+      window->grab();  // a picture of the window before the change has reached the screen
+    }
     settle();
     const QImage shown = screen->grabWindow(window->winId()).toImage().convertToFormat(QImage::Format_RGB32);
     const QImage whole = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
