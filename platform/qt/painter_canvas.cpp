@@ -105,7 +105,7 @@ bool topLeft(const QPointF& from, const QPointF& to) {
 // cross(from, to, q) = (to - from) x (q - from) is worked out from the endpoints in one fixed order: the
 // two triangles that share an edge then get exactly opposite values at every point, and no pixel centre
 // on it falls to neither.
-Edge edgeOf(const QPointF& from, const QPointF& to) {
+inline Edge edgeOf(const QPointF& from, const QPointF& to) {
   const bool reversed = to.y() < from.y() || (to.y() == from.y() && to.x() < from.x());
   const QPointF& p = reversed ? to : from;
   const QPointF& q = reversed ? from : to;
@@ -230,17 +230,19 @@ class TableRaster {
     if (!placed) return;
     const auto& [o, a, b, d, area, minX, maxX, minY, maxY] = *placed;
     if (minX > maxX || minY > maxY) return;
-    // The side from vertex i to vertex j, on its given line when it has one, run the same way.
-    const auto side = [&](int i, int j) {
+    // The sides themselves, b-d, d-a and a-b: the position is an affine function of the device point
+    // made from them.
+    const Edge own[3] = {edgeOf(b, d), edgeOf(d, a), edgeOf(a, b)};
+    // The side from vertex i to vertex j (the k-th of own), on its given line when it has one, run the
+    // same way.
+    const auto side = [&](int i, int j, int k) {
       const auto& given = line[j == (i + 1) % 3 ? i : j];
-      if (!given) return edgeOf(p[i], p[j]);
+      if (!given) return own[k];
       const QPointF along = p[j] - p[i], l = (*given)[1] - (*given)[0];
       return along.x() * l.x() + along.y() * l.y() >= 0 ? edgeOf((*given)[0], (*given)[1])
                                                         : edgeOf((*given)[1], (*given)[0]);
     };
-    const Edge e[3] = {side(o[1], o[2]), side(o[2], o[0]), side(o[0], o[1])};
-    // The position as an affine function of the device point, from the sides themselves.
-    const Edge own[3] = {edgeOf(b, d), edgeOf(d, a), edgeOf(a, b)};
+    const Edge e[3] = {side(o[1], o[2], 0), side(o[2], o[0], 1), side(o[0], o[1], 2)};
     const double ta = position[o[0]], tb = position[o[1]], td = position[o[2]];
     const double scale = 1 / area;
     const double tx = (ta * own[0].a + tb * own[1].a + td * own[2].a) * scale,
@@ -434,16 +436,29 @@ bool PainterCanvas::paintsTableTriangles() const {
 void PainterCanvas::tableTriangles(std::span<const TableTriangle> triangles, std::span<const Rgb> table) {
   if (table.empty()) return;
   const QTransform toDevice = painter_.deviceTransform();
+  const bool identity = toDevice.isIdentity();
+  // A map's triangles come column by column, and the lines they name are the columns': the last two
+  // lines placed on the device are kept.
+  const std::array<Point, 2>* placedFrom[2] = {nullptr, nullptr};
+  std::array<QPointF, 2> placedTo[2];
+  int nextPlaced = 0;
+  const auto place = [&](const std::array<Point, 2>* given) {
+    for (int c = 0; c < 2; ++c)
+      if (placedFrom[c] == given) return placedTo[c];
+    const auto at = [&](const Point& q) { return identity ? QPointF(q.x, q.y) : toDevice.map(QPointF(q.x, q.y)); };
+    placedFrom[nextPlaced] = given;
+    placedTo[nextPlaced] = {at((*given)[0]), at((*given)[1])};
+    const auto& placed = placedTo[nextPlaced];
+    nextPlaced ^= 1;
+    return placed;
+  };
   rasterise(
       triangles.size(), [&](std::size_t i, int k) { return triangles[i].p[k]; },
       [&](int x0, int y0, int w, int h) { return TableRaster(x0, y0, w, h, table); },
       [&](auto& raster, std::size_t i, const QPointF p[3]) {
         std::optional<std::array<QPointF, 2>> line[3];
         for (int k = 0; k < 3; ++k) {
-          if (const auto* given = triangles[i].line[k]) {
-            line[k] = std::array<QPointF, 2>{toDevice.map(QPointF((*given)[0].x, (*given)[0].y)),
-                                             toDevice.map(QPointF((*given)[1].x, (*given)[1].y))};
-          }
+          if (const auto* given = triangles[i].line[k]) line[k] = place(given);
         }
         raster.add(p, triangles[i].position, line);
       });
