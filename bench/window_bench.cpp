@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <array>
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -154,18 +155,27 @@ BENCHMARK(BM_Gear40At200Update)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The same in the program as its user has it: the window on screen (the offscreen platform), the
 // Qt dialogs and progress bar, and the events after the rebuild, painting included.
-void updateOnScreen(benchmark::State& state, const CaseDescription& d) {
+// The window repaints only what changed: the same room given again repaints nothing; given in turn with
+// its source moved (`moved`), the map, the images and their radius lines are repainted every time.
+void updateOnScreen(benchmark::State& state, const CaseDescription& d,
+                    const std::optional<CaseDescription>& moved = std::nullopt) {
   qtApplication();
   Window w;
   velmora::platform::qt::QtUi qtUi;
   w.rt.setUi(qtUi);
   velmora::platform::qt::QtFrontEnd frontEnd(w.rt);
   QCoreApplication::processEvents();
-  const Value prop = d.toValue();
+  const Value props[2] = {d.toValue(), (moved ? *moved : d).toValue()};
+  std::size_t i = 0;
   for (auto _ : state) {
-    velmora::shell::velmoracopy(w.rt, w.ops, {Value("update"), prop});
+    velmora::shell::velmoracopy(w.rt, w.ops, {Value("update"), props[i++ % 2]});
     QCoreApplication::processEvents();
   }
+}
+
+CaseDescription sourceMoved(CaseDescription d) {
+  d.xso = *d.xso + 0.5;
+  return d;
 }
 
 void BM_Circle360At50UpdateOnScreen(benchmark::State& state) {
@@ -177,6 +187,16 @@ void BM_Gear40At200UpdateOnScreen(benchmark::State& state) {
   updateOnScreen(state, gearRoom(200));
 }
 BENCHMARK(BM_Gear40At200UpdateOnScreen)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_Circle360At50MoveSourceOnScreen(benchmark::State& state) {
+  updateOnScreen(state, circleRoom(360, 50), sourceMoved(circleRoom(360, 50)));
+}
+BENCHMARK(BM_Circle360At50MoveSourceOnScreen)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_Gear40At200MoveSourceOnScreen(benchmark::State& state) {
+  updateOnScreen(state, gearRoom(200), sourceMoved(gearRoom(200)));
+}
+BENCHMARK(BM_Gear40At200MoveSourceOnScreen)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // One step of a live vertex drag: the motion (placement, snapshot) and the worker's chain, until the
 // result shows in the window (images, record, map colours). Wall-clock time: the chain runs on the
@@ -237,6 +257,7 @@ void paintWindow(benchmark::State& state, const CaseDescription& d) {
   for (auto _ : state) {
     QPainter painter(&image);
     velmora::platform::qt::PainterCanvas canvas(painter, image.width(), image.height());
+    canvas.setEveryMapByPixel(true);  // as the window paints
     velmora::platform::renderFigure(w.rt.graphics(), fig, canvas);
   }
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -21,6 +22,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegion>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSlider>
@@ -234,7 +236,8 @@ void FigureWindow::syncFigure() {
   }
   syncing_ = false;
   setVisible(fig.visible());
-  update();
+  // No repaint here: a change of the figure asks for the drawing anew (requestRepaint), which repaints
+  // the pixels that changed, and a new size repaints the window by itself.
 }
 
 QRect FigureWindow::controlRect(Handle control) const {
@@ -453,7 +456,8 @@ void FigureWindow::applyControl(Handle control, QWidget* w, const std::string& s
     b->setText(textsOf(string, false).join(QLatin1Char('\n')));
     if (b->isCheckable() || isToggleStyle(style)) b->setChecked(value == o.number("max"));
     const QPixmap pm = pixmapOf(o.matrix("cdata"));
-    b->setIcon(pm.isNull() ? QIcon() : QIcon(pm));
+    // A button without a picture keeps its empty icon: setting one repaints the button every time.
+    if (!pm.isNull() || !b->icon().isNull()) b->setIcon(pm.isNull() ? QIcon() : QIcon(pm));
     if (!pm.isNull()) b->setIconSize(pm.size());
   } else if (auto* list = qobject_cast<QListWidget*>(w)) {
     const QStringList items = textsOf(string, true);
@@ -465,10 +469,22 @@ void FigureWindow::applyControl(Handle control, QWidget* w, const std::string& s
     }
     const bool multi = o.number("max") - o.number("min") > 1;
     list->setSelectionMode(multi ? QAbstractItemView::MultiSelection : QAbstractItemView::SingleSelection);
-    list->clearSelection();
+    // The selection is set again only when it changed: each change repaints the list.
+    std::vector<int> wanted;
     for (double v : values) {
       const int row = static_cast<int>(std::lround(v)) - 1;
-      if (row >= 0 && row < list->count()) {
+      if (row >= 0 && row < list->count()) wanted.push_back(row);
+    }
+    std::vector<int> selected;
+    for (const QModelIndex& index : list->selectionModel()->selectedIndexes()) selected.push_back(index.row());
+    std::sort(selected.begin(), selected.end());
+    std::vector<int> wantedSorted = wanted;
+    std::sort(wantedSorted.begin(), wantedSorted.end());
+    wantedSorted.erase(std::unique(wantedSorted.begin(), wantedSorted.end()), wantedSorted.end());
+    const int currentRow = wanted.empty() ? -1 : wanted.back();
+    if (selected != wantedSorted || (currentRow >= 0 && list->currentRow() != currentRow)) {
+      list->clearSelection();
+      for (const int row : wanted) {
         list->item(row)->setSelected(true);
         list->setCurrentRow(row, QItemSelectionModel::NoUpdate);
       }
@@ -618,31 +634,100 @@ void FigureWindow::controlContextMenu(Handle control, const QPoint& localPos) {
 // ---------------------------------------------------------------------------------------------
 // Painting and the pointer
 
-void FigureWindow::paintEvent(QPaintEvent*) {
-  repaintAsked_ = false;
-  const Graphics& g = rt_.graphics();
-  if (!g.exists(figure_)) return;
-  const qreal dpr = devicePixelRatioF();
-  const QSize pixels(static_cast<int>(std::ceil(width() * dpr)), static_cast<int>(std::ceil(height() * dpr)));
-  if (!drawingValid_ || drawing_.size() != pixels || drawing_.devicePixelRatio() != dpr) {
-    // Opaque, as the window is: text keeps the screen's own antialiasing.
-    drawing_ = QImage(pixels, QImage::Format_RGB32);
-    drawing_.setDevicePixelRatio(dpr);
-    // Texts measured and drawn at the window's resolution.
-    drawing_.setDotsPerMeterX(static_cast<int>(std::lround(logicalDpiX() / 0.0254)));
-    drawing_.setDotsPerMeterY(static_cast<int>(std::lround(logicalDpiY() / 0.0254)));
-    drawing_.fill(palette().color(QPalette::Window));
-    drawingValid_ = true;
-    QPainter p(&drawing_);
-    try {
-      p.setRenderHint(QPainter::Antialiasing);
-      PainterCanvas canvas(p, width(), height());
-      renderFigure(g, figure_, canvas);
-    } catch (const std::exception& e) {
-      if (!paintFailed_) rt_.console(std::string("drawing failed: ") + e.what());
-      paintFailed_ = true;
+namespace {
+
+// The device pixels a window of this size and pixel ratio has.
+QSize devicePixels(const QWidget& w, qreal dpr) {
+  return QSize(static_cast<int>(std::ceil(w.width() * dpr)), static_cast<int>(std::ceil(w.height() * dpr)));
+}
+
+// Where two pictures of one size and format differ, in widget pixels: bands of a few device rows, each
+// as wide as the changes in it.
+QRegion changedRegion(const QImage& before, const QImage& after) {
+  constexpr int kBand = 8;
+  const int w = after.width(), h = after.height();
+  const qreal dpr = after.devicePixelRatio();
+  const auto bytes = static_cast<std::size_t>(w) * 4;
+  QRegion region;
+  for (int top = 0; top < h; top += kBand) {
+    int left = w, right = -1;
+    for (int y = top; y < std::min(h, top + kBand); ++y) {
+      const auto* a = reinterpret_cast<const QRgb*>(before.constScanLine(y));
+      const auto* b = reinterpret_cast<const QRgb*>(after.constScanLine(y));
+      if (std::memcmp(a, b, bytes) == 0) continue;
+      int x0 = 0, x1 = w - 1;
+      while (a[x0] == b[x0]) ++x0;
+      while (a[x1] == b[x1]) --x1;
+      left = std::min(left, x0);
+      right = std::max(right, x1);
     }
+    if (right < left) continue;
+    // Widget pixels that hold any changed device pixel.
+    const int x0 = static_cast<int>(std::floor(left / dpr)), y0 = static_cast<int>(std::floor(top / dpr));
+    const int x1 = static_cast<int>(std::ceil((right + 1) / dpr)),
+              y1 = static_cast<int>(std::ceil(std::min(h, top + kBand) / dpr));
+    region += QRect(x0, y0, x1 - x0, y1 - y0);
   }
+  return region;
+}
+
+}  // namespace
+
+void FigureWindow::requestRepaint() {
+  drawingValid_ = false;
+  if (repaintAsked_) return;
+  repaintAsked_ = true;
+  QMetaObject::invokeMethod(this, &FigureWindow::redraw, Qt::QueuedConnection);
+}
+
+void FigureWindow::redraw() {
+  repaintAsked_ = false;
+  // Not shown: the paint that shows the window draws it.
+  if (!isVisible() || !rt_.graphics().exists(figure_)) return;
+  // Drawn meanwhile, by a paint that may not have reached the screen (a grabbed picture): all of it.
+  if (drawingValid_) {
+    update();
+    return;
+  }
+  const QImage before = drawing_;
+  drawFigure();
+  if (before.size() != drawing_.size() || before.devicePixelRatio() != drawing_.devicePixelRatio() ||
+      before.format() != drawing_.format()) {
+    update();
+    return;
+  }
+  const QRegion changed = changedRegion(before, drawing_);
+  if (!changed.isEmpty()) update(changed);
+}
+
+void FigureWindow::drawFigure() {
+  const qreal dpr = devicePixelRatioF();
+  // Opaque, as the window is: text keeps the screen's own antialiasing. A new picture each time: the
+  // last one is what the screen shows until the changes are repainted.
+  drawing_ = QImage(devicePixels(*this, dpr), QImage::Format_RGB32);
+  drawing_.setDevicePixelRatio(dpr);
+  // Texts measured and drawn at the window's resolution.
+  drawing_.setDotsPerMeterX(static_cast<int>(std::lround(logicalDpiX() / 0.0254)));
+  drawing_.setDotsPerMeterY(static_cast<int>(std::lround(logicalDpiY() / 0.0254)));
+  drawing_.fill(palette().color(QPalette::Window));
+  drawingValid_ = true;
+  QPainter p(&drawing_);
+  try {
+    p.setRenderHint(QPainter::Antialiasing);
+    PainterCanvas canvas(p, width(), height());
+    canvas.setEveryMapByPixel(true);
+    renderFigure(rt_.graphics(), figure_, canvas);
+  } catch (const std::exception& e) {
+    if (!paintFailed_) rt_.console(std::string("drawing failed: ") + e.what());
+    paintFailed_ = true;
+  }
+}
+
+void FigureWindow::paintEvent(QPaintEvent*) {
+  if (!rt_.graphics().exists(figure_)) return;
+  const qreal dpr = devicePixelRatioF();
+  if (!drawingValid_ || drawing_.size() != devicePixels(*this, dpr) || drawing_.devicePixelRatio() != dpr)
+    drawFigure();
   QPainter p(this);
   p.drawImage(QPointF(0, 0), drawing_);
 }

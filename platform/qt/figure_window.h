@@ -32,14 +32,10 @@ class FigureWindow : public QWidget {
   // Creates (or re-creates, when its style changed) and updates the widget of a control.
   void syncControl(Handle control);
   void removeControl(Handle control);
-  // The drawing no longer shows the model: it is drawn again at the next paint, which is asked for once
-  // until it happens (a rebuild changes thousands of objects).
-  void requestRepaint() {
-    drawingValid_ = false;
-    if (repaintAsked_) return;
-    repaintAsked_ = true;
-    update();
-  }
+  // The drawing no longer shows the model: it is drawn again once the events of the change have run
+  // (a rebuild changes thousands of objects), and only the pixels that changed are repainted: the
+  // controls over the rest of the figure are not painted again.
+  void requestRepaint();
   // Raises the controls so that the first child of the figure is on top.
   void restack();
   // The widget that shows a control; null when there is none.
@@ -72,6 +68,10 @@ class FigureWindow : public QWidget {
 
  private:
   bool repaintAsked_ = false;
+  // Draws the figure anew, if it is shown and has not been drawn since the change, and repaints what changed.
+  void redraw();
+  // Draws the figure into a new picture of the window's size.
+  void drawFigure();
   struct Control {
     QPointer<QWidget> widget;
     std::string style;

@@ -105,7 +105,7 @@ bool topLeft(const QPointF& from, const QPointF& to) {
 // cross(from, to, q) = (to - from) x (q - from) is worked out from the endpoints in one fixed order: the
 // two triangles that share an edge then get exactly opposite values at every point, and no pixel centre
 // on it falls to neither.
-Edge edgeOf(const QPointF& from, const QPointF& to) {
+inline Edge edgeOf(const QPointF& from, const QPointF& to) {
   const bool reversed = to.y() < from.y() || (to.y() == from.y() && to.x() < from.x());
   const QPointF& p = reversed ? to : from;
   const QPointF& q = reversed ? from : to;
@@ -213,6 +213,8 @@ class TableRaster {
   TableRaster(int x0, int y0, int w, int h, std::span<const Rgb> table)
       : x0_(x0), y0_(y0), w_(w), h_(h), image_(w, h, QImage::Format_ARGB32_Premultiplied) {
     image_.fill(Qt::transparent);
+    bits_ = image_.bits();
+    stride_ = image_.bytesPerLine();
     colours_.reserve(table.size());
     for (const Rgb& c : table) {
       const auto byte = [](double v) {
@@ -228,25 +230,26 @@ class TableRaster {
     if (!placed) return;
     const auto& [o, a, b, d, area, minX, maxX, minY, maxY] = *placed;
     if (minX > maxX || minY > maxY) return;
-    // The side from vertex i to vertex j, on its given line when it has one, run the same way.
-    const auto side = [&](int i, int j) {
+    // The sides themselves, b-d, d-a and a-b: the position is an affine function of the device point
+    // made from them.
+    const Edge own[3] = {edgeOf(b, d), edgeOf(d, a), edgeOf(a, b)};
+    // The side from vertex i to vertex j (the k-th of own), on its given line when it has one, run the
+    // same way.
+    const auto side = [&](int i, int j, int k) {
       const auto& given = line[j == (i + 1) % 3 ? i : j];
-      if (!given) return edgeOf(p[i], p[j]);
+      if (!given) return own[k];
       const QPointF along = p[j] - p[i], l = (*given)[1] - (*given)[0];
       return along.x() * l.x() + along.y() * l.y() >= 0 ? edgeOf((*given)[0], (*given)[1])
                                                         : edgeOf((*given)[1], (*given)[0]);
     };
-    const Edge e[3] = {side(o[1], o[2]), side(o[2], o[0]), side(o[0], o[1])};
-    // The position as an affine function of the device point, from the sides themselves.
-    const Edge own[3] = {edgeOf(b, d), edgeOf(d, a), edgeOf(a, b)};
+    const Edge e[3] = {side(o[1], o[2], 0), side(o[2], o[0], 1), side(o[0], o[1], 2)};
     const double ta = position[o[0]], tb = position[o[1]], td = position[o[2]];
     const double scale = 1 / area;
     const double tx = (ta * own[0].a + tb * own[1].a + td * own[2].a) * scale,
                  ty = (ta * own[0].b + tb * own[1].b + td * own[2].b) * scale,
                  tc = (ta * own[0].c + tb * own[1].c + td * own[2].c) * scale;
     const QRgb* const colours = colours_.data();
-    const int lastRow = static_cast<int>(colours_.size()) - 1;
-    const double last = lastRow;
+    const double last = static_cast<double>(colours_.size() - 1);
     // Along a row an edge's inside test changes once, where the edge crosses it: each edge bounds the row's
     // run of centres on one side, found from the crossing and settled by the exact test around it.
     double inverse[3];
@@ -295,21 +298,39 @@ class TableRaster {
           to = std::min(to, x);
         }
       }
-      QRgb* line = reinterpret_cast<QRgb*>(image_.scanLine(y - y0_)) - x0_;
+      if (from > to) continue;
+      QRgb* line = reinterpret_cast<QRgb*>(bits_ + static_cast<std::ptrdiff_t>(y - y0_) * stride_) - x0_;
       const double rowPart = ty * cy;
-      for (int x = from; x <= to; ++x) {
-        // Whole positions (counts mapped directly) sit on a row's start: rounding inside the triangle must
-        // not drop them into the row below. The row is the whole part of the position; beyond the table
-        // (or not a number, from positions too far apart to interpolate) an end row.
-        const double t = tx * (x + 0.5) + rowPart + tc + 1e-7;
-        const QRgb c = colours[t >= last ? lastRow : t > 0 ? static_cast<int>(t) : 0];
-        // A pixel under two triangles (a surface folded over itself) shows their sum, as overlapping
-        // shaded triangles do.
+      // Whole positions (counts mapped directly) sit on a row's start: rounding inside the triangle must
+      // not drop them into the row below. The row is the whole part of the position; beyond the table
+      // (or not a number, from positions too far apart to interpolate) an end row. Without branches: a
+      // map's pixels change rows at random.
+      const auto positionAt = [&](int x) { return tx * (x + 0.5) + rowPart + tc + 1e-7; };
+      const auto rowOf = [last](double t) {
+        const double above = t > 0 ? t : 0.0;
+        return static_cast<int>(above < last ? above : last);
+      };
+      // A pixel under two triangles (a surface folded over itself) shows their sum, as overlapping
+      // shaded triangles do.
+      const auto put = [line](int x, QRgb c) {
         const QRgb under = line[x];
         line[x] = under == 0 ? c
                              : qRgba(std::min(255, qRed(under) + qRed(c)), std::min(255, qGreen(under) + qGreen(c)),
                                      std::min(255, qBlue(under) + qBlue(c)), 255);
+      };
+      if (to - from >= kRunForOneRow) {
+        // The position runs linearly along the row: when both ends, widened by far more than rounding
+        // can move a pixel's sum, fall in one row, so does every pixel between (strips, wide cells).
+        const double first = positionAt(from), lastAt = positionAt(to);
+        const double margin = 1e-9 * (1 + std::abs(tx) * (to + 1.0) + std::abs(rowPart) + std::abs(tc));
+        const double lo = std::min(first, lastAt) - margin, hi = std::max(first, lastAt) + margin;
+        if (std::isfinite(lo) && std::isfinite(hi) && rowOf(lo) == rowOf(hi)) {
+          const QRgb c = colours[rowOf(lo)];
+          for (int x = from; x <= to; ++x) put(x, c);
+          continue;
+        }
       }
+      for (int x = from; x <= to; ++x) put(x, colours[rowOf(positionAt(x))]);
     }
   }
 
@@ -319,8 +340,12 @@ class TableRaster {
   // A pixel centre this far (in pixels) from where an edge crosses its row lies on the side the crossing
   // says: the exact test could only disagree much closer, by rounding.
   static constexpr double kClear = 1e-6;
+  // Runs of a row at least this many pixels long are first tried for one colour throughout.
+  static constexpr int kRunForOneRow = 3;
   int x0_, y0_, w_, h_;
   QImage image_;
+  uchar* bits_;  // the image's pixels, detached once
+  qsizetype stride_;
   std::vector<QRgb> colours_;
 };
 
@@ -411,16 +436,29 @@ bool PainterCanvas::paintsTableTriangles() const {
 void PainterCanvas::tableTriangles(std::span<const TableTriangle> triangles, std::span<const Rgb> table) {
   if (table.empty()) return;
   const QTransform toDevice = painter_.deviceTransform();
+  const bool identity = toDevice.isIdentity();
+  // A map's triangles come column by column, and the lines they name are the columns': the last two
+  // lines placed on the device are kept.
+  const std::array<Point, 2>* placedFrom[2] = {nullptr, nullptr};
+  std::array<QPointF, 2> placedTo[2];
+  int nextPlaced = 0;
+  const auto place = [&](const std::array<Point, 2>* given) {
+    for (int c = 0; c < 2; ++c)
+      if (placedFrom[c] == given) return placedTo[c];
+    const auto at = [&](const Point& q) { return identity ? QPointF(q.x, q.y) : toDevice.map(QPointF(q.x, q.y)); };
+    placedFrom[nextPlaced] = given;
+    placedTo[nextPlaced] = {at((*given)[0]), at((*given)[1])};
+    const auto& placed = placedTo[nextPlaced];
+    nextPlaced ^= 1;
+    return placed;
+  };
   rasterise(
       triangles.size(), [&](std::size_t i, int k) { return triangles[i].p[k]; },
       [&](int x0, int y0, int w, int h) { return TableRaster(x0, y0, w, h, table); },
       [&](auto& raster, std::size_t i, const QPointF p[3]) {
         std::optional<std::array<QPointF, 2>> line[3];
         for (int k = 0; k < 3; ++k) {
-          if (const auto& given = triangles[i].line[k]) {
-            line[k] = std::array<QPointF, 2>{toDevice.map(QPointF((*given)[0].x, (*given)[0].y)),
-                                             toDevice.map(QPointF((*given)[1].x, (*given)[1].y))};
-          }
+          if (const auto* given = triangles[i].line[k]) line[k] = place(given);
         }
         raster.add(p, triangles[i].position, line);
       });
@@ -434,15 +472,21 @@ void PainterCanvas::rasterise(std::size_t count, PointOf point, Make make, Add a
   if (count == 0) return;
   // The painter's transform includes the device pixel ratio.
   const QTransform toDevice = painter_.deviceTransform();
+  const bool identity = toDevice.isIdentity();
   const qreal dpr = painter_.device() ? painter_.device()->devicePixelRatioF() : 1.0;
-  double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
-  std::vector<QPointF> pts;
-  pts.reserve(count * 3);
-  for (std::size_t i = 0; i < count; ++i) {
+  // The triangles' device points, worked out again for the raster rather than kept: a fine map has
+  // hundreds of thousands.
+  const auto devicePoints = [&](std::size_t i, QPointF q[3]) {
     for (int k = 0; k < 3; ++k) {
       const Point p = point(i, k);
-      const QPointF q = toDevice.map(QPointF(p.x, p.y));
-      pts.push_back(q);
+      q[k] = identity ? QPointF(p.x, p.y) : toDevice.map(QPointF(p.x, p.y));
+    }
+  };
+  double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
+  for (std::size_t i = 0; i < count; ++i) {
+    QPointF pts[3];
+    devicePoints(i, pts);
+    for (const QPointF& q : pts) {
       minX = std::min(minX, q.x());
       minY = std::min(minY, q.y());
       maxX = std::max(maxX, q.x());
@@ -460,7 +504,11 @@ void PainterCanvas::rasterise(std::size_t count, PointOf point, Make make, Add a
   const int w = static_cast<int>(std::ceil(maxX)) - x0 + 1, h = static_cast<int>(std::ceil(maxY)) - y0 + 1;
   if (w <= 0 || h <= 0 || static_cast<long long>(w) * h > 64LL * 1024 * 1024) return;
   auto raster = make(x0, y0, w, h);
-  for (std::size_t i = 0; i < count; ++i) add(raster, i, &pts[i * 3]);
+  for (std::size_t i = 0; i < count; ++i) {
+    QPointF pts[3];
+    devicePoints(i, pts);
+    add(raster, i, pts);
+  }
   QImage img = raster.image();
   img.setDevicePixelRatio(dpr);
   painter_.save();

@@ -24,6 +24,9 @@ class PainterCanvas : public Canvas {
   void shadedTriangles(std::span<const ShadedTriangle> triangles) override;
   bool smoothShading() const override { return true; }
   bool paintsTableTriangles() const override;
+  bool paintsEveryMapByPixel() const override { return everyMapByPixel_; }
+  // Paints maps of few bands pixel by pixel too (the screen); off by default (files).
+  void setEveryMapByPixel(bool on) { everyMapByPixel_ = on; }
   void tableTriangles(std::span<const TableTriangle> triangles, std::span<const Rgb> table) override;
   TextMetrics measureText(std::string_view utf8, const Font& font) override;
   void text(Point origin, std::string_view utf8, const Font& font, const Rgb& color,
@@ -47,6 +50,7 @@ class PainterCanvas : public Canvas {
   template <class PointOf, class Make, class Add>
   void rasterise(std::size_t count, PointOf point, Make make, Add add);
   bool lettersApart_ = false;
+  bool everyMapByPixel_ = false;
   QPainter& painter_;
   double width_, height_;
   // What the painter holds now; unknown (empty) after anything else may have changed it.

@@ -58,7 +58,9 @@ struct TableTriangle {
   // The line that the side from p[k] to p[(k + 1) % 3] lies on, as two points on it, when it is one side
   // of several: a long side beside the short sides of neighbouring triangles along one straight line.
   // Every side given the same line decides the pixels on it alike, so none falls to two or to none.
-  std::optional<std::array<Point, 2>> line[3];
+  // Null when the side is a line of its own; else held by the caller for the call (a map's triangles
+  // share a few hundred lines, and a list of tens of thousands of triangles is written on every paint).
+  const std::array<Point, 2>* line[3] = {nullptr, nullptr, nullptr};
 };
 
 // The drawing surface the renderer paints on: screen, raster files, PostScript, HP-GL. Everything is in
@@ -95,6 +97,10 @@ class Canvas {
   // Whether tableTriangles paints. A canvas of pixels looks up the table row of each pixel, at the same
   // cost for any number of faces; otherwise the renderer draws the bands as polygons.
   virtual bool paintsTableTriangles() const { return false; }
+  // Whether a map of few bands is painted pixel by pixel too (when paintsTableTriangles): a window's
+  // does, at the cost of its area instead of a polygon per strip and band, each pixel exactly a table
+  // row; files written from the window keep the bands as they always drew them.
+  virtual bool paintsEveryMapByPixel() const { return false; }
   // Triangles coloured at every point by the table row their position falls in (positions beyond the
   // table take its first or last row), as the bands show them; neighbouring triangles without seams.
   virtual void tableTriangles(std::span<const TableTriangle> triangles, std::span<const Rgb> table) {

@@ -39,7 +39,9 @@ void renderAxesWith(const Graphics& g, Handle axes, Canvas& canvas, const AxesMa
       canvas.polygon(r, bg.rgb, std::nullopt);
     }
   }
-  for (Handle h : drawOrder(g, axes)) {
+  // One order for the objects and the texts after them: it reads every child's properties.
+  const std::vector<Handle> order = drawOrder(g, axes);
+  for (Handle h : order) {
     const GraphicsObject& o = g.at(h);
     switch (o.type()) {
       case ObjectType::Line:
@@ -61,7 +63,7 @@ void renderAxesWith(const Graphics& g, Handle axes, Canvas& canvas, const AxesMa
     }
   }
   if (visible) drawAxesDecorations(ctx);
-  for (Handle h : drawOrder(g, axes)) {
+  for (Handle h : order) {
     const GraphicsObject& o = g.at(h);
     if (o.type() == ObjectType::Text) drawText(ctx, o);
   }

@@ -6,15 +6,20 @@
 namespace velmora::platform::render_detail {
 
 void drawLine(AxesContext& ctx, const GraphicsObject& o) {
-  const auto xs = numbersOf(o, "xdata");
-  const auto ys = numbersOf(o, "ydata");
+  // Read in place, and each property once: a window draws thousands of lines.
+  const std::vector<double>& xs = matrixOf(o, "xdata").data;
+  const std::vector<double>& ys = matrixOf(o, "ydata").data;
   const std::size_t n = std::min(xs.size(), ys.size());
   if (n == 0) return;
   const Rgb color = colorOr(o, "color", {0, 0, 1});
   bool noLine = false;
   const LineStyle style = lineStyleOf(textOr(o, "linestyle", "-"), noLine);
   const bool clip = onOr(o, "clipping", true);
-  setClipFor(ctx, o);
+  if (clip) {
+    ctx.canvas.setClip(ctx.map.box);
+  } else {
+    ctx.canvas.setClip(std::nullopt);
+  }
   if (!noLine) {
     const Stroke stroke{color, strokeWidth(o), style};
     std::vector<Point> run;
@@ -27,8 +32,9 @@ void drawLine(AxesContext& ctx, const GraphicsObject& o) {
       run.clear();
     }
   }
+  const std::string marker = textOr(o, "marker", "none");
+  if (marker == "none" || marker.empty()) return;
   const MarkerStyle m = markerStyle(ctx, o, color);
-  if (m.marker == "none" || m.marker.empty()) return;
   for (std::size_t i = 0; i < n; ++i) {
     if (!std::isfinite(xs[i]) || !std::isfinite(ys[i])) continue;
     const Point c = ctx.toPixel(xs[i], ys[i]);

@@ -173,7 +173,7 @@ double depthOf(const GraphicsObject& o) {
     case ObjectType::Line:
     case ObjectType::Surface:
     case ObjectType::Patch:
-      return meanFinite(numbersOf(o, "zdata"));
+      return meanFinite(matrixOf(o, "zdata").data);  // in place: a map has thousands
     default:
       return 0.0;
   }

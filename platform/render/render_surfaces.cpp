@@ -8,8 +8,9 @@ namespace velmora::platform::render_detail {
 
 namespace {
 
-// Up to this many bands, a map's cells that are not of one colour are drawn as band polygons; beyond,
-// a canvas of pixels paints them as one picture, which costs the same at any number of cells.
+// Up to this many bands, a map's cells that are not of one colour are drawn as band polygons; beyond (or
+// at any number on a canvas that paints every map so: the screen), a canvas of pixels paints them as one
+// picture, which costs the same at any number of cells.
 constexpr std::size_t kBandsAsShapes = 1000;
 
 using TableRows = std::vector<std::optional<std::size_t>>;
@@ -69,7 +70,9 @@ struct SurfaceGrid {
 class SurfaceFaces {
  public:
   SurfaceFaces(AxesContext& ctx, const SurfaceGrid& grid, const ColorChoice& face, bool clip)
-      : ctx_(ctx), grid_(grid), face_(face), clip_(clip) {}
+      : ctx_(ctx), grid_(grid), face_(face), clip_(clip) {
+    tableTris_.clear();
+  }
 
   void draw() {
     locateGridPoints();
@@ -83,14 +86,33 @@ class SurfaceFaces {
   const SurfaceGrid& grid_;
   const ColorChoice& face_;
   const bool clip_;
-  std::vector<Point> pixel_;
-  std::vector<unsigned char> finiteAt_;
+  const bool interp_ = face_.word == "interp";
+  // The lists of one grid point or triangle each are kept from one map to the next on this thread: a
+  // window paints the same map size again and again, and fresh memory of that size costs page faults.
+  struct Lists {
+    std::vector<Point> pixel;
+    std::vector<unsigned char> finiteAt;
+    TableRows rowAt;
+    std::vector<double> positionAt;
+    std::vector<unsigned char> validAt;
+    std::vector<TableTriangle> tableTris;
+  };
+  static Lists& lists() {
+    static thread_local Lists kept;
+    return kept;
+  }
+  std::vector<Point>& pixel_ = lists().pixel;
+  std::vector<unsigned char>& finiteAt_ = lists().finiteAt;
   bool indexedInterp_ = false;
-  TableRows rowAt_;  // the table row of each grid point
+  TableRows& rowAt_ = lists().rowAt;  // the table row of each grid point
+  std::vector<double>& positionAt_ = lists().positionAt;  // its position in the table
+  std::vector<unsigned char>& validAt_ = lists().validAt;  // whether its colour value is a number
   bool byPixel_ = false;
   std::vector<ShadedTriangle> tris_;
-  std::vector<TableTriangle> tableTris_;
+  std::vector<TableTriangle>& tableTris_ = lists().tableTris;
   std::vector<std::optional<std::array<Point, 2>>> columnLine_;  // see straightColumns
+  // The line of column c for a triangle's side: null when the column is not straight.
+  const std::array<Point, 2>* lineOf(std::size_t c) const { return columnLine_[c] ? &*columnLine_[c] : nullptr; }
   // The strip of cells of one table row being joined down the current column.
   std::size_t stripStart_ = 0;
   std::optional<std::size_t> stripRow_;
@@ -115,18 +137,28 @@ class SurfaceFaces {
   // canvas of pixels colours each pixel of the cells that are not of one colour by its table row
   // itself, instead of cutting them into many bands.
   void rowsOfTable() {
-    indexedInterp_ = !face_.rgb && face_.word == "interp" && grid_.cd.pages != 3;
+    indexedInterp_ = !face_.rgb && interp_ && grid_.cd.pages != 3;
     if (indexedInterp_) {
-      rowAt_.resize(grid_.rows * grid_.cols);
-      for (std::size_t k = 0; k < rowAt_.size(); ++k)
-        rowAt_[k] = tableRow(ctx_.scale, colorData(grid_.cd, k));
+      // Each grid point's position once: up to four cells and a strip read it.
+      const std::size_t n = grid_.rows * grid_.cols;
+      rowAt_.resize(n);
+      positionAt_.resize(n);
+      validAt_.resize(n);
+      const double tableRows = static_cast<double>(ctx_.scale.rows());
+      for (std::size_t k = 0; k < n; ++k) {
+        const VertexColor v = colorData(grid_.cd, k);  // a value: the data has no colour pages
+        validAt_[k] = v.valid();
+        positionAt_[k] = v.valid() ? position(v.value) : 0.0;
+        // The row ColorScale::row gives, from the same position.
+        rowAt_[k] = v.valid() ? std::optional<std::size_t>(static_cast<std::size_t>(
+                                    std::min(std::clamp(positionAt_[k], 0.0, tableRows) + ColorScale::kWhole,
+                                             tableRows - 1)))
+                              : std::nullopt;
+      }
     }
     byPixel_ = indexedInterp_ && ctx_.canvas.paintsTableTriangles() &&
-               bandCount(rowAt_, grid_.rows, grid_.cols) > kBandsAsShapes;
-    if (byPixel_) {
-      tableTris_.reserve(2 * (grid_.rows - 1) * (grid_.cols - 1));
-      straightColumns();
-    }
+               (ctx_.canvas.paintsEveryMapByPixel() || bandCount(rowAt_, grid_.rows, grid_.cols) > kBandsAsShapes);
+    if (byPixel_) straightColumns();
   }
 
   // The line of each grid column that is straight end to end (a grid over a four-cornered area): the
@@ -209,8 +241,8 @@ class SurfaceFaces {
     const auto add = [&](std::size_t from, std::size_t to) {
       const Point a = pixel_[c * rows + from], b = pixel_[c * rows + to], d = pixel_[(c + 1) * rows + to],
                   e = pixel_[(c + 1) * rows + from];
-      tableTris_.push_back({{a, b, d}, {t, t, t}, {columnLine_[c], std::nullopt, std::nullopt}});
-      tableTris_.push_back({{a, d, e}, {t, t, t}, {std::nullopt, columnLine_[c + 1], std::nullopt}});
+      tableTris_.push_back({{a, b, d}, {t, t, t}, {lineOf(c), nullptr, nullptr}});
+      tableTris_.push_back({{a, d, e}, {t, t, t}, {nullptr, lineOf(c + 1), nullptr}});
     };
     // Two triangles cover the strip only when it is convex: a grid that folds over itself twists
     // its strips.
@@ -241,19 +273,16 @@ class SurfaceFaces {
     const Point p[4] = {pixel_[idx[0]], pixel_[idx[1]], pixel_[idx[2]], pixel_[idx[3]]};
     if (face_.rgb) {
       fillFlat(ctx_, {p[0], p[1], p[2], p[3]}, *face_.rgb, clip_);
-    } else if (face_.word == "interp") {
-      VertexColor vc[4];
-      for (int k = 0; k < 4; ++k) vc[k] = colorData(grid_.cd, idx[k]);
+    } else if (interp_) {
       if (byPixel_) {
-        if (!vc[0].valid() || !vc[2].valid()) return;  // NaN colour data is not drawn
-        const double t[4] = {position(vc[0].value), position(vc[1].value), position(vc[2].value),
-                             position(vc[3].value)};
-        if (vc[1].valid())
-          tableTris_.push_back({{p[0], p[1], p[2]}, {t[0], t[1], t[2]}, {columnLine_[c], std::nullopt, std::nullopt}});
-        if (vc[3].valid())
-          tableTris_.push_back({{p[0], p[2], p[3]}, {t[0], t[2], t[3]}, {std::nullopt, columnLine_[c + 1], std::nullopt}});
+        const double t[4] = {positionAt_[idx[0]], positionAt_[idx[1]], positionAt_[idx[2]], positionAt_[idx[3]]};
+        if (!validAt_[idx[0]] || !validAt_[idx[2]]) return;  // NaN colour data is not drawn
+        if (validAt_[idx[1]]) tableTris_.push_back({{p[0], p[1], p[2]}, {t[0], t[1], t[2]}, {lineOf(c), nullptr, nullptr}});
+        if (validAt_[idx[3]]) tableTris_.push_back({{p[0], p[2], p[3]}, {t[0], t[2], t[3]}, {nullptr, lineOf(c + 1), nullptr}});
         return;
       }
+      VertexColor vc[4];
+      for (int k = 0; k < 4; ++k) vc[k] = colorData(grid_.cd, idx[k]);
       const Point t1[3] = {p[0], p[1], p[2]};
       const VertexColor c1[3] = {vc[0], vc[1], vc[2]};
       const Point t2[3] = {p[0], p[2], p[3]};

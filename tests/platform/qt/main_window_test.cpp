@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QPixmap>
+#include <QScreen>
 
 #include <gtest/gtest.h>
 
@@ -264,6 +265,53 @@ TEST_F(MainWindowQtTest, PdfSvgAndPngOfBothWindows) {
   ASSERT_TRUE(polarText);
   EXPECT_GT(std::stoi(*polarText), 3);
   EXPECT_TRUE(run("pdftotext '" + print("printpolar", "polar.pdf", std::nullopt) + "' - | grep -q refl"));
+}
+
+// A change repaints only the pixels of the drawing that changed (the controls over the rest are not
+// painted again): what the screen holds after each change is what a whole new paint of the window shows.
+TEST_F(MainWindowQtTest, ScreenAfterEachChangeShowsTheWholeNewDrawing) {
+  auto* window = frontEnd->window(fig);
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(window->isVisible());
+  QScreen* screen = QGuiApplication::primaryScreen();
+  ASSERT_NE(screen, nullptr);
+  const auto settle = [&] {
+    frontEnd->flush();
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  };
+  settle();
+  const QImage first = screen->grabWindow(window->winId()).toImage().convertToFormat(QImage::Format_RGB32);
+  ASSERT_FALSE(first.isNull());
+  // An L room, then its source moved and the map made finer.
+  CaseDescription room;
+  room.xwall = std::vector<double>{0, 10, 10, 5, 5, 0};
+  room.ywall = std::vector<double>{0, 0, 10, 10, 5, 5};
+  room.alpha = std::vector<double>(6, 20.0);
+  room.xaud = std::vector<double>{0.5, 9.5, 9.5, 0.5};
+  room.yaud = std::vector<double>{0.5, 0.5, 9.5, 9.5};
+  room.xso = 2;
+  room.yso = 2;
+  room.Nsurface = 40;
+  CaseDescription moved = room;
+  moved.xso = 3;
+  moved.Nsurface = 60;
+  const std::vector<std::vector<Value>> changes = {{Value("update"), room.toValue()},
+                                                   {Value("update"), moved.toValue()}};
+  for (std::size_t k = 0; k < changes.size(); ++k) {
+    velmoracopy(rt, ops, changes[k]);
+    if (k == 1) {
+      frontEnd->flush();
+      window->grab();  // a picture of the window before the change has reached the screen
+    }
+    settle();
+    const QImage shown = screen->grabWindow(window->winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage whole = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shown.size(), whole.size()) << k;
+    EXPECT_TRUE(shown == whole) << "change " << k;
+    if (k == 0) {
+      EXPECT_FALSE(shown == first);  // the change shows
+    }
+  }
 }
 
 TEST_F(MainWindowQtTest, ClosingTheWindowDiscardsTheCase) {

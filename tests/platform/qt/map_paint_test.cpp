@@ -8,6 +8,9 @@
 #include <QPolygonF>
 #include <cmath>
 #include <numbers>
+#include <set>
+#include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "document/case_record.h"
@@ -174,6 +177,64 @@ TEST_F(MapPaint, AFineMapShowsNoPaperThrough) {
   }
   EXPECT_GT(inside, 40000);
   EXPECT_EQ(paper, 0);
+}
+
+// The screen paints a map of few bands (an L room: long strips of one count, a few diagonal borders)
+// pixel by pixel too: inside the audience area every pixel is exactly one of the table's rows, with no
+// paper between strips and no blend at their borders.
+TEST_F(MapPaint, TheScreenPaintsAMapOfFewBandsInExactTableColours) {
+  test_support::qtApplication();
+  const Handle fig = openMainWindow();
+  document::CaseDescription d;
+  d.xwall = std::vector<double>{0, 10, 10, 5, 5, 0};
+  d.ywall = std::vector<double>{0, 0, 10, 10, 5, 5};
+  d.alpha = std::vector<double>(6, 20.0);
+  d.xaud = {0.5, 9.5, 9.5, 0.5};
+  d.yaud = {0.5, 0.5, 9.5, 9.5};
+  d.xso = 2;
+  d.yso = 2;
+  d.Nsurface = 100;
+  shell::velmoracopy(rt, ops, {Value("update"), d.toValue()});
+  Graphics& g = rt.graphics();
+  // The map alone: lines and the scale bar's text cross it.
+  for (Handle h : g.findIf(fig, [](const GraphicsObject& o) {
+         return o.type() == ObjectType::Line || o.type() == ObjectType::Text;
+       }))
+    g.set(h, "visible", Value("off"));
+  const Matrix& table = g.at(fig).matrix("colormap");
+  std::vector<QRgb> rows;
+  for (std::size_t r = 0; r < table.rows; ++r) {
+    const Rgb c = colormapRow(table, r);
+    rows.push_back(qRgb(static_cast<int>(std::lround(c.r * 255)), static_cast<int>(std::lround(c.g * 255)),
+                        static_cast<int>(std::lround(c.b * 255))));
+  }
+  QImage img(640, 560, QImage::Format_RGB32);
+  img.fill(Qt::white);
+  {
+    QPainter painter(&img);
+    qt::PainterCanvas canvas(painter, 640, 560);
+    canvas.setEveryMapByPixel(true);
+    renderFigure(g, fig, canvas);
+  }
+  const AxesMapping m = axesMapping(g, document::drawingAxes(rt, fig), 640, 560);
+  int inside = 0, other = 0;
+  std::set<QRgb> seen;
+  for (int y = static_cast<int>(m.toPixelY(9.45)) + 1; y < m.toPixelY(0.55) - 1; ++y) {
+    for (int x = static_cast<int>(m.toPixelX(0.55)) + 1; x < m.toPixelX(9.45) - 1; ++x) {
+      // The corner cut out of the L is outside the room: no map there.
+      if (m.toDataX(x + 0.5) < 5.05 && m.toDataY(y + 0.5) > 4.95) continue;
+      ++inside;
+      const QRgb c = img.pixel(x, y);
+      if (std::find(rows.begin(), rows.end(), c) == rows.end()) {
+        ++other;
+      } else {
+        seen.insert(c);
+      }
+    }
+  }
+  EXPECT_GT(inside, 100000);
+  EXPECT_GE(seen.size(), 4u);  // counts 1 to 4 over the room
+  EXPECT_EQ(other, 0);
 }
 
 }  // namespace

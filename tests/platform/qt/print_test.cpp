@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <numbers>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -271,6 +272,63 @@ TEST_F(PrintTest, PixelPaintedMapKeepsWholePositionsInTheirRow) {
 
   EXPECT_FALSE(qt::PdfCanvas(100, 100, "").paintsTableTriangles());
   EXPECT_FALSE(qt::SvgCanvas(100, 100, "").paintsTableTriangles());
+}
+
+// Runs of pixels that keep to one table row are filled at once: every pixel of a mesh whose positions
+// climb gently across wide cells (many runs of one row, a row's change inside others) shows the row of
+// its own position, as worked out here apart from the canvas; no pixel between cells stays unpainted.
+TEST_F(PrintTest, PixelPaintedMapShowsEachPixelsOwnRowInWideCells) {
+  const std::vector<Rgb> table = {{0, 0, 1}, {0, 1, 1}, {0, 1, 0}, {1, 1, 0}, {1, 0, 0}, {1, 0, 1}};
+  constexpr int kCells = 8;
+  const double x0 = 10.25, y0 = 6.6, step = 37.3;
+  // Positions 0 .. 6 over the mesh, off whole numbers and beyond the table at one corner.
+  const auto positionAt = [](int i, int j) { return 0.37 + 0.41 * i + 0.33 * j + 0.05 * ((i * 7 + j * 3) % 5); };
+  const auto corner = [&](int i, int j) { return Point{x0 + i * step, y0 + j * step}; };
+  std::vector<TableTriangle> mesh;
+  for (int i = 0; i < kCells; ++i) {
+    for (int j = 0; j < kCells; ++j) {
+      const Point a = corner(i, j), b = corner(i + 1, j), c = corner(i + 1, j + 1), d = corner(i, j + 1);
+      mesh.push_back({{a, b, c}, {positionAt(i, j), positionAt(i + 1, j), positionAt(i + 1, j + 1)}, {}});
+      mesh.push_back({{a, c, d}, {positionAt(i, j), positionAt(i + 1, j + 1), positionAt(i, j + 1)}, {}});
+    }
+  }
+  QImage img(320, 320, QImage::Format_RGB32);
+  img.fill(Qt::white);
+  {
+    QPainter painter(&img);
+    qt::PainterCanvas canvas(painter, 320, 320);
+    canvas.tableTriangles(mesh, table);
+  }
+  // The position at a pixel centre, by the triangle of its cell that holds it; nothing on a border.
+  const auto expected = [&](double px, double py) -> std::optional<double> {
+    const double u = (px - x0) / step, v = (py - y0) / step;
+    const int i = static_cast<int>(std::floor(u)), j = static_cast<int>(std::floor(v));
+    const double fu = u - i, fv = v - j;
+    if (i < 0 || j < 0 || i >= kCells || j >= kCells || std::abs(fu - fv) < 1e-6) return std::nullopt;
+    const double p00 = positionAt(i, j), p10 = positionAt(i + 1, j), p11 = positionAt(i + 1, j + 1),
+                 p01 = positionAt(i, j + 1);
+    return fu > fv ? p00 + fu * (p10 - p00) + fv * (p11 - p10) : p00 + fv * (p01 - p00) + fu * (p11 - p01);
+  };
+  int judged = 0, wrong = 0, changes = 0;
+  for (int y = 0; y < 320; ++y) {
+    int lastRow = -1;
+    for (int x = 0; x < 320; ++x) {
+      const auto t = expected(x + 0.5, y + 0.5);
+      if (!t) continue;
+      const double whole = std::round(*t);
+      if (std::abs(*t - whole) < 1e-6) continue;  // on a row's start: either row may be right
+      const int row = std::clamp(static_cast<int>(std::floor(*t)), 0, static_cast<int>(table.size()) - 1);
+      changes += lastRow >= 0 && row != lastRow;
+      lastRow = row;
+      const Rgb& want = table[static_cast<std::size_t>(row)];
+      ++judged;
+      wrong += img.pixel(x, y) != qRgb(static_cast<int>(want.r * 255), static_cast<int>(want.g * 255),
+                                      static_cast<int>(want.b * 255));
+    }
+  }
+  EXPECT_GT(judged, 80000);
+  EXPECT_GT(changes, 500);  // rows change inside cells, not only at their borders
+  EXPECT_EQ(wrong, 0);
 }
 
 // ---- vector and high-resolution files, read back by independent readers ----
