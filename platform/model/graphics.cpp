@@ -121,11 +121,11 @@ Handle Graphics::create(ObjectType type, Handle parent) {
   const Handle fig = figureOf(parent);
   if (fig != kNoHandle && (at(fig).defaultsFor_ & (1u << static_cast<unsigned>(type))) != 0) {
     const std::string_view kind = typeName(type);
-    for (const auto& [key, value] : at(fig).props_) {
-      if (!key.starts_with("default") || !key.substr(7).starts_with(kind)) continue;
+    at(fig).props_.forEach([&](std::string_view key, const Value& value) {
+      if (!key.starts_with("default") || !key.substr(7).starts_with(kind)) return;
       if (const PropDef* def = findDef(type, key.substr(7 + kind.size())))
         store(obj->props_, def->name, Value(value));
-    }
+    });
   }
   const Handle h = adopt(std::move(obj), p);
   if (type == ObjectType::Figure) {
@@ -143,12 +143,16 @@ Handle Graphics::copy(Handle source, Handle parent) {
     throw Error("a " + std::string(typeName(from.type_)) + " cannot be copied");
   GraphicsObject& p = holder(parent, from.type_);
   const std::vector<Handle> kids = from.bottomUpKids();  // before the copy can join them
-  auto obj = std::make_unique<GraphicsObject>(from);
-  obj->bottomUp_.clear();
-  obj->holes_ = 0;
-  obj->liveFrom_ = 0;
-  obj->topDown_.clear();
-  obj->topDownStale_ = false;
+  // Everything but the tree links and the children, which the copy makes its own (the properties'
+  // values are shared until changed).
+  auto obj = std::make_unique<GraphicsObject>();
+  obj->type_ = from.type_;
+  obj->props_ = from.props_;
+  obj->userdata_ = from.userdata_;
+  obj->appData_ = from.appData_;
+  obj->guiData_ = from.guiData_;
+  obj->tag_ = from.tag_;
+  obj->defaultsFor_ = from.defaultsFor_;
   const Handle h = adopt(std::move(obj), p);
   const GraphicsObject& made = at(h);
   index(made.tag_, h);
@@ -211,34 +215,28 @@ void Graphics::remove(Handle h) {
     const auto& figs = root.bottomUpKids();
     root.slot("currentfigure") = figs.empty() ? handleNone() : Value::handle(figs.back());
   }
-  // Each window's two slots are found in one pass: this runs for every deletion.
+  // Each window's two slots are read in place (this runs for every deletion) and changed only when
+  // their object went away.
   static const PropDef* const axesDef = findDef(ObjectType::Figure, "currentaxes");
   static const PropDef* const objectDef = findDef(ObjectType::Figure, "currentobject");
   for (Handle fig : root.bottomUpKids()) {
     GraphicsObject& f = object(fig);
-    Value* axesSlot = nullptr;
-    Value* objectSlot = nullptr;
-    for (auto& [key, value] : f.props_) {
-      if (key.data() == axesDef->name.data()) {
-        axesSlot = &value;
-      } else if (key.data() == objectDef->name.data()) {
-        objectSlot = &value;
-      }
-      if (axesSlot != nullptr && objectSlot != nullptr) break;
-    }
-    Value& ca = axesSlot != nullptr ? *axesSlot : f.slot("currentaxes");
-    if (ca.isObject() && !exists(ca.object())) {
-      ca = handleNone();
+    const Value* ca = f.props_.find(axesDef->name);
+    if (ca == nullptr) ca = &f.slot(axesDef->name);
+    if (ca->isObject() && !exists(ca->object())) {
+      Value& changed = f.slot(axesDef->name);
+      changed = handleNone();
       const auto& kids = f.bottomUpKids();
       for (auto c = kids.rbegin(); c != kids.rend(); ++c) {
         if (at(*c).type_ == ObjectType::Axes) {
-          ca = Value::handle(*c);
+          changed = Value::handle(*c);
           break;
         }
       }
     }
-    Value& co = objectSlot != nullptr ? *objectSlot : f.slot("currentobject");
-    if (co.isObject() && !exists(co.object())) co = handleNone();
+    const Value* co = f.props_.find(objectDef->name);
+    if (co == nullptr) co = &f.slot(objectDef->name);
+    if (co->isObject() && !exists(co->object())) f.slot(objectDef->name) = handleNone();
   }
 }
 

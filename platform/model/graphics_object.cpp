@@ -92,8 +92,8 @@ Value& GraphicsObject::slot(std::string_view lowered) {
     throw Error("There is no '" + std::string(lowered) + "' property in the '" +
                 std::string(typeName(type_)) + "' class.");
   }
-  if (const Value* v = findIn(props_, *def)) return const_cast<Value&>(*v);
-  return const_cast<Value&>(store(props_, def->name, Value(def->initial)));
+  if (Value* v = props_.findToChange(def->name)) return *v;
+  return const_cast<Value&>(props_.emplace_back(def->name, Value(def->initial)));
 }
 
 std::vector<std::string> GraphicsObject::propertyNames() const {

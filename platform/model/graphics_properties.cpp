@@ -15,19 +15,11 @@ std::string_view lowered(std::string_view name, std::string& buffer) {
 }
 
 const Value* findIn(const PropertyBag& props, const PropDef& def) {
-  for (const auto& [key, value] : props)
-    if (key.data() == def.name.data()) return &value;
-  return nullptr;
+  return props.find(def.name);
 }
 
 const Value& store(PropertyBag& props, std::string_view name, Value&& v) {
-  for (auto& [key, value] : props) {
-    if (key.data() == name.data()) {
-      value = std::move(v);
-      return value;
-    }
-  }
-  return props.emplace_back(name, std::move(v)).second;
+  return props.store(name, std::move(v));
 }
 
 Value rgb(double r, double g, double b) {

@@ -74,18 +74,19 @@ namespace {
 // again, which costs a redraw and nothing else).
 std::vector<std::string> changedProperties(const GraphicsObject& now, const GraphicsObject& then,
                                            const PropertyBag& a, const PropertyBag& b) {
-  const auto in = [](const auto& props, std::string_view name) -> const Value* {
-    for (const auto& [key, value] : props)
-      if (name == key) return &value;
+  const auto in = [](const PropertyBag& props, std::string_view name) -> const Value* {
+    for (std::size_t i = 0; i < props.size(); ++i)
+      if (name == props.at(i).key()) return &props.at(i).value();
     return nullptr;
   };
   std::set<std::string> names;
-  for (const auto& [name, value] : a) {
+  a.forEach([&](std::string_view name, const Value& value) {
     const Value* other = in(b, name);
     if (other == nullptr || !(*other == value)) names.emplace(name);
-  }
-  for (const auto& [name, value] : b)
+  });
+  b.forEach([&](std::string_view name, const Value&) {
     if (in(a, name) == nullptr) names.emplace(name);
+  });
   if (now.userdata() != then.userdata()) names.insert("userdata");
   return {names.begin(), names.end()};
 }
