@@ -84,11 +84,13 @@ Handle makeContextMenu(Graphics& g, Handle figure, std::span<const MenuItem> ite
 }
 
 std::vector<Handle> menuItemsInOrder(const Graphics& g, Handle menu) {
+  const auto& kids = g.at(menu).childrenBottomUp();
   std::vector<Handle> items;
-  for (Handle c : g.at(menu).children()) {
+  items.reserve(kids.size());
+  for (Handle c : kids) {
     if (g.at(c).type() == ObjectType::UiMenu) items.push_back(c);
   }
-  std::sort(items.begin(), items.end());
+  if (!std::is_sorted(items.begin(), items.end())) std::sort(items.begin(), items.end());
   return items;
 }
 

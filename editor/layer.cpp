@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <set>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -16,12 +17,12 @@ void setlayer(Runtime& rt) {
   const Handle fig = currentMainWindow(rt);
   const Handle axes = drawingAxes(rt, fig);
   const std::vector<Handle> children = g.at(axes).children();
+  // The children of each tag in stacking order, sorted in one pass (the area holds thousands).
+  std::unordered_map<std::string_view, std::vector<Handle>> byTag;
+  for (Handle h : children) byTag[g.at(h).tag()].push_back(h);
   const auto listed = [&](std::string_view tag) {
-    std::vector<Handle> out;
-    for (Handle h : children) {
-      if (g.at(h).tag() == tag) out.push_back(h);
-    }
-    return out;
+    const auto found = byTag.find(tag);
+    return found == byTag.end() ? std::vector<Handle>{} : found->second;
   };
 
   // Walls as the drawing area lists them, rechained from the last one through the vertex links.

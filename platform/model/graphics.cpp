@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <span>
 
 #include "platform/model/error.h"
 #include "platform/model/graphics_properties.h"
@@ -44,6 +45,29 @@ bool canHold(ObjectType parent, ObjectType child) {
     default:
       return parent == ObjectType::Axes;
   }
+}
+
+// Whether `order` holds each of `kids` (distinct handles) once and nothing else: a mark per handle in
+// their range, as a drawing area of thousands of children is reordered at every rebuild.
+bool isPermutation(const std::vector<Handle>& kids, const std::vector<Handle>& order) {
+  if (kids.size() != order.size()) return false;
+  if (kids.empty()) return true;
+  const auto [lo, hi] = std::minmax_element(kids.begin(), kids.end());
+  const Handle first = *lo;
+  if (static_cast<std::size_t>(*hi - first) > 8 * kids.size() + 4096) {
+    // Handles far apart (windows made a long session apart): compared sorted.
+    std::vector<Handle> a = kids, b = order;
+    std::sort(a.begin(), a.end());
+    std::sort(b.begin(), b.end());
+    return a == b;
+  }
+  std::vector<unsigned char> mark(static_cast<std::size_t>(*hi - first) + 1, 0);
+  for (Handle k : kids) mark[static_cast<std::size_t>(k - first)] = 1;
+  for (Handle o : order) {
+    if (o < first || o > *hi || mark[static_cast<std::size_t>(o - first)] != 1) return false;
+    mark[static_cast<std::size_t>(o - first)] = 2;
+  }
+  return true;
 }
 
 }  // namespace
@@ -108,8 +132,9 @@ Handle Graphics::adopt(std::unique_ptr<GraphicsObject> obj, GraphicsObject& pare
   obj->handle_ = h;
   obj->parent_ = parent.handle_;
   objects_.put(h, std::move(obj));
-  parent.bottomUp_.push_back(h);
-  parent.topDownStale_ = true;
+  GraphicsObject::Children& kids = parent.kids();
+  kids.bottomUp.push_back(h);
+  kids.topDownStale = true;
   return h;
 }
 
@@ -142,23 +167,21 @@ Handle Graphics::copy(Handle source, Handle parent) {
   if (from.type_ == ObjectType::Root || from.type_ == ObjectType::Figure || from.type_ == ObjectType::Axes)
     throw Error("a " + std::string(typeName(from.type_)) + " cannot be copied");
   GraphicsObject& p = holder(parent, from.type_);
-  const std::vector<Handle> kids = from.bottomUpKids();  // before the copy can join them
+  const std::vector<Handle> kids = from.childrenBottomUp();  // before the copy can join them
   // Everything but the tree links and the children, which the copy makes its own (the properties'
   // values are shared until changed).
   auto obj = std::make_unique<GraphicsObject>();
   obj->type_ = from.type_;
   obj->props_ = from.props_;
   obj->userdata_ = from.userdata_;
-  obj->appData_ = from.appData_;
-  obj->guiData_ = from.guiData_;
+  if (from.extras_) obj->extras_ = std::make_unique<GraphicsObject::Extras>(*from.extras_);
   obj->tag_ = from.tag_;
+  obj->menu_ = from.menu_;
   obj->defaultsFor_ = from.defaultsFor_;
   const Handle h = adopt(std::move(obj), p);
   const GraphicsObject& made = at(h);
   index(made.tag_, h);
-  static const PropDef* const menuDef = findDef(ObjectType::Line, "uicontextmenu");  // a common property
-  if (const Value* menu = findIn(made.props_, *menuDef); menu != nullptr && menu->isObject())
-    ++menuUsers_[menu->object()];
+  if (made.menu_ != kNoHandle) ++menuUsers_[made.menu_];
   for (GraphicsObserver* o : observers_) o->objectCreated(h);
   for (Handle c : kids) copy(c, h);
   return h;
@@ -167,19 +190,26 @@ Handle Graphics::copy(Handle source, Handle parent) {
 void Graphics::remove(Handle h) {
   if (h == kRoot) throw Error("the root cannot be deleted");
   if (!exists(h)) throw Error("Invalid handle: " + std::to_string(h));
-  std::vector<Handle> subtree;
-  collectSubtree(h, subtree);
-  std::sort(subtree.begin(), subtree.end(), std::greater<>());
+  // Newest first: a child is always newer than its parent. Most deletions are of a single object.
+  std::vector<Handle> subtreeBuffer;
+  Handle single = h;
+  std::span<const Handle> subtree(&single, 1);
+  if (!at(h).childrenBottomUp().empty()) {
+    collectSubtree(h, subtreeBuffer);
+    std::sort(subtreeBuffer.begin(), subtreeBuffer.end(), std::greater<>());
+    subtree = subtreeBuffer;
+  }
   for (GraphicsObserver* o : observers_) {
     for (Handle d : subtree) o->objectDeleted(d);
   }
   const Handle parent = at(h).parent_;
   GraphicsObject& from = object(parent);
-  auto& siblings = from.bottomUp_;
+  GraphicsObject::Children& family = from.kids();
+  auto& siblings = family.bottomUp;
   // Rebuilds delete a run of children made one after the other (newest or oldest first): the search
   // goes both ways from where the previous one was.
   auto found = siblings.end();
-  const std::size_t start = std::min(from.liveFrom_, siblings.size());
+  const std::size_t start = std::min(family.liveFrom, siblings.size());
   for (std::size_t d = 0; start + d < siblings.size() || d <= start; ++d) {
     if (start + d < siblings.size() && siblings[start + d] == h) {
       found = siblings.begin() + static_cast<std::ptrdiff_t>(start + d);
@@ -191,15 +221,15 @@ void Graphics::remove(Handle h) {
     }
   }
   if (found != siblings.end()) {
-    from.liveFrom_ = static_cast<std::size_t>(found - siblings.begin());
+    family.liveFrom = static_cast<std::size_t>(found - siblings.begin());
     if (found + 1 == siblings.end()) {
       siblings.pop_back();
     } else {
       *found = kNoHandle;
-      ++from.holes_;
+      ++family.holes;
     }
   }
-  from.topDownStale_ = true;
+  family.topDownStale = true;
   for (Handle d : subtree) {
     const GraphicsObject& o = at(d);
     setMenuUse(o, kNoHandle);
@@ -212,21 +242,21 @@ void Graphics::remove(Handle h) {
   GraphicsObject& root = object(kRoot);
   const Value& cf = root.slot("currentfigure");
   if (cf.isObject() && !exists(cf.object())) {
-    const auto& figs = root.bottomUpKids();
+    const auto& figs = root.childrenBottomUp();
     root.slot("currentfigure") = figs.empty() ? handleNone() : Value::handle(figs.back());
   }
   // Each window's two slots are read in place (this runs for every deletion) and changed only when
   // their object went away.
   static const PropDef* const axesDef = findDef(ObjectType::Figure, "currentaxes");
   static const PropDef* const objectDef = findDef(ObjectType::Figure, "currentobject");
-  for (Handle fig : root.bottomUpKids()) {
+  for (Handle fig : root.childrenBottomUp()) {
     GraphicsObject& f = object(fig);
     const Value* ca = f.props_.find(axesDef->name);
     if (ca == nullptr) ca = &f.slot(axesDef->name);
     if (ca->isObject() && !exists(ca->object())) {
       Value& changed = f.slot(axesDef->name);
       changed = handleNone();
-      const auto& kids = f.bottomUpKids();
+      const auto& kids = f.childrenBottomUp();
       for (auto c = kids.rbegin(); c != kids.rend(); ++c) {
         if (at(*c).type_ == ObjectType::Axes) {
           changed = Value::handle(*c);
@@ -343,7 +373,10 @@ std::optional<Value> Graphics::checkedValue(ObjectType type, const PropDef& def,
 
 void Graphics::storeValue(Handle h, GraphicsObject& obj, const PropDef& def, Value value) {
   const std::string_view l = def.name;
-  if (l == "uicontextmenu") setMenuUse(obj, value.isObject() ? value.object() : kNoHandle);
+  if (l == "uicontextmenu") {
+    setMenuUse(obj, value.isObject() ? value.object() : kNoHandle);
+    obj.menu_ = value.isObject() ? value.object() : kNoHandle;
+  }
   if (l.starts_with("default")) {
     for (ObjectType t : {ObjectType::Root, ObjectType::Figure, ObjectType::Axes, ObjectType::Line,
                          ObjectType::Surface, ObjectType::Patch, ObjectType::Text, ObjectType::Image,
@@ -363,7 +396,7 @@ void Graphics::storeValue(Handle h, GraphicsObject& obj, const PropDef& def, Val
     auto& kids = obj.bottomUpKids();
     kids.erase(std::remove(kids.begin(), kids.end(), fig), kids.end());
     kids.push_back(fig);
-    obj.topDownStale_ = true;
+    obj.kids().topDownStale = true;
   }
   if (obj.type_ == ObjectType::Axes) {
     if (const char* mode = modeFor(l)) store(obj.props_, findDef(obj.type_, mode)->name, Value("manual"));
@@ -377,23 +410,23 @@ void Graphics::setUserdata(Handle h, std::shared_ptr<const UserData> data) {
 }
 
 void Graphics::setAppData(Handle h, std::string_view name, Value v) {
-  object(h).appData_[std::string(name)] = std::move(v);
+  object(h).extras().appData[std::string(name)] = std::move(v);
 }
 
 void Graphics::setGuiData(Handle h, std::optional<Value> v) {
-  object(h).guiData_ = std::move(v);
+  object(h).extras().guiData = std::move(v);
 }
 
 void Graphics::collect(Handle h, const std::function<bool(const GraphicsObject&)>& match,
                        std::vector<Handle>& out) const {
   const GraphicsObject& o = at(h);
   if (match(o)) out.push_back(h);
-  for (Handle c : o.bottomUpKids()) collect(c, match, out);
+  for (Handle c : o.childrenBottomUp()) collect(c, match, out);
 }
 
 void Graphics::collectSubtree(Handle h, std::vector<Handle>& out) const {
   out.push_back(h);
-  for (Handle c : at(h).bottomUpKids()) collectSubtree(c, out);
+  for (Handle c : at(h).childrenBottomUp()) collectSubtree(c, out);
 }
 
 std::vector<Handle> Graphics::findIf(Handle parent,
@@ -428,10 +461,8 @@ std::vector<Handle> Graphics::findobj(Handle parent, std::string_view tag) const
 }
 
 void Graphics::setMenuUse(const GraphicsObject& o, Handle menu) {
-  static const PropDef* const menuDef = findDef(ObjectType::Line, "uicontextmenu");  // a common property
-  const Value* old = findIn(o.props_, *menuDef);
-  if (old != nullptr && old->isObject()) {
-    auto it = menuUsers_.find(old->object());
+  if (o.menu_ != kNoHandle) {
+    auto it = menuUsers_.find(o.menu_);
     if (it != menuUsers_.end() && --it->second == 0) menuUsers_.erase(it);
   }
   if (menu != kNoHandle) ++menuUsers_[menu];
@@ -444,12 +475,9 @@ std::size_t Graphics::contextMenuUsers(Handle menu) const {
 
 void Graphics::setChildren(Handle parent, const std::vector<Handle>& order) {
   GraphicsObject& p = object(parent);
-  std::vector<Handle> a = p.bottomUpKids(), b = order;
-  std::sort(a.begin(), a.end());
-  std::sort(b.begin(), b.end());
-  if (a != b) throw Error("Children may only be set to a permutation of itself");
-  p.bottomUp_.assign(order.rbegin(), order.rend());
-  p.topDownStale_ = true;
+  if (!isPermutation(p.childrenBottomUp(), order)) throw Error("Children may only be set to a permutation of itself");
+  p.kids().bottomUp.assign(order.rbegin(), order.rend());
+  p.kids().topDownStale = true;
   for (GraphicsObserver* o : observers_) o->childrenReordered(parent);
 }
 

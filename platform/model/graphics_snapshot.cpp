@@ -121,7 +121,7 @@ void Graphics::restore(Snapshot snapshot) {
     }
     GraphicsObject& now = object(h);
     auto names = changedProperties(now, *then, now.props_, then->props_);
-    if (now.bottomUpKids() != then->bottomUpKids()) reordered.push_back(h);
+    if (now.childrenBottomUp() != then->childrenBottomUp()) reordered.push_back(h);
     now = std::move(*then);
     if (!names.empty()) changed.emplace_back(h, std::move(names));
   }

@@ -97,6 +97,8 @@ class PropertyBag {
     for (std::uint32_t i = 0; i < size_; ++i) {
       Entry& e = slotAt(i);
       if (e.key_.data() != key.data()) continue;
+      // The same value again (a display refresh sets most properties to what they were) is kept.
+      if (e.shared_->value == value) return e.shared_->value;
       if (e.shared_->refs == 1) {
         e.shared_->value = std::move(value);
       } else {
