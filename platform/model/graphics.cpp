@@ -104,7 +104,7 @@ const GraphicsObject* Graphics::find(Handle h) const {
 
 GraphicsObject& Graphics::object(Handle h) {
   auto& o = const_cast<GraphicsObject&>(at(h));
-  if (!journals_.empty()) keep(h, o);
+  if (!journals_.empty() && h < journalsNewFrom_) keep(h, o);
   return o;
 }
 
@@ -284,7 +284,11 @@ void Graphics::set(Handle h, std::string_view name, Value v) {
     throw Error("There is no '" + std::string(name) + "' property in the '" +
                 std::string(typeName(obj.type_)) + "' class.");
   }
-  std::optional<Value> converted = checkedValue(obj.type_, *def, name, v);
+  // A value equal to the stored one was checked when it was stored and needs no conversion (a display
+  // refresh sets most properties to what they were); a handle is checked again, its object may be gone.
+  const Value* now = def->kind != Kind::Handle ? obj.props_.find(def->name) : nullptr;
+  std::optional<Value> converted;
+  if (now == nullptr || !(*now == v)) converted = checkedValue(obj.type_, *def, name, v);
   storeValue(h, obj, *def, converted ? std::move(*converted) : std::move(v));
 }
 

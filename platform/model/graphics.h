@@ -162,6 +162,7 @@ class Graphics {
     Handle firstNew;
   };
   std::vector<LiveJournal> journals_;
+  Handle journalsNewFrom_ = 0;  // no journal keeps objects from this handle on (made since them all)
 };
 
 }  // namespace velmora::platform

@@ -38,6 +38,7 @@ Graphics::Snapshot Graphics::snapshot() {
   auto journal = std::make_shared<Journal>();
   journal->firstNew = next_;
   journals_.push_back({journal, journal.get(), next_});
+  journalsNewFrom_ = next_;
   return Snapshot{std::move(journal)};
 }
 
@@ -64,6 +65,7 @@ void Graphics::keep(Handle h, const GraphicsObject& o) {
 
 void Graphics::discard(Handle h) {
   std::unique_ptr<GraphicsObject> gone = objects_.take(h);
+  if (journals_.empty() || h >= journalsNewFrom_) return;
   const GraphicsObject& old = *gone;
   remember(h, old, std::move(gone));
 }

@@ -259,5 +259,27 @@ TEST(Graphics, StoredValuesStayPutAndDeletedChildrenLeaveNoGap) {
   EXPECT_EQ(t.g.at(t.ax).children(), (std::vector<Handle>{lines[3], lines[1], line}));
 }
 
+// A new order must hold each child once and nothing else, whatever the span of their handles.
+TEST(Graphics, ChildrenOrderIsRefusedUnlessAPermutation) {
+  Tree t;
+  std::vector<Handle> lines;
+  for (int k = 0; k < 3; ++k) lines.push_back(t.g.create(ObjectType::Line, t.ax));
+  const Handle elsewhere = t.g.create(ObjectType::UiContextMenu, t.fig);
+  for (const std::vector<Handle>& wrong : std::vector<std::vector<Handle>>{
+           {lines[0], lines[1]}, {lines[0], lines[0], lines[1]}, {lines[0], lines[1], elsewhere},
+           {lines[0], lines[1], lines[2], lines[2]}, {lines[0], lines[1], 1'000'000}}) {
+    EXPECT_THROW(t.g.setChildren(t.ax, wrong), Error);
+    EXPECT_EQ(t.g.at(t.ax).children(), (std::vector<Handle>{lines[2], lines[1], lines[0]}));
+  }
+  t.g.setChildren(t.ax, {lines[1], lines[2], lines[0]});
+  EXPECT_EQ(t.g.at(t.ax).children(), (std::vector<Handle>{lines[1], lines[2], lines[0]}));
+  // Children far apart in handles (a long session): still compared exactly.
+  for (int k = 0; k < 20'000; ++k) t.g.remove(t.g.create(ObjectType::Line, t.ax));
+  const Handle late = t.g.create(ObjectType::Line, t.ax);
+  EXPECT_THROW(t.g.setChildren(t.ax, {late, lines[0], lines[1], lines[1]}), Error);
+  t.g.setChildren(t.ax, {lines[0], late, lines[1], lines[2]});
+  EXPECT_EQ(t.g.at(t.ax).children(), (std::vector<Handle>{lines[0], late, lines[1], lines[2]}));
+}
+
 }  // namespace
 }  // namespace velmora::platform
