@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 
 #include "platform/model/value.h"
 
@@ -98,7 +101,7 @@ class PropertyBag {
       Entry& e = slotAt(i);
       if (e.key_.data() != key.data()) continue;
       // The same value again (a display refresh sets most properties to what they were) is kept.
-      if (e.shared_->value == value) return e.shared_->value;
+      if (identical(e.shared_->value, value)) return e.shared_->value;
       if (e.shared_->refs == 1) {
         e.shared_->value = std::move(value);
       } else {
@@ -125,6 +128,23 @@ class PropertyBag {
 
  private:
   static constexpr std::uint32_t kInline = 4;
+
+  // The same value to the bit (0 and -0 differ: they read back differently); lists and records are
+  // never taken for the same.
+  static bool identical(const Value& a, const Value& b) {
+    const Value::Storage& x = a.storage();
+    const Value::Storage& y = b.storage();
+    if (x.index() != y.index()) return false;
+    if (const auto* m = std::get_if<Matrix>(&x)) {
+      const Matrix& n = std::get<Matrix>(y);
+      return m->rows == n.rows && m->cols == n.cols && m->pages == n.pages && m->data.size() == n.data.size() &&
+             (m->data.empty() ||
+              std::memcmp(m->data.data(), n.data.data(), m->data.size() * sizeof(double)) == 0);
+    }
+    if (const auto* t = std::get_if<std::string>(&x)) return *t == std::get<std::string>(y);
+    if (const auto* r = std::get_if<ObjectRef>(&x)) return *r == std::get<ObjectRef>(y);
+    return false;
+  }
 
   static void release(Shared* s) noexcept {
     if (--s->refs == 0) delete s;

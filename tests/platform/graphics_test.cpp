@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/model/error.h"
 
@@ -279,6 +280,23 @@ TEST(Graphics, ChildrenOrderIsRefusedUnlessAPermutation) {
   EXPECT_THROW(t.g.setChildren(t.ax, {late, lines[0], lines[1], lines[1]}), Error);
   t.g.setChildren(t.ax, {lines[0], late, lines[1], lines[2]});
   EXPECT_EQ(t.g.at(t.ax).children(), (std::vector<Handle>{lines[0], late, lines[1], lines[2]}));
+}
+
+// A value set again is kept only when it is the very same: a zero of the other sign is a new value.
+TEST(Graphics, ValueSetAgainReadsBackAsGiven) {
+  Tree t;
+  const Handle line = t.g.create(ObjectType::Line, t.ax);
+  t.g.setNumber(line, "linewidth", 0.0);
+  t.g.setNumber(line, "linewidth", -0.0);
+  EXPECT_TRUE(std::signbit(t.g.at(line).number("linewidth")));
+  t.g.setRow(line, "xdata", {0.0, 1.0});
+  const Handle twin = t.g.copy(line, t.ax);
+  t.g.setRow(twin, "xdata", {-0.0, 1.0});
+  EXPECT_TRUE(std::signbit(t.g.at(twin).numbers("xdata")[0]));
+  EXPECT_FALSE(std::signbit(t.g.at(line).numbers("xdata")[0]));
+  t.g.setText(line, "visible", "OFF");  // converted as ever, then kept as stored
+  t.g.setText(line, "visible", "off");
+  EXPECT_EQ(t.g.get(line, "visible"), Value("off"));
 }
 
 }  // namespace
