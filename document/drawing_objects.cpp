@@ -159,14 +159,20 @@ WallChain makeWallChain(Graphics& g, Handle axes, std::span<const double> x, std
     wallRecord.con = {chain.vertices[k], chain.vertices[q]};
     wallRecord.alpha = k < alpha.size() ? alpha[k] : 0.0;
     g.setUserdata(wall, std::make_shared<WallRecord>(wallRecord));
-    if (k > 0) setProperties(g, wall, {{"xdata", pair(x[k], x[q])}, {"ydata", pair(y[k], y[q])}});
+    if (k > 0) {
+      g.set(wall, "xdata", pair(x[k], x[q]));
+      g.set(wall, "ydata", pair(y[k], y[q]));
+    }
     const Handle menu = makeWallMenu(g, wall, firstMenu);
     if (firstMenu == platform::kNoHandle) firstMenu = menu;
 
     VertexRecord vertexRecord;
     vertexRecord.con = {chain.walls[p], chain.walls[k]};
     g.setUserdata(vertex, std::make_shared<VertexRecord>(vertexRecord));
-    if (k > 0) setProperties(g, vertex, {{"xdata", Value(x[k])}, {"ydata", Value(y[k])}});
+    if (k > 0) {
+      g.set(vertex, "xdata", Value(x[k]));
+      g.set(vertex, "ydata", Value(y[k]));
+    }
   }
   return chain;
 }

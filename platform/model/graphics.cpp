@@ -47,27 +47,34 @@ bool canHold(ObjectType parent, ObjectType child) {
   }
 }
 
-// Whether `order` holds each of `kids` (distinct handles) once and nothing else: a mark per handle in
-// their range, as a drawing area of thousands of children is reordered at every rebuild.
+// Whether `order` holds each of `kids` (distinct handles) once and nothing else: a mark per handle over
+// the newest of them (a drawing area's thousands of children, made together by a rebuild and reordered
+// at once), the few older ones compared sorted.
 bool isPermutation(const std::vector<Handle>& kids, const std::vector<Handle>& order) {
   if (kids.size() != order.size()) return false;
   if (kids.empty()) return true;
   const auto [lo, hi] = std::minmax_element(kids.begin(), kids.end());
-  const Handle first = *lo;
-  if (static_cast<std::size_t>(*hi - first) > 8 * kids.size() + 4096) {
-    // Handles far apart (windows made a long session apart): compared sorted.
-    std::vector<Handle> a = kids, b = order;
-    std::sort(a.begin(), a.end());
-    std::sort(b.begin(), b.end());
-    return a == b;
-  }
+  const Handle first = std::max(*lo, *hi - static_cast<Handle>(8 * kids.size() + 4096));
   std::vector<unsigned char> mark(static_cast<std::size_t>(*hi - first) + 1, 0);
-  for (Handle k : kids) mark[static_cast<std::size_t>(k - first)] = 1;
+  std::vector<Handle> olderKids, olderOrder;
+  for (Handle k : kids) {
+    if (k < first)
+      olderKids.push_back(k);
+    else
+      mark[static_cast<std::size_t>(k - first)] = 1;
+  }
   for (Handle o : order) {
-    if (o < first || o > *hi || mark[static_cast<std::size_t>(o - first)] != 1) return false;
+    if (o > *hi) return false;
+    if (o < first) {
+      olderOrder.push_back(o);
+      continue;
+    }
+    if (mark[static_cast<std::size_t>(o - first)] != 1) return false;
     mark[static_cast<std::size_t>(o - first)] = 2;
   }
-  return true;
+  std::sort(olderKids.begin(), olderKids.end());
+  std::sort(olderOrder.begin(), olderOrder.end());
+  return olderKids == olderOrder;
 }
 
 }  // namespace
