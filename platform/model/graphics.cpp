@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <optional>
 #include <span>
 
@@ -75,6 +76,19 @@ bool isPermutation(const std::vector<Handle>& kids, const std::vector<Handle>& o
   std::sort(olderKids.begin(), olderKids.end());
   std::sort(olderOrder.begin(), olderOrder.end());
   return olderKids == olderOrder;
+}
+
+// Whether setting `v` would store exactly `now`, the value stored: the same value to the bit, or a colour
+// letter or name whose components are the stored ones.
+bool storedAlready(const PropDef& def, const Value& now, const Value& v) {
+  if (PropertyBag::identical(now, v)) return true;
+  if (def.kind != Kind::Color || !v.isText() || !now.isMatrix()) return false;
+  const Matrix& m = now.matrix();
+  if (m.rows != 1 || m.cols != 3 || m.pages != 1 || m.data.size() != 3) return false;
+  const std::optional<Rgb> c = colorOf(v);
+  if (!c) return false;
+  const double rgbOf[3] = {c->r, c->g, c->b};
+  return std::memcmp(rgbOf, m.data.data(), sizeof rgbOf) == 0;
 }
 
 }  // namespace
@@ -294,6 +308,13 @@ void Graphics::set(Handle h, std::string_view name, Value v) {
   // A value equal to the stored one was checked when it was stored and needs no conversion (a display
   // refresh sets most properties to what they were); a handle is checked again, its object may be gone.
   const Value* now = def->kind != Kind::Handle ? obj.props_.find(def->name) : nullptr;
+  // The very value stored (a colour by the letter of its stored components): nothing changes but the
+  // observers hear of the set, unless setting it does more (a window made current, an axis mode).
+  static const PropDef* const currentFigureDef = findDef(ObjectType::Root, "currentfigure");
+  if (now != nullptr && def != currentFigureDef && obj.type_ != ObjectType::Axes && storedAlready(*def, *now, v)) {
+    notifyChanged(h, def->name);
+    return;
+  }
   std::optional<Value> converted;
   if (now == nullptr || !(*now == v)) converted = checkedValue(obj.type_, *def, name, v);
   storeValue(h, obj, *def, converted ? std::move(*converted) : std::move(v));

@@ -82,6 +82,23 @@ class PropertyBag {
     for (std::uint32_t i = 0; i < size_; ++i) f(at(i).key_, at(i).shared_->value);
   }
 
+  // The same value to the bit (0 and -0 differ: they read back differently); lists and records are
+  // never taken for the same.
+  static bool identical(const Value& a, const Value& b) {
+    const Value::Storage& x = a.storage();
+    const Value::Storage& y = b.storage();
+    if (x.index() != y.index()) return false;
+    if (const auto* m = std::get_if<Matrix>(&x)) {
+      const Matrix& n = std::get<Matrix>(y);
+      return m->rows == n.rows && m->cols == n.cols && m->pages == n.pages && m->data.size() == n.data.size() &&
+             (m->data.empty() ||
+              std::memcmp(m->data.data(), n.data.data(), m->data.size() * sizeof(double)) == 0);
+    }
+    if (const auto* t = std::get_if<std::string>(&x)) return *t == std::get<std::string>(y);
+    if (const auto* r = std::get_if<ObjectRef>(&x)) return *r == std::get<ObjectRef>(y);
+    return false;
+  }
+
   // The stored value of a key, compared by address: every key is the very text of its table entry.
   const Value* find(std::string_view key) const {
     for (std::uint32_t i = 0; i < size_; ++i)
@@ -128,23 +145,6 @@ class PropertyBag {
 
  private:
   static constexpr std::uint32_t kInline = 4;
-
-  // The same value to the bit (0 and -0 differ: they read back differently); lists and records are
-  // never taken for the same.
-  static bool identical(const Value& a, const Value& b) {
-    const Value::Storage& x = a.storage();
-    const Value::Storage& y = b.storage();
-    if (x.index() != y.index()) return false;
-    if (const auto* m = std::get_if<Matrix>(&x)) {
-      const Matrix& n = std::get<Matrix>(y);
-      return m->rows == n.rows && m->cols == n.cols && m->pages == n.pages && m->data.size() == n.data.size() &&
-             (m->data.empty() ||
-              std::memcmp(m->data.data(), n.data.data(), m->data.size() * sizeof(double)) == 0);
-    }
-    if (const auto* t = std::get_if<std::string>(&x)) return *t == std::get<std::string>(y);
-    if (const auto* r = std::get_if<ObjectRef>(&x)) return *r == std::get<ObjectRef>(y);
-    return false;
-  }
 
   static void release(Shared* s) noexcept {
     if (--s->refs == 0) delete s;

@@ -297,6 +297,12 @@ TEST(Graphics, ValueSetAgainReadsBackAsGiven) {
   t.g.setText(line, "visible", "OFF");  // converted as ever, then kept as stored
   t.g.setText(line, "visible", "off");
   EXPECT_EQ(t.g.get(line, "visible"), Value("off"));
+  t.g.setRow(line, "color", {-0.0, 0.0, 0.0});
+  t.g.setText(line, "color", "k");  // a black of other bits
+  EXPECT_FALSE(std::signbit(t.g.at(line).numbers("color")[0]));
+  // Limits set to what they are still fix their mode.
+  t.g.setRow(t.ax, "xlim", t.g.at(t.ax).numbers("xlim"));
+  EXPECT_EQ(t.g.get(t.ax, "xlimmode"), Value("manual"));
 }
 
 }  // namespace
