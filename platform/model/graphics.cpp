@@ -259,18 +259,24 @@ void Graphics::remove(Handle h) {
     discard(d);
   }
 
-  // Current objects that went away.
-  GraphicsObject& root = object(kRoot);
-  const Value& cf = root.slot("currentfigure");
-  if (cf.isObject() && !exists(cf.object())) {
-    const auto& figs = root.childrenBottomUp();
-    root.slot("currentfigure") = figs.empty() ? handleNone() : Value::handle(figs.back());
-  }
-  // Each window's two slots are read in place (this runs for every deletion) and changed only when
-  // their object went away.
+  // Current objects that went away. The slots are read in place (this runs for every deletion), and
+  // the objects that hold them changed (and kept for the snapshots) only when a slot is missing or
+  // names an object gone.
+  static const PropDef* const figureDef = findDef(ObjectType::Root, "currentfigure");
   static const PropDef* const axesDef = findDef(ObjectType::Figure, "currentaxes");
   static const PropDef* const objectDef = findDef(ObjectType::Figure, "currentobject");
-  for (Handle fig : root.childrenBottomUp()) {
+  const auto gone = [&](const Value* v) { return v == nullptr || (v->isObject() && !exists(v->object())); };
+  if (gone(at(kRoot).props_.find(figureDef->name))) {
+    GraphicsObject& root = object(kRoot);
+    const Value& cf = root.slot("currentfigure");
+    if (cf.isObject() && !exists(cf.object())) {
+      const auto& figs = root.childrenBottomUp();
+      root.slot("currentfigure") = figs.empty() ? handleNone() : Value::handle(figs.back());
+    }
+  }
+  for (Handle fig : at(kRoot).childrenBottomUp()) {
+    const GraphicsObject& window = at(fig);
+    if (!gone(window.props_.find(axesDef->name)) && !gone(window.props_.find(objectDef->name))) continue;
     GraphicsObject& f = object(fig);
     const Value* ca = f.props_.find(axesDef->name);
     if (ca == nullptr) ca = &f.slot(axesDef->name);
