@@ -204,6 +204,7 @@ Handle Graphics::copy(Handle source, Handle parent) {
   index(made.tag_, h);
   if (made.menu_ != kNoHandle) ++menuUsers_[made.menu_];
   for (GraphicsObserver* o : observers_) o->objectCreated(h);
+  if (!kids.empty()) object(h).kids().bottomUp.reserve(kids.size());
   for (Handle c : kids) copy(c, h);
   return h;
 }

@@ -46,8 +46,9 @@ class PropertyBag {
   PropertyBag() noexcept {}
   PropertyBag(const PropertyBag& o) : PropertyBag() {
     if (o.size_ > kInline) {
-      more_ = std::make_unique<Entry[]>(o.size_ - kInline);
-      capacity_ = o.size_ - kInline;
+      // Room for a few more: a copy is usually given a property or two of its own.
+      capacity_ = o.size_ - kInline + 2;
+      more_ = std::make_unique<Entry[]>(capacity_);
     }
     for (std::uint32_t i = 0; i < o.size_; ++i) {
       const Entry& e = o.at(i);
