@@ -84,11 +84,13 @@ Handle makeContextMenu(Graphics& g, Handle figure, std::span<const MenuItem> ite
 }
 
 std::vector<Handle> menuItemsInOrder(const Graphics& g, Handle menu) {
+  const auto& kids = g.at(menu).childrenBottomUp();
   std::vector<Handle> items;
-  for (Handle c : g.at(menu).children()) {
+  items.reserve(kids.size());
+  for (Handle c : kids) {
     if (g.at(c).type() == ObjectType::UiMenu) items.push_back(c);
   }
-  std::sort(items.begin(), items.end());
+  if (!std::is_sorted(items.begin(), items.end())) std::sort(items.begin(), items.end());
   return items;
 }
 
@@ -157,14 +159,20 @@ WallChain makeWallChain(Graphics& g, Handle axes, std::span<const double> x, std
     wallRecord.con = {chain.vertices[k], chain.vertices[q]};
     wallRecord.alpha = k < alpha.size() ? alpha[k] : 0.0;
     g.setUserdata(wall, std::make_shared<WallRecord>(wallRecord));
-    if (k > 0) setProperties(g, wall, {{"xdata", pair(x[k], x[q])}, {"ydata", pair(y[k], y[q])}});
+    if (k > 0) {
+      g.set(wall, "xdata", pair(x[k], x[q]));
+      g.set(wall, "ydata", pair(y[k], y[q]));
+    }
     const Handle menu = makeWallMenu(g, wall, firstMenu);
     if (firstMenu == platform::kNoHandle) firstMenu = menu;
 
     VertexRecord vertexRecord;
     vertexRecord.con = {chain.walls[p], chain.walls[k]};
     g.setUserdata(vertex, std::make_shared<VertexRecord>(vertexRecord));
-    if (k > 0) setProperties(g, vertex, {{"xdata", Value(x[k])}, {"ydata", Value(y[k])}});
+    if (k > 0) {
+      g.set(vertex, "xdata", Value(x[k]));
+      g.set(vertex, "ydata", Value(y[k]));
+    }
   }
   return chain;
 }

@@ -1,5 +1,5 @@
 #include <algorithm>
-#include <set>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -11,26 +11,64 @@ namespace velmora::editor {
 
 using namespace velmora::document;
 
+namespace {
+
+// Handles seen once: a mark per handle over the newest of the drawing area's children (thousands,
+// made together by a rebuild), a set for any other.
+class HandleMarks {
+ public:
+  explicit HandleMarks(const std::vector<Handle>& span) {
+    if (span.empty()) return;
+    const auto [lo, hi] = std::minmax_element(span.begin(), span.end());
+    // The newest handles only: objects kept since the window opened sit far below those of the last
+    // rebuild after a long session, and go to the set.
+    first_ = std::max(*lo, *hi - static_cast<Handle>(8 * span.size() + 4096));
+    marks_.assign(static_cast<std::size_t>(*hi - first_) + 1, 0);
+  }
+  // True the first time for a handle.
+  bool insert(Handle h) {
+    if (h >= first_ && h - first_ < static_cast<Handle>(marks_.size())) {
+      auto& mark = marks_[static_cast<std::size_t>(h - first_)];
+      if (mark != 0) return false;
+      mark = 1;
+      return true;
+    }
+    return others_.insert(h).second;
+  }
+  bool contains(Handle h) const {
+    if (h >= first_ && h - first_ < static_cast<Handle>(marks_.size()))
+      return marks_[static_cast<std::size_t>(h - first_)] != 0;
+    return others_.count(h) != 0;
+  }
+
+ private:
+  Handle first_ = 0;
+  std::vector<unsigned char> marks_;
+  std::unordered_set<Handle> others_;
+};
+
+}  // namespace
+
 void setlayer(Runtime& rt) {
   auto& g = rt.graphics();
   const Handle fig = currentMainWindow(rt);
   const Handle axes = drawingAxes(rt, fig);
   const std::vector<Handle> children = g.at(axes).children();
+  // The children of each tag in stacking order, sorted in one pass (the area holds thousands).
+  std::unordered_map<std::string_view, std::vector<Handle>> byTag;
+  for (Handle h : children) byTag[g.at(h).tag()].push_back(h);
   const auto listed = [&](std::string_view tag) {
-    std::vector<Handle> out;
-    for (Handle h : children) {
-      if (g.at(h).tag() == tag) out.push_back(h);
-    }
-    return out;
+    const auto found = byTag.find(tag);
+    return found == byTag.end() ? std::vector<Handle>{} : found->second;
   };
 
   // Walls as the drawing area lists them, rechained from the last one through the vertex links.
   const std::vector<Handle> listedWalls = listed(tags::kWall);
   std::vector<Handle> chain;
   if (!listedWalls.empty()) {
-    std::set<Handle> taken;
+    HandleMarks taken(children);
     Handle current = listedWalls.back();
-    while (chain.size() < listedWalls.size() && taken.insert(current).second) {
+    while (chain.size() < listedWalls.size() && taken.insert(current)) {
       chain.push_back(current);
       const auto* wall = g.at(current).userdataAs<WallRecord>();
       if (wall == nullptr || !g.exists(wall->con[1])) break;
@@ -40,7 +78,7 @@ void setlayer(Runtime& rt) {
     }
     // Walls the links did not reach keep their place after the chain.
     for (Handle w : listedWalls) {
-      if (!taken.count(w)) chain.insert(chain.begin(), w);
+      if (!taken.contains(w)) chain.insert(chain.begin(), w);
     }
     std::reverse(chain.begin(), chain.end());
   }
@@ -66,10 +104,11 @@ void setlayer(Runtime& rt) {
   };
 
   std::vector<Handle> order;
-  std::unordered_set<Handle> placed;
+  order.reserve(children.size());
+  HandleMarks placed(children);
   const auto append = [&](const std::vector<Handle>& v) {
     for (Handle h : v) {
-      if (placed.insert(h).second) order.push_back(h);
+      if (placed.insert(h)) order.push_back(h);
     }
   };
   append(listed(tags::kSource));

@@ -36,7 +36,8 @@ std::string valueListString(std::size_t walls, int order) {
 
 void deleteWithMenu(Graphics& g, Handle h) {
   if (!g.exists(h)) return;
-  const Value menu = g.get(h, "uicontextmenu");
+  const Value* named = g.at(h).find("uicontextmenu");
+  const Value menu = named != nullptr ? *named : Value();
   g.remove(h);
   // A menu still used by another object stays.
   if (!menu.isObject() || !g.exists(menu.object())) return;

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <optional>
+#include <span>
 
 #include "platform/model/error.h"
 #include "platform/model/graphics_properties.h"
@@ -46,6 +48,49 @@ bool canHold(ObjectType parent, ObjectType child) {
   }
 }
 
+// Whether `order` holds each of `kids` (distinct handles) once and nothing else: a mark per handle over
+// the newest of them (a drawing area's thousands of children, made together by a rebuild and reordered
+// at once), the few older ones compared sorted.
+bool isPermutation(const std::vector<Handle>& kids, const std::vector<Handle>& order) {
+  if (kids.size() != order.size()) return false;
+  if (kids.empty()) return true;
+  const auto [lo, hi] = std::minmax_element(kids.begin(), kids.end());
+  const Handle first = std::max(*lo, *hi - static_cast<Handle>(8 * kids.size() + 4096));
+  std::vector<unsigned char> mark(static_cast<std::size_t>(*hi - first) + 1, 0);
+  std::vector<Handle> olderKids, olderOrder;
+  for (Handle k : kids) {
+    if (k < first)
+      olderKids.push_back(k);
+    else
+      mark[static_cast<std::size_t>(k - first)] = 1;
+  }
+  for (Handle o : order) {
+    if (o > *hi) return false;
+    if (o < first) {
+      olderOrder.push_back(o);
+      continue;
+    }
+    if (mark[static_cast<std::size_t>(o - first)] != 1) return false;
+    mark[static_cast<std::size_t>(o - first)] = 2;
+  }
+  std::sort(olderKids.begin(), olderKids.end());
+  std::sort(olderOrder.begin(), olderOrder.end());
+  return olderKids == olderOrder;
+}
+
+// Whether setting `v` would store exactly `now`, the value stored: the same value to the bit, or a colour
+// letter or name whose components are the stored ones.
+bool storedAlready(const PropDef& def, const Value& now, const Value& v) {
+  if (PropertyBag::identical(now, v)) return true;
+  if (def.kind != Kind::Color || !v.isText() || !now.isMatrix()) return false;
+  const Matrix& m = now.matrix();
+  if (m.rows != 1 || m.cols != 3 || m.pages != 1 || m.data.size() != 3) return false;
+  const std::optional<Rgb> c = colorOf(v);
+  if (!c) return false;
+  const double rgbOf[3] = {c->r, c->g, c->b};
+  return std::memcmp(rgbOf, m.data.data(), sizeof rgbOf) == 0;
+}
+
 }  // namespace
 
 Graphics::Graphics() {
@@ -80,7 +125,7 @@ const GraphicsObject* Graphics::find(Handle h) const {
 
 GraphicsObject& Graphics::object(Handle h) {
   auto& o = const_cast<GraphicsObject&>(at(h));
-  if (!journals_.empty()) keep(h, o);
+  if (!journals_.empty() && h < journalsNewFrom_) keep(h, o);
   return o;
 }
 
@@ -108,8 +153,9 @@ Handle Graphics::adopt(std::unique_ptr<GraphicsObject> obj, GraphicsObject& pare
   obj->handle_ = h;
   obj->parent_ = parent.handle_;
   objects_.put(h, std::move(obj));
-  parent.bottomUp_.push_back(h);
-  parent.topDownStale_ = true;
+  GraphicsObject::Children& kids = parent.kids();
+  kids.bottomUp.push_back(h);
+  kids.topDownStale = true;
   return h;
 }
 
@@ -121,11 +167,11 @@ Handle Graphics::create(ObjectType type, Handle parent) {
   const Handle fig = figureOf(parent);
   if (fig != kNoHandle && (at(fig).defaultsFor_ & (1u << static_cast<unsigned>(type))) != 0) {
     const std::string_view kind = typeName(type);
-    for (const auto& [key, value] : at(fig).props_) {
-      if (!key.starts_with("default") || !key.substr(7).starts_with(kind)) continue;
+    at(fig).props_.forEach([&](std::string_view key, const Value& value) {
+      if (!key.starts_with("default") || !key.substr(7).starts_with(kind)) return;
       if (const PropDef* def = findDef(type, key.substr(7 + kind.size())))
         store(obj->props_, def->name, Value(value));
-    }
+    });
   }
   const Handle h = adopt(std::move(obj), p);
   if (type == ObjectType::Figure) {
@@ -142,20 +188,23 @@ Handle Graphics::copy(Handle source, Handle parent) {
   if (from.type_ == ObjectType::Root || from.type_ == ObjectType::Figure || from.type_ == ObjectType::Axes)
     throw Error("a " + std::string(typeName(from.type_)) + " cannot be copied");
   GraphicsObject& p = holder(parent, from.type_);
-  const std::vector<Handle> kids = from.bottomUpKids();  // before the copy can join them
-  auto obj = std::make_unique<GraphicsObject>(from);
-  obj->bottomUp_.clear();
-  obj->holes_ = 0;
-  obj->liveFrom_ = 0;
-  obj->topDown_.clear();
-  obj->topDownStale_ = false;
+  const std::vector<Handle> kids = from.childrenBottomUp();  // before the copy can join them
+  // Everything but the tree links and the children, which the copy makes its own (the properties'
+  // values are shared until changed).
+  auto obj = std::make_unique<GraphicsObject>();
+  obj->type_ = from.type_;
+  obj->props_ = from.props_;
+  obj->userdata_ = from.userdata_;
+  if (from.extras_) obj->extras_ = std::make_unique<GraphicsObject::Extras>(*from.extras_);
+  obj->tag_ = from.tag_;
+  obj->menu_ = from.menu_;
+  obj->defaultsFor_ = from.defaultsFor_;
   const Handle h = adopt(std::move(obj), p);
   const GraphicsObject& made = at(h);
   index(made.tag_, h);
-  static const PropDef* const menuDef = findDef(ObjectType::Line, "uicontextmenu");  // a common property
-  if (const Value* menu = findIn(made.props_, *menuDef); menu != nullptr && menu->isObject())
-    ++menuUsers_[menu->object()];
+  if (made.menu_ != kNoHandle) ++menuUsers_[made.menu_];
   for (GraphicsObserver* o : observers_) o->objectCreated(h);
+  if (!kids.empty()) object(h).kids().bottomUp.reserve(kids.size());
   for (Handle c : kids) copy(c, h);
   return h;
 }
@@ -163,19 +212,26 @@ Handle Graphics::copy(Handle source, Handle parent) {
 void Graphics::remove(Handle h) {
   if (h == kRoot) throw Error("the root cannot be deleted");
   if (!exists(h)) throw Error("Invalid handle: " + std::to_string(h));
-  std::vector<Handle> subtree;
-  collectSubtree(h, subtree);
-  std::sort(subtree.begin(), subtree.end(), std::greater<>());
+  // Newest first: a child is always newer than its parent. Most deletions are of a single object.
+  std::vector<Handle> subtreeBuffer;
+  Handle single = h;
+  std::span<const Handle> subtree(&single, 1);
+  if (!at(h).childrenBottomUp().empty()) {
+    collectSubtree(h, subtreeBuffer);
+    std::sort(subtreeBuffer.begin(), subtreeBuffer.end(), std::greater<>());
+    subtree = subtreeBuffer;
+  }
   for (GraphicsObserver* o : observers_) {
     for (Handle d : subtree) o->objectDeleted(d);
   }
   const Handle parent = at(h).parent_;
   GraphicsObject& from = object(parent);
-  auto& siblings = from.bottomUp_;
+  GraphicsObject::Children& family = from.kids();
+  auto& siblings = family.bottomUp;
   // Rebuilds delete a run of children made one after the other (newest or oldest first): the search
   // goes both ways from where the previous one was.
   auto found = siblings.end();
-  const std::size_t start = std::min(from.liveFrom_, siblings.size());
+  const std::size_t start = std::min(family.liveFrom, siblings.size());
   for (std::size_t d = 0; start + d < siblings.size() || d <= start; ++d) {
     if (start + d < siblings.size() && siblings[start + d] == h) {
       found = siblings.begin() + static_cast<std::ptrdiff_t>(start + d);
@@ -187,15 +243,15 @@ void Graphics::remove(Handle h) {
     }
   }
   if (found != siblings.end()) {
-    from.liveFrom_ = static_cast<std::size_t>(found - siblings.begin());
+    family.liveFrom = static_cast<std::size_t>(found - siblings.begin());
     if (found + 1 == siblings.end()) {
       siblings.pop_back();
     } else {
       *found = kNoHandle;
-      ++from.holes_;
+      ++family.holes;
     }
   }
-  from.topDownStale_ = true;
+  family.topDownStale = true;
   for (Handle d : subtree) {
     const GraphicsObject& o = at(d);
     setMenuUse(o, kNoHandle);
@@ -204,41 +260,41 @@ void Graphics::remove(Handle h) {
     discard(d);
   }
 
-  // Current objects that went away.
-  GraphicsObject& root = object(kRoot);
-  const Value& cf = root.slot("currentfigure");
-  if (cf.isObject() && !exists(cf.object())) {
-    const auto& figs = root.bottomUpKids();
-    root.slot("currentfigure") = figs.empty() ? handleNone() : Value::handle(figs.back());
-  }
-  // Each window's two slots are found in one pass: this runs for every deletion.
+  // Current objects that went away. The slots are read in place (this runs for every deletion), and
+  // the objects that hold them changed (and kept for the snapshots) only when a slot is missing or
+  // names an object gone.
+  static const PropDef* const figureDef = findDef(ObjectType::Root, "currentfigure");
   static const PropDef* const axesDef = findDef(ObjectType::Figure, "currentaxes");
   static const PropDef* const objectDef = findDef(ObjectType::Figure, "currentobject");
-  for (Handle fig : root.bottomUpKids()) {
-    GraphicsObject& f = object(fig);
-    Value* axesSlot = nullptr;
-    Value* objectSlot = nullptr;
-    for (auto& [key, value] : f.props_) {
-      if (key.data() == axesDef->name.data()) {
-        axesSlot = &value;
-      } else if (key.data() == objectDef->name.data()) {
-        objectSlot = &value;
-      }
-      if (axesSlot != nullptr && objectSlot != nullptr) break;
+  const auto gone = [&](const Value* v) { return v == nullptr || (v->isObject() && !exists(v->object())); };
+  if (gone(at(kRoot).props_.find(figureDef->name))) {
+    GraphicsObject& root = object(kRoot);
+    const Value& cf = root.slot("currentfigure");
+    if (cf.isObject() && !exists(cf.object())) {
+      const auto& figs = root.childrenBottomUp();
+      root.slot("currentfigure") = figs.empty() ? handleNone() : Value::handle(figs.back());
     }
-    Value& ca = axesSlot != nullptr ? *axesSlot : f.slot("currentaxes");
-    if (ca.isObject() && !exists(ca.object())) {
-      ca = handleNone();
-      const auto& kids = f.bottomUpKids();
+  }
+  for (Handle fig : at(kRoot).childrenBottomUp()) {
+    const GraphicsObject& window = at(fig);
+    if (!gone(window.props_.find(axesDef->name)) && !gone(window.props_.find(objectDef->name))) continue;
+    GraphicsObject& f = object(fig);
+    const Value* ca = f.props_.find(axesDef->name);
+    if (ca == nullptr) ca = &f.slot(axesDef->name);
+    if (ca->isObject() && !exists(ca->object())) {
+      Value& changed = f.slot(axesDef->name);
+      changed = handleNone();
+      const auto& kids = f.childrenBottomUp();
       for (auto c = kids.rbegin(); c != kids.rend(); ++c) {
         if (at(*c).type_ == ObjectType::Axes) {
-          ca = Value::handle(*c);
+          changed = Value::handle(*c);
           break;
         }
       }
     }
-    Value& co = objectSlot != nullptr ? *objectSlot : f.slot("currentobject");
-    if (co.isObject() && !exists(co.object())) co = handleNone();
+    const Value* co = f.props_.find(objectDef->name);
+    if (co == nullptr) co = &f.slot(objectDef->name);
+    if (co->isObject() && !exists(co->object())) f.slot(objectDef->name) = handleNone();
   }
 }
 
@@ -256,7 +312,18 @@ void Graphics::set(Handle h, std::string_view name, Value v) {
     throw Error("There is no '" + std::string(name) + "' property in the '" +
                 std::string(typeName(obj.type_)) + "' class.");
   }
-  std::optional<Value> converted = checkedValue(obj.type_, *def, name, v);
+  // A value equal to the stored one was checked when it was stored and needs no conversion (a display
+  // refresh sets most properties to what they were); a handle is checked again, its object may be gone.
+  const Value* now = def->kind != Kind::Handle ? obj.props_.find(def->name) : nullptr;
+  // The very value stored (a colour by the letter of its stored components): nothing changes but the
+  // observers hear of the set, unless setting it does more (a window made current, an axis mode).
+  static const PropDef* const currentFigureDef = findDef(ObjectType::Root, "currentfigure");
+  if (now != nullptr && def != currentFigureDef && obj.type_ != ObjectType::Axes && storedAlready(*def, *now, v)) {
+    notifyChanged(h, def->name);
+    return;
+  }
+  std::optional<Value> converted;
+  if (now == nullptr || !(*now == v)) converted = checkedValue(obj.type_, *def, name, v);
   storeValue(h, obj, *def, converted ? std::move(*converted) : std::move(v));
 }
 
@@ -345,7 +412,10 @@ std::optional<Value> Graphics::checkedValue(ObjectType type, const PropDef& def,
 
 void Graphics::storeValue(Handle h, GraphicsObject& obj, const PropDef& def, Value value) {
   const std::string_view l = def.name;
-  if (l == "uicontextmenu") setMenuUse(obj, value.isObject() ? value.object() : kNoHandle);
+  if (l == "uicontextmenu") {
+    setMenuUse(obj, value.isObject() ? value.object() : kNoHandle);
+    obj.menu_ = value.isObject() ? value.object() : kNoHandle;
+  }
   if (l.starts_with("default")) {
     for (ObjectType t : {ObjectType::Root, ObjectType::Figure, ObjectType::Axes, ObjectType::Line,
                          ObjectType::Surface, ObjectType::Patch, ObjectType::Text, ObjectType::Image,
@@ -365,7 +435,7 @@ void Graphics::storeValue(Handle h, GraphicsObject& obj, const PropDef& def, Val
     auto& kids = obj.bottomUpKids();
     kids.erase(std::remove(kids.begin(), kids.end(), fig), kids.end());
     kids.push_back(fig);
-    obj.topDownStale_ = true;
+    obj.kids().topDownStale = true;
   }
   if (obj.type_ == ObjectType::Axes) {
     if (const char* mode = modeFor(l)) store(obj.props_, findDef(obj.type_, mode)->name, Value("manual"));
@@ -379,23 +449,23 @@ void Graphics::setUserdata(Handle h, std::shared_ptr<const UserData> data) {
 }
 
 void Graphics::setAppData(Handle h, std::string_view name, Value v) {
-  object(h).appData_[std::string(name)] = std::move(v);
+  object(h).extras().appData[std::string(name)] = std::move(v);
 }
 
 void Graphics::setGuiData(Handle h, std::optional<Value> v) {
-  object(h).guiData_ = std::move(v);
+  object(h).extras().guiData = std::move(v);
 }
 
 void Graphics::collect(Handle h, const std::function<bool(const GraphicsObject&)>& match,
                        std::vector<Handle>& out) const {
   const GraphicsObject& o = at(h);
   if (match(o)) out.push_back(h);
-  for (Handle c : o.bottomUpKids()) collect(c, match, out);
+  for (Handle c : o.childrenBottomUp()) collect(c, match, out);
 }
 
 void Graphics::collectSubtree(Handle h, std::vector<Handle>& out) const {
   out.push_back(h);
-  for (Handle c : at(h).bottomUpKids()) collectSubtree(c, out);
+  for (Handle c : at(h).childrenBottomUp()) collectSubtree(c, out);
 }
 
 std::vector<Handle> Graphics::findIf(Handle parent,
@@ -430,10 +500,8 @@ std::vector<Handle> Graphics::findobj(Handle parent, std::string_view tag) const
 }
 
 void Graphics::setMenuUse(const GraphicsObject& o, Handle menu) {
-  static const PropDef* const menuDef = findDef(ObjectType::Line, "uicontextmenu");  // a common property
-  const Value* old = findIn(o.props_, *menuDef);
-  if (old != nullptr && old->isObject()) {
-    auto it = menuUsers_.find(old->object());
+  if (o.menu_ != kNoHandle) {
+    auto it = menuUsers_.find(o.menu_);
     if (it != menuUsers_.end() && --it->second == 0) menuUsers_.erase(it);
   }
   if (menu != kNoHandle) ++menuUsers_[menu];
@@ -446,12 +514,9 @@ std::size_t Graphics::contextMenuUsers(Handle menu) const {
 
 void Graphics::setChildren(Handle parent, const std::vector<Handle>& order) {
   GraphicsObject& p = object(parent);
-  std::vector<Handle> a = p.bottomUpKids(), b = order;
-  std::sort(a.begin(), a.end());
-  std::sort(b.begin(), b.end());
-  if (a != b) throw Error("Children may only be set to a permutation of itself");
-  p.bottomUp_.assign(order.rbegin(), order.rend());
-  p.topDownStale_ = true;
+  if (!isPermutation(p.childrenBottomUp(), order)) throw Error("Children may only be set to a permutation of itself");
+  p.kids().bottomUp.assign(order.rbegin(), order.rend());
+  p.kids().topDownStale = true;
   for (GraphicsObserver* o : observers_) o->childrenReordered(parent);
 }
 

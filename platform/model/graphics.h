@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/model/graphics_object.h"
@@ -150,7 +151,7 @@ class Graphics {
   std::map<std::string, std::vector<Handle>, std::less<>> byTag_;
   void index(const std::string& tag, Handle h);
   void unindex(const std::string& tag, Handle h);
-  std::map<Handle, std::size_t> menuUsers_;
+  std::unordered_map<Handle, std::size_t> menuUsers_;
   Handle next_ = 1;
   std::vector<GraphicsObserver*> observers_;
   // The journals of the snapshots still held. Most changes are to objects made since a snapshot,
@@ -161,6 +162,7 @@ class Graphics {
     Handle firstNew;
   };
   std::vector<LiveJournal> journals_;
+  Handle journalsNewFrom_ = 0;  // no journal keeps objects from this handle on (made since them all)
 };
 
 }  // namespace velmora::platform

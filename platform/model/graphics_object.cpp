@@ -92,8 +92,8 @@ Value& GraphicsObject::slot(std::string_view lowered) {
     throw Error("There is no '" + std::string(lowered) + "' property in the '" +
                 std::string(typeName(type_)) + "' class.");
   }
-  if (const Value* v = findIn(props_, *def)) return const_cast<Value&>(*v);
-  return const_cast<Value&>(store(props_, def->name, Value(def->initial)));
+  if (Value* v = props_.findToChange(def->name)) return *v;
+  return const_cast<Value&>(props_.emplace_back(def->name, Value(def->initial)));
 }
 
 std::vector<std::string> GraphicsObject::propertyNames() const {
@@ -159,8 +159,39 @@ std::optional<Rgb> GraphicsObject::color(std::string_view name) const {
 }
 
 const Value* GraphicsObject::appData(std::string_view name) const {
-  auto it = appData_.find(name);
-  return it == appData_.end() ? nullptr : &it->second;
+  if (!extras_) return nullptr;
+  auto it = extras_->appData.find(name);
+  return it == extras_->appData.end() ? nullptr : &it->second;
+}
+
+const std::optional<Value>& GraphicsObject::guiData() const {
+  static const std::optional<Value> none;
+  return extras_ ? extras_->guiData : none;
+}
+
+const std::vector<Handle>& GraphicsObject::noHandles() {
+  static const std::vector<Handle> none;
+  return none;
+}
+
+GraphicsObject::GraphicsObject(const GraphicsObject& o)
+    : handle_(o.handle_),
+      type_(o.type_),
+      parent_(o.parent_),
+      kids_(o.kids_ ? std::make_unique<Children>(*o.kids_) : nullptr),
+      props_(o.props_),
+      userdata_(o.userdata_),
+      extras_(o.extras_ ? std::make_unique<Extras>(*o.extras_) : nullptr),
+      tag_(o.tag_),
+      menu_(o.menu_),
+      defaultsFor_(o.defaultsFor_) {}
+
+GraphicsObject& GraphicsObject::operator=(const GraphicsObject& o) {
+  if (this != &o) {
+    GraphicsObject copy(o);
+    *this = std::move(copy);
+  }
+  return *this;
 }
 
 }  // namespace velmora::platform

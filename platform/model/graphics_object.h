@@ -52,13 +52,24 @@ class GraphicsObject {
   Handle parent() const { return parent_; }
   // Stacking order: the first child is drawn on top.
   const std::vector<Handle>& children() const {
-    if (topDownStale_) {
+    if (!kids_) return noHandles();
+    if (kids_->topDownStale) {
       const auto& kids = bottomUpKids();
-      topDown_.assign(kids.rbegin(), kids.rend());
-      topDownStale_ = false;
+      kids_->topDown.assign(kids.rbegin(), kids.rend());
+      kids_->topDownStale = false;
     }
-    return topDown_;
+    return kids_->topDown;
   }
+  // The children from the bottom of the stack up (the reverse of `children`), read without building
+  // the stacking order.
+  const std::vector<Handle>& childrenBottomUp() const { return kids_ ? bottomUpKids() : noHandles(); }
+
+  GraphicsObject() = default;
+  GraphicsObject(const GraphicsObject& o);
+  GraphicsObject& operator=(const GraphicsObject& o);
+  GraphicsObject(GraphicsObject&&) noexcept = default;
+  GraphicsObject& operator=(GraphicsObject&&) noexcept = default;
+  ~GraphicsObject() = default;
 
   bool hasProperty(std::string_view name) const;
   // A stored property by its lower-case name; null for a name the type does not have.
@@ -87,7 +98,7 @@ class GraphicsObject {
 
   // Named application data and the GUI data slot (used on figures).
   const Value* appData(std::string_view name) const;
-  const std::optional<Value>& guiData() const { return guiData_; }
+  const std::optional<Value>& guiData() const;
 
  private:
   friend class Graphics;
@@ -98,26 +109,46 @@ class GraphicsObject {
   // the thousands of others a drawing area holds. The stacking order is built when read after a change.
   // A deleted child leaves a hole (kNoHandle) that is closed when the list is next read: a rebuild
   // deletes hundreds of the oldest children one by one, and closing each at once moves all the rest.
-  mutable std::vector<Handle> bottomUp_;
-  mutable std::size_t holes_ = 0;
-  mutable std::size_t liveFrom_ = 0;  // where the last deleted child was: the next search starts there
+  // Only objects that ever held children have the lists: most are leaves, and a window's thousands
+  // of objects are made, copied and deleted at every rebuild.
+  struct Children {
+    std::vector<Handle> bottomUp;
+    std::size_t holes = 0;
+    std::size_t liveFrom = 0;  // where the last deleted child was: the next search starts there
+    std::vector<Handle> topDown;
+    bool topDownStale = false;
+  };
+  mutable std::unique_ptr<Children> kids_;
+  static const std::vector<Handle>& noHandles();
   std::vector<Handle>& bottomUpKids() const {
-    if (holes_ != 0) {
-      std::erase(bottomUp_, kNoHandle);
-      holes_ = 0;
-      liveFrom_ = 0;
+    if (!kids_) kids_ = std::make_unique<Children>();
+    if (kids_->holes != 0) {
+      std::erase(kids_->bottomUp, kNoHandle);
+      kids_->holes = 0;
+      kids_->liveFrom = 0;
     }
-    return bottomUp_;
+    return kids_->bottomUp;
   }
-  mutable std::vector<Handle> topDown_;
-  mutable bool topDownStale_ = false;
+  Children& kids() {
+    if (!kids_) kids_ = std::make_unique<Children>();
+    return *kids_;
+  }
   // Only the properties set since creation; the others read their type's default.
   PropertyBag props_;
   Value& slot(std::string_view lowered);  // the stored value, made from the default when absent
   std::shared_ptr<const UserData> userdata_;
-  std::map<std::string, Value, std::less<>> appData_;
-  std::optional<Value> guiData_;
+  // Named application data and the GUI data slot, which few objects have.
+  struct Extras {
+    std::map<std::string, Value, std::less<>> appData;
+    std::optional<Value> guiData;
+  };
+  std::unique_ptr<Extras> extras_;
+  Extras& extras() {
+    if (!extras_) extras_ = std::make_unique<Extras>();
+    return *extras_;
+  }
   std::string tag_;  // a copy of the "tag" property: tag searches read it without a lookup
+  Handle menu_ = kNoHandle;  // the object its "uicontextmenu" names: deletions read it without a lookup
   // The types (bit 1 << type) for which a "default<type>..." property was set: objects of those types
   // made within read them.
   unsigned defaultsFor_ = 0;

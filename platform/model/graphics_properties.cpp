@@ -9,25 +9,19 @@
 namespace velmora::platform::properties {
 
 std::string_view lowered(std::string_view name, std::string& buffer) {
-  if (std::none_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; })) return name;
+  bool upper = false;
+  for (char c : name) upper |= static_cast<unsigned char>(c - 'A') < 26;
+  if (!upper) return name;
   buffer = lower(name);
   return buffer;
 }
 
 const Value* findIn(const PropertyBag& props, const PropDef& def) {
-  for (const auto& [key, value] : props)
-    if (key.data() == def.name.data()) return &value;
-  return nullptr;
+  return props.find(def.name);
 }
 
 const Value& store(PropertyBag& props, std::string_view name, Value&& v) {
-  for (auto& [key, value] : props) {
-    if (key.data() == name.data()) {
-      value = std::move(v);
-      return value;
-    }
-  }
-  return props.emplace_back(name, std::move(v)).second;
+  return props.store(name, std::move(v));
 }
 
 Value rgb(double r, double g, double b) {
@@ -287,8 +281,9 @@ const PropDef* findDef(ObjectType t, std::string_view lowered) {
     }
     return out;
   }();
+  if (lowered.empty()) return nullptr;
   for (const PropDef* d : indexes[static_cast<std::size_t>(t)][std::min(lowered.size(), kLengths - 1)]) {
-    if (d->name == lowered) return d;
+    if (d->name.front() == lowered.front() && d->name == lowered) return d;  // most differ at once
   }
   return nullptr;
 }

@@ -38,6 +38,7 @@ Graphics::Snapshot Graphics::snapshot() {
   auto journal = std::make_shared<Journal>();
   journal->firstNew = next_;
   journals_.push_back({journal, journal.get(), next_});
+  journalsNewFrom_ = next_;
   return Snapshot{std::move(journal)};
 }
 
@@ -64,6 +65,7 @@ void Graphics::keep(Handle h, const GraphicsObject& o) {
 
 void Graphics::discard(Handle h) {
   std::unique_ptr<GraphicsObject> gone = objects_.take(h);
+  if (journals_.empty() || h >= journalsNewFrom_) return;
   const GraphicsObject& old = *gone;
   remember(h, old, std::move(gone));
 }
@@ -74,18 +76,19 @@ namespace {
 // again, which costs a redraw and nothing else).
 std::vector<std::string> changedProperties(const GraphicsObject& now, const GraphicsObject& then,
                                            const PropertyBag& a, const PropertyBag& b) {
-  const auto in = [](const auto& props, std::string_view name) -> const Value* {
-    for (const auto& [key, value] : props)
-      if (name == key) return &value;
+  const auto in = [](const PropertyBag& props, std::string_view name) -> const Value* {
+    for (std::size_t i = 0; i < props.size(); ++i)
+      if (name == props.at(i).key()) return &props.at(i).value();
     return nullptr;
   };
   std::set<std::string> names;
-  for (const auto& [name, value] : a) {
+  a.forEach([&](std::string_view name, const Value& value) {
     const Value* other = in(b, name);
     if (other == nullptr || !(*other == value)) names.emplace(name);
-  }
-  for (const auto& [name, value] : b)
+  });
+  b.forEach([&](std::string_view name, const Value&) {
     if (in(a, name) == nullptr) names.emplace(name);
+  });
   if (now.userdata() != then.userdata()) names.insert("userdata");
   return {names.begin(), names.end()};
 }
@@ -120,7 +123,7 @@ void Graphics::restore(Snapshot snapshot) {
     }
     GraphicsObject& now = object(h);
     auto names = changedProperties(now, *then, now.props_, then->props_);
-    if (now.bottomUpKids() != then->bottomUpKids()) reordered.push_back(h);
+    if (now.childrenBottomUp() != then->childrenBottomUp()) reordered.push_back(h);
     now = std::move(*then);
     if (!names.empty()) changed.emplace_back(h, std::move(names));
   }

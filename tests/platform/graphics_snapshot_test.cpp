@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/model/error.h"
 #include "platform/model/graphics.h"
 
 namespace velmora::platform {
@@ -75,6 +76,46 @@ TEST(GraphicsSnapshot, UserdataChangedInPlaceSparesSnapshotsAndReaders) {
   const auto reader = g.at(fig).userdata();
   EXPECT_EQ(g.userdataToChange<ValueUserData>(fig), nullptr);
   EXPECT_EQ(reader->toValue(), Value("before"));
+}
+
+// Copies and the snapshot share stored values until one side changes them: a change, made in place or
+// as a new value, never reaches the other side, and a restore brings back exactly what was.
+TEST(GraphicsSnapshot, SharedValuesChangeOnOneSideOnly) {
+  Graphics g;
+  const Handle fig = g.create(ObjectType::Figure, kRoot);
+  const Handle ax = g.create(ObjectType::Axes, fig);
+  const Handle other = g.create(ObjectType::Axes, fig);
+  const Handle line = g.create(ObjectType::Line, ax);
+  g.setRow(line, "xdata", {0, 10});
+  g.setText(line, "tag", "wall");
+  g.setAppData(line, "note", Value("kept"));
+  const Handle twin = g.copy(line, ax);
+  g.setRow(line, "xdata", {1, 2});  // held by the line alone: changed where it is
+  EXPECT_EQ(g.at(twin).numbers("xdata"), (std::vector<double>{0, 10}));
+  EXPECT_EQ(*g.at(twin).appData("note"), Value("kept"));
+  EXPECT_EQ(g.at(twin).number("linewidth"), 0.5);  // never set: the type's default
+
+  const Graphics::Snapshot before = g.snapshot();
+  g.setRow(line, "xdata", {3, 4});
+  g.setRow(twin, "xdata", {0, 10});  // its own value again
+  g.setText(twin, "color", "r");
+  g.remove(other);                   // the window's current axes go back to the one left
+  g.setAppData(line, "note", Value("changed"));
+  EXPECT_EQ(g.currentAxes(fig), ax);
+  g.restore(before);
+  EXPECT_EQ(g.at(line).numbers("xdata"), (std::vector<double>{1, 2}));
+  EXPECT_EQ(g.at(twin).numbers("xdata"), (std::vector<double>{0, 10}));
+  EXPECT_EQ(g.at(twin).numbers("color"), (std::vector<double>{0, 0, 1}));
+  EXPECT_EQ(*g.at(line).appData("note"), Value("kept"));
+  EXPECT_EQ(g.currentAxes(fig), other);
+  EXPECT_EQ(g.at(fig).children(), (std::vector<Handle>{other, ax}));
+  EXPECT_EQ(g.findobj(fig, "wall"), (std::vector<Handle>{twin, line}));
+
+  // A menu named by a line that went away is refused even when the line held that very value.
+  const Handle menu = g.create(ObjectType::UiContextMenu, fig);
+  g.set(line, "uicontextmenu", Value::handle(menu));
+  g.remove(menu);
+  EXPECT_THROW(g.set(line, "uicontextmenu", Value::handle(menu)), Error);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/model/error.h"
 
@@ -257,6 +258,51 @@ TEST(Graphics, StoredValuesStayPutAndDeletedChildrenLeaveNoGap) {
   EXPECT_EQ(t.g.at(t.ax).children(), (std::vector<Handle>{lines[4], lines[3], lines[1], line}));
   t.g.remove(lines[4]);
   EXPECT_EQ(t.g.at(t.ax).children(), (std::vector<Handle>{lines[3], lines[1], line}));
+}
+
+// A new order must hold each child once and nothing else, whatever the span of their handles.
+TEST(Graphics, ChildrenOrderIsRefusedUnlessAPermutation) {
+  Tree t;
+  std::vector<Handle> lines;
+  for (int k = 0; k < 3; ++k) lines.push_back(t.g.create(ObjectType::Line, t.ax));
+  const Handle elsewhere = t.g.create(ObjectType::UiContextMenu, t.fig);
+  for (const std::vector<Handle>& wrong : std::vector<std::vector<Handle>>{
+           {lines[0], lines[1]}, {lines[0], lines[0], lines[1]}, {lines[0], lines[1], elsewhere},
+           {lines[0], lines[1], lines[2], lines[2]}, {lines[0], lines[1], 1'000'000}}) {
+    EXPECT_THROW(t.g.setChildren(t.ax, wrong), Error);
+    EXPECT_EQ(t.g.at(t.ax).children(), (std::vector<Handle>{lines[2], lines[1], lines[0]}));
+  }
+  t.g.setChildren(t.ax, {lines[1], lines[2], lines[0]});
+  EXPECT_EQ(t.g.at(t.ax).children(), (std::vector<Handle>{lines[1], lines[2], lines[0]}));
+  // Children far apart in handles (a long session): still compared exactly.
+  for (int k = 0; k < 20'000; ++k) t.g.remove(t.g.create(ObjectType::Line, t.ax));
+  const Handle late = t.g.create(ObjectType::Line, t.ax);
+  EXPECT_THROW(t.g.setChildren(t.ax, {late, lines[0], lines[1], lines[1]}), Error);
+  t.g.setChildren(t.ax, {lines[0], late, lines[1], lines[2]});
+  EXPECT_EQ(t.g.at(t.ax).children(), (std::vector<Handle>{lines[0], late, lines[1], lines[2]}));
+}
+
+// A value set again is kept only when it is the very same: a zero of the other sign is a new value.
+TEST(Graphics, ValueSetAgainReadsBackAsGiven) {
+  Tree t;
+  const Handle line = t.g.create(ObjectType::Line, t.ax);
+  t.g.setNumber(line, "linewidth", 0.0);
+  t.g.setNumber(line, "linewidth", -0.0);
+  EXPECT_TRUE(std::signbit(t.g.at(line).number("linewidth")));
+  t.g.setRow(line, "xdata", {0.0, 1.0});
+  const Handle twin = t.g.copy(line, t.ax);
+  t.g.setRow(twin, "xdata", {-0.0, 1.0});
+  EXPECT_TRUE(std::signbit(t.g.at(twin).numbers("xdata")[0]));
+  EXPECT_FALSE(std::signbit(t.g.at(line).numbers("xdata")[0]));
+  t.g.setText(line, "visible", "OFF");  // converted as ever, then kept as stored
+  t.g.setText(line, "visible", "off");
+  EXPECT_EQ(t.g.get(line, "visible"), Value("off"));
+  t.g.setRow(line, "color", {-0.0, 0.0, 0.0});
+  t.g.setText(line, "color", "k");  // a black of other bits
+  EXPECT_FALSE(std::signbit(t.g.at(line).numbers("color")[0]));
+  // Limits set to what they are still fix their mode.
+  t.g.setRow(t.ax, "xlim", t.g.at(t.ax).numbers("xlim"));
+  EXPECT_EQ(t.g.get(t.ax, "xlimmode"), Value("manual"));
 }
 
 }  // namespace
