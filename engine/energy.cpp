@@ -126,10 +126,14 @@ double clp(double lw, double d) {
 }
 
 std::optional<double> sumdb(std::span<const double> levels) {
+  // Energies relative to the loudest level: levels beyond ~3080 dB have energies no double holds.
+  double loudest = 0;
+  for (double v : levels)
+    if (v != 0) loudest = std::max(loudest, std::abs(v));
   double so = 0;
-  for (double v : levels) so += sign(v) * std::pow(10.0, std::abs(v) / 10);
+  for (double v : levels) so += sign(v) * std::pow(10.0, (std::abs(v) - loudest) / 10);
   if (!(so > 0) || !std::isfinite(so)) return std::nullopt;
-  return 10 * std::log10(so);
+  return loudest + 10 * std::log10(so);
 }
 
 }  // namespace velmora::engine

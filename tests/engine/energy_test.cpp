@@ -52,7 +52,9 @@ INSTANTIATE_TEST_SUITE_P(
                       SumCase{"zero_adds_nothing", {0, 90}, 90.0}, SumCase{"three", {80, 80, 80}, 84.7712},
                       SumCase{"cancels_to_nothing", {90, -90}, std::nullopt},
                       SumCase{"negative_sum", {80, -90}, std::nullopt},
-                      SumCase{"only_zero", {0}, std::nullopt}, SumCase{"empty", {}, std::nullopt}),
+                      SumCase{"only_zero", {0}, std::nullopt}, SumCase{"empty", {}, std::nullopt},
+                      SumCase{"energies_beyond_a_double", {4000, 4000}, 4003.0103},
+                      SumCase{"largest_numbers", {1e308, 1e308}, 1e308}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(EnergyLevel, RescalesToSourceLevelAndFloorsAtZero) {
