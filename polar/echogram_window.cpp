@@ -293,7 +293,9 @@ void draw(Runtime& rt, Handle fig, const EchogramRecord& rec) {
   text(g, ax, summary, 0.5, 1.08, "normalized", "center", "bottom", 9, tags::kEchogramSummary);
   const std::string where = "S (" + shown(rec.xso, 0.01) + "," + shown(rec.yso, 0.01) + ")  R (" +
                             shown(rec.xre, 0.01) + "," + shown(rec.yre, 0.01) + ")    ";
-  text(g, ax, where + kPrompt, 0.5, -0.2, "normalized", "center", "top", 8, tags::kEchogramInfo);
+  // No bar to click when nothing is drawn (the receptor too near the source, say).
+  text(g, ax, arrivals.empty() ? where : where + kPrompt, 0.5, -0.2, "normalized", "center", "top", 8,
+       tags::kEchogramInfo);
   g.setUserdata(fig, rec);
 }
 

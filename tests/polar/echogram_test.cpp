@@ -324,6 +324,8 @@ TEST_F(EchogramTest, RefusedEchogramExportsNothing) {
   g().setRow(obj("acoureceptor"), "xdata", {18});
   velmoracopy(rt, ops, {Value("select")});
   ASSERT_EQ(record(*w).refusal, "receptor is outside room ...");
+  // No bar to click, so no invitation to click one.
+  EXPECT_EQ(text(one(*w, "acouechograminfo"), "string"), "S (3.5,0)  R (18,0)    ");
   const std::size_t shown = ui.shown().size();
   ui.takeConsole();
   rt.click(one(*w, "acouechogramexport"));
