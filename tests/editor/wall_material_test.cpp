@@ -28,11 +28,7 @@ class WallMaterialTest : public test_support::MainWindowFixture<> {
  protected:
   WallMaterialTest() {
     fig = openMainWindow();
-    CaseDescription d;
-    d.xwall = {0, 10, 10, 0};
-    d.ywall = {0, 0, 8, 8};
-    d.alpha = {10, 20, 30, 40};
-    shell::velmoracopy(rt, ops, {Value("update"), d.toValue()});
+    showShoebox({10, 20, 30, 40});
   }
   Handle wall(std::size_t k) { return wallsInWallOrder(rt, fig).at(k - 1); }
   Handle item(std::size_t k, std::size_t i) {

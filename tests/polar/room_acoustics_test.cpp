@@ -30,16 +30,10 @@ class RoomAcousticsTest : public test_support::MainWindowFixture<> {
  protected:
   RoomAcousticsTest() {
     fig = openMainWindow();
-    // A 10 by 8 m shoebox, every wall absorbing 10 %.
-    CaseDescription d;
-    d.xwall = {0, 10, 10, 0};
-    d.ywall = {0, 0, 8, 8};
-    d.alpha = {10, 10, 10, 10};
-    dispatch({Value("update"), d.toValue()});
+    showShoebox({10, 10, 10, 10});
     dispatch({Value("roomacoustics")});
     window = rt.graphics().currentFigure();
   }
-  void dispatch(std::vector<Value> args) { shell::velmoracopy(rt, ops, std::move(args)); }
   // A press on one of the window's buttons, as the user's click.
   void press(const char* tag) {
     const auto buttons = rt.graphics().findobj(window, tag);

@@ -88,16 +88,6 @@ class CaseFilesTest : public test_support::MainWindowFixture<> {
   }
 
   Handle open() { return openMainWindow(); }
-  void dispatch(std::vector<Value> args) { velmoracopy(rt, ops, args); }
-  // The message of the error a dispatch raises; empty when it raised none.
-  std::string failure(std::vector<Value> args) {
-    try {
-      dispatch(std::move(args));
-    } catch (const Error& e) {
-      return e.what();
-    }
-    return "";
-  }
   CaseRecord record() const { return readCase(rt, currentMainWindow(rt)); }
   CaseDescription drawing() const { return describeCase(rt, currentMainWindow(rt), "x"); }
   void saveAs(const std::string& path, std::optional<std::string> overwrite = std::nullopt) {

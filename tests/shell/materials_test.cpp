@@ -82,15 +82,6 @@ class MaterialCaseTest : public test_support::MainWindowFixture<> {
  protected:
   MaterialCaseTest() { fig = openMainWindow(); }
 
-  void dispatch(std::vector<Value> args) { velmoracopy(rt, ops, args); }
-  std::string failure(std::vector<Value> args) {
-    try {
-      dispatch(std::move(args));
-    } catch (const Error& e) {
-      return e.what();
-    }
-    return "";
-  }
   void save(const std::string& path) {
     ui.push(ScriptedAnswer::chosenFile((std::filesystem::current_path() / path).string()));
     dispatch({Value("save")});

@@ -83,6 +83,26 @@ class MainWindowFixture : public ::testing::Test {
     }
   }
 
+  // One call through the dispatcher, as a control or a script makes it.
+  void dispatch(std::vector<platform::Value> args) { shell::velmoracopy(rt, ops, std::move(args)); }
+  // The message of the error a dispatch raises; empty when it raised none.
+  std::string failure(std::vector<platform::Value> args) {
+    try {
+      dispatch(std::move(args));
+    } catch (const Error& e) {
+      return e.what();
+    }
+    return "";
+  }
+  // Shows a 10 by 8 m room with these wall absorptions (%) in the current main window.
+  void showShoebox(std::vector<double> alpha) {
+    document::CaseDescription d;
+    d.xwall = {0, 10, 10, 0};
+    d.ywall = {0, 0, 8, 8};
+    d.alpha = std::move(alpha);
+    dispatch({platform::Value("update"), d.toValue()});
+  }
+
   platform::Handle obj(const char* tag) { return document::objectInWindow(rt, fig, tag); }
   std::string text(platform::Handle h, const char* prop) const { return rt.graphics().at(h).text(prop); }
   std::vector<double> nums(platform::Handle h, const char* prop) const {
